@@ -1,0 +1,17 @@
+#include "app/ErrorText.h"
+
+namespace ErrorText {
+
+std::string ListIndexOutOfBounds(int index) { return "List index out of bounds (" + std::to_string(index) + ")"; }
+
+std::string CannotOpenFile(std::string_view fileName) { return "Cannot open file " + std::string(fileName); }
+
+std::string CannotCreateFile(std::string_view fileName) { return "Cannot create file " + std::string(fileName); }
+
+std::string ForErrorBox(std::string_view message) {
+  std::string text(message);
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.')) text += '.';
+  return text;
+}
+
+}  // namespace ErrorText

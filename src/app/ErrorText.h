@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The program's own failure messages, and how the error box shows them.
+namespace ErrorText {
+
+inline constexpr const char* kUnableToInsertLine = "Unable to insert a line";
+inline constexpr const char* kStreamWriteError = "Stream write error";
+
+std::string ListIndexOutOfBounds(int index);
+std::string CannotOpenFile(std::string_view fileName);
+std::string CannotCreateFile(std::string_view fileName);
+
+// The message as the error box shows it: a "." is added when the code of its
+// last character is above that of ".".
+std::string ForErrorBox(std::string_view message);
+
+}  // namespace ErrorText

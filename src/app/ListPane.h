@@ -1,0 +1,57 @@
+#pragma once
+
+#include <limits>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/LineStore.h"
+
+// One list pane as the commands see it: its lines, its selection and the
+// numbers its scroll extent is worked out from. Every realisation of the
+// window's surfaces keeps its panes in this form.
+class ListPane {
+ public:
+  static constexpr int kNoSelection = -1;
+  static constexpr int kUnlimited = std::numeric_limits<int>::max();
+
+  explicit ListPane(int capacity = kUnlimited) : capacity_(capacity) {}
+
+  void Clear();
+  // Fails with "Unable to insert a line" when the pane is full.
+  void AddLine(std::string_view line);
+  // Fails with "List index out of bounds (%d)" for an index it does not have.
+  std::string_view LineAt(int index) const;
+  int Count() const { return static_cast<int>(store_.Size()); }
+
+  // Reading a file hands its text over whole and adds views into it.
+  void AdoptText(std::unique_ptr<char[]> text) { store_.Adopt(std::move(text)); }
+  void AddAdoptedLine(std::string_view line);
+
+  void LoadFromFile(const std::string& fileName);
+  void SaveToFile(const std::string& fileName) const;
+
+  int SelectedIndex() const { return selected_; }
+  void SetSelectedIndex(int index) { selected_ = index; }
+  int ScrollExtent() const { return scrollExtent_; }
+  void SetScrollExtent(int pixels) { scrollExtent_ = pixels; }
+  int FontSize() const { return fontSize_; }
+  int PixelsPerInch() const { return pixelsPerInch_; }
+  void SetFontMetrics(int fontSize, int pixelsPerInch) {
+    fontSize_ = fontSize;
+    pixelsPerInch_ = pixelsPerInch;
+  }
+  void SetCapacity(int capacity) { capacity_ = capacity; }
+
+  const LineStore& Lines() const { return store_; }
+
+ private:
+  void CheckRoom() const;
+
+  LineStore store_;
+  int capacity_;
+  int selected_ = kNoSelection;
+  int scrollExtent_ = 0;
+  int fontSize_ = 8;
+  int pixelsPerInch_ = 96;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What one command of the main window leaves for the next.
+struct MainWindowState {
+  std::string DocumentFileName;
+  std::string LastListPath;
+  std::string ScanMask;
+  std::int32_t ScanAttributes = 0;
+  std::int32_t WidestLine = 0;
+  std::int32_t WidestLoadedLine = 0;
+  std::int32_t LastCommand = 0;  // 0 none, 1 listing run, 2 comparison
+  std::vector<std::string> FolderQueue;
+  std::int32_t FileCount = 0;
+  double TotalSize = 0.0;
+  bool HasListing = false;
+  bool HasLoadedListing = false;
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/ActionId.h"
+
+enum class PaneId { ListBox1, ListBox2, ListBox3 };
+enum class LabelId { Label1, Label2 };
+enum class ConfirmAnswer { Yes, No, Cancel };
+
+// Everything the commands do to the window goes through these operations.
+// The desktop window, the headless front of quillon-cli and the recording
+// substitute of the tests each realise them.
+class Surfaces {
+ public:
+  virtual ~Surfaces() = default;
+
+  // List panes. AddLine fails with "Unable to insert a line" when the pane is
+  // full; LineAt with "List index out of bounds (%d)" outside 0..count-1. A
+  // view returned by LineAt stays valid until the pane is cleared or reloaded.
+  virtual void PaneClear(PaneId pane) = 0;
+  virtual void PaneAddLine(PaneId pane, std::string_view line) = 0;
+  virtual int PaneLineCount(PaneId pane) = 0;
+  virtual std::string_view PaneLineAt(PaneId pane, int index) = 0;
+  virtual int PaneSelectedIndex(PaneId pane) = 0;
+  virtual void PaneSetScrollExtent(PaneId pane, int pixels) = 0;
+  virtual int PaneFontSize(PaneId pane) = 0;
+  virtual int PanePixelsPerInch(PaneId pane) = 0;
+  virtual void PaneLoadFromFile(PaneId pane, const std::string& fileName) = 0;
+  virtual void PaneSaveToFile(PaneId pane, const std::string& fileName) = 0;
+
+  // Status bar, panels 0 to 4.
+  virtual void StatusSetPanelText(int panel, std::string_view text) = 0;
+  virtual void StatusRefresh() = 0;
+
+  // Main window.
+  virtual void SetCaption(std::string_view text) = 0;
+  virtual void RefreshWindow() = 0;
+  virtual void SetLabelText(LabelId label, std::string_view text) = 0;
+  virtual void EditSetText(std::string_view text) = 0;
+  virtual void EditFocus() = 0;
+  virtual void EditSelectAll() = 0;
+  virtual bool Md5Ticked() = 0;
+  virtual void SetActionEnabled(ActionId action, bool enabled) = 0;
+  virtual void SetBusyCursor() = 0;
+  virtual void SetNormalCursor() = 0;
+
+  // Boxes and dialogs; nothing returned means cancelled.
+  virtual ConfirmAnswer AskConfirmation(std::string_view question) = 0;
+  virtual std::optional<std::string> RunOpenDialog() = 0;
+  virtual std::optional<std::string> RunSaveDialog() = 0;
+  virtual std::optional<std::string> RunFolderBrowser(std::string_view title) = 0;
+  virtual void ShowErrorBox(std::string_view message) = 0;
+  virtual void ShowAboutBox() = 0;
+  virtual void ShowHelpContents() = 0;
+  virtual void QuitHelp() = 0;
+  virtual void CloseWindow() = 0;
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/MainWindowState.h"
+#include "app/Surfaces.h"
+#include "compare/ListingComparison.h"
+#include "documents/ListingDocuments.h"
+#include "engine/ListingEngine.h"
+#include "platform/FolderSearch.h"
+#include "platform/RegionalSettings.h"
+
+// The main window's logic: its state and its command handlers. It reaches the
+// window only through the surfaces, so any front end can stand behind it.
+// Handlers take the sender, which none of them reads.
+class TMainWindow {
+ public:
+  TMainWindow(Surfaces& surfaces, FolderSearch& search, RegionalSettings settings);
+
+  // Runs one command. A failure ends it where it happened and is shown in the
+  // error box; this is the one place where failures are caught. Returns false
+  // when the command failed.
+  bool Dispatch(const std::function<void()>& command);
+
+  void FormCreate(const void* sender = nullptr);
+  void FormDestroy(const void* sender = nullptr);
+  void EditListContentActionExecute(const void* sender = nullptr);
+  void EditCompareContentActionExecute(const void* sender = nullptr);
+  void EditRepeatLastActionExecute(const void* sender = nullptr);
+  void FileNewActionExecute(const void* sender = nullptr);
+  void FileOpenActionExecute(const void* sender = nullptr);
+  void FileSaveActionExecute(const void* sender = nullptr);
+  void FileSaveAsActionExecute(const void* sender = nullptr);
+  void FileSaveResultActionExecute(const void* sender = nullptr);
+  void FileExitActionExecute(const void* sender = nullptr);
+  void HelpAboutActionExecute(const void* sender = nullptr);
+  void HelpProgramActionExecute(const void* sender = nullptr);
+  void ListBox1Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox1); }
+  void ListBox2Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox2); }
+  void ListBox3Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox3); }
+
+  void RunListing(const std::string& folderPath) { engine_.RunListing(folderPath); }
+  bool ConfirmOverwrite(const std::string& fileName) { return documents_.ConfirmOverwrite(fileName); }
+
+  // The regional settings are read again when the system announces a change.
+  void SetRegionalSettings(const RegionalSettings& settings) { settings_ = settings; }
+  const RegionalSettings& Regional() const { return settings_; }
+  const MainWindowState& State() const { return state_; }
+
+ private:
+  void ListBoxClick(PaneId pane);
+
+  Surfaces& surfaces_;
+  RegionalSettings settings_;
+  MainWindowState state_;
+  ListingEngine engine_;
+  ListingDocuments documents_;
+  ListingComparison comparison_;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+// Fixed texts of the program that more than one command shows.
+namespace Texts {
+inline constexpr const char* kCaption = "Quillon - V1.20";
+inline constexpr const char* kWaitCaption = "Quillon - V1.20 ~ Please Wait!";
+inline constexpr const char* kApplicationTitle = "Quillon 1.20";
+inline constexpr const char* kUntitled = "Untitled";                  // string table entry 1
+inline constexpr const char* kOverwriteQuestion = "OK to overwrite %s";  // string table entry 2
+inline constexpr const char* kBrowseTitle = "Select the location that should be analysed...";
+inline constexpr const char* kNoDifferences = "No differences found... ;-)";
+}  // namespace Texts

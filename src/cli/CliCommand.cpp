@@ -1,0 +1,235 @@
+#include "cli/CliCommand.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+
+#include "app/ErrorText.h"
+#include "app/TMainWindow.h"
+#include "app/Texts.h"
+#include "cli/HeadlessSurfaces.h"
+#include "cli/ProgressLine.h"
+#include "platform/PosixFolderSearch.h"
+#include "platform/QuillonError.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: quillon-cli list [--md5] FOLDER [-o FILE]\n"
+    "       quillon-cli compare CURRENT LOADED [-o FILE]\n"
+    "       quillon-cli compare --folder DIR [--md5] LOADED [-o FILE]\n"
+    "       quillon-cli --help | --version\n"
+    "\n"
+    "list     lists FOLDER and its whole tree, breadth-first: one line per file\n"
+    "         (date-time, size, attributes, with --md5 the MD5 digest, full path),\n"
+    "         then every folder, then a summary line.\n"
+    "compare  compares a current listing with a loaded one and writes the\n"
+    "         Modified, Deleted and Added lines. With --folder, DIR is listed\n"
+    "         first and that listing is the current one.\n"
+    "\n"
+    "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
+    "replaced only once it has been written whole. The totals go to standard\n"
+    "error. Exit status: 0 success (compare: no differences), 1 differences\n"
+    "found, 2 error.\n";
+
+int UsageError(const std::string& problem) {
+  std::cerr << "quillon-cli: " << problem << "\n" << kUsage;
+  return 2;
+}
+
+// The folder as the user named it, made absolute and normalised lexically;
+// symbolic links stay as they are.
+std::string AbsoluteFolder(const std::string& folder) {
+  std::string path = std::filesystem::absolute(folder).lexically_normal().string();
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// Checks that the folder can be listed; a clear line on standard error if not.
+bool CheckFolder(const std::string& folder) {
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0) {
+    std::cerr << "quillon-cli: cannot list '" << folder << "': " << std::strerror(errno) << "\n";
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    std::cerr << "quillon-cli: cannot list '" << folder << "': not a folder\n";
+    return false;
+  }
+  return true;
+}
+
+// Writes a pane's lines, each followed by CR LF, to standard output.
+bool WritePaneToStdout(const ListPane& pane) {
+  std::string chunk;
+  constexpr std::size_t kChunk = std::size_t{1} << 20;
+  chunk.reserve(kChunk + 4096);
+  const auto flush = [&chunk] {
+    const char* data = chunk.data();
+    std::size_t size = chunk.size();
+    while (size > 0) {
+      const ssize_t written = write(STDOUT_FILENO, data, size);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return false;
+      data += written;
+      size -= static_cast<std::size_t>(written);
+    }
+    chunk.clear();
+    return true;
+  };
+  for (const std::string_view line : pane.Lines().Lines()) {
+    chunk.append(line).append("\r\n");
+    if (chunk.size() >= kChunk && !flush()) return false;
+  }
+  return flush();
+}
+
+// One front end over the core: the headless surfaces, the real folder search
+// and the window logic, with the live progress line on a terminal.
+class Session {
+ public:
+  Session() : window_(surfaces_, search_, RegionalSettings::FromUserLocale()), progress_(STDERR_FILENO) {
+    if (progress_.Enabled()) surfaces_.SetRefreshHook([this] { ShowProgress(); });
+  }
+
+  HeadlessSurfaces& Surfaces() { return surfaces_; }
+  TMainWindow& Window() { return window_; }
+
+  // Runs a command; on failure prints the error box's text and returns false.
+  bool Run(const std::function<void()>& command) {
+    const bool ok = window_.Dispatch(command);
+    progress_.Finish();
+    if (!ok) std::cerr << surfaces_.Errors().back() << "\n";
+    return ok;
+  }
+
+  bool ListFolder(const std::string& folder, bool md5) {
+    surfaces_.SetFolderBrowserAnswer(folder);
+    surfaces_.SetMd5(md5);
+    started_ = std::chrono::steady_clock::now();
+    if (!Run([this] { window_.EditListContentActionExecute(); })) return false;
+    std::cerr << surfaces_.PanelText(0) << "  " << surfaces_.PanelText(1) << "  " << surfaces_.PanelText(2) << "\n";
+    return true;
+  }
+
+  // The pane to standard output, or to the file through the safe writer.
+  bool Emit(PaneId pane, const std::optional<std::string>& output) {
+    if (output) return Run([&] { surfaces_.PaneSaveToFile(pane, *output); });
+    if (WritePaneToStdout(surfaces_.Pane(pane))) return true;
+    std::cerr << ErrorText::ForErrorBox(ErrorText::kStreamWriteError) << "\n";
+    return false;
+  }
+
+ private:
+  void ShowProgress() {
+    if (!progress_.Due()) return;
+    const MainWindowState& state = window_.State();
+    const std::string& percent = surfaces_.PanelText(3);
+    if (!percent.empty()) {
+      progress_.Show("comparing: " + percent);
+      return;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    progress_.Show(ProgressLine::ListingText(state.FileCount, static_cast<long long>(state.FolderQueue.size()),
+                                             state.TotalSize, seconds));
+  }
+
+  HeadlessSurfaces surfaces_;
+  PosixFolderSearch search_;
+  TMainWindow window_;
+  ProgressLine progress_;
+  std::chrono::steady_clock::time_point started_;
+};
+
+}  // namespace
+
+std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::string>& args, std::string& problem) {
+  Options options;
+  if (args.empty()) {
+    problem = "no command given";
+    return std::nullopt;
+  }
+  options.command = args[0];
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--md5") {
+      options.md5 = true;
+    } else if (arg == "-o" || arg == "--output") {
+      if (++i >= args.size()) {
+        problem = "-o needs a file name";
+        return std::nullopt;
+      }
+      options.output = args[i];
+    } else if (arg == "--folder" && options.command == "compare") {
+      if (++i >= args.size()) {
+        problem = "--folder needs a folder";
+        return std::nullopt;
+      }
+      options.folder = args[i];
+    } else if (arg == "--") {
+      options.operands.insert(options.operands.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      problem = "unknown option '" + arg + "'";
+      return std::nullopt;
+    } else {
+      options.operands.push_back(arg);
+    }
+  }
+  return options;
+}
+
+int CliCommand::Main(const std::vector<std::string>& args) {
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (!args.empty() && args[0] == "--version") {
+    std::cout << Texts::kApplicationTitle << "\n";
+    return 0;
+  }
+  std::string problem;
+  const auto options = Parse(args, problem);
+  if (!options) return UsageError(problem);
+  if (options->command == "list") return List(*options);
+  if (options->command == "compare") return Compare(*options);
+  return UsageError("unknown command '" + options->command + "'");
+}
+
+int CliCommand::List(const Options& options) {
+  if (options.operands.size() != 1) return UsageError("list takes one FOLDER");
+  const std::string folder = AbsoluteFolder(options.operands[0]);
+  if (!CheckFolder(folder)) return 2;
+  Session session;
+  if (!session.ListFolder(folder, options.md5)) return 2;
+  return session.Emit(PaneId::ListBox1, options.output) ? 0 : 2;
+}
+
+int CliCommand::Compare(const Options& options) {
+  const std::size_t wanted = options.folder ? 1 : 2;
+  if (options.operands.size() != wanted)
+    return UsageError(options.folder ? "compare --folder DIR takes one LOADED listing"
+                                     : "compare takes CURRENT and LOADED listings");
+  if (options.md5 && !options.folder) return UsageError("--md5 goes with --folder");
+  Session session;
+  HeadlessSurfaces& surfaces = session.Surfaces();
+  const std::string& loaded = options.operands.back();
+  if (options.folder) {
+    const std::string folder = AbsoluteFolder(*options.folder);
+    if (!CheckFolder(folder)) return 2;
+    if (!session.ListFolder(folder, options.md5)) return 2;
+  } else if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox1, options.operands[0]); })) {
+    return 2;
+  }
+  if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); })) return 2;
+  if (!session.Run([&] { session.Window().EditCompareContentActionExecute(); })) return 2;
+  if (!session.Emit(PaneId::ListBox3, options.output)) return 2;
+  const ListPane& results = surfaces.Pane(PaneId::ListBox3);
+  const bool same = results.Count() == 1 && results.LineAt(0) == Texts::kNoDifferences;
+  return same ? 0 : 1;
+}

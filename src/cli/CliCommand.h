@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// quillon-cli: the listing and the comparison of the window, for scripts.
+class CliCommand {
+ public:
+  // Exit codes: 0 success (compare: no differences), 1 compare found
+  // differences, 2 an error.
+  static int Main(const std::vector<std::string>& args);
+
+ private:
+  struct Options {
+    std::string command;
+    bool md5 = false;
+    std::optional<std::string> folder;  // compare --folder DIR
+    std::optional<std::string> output;  // -o FILE
+    std::vector<std::string> operands;
+  };
+
+  static std::optional<Options> Parse(const std::vector<std::string>& args, std::string& problem);
+  static int List(const Options& options);
+  static int Compare(const Options& options);
+};

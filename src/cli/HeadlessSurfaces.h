@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/ListPane.h"
+#include "app/Surfaces.h"
+
+// The window's surfaces held in memory, for quillon-cli. The folder browser
+// answers the folder given on the command line; the panes keep their lines so
+// that they can be written out when the command is done.
+class HeadlessSurfaces : public Surfaces {
+ public:
+  void SetFolderBrowserAnswer(std::string folder) { folder_ = std::move(folder); }
+  void SetMd5(bool ticked) { md5_ = ticked; }
+  // Called on every refresh of the window or the status bar, for live progress.
+  void SetRefreshHook(std::function<void()> hook) { refreshHook_ = std::move(hook); }
+
+  const ListPane& Pane(PaneId pane) const { return panes_[static_cast<int>(pane)]; }
+  const std::string& PanelText(int panel) const { return panels_[static_cast<std::size_t>(panel)]; }
+  const std::vector<std::string>& Errors() const { return errors_; }
+
+  void PaneClear(PaneId pane) override { At(pane).Clear(); }
+  void PaneAddLine(PaneId pane, std::string_view line) override { At(pane).AddLine(line); }
+  int PaneLineCount(PaneId pane) override { return At(pane).Count(); }
+  std::string_view PaneLineAt(PaneId pane, int index) override { return At(pane).LineAt(index); }
+  int PaneSelectedIndex(PaneId pane) override { return At(pane).SelectedIndex(); }
+  void PaneSetScrollExtent(PaneId pane, int pixels) override { At(pane).SetScrollExtent(pixels); }
+  int PaneFontSize(PaneId pane) override { return At(pane).FontSize(); }
+  int PanePixelsPerInch(PaneId pane) override { return At(pane).PixelsPerInch(); }
+  void PaneLoadFromFile(PaneId pane, const std::string& fileName) override { At(pane).LoadFromFile(fileName); }
+  void PaneSaveToFile(PaneId pane, const std::string& fileName) override { At(pane).SaveToFile(fileName); }
+
+  void StatusSetPanelText(int panel, std::string_view text) override;
+  void StatusRefresh() override { Refreshed(); }
+  void SetCaption(std::string_view text) override { caption_ = text; }
+  void RefreshWindow() override { Refreshed(); }
+  void SetLabelText(LabelId, std::string_view) override {}
+  void EditSetText(std::string_view) override {}
+  void EditFocus() override {}
+  void EditSelectAll() override {}
+  bool Md5Ticked() override { return md5_; }
+  void SetActionEnabled(ActionId, bool) override {}
+  void SetBusyCursor() override {}
+  void SetNormalCursor() override {}
+  ConfirmAnswer AskConfirmation(std::string_view) override { return ConfirmAnswer::Cancel; }
+  std::optional<std::string> RunOpenDialog() override { return std::nullopt; }
+  std::optional<std::string> RunSaveDialog() override { return std::nullopt; }
+  std::optional<std::string> RunFolderBrowser(std::string_view) override { return folder_; }
+  void ShowErrorBox(std::string_view message) override { errors_.emplace_back(message); }
+  void ShowAboutBox() override {}
+  void ShowHelpContents() override {}
+  void QuitHelp() override {}
+  void CloseWindow() override {}
+
+ private:
+  ListPane& At(PaneId pane) { return panes_[static_cast<int>(pane)]; }
+  void Refreshed() {
+    if (refreshHook_) refreshHook_();
+  }
+
+  std::array<ListPane, 3> panes_;
+  std::array<std::string, 5> panels_;
+  std::string caption_;
+  std::optional<std::string> folder_;
+  bool md5_ = false;
+  std::vector<std::string> errors_;
+  std::function<void()> refreshHook_;
+};

@@ -1,0 +1,94 @@
+#include "compare/ListingComparison.h"
+
+#include <algorithm>
+#include <limits>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "app/ScrollExtent.h"
+#include "app/Texts.h"
+#include "compare/ComparisonKey.h"
+#include "platform/QuillonError.h"
+
+int ListingComparison::ReadCount(PaneId pane, const char* listingName) {
+  const int lines = surfaces_.PaneLineCount(pane);
+  const auto count = ComparisonKey::ReadFileCount(surfaces_.PaneLineAt(pane, lines - 1));
+  // A count past the pane's lines fails later, at the first line it lacks.
+  if (!count || *count < 0 || *count > std::numeric_limits<int>::max())
+    throw QuillonError(std::string("No file count can be read from the last line of the ") + listingName);
+  return static_cast<int>(*count);
+}
+
+void ListingComparison::ShowProgress(long long step, long long steps) {
+  const long long percent = step * 100 / steps;
+  if (percent != shownPercent_) {
+    shownPercent_ = percent;
+    progressText_ = std::to_string(percent) + " %";
+  }
+  surfaces_.StatusSetPanelText(3, progressText_);
+  surfaces_.StatusRefresh();
+}
+
+void ListingComparison::AddResult(std::string_view prefix, std::string_view line) {
+  result_.assign(prefix).append(line);
+  surfaces_.PaneAddLine(PaneId::ListBox3, result_);
+  if (static_cast<int>(result_.size()) > widestResult_) widestResult_ = static_cast<int>(result_.size());
+}
+
+void ListingComparison::Run() {
+  surfaces_.PaneClear(PaneId::ListBox3);
+  widestResult_ = 0;
+  shownPercent_ = -1;
+  surfaces_.SetBusyCursor();
+  const int currentCount = ReadCount(PaneId::ListBox1, "current listing");
+  const int loadedCount = ReadCount(PaneId::ListBox2, "loaded listing");
+  surfaces_.StatusSetPanelText(3, "0 %");
+  surfaces_.StatusRefresh();
+
+  // The working list, and the first current line of each key. Lines are paired
+  // when their keys are equal, so an index replaces the scan of the other side
+  // and the first line in listing order still wins.
+  std::vector<std::string_view> working;
+  const auto currentLines = static_cast<std::size_t>(std::min(currentCount, surfaces_.PaneLineCount(PaneId::ListBox1)));
+  working.reserve(currentLines);
+  std::unordered_map<std::string_view, int> currentByKey;
+  currentByKey.reserve(currentLines);
+  for (int i = 0; i < currentCount; ++i) {
+    working.push_back(surfaces_.PaneLineAt(PaneId::ListBox1, i));
+    if (const auto key = ComparisonKey::KeyOf(working.back())) currentByKey.emplace(*key, i);
+  }
+
+  const long long steps = static_cast<long long>(currentCount) + loadedCount;
+  std::unordered_set<std::string_view> loadedKeys;
+  loadedKeys.reserve(static_cast<std::size_t>(std::min(loadedCount, surfaces_.PaneLineCount(PaneId::ListBox2))));
+  for (int i = 0; i < loadedCount; ++i) {
+    ShowProgress(i + 1, steps);
+    const std::string_view loaded = surfaces_.PaneLineAt(PaneId::ListBox2, i);
+    if (const auto key = ComparisonKey::KeyOf(loaded)) {
+      loadedKeys.insert(*key);
+      const auto match = currentByKey.find(*key);
+      if (match == currentByKey.end()) {
+        AddResult("Deleted: ", loaded);
+      } else {
+        const std::string_view current = working[static_cast<std::size_t>(match->second)];
+        if (current.find(loaded) == std::string_view::npos) AddResult("Modified: ", current);
+      }
+    }
+    state_.LastCommand = 2;
+  }
+
+  for (std::size_t j = 0; j < working.size(); ++j) {
+    ShowProgress(loadedCount + static_cast<long long>(j), steps);
+    const auto key = ComparisonKey::KeyOf(working[j]);
+    if (key && !loadedKeys.contains(*key)) AddResult("Added: ", working[j]);
+  }
+
+  if (surfaces_.PaneLineCount(PaneId::ListBox3) == 0) AddResult("", Texts::kNoDifferences);
+  SetPaneScrollExtent(surfaces_, PaneId::ListBox3, widestResult_);
+  surfaces_.SetNormalCursor();
+  surfaces_.StatusSetPanelText(3, "");
+  surfaces_.StatusRefresh();
+  surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, true);
+  surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, true);
+}

@@ -1,0 +1,111 @@
+#include "documents/ListingDocuments.h"
+
+#include <sys/stat.h>
+
+#include "app/ScrollExtent.h"
+#include "app/Texts.h"
+
+namespace {
+
+// A dialog that returns an empty name was cancelled.
+bool Chosen(const std::optional<std::string>& name) { return name.has_value() && !name->empty(); }
+
+std::string OverwriteQuestion(const std::string& fileName) {
+  const std::string_view pattern = Texts::kOverwriteQuestion;
+  const auto at = pattern.find("%s");
+  std::string question(pattern.substr(0, at));
+  question += fileName;
+  question += pattern.substr(at + 2);
+  return question;
+}
+
+}  // namespace
+
+void ListingDocuments::FileNew() {
+  surfaces_.SetBusyCursor();
+  state_.DocumentFileName = Texts::kUntitled;
+  surfaces_.PaneClear(PaneId::ListBox1);
+  surfaces_.PaneClear(PaneId::ListBox2);
+  surfaces_.PaneClear(PaneId::ListBox3);
+  surfaces_.SetLabelText(LabelId::Label1, "Selected: ?");
+  surfaces_.SetLabelText(LabelId::Label2, "Loaded File: ?");
+  surfaces_.EditSetText("");
+  surfaces_.SetActionEnabled(ActionId::FileSaveAction, false);
+  surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, false);
+  surfaces_.SetActionEnabled(ActionId::EditCompareContentAction, false);
+  surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
+  state_.HasListing = false;
+  state_.HasLoadedListing = false;
+  surfaces_.PaneSetScrollExtent(PaneId::ListBox1, 0);
+  surfaces_.PaneSetScrollExtent(PaneId::ListBox2, 0);
+  surfaces_.SetNormalCursor();
+}
+
+void ListingDocuments::FileOpen() {
+  surfaces_.SetBusyCursor();
+  const auto name = surfaces_.RunOpenDialog();
+  if (!Chosen(name)) {
+    surfaces_.SetNormalCursor();
+    return;
+  }
+  surfaces_.PaneLoadFromFile(PaneId::ListBox2, *name);
+  state_.DocumentFileName = *name;
+  surfaces_.SetLabelText(LabelId::Label2, "Loaded File: " + state_.DocumentFileName);
+  surfaces_.SetActionEnabled(ActionId::FileSaveAsAction, true);
+  surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
+  if (state_.HasListing) surfaces_.SetActionEnabled(ActionId::EditCompareContentAction, true);
+  state_.HasLoadedListing = true;
+  state_.WidestLoadedLine = 0;
+  const int count = surfaces_.PaneLineCount(PaneId::ListBox2);
+  for (int i = 0; i < count; ++i) {
+    const auto length = static_cast<std::int32_t>(surfaces_.PaneLineAt(PaneId::ListBox2, i).size());
+    if (length > state_.WidestLoadedLine) state_.WidestLoadedLine = length;
+  }
+  SetPaneScrollExtent(surfaces_, PaneId::ListBox2, state_.WidestLoadedLine);
+  surfaces_.SetNormalCursor();
+}
+
+void ListingDocuments::FileSave() {
+  surfaces_.SetBusyCursor();
+  if (state_.DocumentFileName == Texts::kUntitled) {
+    FileSaveAs();
+  } else {
+    surfaces_.PaneSaveToFile(PaneId::ListBox1, state_.DocumentFileName);
+    surfaces_.SetActionEnabled(ActionId::FileSaveAction, false);
+    surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
+  }
+  // Save As leaves the cursor to its caller; without this the hourglass would
+  // stay up after every first save.
+  surfaces_.SetNormalCursor();
+}
+
+void ListingDocuments::FileSaveAs() {
+  const auto name = surfaces_.RunSaveDialog();
+  if (!Chosen(name)) return;
+  if (!ConfirmOverwrite(*name)) return;
+  surfaces_.PaneSaveToFile(PaneId::ListBox1, *name);
+  state_.DocumentFileName = *name;
+  surfaces_.SetActionEnabled(ActionId::FileSaveAction, false);
+  surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
+}
+
+void ListingDocuments::FileSaveResult() {
+  surfaces_.SetBusyCursor();
+  const auto name = surfaces_.RunSaveDialog();
+  if (Chosen(name)) {
+    if (!ConfirmOverwrite(*name)) {
+      surfaces_.SetNormalCursor();
+      return;
+    }
+    surfaces_.PaneSaveToFile(PaneId::ListBox3, *name);
+  }
+  surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, false);
+  surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
+  surfaces_.SetNormalCursor();
+}
+
+bool ListingDocuments::ConfirmOverwrite(const std::string& fileName) {
+  struct stat st;
+  if (stat(fileName.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return true;
+  return surfaces_.AskConfirmation(OverwriteQuestion(fileName)) == ConfirmAnswer::Yes;
+}

@@ -1,0 +1,136 @@
+#include "engine/ListingLineFormat.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace ListingLineFormat {
+
+namespace {
+
+constexpr std::int64_t kMillisecondsPerDay = 86'400'000;
+constexpr std::int64_t kUnixEpochDay = 25569;  // 1970-01-01 as a day count
+
+void AppendTwoDigits(std::string& out, std::int64_t value) {
+  out += static_cast<char>('0' + value / 10);
+  out += static_cast<char>('0' + value % 10);
+}
+
+void AppendZeroFilled(std::string& out, std::uint64_t value, int width) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  for (auto length = end - digits; length < width; ++length) out += '0';
+  out.append(digits, end);
+}
+
+// Civil date of a count of days since 1970-01-01 (proleptic Gregorian).
+void CivilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day) {
+  days += 719468;
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
+  const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const unsigned monthIndex = (5 * dayOfYear + 2) / 153;
+  day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+  month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+  year = static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+}  // namespace
+
+void AppendDateTime(std::string& out, double dayCount, std::string_view timeSeparator) {
+  const auto total = static_cast<std::int64_t>(std::round(dayCount * static_cast<double>(kMillisecondsPerDay)));
+  std::int64_t dayIndex = total / kMillisecondsPerDay;
+  std::int64_t msOfDay = total % kMillisecondsPerDay;
+  if (msOfDay < 0) {
+    msOfDay += kMillisecondsPerDay;
+    --dayIndex;
+  }
+  std::int64_t year;
+  unsigned month, day;
+  CivilFromDays(dayIndex - kUnixEpochDay, year, month, day);
+  AppendTwoDigits(out, day);
+  out += '.';
+  AppendTwoDigits(out, month);
+  out += '.';
+  if (year >= 0) {
+    AppendZeroFilled(out, static_cast<std::uint64_t>(year), 4);
+  } else {
+    out += '-';
+    AppendZeroFilled(out, static_cast<std::uint64_t>(-year), 4);
+  }
+  out += ' ';
+  const std::int64_t seconds = msOfDay / 1000;
+  AppendTwoDigits(out, seconds / 3600);
+  out += timeSeparator;
+  AppendTwoDigits(out, seconds / 60 % 60);
+  out += timeSeparator;
+  AppendTwoDigits(out, seconds % 60);
+}
+
+void AppendSize(std::string& out, double size) {
+  if (size >= 0.0 && size < 1.8e19) {
+    AppendZeroFilled(out, static_cast<std::uint64_t>(std::round(size)), 10);
+    return;
+  }
+  char text[400];
+  const int length = std::snprintf(text, sizeof text, "%010.0f", size);
+  out.append(text, static_cast<std::size_t>(length));
+}
+
+void AppendListingText(std::string& out, std::string_view text) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F) {
+      out.append(text, start, i - start);
+      out += '?';
+      start = i + 1;
+    }
+  }
+  out.append(text, start, std::string_view::npos);
+}
+
+std::string FormatAttributeLetters(std::uint32_t attributeWord) {
+  static constexpr struct {
+    std::uint32_t bit;
+    char letter;
+  } kLetters[11] = {{0x4000, 'E'}, {0x1000, 'O'}, {0x0800, 'C'}, {0x0100, 'T'}, {0x0080, 'N'}, {0x0020, 'A'},
+                    {0x0010, 'D'}, {0x0008, 'V'}, {0x0004, 'S'}, {0x0002, 'H'}, {0x0001, 'R'}};
+  std::string field(11, '_');
+  for (int i = 0; i < 11; ++i)
+    if (attributeWord & kLetters[i].bit) field[i] = kLetters[i].letter;
+  return field;
+}
+
+std::string FormatTotalText(double total, std::string_view thousandSeparator) {
+  const double magnitude = std::fabs(total);
+  std::string digits;
+  if (magnitude < 1e18) {
+    // Below 10^18 the whole number has at most 18 digits: round halves away from zero.
+    char text[24];
+    const auto end = std::to_chars(text, text + sizeof text, static_cast<std::uint64_t>(std::round(magnitude))).ptr;
+    digits.assign(text, end);
+  } else if (std::isfinite(magnitude)) {
+    // Keep 18 significant digits and fill the rest of the integer part with zeros.
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17e", magnitude);
+    const std::string_view view(text);
+    const auto e = view.find('e');
+    digits += view[0];
+    digits.append(view.substr(2, e - 2));
+    const int exponent = std::atoi(text + e + 1);
+    digits.append(static_cast<std::size_t>(exponent - 17), '0');
+  } else {
+    digits = "0";
+  }
+  std::string grouped;
+  grouped.reserve(digits.size() + digits.size() / 3 * thousandSeparator.size());
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += thousandSeparator;
+    grouped += digits[i];
+  }
+  return grouped;
+}
+
+}  // namespace ListingLineFormat

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Attribute bits of a search record, as the listing reads them.
+namespace FileAttribute {
+constexpr std::uint32_t ReadOnly = 0x0001;
+constexpr std::uint32_t Hidden = 0x0002;
+constexpr std::uint32_t System = 0x0004;
+constexpr std::uint32_t VolumeLabel = 0x0008;
+constexpr std::uint32_t Directory = 0x0010;
+constexpr std::uint32_t Archive = 0x0020;
+constexpr std::uint32_t Normal = 0x0080;
+constexpr std::uint32_t Temporary = 0x0100;
+constexpr std::uint32_t Compressed = 0x0800;
+constexpr std::uint32_t Offline = 0x1000;
+constexpr std::uint32_t Encrypted = 0x4000;
+}  // namespace FileAttribute
+
+// One entry found by a folder search: what the folder scan and the
+// file-information functions read of it.
+struct FindData {
+  std::uint32_t Attributes = 0;
+  std::string Name;
+  std::uint64_t Size = 0;
+  std::int64_t ModifiedSeconds = 0;      // since 1970-01-01 UTC
+  std::uint32_t ModifiedNanoseconds = 0;
+};
+
+// The folder separator of listing paths on this platform.
+constexpr char kPathSeparator = '/';

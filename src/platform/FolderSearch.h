@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/FindData.h"
+
+// An open search over one folder; destroying it closes the search.
+class FolderSearchHandle {
+ public:
+  virtual ~FolderSearchHandle() = default;
+  // Fills the next entry that passes the filter; false at the end or on any error.
+  virtual bool FindNextFile(FindData& entry) = 0;
+};
+
+// The folder search the listing walks with: first, next, close.
+class FolderSearch {
+ public:
+  virtual ~FolderSearch() = default;
+  // Starts a search on pattern (a folder path followed by a mask) and fills the
+  // first entry. An entry is passed over when its attribute word has any of the
+  // bits hidden, system, volume label or directory that attributeMask lacks.
+  // Returns nothing when there is no first entry, whatever the reason.
+  virtual std::unique_ptr<FolderSearchHandle> FindFirstFile(const std::string& pattern, int attributeMask,
+                                                            FindData& first) = 0;
+
+  // True when the entry passes the attribute filter of a search.
+  static bool PassesFilter(std::uint32_t attributes, int attributeMask) {
+    constexpr std::uint32_t filtered =
+        FileAttribute::Hidden | FileAttribute::System | FileAttribute::VolumeLabel | FileAttribute::Directory;
+    return (attributes & filtered & ~static_cast<std::uint32_t>(attributeMask)) == 0;
+  }
+};

@@ -1,0 +1,71 @@
+#include "platform/PosixFolderSearch.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+
+#include <cstring>
+
+namespace {
+
+class PosixSearchHandle : public FolderSearchHandle {
+ public:
+  PosixSearchHandle(DIR* dir, std::string mask, int attributeMask)
+      : dir_(dir), mask_(std::move(mask)), attributeMask_(attributeMask) {}
+  ~PosixSearchHandle() override { closedir(dir_); }
+  PosixSearchHandle(const PosixSearchHandle&) = delete;
+  PosixSearchHandle& operator=(const PosixSearchHandle&) = delete;
+
+  bool FindNextFile(FindData& entry) override {
+    while (const dirent* d = readdir(dir_)) {
+      if (!MatchesMask(d->d_name)) continue;
+      struct stat st;
+      // An entry that vanished since readdir saw it is simply not found.
+      if (fstatat(dirfd(dir_), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      const std::uint32_t attributes = PosixFolderSearch::AttributesOf(st, d->d_name);
+      if (!FolderSearch::PassesFilter(attributes, attributeMask_)) continue;
+      entry.Attributes = attributes;
+      entry.Name.assign(d->d_name);
+      entry.Size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+      entry.ModifiedSeconds = st.st_mtim.tv_sec;
+      entry.ModifiedNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  bool MatchesMask(const char* name) const {
+    if (mask_ == "*.*" || mask_ == "*") return true;
+    return fnmatch(mask_.c_str(), name, FNM_PERIOD) == 0;
+  }
+
+  DIR* dir_;
+  std::string mask_;
+  int attributeMask_;
+};
+
+}  // namespace
+
+std::uint32_t PosixFolderSearch::AttributesOf(const struct stat& st, const char* name) {
+  std::uint32_t attributes = 0;
+  if (S_ISDIR(st.st_mode)) attributes |= FileAttribute::Directory;
+  if ((st.st_mode & S_IWUSR) == 0) attributes |= FileAttribute::ReadOnly;
+  if (name[0] == '.') attributes |= FileAttribute::Hidden;
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) attributes |= FileAttribute::System;
+  if (attributes == 0) attributes = FileAttribute::Normal;
+  return attributes;
+}
+
+std::unique_ptr<FolderSearchHandle> PosixFolderSearch::FindFirstFile(const std::string& pattern, int attributeMask,
+                                                                     FindData& first) {
+  const auto slash = pattern.rfind(kPathSeparator);
+  std::string folder = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
+  std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  // An empty folder path stands for the process's current folder.
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return nullptr;
+  auto handle = std::make_unique<PosixSearchHandle>(dir, std::move(mask), attributeMask);
+  if (!handle->FindNextFile(first)) return nullptr;
+  return handle;
+}

@@ -1,0 +1,18 @@
+#include "platform/Vexmd5.h"
+
+void md5_starts(md5_context* ctx) { MD5_Init(&ctx->state); }
+
+void md5_update(md5_context* ctx, const unsigned char* input, std::uint32_t length) {
+  MD5_Update(&ctx->state, input, length);
+}
+
+void md5_finish(md5_context* ctx, unsigned char digest[16]) { MD5_Final(digest, &ctx->state); }
+
+void md5_toHexStr(char* text, const unsigned char digest[16]) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (int i = 0; i < 16; ++i) {
+    text[2 * i] = kHex[digest[i] >> 4];
+    text[2 * i + 1] = kHex[digest[i] & 0x0F];
+  }
+  text[32] = '\0';
+}
