@@ -2,14 +2,24 @@
 
 #include <algorithm>
 #include <limits>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "app/ScrollExtent.h"
 #include "app/Texts.h"
 #include "compare/ComparisonKey.h"
+#include "compare/KeyIndex.h"
 #include "platform/QuillonError.h"
+
+namespace {
+
+// Whether line holds part as one unbroken run of bytes; lines of equal length
+// only by being equal, which is the common case of an unchanged file.
+bool Contains(std::string_view line, std::string_view part) {
+  if (line.size() == part.size()) return line == part;
+  return line.size() > part.size() && line.find(part) != std::string_view::npos;
+}
+
+}  // namespace
 
 int ListingComparison::ReadCount(PaneId pane, const char* listingName) {
   const int lines = surfaces_.PaneLineCount(pane);
@@ -52,27 +62,24 @@ void ListingComparison::Run() {
   std::vector<std::string_view> working;
   const auto currentLines = static_cast<std::size_t>(std::min(currentCount, surfaces_.PaneLineCount(PaneId::ListBox1)));
   working.reserve(currentLines);
-  std::unordered_map<std::string_view, int> currentByKey;
-  currentByKey.reserve(currentLines);
+  KeyIndex currentByKey(currentLines);
   for (int i = 0; i < currentCount; ++i) {
     working.push_back(surfaces_.PaneLineAt(PaneId::ListBox1, i));
-    if (const auto key = ComparisonKey::KeyOf(working.back())) currentByKey.emplace(*key, i);
+    if (const auto key = ComparisonKey::KeyOf(working.back())) currentByKey.InsertFirst(*key, i);
   }
 
   const long long steps = static_cast<long long>(currentCount) + loadedCount;
-  std::unordered_set<std::string_view> loadedKeys;
-  loadedKeys.reserve(static_cast<std::size_t>(std::min(loadedCount, surfaces_.PaneLineCount(PaneId::ListBox2))));
+  KeyIndex loadedKeys(static_cast<std::size_t>(std::min(loadedCount, surfaces_.PaneLineCount(PaneId::ListBox2))));
   for (int i = 0; i < loadedCount; ++i) {
     ShowProgress(i + 1, steps);
     const std::string_view loaded = surfaces_.PaneLineAt(PaneId::ListBox2, i);
     if (const auto key = ComparisonKey::KeyOf(loaded)) {
-      loadedKeys.insert(*key);
-      const auto match = currentByKey.find(*key);
-      if (match == currentByKey.end()) {
+      loadedKeys.InsertFirst(*key, i);
+      const int match = currentByKey.Find(*key);
+      if (match < 0) {
         AddResult("Deleted: ", loaded);
-      } else {
-        const std::string_view current = working[static_cast<std::size_t>(match->second)];
-        if (current.find(loaded) == std::string_view::npos) AddResult("Modified: ", current);
+      } else if (!Contains(working[static_cast<std::size_t>(match)], loaded)) {
+        AddResult("Modified: ", working[static_cast<std::size_t>(match)]);
       }
     }
     state_.LastCommand = 2;
@@ -81,7 +88,7 @@ void ListingComparison::Run() {
   for (std::size_t j = 0; j < working.size(); ++j) {
     ShowProgress(loadedCount + static_cast<long long>(j), steps);
     const auto key = ComparisonKey::KeyOf(working[j]);
-    if (key && !loadedKeys.contains(*key)) AddResult("Added: ", working[j]);
+    if (key && loadedKeys.Find(*key) < 0) AddResult("Added: ", working[j]);
   }
 
   if (surfaces_.PaneLineCount(PaneId::ListBox3) == 0) AddResult("", Texts::kNoDifferences);
