@@ -112,9 +112,11 @@ class Session {
     surfaces_.SetFolderBrowserAnswer(folder);
     surfaces_.SetMd5(md5);
     started_ = std::chrono::steady_clock::now();
-    if (!Run([this] { window_.EditListContentActionExecute(); })) return false;
+    return Run([this] { window_.EditListContentActionExecute(); });
+  }
+
+  void PrintTotals() {
     std::cerr << surfaces_.PanelText(0) << "  " << surfaces_.PanelText(1) << "  " << surfaces_.PanelText(2) << "\n";
-    return true;
   }
 
   // The pane to standard output, or to the file through the safe writer.
@@ -207,7 +209,9 @@ int CliCommand::List(const Options& options) {
   if (!CheckFolder(folder)) return 2;
   Session session;
   if (!session.ListFolder(folder, options.md5)) return 2;
-  return session.Emit(PaneId::ListBox1, options.output) ? 0 : 2;
+  if (!session.Emit(PaneId::ListBox1, options.output)) return 2;
+  session.PrintTotals();
+  return 0;
 }
 
 int CliCommand::Compare(const Options& options) {

@@ -1,0 +1,108 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "TestSupport.h"
+
+namespace {
+
+constexpr std::int64_t kTime = 1700000000;
+const std::string kDate = "14.11.2023 22:13:20";
+
+ProgramResult Cli(const std::vector<std::string>& args) {
+  std::vector<std::string> all{CliPath()};
+  all.insert(all.end(), args.begin(), args.end());
+  return RunProgram(all);
+}
+
+}  // namespace
+
+TEST(CliList, WritesTheListingWithCrLfAndTheTotalsToStandardError) {
+  TempTree tree;
+  tree.Dir("sub");
+  tree.File("sub/f.txt", "hello\n");
+  tree.SetTime("sub/f.txt", kTime);
+  const std::string r = tree.Root() + "/";
+  const auto result = Cli({"list", "--md5", tree.Root()});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, kDate + " 0000000006 Bytes ____N______ b1946ac92492d2347c6235b4d2611184 " + r +
+                            "sub/f.txt\r\n"
+                            ">>> All directories found >>>\r\n" +
+                            r + "sub/\r\n" +
+                            "<<< All directories found <<<\r\n"
+                            "Number of Files = 1  Number of Folders = 1  Total Size = 6 Bytes\r\n");
+  EXPECT_EQ(result.err, "Files = 1  Folders = 1  Total = 6 Bytes\n");
+}
+
+TEST(CliList, NormalisesTheFolderLexically) {
+  TempTree tree;
+  tree.Dir("a/b");
+  tree.File("a/x");
+  tree.SetTime("a/x", kTime);
+  const auto result = Cli({"list", tree.Root() + "/a/b/..//"});
+  EXPECT_EQ(result.exitCode, 0);
+  const auto lines = SplitCrLf(result.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], kDate + " 0000000000 Bytes ____N______ " + tree.Root() + "/a/x");
+}
+
+TEST(CliList, WritesTheSameBytesToAFileAndReplacesItWhole) {
+  TempTree tree;
+  tree.Dir("tree");
+  tree.File("tree/f", "data");
+  tree.File("out.qln", "an older and much longer listing that must be replaced entirely");
+  const auto toStdout = Cli({"list", tree.Path("tree")});
+  const auto toFile = Cli({"list", tree.Path("tree"), "-o", tree.Path("out.qln")});
+  EXPECT_EQ(toFile.exitCode, 0);
+  EXPECT_EQ(toFile.out, "");
+  EXPECT_EQ(tree.Read("out.qln"), toStdout.out);
+}
+
+TEST(CliList, RejectsBadInputWithOneLineAndExitCodeTwo) {
+  TempTree tree;
+  tree.File("file");
+  const std::vector<std::vector<std::string>> calls = {
+      {"list", tree.Path("missing")},
+      {"list", tree.Path("file")},
+  };
+  for (const auto& call : calls) {
+    const auto result = Cli(call);
+    EXPECT_EQ(result.exitCode, 2) << call[1];
+    EXPECT_EQ(result.out, "") << call[1];
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_NE(result.err.find(call[1]), std::string::npos) << result.err;
+  }
+  EXPECT_EQ(Cli({"list"}).exitCode, 2);
+  EXPECT_EQ(Cli({"list", "--bogus", tree.Root()}).exitCode, 2);
+  EXPECT_EQ(Cli({"frobnicate"}).exitCode, 2);
+  EXPECT_EQ(Cli({}).exitCode, 2);
+}
+
+TEST(CliList, KeepsAnExistingFileWhenItCannotBeWritten) {
+  TempTree tree;
+  tree.Dir("tree");
+  tree.File("kept.qln", "old content\r\n");
+  tree.Chmod("kept.qln", 0444);
+  tree.Dir("a-folder.qln");
+  for (const std::string target : {"kept.qln", "a-folder.qln", "no/such/folder.qln"}) {
+    const auto result = Cli({"list", tree.Path("tree"), "-o", tree.Path(target)});
+    EXPECT_EQ(result.exitCode, 2) << target;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "Cannot create file " + tree.Path(target) + ".\n");
+  }
+  EXPECT_EQ(tree.Read("kept.qln"), "old content\r\n");
+  // Nothing half-written is left beside it.
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(tree.Root())) ++entries;
+  EXPECT_EQ(entries, 3u);
+}
+
+TEST(CliList, AnswersHelpAndVersion) {
+  const auto version = Cli({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "Quillon 1.20\n");
+  const auto help = Cli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("quillon-cli list [--md5] FOLDER [-o FILE]"), std::string::npos);
+}

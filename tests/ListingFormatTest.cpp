@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include "app/ErrorText.h"
+#include "app/ScrollExtent.h"
+#include "engine/ListingLineFormat.h"
+#include "platform/Vexuf.h"
+
+using namespace ListingLineFormat;
+
+namespace {
+
+std::string DateTimeOf(std::int64_t seconds, std::uint32_t nanoseconds, const std::string& separator = ":") {
+  FindData entry;
+  entry.ModifiedSeconds = seconds;
+  entry.ModifiedNanoseconds = nanoseconds;
+  std::string text;
+  AppendDateTime(text, vexuf::GetWFDUTCTimeInTDataTime(entry, 0), separator);
+  return text;
+}
+
+}  // namespace
+
+TEST(ListingLineFormat, WritesTheDateTimeRoundedToTheMillisecond) {
+  EXPECT_EQ(DateTimeOf(0, 0), "01.01.1970 00:00:00");
+  EXPECT_EQ(DateTimeOf(1700000000, 0), "14.11.2023 22:13:20");
+  EXPECT_EQ(DateTimeOf(1700000000, 999'400'000), "14.11.2023 22:13:20");
+  EXPECT_EQ(DateTimeOf(1700000000, 999'600'000), "14.11.2023 22:13:21");
+  // Rounding may carry into the next day and year.
+  EXPECT_EQ(DateTimeOf(1704067199, 999'700'000), "01.01.2024 00:00:00");
+  EXPECT_EQ(DateTimeOf(1709208000, 0), "29.02.2024 12:00:00");
+  EXPECT_EQ(DateTimeOf(-86400, 0), "31.12.1969 00:00:00");
+  EXPECT_EQ(DateTimeOf(1700000000, 0, "."), "14.11.2023 22.13.20");
+  EXPECT_EQ(DateTimeOf(1700000000, 0, " h "), "14.11.2023 22 h 13 h 20");
+  // The day count itself is the one of 30 December 1899.
+  std::string text;
+  AppendDateTime(text, 0.0, ":");
+  EXPECT_EQ(text, "30.12.1899 00:00:00");
+  text.clear();
+  AppendDateTime(text, 2.75, ":");
+  EXPECT_EQ(text, "01.01.1900 18:00:00");
+}
+
+TEST(ListingLineFormat, ZeroFillsTheSizeToTenDigitsAndGrowsPastThem) {
+  const std::pair<double, std::string> cases[] = {
+      {0, "0000000000"}, {12345, "0000012345"}, {9999999999.0, "9999999999"}, {1e10, "10000000000"},
+      {123456789012345.0, "123456789012345"}};
+  for (const auto& [size, field] : cases) {
+    std::string text;
+    AppendSize(text, size);
+    EXPECT_EQ(text, field);
+  }
+}
+
+TEST(ListingLineFormat, PutsOneLetterPerAttributeBit) {
+  EXPECT_EQ(FormatAttributeLetters(0), "___________");
+  EXPECT_EQ(FormatAttributeLetters(0x21), "_____A____R");
+  EXPECT_EQ(FormatAttributeLetters(0x80), "____N______");
+  EXPECT_EQ(FormatAttributeLetters(0x59BF), "EOCTNADVSHR");
+  EXPECT_EQ(FormatAttributeLetters(0x06), "________SH_");
+  // Bits without a letter are ignored.
+  EXPECT_EQ(FormatAttributeLetters(0x2000 | 0x0200 | 0x0400 | 0x8000 | 0x0040), "___________");
+}
+
+TEST(ListingLineFormat, GroupsTheTotalInThreesWithTheRegionalSeparator) {
+  EXPECT_EQ(FormatTotalText(0, ","), "0");
+  EXPECT_EQ(FormatTotalText(999, ","), "999");
+  EXPECT_EQ(FormatTotalText(1000, ","), "1,000");
+  EXPECT_EQ(FormatTotalText(1234567, ","), "1,234,567");
+  EXPECT_EQ(FormatTotalText(1234567, "."), "1.234.567");
+  EXPECT_EQ(FormatTotalText(1234567, "\xE2\x80\xAF"), "1\xE2\x80\xAF" "234\xE2\x80\xAF" "567");
+  EXPECT_EQ(FormatTotalText(2.5, ","), "3");
+  EXPECT_EQ(FormatTotalText(9007199254740993.0, ","), "9,007,199,254,740,992");
+  // Past 18 digits only 18 significant ones of the double are kept.
+  EXPECT_EQ(FormatTotalText(1234567890123456789012.0, ","), "1,234,567,890,123,456,770,000");
+}
+
+TEST(ListingLineFormat, WritesControlBytesOfNamesAsQuestionMarks) {
+  std::string text;
+  AppendListingText(text, std::string("a\nb\rc\x7f" "d\x01", 8));
+  EXPECT_EQ(text, "a?b?c?d?");
+  text.clear();
+  AppendListingText(text, "caf\xC3\xA9 with spaces");
+  EXPECT_EQ(text, "caf\xC3\xA9 with spaces");
+}
+
+TEST(ScrollExtent, TruncatesTheRuleOnce) {
+  EXPECT_EQ(ScrollExtentFor(8, 100, 96), 666);
+  EXPECT_EQ(ScrollExtentFor(8, 0, 96), 0);
+  EXPECT_EQ(ScrollExtentFor(8, 27, 96), 180);
+  EXPECT_EQ(ScrollExtentFor(8, 80, 96), 533);
+  EXPECT_EQ(ScrollExtentFor(8, 120, 96), 800);
+  EXPECT_EQ(ScrollExtentFor(10, 100, 120), 666);
+  EXPECT_EQ(ScrollExtentFor(8, 100, 0), 0);
+}
+
+TEST(ErrorText, AddsAPeriodOnlyAfterCharactersAboveIt) {
+  EXPECT_EQ(ErrorText::ForErrorBox("Unable to insert a line"), "Unable to insert a line.");
+  EXPECT_EQ(ErrorText::ForErrorBox("List index out of bounds (-1)"), "List index out of bounds (-1)");
+  EXPECT_EQ(ErrorText::ForErrorBox("Cannot create file /tmp/x.txt"), "Cannot create file /tmp/x.txt.");
+  EXPECT_EQ(ErrorText::ForErrorBox("Cannot create file /tmp/dir/"), "Cannot create file /tmp/dir/.");
+  EXPECT_EQ(ErrorText::ForErrorBox("ends with a period."), "ends with a period.");
+  EXPECT_EQ(ErrorText::ForErrorBox("ends with a dash -"), "ends with a dash -");
+  EXPECT_EQ(ErrorText::ForErrorBox(""), "");
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/ListPane.h"
+#include "app/Surfaces.h"
+
+// Records every surface operation, in order, with its arguments, and answers
+// the dialogs, the confirmation box and the check box as a test scripts them.
+class RecordingSurfaces : public Surfaces {
+ public:
+  RecordingSurfaces();
+
+  // The recorded operations, optionally only those whose text starts with
+  // one of the prefixes.
+  std::vector<std::string> Ops(const std::vector<std::string>& prefixes = {}) const;
+  void ClearLog() { log_.clear(); }
+
+  ListPane& Pane(PaneId pane) { return panes_[static_cast<int>(pane)]; }
+  std::vector<std::string> Lines(PaneId pane);
+  void SetPaneLines(PaneId pane, const std::vector<std::string>& lines);
+
+  // Scripted answers; an empty queue answers "cancelled".
+  std::deque<std::optional<std::string>> FolderAnswers, OpenAnswers, SaveAnswers;
+  std::deque<ConfirmAnswer> ConfirmAnswers;
+  std::function<bool()> Md5 = [] { return false; };
+
+  std::array<std::string, 5> Panels;
+  std::string Caption, Label1, Label2, EditText;
+  std::array<std::optional<bool>, kActionCount> Enabled;
+  bool Busy = false;
+  std::vector<std::string> Errors, Questions;
+
+  bool IsEnabled(ActionId action) const { return Enabled[static_cast<int>(action)].value_or(false); }
+
+  void PaneClear(PaneId pane) override;
+  void PaneAddLine(PaneId pane, std::string_view line) override;
+  int PaneLineCount(PaneId pane) override;
+  std::string_view PaneLineAt(PaneId pane, int index) override;
+  int PaneSelectedIndex(PaneId pane) override;
+  void PaneSetScrollExtent(PaneId pane, int pixels) override;
+  int PaneFontSize(PaneId pane) override;
+  int PanePixelsPerInch(PaneId pane) override;
+  void PaneLoadFromFile(PaneId pane, const std::string& fileName) override;
+  void PaneSaveToFile(PaneId pane, const std::string& fileName) override;
+  void StatusSetPanelText(int panel, std::string_view text) override;
+  void StatusRefresh() override;
+  void SetCaption(std::string_view text) override;
+  void RefreshWindow() override;
+  void SetLabelText(LabelId label, std::string_view text) override;
+  void EditSetText(std::string_view text) override;
+  void EditFocus() override;
+  void EditSelectAll() override;
+  bool Md5Ticked() override;
+  void SetActionEnabled(ActionId action, bool enabled) override;
+  void SetBusyCursor() override;
+  void SetNormalCursor() override;
+  ConfirmAnswer AskConfirmation(std::string_view question) override;
+  std::optional<std::string> RunOpenDialog() override;
+  std::optional<std::string> RunSaveDialog() override;
+  std::optional<std::string> RunFolderBrowser(std::string_view title) override;
+  void ShowErrorBox(std::string_view message) override;
+  void ShowAboutBox() override;
+  void ShowHelpContents() override;
+  void QuitHelp() override;
+  void CloseWindow() override;
+
+ private:
+  void Record(std::string op) { log_.push_back(std::move(op)); }
+
+  std::array<ListPane, 3> panes_;
+  std::vector<std::string> log_;
+};
+
+std::string NameOf(PaneId pane);

@@ -1,0 +1,139 @@
+#include "TestSupport.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+TempTree::TempTree() {
+  char pattern[] = "/tmp/quillon-test-XXXXXX";
+  root_ = mkdtemp(pattern);
+}
+
+TempTree::~TempTree() {
+  std::error_code ignored;
+  // Give back every permission a test took away, so that all of it goes.
+  for (auto it = std::filesystem::recursive_directory_iterator(root_, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
+    if (it->is_directory(ignored) && !it->is_symlink(ignored)) chmod(it->path().c_str(), 0755);
+  std::filesystem::remove_all(root_, ignored);
+}
+
+void TempTree::File(const std::string& relative, const std::string& content) {
+  std::ofstream out(Path(relative), std::ios::binary);
+  out << content;
+}
+void TempTree::Dir(const std::string& relative) { std::filesystem::create_directories(Path(relative)); }
+void TempTree::Link(const std::string& relative, const std::string& target) {
+  std::filesystem::create_symlink(target, Path(relative));
+}
+void TempTree::Fifo(const std::string& relative) { mkfifo(Path(relative).c_str(), 0644); }
+void TempTree::SetTime(const std::string& relative, std::int64_t seconds, long nanoseconds) {
+  const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+  utimensat(AT_FDCWD, Path(relative).c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+void TempTree::Chmod(const std::string& relative, unsigned mode) { chmod(Path(relative).c_str(), mode); }
+std::string TempTree::Read(const std::string& relative) const {
+  std::ifstream in(Path(relative), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+::testing::AssertionResult SameLines(const std::vector<std::string>& expected, const std::vector<std::string>& actual) {
+  if (expected == actual) return ::testing::AssertionSuccess();
+  // A longest-common-subsequence diff, enough for the short texts of tests.
+  const std::size_t n = expected.size(), m = actual.size();
+  std::vector<std::vector<int>> common(n + 1, std::vector<int>(m + 1, 0));
+  for (std::size_t i = n; i-- > 0;)
+    for (std::size_t j = m; j-- > 0;)
+      common[i][j] = expected[i] == actual[j] ? common[i + 1][j + 1] + 1 : std::max(common[i + 1][j], common[i][j + 1]);
+  std::ostringstream diff;
+  diff << "texts differ (- expected, + actual):\n";
+  std::size_t i = 0, j = 0;
+  while (i < n || j < m) {
+    if (i < n && j < m && expected[i] == actual[j]) {
+      diff << "  " << expected[i++] << "\n";
+      ++j;
+    } else if (j < m && (i == n || common[i][j + 1] >= common[i + 1][j])) {
+      diff << "+ " << actual[j++] << "\n";
+    } else {
+      diff << "- " << expected[i++] << "\n";
+    }
+  }
+  return ::testing::AssertionFailure() << diff.str();
+}
+
+std::vector<std::string> SortedSections(std::vector<std::string> listing) {
+  const auto opening = std::find(listing.begin(), listing.end(), ">>> All directories found >>>");
+  const auto closing = std::find(listing.begin(), listing.end(), "<<< All directories found <<<");
+  std::sort(listing.begin(), opening);
+  if (opening != listing.end() && closing != listing.end()) std::sort(opening + 1, closing);
+  return listing;
+}
+
+namespace {
+std::string Drain(int fd) {
+  std::string text;
+  char buffer[65536];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(got));
+  return text;
+}
+}  // namespace
+
+ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& input) {
+  char outName[] = "/tmp/quillon-out-XXXXXX", errName[] = "/tmp/quillon-err-XXXXXX";
+  const int outFd = mkstemp(outName), errFd = mkstemp(errName);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int inPipe[2];
+    if (pipe(inPipe) == 0) {
+      if (write(inPipe[1], input.data(), input.size()) < 0) _exit(127);
+      close(inPipe[1]);
+      dup2(inPipe[0], 0);
+    }
+    dup2(outFd, 1);
+    dup2(errFd, 2);
+    std::vector<char*> argv;
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ProgramResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  lseek(outFd, 0, SEEK_SET);
+  lseek(errFd, 0, SEEK_SET);
+  result.out = Drain(outFd);
+  result.err = Drain(errFd);
+  close(outFd);
+  close(errFd);
+  unlink(outName);
+  unlink(errName);
+  return result;
+}
+
+std::string CliPath() { return QUILLON_CLI_PATH; }
+
+std::vector<std::string> SplitCrLf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const auto end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start) + "<no CR LF>");
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+// A temporary folder tree built for one test and removed after it.
+class TempTree {
+ public:
+  TempTree();
+  ~TempTree();
+  TempTree(const TempTree&) = delete;
+  TempTree& operator=(const TempTree&) = delete;
+
+  // The root without a trailing "/", and a path below it.
+  const std::string& Root() const { return root_; }
+  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+
+  void File(const std::string& relative, const std::string& content = "");
+  void Dir(const std::string& relative);
+  void Link(const std::string& relative, const std::string& target);
+  void Fifo(const std::string& relative);
+  void SetTime(const std::string& relative, std::int64_t seconds, long nanoseconds = 0);
+  void Chmod(const std::string& relative, unsigned mode);
+  std::string Read(const std::string& relative) const;
+
+ private:
+  std::string root_;
+};
+
+// Compares two texts line by line and, when they differ, fails with a diff.
+::testing::AssertionResult SameLines(const std::vector<std::string>& expected, const std::vector<std::string>& actual);
+
+// A listing with its file lines and its folder lines each sorted, for trees
+// whose search order is the file system's.
+std::vector<std::string> SortedSections(std::vector<std::string> listing);
+
+// The result of running a program: exit code, standard output and error.
+struct ProgramResult {
+  int exitCode = -1;
+  std::string out, err;
+};
+ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& input = "");
+
+// Path of the quillon-cli binary under test.
+std::string CliPath();
+
+std::vector<std::string> SplitCrLf(const std::string& text);
