@@ -32,9 +32,9 @@ class Scanner {
     pos_ += literal.size();
     return true;
   }
-  // The time separator: any run of bytes that are neither digits nor blanks.
+  // The time separator: any run of bytes that are not digits.
   void Separator() {
-    while (pos_ < text_.size() && !IsDigit(text_[pos_]) && text_[pos_] != ' ') ++pos_;
+    while (pos_ < text_.size() && !IsDigit(text_[pos_])) ++pos_;
   }
   std::size_t DigitRun() {
     const std::size_t start = pos_;

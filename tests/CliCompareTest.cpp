@@ -1,0 +1,77 @@
+#include <algorithm>
+#include <filesystem>
+
+#include "TestSupport.h"
+
+namespace {
+
+ProgramResult Cli(const std::vector<std::string>& args) {
+  std::vector<std::string> all{CliPath()};
+  all.insert(all.end(), args.begin(), args.end());
+  return RunProgram(all);
+}
+
+// Results come in the order of the folder search; sorted, they can be compared.
+std::vector<std::string> Sorted(std::vector<std::string> lines) {
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+}  // namespace
+
+TEST(CliCompare, ExitsZeroWithoutAndOneWithDifferences) {
+  TempTree tree;
+  tree.Dir("data/sub");
+  tree.File("data/keep", "same");
+  tree.File("data/sub/edit", "before");
+  tree.File("data/gone", "x");
+  for (const char* file : {"data/keep", "data/sub/edit", "data/gone"}) tree.SetTime(file, 1700000000);
+  ASSERT_EQ(Cli({"list", "--md5", tree.Path("data"), "-o", tree.Path("old.qln")}).exitCode, 0);
+
+  const auto same = Cli({"compare", "--folder", tree.Path("data"), "--md5", tree.Path("old.qln")});
+  EXPECT_EQ(same.exitCode, 0);
+  EXPECT_EQ(same.out, "No differences found... ;-)\r\n");
+
+  // Weeks later: one file edited (same size and time, other content), one gone, one new.
+  tree.File("data/sub/edit", "after!");
+  tree.SetTime("data/sub/edit", 1700000000);
+  std::filesystem::remove(tree.Path("data/gone"));
+  tree.File("data/new", "n");
+  tree.SetTime("data/new", 1700000000);
+  const auto changed = Cli({"compare", "--folder", tree.Path("data"), "--md5", tree.Path("old.qln")});
+  EXPECT_EQ(changed.exitCode, 1);
+  const std::string r = tree.Path("data") + "/";
+  const std::string date = "14.11.2023 22:13:20 ";
+  EXPECT_TRUE(SameLines(Sorted(
+      {"Deleted: " + date + "0000000001 Bytes ____N______ 9dd4e461268c8034f5c8564e155c67a6 " + r + "gone",
+       "Modified: " + date + "0000000006 Bytes ____N______ 96a6cfe050c4063265b7b2e3b87b97b5 " + r + "sub/edit",
+       "Added: " + date + "0000000001 Bytes ____N______ 7b8b965ad4bca0e41ab51de7b31363a1 " + r + "new"}),
+      Sorted(SplitCrLf(changed.out))));
+
+  // Two saved listings compare the same way, to a file as well.
+  ASSERT_EQ(Cli({"list", "--md5", tree.Path("data"), "-o", tree.Path("new.qln")}).exitCode, 0);
+  const auto files = Cli({"compare", tree.Path("new.qln"), tree.Path("old.qln"), "-o", tree.Path("results.txt")});
+  EXPECT_EQ(files.exitCode, 1);
+  EXPECT_EQ(files.out, "");
+  EXPECT_EQ(tree.Read("results.txt"), changed.out);
+}
+
+TEST(CliCompare, ReportsErrorsWithExitCodeTwo) {
+  TempTree tree;
+  tree.File("listing.qln", "Number of Files = 0\r\n");
+  tree.File("not-a-listing.txt", "hello\r\n");
+  tree.File("empty.qln");
+  const auto missing = Cli({"compare", tree.Path("listing.qln"), tree.Path("missing.qln")});
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(missing.err, "Cannot open file " + tree.Path("missing.qln") + ".\n");
+  const auto text = Cli({"compare", tree.Path("not-a-listing.txt"), tree.Path("listing.qln")});
+  EXPECT_EQ(text.exitCode, 2);
+  EXPECT_EQ(text.err, "No file count can be read from the last line of the current listing.\n");
+  const auto empty = Cli({"compare", tree.Path("listing.qln"), tree.Path("empty.qln")});
+  EXPECT_EQ(empty.exitCode, 2);
+  EXPECT_EQ(empty.err, "List index out of bounds (-1)\n");
+  EXPECT_EQ(Cli({"compare", tree.Path("listing.qln")}).exitCode, 2);
+  EXPECT_EQ(Cli({"compare", "--folder", tree.Path("no-folder"), tree.Path("listing.qln")}).exitCode, 2);
+  EXPECT_EQ(Cli({"compare", "--md5", tree.Path("listing.qln"), tree.Path("listing.qln")}).exitCode, 2);
+}

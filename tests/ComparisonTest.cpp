@@ -1,0 +1,265 @@
+#include <random>
+
+#include "FakeFolderSearch.h"
+#include "RecordingSurfaces.h"
+#include "TestSupport.h"
+#include "app/TMainWindow.h"
+#include "compare/ComparisonKey.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string FileLine(const std::string& path, const std::string& size = "0000000100",
+                     const std::string& time = "10:00:00", const std::string& digest = "") {
+  return "01.02.2024 " + time + " " + size + " Bytes ____N______ " + (digest.empty() ? "" : digest + " ") + path;
+}
+
+// A listing's lines: the file lines, the folder section and the summary.
+Lines Listing(const Lines& files) {
+  Lines lines = files;
+  lines.push_back(">>> All directories found >>>");
+  lines.push_back("<<< All directories found <<<");
+  lines.push_back("Number of Files = " + std::to_string(files.size()) + "  Number of Folders = 0  Total Size = 0 Bytes");
+  return lines;
+}
+
+class ComparisonTest : public ::testing::Test {
+ protected:
+  ComparisonTest() : window(surfaces, search, RegionalSettings{}) {}
+
+  Lines Compare(const Lines& current, const Lines& loaded) {
+    surfaces.SetPaneLines(PaneId::ListBox1, current);
+    surfaces.SetPaneLines(PaneId::ListBox2, loaded);
+    surfaces.ClearLog();
+    ok = window.Dispatch([this] { window.EditCompareContentActionExecute(); });
+    return surfaces.Lines(PaneId::ListBox3);
+  }
+
+  RecordingSurfaces surfaces;
+  FakeFolderSearch search;
+  TMainWindow window;
+  bool ok = false;
+};
+
+// The pairing as plainly as it can be said: for each line, scan the other
+// side from its start for the first line with an equal key.
+Lines ReferenceResults(const Lines& current, std::size_t n1, const Lines& loaded, std::size_t n2) {
+  Lines results;
+  for (std::size_t i = 0; i < n2; ++i) {
+    const auto key = ComparisonKey::KeyOf(loaded[i]);
+    if (!key) continue;
+    bool found = false;
+    for (std::size_t j = 0; j < n1 && !found; ++j) {
+      if (ComparisonKey::KeyOf(current[j]) != key) continue;
+      found = true;
+      if (current[j].find(loaded[i]) == std::string::npos) results.push_back("Modified: " + current[j]);
+    }
+    if (!found) results.push_back("Deleted: " + loaded[i]);
+  }
+  for (std::size_t j = 0; j < n1; ++j) {
+    const auto key = ComparisonKey::KeyOf(current[j]);
+    if (!key) continue;
+    bool found = false;
+    for (std::size_t i = 0; i < n2 && !found; ++i) found = ComparisonKey::KeyOf(loaded[i]) == key;
+    if (!found) results.push_back("Added: " + current[j]);
+  }
+  if (results.empty()) results.push_back("No differences found... ;-)");
+  return results;
+}
+
+}  // namespace
+
+TEST(ComparisonKey, RecognisesFileLinesByTheirShape) {
+  const std::string digest = "0123456789abcdef0123456789ABCDEF";
+  EXPECT_EQ(ComparisonKey::FileLinePath(FileLine("/home/u/a.txt")), "/home/u/a.txt");
+  EXPECT_EQ(ComparisonKey::FileLinePath(FileLine("/home/u/a b.txt", "0000000100", "10:00:00", digest)),
+            "/home/u/a b.txt");
+  EXPECT_EQ(ComparisonKey::FileLinePath(FileLine("C:\\Docs\\a.txt", "12345678901", "10.00.00")), "C:\\Docs\\a.txt");
+  EXPECT_EQ(ComparisonKey::FileLinePath(FileLine("/x", "0000000001", "10 h 00 h 00")), "/x");
+  EXPECT_EQ(ComparisonKey::FileLinePath(FileLine("/x", "0000000001", "100000")), "/x");
+  EXPECT_EQ(ComparisonKey::FileLinePath("01.02.2024 10:00:00 0000000001 Bytes _____A____R /y"), "/y");
+  for (const std::string& line : {std::string("01.02.2024 10:00:00 000000001 Bytes ____N______ /x"),  // 9 digits
+                                  std::string("01.02.2024 10:00:00 0000000001 Bytes ____X______ /x"),
+                                  std::string("01.02.2024 10:00:00 0000000001 Bytes ____N______ "),
+                                  std::string(">>> All directories found >>>"), std::string("/home/u/folder/"),
+                                  std::string("Number of Files = 1  Number of Folders = 0  Total Size = 0 Bytes")})
+    EXPECT_FALSE(ComparisonKey::FileLinePath(line).has_value()) << line;
+}
+
+TEST(ComparisonKey, KeysAFileLineByItsPathWithoutTheDriveLetter) {
+  EXPECT_EQ(ComparisonKey::KeyOf(FileLine("C:\\Docs\\a.txt")), ":\\Docs\\a.txt");
+  EXPECT_EQ(ComparisonKey::KeyOf(FileLine("/home/u/a.txt")), "/home/u/a.txt");
+  EXPECT_EQ(ComparisonKey::KeyOf(FileLine("\\\\server\\share\\a.txt")), "\\\\server\\share\\a.txt");
+  EXPECT_EQ(ComparisonKey::KeyOf(FileLine("/odd/na:me")), "/odd/na:me");
+  // Other lines keep the tail from the last colon, or have no key.
+  EXPECT_EQ(ComparisonKey::KeyOf("free text: with a colon"), ": with a colon");
+  EXPECT_FALSE(ComparisonKey::KeyOf("no colon at all").has_value());
+}
+
+TEST(ComparisonKey, ReadsTheFileCountAsTheScanPatternWould) {
+  EXPECT_EQ(ComparisonKey::ReadFileCount("Number of Files = 12  Number of Folders = 3  Total Size = 0 Bytes"), 12);
+  EXPECT_EQ(ComparisonKey::ReadFileCount("NumberofFiles=5"), 5);
+  EXPECT_EQ(ComparisonKey::ReadFileCount("Number  of\tFiles =   +7x"), 7);
+  EXPECT_EQ(ComparisonKey::ReadFileCount("Number of Files = -3"), -3);
+  EXPECT_FALSE(ComparisonKey::ReadFileCount(" Number of Files = 5").has_value());
+  EXPECT_FALSE(ComparisonKey::ReadFileCount("number of files = 5").has_value());
+  EXPECT_FALSE(ComparisonKey::ReadFileCount("Number of Files = ").has_value());
+  EXPECT_FALSE(ComparisonKey::ReadFileCount("").has_value());
+}
+
+TEST_F(ComparisonTest, IdenticalListingsGiveTheNoDifferencesLine) {
+  const Lines listing = Listing({FileLine("/d/a"), FileLine("/d/b")});
+  EXPECT_EQ(Compare(listing, listing), Lines{"No differences found... ;-)"});
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(surfaces.Pane(PaneId::ListBox3).ScrollExtent(), 180);
+  EXPECT_TRUE(surfaces.IsEnabled(ActionId::FileSaveResultAction));
+  EXPECT_TRUE(surfaces.IsEnabled(ActionId::EditRepeatLastAction));
+  EXPECT_EQ(surfaces.Panels[3], "");
+  EXPECT_EQ(window.State().LastCommand, 2);
+  EXPECT_FALSE(surfaces.Busy);
+}
+
+TEST_F(ComparisonTest, ReportsModifiedDeletedAndAddedInTheirOrder) {
+  const Lines loaded = Listing({FileLine("/d/gone"), FileLine("/d/same"), FileLine("/d/changed", "0000000100"),
+                                FileLine("/d/Case")});
+  const Lines current = Listing({FileLine("/d/new"), FileLine("/d/changed", "0000000200"), FileLine("/d/same"),
+                                 FileLine("/d/case")});
+  EXPECT_TRUE(SameLines({"Deleted: " + FileLine("/d/gone"), "Modified: " + FileLine("/d/changed", "0000000200"),
+                         "Deleted: " + FileLine("/d/Case"), "Added: " + FileLine("/d/new"),
+                         "Added: " + FileLine("/d/case")},
+                        Compare(current, loaded)));
+  EXPECT_EQ(surfaces.Pane(PaneId::ListBox3).ScrollExtent(),
+            static_cast<int>(8 * ("Modified: " + FileLine("/d/changed")).size() * 80 / 96));
+}
+
+TEST_F(ComparisonTest, PairsOnlyEqualPathsSoNoChangeIsLostOrMisreported) {
+  // A deleted "a" beside a new "a.txt", and a new "b" beside an old "b.txt".
+  const Lines loaded = Listing({FileLine("/x/a"), FileLine("/x/b.txt"), FileLine("/x/dir/f")});
+  const Lines current = Listing({FileLine("/x/a.txt"), FileLine("/x/b"), FileLine("/x/dir/f")});
+  EXPECT_TRUE(SameLines({"Deleted: " + FileLine("/x/a"), "Deleted: " + FileLine("/x/b.txt"),
+                         "Added: " + FileLine("/x/a.txt"), "Added: " + FileLine("/x/b")},
+                        Compare(current, loaded)));
+}
+
+TEST_F(ComparisonTest, SeesEveryChangeOfPathsWithoutADriveLetter) {
+  const Lines loaded = Listing({FileLine("/home/u/size", "0000000001"), FileLine("/home/u/time"),
+                                FileLine("\\\\server\\share\\a.txt", "0000000001"), FileLine("/home/u/same")});
+  const Lines current = Listing({FileLine("/home/u/size", "0000000002"), FileLine("/home/u/time", "0000000100", "10:00:01"),
+                                 FileLine("\\\\server\\share\\a.txt", "0000000002"), FileLine("/home/u/same")});
+  EXPECT_TRUE(SameLines({"Modified: " + FileLine("/home/u/size", "0000000002"),
+                         "Modified: " + FileLine("/home/u/time", "0000000100", "10:00:01"),
+                         "Modified: " + FileLine("\\\\server\\share\\a.txt", "0000000002")},
+                        Compare(current, loaded)));
+}
+
+TEST_F(ComparisonTest, ModifiesEveryFileAcrossDriveLettersDigestsOrSeparators) {
+  const std::string digest(32, 'a');
+  EXPECT_EQ(Compare(Listing({FileLine("D:\\t\\f")}), Listing({FileLine("C:\\t\\f")})),
+            Lines{"Modified: " + FileLine("D:\\t\\f")});
+  EXPECT_EQ(Compare(Listing({FileLine("/t/f", "0000000100", "10:00:00", digest)}), Listing({FileLine("/t/f")})),
+            Lines{"Modified: " + FileLine("/t/f", "0000000100", "10:00:00", digest)});
+  EXPECT_EQ(Compare(Listing({FileLine("/t/f", "0000000100", "10.00.00")}), Listing({FileLine("/t/f")})),
+            Lines{"Modified: " + FileLine("/t/f", "0000000100", "10.00.00")});
+}
+
+TEST_F(ComparisonTest, EmptySidesGiveOnlyAddedOrOnlyDeleted) {
+  const Lines files = Listing({FileLine("/a"), FileLine("/b")});
+  window.Dispatch([] {});
+  EXPECT_EQ(Compare(files, Listing({})), (Lines{"Added: " + FileLine("/a"), "Added: " + FileLine("/b")}));
+  // No step of the first pass ran, so LastCommand keeps its value.
+  EXPECT_EQ(window.State().LastCommand, 0);
+  EXPECT_EQ(Compare(Listing({}), files), (Lines{"Deleted: " + FileLine("/a"), "Deleted: " + FileLine("/b")}));
+  EXPECT_EQ(window.State().LastCommand, 2);
+  EXPECT_EQ(Compare(Listing({}), Listing({})), Lines{"No differences found... ;-)"});
+}
+
+TEST_F(ComparisonTest, LinesWithoutAKeyTakeNoPart) {
+  EXPECT_EQ(Compare(Listing({"no colon here", FileLine("/k")}), Listing({"nor here", FileLine("/k")})),
+            Lines{"No differences found... ;-)"});
+}
+
+TEST_F(ComparisonTest, ComparesLongLinesWhole) {
+  const std::string stem = "/" + std::string(1500, 'p');
+  EXPECT_EQ(Compare(Listing({FileLine(stem + "/one"), FileLine(stem + "/two", "0000000002")}),
+                    Listing({FileLine(stem + "/one"), FileLine(stem + "/two", "0000000001")})),
+            Lines{"Modified: " + FileLine(stem + "/two", "0000000002")});
+  EXPECT_EQ(Compare(Listing({FileLine(stem + "/b")}), Listing({FileLine(stem + "/a")})),
+            (Lines{"Deleted: " + FileLine(stem + "/a"), "Added: " + FileLine(stem + "/b")}));
+}
+
+TEST_F(ComparisonTest, ShowsProgressInPanelThreeStepByStep) {
+  const Lines current = Listing({FileLine("/a"), FileLine("/b"), FileLine("/c")});
+  Compare(current, Listing({FileLine("/a")}));
+  EXPECT_TRUE(SameLines({"StatusSetPanelText(3, 0 %)", "StatusSetPanelText(3, 25 %)", "StatusSetPanelText(3, 25 %)",
+                         "StatusSetPanelText(3, 50 %)", "StatusSetPanelText(3, 75 %)", "StatusSetPanelText(3, )"},
+                        surfaces.Ops({"StatusSetPanelText"})));
+  EXPECT_EQ(surfaces.Ops({"StatusRefresh"}).size(), 6u);
+}
+
+TEST_F(ComparisonTest, FailsOnAnEmptyPaneBeforeShowingProgress) {
+  surfaces.Enabled[static_cast<int>(ActionId::FileSaveResultAction)] = false;
+  surfaces.Panels[3] = "kept";
+  EXPECT_EQ(Compare(Listing({FileLine("/a")}), {}), Lines{});
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(surfaces.Errors, Lines{"List index out of bounds (-1)"});
+  EXPECT_EQ(surfaces.Panels[3], "kept");
+  EXPECT_FALSE(surfaces.IsEnabled(ActionId::FileSaveResultAction));
+  EXPECT_TRUE(surfaces.Busy);
+  EXPECT_EQ(window.State().LastCommand, 0);
+}
+
+TEST_F(ComparisonTest, FailsAtTheFirstLineACountRunsPast) {
+  // The loaded listing claims three files but holds one file line and the summary.
+  const Lines loaded = {FileLine("/gone"), "Number of Files = 3"};
+  EXPECT_EQ(Compare(Listing({FileLine("/a")}), loaded), Lines{"Deleted: " + FileLine("/gone")});
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(surfaces.Errors, Lines{"List index out of bounds (2)"});
+  EXPECT_EQ(window.State().LastCommand, 2);  // two steps of the first pass completed
+  EXPECT_EQ(surfaces.Panels[3], "75 %");  // shown before the line was read
+  // The current side fails while it is copied, before any step.
+  const Lines current = {FileLine("/a"), "Number of Files = 5"};
+  EXPECT_EQ(Compare(current, Listing({})), Lines{});
+  EXPECT_EQ(surfaces.Errors.back(), "List index out of bounds (2)");
+}
+
+TEST_F(ComparisonTest, APaneWithoutAReadableCountFailsNamingTheListing) {
+  EXPECT_EQ(Compare({"just some text"}, Listing({})), Lines{});
+  EXPECT_EQ(surfaces.Errors.back(), "No file count can be read from the last line of the current listing.");
+  Lines blankAfterSummary = Listing({FileLine("/a")});
+  blankAfterSummary.push_back("");
+  EXPECT_EQ(Compare(Listing({}), blankAfterSummary), Lines{});
+  EXPECT_EQ(surfaces.Errors.back(), "No file count can be read from the last line of the loaded listing.");
+  EXPECT_EQ(Compare(Listing({}), {"Number of Files = -1"}), Lines{});
+  EXPECT_EQ(surfaces.Errors.back(), "No file count can be read from the last line of the loaded listing.");
+  EXPECT_EQ(surfaces.Errors.size(), 3u);
+}
+
+TEST_F(ComparisonTest, RepeatRunsTheComparisonAgainWhenItWasLast) {
+  const Lines listing = Listing({FileLine("/a")});
+  Compare(listing, Listing({FileLine("/b")}));
+  surfaces.ClearLog();
+  ASSERT_TRUE(window.Dispatch([this] { window.EditRepeatLastActionExecute(); }));
+  EXPECT_EQ(surfaces.Lines(PaneId::ListBox3), (Lines{"Deleted: " + FileLine("/b"), "Added: " + FileLine("/a")}));
+  EXPECT_EQ(surfaces.Ops().front(), "PaneClear(ListBox3)");
+}
+
+TEST_F(ComparisonTest, MatchesTheReferencePairingOnRandomListings) {
+  std::mt19937 random(20261207);
+  const Lines paths = {"/r/a", "/r/a.txt", "/r/a/b", "/r/b", "C:\\r\\a", "D:\\r\\a", "/r/c", "/r/C", "/r/d"};
+  auto line = [&] {
+    const int kind = static_cast<int>(random() % 12);
+    if (kind == 0) return std::string("no key at all");
+    if (kind == 1) return "free: text " + std::to_string(random() % 3);
+    const std::string digest = random() % 3 == 0 ? std::string(32, "0af"[random() % 3]) : "";
+    return FileLine(paths[random() % paths.size()], "000000000" + std::to_string(random() % 3),
+                    "10:00:0" + std::to_string(random() % 2), digest);
+  };
+  for (int round = 0; round < 300; ++round) {
+    Lines current, loaded;
+    for (auto n = random() % 8; n > 0; --n) current.push_back(line());
+    for (auto n = random() % 8; n > 0; --n) loaded.push_back(line());
+    const Lines expected = ReferenceResults(current, current.size(), loaded, loaded.size());
+    ASSERT_TRUE(SameLines(expected, Compare(Listing(current), Listing(loaded)))) << "round " << round;
+  }
+}
