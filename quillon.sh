@@ -35,14 +35,14 @@ case "${1:-}" in
     if [ $# -gt 0 ]; then
       exec build/quillon-cli "$@"
     fi
-    if [ -x build/src/gui/quillon ]; then
+    if [ -x build/quillon ]; then
       if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "No display found, so the window cannot open here." >&2
-        echo "Run it under a virtual display:  xvfb-run build/src/gui/quillon" >&2
+        echo "Run it under a virtual display:  xvfb-run build/quillon" >&2
         echo "or use the command-line tool:    ./quillon.sh run list [--md5] FOLDER" >&2
         exit 1
       fi
-      exec build/src/gui/quillon
+      exec build/quillon
     fi
     exec build/quillon-cli --help
     ;;

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+
+#include "app/ActionId.h"
+
+// Everything an action carries besides its handler. Menu items and toolbar
+// buttons only mirror it.
+struct ActionSpec {
+  ActionId id;
+  const char* category;
+  const char* caption;   // "&" marks the access key
+  const char* shortcut;  // in the platform's key-name form, or ""
+  int glyph;             // index into the glyph list, -1 for none
+  bool enabledAtStart;   // Cut, Copy and Paste follow the focus instead
+  bool visible;
+  const char* hint;      // short part "|" long part
+};
+
+inline constexpr std::array<ActionSpec, kActionCount> kActionTable = {{
+    {ActionId::FileNewAction, "File", "&New", "Ctrl+N", 6, true, true, "New| Initializes the program new..."},
+    {ActionId::FileOpenAction, "File", "&Open", "Ctrl+O", 7, true, true, "Open| Opens a saved Quillon content..."},
+    {ActionId::FileSaveAction, "File", "&Save", "Ctrl+S", 8, false, true, "Save| Saves a Quillon content..."},
+    {ActionId::FileSaveAsAction, "File", "Save &As...", "", -1, false, false, "Save As| Save a Quillon window as..."},
+    {ActionId::FileSaveResultAction, "File", "Save Comparison &Results", "", 16, false, true,
+     "Save Comparison Results| Saves compared list results..."},
+    {ActionId::FileExitAction, "File", "E&xit", "Ctrl+Q", -1, true, true, "Exit| Exits the application..."},
+    {ActionId::EditCutAction, "Edit", "Cu&t", "Ctrl+X", 0, false, false,
+     "Cut| Cuts the selection and puts it on the Clipboard"},
+    {ActionId::EditCopyAction, "Edit", "&Copy", "Ctrl+C", 1, false, true, "Copy| Copies the selection to the Clipboard"},
+    {ActionId::EditPasteAction, "Edit", "&Paste", "Ctrl+V", 2, false, false,
+     "Paste| Inserts Clipboard contents in the selection"},
+    {ActionId::EditListContentAction, "Edit", "&List Directory Content...", "", 15, true, true,
+     "List Directory Content| List all directories and files for a specified location path..."},
+    {ActionId::EditCompareContentAction, "Edit", "&Compare Content with...", "", 12, false, true,
+     "Compare Content with| Compares the current list with a previous saved list..."},
+    {ActionId::EditRepeatLastAction, "Edit", "&Repeat Last Command...", "", 17, false, true,
+     "Repeat Last command| Repeats the last executed command..."},
+    {ActionId::HelpProgramAction, "Help", "Quillon &Help", "F1", 18, true, true,
+     "Quillon Help| Provides help for the program..."},
+    {ActionId::HelpAboutAction, "Help", "&About...", "", 19, true, true,
+     "About |Displays program information, version number, and copyright"},
+}};
+
+inline constexpr const ActionSpec& SpecOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }

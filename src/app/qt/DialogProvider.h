@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "app/Surfaces.h"
+
+class QWidget;
+
+// The window's modal boxes and dialogs, behind one seam so that tests can
+// answer every one of them without blocking.
+class DialogProvider {
+ public:
+  virtual ~DialogProvider() = default;
+  virtual std::optional<std::string> BrowseForFolder(QWidget* parent, const QString& title) = 0;
+  virtual std::optional<std::string> OpenFile(QWidget* parent) = 0;
+  virtual std::optional<std::string> SaveFile(QWidget* parent) = 0;
+  virtual ConfirmAnswer Confirm(QWidget* parent, const QString& question) = 0;
+  virtual void ShowError(QWidget* parent, const QString& message) = 0;
+  virtual void ShowAbout(QWidget* parent) = 0;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+// The program's pictures, drawn in code: the toolbar and menu glyphs by their
+// index, and the program's icon.
+namespace Glyphs {
+constexpr int kGlyphCount = 20;
+QIcon Glyph(int index);
+QPixmap ProgramPicture(int size);
+QIcon ProgramIcon();
+}  // namespace Glyphs

@@ -1,0 +1,70 @@
+#include "app/qt/PaneModel.h"
+
+#include <QSize>
+#include <QTimer>
+
+PaneModel::PaneModel(QObject* parent) : QAbstractListModel(parent) {}
+
+int PaneModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : announced_; }
+
+QVariant PaneModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= announced_ || index.column() != 0) return {};
+  if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+    const std::string_view line = pane_.Lines().At(static_cast<std::size_t>(index.row()));
+    return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+  }
+  // Every row is as wide as the pane's scroll extent, so that the extent set
+  // by the commands is the width the view scrolls over.
+  if (role == Qt::SizeHintRole) return QSize(pane_.ScrollExtent(), lineHeight_);
+  return {};
+}
+
+void PaneModel::Clear() {
+  beginResetModel();
+  pane_.Clear();
+  announced_ = 0;
+  endResetModel();
+}
+
+void PaneModel::AddLine(std::string_view line) {
+  pane_.AddLine(line);
+  ScheduleAnnounce();
+}
+
+void PaneModel::LoadFromFile(const std::string& fileName) {
+  // The pane repaints once, when all lines are in, also when reading fails.
+  beginResetModel();
+  try {
+    pane_.LoadFromFile(fileName);
+  } catch (...) {
+    announced_ = pane_.Count();
+    endResetModel();
+    throw;
+  }
+  announced_ = pane_.Count();
+  endResetModel();
+}
+
+void PaneModel::SetScrollExtent(int pixels) {
+  if (pane_.ScrollExtent() == pixels) return;
+  pane_.SetScrollExtent(pixels);
+  // Uniform rows: the view takes its row size anew on a layout change.
+  emit layoutAboutToBeChanged();
+  emit layoutChanged();
+}
+
+bool PaneModel::Announce() {
+  scheduled_ = false;
+  const int count = pane_.Count();
+  if (count <= announced_) return false;
+  beginInsertRows(QModelIndex(), announced_, count - 1);
+  announced_ = count;
+  endInsertRows();
+  return true;
+}
+
+void PaneModel::ScheduleAnnounce() {
+  if (scheduled_) return;
+  scheduled_ = true;
+  QTimer::singleShot(0, this, [this] { Announce(); });
+}

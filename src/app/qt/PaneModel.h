@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QAbstractListModel>
+
+#include "app/ListPane.h"
+
+// A list pane's model over the core's own line storage. Appends are only
+// stored; the model announces them in one batch at the next refresh or when
+// the application is idle, so that a run of a million lines stays cheap.
+class PaneModel : public QAbstractListModel {
+  Q_OBJECT
+
+ public:
+  explicit PaneModel(QObject* parent = nullptr);
+
+  ListPane& Pane() { return pane_; }
+  const ListPane& Pane() const { return pane_; }
+
+  void Clear();
+  void AddLine(std::string_view line);
+  void LoadFromFile(const std::string& fileName);
+  void SetScrollExtent(int pixels);
+  void SetLineHeight(int pixels) { lineHeight_ = pixels; }
+  // Announces the lines added since the last announcement; false if none.
+  bool Announce();
+  bool HasPending() const { return announced_ < pane_.Count(); }
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+ private:
+  void ScheduleAnnounce();
+
+  ListPane pane_;
+  int announced_ = 0;
+  bool scheduled_ = false;
+  int lineHeight_ = 13;
+};

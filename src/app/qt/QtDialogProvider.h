@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+
+#include "app/qt/DialogProvider.h"
+
+class QFileDialog;
+
+// The real dialogs. The open and the save dialog each remember the name and
+// file type last chosen in them; Save As and Save Comparison Results share
+// the one save dialog.
+class QtDialogProvider : public DialogProvider {
+ public:
+  QtDialogProvider();
+  ~QtDialogProvider() override;
+
+  std::optional<std::string> BrowseForFolder(QWidget* parent, const QString& title) override;
+  std::optional<std::string> OpenFile(QWidget* parent) override;
+  std::optional<std::string> SaveFile(QWidget* parent) override;
+  ConfirmAnswer Confirm(QWidget* parent, const QString& question) override;
+  void ShowError(QWidget* parent, const QString& message) override;
+  void ShowAbout(QWidget* parent) override;
+
+  // The file types every file dialog offers, the first selected at first.
+  static QStringList FileTypes();
+  // The extension a name typed without one gets under a file type.
+  static QString ExtensionFor(const QString& fileType);
+
+ private:
+  std::optional<std::string> Run(QFileDialog& dialog, QWidget* parent);
+
+  std::unique_ptr<QFileDialog> open_;
+  std::unique_ptr<QFileDialog> save_;
+};

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+#include "app/Surfaces.h"
+#include "app/TMainWindow.h"
+#include "app/qt/HelpViewer.h"
+#include "app/qt/PaneModel.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class DialogProvider;
+class FolderSearch;
+
+// The main window on Qt: it lays out the controls, realises every surface
+// operation on them, and forwards each action to the window logic.
+class QtMainWindow : public QMainWindow, public Surfaces {
+  Q_OBJECT
+
+ public:
+  QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const QString& helpFile, QWidget* parent = nullptr);
+  ~QtMainWindow() override;
+
+  TMainWindow& Logic() { return *logic_; }
+  QAction* Action(ActionId id) const { return actions_[static_cast<int>(id)]; }
+  // Qt greys every hidden action; this is the state the commands gave it.
+  bool ActionEnabled(ActionId id) const { return enabled_[static_cast<int>(id)]; }
+  QListView* PaneView(PaneId pane) const { return views_[static_cast<int>(pane)]; }
+  PaneModel* Model(PaneId pane) const { return models_[static_cast<int>(pane)]; }
+  QLabel* Panel(int index) const { return panels_[static_cast<std::size_t>(index)]; }
+  QLineEdit* NonViewEdit() const { return edit_; }
+  QCheckBox* Md5CheckBox() const { return md5_; }
+  HelpViewer& Help() { return help_; }
+  bool Busy() const { return busy_; }
+
+  // Surfaces.
+  void PaneClear(PaneId pane) override;
+  void PaneAddLine(PaneId pane, std::string_view line) override;
+  int PaneLineCount(PaneId pane) override;
+  std::string_view PaneLineAt(PaneId pane, int index) override;
+  int PaneSelectedIndex(PaneId pane) override;
+  void PaneSetScrollExtent(PaneId pane, int pixels) override;
+  int PaneFontSize(PaneId pane) override;
+  int PanePixelsPerInch(PaneId pane) override;
+  void PaneLoadFromFile(PaneId pane, const std::string& fileName) override;
+  void PaneSaveToFile(PaneId pane, const std::string& fileName) override;
+  void StatusSetPanelText(int panel, std::string_view text) override;
+  void StatusRefresh() override;
+  void SetCaption(std::string_view text) override;
+  void RefreshWindow() override;
+  void SetLabelText(LabelId label, std::string_view text) override;
+  void EditSetText(std::string_view text) override;
+  void EditFocus() override;
+  void EditSelectAll() override;
+  bool Md5Ticked() override;
+  void SetActionEnabled(ActionId action, bool enabled) override;
+  void SetBusyCursor() override;
+  void SetNormalCursor() override;
+  ConfirmAnswer AskConfirmation(std::string_view question) override;
+  std::optional<std::string> RunOpenDialog() override;
+  std::optional<std::string> RunSaveDialog() override;
+  std::optional<std::string> RunFolderBrowser(std::string_view title) override;
+  void ShowErrorBox(std::string_view message) override;
+  void ShowAboutBox() override;
+  void ShowHelpContents() override;
+  void QuitHelp() override;
+  void CloseWindow() override;
+
+ protected:
+  bool event(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  using Handler = void (TMainWindow::*)(const void*);
+
+  void BuildActions();
+  void BuildMenu();
+  void BuildToolBar();
+  void BuildCentralArea();
+  void BuildStatusBar();
+  QListView* MakePane(PaneId pane, const char* name);
+  void Run(Handler handler);
+  void UpdateEditActions();
+  void AnnouncePanes();
+  void ShowHint(const QString& text);
+
+  DialogProvider& dialogs_;
+  HelpViewer help_;
+  std::array<QAction*, kActionCount> actions_{};
+  std::array<bool, kActionCount> enabled_{};
+  std::array<QListView*, 3> views_{};
+  std::array<PaneModel*, 3> models_{};
+  std::array<QLabel*, 5> panels_{};
+  QLabel* label1_ = nullptr;
+  QLabel* label2_ = nullptr;
+  QLineEdit* edit_ = nullptr;
+  QCheckBox* md5_ = nullptr;
+  QWidget* statusBar_ = nullptr;
+  bool busy_ = false;
+  int running_ = 0;
+  bool closeRequested_ = false;
+  bool destroyed_ = false;
+  QElapsedTimer lastWindowPaint_;
+  QElapsedTimer lastStatusPaint_;
+  std::unique_ptr<TMainWindow> logic_;
+};

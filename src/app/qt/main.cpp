@@ -1,0 +1,20 @@
+#include <csignal>
+
+#include "app/qt/HelpViewer.h"
+#include "app/qt/QtDialogProvider.h"
+#include "app/qt/QtMainWindow.h"
+#include "app/qt/QuillonApplication.h"
+#include "platform/PosixFolderSearch.h"
+
+int main(int argc, char** argv) {
+  // A save past the file-size limit must fail as a write, not end the program.
+  std::signal(SIGXFSZ, SIG_IGN);
+  QuillonApplication app(argc, argv);
+  const QString helpFile = HelpViewer::LocateHelpFile();
+  QtDialogProvider dialogs;
+  PosixFolderSearch search;
+  QtMainWindow window(dialogs, search, helpFile);
+  window.show();
+  app.exec();
+  return 0;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/qt/DialogProvider.h"
+
+// Answers every dialog of the window as a test scripts it, without blocking,
+// and keeps what the error box and the confirmation box were asked to show.
+class ScriptedDialogs : public DialogProvider {
+ public:
+  std::optional<std::string> BrowseForFolder(QWidget*, const QString& title) override {
+    Titles.push_back(title.toStdString());
+    return Next(Folders);
+  }
+  std::optional<std::string> OpenFile(QWidget*) override { return Next(OpenNames); }
+  std::optional<std::string> SaveFile(QWidget*) override { return Next(SaveNames); }
+  ConfirmAnswer Confirm(QWidget*, const QString& question) override {
+    Questions.push_back(question.toStdString());
+    if (Answers.empty()) return ConfirmAnswer::Cancel;
+    const ConfirmAnswer answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+  }
+  void ShowError(QWidget*, const QString& message) override { Errors.push_back(message.toStdString()); }
+  void ShowAbout(QWidget*) override { ++AboutShown; }
+
+  std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames;
+  std::deque<ConfirmAnswer> Answers;
+  std::vector<std::string> Titles, Questions, Errors;
+  int AboutShown = 0;
+
+ private:
+  static std::optional<std::string> Next(std::deque<std::optional<std::string>>& queue) {
+    if (queue.empty()) return std::nullopt;
+    auto answer = queue.front();
+    queue.pop_front();
+    return answer;
+  }
+};

@@ -1,0 +1,295 @@
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QSplitter>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "FakeFolderSearch.h"
+#include "ScriptedDialogs.h"
+#include "TestSupport.h"
+#include "app/ActionTable.h"
+#include "app/qt/QtMainWindow.h"
+#include "app/qt/TAboutBox.h"
+
+namespace {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  WindowTest() : window(dialogs, search, QStringLiteral("/nonexistent/quillon-help.html")) {
+    search.AddFolder("/r/", FakeFolderSearch::WithDots({FakeFolderSearch::File("a.txt", 5),
+                                                        FakeFolderSearch::Folder("sub"),
+                                                        FakeFolderSearch::File("b", 1000)}));
+    search.AddFolder("/r/sub/", FakeFolderSearch::WithDots({FakeFolderSearch::File("c", 7)}));
+  }
+
+  void Trigger(ActionId id) { window.Action(id)->trigger(); }
+  bool Enabled(ActionId id) { return window.ActionEnabled(id); }
+  void List() {
+    dialogs.Folders.push_back("/r");
+    Trigger(ActionId::EditListContentAction);
+  }
+  void Open(const std::string& path) {
+    dialogs.OpenNames.push_back(path);
+    Trigger(ActionId::FileOpenAction);
+  }
+  QString Panel4() { return window.Panel(4)->text(); }
+
+  TempTree tree;
+  ScriptedDialogs dialogs;
+  FakeFolderSearch search;
+  QtMainWindow window;
+};
+
+}  // namespace
+
+TEST_F(WindowTest, StartsEmptyWithOnlyTheAlwaysAvailableCommandsEnabled) {
+  for (const char* name : {"ListBox1", "ListBox2", "ListBox3"}) {
+    auto* view = window.findChild<QListView*>(QString::fromLatin1(name));
+    ASSERT_NE(view, nullptr) << name;
+    EXPECT_EQ(view->model()->rowCount(), 0);
+  }
+  EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Selected: ?"));
+  EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("Loaded File: ?"));
+  EXPECT_EQ(window.findChild<QLineEdit*>(QStringLiteral("NonViewEdit"))->text(), QString());
+  EXPECT_TRUE(window.NonViewEdit()->isReadOnly());
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(window.Panel(i)->text(), QString()) << i;
+  EXPECT_FALSE(window.findChild<QCheckBox*>(QStringLiteral("MD5CheckBox"))->isChecked());
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Quillon - V1.20"));
+  EXPECT_EQ(window.Logic().State().DocumentFileName, "Untitled");
+  for (const ActionSpec& spec : kActionTable) {
+    QAction* action = window.Action(spec.id);
+    EXPECT_EQ(action->objectName().toStdString(), std::string(NameOf(spec.id)));
+    EXPECT_EQ(window.ActionEnabled(spec.id), spec.enabledAtStart) << spec.caption;
+    if (spec.visible) {
+      EXPECT_EQ(action->isEnabled(), spec.enabledAtStart) << spec.caption;
+    }
+    EXPECT_EQ(action->isVisible(), spec.visible) << spec.caption;
+  }
+  EXPECT_EQ(window.Action(ActionId::FileNewAction)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+  EXPECT_EQ(window.Action(ActionId::HelpProgramAction)->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(window.Action(ActionId::FileExitAction)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+}
+
+TEST_F(WindowTest, LaysTheToolbarOutInOrder) {
+  auto* bar = window.findChild<QToolBar*>(QStringLiteral("ToolBar1"));
+  ASSERT_NE(bar, nullptr);
+  QStringList names;
+  for (QAction* action : bar->actions()) {
+    QWidget* widget = bar->widgetForAction(action);
+    names << (widget != nullptr ? widget->objectName() : action->objectName());
+  }
+  const QStringList expected{"ToolNewButton", "ToolOpenButton", "ToolSaveButton", "ToolSepButton1",
+                                "ToolCutButton", "ToolCopyButton", "ToolPasteButton", "ToolSepButton2",
+                                "ToolListButton", "ToolRepeatButton", "ToolSepButton3", "ToolCompareButton",
+                                "ToolSepButton4", "ToolSaveResultButton", "ToolButton1", "MD5CheckBox",
+                                "NonViewEdit"};
+  EXPECT_EQ(names.join(QLatin1Char(',')).toStdString(), expected.join(QLatin1Char(',')).toStdString());
+}
+
+TEST_F(WindowTest, FollowsTheEnabledStatesThroughATypicalUse) {
+  tree.File("old.qln", "01.01.1970 00:00:00 0000000005 Bytes ____N______ /r/a.txt\r\nNumber of Files = 1\r\n");
+  // Listing first, then opening: Compare comes on at the Open, Repeat goes off.
+  List();
+  EXPECT_TRUE(Enabled(ActionId::FileSaveAction));
+  EXPECT_TRUE(Enabled(ActionId::EditRepeatLastAction));
+  EXPECT_FALSE(Enabled(ActionId::EditCompareContentAction));
+  Open(tree.Path("old.qln"));
+  EXPECT_TRUE(Enabled(ActionId::EditCompareContentAction));
+  EXPECT_FALSE(Enabled(ActionId::EditRepeatLastAction));
+  EXPECT_TRUE(Enabled(ActionId::FileSaveAsAction));
+
+  Trigger(ActionId::EditCompareContentAction);
+  EXPECT_TRUE(Enabled(ActionId::FileSaveResultAction));
+  EXPECT_TRUE(Enabled(ActionId::EditRepeatLastAction));
+  EXPECT_EQ(window.Model(PaneId::ListBox3)->rowCount(), 2);
+  EXPECT_EQ(window.Panel(3)->text(), QString());
+
+  // About disables Repeat and nothing else.
+  Trigger(ActionId::HelpAboutAction);
+  EXPECT_EQ(dialogs.AboutShown, 1);
+  EXPECT_FALSE(Enabled(ActionId::EditRepeatLastAction));
+  EXPECT_TRUE(Enabled(ActionId::FileSaveResultAction));
+  EXPECT_TRUE(Enabled(ActionId::FileSaveAction));
+
+  // Cancelling the results dialog still disables saving the results.
+  Trigger(ActionId::FileSaveResultAction);
+  EXPECT_FALSE(Enabled(ActionId::FileSaveResultAction));
+  EXPECT_FALSE(window.Busy());
+
+  Trigger(ActionId::FileNewAction);
+  for (ActionId id : {ActionId::FileSaveAction, ActionId::FileSaveResultAction, ActionId::EditCompareContentAction,
+                      ActionId::EditRepeatLastAction})
+    EXPECT_FALSE(Enabled(id));
+  EXPECT_EQ(window.Model(PaneId::ListBox1)->rowCount(), 0);
+  EXPECT_EQ(window.Panel(0)->text(), QStringLiteral("Files = 3"));
+}
+
+TEST_F(WindowTest, OpeningFirstEnablesCompareAtTheEndOfTheRun) {
+  tree.File("old.qln", "Number of Files = 0\r\n");
+  Open(tree.Path("old.qln"));
+  EXPECT_FALSE(Enabled(ActionId::EditCompareContentAction));
+  List();
+  EXPECT_TRUE(Enabled(ActionId::EditCompareContentAction));
+  EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label2"))->text(),
+            QString::fromStdString("Loaded File: " + tree.Path("old.qln")));
+}
+
+TEST_F(WindowTest, RoutesHintsToPanelFour) {
+  window.Action(ActionId::FileNewAction)->showStatusText(&window);
+  EXPECT_EQ(Panel4(), QStringLiteral(" Initializes the program new..."));
+  EXPECT_EQ(window.Action(ActionId::FileNewAction)->toolTip(), QStringLiteral("New"));
+  window.Action(ActionId::HelpAboutAction)->showStatusText(&window);
+  EXPECT_EQ(Panel4(), QStringLiteral("Displays program information, version number, and copyright"));
+  EXPECT_EQ(window.Action(ActionId::HelpAboutAction)->toolTip(), QStringLiteral("About "));
+
+  const QString md5Hint = QStringLiteral("... check to calculate the MD5 number. Will slow down the program!");
+  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+  QApplication::sendEvent(window.Md5CheckBox(), &enter);
+  EXPECT_EQ(Panel4(), md5Hint);
+  EXPECT_EQ(window.Md5CheckBox()->toolTip(), md5Hint);
+
+  QEnterEvent enterPane(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+  QApplication::sendEvent(window.PaneView(PaneId::ListBox1), &enterPane);
+  EXPECT_EQ(Panel4(), QString());
+
+  auto* fileMenu = window.findChild<QMenu*>(QStringLiteral("File1"));
+  ASSERT_NE(fileMenu, nullptr);
+  fileMenu->menuAction()->showStatusText(&window);
+  EXPECT_EQ(Panel4(), QStringLiteral("File Commands"));
+}
+
+TEST_F(WindowTest, APaneClickShowsTheLineReadyToCopy) {
+  window.show();
+  QApplication::setActiveWindow(&window);
+  List();
+  QListView* view = window.PaneView(PaneId::ListBox1);
+  const QModelIndex second = view->model()->index(1, 0);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(second).center());
+  const std::string line = "01.01.1970 00:00:00 0000001000 Bytes ____N______ /r/b";
+  EXPECT_EQ(window.NonViewEdit()->text().toStdString(), line);
+  EXPECT_EQ(window.NonViewEdit()->selectedText().toStdString(), line);
+  EXPECT_TRUE(window.NonViewEdit()->hasFocus());
+  EXPECT_TRUE(Enabled(ActionId::EditCopyAction));
+  Trigger(ActionId::EditCopyAction);
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), line);
+
+  // A click in an empty pane selects nothing and changes nothing.
+  QListView* empty = window.PaneView(PaneId::ListBox3);
+  QTest::mouseClick(empty->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_EQ(window.NonViewEdit()->text().toStdString(), line);
+}
+
+TEST_F(WindowTest, RepeatsTheListingOrTheComparison) {
+  List();
+  ASSERT_EQ(window.Logic().State().LastCommand, 1);
+  Trigger(ActionId::EditRepeatLastAction);
+  EXPECT_EQ(dialogs.Titles.size(), 1u);  // no second folder browser
+  EXPECT_EQ(window.Model(PaneId::ListBox1)->rowCount(), 7);
+
+  tree.File("old.qln", "01.01.1970 00:00:00 0000000009 Bytes ____N______ /r/a.txt\r\nNumber of Files = 1\r\n");
+  Open(tree.Path("old.qln"));
+  Trigger(ActionId::EditCompareContentAction);
+  ASSERT_EQ(window.Logic().State().LastCommand, 2);
+  window.Model(PaneId::ListBox3)->Clear();
+  Trigger(ActionId::EditRepeatLastAction);
+  EXPECT_EQ(window.Model(PaneId::ListBox3)->rowCount(), 3);
+  EXPECT_EQ(window.Model(PaneId::ListBox3)->Pane().LineAt(0),
+            "Modified: 01.01.1970 00:00:00 0000000005 Bytes ____N______ /r/a.txt");
+}
+
+TEST_F(WindowTest, ShowsFailuresInTheErrorBoxWithThePeriodRule) {
+  Open(tree.Path("missing.qln"));
+  EXPECT_EQ(dialogs.Errors, std::vector<std::string>{"Cannot open file " + tree.Path("missing.qln") + "."});
+  tree.File("empty.qln");
+  List();
+  Open(tree.Path("empty.qln"));
+  Trigger(ActionId::EditCompareContentAction);
+  EXPECT_EQ(dialogs.Errors.back(), "List index out of bounds (-1)");
+  // The next command runs normally.
+  Trigger(ActionId::FileNewAction);
+  EXPECT_EQ(dialogs.Errors.size(), 2u);
+}
+
+TEST_F(WindowTest, OpensHelpBesideTheWindowAndClosesItAtTheEnd) {
+  window.show();
+  Trigger(ActionId::HelpProgramAction);
+  ASSERT_TRUE(window.Help().IsOpen());
+  EXPECT_TRUE(window.Help().Window()->toPlainText().contains(QStringLiteral("cannot be found")));
+  Trigger(ActionId::HelpProgramAction);  // the open one is reused
+  int helpWindows = 0;
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (widget->objectName() == QStringLiteral("HelpWindow") && widget->isVisible()) ++helpWindows;
+  EXPECT_EQ(helpWindows, 1);
+  Trigger(ActionId::FileExitAction);
+  QApplication::processEvents();
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_FALSE(window.Help().IsOpen());
+}
+
+TEST_F(WindowTest, KeepsTheBusyCursorAsAState) {
+  window.SetBusyCursor();
+  window.SetBusyCursor();
+  EXPECT_NE(QApplication::overrideCursor(), nullptr);
+  window.SetNormalCursor();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WindowTest, WideningTheWindowWidensOnlyTheLoadedPane) {
+  window.show();
+  QApplication::processEvents();
+  const int left = window.PaneView(PaneId::ListBox1)->width();
+  const int right = window.PaneView(PaneId::ListBox2)->width();
+  const int bottom = window.PaneView(PaneId::ListBox3)->height();
+  const int panel4 = window.Panel(4)->width();
+  window.resize(window.width() + 200, window.height());
+  QApplication::processEvents();
+  EXPECT_EQ(window.PaneView(PaneId::ListBox1)->width(), left);
+  EXPECT_EQ(window.PaneView(PaneId::ListBox2)->width(), right + 200);
+  EXPECT_EQ(window.PaneView(PaneId::ListBox3)->height(), bottom);
+  EXPECT_EQ(window.Panel(4)->width(), panel4 + 200);
+  EXPECT_EQ(window.Panel(0)->width(), 100);
+}
+
+TEST_F(WindowTest, APaneTakesAMillionLinesThroughItsModel) {
+  PaneModel* model = window.Model(PaneId::ListBox2);
+  QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+  std::string line = "01.01.1970 00:00:00 0000000005 Bytes ____N______ /data/file-";
+  for (int i = 0; i < 1'000'000; ++i) window.PaneAddLine(PaneId::ListBox2, line + std::to_string(i));
+  EXPECT_EQ(model->rowCount(), 0);  // announced in one batch, later
+  QApplication::processEvents();
+  EXPECT_EQ(model->rowCount(), 1'000'000);
+  EXPECT_EQ(model->data(model->index(999'999, 0)).toString().toStdString(), line + "999999");
+  window.PaneSetScrollExtent(PaneId::ListBox2, 666);
+  EXPECT_EQ(model->data(model->index(5, 0), Qt::SizeHintRole).toSize().width(), 666);
+  window.PaneView(PaneId::ListBox2)->scrollToBottom();
+  window.PaneClear(PaneId::ListBox2);
+  EXPECT_EQ(model->rowCount(), 0);
+  window.PaneAddLine(PaneId::ListBox2, "again");
+  QApplication::processEvents();
+  EXPECT_EQ(model->rowCount(), 1);
+}
+
+TEST(AboutBox, ShowsNameAndVersionAndClosesWithOk) {
+  TAboutBox box;
+  EXPECT_EQ(box.windowTitle(), QStringLiteral("About..."));
+  EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("ProductName"))->text(), QStringLiteral("Quillon"));
+  EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("Version"))->text(), QStringLiteral("Version 1.20"));
+  auto* ok = box.findChild<QPushButton*>(QStringLiteral("BitBtn1"));
+  ASSERT_NE(ok, nullptr);
+  EXPECT_TRUE(ok->isDefault());
+  QTimer::singleShot(0, ok, [ok] { ok->click(); });
+  EXPECT_EQ(box.exec(), QDialog::Accepted);
+  QTimer::singleShot(0, &box, [&box] { box.close(); });
+  EXPECT_EQ(box.exec(), QDialog::Rejected);  // the title-bar close button
+}
