@@ -36,7 +36,8 @@ QString FromView(std::string_view text) {
 
 QString HintPart(std::string_view text) { return FromView(text); }
 
-constexpr int kRepaintIntervalMs = 50;  // at most about 20 repaints a second during a run
+constexpr int kRepaintIntervalMs = 50;    // at most about 20 repaints a second during a run
+constexpr int kAnnounceIntervalMs = 250;  // new rows cost the view a layout pass over all rows
 constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
 
 }  // namespace
@@ -68,6 +69,7 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
 
   lastWindowPaint_.start();
   lastStatusPaint_.start();
+  lastAnnounce_.start();
   // FormCreate, then the constructor body of the logic.
   logic_ = std::make_unique<TMainWindow>(*this, search, RegionalSettings::FromUserLocale());
   logic_->FormCreate(this);
@@ -405,15 +407,19 @@ void QtMainWindow::StatusRefresh() {
 }
 
 void QtMainWindow::SetCaption(std::string_view text) {
-  const QString caption = FromView(text);
-  if (windowTitle() != caption) setWindowTitle(caption);
+  if (caption_ == text) return;
+  caption_.assign(text);
+  setWindowTitle(FromView(text));
 }
 
 void QtMainWindow::RefreshWindow() {
   // Paints at most about 20 times a second; the run goes on in between.
   if (lastWindowPaint_.elapsed() < kRepaintIntervalMs) return;
   lastWindowPaint_.restart();
-  AnnouncePanes();
+  if (lastAnnounce_.elapsed() >= kAnnounceIntervalMs) {
+    lastAnnounce_.restart();
+    AnnouncePanes();
+  }
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

@@ -110,5 +110,7 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   bool destroyed_ = false;
   QElapsedTimer lastWindowPaint_;
   QElapsedTimer lastStatusPaint_;
+  QElapsedTimer lastAnnounce_;
+  std::string caption_;
   std::unique_ptr<TMainWindow> logic_;
 };
