@@ -50,7 +50,7 @@ case "${1:-}" in
     install_missing
     build
     cd build
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300
+    ctest --output-on-failure --timeout 300
     ;;
   *)
     echo "usage: $0 run [quillon-cli arguments] | test" >&2

@@ -4,6 +4,8 @@
 #   window_smoke.sh PATH/TO/quillon
 set -u
 program=$1
+# The real X server, whatever platform the caller chose for other tests.
+export QT_QPA_PLATFORM=xcb
 for tool in xvfb-run xdotool; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
