@@ -16,6 +16,12 @@ ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderS
     : state_(state), surfaces_(surfaces), search_(search), settings_(settings) {}
 
 void ListingEngine::RunListing(const std::string& folderPath) {
+  // Whatever way the run ends, nothing read ahead outlives it.
+  struct RunEnd {
+    ListingEngine& engine;
+    ~RunEnd() { engine.EndRun(); }
+  } runEnd{*this};
+  EndRun();
   state_.ScanMask = "*.*";
   surfaces_.SetLabelText(LabelId::Label1, "Selected: " + folderPath);
   surfaces_.PaneClear(PaneId::ListBox1);
@@ -30,10 +36,12 @@ void ListingEngine::RunListing(const std::string& folderPath) {
   // The queue grows while it is walked, so its size is read before every step;
   // the path is copied because the vector may move its entries meanwhile.
   for (std::size_t i = 0; i < state_.FolderQueue.size(); ++i) {
+    if (ahead_.empty() && lookAheadNext_ <= i) lookAheadNext_ = i + 1;
     const std::string folder = state_.FolderQueue[i];
     ScanFolder(folder);
     surfaces_.RefreshWindow();
   }
+  EndRun();
 
   const std::string totalText = ListingLineFormat::FormatTotalText(state_.TotalSize, settings_.ThousandSeparator);
   const std::string folderCount = std::to_string(state_.FolderQueue.size());
@@ -61,26 +69,113 @@ void ListingEngine::RunListing(const std::string& folderPath) {
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, true);
 }
 
+namespace {
+
+bool IsDotEntry(const FindData& entry) { return entry.Name == "." || entry.Name == ".."; }
+
+// Enough files queued ahead to keep two cores busy, and a bound on what the
+// folders searched ahead hold.
+constexpr std::size_t kJobsAhead = 4096;
+constexpr std::size_t kFoldersAhead = 1024;
+
+}  // namespace
+
 void ListingEngine::ScanFolder(const std::string& folderPath) {
+  ListedFolder folder = TakeListedFolder(folderPath);
+  const std::vector<FindData>& entries = folder.entries;
+  if (entries.empty()) return;
+  if (digestsWanted_) {
+    if (folder.jobs.empty()) QueueDigests(folder, 0);
+    LookAhead();
+  }
+  int progress = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i > 0) {
+      if (progress == 0) {
+        surfaces_.SetCaption(Texts::kWaitCaption);
+        progress = 1;
+      } else if (progress == 20) {
+        surfaces_.SetCaption(Texts::kCaption);
+        progress = 21;
+      } else if (progress == 39) {
+        progress = 0;
+      } else {
+        ++progress;
+      }
+    }
+    currentJob_ = folder.jobs.empty() ? DigestPrefetcher::kNoJob : folder.jobs[i];
+    AddListingEntry(entries[i], folderPath);
+    currentJob_ = DigestPrefetcher::kNoJob;
+    // The first digest asked for starts the reading ahead, from the next entry on.
+    if (digestsWanted_ && folder.jobs.empty() && i + 1 < entries.size()) {
+      QueueDigests(folder, i + 1);
+      LookAhead();
+    } else if (!digestsWanted_ && !folder.jobs.empty()) {
+      StopPrefetching();  // digests are no longer wanted: read nothing ahead
+      folder.jobs.clear();
+    }
+  }
+}
+
+ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderPath) {
+  ListedFolder folder;
+  folder.path = folderPath;
   FindData entry;
   auto search = search_.FindFirstFile(folderPath + state_.ScanMask, state_.ScanAttributes, entry);
-  if (!search) return;
-  int progress = 0;
-  AddListingEntry(entry, folderPath);
-  while (search->FindNextFile(entry)) {
-    if (progress == 0) {
-      surfaces_.SetCaption(Texts::kWaitCaption);
-      progress = 1;
-    } else if (progress == 20) {
-      surfaces_.SetCaption(Texts::kCaption);
-      progress = 21;
-    } else if (progress == 39) {
-      progress = 0;
-    } else {
-      ++progress;
+  if (!search) return folder;
+  do folder.entries.push_back(entry);
+  while (search->FindNextFile(entry));
+  return folder;
+}
+
+ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& folderPath) {
+  if (!ahead_.empty()) {
+    if (ahead_.front().path == folderPath) {
+      ListedFolder folder = std::move(ahead_.front());
+      ahead_.pop_front();
+      return folder;
     }
-    AddListingEntry(entry, folderPath);
+    StopPrefetching();  // out of step with the walk: read nothing ahead
+    ahead_.clear();
   }
+  return ListFolder(folderPath);
+}
+
+void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
+  folder.jobs.assign(folder.entries.size(), DigestPrefetcher::kNoJob);
+  for (std::size_t i = from; i < folder.entries.size(); ++i) {
+    const FindData& entry = folder.entries[i];
+    if (IsDotEntry(entry) || (entry.Attributes & FileAttribute::Directory)) continue;
+    folder.jobs[i] = prefetcher_.Add(folder.path + entry.Name);
+  }
+}
+
+void ListingEngine::LookAhead() {
+  // Jobs must be queued in walk order: folders searched ahead first, in order.
+  for (ListedFolder& folder : ahead_) {
+    if (!folder.jobs.empty()) continue;
+    if (prefetcher_.Outstanding() >= kJobsAhead) return;
+    QueueDigests(folder, 0);
+  }
+  while (prefetcher_.Outstanding() < kJobsAhead && ahead_.size() < kFoldersAhead &&
+         lookAheadNext_ < state_.FolderQueue.size()) {
+    ListedFolder folder = ListFolder(state_.FolderQueue[lookAheadNext_++]);
+    QueueDigests(folder, 0);
+    ahead_.push_back(std::move(folder));
+  }
+}
+
+void ListingEngine::StopPrefetching() {
+  prefetcher_.Reset();
+  for (ListedFolder& folder : ahead_) folder.jobs.clear();
+  currentJob_ = DigestPrefetcher::kNoJob;
+}
+
+void ListingEngine::EndRun() {
+  StopPrefetching();
+  ahead_.clear();
+  lookAheadNext_ = 0;
+  digestsWanted_ = false;
 }
 
 void ListingEngine::AddListingEntry(const FindData& entry, const std::string& folderPath) {
@@ -100,9 +195,12 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
   line_ += " Bytes ";
   line_ += ListingLineFormat::FormatAttributeLetters(entry.Attributes);
   line_ += ' ';
-  if (surfaces_.Md5Ticked()) {
+  digestsWanted_ = surfaces_.Md5Ticked();
+  if (digestsWanted_) {
     // The digest opens the file by its real name, whatever the line shows.
-    line_ += ComputeFileDigest(folderPath + entry.Name);
+    std::optional<std::string> digest;
+    if (currentJob_ != DigestPrefetcher::kNoJob) digest = prefetcher_.Take(currentJob_, digester_);
+    line_ += digest ? *digest : ComputeFileDigest(folderPath + entry.Name);
     line_ += ' ';
   }
   ListingLineFormat::AppendListingText(line_, folderPath);

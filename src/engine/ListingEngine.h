@@ -1,9 +1,12 @@
 #pragma once
 
+#include <deque>
 #include <string>
+#include <vector>
 
 #include "app/MainWindowState.h"
 #include "app/Surfaces.h"
+#include "engine/DigestPrefetcher.h"
 #include "engine/FileDigester.h"
 #include "platform/FindData.h"
 #include "platform/FolderSearch.h"
@@ -21,10 +24,30 @@ class ListingEngine {
   std::string ComputeFileDigest(const std::string& filePath) { return digester_.ComputeFileDigest(filePath); }
 
  private:
+  // One folder's search results, taken ahead of the walk when digests are
+  // read on two cores, with the prefetch job of each file entry.
+  struct ListedFolder {
+    std::string path;
+    std::vector<FindData> entries;  // empty: the search yielded nothing
+    std::vector<std::size_t> jobs;  // empty: no digests queued for it
+  };
+
+  ListedFolder ListFolder(const std::string& folderPath);
+  ListedFolder TakeListedFolder(const std::string& folderPath);
+  void QueueDigests(ListedFolder& folder, std::size_t from);
+  void LookAhead();
+  void StopPrefetching();
+  void EndRun();
+
   MainWindowState& state_;
   Surfaces& surfaces_;
   FolderSearch& search_;
   const RegionalSettings& settings_;
   FileDigester digester_;
-  std::string line_;  // reused for every file line
+  DigestPrefetcher prefetcher_;
+  std::deque<ListedFolder> ahead_;  // queued folders already searched, in walk order
+  std::size_t lookAheadNext_ = 0;   // the next queued folder to search ahead
+  std::size_t currentJob_ = DigestPrefetcher::kNoJob;
+  bool digestsWanted_ = false;      // what the check box said last in this run
+  std::string line_;                // reused for every file line
 };

@@ -1,0 +1,76 @@
+#include "engine/DigestPrefetcher.h"
+
+DigestPrefetcher::~DigestPrefetcher() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  if (helper_.joinable()) helper_.join();
+}
+
+std::size_t DigestPrefetcher::Add(std::string path) {
+  std::size_t job;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    job = base_ + jobs_.size();
+    jobs_.push_back(Job{std::move(path), {}, false});
+  }
+  if (!helper_.joinable()) helper_ = std::thread([this] { HelperLoop(); });
+  changed_.notify_all();
+  return job;
+}
+
+std::size_t DigestPrefetcher::Outstanding() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return jobs_.size();
+}
+
+bool DigestPrefetcher::RunNext(std::unique_lock<std::mutex>& lock, FileDigester& digester) {
+  if (next_ >= base_ + jobs_.size()) return false;
+  const std::size_t job = next_++;
+  const std::string path = jobs_[job - base_].path;
+  lock.unlock();
+  std::string digest = digester.ComputeFileDigest(path);
+  lock.lock();
+  // A job is only dropped once it is done, or once the helper is idle.
+  Job& slot = jobs_[job - base_];
+  slot.digest = std::move(digest);
+  slot.done = true;
+  changed_.notify_all();
+  return true;
+}
+
+std::optional<std::string> DigestPrefetcher::Take(std::size_t job, FileDigester& digester) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (job != base_ || jobs_.empty()) return std::nullopt;
+  while (!jobs_.front().done) {
+    // Rather than wait for the helper, read the next file here.
+    if (!RunNext(lock, digester)) changed_.wait(lock, [this] { return jobs_.front().done; });
+  }
+  std::string digest = std::move(jobs_.front().digest);
+  jobs_.pop_front();
+  ++base_;
+  return digest;
+}
+
+void DigestPrefetcher::Reset() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  next_ = base_ + jobs_.size();
+  changed_.wait(lock, [this] { return helperBusy_ == 0; });
+  base_ += jobs_.size();
+  jobs_.clear();
+  next_ = base_;
+}
+
+void DigestPrefetcher::HelperLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return stopping_ || next_ < base_ + jobs_.size(); });
+    if (stopping_) return;
+    ++helperBusy_;
+    RunNext(lock, helperDigester_);
+    --helperBusy_;
+    changed_.notify_all();
+  }
+}
