@@ -6,7 +6,7 @@
 
 // Everything an action carries besides its handler. Menu items and toolbar
 // buttons only mirror it.
-struct ActionSpec {
+struct ActionInfo {
   ActionId id;
   const char* category;
   const char* caption;   // "&" marks the access key
@@ -17,7 +17,7 @@ struct ActionSpec {
   const char* hint;      // short part "|" long part
 };
 
-inline constexpr std::array<ActionSpec, kActionCount> kActionTable = {{
+inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
     {ActionId::FileNewAction, "File", "&New", "Ctrl+N", 6, true, true, "New| Initializes the program new..."},
     {ActionId::FileOpenAction, "File", "&Open", "Ctrl+O", 7, true, true, "Open| Opens a saved Quillon content..."},
     {ActionId::FileSaveAction, "File", "&Save", "Ctrl+S", 8, false, true, "Save| Saves a Quillon content..."},
@@ -42,4 +42,4 @@ inline constexpr std::array<ActionSpec, kActionCount> kActionTable = {{
      "About |Displays program information, version number, and copyright"},
 }};
 
-inline constexpr const ActionSpec& SpecOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }
+inline constexpr const ActionInfo& InfoOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }

@@ -67,14 +67,14 @@ TEST_F(WindowTest, StartsEmptyWithOnlyTheAlwaysAvailableCommandsEnabled) {
   EXPECT_FALSE(window.findChild<QCheckBox*>(QStringLiteral("MD5CheckBox"))->isChecked());
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Quillon - V1.20"));
   EXPECT_EQ(window.Logic().State().DocumentFileName, "Untitled");
-  for (const ActionSpec& spec : kActionTable) {
-    QAction* action = window.Action(spec.id);
-    EXPECT_EQ(action->objectName().toStdString(), std::string(NameOf(spec.id)));
-    EXPECT_EQ(window.ActionEnabled(spec.id), spec.enabledAtStart) << spec.caption;
-    if (spec.visible) {
-      EXPECT_EQ(action->isEnabled(), spec.enabledAtStart) << spec.caption;
+  for (const ActionInfo& info : kActionTable) {
+    QAction* action = window.Action(info.id);
+    EXPECT_EQ(action->objectName().toStdString(), std::string(NameOf(info.id)));
+    EXPECT_EQ(window.ActionEnabled(info.id), info.enabledAtStart) << info.caption;
+    if (info.visible) {
+      EXPECT_EQ(action->isEnabled(), info.enabledAtStart) << info.caption;
     }
-    EXPECT_EQ(action->isVisible(), spec.visible) << spec.caption;
+    EXPECT_EQ(action->isVisible(), info.visible) << info.caption;
   }
   EXPECT_EQ(window.Action(ActionId::FileNewAction)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
   EXPECT_EQ(window.Action(ActionId::HelpProgramAction)->shortcut(), QKeySequence(Qt::Key_F1));

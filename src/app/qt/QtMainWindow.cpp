@@ -80,18 +80,18 @@ QtMainWindow::~QtMainWindow() {
 }
 
 void QtMainWindow::BuildActions() {
-  for (const ActionSpec& spec : kActionTable) {
-    auto* action = new QAction(QString::fromUtf8(spec.caption), this);
-    action->setObjectName(QString::fromLatin1(NameOf(spec.id).data(), static_cast<qsizetype>(NameOf(spec.id).size())));
-    action->setProperty("category", QString::fromLatin1(spec.category));
-    if (*spec.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
-    if (spec.glyph >= 0) action->setIcon(Glyphs::Glyph(spec.glyph));
-    action->setEnabled(spec.enabledAtStart);
-    enabled_[static_cast<int>(spec.id)] = spec.enabledAtStart;
-    action->setVisible(spec.visible);
-    action->setToolTip(HintPart(Hint::ShortPart(spec.hint)));
-    action->setStatusTip(HintPart(Hint::LongPart(spec.hint)));
-    actions_[static_cast<int>(spec.id)] = action;
+  for (const ActionInfo& info : kActionTable) {
+    auto* action = new QAction(QString::fromUtf8(info.caption), this);
+    action->setObjectName(QString::fromLatin1(NameOf(info.id).data(), static_cast<qsizetype>(NameOf(info.id).size())));
+    action->setProperty("category", QString::fromLatin1(info.category));
+    if (*info.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
+    if (info.glyph >= 0) action->setIcon(Glyphs::Glyph(info.glyph));
+    action->setEnabled(info.enabledAtStart);
+    enabled_[static_cast<int>(info.id)] = info.enabledAtStart;
+    action->setVisible(info.visible);
+    action->setToolTip(HintPart(Hint::ShortPart(info.hint)));
+    action->setStatusTip(HintPart(Hint::LongPart(info.hint)));
+    actions_[static_cast<int>(info.id)] = action;
   }
   const auto bind = [this](ActionId id, Handler handler) {
     connect(Action(id), &QAction::triggered, this, [this, handler] { Run(handler); });
