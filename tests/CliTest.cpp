@@ -1,7 +1,12 @@
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "TestSupport.h"
 
@@ -105,4 +110,43 @@ TEST(CliList, AnswersHelpAndVersion) {
   const auto help = Cli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("quillon-cli list [--md5] FOLDER [-o FILE]"), std::string::npos);
+}
+
+TEST(CliList, ShowsALiveProgressLineOnlyOnATerminal) {
+  TempTree tree;
+  for (int i = 0; i < 5; ++i) {
+    tree.Dir("d" + std::to_string(i));
+    tree.File("d" + std::to_string(i) + "/f", "x");
+  }
+  int master = -1, slave = -1;
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  char outName[] = "/tmp/quillon-out-XXXXXX";
+  const int outFd = mkstemp(outName);
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(outFd, 1);
+    dup2(slave, 2);
+    execl(CliPath().c_str(), "quillon-cli", "list", tree.Root().c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(slave);
+  std::string terminal;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(master, buffer, sizeof buffer)) > 0) terminal.append(buffer, static_cast<std::size_t>(got));
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(master);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(terminal.find("files/s"), std::string::npos) << terminal;
+  // The line is wiped before the totals are written.
+  EXPECT_NE(terminal.find("\r\x1b[KFiles = 5  Folders = 5  Total = 5 Bytes"), std::string::npos) << terminal;
+  // Standard output holds the listing alone.
+  std::ifstream out(outName, std::ios::binary);
+  const std::string listing((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+  unlink(outName);
+  close(outFd);
+  EXPECT_EQ(listing.find("files/s"), std::string::npos);
+  EXPECT_EQ(SplitCrLf(listing).back(), "Number of Files = 5  Number of Folders = 5  Total Size = 5 Bytes");
 }

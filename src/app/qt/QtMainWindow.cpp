@@ -327,7 +327,9 @@ void QtMainWindow::UpdateEditActions() {
 
 void QtMainWindow::ShowHint(const QString& text) {
   // Setting the text it already has changes nothing.
-  if (panels_[4]->text() != text) panels_[4]->setText(text);
+  if (panels_[4]->text() == text) return;
+  panelTexts_[4] = text.toStdString();
+  panels_[4]->setText(text);
 }
 
 bool QtMainWindow::event(QEvent* event) {
@@ -395,9 +397,11 @@ void QtMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
 }
 
 void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
-  QLabel* label = panels_.at(static_cast<std::size_t>(panel));
-  const QString value = FromView(text);
-  if (label->text() != value) label->setText(value);
+  // The comparison sets panel 3 once a line; an unchanged text costs nothing.
+  std::string& shown = panelTexts_.at(static_cast<std::size_t>(panel));
+  if (shown == text) return;
+  shown.assign(text);
+  panels_[static_cast<std::size_t>(panel)]->setText(FromView(text));
 }
 
 void QtMainWindow::StatusRefresh() {

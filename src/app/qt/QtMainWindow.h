@@ -99,6 +99,7 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   std::array<QListView*, 3> views_{};
   std::array<PaneModel*, 3> models_{};
   std::array<QLabel*, 5> panels_{};
+  std::array<std::string, 5> panelTexts_;
   QLabel* label1_ = nullptr;
   QLabel* label2_ = nullptr;
   QLineEdit* edit_ = nullptr;
