@@ -14,6 +14,7 @@
 #include "app/Texts.h"
 #include "cli/HeadlessSurfaces.h"
 #include "cli/ProgressLine.h"
+#include "documents/ListingFile.h"
 #include "platform/PosixFolderSearch.h"
 #include "platform/QuillonError.h"
 
@@ -64,31 +65,6 @@ bool CheckFolder(const std::string& folder) {
   return true;
 }
 
-// Writes a pane's lines, each followed by CR LF, to standard output.
-bool WritePaneToStdout(const ListPane& pane) {
-  std::string chunk;
-  constexpr std::size_t kChunk = std::size_t{1} << 20;
-  chunk.reserve(kChunk + 4096);
-  const auto flush = [&chunk] {
-    const char* data = chunk.data();
-    std::size_t size = chunk.size();
-    while (size > 0) {
-      const ssize_t written = write(STDOUT_FILENO, data, size);
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return false;
-      data += written;
-      size -= static_cast<std::size_t>(written);
-    }
-    chunk.clear();
-    return true;
-  };
-  for (const std::string_view line : pane.Lines().Lines()) {
-    chunk.append(line).append("\r\n");
-    if (chunk.size() >= kChunk && !flush()) return false;
-  }
-  return flush();
-}
-
 // One front end over the core: the headless surfaces, the real folder search
 // and the window logic, with the live progress line on a terminal.
 class Session {
@@ -122,7 +98,7 @@ class Session {
   // The pane to standard output, or to the file through the safe writer.
   bool Emit(PaneId pane, const std::optional<std::string>& output) {
     if (output) return Run([&] { surfaces_.PaneSaveToFile(pane, *output); });
-    if (WritePaneToStdout(surfaces_.Pane(pane))) return true;
+    if (WriteListingText(STDOUT_FILENO, surfaces_.Pane(pane).Lines().Lines())) return true;
     std::cerr << ErrorText::ForErrorBox(ErrorText::kStreamWriteError) << "\n";
     return false;
   }

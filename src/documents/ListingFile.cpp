@@ -74,6 +74,24 @@ std::string ResolveTarget(const std::string& fileName) {
 
 }  // namespace
 
+bool WriteListingText(int fd, const std::vector<std::string_view>& lines) {
+  std::string chunk;
+  chunk.reserve(kWriteChunk + 2);
+  for (const std::string_view line : lines) {
+    if (line.size() >= kWriteChunk) {
+      if (!WriteAll(fd, chunk.data(), chunk.size()) || !WriteAll(fd, line.data(), line.size())) return false;
+      chunk.assign("\r\n");
+      continue;
+    }
+    chunk.append(line).append("\r\n");
+    if (chunk.size() >= kWriteChunk) {
+      if (!WriteAll(fd, chunk.data(), chunk.size())) return false;
+      chunk.clear();
+    }
+  }
+  return WriteAll(fd, chunk.data(), chunk.size());
+}
+
 void WriteListingFile(const std::vector<std::string_view>& lines, const std::string& fileName) {
   const std::string target = ResolveTarget(fileName);
   struct stat existing;
@@ -101,22 +119,7 @@ void WriteListingFile(const std::vector<std::string_view>& lines, const std::str
     }
   }
 
-  std::string chunk;
-  chunk.reserve(kWriteChunk + 2);
-  for (const std::string_view line : lines) {
-    if (line.size() >= kWriteChunk) {
-      if (!WriteAll(fd, chunk.data(), chunk.size()) || !WriteAll(fd, line.data(), line.size()))
-        throw QuillonError(ErrorText::kStreamWriteError);
-      chunk.assign("\r\n");
-      continue;
-    }
-    chunk.append(line).append("\r\n");
-    if (chunk.size() >= kWriteChunk) {
-      if (!WriteAll(fd, chunk.data(), chunk.size())) throw QuillonError(ErrorText::kStreamWriteError);
-      chunk.clear();
-    }
-  }
-  if (!WriteAll(fd, chunk.data(), chunk.size()) || fsync(fd) != 0 || !temp.Close())
+  if (!WriteListingText(fd, lines) || fsync(fd) != 0 || !temp.Close())
     throw QuillonError(ErrorText::kStreamWriteError);
   if (rename(temp.Path().c_str(), target.c_str()) != 0) throw QuillonError(ErrorText::CannotCreateFile(fileName));
   temp.Keep();

@@ -14,6 +14,10 @@ class ListPane;
 // Fails with "Cannot create file %s" or "Stream write error".
 void WriteListingFile(const std::vector<std::string_view>& lines, const std::string& fileName);
 
+// Writes the lines, each followed by CR LF, to an open file descriptor in
+// large chunks. False when a write falls short.
+bool WriteListingText(int fd, const std::vector<std::string_view>& lines);
+
 // Replaces the pane's lines by those of the named file: CR LF, a lone LF and a
 // lone CR each end a line, and a NUL byte ends the text. Fails with
 // "Cannot open file %s", leaving the pane as it was.
