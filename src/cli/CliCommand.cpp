@@ -46,7 +46,9 @@ int UsageError(const std::string& problem) {
 // The folder as the user named it, made absolute and normalised lexically;
 // symbolic links stay as they are.
 std::string AbsoluteFolder(const std::string& folder) {
-  std::string path = std::filesystem::absolute(folder).lexically_normal().string();
+  std::error_code error;
+  std::string path = std::filesystem::absolute(folder, error).lexically_normal().string();
+  if (error) return folder;  // no current folder: CheckFolder reports it
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
 }

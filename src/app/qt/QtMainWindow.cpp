@@ -421,7 +421,8 @@ void QtMainWindow::SetCaption(std::string_view text) {
 }
 
 void QtMainWindow::RefreshWindow() {
-  // Paints at most about 20 times a second; the run goes on in between.
+  // Paints at most ten times a second; the run goes on in between. With
+  // nothing changed the event loop has nothing to paint.
   if (lastWindowPaint_.elapsed() < kRepaintIntervalMs) return;
   lastWindowPaint_.restart();
   if (lastAnnounce_.elapsed() >= kAnnounceIntervalMs) {
