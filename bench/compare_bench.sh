@@ -16,3 +16,4 @@ peak=$(peak_kib "$CLI" compare "$NEW" "$OLD" -o "$WORK/results.txt")
 echo "compare:     $(ratio "$(mean_of "$WORK/compare.json")" "$(mean_of "$WORK/sortcomm.json")")x sort + comm"
 echo "peak memory: ${peak} KiB for ${files_kib} KiB of listings (limit $((3 * files_kib)) KiB)"
 echo "results:     $(wc -l < "$WORK/results.txt") lines"
+"$BUILD/bench/quillon_read_bench" "$OLD" | sed 's/^/open:        /'
