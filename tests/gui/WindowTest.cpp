@@ -293,3 +293,16 @@ TEST(AboutBox, ShowsNameAndVersionAndClosesWithOk) {
   QTimer::singleShot(0, &box, [&box] { box.close(); });
   EXPECT_EQ(box.exec(), QDialog::Rejected);  // the title-bar close button
 }
+
+TEST_F(WindowTest, RowsStayVisibleWhenTheScrollExtentIsZero) {
+  // Folder lines do not count for the extent: a tree without files has 0.
+  search.AddFolder("/f/", {FakeFolderSearch::Folder("only-a-folder")});
+  search.AddFolder("/f/only-a-folder/", {});
+  window.show();
+  dialogs.Folders.push_back("/f");
+  Trigger(ActionId::EditListContentAction);
+  QApplication::processEvents();
+  QListView* view = window.PaneView(PaneId::ListBox1);
+  ASSERT_EQ(view->model()->rowCount(), 4);
+  EXPECT_GE(view->visualRect(view->model()->index(1, 0)).width(), view->viewport()->width() / 2);
+}
