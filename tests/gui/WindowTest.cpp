@@ -159,6 +159,13 @@ TEST_F(WindowTest, RoutesHintsToPanelFour) {
   EXPECT_EQ(Panel4(), md5Hint);
   EXPECT_EQ(window.Md5CheckBox()->toolTip(), md5Hint);
 
+  auto* newButton = window.findChild<QToolButton*>(QStringLiteral("ToolNewButton"));
+  ASSERT_NE(newButton, nullptr);
+  QEnterEvent enterButton(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+  QApplication::sendEvent(newButton, &enterButton);
+  EXPECT_EQ(Panel4(), QStringLiteral(" Initializes the program new..."));
+  EXPECT_EQ(newButton->toolTip(), QStringLiteral("New"));
+
   QEnterEvent enterPane(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
   QApplication::sendEvent(window.PaneView(PaneId::ListBox1), &enterPane);
   EXPECT_EQ(Panel4(), QString());
