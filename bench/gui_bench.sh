@@ -21,5 +21,5 @@ hyperfine -N -w 1 -r 5 --export-json "$WORK/cli.json" "$CLI list $TREE -o /dev/n
 "$CLI" list "$TREE" -o "$WORK/listing.qln" 2>/dev/null
 size_kib=$(( $(stat -c %s "$WORK/listing.qln") / 1024 ))
 peak=$(peak_kib "$GUI" "$TREE" "$WORK/listing.qln")
-echo "window listing: $(ratio "$gui_mean" "$(mean_of "$WORK/cli.json")")x quillon-cli list (run in the window: ${gui_mean} s)"
+echo "window listing: $(ratio "$gui_mean" "$(mean_of "$WORK/cli.json")")x quillon-cli list (run in the window: $(printf "%.3f" "$gui_mean") s)"
 echo "window memory:  ${peak} KiB with a ${size_kib} KiB listing in two panes"
