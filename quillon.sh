@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libssl-dev libgtest-dev googletest
-          qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth xdotool)
+          qt6-base-dev libgl-dev fonts-dejavu-core locales xvfb xauth xdotool)
 
 install_missing() {
   local missing=()

@@ -142,3 +142,18 @@ TEST(RegionalSettings, FallsBackWhereTheLocaleHasNoValue) {
   }
   unsetenv("LC_ALL");
 }
+
+TEST(RegionalSettings, ReadsTheSeparatorsOfTheUsersLocale) {
+  {
+    UserLocale german("de_DE");
+    if (!german.Ready()) GTEST_SKIP() << "locales cannot be compiled here";
+    const RegionalSettings settings = RegionalSettings::FromUserLocale();
+    EXPECT_EQ(settings.ThousandSeparator, ".");
+    EXPECT_EQ(settings.TimeSeparator, ":");
+  }
+  UserLocale finnish("fi_FI");
+  ASSERT_TRUE(finnish.Ready());
+  const RegionalSettings settings = RegionalSettings::FromUserLocale();
+  EXPECT_EQ(settings.ThousandSeparator, "\xE2\x80\xAF");  // a narrow no-break space
+  EXPECT_EQ(settings.TimeSeparator, ".");
+}

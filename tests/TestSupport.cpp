@@ -137,3 +137,24 @@ std::vector<std::string> SplitCrLf(const std::string& text) {
   }
   return lines;
 }
+
+UserLocale::UserLocale(const std::string& name) {
+  static const std::string folder = [] {
+    char pattern[] = "/tmp/quillon-locales-XXXXXX";
+    return std::string(mkdtemp(pattern));
+  }();
+  const std::string target = folder + "/" + name + ".UTF-8";
+  if (!std::filesystem::exists(target)) {
+    const auto result = RunProgram({"/usr/bin/localedef", "-i", name, "-f", "UTF-8", target});
+    if (!std::filesystem::exists(target)) return;
+    (void)result;
+  }
+  setenv("LOCPATH", folder.c_str(), 1);
+  setenv("LC_ALL", (name + ".UTF-8").c_str(), 1);
+  ready_ = true;
+}
+
+UserLocale::~UserLocale() {
+  unsetenv("LC_ALL");
+  unsetenv("LOCPATH");
+}

@@ -48,3 +48,18 @@ ProgramResult RunProgram(const std::vector<std::string>& args, const std::string
 std::string CliPath();
 
 std::vector<std::string> SplitCrLf(const std::string& text);
+
+// Compiles a locale such as "fi_FI" (UTF-8) into a folder of this test run
+// and makes it the user's locale, LC_ALL and LOCPATH, until destroyed. Ready()
+// is false where the machine cannot compile locales.
+class UserLocale {
+ public:
+  explicit UserLocale(const std::string& name);
+  ~UserLocale();
+  UserLocale(const UserLocale&) = delete;
+  UserLocale& operator=(const UserLocale&) = delete;
+  bool Ready() const { return ready_; }
+
+ private:
+  bool ready_ = false;
+};

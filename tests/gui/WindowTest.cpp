@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QSplitter>
@@ -20,6 +21,7 @@
 #include "TestSupport.h"
 #include "app/ActionTable.h"
 #include "app/qt/QtMainWindow.h"
+#include "app/qt/QuillonApplication.h"
 #include "app/qt/TAboutBox.h"
 
 namespace {
@@ -312,4 +314,45 @@ TEST_F(WindowTest, RowsStayVisibleWhenTheScrollExtentIsZero) {
   QListView* view = window.PaneView(PaneId::ListBox1);
   ASSERT_EQ(view->model()->rowCount(), 4);
   EXPECT_GE(view->visualRect(view->model()->index(1, 0)).width(), view->viewport()->width() / 2);
+}
+
+TEST_F(WindowTest, ReadsTheRegionalSettingsAgainWhenTheSystemAnnouncesAChange) {
+  UserLocale finnish("fi_FI");
+  if (!finnish.Ready()) GTEST_SKIP() << "locales cannot be compiled here";
+  QEvent change(QEvent::LocaleChange);
+  QApplication::sendEvent(&window, &change);
+  search.AddFolder("/big/", {FakeFolderSearch::File("f", 1234567)});
+  dialogs.Folders.push_back("/big");
+  Trigger(ActionId::EditListContentAction);
+  EXPECT_EQ(window.Model(PaneId::ListBox1)->Pane().LineAt(0), "01.01.1970 00.00.00 0001234567 Bytes ____N______ /big/f");
+  EXPECT_EQ(window.Panel(2)->text().toStdString(), "Total = 1\u202F234\u202F567 Bytes");
+}
+
+namespace {
+
+// An object whose event handling fails the way a bug would.
+class FailingObject : public QObject {
+ public:
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::User) throw std::runtime_error("a failure nobody caught");
+    return QObject::event(event);
+  }
+};
+
+}  // namespace
+
+TEST(LastResort, ShowsAFailureThatSlipsPastTheDispatcherAndGoesOn) {
+  auto* app = qobject_cast<QuillonApplication*>(QCoreApplication::instance());
+  ASSERT_NE(app, nullptr);
+  QString shown;
+  QTimer::singleShot(0, [&shown] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    shown = box->windowTitle() + QStringLiteral(" | ") + box->text();
+    box->accept();
+  });
+  FailingObject object;
+  QEvent event(QEvent::User);
+  EXPECT_FALSE(QApplication::sendEvent(&object, &event));
+  EXPECT_EQ(shown, QStringLiteral("Quillon 1.20 | a failure nobody caught."));
 }
