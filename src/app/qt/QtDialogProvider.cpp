@@ -1,5 +1,6 @@
 #include "app/qt/QtDialogProvider.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -51,7 +52,7 @@ std::optional<std::string> QtDialogProvider::Run(QFileDialog& dialog, QWidget* p
   const QString chosen = dialog.selectedFiles().first();
   // The next use proposes the name and file type chosen now.
   dialog.selectFile(chosen);
-  return chosen.toStdString();
+  return QFile::encodeName(chosen).toStdString();  // the bytes the file system knows it by
 }
 
 std::optional<std::string> QtDialogProvider::OpenFile(QWidget* parent) { return Run(*open_, parent); }
@@ -61,7 +62,7 @@ std::optional<std::string> QtDialogProvider::SaveFile(QWidget* parent) { return 
 std::optional<std::string> QtDialogProvider::BrowseForFolder(QWidget* parent, const QString& title) {
   const QString folder = QFileDialog::getExistingDirectory(parent, title);
   if (folder.isEmpty()) return std::nullopt;
-  return folder.toStdString();
+  return QFile::encodeName(folder).toStdString();
 }
 
 ConfirmAnswer QtDialogProvider::Confirm(QWidget* parent, const QString& question) {
