@@ -9,6 +9,13 @@ namespace {
 constexpr const char* kOpeningMarker = ">>> All directories found >>>";
 constexpr const char* kClosingMarker = "<<< All directories found <<<";
 constexpr std::int32_t kAllAttributes = 63;
+
+// Enough files queued ahead to keep two cores busy, and a bound on what the
+// folders searched ahead hold.
+constexpr std::size_t kJobsAhead = 4096;
+constexpr std::size_t kFoldersAhead = 1024;
+
+bool IsDotEntry(const FindData& entry) { return entry.Name == "." || entry.Name == ".."; }
 }  // namespace
 
 ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderSearch& search,
@@ -68,17 +75,6 @@ void ListingEngine::RunListing(const std::string& folderPath) {
   surfaces_.SetActionEnabled(ActionId::FileSaveAction, true);
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, true);
 }
-
-namespace {
-
-bool IsDotEntry(const FindData& entry) { return entry.Name == "." || entry.Name == ".."; }
-
-// Enough files queued ahead to keep two cores busy, and a bound on what the
-// folders searched ahead hold.
-constexpr std::size_t kJobsAhead = 4096;
-constexpr std::size_t kFoldersAhead = 1024;
-
-}  // namespace
 
 void ListingEngine::ScanFolder(const std::string& folderPath) {
   ListedFolder folder = TakeListedFolder(folderPath);
@@ -179,7 +175,7 @@ void ListingEngine::EndRun() {
 }
 
 void ListingEngine::AddListingEntry(const FindData& entry, const std::string& folderPath) {
-  if (entry.Name == "." || entry.Name == "..") return;
+  if (IsDotEntry(entry)) return;
   if (entry.Attributes & FileAttribute::Directory) {
     std::string folder;
     folder.reserve(folderPath.size() + entry.Name.size() + 1);
