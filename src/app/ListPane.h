@@ -37,10 +37,6 @@ class ListPane {
   void SetScrollExtent(int pixels) { scrollExtent_ = pixels; }
   int FontSize() const { return fontSize_; }
   int PixelsPerInch() const { return pixelsPerInch_; }
-  void SetFontMetrics(int fontSize, int pixelsPerInch) {
-    fontSize_ = fontSize;
-    pixelsPerInch_ = pixelsPerInch;
-  }
   void SetCapacity(int capacity) { capacity_ = capacity; }
 
   const LineStore& Lines() const { return store_; }

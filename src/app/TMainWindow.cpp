@@ -43,7 +43,7 @@ void TMainWindow::EditListContentActionExecute(const void*) {
   surfaces_.SetBusyCursor();
   state_.LastListPath = *chosen;
   if (state_.LastListPath.back() != kPathSeparator) state_.LastListPath += kPathSeparator;
-  engine_.RunListing(state_.LastListPath);
+  RunListing(state_.LastListPath);
   state_.LastCommand = 1;
 }
 
@@ -51,7 +51,7 @@ void TMainWindow::EditCompareContentActionExecute(const void*) { comparison_.Run
 
 void TMainWindow::EditRepeatLastActionExecute(const void* sender) {
   if (state_.LastCommand == 1) {
-    engine_.RunListing(state_.LastListPath);
+    RunListing(state_.LastListPath);
   } else if (state_.LastCommand == 2) {
     EditCompareContentActionExecute(sender);
   }

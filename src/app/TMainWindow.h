@@ -41,11 +41,9 @@ class TMainWindow {
   void ListBox3Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox3); }
 
   void RunListing(const std::string& folderPath) { engine_.RunListing(folderPath); }
-  bool ConfirmOverwrite(const std::string& fileName) { return documents_.ConfirmOverwrite(fileName); }
 
   // The regional settings are read again when the system announces a change.
   void SetRegionalSettings(const RegionalSettings& settings) { settings_ = settings; }
-  const RegionalSettings& Regional() const { return settings_; }
   const MainWindowState& State() const { return state_; }
 
  private:

@@ -23,7 +23,6 @@ class PaneModel : public QAbstractListModel {
   void SetLineHeight(int pixels) { lineHeight_ = pixels; }
   // Announces the lines added since the last announcement; false if none.
   bool Announce();
-  bool HasPending() const { return announced_ < pane_.Count(); }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;

@@ -34,8 +34,6 @@ QString FromView(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString HintPart(std::string_view text) { return FromView(text); }
-
 constexpr int kRepaintIntervalMs = 100;   // at most 10 repaints a second during a run
 constexpr int kAnnounceIntervalMs = 250;  // new rows cost the view a layout pass over all rows
 constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
@@ -89,8 +87,8 @@ void QtMainWindow::BuildActions() {
     action->setEnabled(info.enabledAtStart);
     enabled_[static_cast<int>(info.id)] = info.enabledAtStart;
     action->setVisible(info.visible);
-    action->setToolTip(HintPart(Hint::ShortPart(info.hint)));
-    action->setStatusTip(HintPart(Hint::LongPart(info.hint)));
+    action->setToolTip(FromView(Hint::ShortPart(info.hint)));
+    action->setStatusTip(FromView(Hint::LongPart(info.hint)));
     actions_[static_cast<int>(info.id)] = action;
   }
   const auto bind = [this](ActionId id, Handler handler) {
