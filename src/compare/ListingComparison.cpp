@@ -60,12 +60,15 @@ void ListingComparison::Run() {
   // when their keys are equal, so an index replaces the scan of the other side
   // and the first line in listing order still wins.
   std::vector<std::string_view> working;
+  std::vector<std::string_view> workingKeys;  // empty where a line has no key; a key never is
   const auto currentLines = static_cast<std::size_t>(std::min(currentCount, surfaces_.PaneLineCount(PaneId::ListBox1)));
   working.reserve(currentLines);
+  workingKeys.reserve(currentLines);
   KeyIndex currentByKey(currentLines);
   for (int i = 0; i < currentCount; ++i) {
     working.push_back(surfaces_.PaneLineAt(PaneId::ListBox1, i));
-    if (const auto key = ComparisonKey::KeyOf(working.back())) currentByKey.InsertFirst(*key, i);
+    workingKeys.push_back(ComparisonKey::KeyOf(working.back()).value_or(std::string_view()));
+    if (!workingKeys.back().empty()) currentByKey.InsertFirst(workingKeys.back(), i);
   }
 
   const long long steps = static_cast<long long>(currentCount) + loadedCount;
@@ -87,8 +90,7 @@ void ListingComparison::Run() {
 
   for (std::size_t j = 0; j < working.size(); ++j) {
     ShowProgress(loadedCount + static_cast<long long>(j), steps);
-    const auto key = ComparisonKey::KeyOf(working[j]);
-    if (key && loadedKeys.Find(*key) < 0) AddResult("Added: ", working[j]);
+    if (!workingKeys[j].empty() && loadedKeys.Find(workingKeys[j]) < 0) AddResult("Added: ", working[j]);
   }
 
   if (surfaces_.PaneLineCount(PaneId::ListBox3) == 0) AddResult("", Texts::kNoDifferences);
