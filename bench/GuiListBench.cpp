@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "ScriptedDialogs.h"
-#include "app/qt/HelpViewer.h"
-#include "app/qt/QtMainWindow.h"
+#include "gui/HelpViewer.h"
+#include "gui/QtMainWindow.h"
 #include "platform/PosixFolderSearch.h"
 
 int main(int argc, char** argv) {

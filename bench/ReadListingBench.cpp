@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/ListPane.h"
+#include "surfaces/ListPane.h"
 #include "documents/ListingFile.h"
 #include "platform/QuillonError.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/ErrorText.h"
-#include "app/ScrollExtent.h"
+#include "surfaces/ErrorText.h"
+#include "surfaces/ScrollExtent.h"
 #include "engine/ListingLineFormat.h"
 #include "platform/Vexuf.h"
 

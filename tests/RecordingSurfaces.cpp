@@ -1,5 +1,7 @@
 #include "RecordingSurfaces.h"
 
+#include "documents/ListingFile.h"
+
 std::string NameOf(PaneId pane) {
   static const char* kNames[] = {"ListBox1", "ListBox2", "ListBox3"};
   return kNames[static_cast<int>(pane)];
@@ -75,11 +77,11 @@ int RecordingSurfaces::PanePixelsPerInch(PaneId pane) {
 }
 void RecordingSurfaces::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
   Record(Call("PaneLoadFromFile", NameOf(pane) + ", " + fileName));
-  Pane(pane).LoadFromFile(fileName);
+  ReadListingFile(fileName, Pane(pane));
 }
 void RecordingSurfaces::PaneSaveToFile(PaneId pane, const std::string& fileName) {
   Record(Call("PaneSaveToFile", NameOf(pane) + ", " + fileName));
-  Pane(pane).SaveToFile(fileName);
+  WriteListingFile(Pane(pane).Lines().Lines(), fileName);
 }
 void RecordingSurfaces::StatusSetPanelText(int panel, std::string_view text) {
   Record(Call("StatusSetPanelText", std::to_string(panel) + ", " + std::string(text)));

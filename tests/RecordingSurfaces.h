@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ListPane.h"
-#include "app/Surfaces.h"
+#include "surfaces/ListPane.h"
+#include "surfaces/Surfaces.h"
 
 // Records every surface operation, in order, with its arguments, and answers
 // the dialogs, the confirmation box and the check box as a test scripts them.

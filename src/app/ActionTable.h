@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/ActionId.h"
+#include "surfaces/ActionId.h"
 
 // Everything an action carries besides its handler. Menu items and toolbar
 // buttons only mirror it.

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "app/ErrorText.h"
-#include "app/Texts.h"
+#include "surfaces/ErrorText.h"
+#include "surfaces/Texts.h"
 #include "platform/QuillonError.h"
 
 TMainWindow::TMainWindow(Surfaces& surfaces, FolderSearch& search, RegionalSettings settings)

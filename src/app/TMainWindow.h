@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "app/MainWindowState.h"
-#include "app/Surfaces.h"
+#include "surfaces/MainWindowState.h"
+#include "surfaces/Surfaces.h"
 #include "compare/ListingComparison.h"
 #include "documents/ListingDocuments.h"
 #include "engine/ListingEngine.h"

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/ErrorText.h"
+#include "surfaces/ErrorText.h"
 #include "app/TMainWindow.h"
-#include "app/Texts.h"
+#include "surfaces/Texts.h"
 #include "cli/HeadlessSurfaces.h"
 #include "cli/ProgressLine.h"
 #include "documents/ListingFile.h"

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ListPane.h"
-#include "app/Surfaces.h"
+#include "documents/ListingFile.h"
+#include "surfaces/ListPane.h"
+#include "surfaces/Surfaces.h"
 
 // The window's surfaces held in memory, for quillon-cli. The folder browser
 // answers the folder given on the command line; the panes keep their lines so
@@ -30,8 +31,10 @@ class HeadlessSurfaces : public Surfaces {
   void PaneSetScrollExtent(PaneId pane, int pixels) override { At(pane).SetScrollExtent(pixels); }
   int PaneFontSize(PaneId pane) override { return At(pane).FontSize(); }
   int PanePixelsPerInch(PaneId pane) override { return At(pane).PixelsPerInch(); }
-  void PaneLoadFromFile(PaneId pane, const std::string& fileName) override { At(pane).LoadFromFile(fileName); }
-  void PaneSaveToFile(PaneId pane, const std::string& fileName) override { At(pane).SaveToFile(fileName); }
+  void PaneLoadFromFile(PaneId pane, const std::string& fileName) override { ReadListingFile(fileName, At(pane)); }
+  void PaneSaveToFile(PaneId pane, const std::string& fileName) override {
+    WriteListingFile(At(pane).Lines().Lines(), fileName);
+  }
 
   void StatusSetPanelText(int panel, std::string_view text) override;
   void StatusRefresh() override { Refreshed(); }

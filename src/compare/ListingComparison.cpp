@@ -4,8 +4,8 @@
 #include <limits>
 #include <vector>
 
-#include "app/ScrollExtent.h"
-#include "app/Texts.h"
+#include "surfaces/ScrollExtent.h"
+#include "surfaces/Texts.h"
 #include "compare/ComparisonKey.h"
 #include "compare/KeyIndex.h"
 #include "platform/QuillonError.h"

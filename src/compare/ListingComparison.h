@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/MainWindowState.h"
-#include "app/Surfaces.h"
+#include "surfaces/MainWindowState.h"
+#include "surfaces/Surfaces.h"
 
 // Compares the current listing (ListBox1) with the loaded one (ListBox2) and
 // writes the Modified, Deleted and Added lines into ListBox3.

@@ -2,8 +2,8 @@
 
 #include <sys/stat.h>
 
-#include "app/ScrollExtent.h"
-#include "app/Texts.h"
+#include "surfaces/ScrollExtent.h"
+#include "surfaces/Texts.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/MainWindowState.h"
-#include "app/Surfaces.h"
+#include "surfaces/MainWindowState.h"
+#include "surfaces/Surfaces.h"
 
 // The File commands: New, Open, Save, Save As and Save Comparison Results.
 class ListingDocuments {

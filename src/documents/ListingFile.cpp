@@ -9,8 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/ErrorText.h"
-#include "app/ListPane.h"
+#include "surfaces/ErrorText.h"
 #include "platform/QuillonError.h"
 
 namespace {
@@ -131,7 +130,7 @@ void WriteListingFile(const std::vector<std::string_view>& lines, const std::str
   }
 }
 
-void ReadListingFile(const std::string& fileName, ListPane& pane) {
+void ReadListingFile(const std::string& fileName, LineSink& lines) {
   const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw QuillonError(ErrorText::CannotOpenFile(fileName));
   struct stat st;
@@ -162,7 +161,7 @@ void ReadListingFile(const std::string& fileName, ListPane& pane) {
   close(fd);
 
   const std::string_view view(text.get(), size);
-  pane.Clear();
-  pane.AdoptText(std::move(text));
-  SplitListingText(view, [&pane](std::string_view line) { pane.AddAdoptedLine(line); });
+  lines.Clear();
+  lines.AdoptText(std::move(text));
+  SplitListingText(view, [&lines](std::string_view line) { lines.AddAdoptedLine(line); });
 }

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-class ListPane;
+#include "surfaces/LineSink.h"
 
 // The byte form of listing and results files: each line followed by CR LF.
 
@@ -18,10 +18,10 @@ void WriteListingFile(const std::vector<std::string_view>& lines, const std::str
 // large chunks. False when a write falls short.
 bool WriteListingText(int fd, const std::vector<std::string_view>& lines);
 
-// Replaces the pane's lines by those of the named file: CR LF, a lone LF and a
+// Replaces the sink's lines by those of the named file: CR LF, a lone LF and a
 // lone CR each end a line, and a NUL byte ends the text. Fails with
-// "Cannot open file %s", leaving the pane as it was.
-void ReadListingFile(const std::string& fileName, ListPane& pane);
+// "Cannot open file %s", leaving the sink as it was.
+void ReadListingFile(const std::string& fileName, LineSink& lines);
 
 // Splits text by the reading rule and hands each line to add.
 template <typename AddLine>

@@ -1,7 +1,7 @@
 #include "engine/ListingEngine.h"
 
-#include "app/ScrollExtent.h"
-#include "app/Texts.h"
+#include "surfaces/ScrollExtent.h"
+#include "surfaces/Texts.h"
 #include "engine/ListingLineFormat.h"
 #include "platform/Vexuf.h"
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindowState.h"
-#include "app/Surfaces.h"
+#include "surfaces/MainWindowState.h"
+#include "surfaces/Surfaces.h"
 #include "engine/DigestPrefetcher.h"
 #include "engine/FileDigester.h"
 #include "platform/FindData.h"

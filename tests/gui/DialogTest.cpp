@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "TestSupport.h"
-#include "app/qt/QtDialogProvider.h"
+#include "gui/QtDialogProvider.h"
 
 namespace {
 

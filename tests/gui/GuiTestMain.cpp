@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/qt/QuillonApplication.h"
+#include "gui/QuillonApplication.h"
 
 // The window tests run on the offscreen platform unless a display is chosen.
 int main(int argc, char** argv) {

@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "ScriptedDialogs.h"
-#include "app/qt/HelpViewer.h"
-#include "app/qt/QtMainWindow.h"
+#include "gui/HelpViewer.h"
+#include "gui/QtMainWindow.h"
 #include "platform/PosixFolderSearch.h"
 
 namespace {

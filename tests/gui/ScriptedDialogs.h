@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/DialogProvider.h"
+#include "gui/DialogProvider.h"
 
 // Answers every dialog of the window as a test scripts it, without blocking,
 // and keeps what the error box and the confirmation box were asked to show.

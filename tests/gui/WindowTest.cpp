@@ -20,9 +20,9 @@
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
 #include "app/ActionTable.h"
-#include "app/qt/QtMainWindow.h"
-#include "app/qt/QuillonApplication.h"
-#include "app/qt/TAboutBox.h"
+#include "gui/QtMainWindow.h"
+#include "gui/QuillonApplication.h"
+#include "gui/TAboutBox.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/qt/DialogProvider.h"
+#include "gui/DialogProvider.h"
 
 class QFileDialog;
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Surfaces.h"
+#include "surfaces/Surfaces.h"
 
 class QWidget;
 

@@ -1,11 +1,11 @@
-#include "app/qt/HelpViewer.h"
+#include "gui/HelpViewer.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
 
-#include "app/qt/Glyphs.h"
+#include "gui/Glyphs.h"
 
 HelpViewer::~HelpViewer() { Quit(); }
 

@@ -1,9 +1,9 @@
 #include <csignal>
 
-#include "app/qt/HelpViewer.h"
-#include "app/qt/QtDialogProvider.h"
-#include "app/qt/QtMainWindow.h"
-#include "app/qt/QuillonApplication.h"
+#include "gui/HelpViewer.h"
+#include "gui/QtDialogProvider.h"
+#include "gui/QtMainWindow.h"
+#include "gui/QuillonApplication.h"
 #include "platform/PosixFolderSearch.h"
 
 int main(int argc, char** argv) {

@@ -1,4 +1,4 @@
-#include "app/qt/QtMainWindow.h"
+#include "gui/QtMainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,9 +23,10 @@
 
 #include "app/ActionTable.h"
 #include "app/Hint.h"
-#include "app/Texts.h"
-#include "app/qt/DialogProvider.h"
-#include "app/qt/Glyphs.h"
+#include "surfaces/Texts.h"
+#include "documents/ListingFile.h"
+#include "gui/DialogProvider.h"
+#include "gui/Glyphs.h"
 #include "platform/RegionalSettings.h"
 
 namespace {
@@ -395,7 +396,7 @@ int QtMainWindow::PanePixelsPerInch(PaneId pane) { return PaneView(pane)->logica
 void QtMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) { Model(pane)->LoadFromFile(fileName); }
 
 void QtMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
-  Model(pane)->Pane().SaveToFile(fileName);
+  WriteListingFile(Model(pane)->Pane().Lines().Lines(), fileName);
 }
 
 void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {

@@ -1,7 +1,6 @@
-#include "app/ListPane.h"
+#include "surfaces/ListPane.h"
 
-#include "app/ErrorText.h"
-#include "documents/ListingFile.h"
+#include "surfaces/ErrorText.h"
 #include "platform/QuillonError.h"
 
 void ListPane::Clear() {
@@ -27,7 +26,3 @@ std::string_view ListPane::LineAt(int index) const {
   if (index < 0 || index >= Count()) throw QuillonError(ErrorText::ListIndexOutOfBounds(index));
   return store_.At(static_cast<std::size_t>(index));
 }
-
-void ListPane::LoadFromFile(const std::string& fileName) { ReadListingFile(fileName, *this); }
-
-void ListPane::SaveToFile(const std::string& fileName) const { WriteListingFile(store_.Lines(), fileName); }

@@ -1,4 +1,4 @@
-#include "app/ErrorText.h"
+#include "surfaces/ErrorText.h"
 
 namespace ErrorText {
 

@@ -5,19 +5,21 @@
 #include <string>
 #include <string_view>
 
-#include "app/LineStore.h"
+#include "surfaces/LineSink.h"
+#include "surfaces/LineStore.h"
 
 // One list pane as the commands see it: its lines, its selection and the
 // numbers its scroll extent is worked out from. Every realisation of the
-// window's surfaces keeps its panes in this form.
-class ListPane {
+// window's surfaces keeps its panes in this form. A listing file is read into
+// a pane as into any line sink; the pane itself knows nothing of files.
+class ListPane : public LineSink {
  public:
   static constexpr int kNoSelection = -1;
   static constexpr int kUnlimited = std::numeric_limits<int>::max();
 
   explicit ListPane(int capacity = kUnlimited) : capacity_(capacity) {}
 
-  void Clear();
+  void Clear() override;
   // Fails with "Unable to insert a line" when the pane is full.
   void AddLine(std::string_view line);
   // Fails with "List index out of bounds (%d)" for an index it does not have.
@@ -25,11 +27,8 @@ class ListPane {
   int Count() const { return static_cast<int>(store_.Size()); }
 
   // Reading a file hands its text over whole and adds views into it.
-  void AdoptText(std::unique_ptr<char[]> text) { store_.Adopt(std::move(text)); }
-  void AddAdoptedLine(std::string_view line);
-
-  void LoadFromFile(const std::string& fileName);
-  void SaveToFile(const std::string& fileName) const;
+  void AdoptText(std::unique_ptr<char[]> text) override { store_.Adopt(std::move(text)); }
+  void AddAdoptedLine(std::string_view line) override;
 
   int SelectedIndex() const { return selected_; }
   void SetSelectedIndex(int index) { selected_ = index; }

@@ -1,4 +1,4 @@
-#include "app/ScrollExtent.h"
+#include "surfaces/ScrollExtent.h"
 
 #include <limits>
 

@@ -2,7 +2,7 @@
 
 #include <QAbstractListModel>
 
-#include "app/ListPane.h"
+#include "surfaces/ListPane.h"
 
 // A list pane's model over the core's own line storage. Appends are only
 // stored; the model announces them in one batch at the next refresh or when

@@ -1,12 +1,12 @@
-#include "app/qt/QtDialogProvider.h"
+#include "gui/QtDialogProvider.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "app/Texts.h"
-#include "app/qt/TAboutBox.h"
+#include "surfaces/Texts.h"
+#include "gui/TAboutBox.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <array>
 #include <memory>
 
-#include "app/Surfaces.h"
+#include "surfaces/Surfaces.h"
 #include "app/TMainWindow.h"
-#include "app/qt/HelpViewer.h"
-#include "app/qt/PaneModel.h"
+#include "gui/HelpViewer.h"
+#include "gui/PaneModel.h"
 
 class QAction;
 class QCheckBox;

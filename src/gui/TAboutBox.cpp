@@ -1,11 +1,11 @@
-#include "app/qt/TAboutBox.h"
+#include "gui/TAboutBox.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/qt/Glyphs.h"
+#include "gui/Glyphs.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/LineStore.h"
+#include "surfaces/LineStore.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,9 @@
-#include "app/qt/PaneModel.h"
+#include "gui/PaneModel.h"
 
 #include <QSize>
 #include <QTimer>
+
+#include "documents/ListingFile.h"
 
 PaneModel::PaneModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -35,7 +37,7 @@ void PaneModel::LoadFromFile(const std::string& fileName) {
   // The pane repaints once, when all lines are in, also when reading fails.
   beginResetModel();
   try {
-    pane_.LoadFromFile(fileName);
+    ReadListingFile(fileName, pane_);
   } catch (...) {
     announced_ = pane_.Count();
     endResetModel();

@@ -1,4 +1,4 @@
-#include "app/qt/Glyphs.h"
+#include "gui/Glyphs.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/ActionId.h"
+#include "surfaces/ActionId.h"
 
 enum class PaneId { ListBox1, ListBox2, ListBox3 };
 enum class LabelId { Label1, Label2 };

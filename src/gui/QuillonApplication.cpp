@@ -1,11 +1,11 @@
-#include "app/qt/QuillonApplication.h"
+#include "gui/QuillonApplication.h"
 
 #include <QMessageBox>
 #include <cstdio>
 #include <exception>
 
-#include "app/ErrorText.h"
-#include "app/Texts.h"
+#include "surfaces/ErrorText.h"
+#include "surfaces/Texts.h"
 
 QuillonApplication::QuillonApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QString::fromUtf8(Texts::kApplicationTitle));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Surfaces.h"
+#include "surfaces/Surfaces.h"
 
 // The scroll-extent rule shared by every pane: font size × longest line ×
 // 80 ÷ pixels per inch, in floating point, truncated toward zero.
