@@ -103,6 +103,10 @@ void RecordingSurfaces::EditSetText(std::string_view text) {
 }
 void RecordingSurfaces::EditFocus() { Record(Call("EditFocus")); }
 void RecordingSurfaces::EditSelectAll() { Record(Call("EditSelectAll")); }
+bool RecordingSurfaces::DetectMovesChecked() {
+  Record(Call("DetectMovesChecked"));
+  return DetectMoves;
+}
 bool RecordingSurfaces::Md5Ticked() {
   Record(Call("Md5Ticked"));
   return Md5();

@@ -29,6 +29,7 @@ class RecordingSurfaces : public Surfaces {
   std::deque<std::optional<std::string>> FolderAnswers, OpenAnswers, SaveAnswers;
   std::deque<ConfirmAnswer> ConfirmAnswers;
   std::function<bool()> Md5 = [] { return false; };
+  bool DetectMoves = false;
 
   std::array<std::string, 5> Panels;
   std::string Caption, Label1, Label2, EditText;
@@ -57,6 +58,7 @@ class RecordingSurfaces : public Surfaces {
   void EditFocus() override;
   void EditSelectAll() override;
   bool Md5Ticked() override;
+  bool DetectMovesChecked() override;
   void SetActionEnabled(ActionId action, bool enabled) override;
   void SetBusyCursor() override;
   void SetNormalCursor() override;

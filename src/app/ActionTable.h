@@ -40,6 +40,8 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
      "Quillon Help| Provides help for the program..."},
     {ActionId::HelpAboutAction, "Help", "&About...", "", 19, true, true,
      "About |Displays program information, version number, and copyright"},
+    {ActionId::EditDetectMovesAction, "Edit", "Detect &Moved Files", "", -1, true, true,
+     "Detect Moved Files| Reports a file that moved as one Moved line instead of Deleted and Added..."},
 }};
 
 inline constexpr const ActionInfo& InfoOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }

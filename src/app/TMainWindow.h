@@ -45,6 +45,8 @@ class TMainWindow {
   // The regional settings are read again when the system announces a change.
   void SetRegionalSettings(const RegionalSettings& settings) { settings_ = settings; }
   const MainWindowState& State() const { return state_; }
+  // What the last comparison found, by the lines of the panes it compared.
+  const ComparisonResult& LastComparison() const { return comparison_.Outcome(); }
 
  private:
   void ListBoxClick(PaneId pane);

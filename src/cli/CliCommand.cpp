@@ -22,8 +22,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quillon-cli list [--md5] FOLDER [-o FILE]\n"
-    "       quillon-cli compare CURRENT LOADED [-o FILE]\n"
-    "       quillon-cli compare --folder DIR [--md5] LOADED [-o FILE]\n"
+    "       quillon-cli compare [--moves] CURRENT LOADED [-o FILE]\n"
+    "       quillon-cli compare [--moves] --folder DIR [--md5] LOADED [-o FILE]\n"
     "       quillon-cli --help | --version\n"
     "\n"
     "list     lists FOLDER and its whole tree, breadth-first: one line per file\n"
@@ -31,7 +31,9 @@ constexpr const char* kUsage =
     "         then every folder, then a summary line.\n"
     "compare  compares a current listing with a loaded one and writes the\n"
     "         Modified, Deleted and Added lines. With --folder, DIR is listed\n"
-    "         first and that listing is the current one.\n"
+    "         first and that listing is the current one. With --moves, a file\n"
+    "         that moved is one Moved line: its current line, \" <= \" and its\n"
+    "         old path. The counts of the changes go to standard error.\n"
     "\n"
     "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
     "replaced only once it has been written whole. The totals go to standard\n"
@@ -139,6 +141,8 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
     const std::string& arg = args[i];
     if (arg == "--md5") {
       options.md5 = true;
+    } else if (arg == "--moves" && options.command == "compare") {
+      options.moves = true;
     } else if (arg == "-o" || arg == "--output") {
       if (++i >= args.size()) {
         problem = "-o needs a file name";
@@ -200,6 +204,7 @@ int CliCommand::Compare(const Options& options) {
   if (options.md5 && !options.folder) return UsageError("--md5 goes with --folder");
   Session session;
   HeadlessSurfaces& surfaces = session.Surfaces();
+  surfaces.SetDetectMoves(options.moves);
   const std::string& loaded = options.operands.back();
   if (options.folder) {
     const std::string folder = AbsoluteFolder(*options.folder);
@@ -211,6 +216,7 @@ int CliCommand::Compare(const Options& options) {
   if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); })) return 2;
   if (!session.Run([&] { session.Window().EditCompareContentActionExecute(); })) return 2;
   if (!session.Emit(PaneId::ListBox3, options.output)) return 2;
+  std::cerr << session.Window().LastComparison().CountsText() << "\n";
   const ListPane& results = surfaces.Pane(PaneId::ListBox3);
   const bool same = results.Count() == 1 && results.LineAt(0) == Texts::kNoDifferences;
   return same ? 0 : 1;

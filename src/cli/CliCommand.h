@@ -15,6 +15,7 @@ class CliCommand {
   struct Options {
     std::string command;
     bool md5 = false;
+    bool moves = false;  // compare --moves
     std::optional<std::string> folder;  // compare --folder DIR
     std::optional<std::string> output;  // -o FILE
     std::vector<std::string> operands;

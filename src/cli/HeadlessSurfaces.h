@@ -16,6 +16,7 @@ class HeadlessSurfaces : public Surfaces {
  public:
   void SetFolderBrowserAnswer(std::string folder) { folder_ = std::move(folder); }
   void SetMd5(bool ticked) { md5_ = ticked; }
+  void SetDetectMoves(bool checked) { moves_ = checked; }
   // Called on every refresh of the window or the status bar, for live progress.
   void SetRefreshHook(std::function<void()> hook) { refreshHook_ = std::move(hook); }
 
@@ -45,6 +46,7 @@ class HeadlessSurfaces : public Surfaces {
   void EditFocus() override {}
   void EditSelectAll() override {}
   bool Md5Ticked() override { return md5_; }
+  bool DetectMovesChecked() override { return moves_; }
   void SetActionEnabled(ActionId, bool) override {}
   void SetBusyCursor() override {}
   void SetNormalCursor() override {}
@@ -69,6 +71,7 @@ class HeadlessSurfaces : public Surfaces {
   std::string caption_;
   std::optional<std::string> folder_;
   bool md5_ = false;
+  bool moves_ = false;
   std::vector<std::string> errors_;
   std::function<void()> refreshHook_;
 };

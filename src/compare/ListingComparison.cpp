@@ -8,6 +8,7 @@
 #include "surfaces/Texts.h"
 #include "compare/ComparisonKey.h"
 #include "compare/KeyIndex.h"
+#include "compare/MovePairing.h"
 #include "platform/QuillonError.h"
 
 namespace {
@@ -17,6 +18,16 @@ namespace {
 bool Contains(std::string_view line, std::string_view part) {
   if (line.size() == part.size()) return line == part;
   return line.size() > part.size() && line.find(part) != std::string_view::npos;
+}
+
+std::string_view PrefixOf(ChangeKind kind) {
+  switch (kind) {
+    case ChangeKind::Modified: return "Modified: ";
+    case ChangeKind::Deleted: return "Deleted: ";
+    case ChangeKind::Added: return "Added: ";
+    case ChangeKind::Moved: return "Moved: ";
+  }
+  return {};
 }
 
 }  // namespace
@@ -40,26 +51,90 @@ void ListingComparison::ShowProgress(long long step, long long steps) {
   surfaces_.StatusRefresh();
 }
 
-void ListingComparison::AddResult(std::string_view prefix, std::string_view line) {
+void ListingComparison::AddResult(std::string_view prefix, std::string_view line, std::string_view oldPath) {
   result_.assign(prefix).append(line);
+  if (!oldPath.empty()) result_.append(" <= ").append(oldPath);
   surfaces_.PaneAddLine(PaneId::ListBox3, result_);
   if (static_cast<int>(result_.size()) > widestResult_) widestResult_ = static_cast<int>(result_.size());
+}
+
+void ListingComparison::AddChange(ChangeKind kind, int current, int loaded, std::string_view line) {
+  outcome_.Changes.push_back({kind, current, loaded});
+  // With moves detected, the lines are written once the pairing is known.
+  if (outcome_.MovesDetected) return;
+  outcome_.Count(kind);
+  AddResult(PrefixOf(kind), line);
+}
+
+void ListingComparison::AddChangeLine(const Change& change) {
+  outcome_.Count(change.Kind);
+  if (change.Kind == ChangeKind::Moved) {
+    AddResult(PrefixOf(change.Kind), CurrentLine(change),
+              ComparisonKey::FileLinePath(LoadedLine(change)).value_or(std::string_view()));
+  } else {
+    AddResult(PrefixOf(change.Kind), change.Kind == ChangeKind::Deleted ? LoadedLine(change) : CurrentLine(change));
+  }
+}
+
+std::string_view ListingComparison::CurrentLine(const Change& change) {
+  return working_[static_cast<std::size_t>(change.Current)];
+}
+
+std::string_view ListingComparison::LoadedLine(const Change& change) {
+  return surfaces_.PaneLineAt(PaneId::ListBox2, change.Loaded);
+}
+
+void ListingComparison::PairMovesAndAddLines() {
+  std::vector<std::string_view> deleted, added;
+  std::vector<std::size_t> deletedAt, addedAt;  // their places among the changes
+  for (std::size_t k = 0; k < outcome_.Changes.size(); ++k) {
+    const Change& change = outcome_.Changes[k];
+    if (change.Kind == ChangeKind::Deleted) {
+      deleted.push_back(LoadedLine(change));
+      deletedAt.push_back(k);
+    } else if (change.Kind == ChangeKind::Added) {
+      added.push_back(CurrentLine(change));
+      addedAt.push_back(k);
+    }
+  }
+  const MovePairing pairing(deleted, added);
+  outcome_.AmbiguousMoves = pairing.Ambiguous();
+  // A move stands where its Added line stood, and its Deleted line goes.
+  std::vector<bool> dropped(outcome_.Changes.size(), false);
+  for (std::size_t j = 0; j < added.size(); ++j) {
+    const int partner = pairing.PartnerOfAdded()[j];
+    if (partner < 0) continue;
+    const std::size_t deletedChange = deletedAt[static_cast<std::size_t>(partner)];
+    dropped[deletedChange] = true;
+    Change& change = outcome_.Changes[addedAt[j]];
+    change.Kind = ChangeKind::Moved;
+    change.Loaded = outcome_.Changes[deletedChange].Loaded;
+  }
+  std::vector<Change> kept;
+  kept.reserve(outcome_.Changes.size());
+  for (std::size_t k = 0; k < outcome_.Changes.size(); ++k)
+    if (!dropped[k]) kept.push_back(outcome_.Changes[k]);
+  outcome_.Changes = std::move(kept);
+  for (const Change& change : outcome_.Changes) AddChangeLine(change);
 }
 
 void ListingComparison::Run() {
   surfaces_.PaneClear(PaneId::ListBox3);
   widestResult_ = 0;
   shownPercent_ = -1;
+  outcome_.Clear();
+  working_.clear();
   surfaces_.SetBusyCursor();
   const int currentCount = ReadCount(PaneId::ListBox1, "current listing");
   const int loadedCount = ReadCount(PaneId::ListBox2, "loaded listing");
   surfaces_.StatusSetPanelText(3, "0 %");
   surfaces_.StatusRefresh();
+  outcome_.MovesDetected = surfaces_.DetectMovesChecked();
 
   // The working list, and the first current line of each key. Lines are paired
   // when their keys are equal, so an index replaces the scan of the other side
   // and the first line in listing order still wins.
-  std::vector<std::string_view> working;
+  std::vector<std::string_view>& working = working_;
   std::vector<std::string_view> workingKeys;  // empty where a line has no key; a key never is
   const auto currentLines = static_cast<std::size_t>(std::min(currentCount, surfaces_.PaneLineCount(PaneId::ListBox1)));
   working.reserve(currentLines);
@@ -80,9 +155,9 @@ void ListingComparison::Run() {
       loadedKeys.InsertFirst(*key, i);
       const int match = currentByKey.Find(*key);
       if (match < 0) {
-        AddResult("Deleted: ", loaded);
+        AddChange(ChangeKind::Deleted, -1, i, loaded);
       } else if (!Contains(working[static_cast<std::size_t>(match)], loaded)) {
-        AddResult("Modified: ", working[static_cast<std::size_t>(match)]);
+        AddChange(ChangeKind::Modified, match, i, working[static_cast<std::size_t>(match)]);
       }
     }
     state_.LastCommand = 2;
@@ -90,14 +165,18 @@ void ListingComparison::Run() {
 
   for (std::size_t j = 0; j < working.size(); ++j) {
     ShowProgress(loadedCount + static_cast<long long>(j), steps);
-    if (!workingKeys[j].empty() && loadedKeys.Find(workingKeys[j]) < 0) AddResult("Added: ", working[j]);
+    if (!workingKeys[j].empty() && loadedKeys.Find(workingKeys[j]) < 0)
+      AddChange(ChangeKind::Added, static_cast<int>(j), -1, working[j]);
   }
+  if (outcome_.MovesDetected) PairMovesAndAddLines();
 
   if (surfaces_.PaneLineCount(PaneId::ListBox3) == 0) AddResult("", Texts::kNoDifferences);
   SetPaneScrollExtent(surfaces_, PaneId::ListBox3, widestResult_);
   surfaces_.SetNormalCursor();
-  surfaces_.StatusSetPanelText(3, "");
+  // The counts take the place of the percentage once the comparison is done.
+  surfaces_.StatusSetPanelText(3, outcome_.CountsText());
   surfaces_.StatusRefresh();
   surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, true);
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, true);
+  working_.clear();
 }

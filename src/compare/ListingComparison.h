@@ -2,22 +2,34 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "compare/ComparisonResult.h"
 
 #include "surfaces/MainWindowState.h"
 #include "surfaces/Surfaces.h"
 
 // Compares the current listing (ListBox1) with the loaded one (ListBox2) and
-// writes the Modified, Deleted and Added lines into ListBox3.
+// writes the Modified, Deleted and Added lines into ListBox3. When the user
+// asks for moves, a Deleted and an Added line that are one file moved become
+// one Moved line instead.
 class ListingComparison {
  public:
   ListingComparison(MainWindowState& state, Surfaces& surfaces) : state_(state), surfaces_(surfaces) {}
 
   void Run();
+  // What the last run found; complete only when it ended without failure.
+  const ComparisonResult& Outcome() const { return outcome_; }
 
  private:
   int ReadCount(PaneId pane, const char* listingName);
   void ShowProgress(long long step, long long steps);
-  void AddResult(std::string_view prefix, std::string_view line);
+  void AddResult(std::string_view prefix, std::string_view line, std::string_view oldPath = {});
+  void AddChange(ChangeKind kind, int current, int loaded, std::string_view line);
+  void AddChangeLine(const Change& change);
+  void PairMovesAndAddLines();
+  std::string_view CurrentLine(const Change& change);
+  std::string_view LoadedLine(const Change& change);
 
   MainWindowState& state_;
   Surfaces& surfaces_;
@@ -25,4 +37,6 @@ class ListingComparison {
   long long shownPercent_ = -1;
   std::string progressText_;
   std::string result_;
+  std::vector<std::string_view> working_;  // the current file lines, during a run
+  ComparisonResult outcome_;
 };

@@ -13,6 +13,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -38,6 +39,11 @@ QString FromView(std::string_view text) {
 constexpr int kRepaintIntervalMs = 100;   // at most 10 repaints a second during a run
 constexpr int kAnnounceIntervalMs = 250;  // new rows cost the view a layout pass over all rows
 constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
+constexpr int kPanel3Width = 80;
+
+// The user's choices that outlive a session.
+QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Quillon", "Quillon"); }
+constexpr const char* kDetectMovesKey = "Compare/DetectMoves";
 
 }  // namespace
 
@@ -75,6 +81,10 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
 }
 
 QtMainWindow::~QtMainWindow() {
+  // Hiding a window that has the focus announces a focus change; by then this
+  // object is half destroyed and must not hear it.
+  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
   if (!destroyed_ && logic_) logic_->FormDestroy(this);
 }
 
@@ -115,6 +125,11 @@ void QtMainWindow::BuildActions() {
   onEdit(ActionId::EditCutAction, [](QLineEdit* line) { line->cut(); });
   onEdit(ActionId::EditCopyAction, [](QLineEdit* line) { line->copy(); });
   onEdit(ActionId::EditPasteAction, [](QLineEdit* line) { line->paste(); });
+  // Detect Moved Files is a choice kept between sessions, not a command.
+  QAction* moves = Action(ActionId::EditDetectMovesAction);
+  moves->setCheckable(true);
+  moves->setChecked(UserSettings().value(kDetectMovesKey, false).toBool());
+  connect(moves, &QAction::toggled, this, [](bool checked) { UserSettings().setValue(kDetectMovesKey, checked); });
   for (QAction* action : actions_) addAction(action);
 }
 
@@ -142,6 +157,7 @@ void QtMainWindow::BuildMenu() {
   edit->addSeparator()->setObjectName(QStringLiteral("N3"));
   edit->addAction(Action(ActionId::EditListContentAction));
   edit->addAction(Action(ActionId::EditCompareContentAction));
+  edit->addAction(Action(ActionId::EditDetectMovesAction));
   edit->addSeparator()->setObjectName(QStringLiteral("N4"));
   edit->addAction(Action(ActionId::EditRepeatLastAction));
   QMenu* help = menu("Help1", "&Help", "Help topics");
@@ -287,7 +303,7 @@ void QtMainWindow::BuildStatusBar() {
   auto* layout = new QHBoxLayout(statusBar_);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(2);
-  static constexpr int kWidths[] = {100, 100, 170, 80, 50};
+  static constexpr int kWidths[] = {100, 100, 170, kPanel3Width, 50};
   for (int i = 0; i < 5; ++i) {
     auto* label = new QLabel(statusBar_);
     label->setObjectName(QStringLiteral("Panel%1").arg(i));
@@ -404,7 +420,11 @@ void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
   std::string& shown = panelTexts_.at(static_cast<std::size_t>(panel));
   if (shown == text) return;
   shown.assign(text);
-  panels_[static_cast<std::size_t>(panel)]->setText(FromView(text));
+  QLabel* label = panels_[static_cast<std::size_t>(panel)];
+  label->setText(FromView(text));
+  // Panel 3 widens for the counts of a finished comparison, at the hints' cost.
+  if (panel == 3)
+    label->setFixedWidth(std::max(kPanel3Width, label->fontMetrics().horizontalAdvance(label->text()) + 8));
 }
 
 void QtMainWindow::StatusRefresh() {
@@ -444,6 +464,8 @@ void QtMainWindow::EditFocus() { edit_->setFocus(Qt::OtherFocusReason); }
 void QtMainWindow::EditSelectAll() { edit_->selectAll(); }
 
 bool QtMainWindow::Md5Ticked() { return md5_->isChecked(); }
+
+bool QtMainWindow::DetectMovesChecked() { return Action(ActionId::EditDetectMovesAction)->isChecked(); }
 
 void QtMainWindow::SetActionEnabled(ActionId action, bool enabled) {
   enabled_[static_cast<int>(action)] = enabled;

@@ -59,6 +59,7 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   void EditFocus() override;
   void EditSelectAll() override;
   bool Md5Ticked() override;
+  bool DetectMovesChecked() override;
   void SetActionEnabled(ActionId action, bool enabled) override;
   void SetBusyCursor() override;
   void SetNormalCursor() override;

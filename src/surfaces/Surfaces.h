@@ -43,6 +43,8 @@ class Surfaces {
   virtual void EditFocus() = 0;
   virtual void EditSelectAll() = 0;
   virtual bool Md5Ticked() = 0;
+  // Whether the user asked the comparison to report moved files.
+  virtual bool DetectMovesChecked() = 0;
   virtual void SetActionEnabled(ActionId action, bool enabled) = 0;
   virtual void SetBusyCursor() = 0;
   virtual void SetNormalCursor() = 0;

@@ -115,7 +115,7 @@ TEST_F(WindowTest, FollowsTheEnabledStatesThroughATypicalUse) {
   EXPECT_TRUE(Enabled(ActionId::FileSaveResultAction));
   EXPECT_TRUE(Enabled(ActionId::EditRepeatLastAction));
   EXPECT_EQ(window.Model(PaneId::ListBox3)->rowCount(), 2);
-  EXPECT_EQ(window.Panel(3)->text(), QString());
+  EXPECT_EQ(window.Panel(3)->text(), QStringLiteral("0 modified, 0 deleted, 2 added"));
 
   // About disables Repeat and nothing else.
   Trigger(ActionId::HelpAboutAction);
@@ -176,6 +176,38 @@ TEST_F(WindowTest, RoutesHintsToPanelFour) {
   ASSERT_NE(fileMenu, nullptr);
   fileMenu->menuAction()->showStatusText(&window);
   EXPECT_EQ(Panel4(), QStringLiteral("File Commands"));
+}
+
+TEST_F(WindowTest, DetectMovedFilesIsACheckableChoiceKeptBetweenSessions) {
+  QAction* moves = window.Action(ActionId::EditDetectMovesAction);
+  EXPECT_TRUE(moves->isCheckable());
+  EXPECT_FALSE(moves->isChecked());
+  EXPECT_TRUE(window.findChild<QMenu*>(QStringLiteral("Edit1"))->actions().contains(moves));
+  moves->showStatusText(&window);
+  EXPECT_EQ(Panel4(), QStringLiteral(" Reports a file that moved as one Moved line instead of Deleted and Added..."));
+
+  tree.File("old.qln",
+            "01.01.1970 00:00:00 0000000005 Bytes ____N______ /r/a.txt\r\n"
+            "01.01.1970 00:00:00 0000001000 Bytes ____N______ /r/b\r\n"
+            "01.01.1970 00:00:00 0000000007 Bytes ____N______ /r/old/c\r\nNumber of Files = 3\r\n");
+  List();
+  Open(tree.Path("old.qln"));
+  moves->trigger();
+  Trigger(ActionId::EditCompareContentAction);
+  ASSERT_EQ(window.Model(PaneId::ListBox3)->rowCount(), 1);
+  EXPECT_EQ(window.Model(PaneId::ListBox3)->Pane().LineAt(0),
+            "Moved: 01.01.1970 00:00:00 0000000007 Bytes ____N______ /r/sub/c <= /r/old/c");
+  // The counts are wider than the percentage the panel is made for.
+  EXPECT_EQ(window.Panel(3)->text(), QStringLiteral("0 modified, 0 deleted, 0 added, 1 moved"));
+  EXPECT_GT(window.Panel(3)->minimumWidth(), window.Panel(3)->fontMetrics().horizontalAdvance(window.Panel(3)->text()));
+
+  const auto nextSession = [this] {
+    QtMainWindow next(dialogs, search, QStringLiteral("/nonexistent/quillon-help.html"));
+    return next.Action(ActionId::EditDetectMovesAction)->isChecked();
+  };
+  EXPECT_TRUE(nextSession());
+  moves->trigger();
+  EXPECT_FALSE(nextSession());
 }
 
 TEST_F(WindowTest, APaneClickShowsTheLineReadyToCopy) {

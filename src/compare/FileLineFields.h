@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+// The fields of a file line, read by the line's shape:
+// "dd.mm.yyyy hh<sep>nn<sep>ss <10+ digits> Bytes <11 attribute letters> "
+// with an optional digest of 32 hexadecimal digits and a space before the
+// full path. The views point into the line.
+struct FileLineFields {
+  int Day = 0, Month = 0, Year = 0, Hour = 0, Minute = 0, Second = 0;
+  std::string_view SizeDigits;  // as written, with its leading zeros
+  std::string_view Attributes;  // the 11 letters or underscores
+  std::string_view Digest;      // empty when the line carries none
+  std::string_view Path;        // never empty
+
+  // Nothing when the line does not have the shape of a file line.
+  static std::optional<FileLineFields> Parse(std::string_view line);
+
+  // The size in bytes; nothing when it does not fit in 64 bits.
+  std::optional<std::uint64_t> Size() const;
+  // The date-time as one number, yyyymmddhhnnss, whatever the separator.
+  std::int64_t DateTimeNumber() const;
+  // The path after its last "/" or "\", and the path up to and including it.
+  std::string_view FileName() const;
+  std::string_view Folder() const;
+};
