@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libssl-dev libgtest-dev googletest
-          qt6-base-dev libgl-dev fonts-dejavu-core locales xvfb xauth xdotool)
+          qt6-base-dev libgl-dev fonts-dejavu-core locales xvfb xauth xdotool
+          nlohmann-json3-dev python3)
 
 install_missing() {
   local missing=()

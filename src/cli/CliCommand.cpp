@@ -14,6 +14,7 @@
 #include "surfaces/Texts.h"
 #include "cli/HeadlessSurfaces.h"
 #include "cli/ProgressLine.h"
+#include "compare/ReadableRecords.h"
 #include "documents/ListingFile.h"
 #include "platform/PosixFolderSearch.h"
 #include "platform/QuillonError.h"
@@ -21,9 +22,9 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillon-cli list [--md5] FOLDER [-o FILE]\n"
-    "       quillon-cli compare [--moves] CURRENT LOADED [-o FILE]\n"
-    "       quillon-cli compare [--moves] --folder DIR [--md5] LOADED [-o FILE]\n"
+    "usage: quillon-cli list [--md5] [--format F] FOLDER [-o FILE]\n"
+    "       quillon-cli compare [--moves] [--format F] CURRENT LOADED [-o FILE]\n"
+    "       quillon-cli compare [--moves] [--format F] --folder DIR [--md5] LOADED [-o FILE]\n"
     "       quillon-cli --help | --version\n"
     "\n"
     "list     lists FOLDER and its whole tree, breadth-first: one line per file\n"
@@ -34,6 +35,9 @@ constexpr const char* kUsage =
     "         first and that listing is the current one. With --moves, a file\n"
     "         that moved is one Moved line: its current line, \" <= \" and its\n"
     "         old path. The counts of the changes go to standard error.\n"
+    "\n"
+    "--format text (the default) writes the lines above; csv writes CSV with a\n"
+    "header row and json writes JSON Lines, one record per file or change.\n"
     "\n"
     "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
     "replaced only once it has been written whole. The totals go to standard\n"
@@ -102,9 +106,12 @@ class Session {
   // The pane to standard output, or to the file through the safe writer.
   bool Emit(PaneId pane, const std::optional<std::string>& output) {
     if (output) return Run([&] { surfaces_.PaneSaveToFile(pane, *output); });
-    if (WriteListingText(STDOUT_FILENO, surfaces_.Pane(pane).Lines().Lines())) return true;
-    std::cerr << ErrorText::ForErrorBox(ErrorText::kStreamWriteError) << "\n";
-    return false;
+    return EmitToStandardOutput(surfaces_.Pane(pane).Lines().Lines());
+  }
+
+  bool Emit(const ReadableRecords& records, const std::optional<std::string>& output) {
+    if (output) return Run([&] { WriteListingFile(records.Lines(), *output); });
+    return EmitToStandardOutput(records.Lines());
   }
 
  private:
@@ -119,6 +126,12 @@ class Session {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     progress_.Show(ProgressLine::ListingText(state.FileCount, static_cast<long long>(state.FolderQueue.size()),
                                              state.TotalSize, seconds));
+  }
+
+  bool EmitToStandardOutput(const std::vector<std::string_view>& lines) {
+    if (WriteListingText(STDOUT_FILENO, lines)) return true;
+    std::cerr << ErrorText::ForErrorBox(ErrorText::kStreamWriteError) << "\n";
+    return false;
   }
 
   HeadlessSurfaces surfaces_;
@@ -143,6 +156,16 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
       options.md5 = true;
     } else if (arg == "--moves" && options.command == "compare") {
       options.moves = true;
+    } else if (arg == "--format") {
+      if (++i >= args.size()) {
+        problem = "--format needs text, csv or json";
+        return std::nullopt;
+      }
+      if (args[i] != "text" && !ReadableRecords::FormatNamed(args[i])) {
+        problem = "unknown format '" + args[i] + "'";
+        return std::nullopt;
+      }
+      options.format = args[i];
     } else if (arg == "-o" || arg == "--output") {
       if (++i >= args.size()) {
         problem = "-o needs a file name";
@@ -191,7 +214,13 @@ int CliCommand::List(const Options& options) {
   if (!CheckFolder(folder)) return 2;
   Session session;
   if (!session.ListFolder(folder, options.md5)) return 2;
-  if (!session.Emit(PaneId::ListBox1, options.output)) return 2;
+  if (const auto format = ReadableRecords::FormatNamed(options.format)) {
+    ReadableRecords records(*format);
+    records.AddListing(session.Surfaces().Pane(PaneId::ListBox1).Lines().Lines());
+    if (!session.Emit(records, options.output)) return 2;
+  } else if (!session.Emit(PaneId::ListBox1, options.output)) {
+    return 2;
+  }
   session.PrintTotals();
   return 0;
 }
@@ -215,8 +244,16 @@ int CliCommand::Compare(const Options& options) {
   }
   if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); })) return 2;
   if (!session.Run([&] { session.Window().EditCompareContentActionExecute(); })) return 2;
-  if (!session.Emit(PaneId::ListBox3, options.output)) return 2;
-  std::cerr << session.Window().LastComparison().CountsText() << "\n";
+  const ComparisonResult& result = session.Window().LastComparison();
+  if (const auto format = ReadableRecords::FormatNamed(options.format)) {
+    ReadableRecords records(*format);
+    records.AddChanges(result, surfaces.Pane(PaneId::ListBox1).Lines().Lines(),
+                       surfaces.Pane(PaneId::ListBox2).Lines().Lines());
+    if (!session.Emit(records, options.output)) return 2;
+  } else if (!session.Emit(PaneId::ListBox3, options.output)) {
+    return 2;
+  }
+  std::cerr << result.CountsText() << "\n";
   const ListPane& results = surfaces.Pane(PaneId::ListBox3);
   const bool same = results.Count() == 1 && results.LineAt(0) == Texts::kNoDifferences;
   return same ? 0 : 1;

@@ -16,6 +16,7 @@ class CliCommand {
     std::string command;
     bool md5 = false;
     bool moves = false;  // compare --moves
+    std::string format = "text";  // --format text|csv|json
     std::optional<std::string> folder;  // compare --folder DIR
     std::optional<std::string> output;  // -o FILE
     std::vector<std::string> operands;

@@ -1,0 +1,237 @@
+#include "compare/ReadableRecords.h"
+
+#include <openssl/evp.h>
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "compare/FileLineFields.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+bool IsUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t length;
+    std::uint32_t point;
+    if (c >= 0xC2 && c <= 0xDF) {
+      length = 2, point = c & 0x1Fu;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3, point = c & 0x0Fu;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4, point = c & 0x07u;
+    } else {
+      return false;
+    }
+    if (text.size() - i < length) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0u) != 0x80u) return false;
+      point = (point << 6) | (next & 0x3Fu);
+    }
+    // Overlong forms, surrogates and points past U+10FFFF.
+    if (length == 3 && (point < 0x800 || (point >= 0xD800 && point <= 0xDFFF))) return false;
+    if (length == 4 && (point < 0x10000 || point > 0x10FFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string Base64(std::string_view bytes) {
+  std::string encoded(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+  const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+                                     reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+  encoded.resize(static_cast<std::size_t>(length));
+  return encoded;
+}
+
+// A text field of a JSON record; see the class comment for invalid UTF-8.
+void PutText(Json& record, const std::string& key, std::string_view text) {
+  record[key] = std::string(text);
+  if (!IsUtf8(text)) record[key + "_base64"] = Base64(text);
+}
+
+void AppendCsvField(std::string& record, std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    record += field;
+    return;
+  }
+  record += '"';
+  for (const char c : field) {
+    if (c == '"') record += '"';
+    record += c;
+  }
+  record += '"';
+}
+
+std::string IsoDateTime(const FileLineFields& f) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", f.Year, f.Month, f.Day, f.Hour, f.Minute,
+                f.Second);
+  return text;
+}
+
+// A line's fields when it is a file line whose size is a number.
+std::optional<FileLineFields> FieldsOf(std::string_view line) {
+  auto fields = FileLineFields::Parse(line);
+  if (fields && !fields->Size()) return std::nullopt;
+  return fields;
+}
+
+// One side of a record: the fields of a file line, or the raw text of any
+// other line, or nothing at all.
+struct Side {
+  std::optional<FileLineFields> fields;
+  std::string_view raw;
+  bool present = false;
+
+  static Side Of(std::string_view line) { return {FieldsOf(line), line, true}; }
+};
+
+constexpr const char* kFieldKeys[] = {"path", "size", "datetime", "attributes", "digest"};
+
+void PutSideJson(Json& record, const Side& side, const std::string& prefix) {
+  const auto& f = side.fields;
+  if (f) {
+    PutText(record, prefix + "path", f->Path);
+    record[prefix + "size"] = *f->Size();
+    record[prefix + "datetime"] = IsoDateTime(*f);
+    record[prefix + "attributes"] = std::string(f->Attributes);
+    record[prefix + "digest"] = f->Digest.empty() ? Json(nullptr) : Json(std::string(f->Digest));
+  } else {
+    for (const char* key : kFieldKeys) record[prefix + key] = nullptr;
+  }
+}
+
+// The CSV fields path, size, datetime, attributes, digest of one side.
+void AppendSideCsv(std::string& record, const Side& side) {
+  if (!side.fields) {
+    record += ",,,,";
+    return;
+  }
+  const FileLineFields& f = *side.fields;
+  AppendCsvField(record, f.Path);
+  record += ',';
+  record += std::to_string(*f.Size());
+  record += ',';
+  record += IsoDateTime(f);
+  record += ',';
+  record += f.Attributes;
+  record += ',';
+  record += f.Digest;
+}
+
+std::string_view RawUnlessParsed(const Side& side) {
+  return side.present && !side.fields ? side.raw : std::string_view();
+}
+
+const char* WordOf(ChangeKind kind) {
+  switch (kind) {
+    case ChangeKind::Modified: return "modified";
+    case ChangeKind::Deleted: return "deleted";
+    case ChangeKind::Added: return "added";
+    case ChangeKind::Moved: return "moved";
+  }
+  return "";
+}
+
+std::string Dump(const Json& record) { return record.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+}  // namespace
+
+std::optional<ReadableRecords::Format> ReadableRecords::FormatNamed(std::string_view name) {
+  if (name == "csv") return Format::Csv;
+  if (name == "json") return Format::Json;
+  return std::nullopt;
+}
+
+void ReadableRecords::AddListing(const std::vector<std::string_view>& lines) {
+  std::string record;
+  if (format_ == Format::Csv) records_.Append("path,size,datetime,attributes,digest,line");
+  for (const std::string_view line : lines) {
+    const Side side = Side::Of(line);
+    record.clear();
+    if (format_ == Format::Csv) {
+      // The side's fields end in the digest, and the path opens them.
+      AppendSideCsv(record, side);
+      record += ',';
+      AppendCsvField(record, RawUnlessParsed(side));
+      records_.Append(record);
+      continue;
+    }
+    Json object = Json::object();
+    if (side.fields) {
+      PutSideJson(object, side, "");
+    } else {
+      PutText(object, "line", line);
+    }
+    records_.Append(Dump(object));
+  }
+}
+
+void ReadableRecords::AddChanges(const ComparisonResult& result, const std::vector<std::string_view>& current,
+                                 const std::vector<std::string_view>& loaded) {
+  if (format_ == Format::Csv)
+    records_.Append(
+        "change,path,size,datetime,attributes,digest,old_size,old_datetime,old_attributes,old_digest,old_path,line,"
+        "old_line");
+  std::string record;
+  for (const Change& change : result.Changes) {
+    const Side now = change.Current >= 0 ? Side::Of(current[static_cast<std::size_t>(change.Current)]) : Side();
+    const Side old = change.Loaded >= 0 ? Side::Of(loaded[static_cast<std::size_t>(change.Loaded)]) : Side();
+    if (format_ == Format::Csv) {
+      record.assign(WordOf(change.Kind));
+      record += ',';
+      AppendSideCsv(record, now);
+      record += ',';
+      // The old side in the column order size, datetime, attributes, digest, path.
+      if (old.fields) {
+        const FileLineFields& f = *old.fields;
+        record += std::to_string(*f.Size()) + ',' + IsoDateTime(f) + ',';
+        record += f.Attributes;
+        record += ',';
+        record += f.Digest;
+        record += ',';
+        AppendCsvField(record, f.Path);
+      } else {
+        record += ",,,,";
+      }
+      record += ',';
+      AppendCsvField(record, RawUnlessParsed(now));
+      record += ',';
+      AppendCsvField(record, RawUnlessParsed(old));
+      records_.Append(record);
+      continue;
+    }
+    Json object = Json::object();
+    object["change"] = WordOf(change.Kind);
+    PutSideJson(object, now, "");
+    Json oldFields = Json::object();
+    PutSideJson(oldFields, old, "");
+    // The old side in the column order size, datetime, attributes, digest, path.
+    for (const char* key : {"size", "datetime", "attributes", "digest", "path", "path_base64"}) {
+      if (oldFields.contains(key)) object[std::string("old_") + key] = std::move(oldFields[key]);
+    }
+    if (now.present && !now.fields) PutText(object, "line", now.raw);
+    if (old.present && !old.fields) PutText(object, "old_line", old.raw);
+    records_.Append(Dump(object));
+  }
+  if (format_ == Format::Json) {
+    Json counts = Json::object();
+    counts["modified"] = result.Modified;
+    counts["deleted"] = result.Deleted;
+    counts["added"] = result.Added;
+    if (result.MovesDetected) {
+      counts["moved"] = result.Moved;
+      counts["ambiguous_move_candidates"] = result.AmbiguousMoves;
+    }
+    records_.Append(Dump(counts));
+  }
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compare/ComparisonResult.h"
+#include "surfaces/LineStore.h"
+
+// Listings and comparison results as records that programs read without
+// parsing prose: CSV after RFC 4180 (a header row; a field is quoted when it
+// holds a comma, a double quote, CR or LF, and its quotes are doubled), or
+// JSON Lines (one object per record). The fields come from parsing the file
+// lines; a line that is not a file line keeps only its raw text, in the field
+// "line" ("old_line" for the loaded side of a change). Sizes are numbers,
+// date-times ISO 8601 in UTC, and a missing digest is empty in CSV and null
+// in JSON.
+//
+// Text is written byte for byte. CSV carries a name that is not valid UTF-8
+// as it stands. JSON must be UTF-8, so such a text is written with each
+// invalid byte replaced by U+FFFD, and its exact bytes follow in Base64 under
+// the same key with "_base64" appended ("path_base64", "old_path_base64",
+// "line_base64", "old_line_base64").
+class ReadableRecords {
+ public:
+  enum class Format { Csv, Json };
+  // "csv" or "json"; nothing for any other name.
+  static std::optional<Format> FormatNamed(std::string_view name);
+
+  explicit ReadableRecords(Format format) : format_(format) {}
+
+  // A listing, line by line: CSV columns path, size, datetime, attributes,
+  // digest, line.
+  void AddListing(const std::vector<std::string_view>& lines);
+  // The changes of a comparison of the current lines with the loaded ones:
+  // CSV columns change, path, size, datetime, attributes, digest, old_size,
+  // old_datetime, old_attributes, old_digest, old_path, line, old_line. The
+  // plain columns describe the current file, the old_ ones the loaded file;
+  // those of a side a change does not have are empty (null in JSON). JSON ends
+  // with one object of counts, which has no "change" key.
+  void AddChanges(const ComparisonResult& result, const std::vector<std::string_view>& current,
+                  const std::vector<std::string_view>& loaded);
+
+  // The records, each to be written followed by CR LF.
+  const std::vector<std::string_view>& Lines() const { return records_.Lines(); }
+
+ private:
+  Format format_;
+  LineStore records_;
+};

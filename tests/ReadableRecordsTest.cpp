@@ -1,0 +1,72 @@
+#include <nlohmann/json.hpp>
+
+#include "TestSupport.h"
+#include "compare/ReadableRecords.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+const std::string kTime = "01.02.2024 10:00:00 ";
+
+Lines Records(ReadableRecords::Format format, const std::vector<std::string_view>& lines) {
+  ReadableRecords records(format);
+  records.AddListing(lines);
+  return Lines(records.Lines().begin(), records.Lines().end());
+}
+
+}  // namespace
+
+TEST(ReadableRecords, QuotesCsvFieldsAsRfc4180Says) {
+  const std::string a = kTime + "0000000012 Bytes ____N______ /d/plain";
+  const std::string b = kTime + "0000000000 Bytes _____A____R 0123456789abcdef0123456789abcdef /d/a,\"b\"\r\nc\rd";
+  EXPECT_TRUE(SameLines({"path,size,datetime,attributes,digest,line",
+                         "/d/plain,12,2024-02-01T10:00:00Z,____N______,,",
+                         "\"/d/a,\"\"b\"\"\r\nc\rd\",0,2024-02-01T10:00:00Z,_____A____R,0123456789abcdef0123456789abcdef,",
+                         ",,,,,/d/folder/", ",,,,,\"say \"\"hi\"\"\""},
+                        Records(ReadableRecords::Format::Csv, {a, b, "/d/folder/", "say \"hi\""})));
+}
+
+TEST(ReadableRecords, JsonCarriesEveryNameExactly) {
+  const std::string invalid = "/d/caf\xe9\xff";
+  const Lines json = Records(ReadableRecords::Format::Json,
+                             {kTime + "0000000123 Bytes ____N______ /d/a\r\n\"b\"\t", kTime + "12345678901 Bytes ____N______ " + invalid,
+                              "damaged \xc3"});
+  ASSERT_EQ(json.size(), 3u);
+  const auto first = nlohmann::json::parse(json[0]);
+  EXPECT_EQ(first["path"], "/d/a\r\n\"b\"\t");
+  EXPECT_EQ(first["size"], 123);
+  EXPECT_EQ(first["datetime"], "2024-02-01T10:00:00Z");
+  EXPECT_TRUE(first["digest"].is_null());
+  EXPECT_FALSE(first.contains("path_base64"));
+  // Invalid UTF-8: U+FFFD for each bad byte, and the exact bytes in Base64.
+  const auto second = nlohmann::json::parse(json[1]);
+  EXPECT_EQ(second["path"], "/d/caf\xef\xbf\xbd\xef\xbf\xbd");
+  EXPECT_EQ(second["path_base64"], "L2QvY2Fm6f8=");
+  EXPECT_EQ(second["size"], 12345678901LL);
+  EXPECT_EQ(json[2], "{\"line\":\"damaged \xef\xbf\xbd\",\"line_base64\":\"ZGFtYWdlZCDD\"}");
+}
+
+TEST(ReadableRecords, ChangesHaveBothSidesAndEndWithTheCounts) {
+  const std::string now = kTime + "0000000002 Bytes ____N______ /n/f", old = kTime + "0000000001 Bytes ____N______ /o/f";
+  const std::vector<std::string_view> current = {now, "odd: line"}, loaded = {old};
+  ComparisonResult result;
+  result.Changes = {{ChangeKind::Moved, 0, 0}, {ChangeKind::Added, 1, -1}, {ChangeKind::Deleted, -1, 0}};
+  result.Moved = result.Added = result.Deleted = 1;
+  result.MovesDetected = true;
+  ReadableRecords csv(ReadableRecords::Format::Csv);
+  csv.AddChanges(result, current, loaded);
+  EXPECT_TRUE(SameLines(
+      {"change,path,size,datetime,attributes,digest,old_size,old_datetime,old_attributes,old_digest,old_path,line,"
+       "old_line",
+       "moved,/n/f,2,2024-02-01T10:00:00Z,____N______,,1,2024-02-01T10:00:00Z,____N______,,/o/f,,",
+       "added,,,,,,,,,,,odd: line,", "deleted,,,,,,1,2024-02-01T10:00:00Z,____N______,,/o/f,,"},
+      Lines(csv.Lines().begin(), csv.Lines().end())));
+  ReadableRecords json(ReadableRecords::Format::Json);
+  json.AddChanges(result, current, loaded);
+  ASSERT_EQ(json.Lines().size(), 4u);
+  EXPECT_EQ(nlohmann::json::parse(json.Lines()[1]),
+            nlohmann::json::parse(R"({"change":"added","path":null,"size":null,"datetime":null,"attributes":null,
+              "digest":null,"old_size":null,"old_datetime":null,"old_attributes":null,"old_digest":null,
+              "old_path":null,"line":"odd: line"})"));
+  EXPECT_EQ(json.Lines()[3], R"({"modified":0,"deleted":1,"added":1,"moved":1,"ambiguous_move_candidates":0})");
+}
