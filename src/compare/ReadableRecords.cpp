@@ -2,7 +2,8 @@
 
 #include <openssl/evp.h>
 
-#include <cstdio>
+#include <array>
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 
 #include "compare/FileLineFields.h"
@@ -72,9 +73,11 @@ void AppendCsvField(std::string& record, std::string_view field) {
 }
 
 std::string IsoDateTime(const FileLineFields& f) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", f.Year, f.Month, f.Day, f.Hour, f.Minute,
-                f.Second);
+  std::string text = "0000-00-00T00:00:00Z";
+  const auto put = [&text](std::size_t at, int value, int digits) {
+    for (std::size_t i = at + static_cast<std::size_t>(digits); i-- > at; value /= 10) text[i] = static_cast<char>('0' + value % 10);
+  };
+  put(0, f.Year, 4), put(5, f.Month, 2), put(8, f.Day, 2), put(11, f.Hour, 2), put(14, f.Minute, 2), put(17, f.Second, 2);
   return text;
 }
 
@@ -144,6 +147,54 @@ const char* WordOf(ChangeKind kind) {
 
 std::string Dump(const Json& record) { return record.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
+// A JSON record whose keys are made once and whose values each record fills
+// in place, texts keeping their capacity: most records then allocate nothing
+// but their dumped text.
+class JsonRecord {
+ public:
+  JsonRecord(std::initializer_list<const char*> keys) {
+    for (const char* key : keys) object_[key] = nullptr;
+    for (const char* key : keys) slots_.push_back(&object_[key]);  // stable once every key is in
+  }
+  void Text(std::size_t slot, std::string_view text) {
+    Json& value = *slots_[slot];
+    if (value.is_string()) {
+      value.get_ref<std::string&>().assign(text);
+    } else {
+      value = std::string(text);
+    }
+  }
+  void Null(std::size_t slot) { *slots_[slot] = nullptr; }
+  void Number(std::size_t slot, std::uint64_t number) { *slots_[slot] = number; }
+  // The fields of a side into the slots of its path, size, datetime,
+  // attributes and digest; nulls for a side that is absent.
+  void Side(const std::array<std::size_t, 5>& slots, const Side& side) {
+    if (!side.fields) {
+      for (const std::size_t slot : slots) Null(slot);
+      return;
+    }
+    const FileLineFields& f = *side.fields;
+    Text(slots[0], f.Path);
+    Number(slots[1], *f.Size());
+    Text(slots[2], IsoDateTime(f));
+    Text(slots[3], f.Attributes);
+    if (f.Digest.empty()) {
+      Null(slots[4]);
+    } else {
+      Text(slots[4], f.Digest);
+    }
+  }
+  std::string Dump() const { return object_.dump(); }
+
+ private:
+  Json object_ = Json::object();
+  std::vector<Json*> slots_;
+};
+
+// Whether a side fits a JsonRecord: absent, or a file line whose path is
+// valid UTF-8.
+bool Plain(const Side& side) { return !side.present || (side.fields && IsUtf8(side.fields->Path)); }
+
 }  // namespace
 
 std::optional<ReadableRecords::Format> ReadableRecords::FormatNamed(std::string_view name) {
@@ -154,6 +205,7 @@ std::optional<ReadableRecords::Format> ReadableRecords::FormatNamed(std::string_
 
 void ReadableRecords::AddListing(const std::vector<std::string_view>& lines) {
   std::string record;
+  JsonRecord plain{"path", "size", "datetime", "attributes", "digest"};
   if (format_ == Format::Csv) records_.Append("path,size,datetime,attributes,digest,line");
   for (const std::string_view line : lines) {
     const Side side = Side::Of(line);
@@ -164,6 +216,11 @@ void ReadableRecords::AddListing(const std::vector<std::string_view>& lines) {
       record += ',';
       AppendCsvField(record, RawUnlessParsed(side));
       records_.Append(record);
+      continue;
+    }
+    if (Plain(side)) {
+      plain.Side({0, 1, 2, 3, 4}, side);
+      records_.Append(plain.Dump());
       continue;
     }
     Json object = Json::object();
@@ -183,6 +240,8 @@ void ReadableRecords::AddChanges(const ComparisonResult& result, const std::vect
         "change,path,size,datetime,attributes,digest,old_size,old_datetime,old_attributes,old_digest,old_path,line,"
         "old_line");
   std::string record;
+  JsonRecord plain{"change",   "path",         "size",           "datetime",   "attributes", "digest",
+                   "old_size", "old_datetime", "old_attributes", "old_digest", "old_path"};
   for (const Change& change : result.Changes) {
     const Side now = change.Current >= 0 ? Side::Of(current[static_cast<std::size_t>(change.Current)]) : Side();
     const Side old = change.Loaded >= 0 ? Side::Of(loaded[static_cast<std::size_t>(change.Loaded)]) : Side();
@@ -208,6 +267,13 @@ void ReadableRecords::AddChanges(const ComparisonResult& result, const std::vect
       record += ',';
       AppendCsvField(record, RawUnlessParsed(old));
       records_.Append(record);
+      continue;
+    }
+    if (Plain(now) && Plain(old)) {
+      plain.Text(0, WordOf(change.Kind));
+      plain.Side({1, 2, 3, 4, 5}, now);
+      plain.Side({10, 6, 7, 8, 9}, old);
+      records_.Append(plain.Dump());
       continue;
     }
     Json object = Json::object();
