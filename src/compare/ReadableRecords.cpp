@@ -98,30 +98,37 @@ struct Side {
   static Side Of(std::string_view line) { return {FieldsOf(line), line, true}; }
 };
 
-constexpr const char* kFieldKeys[] = {"path", "size", "datetime", "attributes", "digest"};
-
+// The fields of a side under their keys with the prefix, in the order of
+// the CSV columns: the current side's path first, the old side's last.
 void PutSideJson(Json& record, const Side& side, const std::string& prefix) {
   const auto& f = side.fields;
-  if (f) {
-    PutText(record, prefix + "path", f->Path);
-    record[prefix + "size"] = *f->Size();
-    record[prefix + "datetime"] = IsoDateTime(*f);
-    record[prefix + "attributes"] = std::string(f->Attributes);
-    record[prefix + "digest"] = f->Digest.empty() ? Json(nullptr) : Json(std::string(f->Digest));
-  } else {
-    for (const char* key : kFieldKeys) record[prefix + key] = nullptr;
-  }
+  const auto putPath = [&] {
+    if (f) {
+      PutText(record, prefix + "path", f->Path);
+    } else {
+      record[prefix + "path"] = nullptr;
+    }
+  };
+  if (prefix.empty()) putPath();
+  record[prefix + "size"] = f ? Json(*f->Size()) : Json(nullptr);
+  record[prefix + "datetime"] = f ? Json(IsoDateTime(*f)) : Json(nullptr);
+  record[prefix + "attributes"] = f ? Json(std::string(f->Attributes)) : Json(nullptr);
+  record[prefix + "digest"] = f && !f->Digest.empty() ? Json(std::string(f->Digest)) : Json(nullptr);
+  if (!prefix.empty()) putPath();
 }
 
-// The CSV fields path, size, datetime, attributes, digest of one side.
-void AppendSideCsv(std::string& record, const Side& side) {
+// The five CSV fields of one side: path, size, datetime, attributes, digest,
+// or with the path last for the old side.
+void AppendSideCsv(std::string& record, const Side& side, bool pathLast = false) {
   if (!side.fields) {
     record += ",,,,";
     return;
   }
   const FileLineFields& f = *side.fields;
-  AppendCsvField(record, f.Path);
-  record += ',';
+  if (!pathLast) {
+    AppendCsvField(record, f.Path);
+    record += ',';
+  }
   record += std::to_string(*f.Size());
   record += ',';
   record += IsoDateTime(f);
@@ -129,6 +136,10 @@ void AppendSideCsv(std::string& record, const Side& side) {
   record += f.Attributes;
   record += ',';
   record += f.Digest;
+  if (pathLast) {
+    record += ',';
+    AppendCsvField(record, f.Path);
+  }
 }
 
 std::string_view RawUnlessParsed(const Side& side) {
@@ -168,7 +179,7 @@ class JsonRecord {
   void Number(std::size_t slot, std::uint64_t number) { *slots_[slot] = number; }
   // The fields of a side into the slots of its path, size, datetime,
   // attributes and digest; nulls for a side that is absent.
-  void Side(const std::array<std::size_t, 5>& slots, const Side& side) {
+  void PutSide(const std::array<std::size_t, 5>& slots, const Side& side) {
     if (!side.fields) {
       for (const std::size_t slot : slots) Null(slot);
       return;
@@ -211,7 +222,6 @@ void ReadableRecords::AddListing(const std::vector<std::string_view>& lines) {
     const Side side = Side::Of(line);
     record.clear();
     if (format_ == Format::Csv) {
-      // The side's fields end in the digest, and the path opens them.
       AppendSideCsv(record, side);
       record += ',';
       AppendCsvField(record, RawUnlessParsed(side));
@@ -219,7 +229,7 @@ void ReadableRecords::AddListing(const std::vector<std::string_view>& lines) {
       continue;
     }
     if (Plain(side)) {
-      plain.Side({0, 1, 2, 3, 4}, side);
+      plain.PutSide({0, 1, 2, 3, 4}, side);
       records_.Append(plain.Dump());
       continue;
     }
@@ -250,18 +260,7 @@ void ReadableRecords::AddChanges(const ComparisonResult& result, const std::vect
       record += ',';
       AppendSideCsv(record, now);
       record += ',';
-      // The old side in the column order size, datetime, attributes, digest, path.
-      if (old.fields) {
-        const FileLineFields& f = *old.fields;
-        record += std::to_string(*f.Size()) + ',' + IsoDateTime(f) + ',';
-        record += f.Attributes;
-        record += ',';
-        record += f.Digest;
-        record += ',';
-        AppendCsvField(record, f.Path);
-      } else {
-        record += ",,,,";
-      }
+      AppendSideCsv(record, old, true);
       record += ',';
       AppendCsvField(record, RawUnlessParsed(now));
       record += ',';
@@ -271,20 +270,15 @@ void ReadableRecords::AddChanges(const ComparisonResult& result, const std::vect
     }
     if (Plain(now) && Plain(old)) {
       plain.Text(0, WordOf(change.Kind));
-      plain.Side({1, 2, 3, 4, 5}, now);
-      plain.Side({10, 6, 7, 8, 9}, old);
+      plain.PutSide({1, 2, 3, 4, 5}, now);
+      plain.PutSide({10, 6, 7, 8, 9}, old);
       records_.Append(plain.Dump());
       continue;
     }
     Json object = Json::object();
     object["change"] = WordOf(change.Kind);
     PutSideJson(object, now, "");
-    Json oldFields = Json::object();
-    PutSideJson(oldFields, old, "");
-    // The old side in the column order size, datetime, attributes, digest, path.
-    for (const char* key : {"size", "datetime", "attributes", "digest", "path", "path_base64"}) {
-      if (oldFields.contains(key)) object[std::string("old_") + key] = std::move(oldFields[key]);
-    }
+    PutSideJson(object, old, "old_");
     if (now.present && !now.fields) PutText(object, "line", now.raw);
     if (old.present && !old.fields) PutText(object, "old_line", old.raw);
     records_.Append(Dump(object));
