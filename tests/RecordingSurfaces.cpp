@@ -123,6 +123,14 @@ void RecordingSurfaces::SetNormalCursor() {
   Record(Call("SetNormalCursor"));
   Busy = false;
 }
+bool RecordingSurfaces::StopRequested() {
+  ++StopPolls;
+  return Stop();
+}
+void RecordingSurfaces::ShowRunProgress(const RunProgress& progress) {
+  Progress = progress;
+  ++ProgressShown;
+}
 ConfirmAnswer RecordingSurfaces::AskConfirmation(std::string_view question) {
   Record(Call("AskConfirmation", std::string(question)));
   Questions.emplace_back(question);

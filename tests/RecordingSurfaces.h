@@ -30,6 +30,12 @@ class RecordingSurfaces : public Surfaces {
   std::deque<ConfirmAnswer> ConfirmAnswers;
   std::function<bool()> Md5 = [] { return false; };
   bool DetectMoves = false;
+  // Polls for a stop and the run's figures are too many to log: they are
+  // counted and kept instead. Stop answers every poll.
+  std::function<bool()> Stop = [] { return false; };
+  int StopPolls = 0;
+  RunProgress Progress;
+  int ProgressShown = 0;
 
   std::array<std::string, 5> Panels;
   std::string Caption, Label1, Label2, EditText;
@@ -62,6 +68,8 @@ class RecordingSurfaces : public Surfaces {
   void SetActionEnabled(ActionId action, bool enabled) override;
   void SetBusyCursor() override;
   void SetNormalCursor() override;
+  bool StopRequested() override;
+  void ShowRunProgress(const RunProgress& progress) override;
   ConfirmAnswer AskConfirmation(std::string_view question) override;
   std::optional<std::string> RunOpenDialog() override;
   std::optional<std::string> RunSaveDialog() override;

@@ -42,6 +42,8 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
      "About |Displays program information, version number, and copyright"},
     {ActionId::EditDetectMovesAction, "Edit", "Detect &Moved Files", "", -1, true, true,
      "Detect Moved Files| Reports a file that moved as one Moved line instead of Deleted and Added..."},
+    {ActionId::EditStopAction, "Edit", "S&top", "Esc", 13, false, true,
+     "Stop| Stops the listing or the comparison that is running; what it found so far stays to look at"},
 }};
 
 inline constexpr const ActionInfo& InfoOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }

@@ -43,8 +43,8 @@ void TMainWindow::EditListContentActionExecute(const void*) {
   surfaces_.SetBusyCursor();
   state_.LastListPath = *chosen;
   if (state_.LastListPath.back() != kPathSeparator) state_.LastListPath += kPathSeparator;
-  RunListing(state_.LastListPath);
-  state_.LastCommand = 1;
+  // A stopped run counts as no listing, and so as nothing to repeat.
+  if (RunListing(state_.LastListPath)) state_.LastCommand = 1;
 }
 
 void TMainWindow::EditCompareContentActionExecute(const void*) { comparison_.Run(); }

@@ -40,7 +40,8 @@ class TMainWindow {
   void ListBox2Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox2); }
   void ListBox3Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox3); }
 
-  void RunListing(const std::string& folderPath) { engine_.RunListing(folderPath); }
+  // False when the user stopped the run.
+  bool RunListing(const std::string& folderPath) { return engine_.RunListing(folderPath); }
 
   // The regional settings are read again when the system announces a change.
   void SetRegionalSettings(const RegionalSettings& settings) { settings_ = settings; }

@@ -19,6 +19,8 @@ class HeadlessSurfaces : public Surfaces {
   void SetDetectMoves(bool checked) { moves_ = checked; }
   // Called on every refresh of the window or the status bar, for live progress.
   void SetRefreshHook(std::function<void()> hook) { refreshHook_ = std::move(hook); }
+  // Asked whenever the work polls for a stop; nothing set: never stop.
+  void SetStopHook(std::function<bool()> hook) { stopHook_ = std::move(hook); }
 
   const ListPane& Pane(PaneId pane) const { return panes_[static_cast<int>(pane)]; }
   const std::string& PanelText(int panel) const { return panels_[static_cast<std::size_t>(panel)]; }
@@ -50,6 +52,8 @@ class HeadlessSurfaces : public Surfaces {
   void SetActionEnabled(ActionId, bool) override {}
   void SetBusyCursor() override {}
   void SetNormalCursor() override {}
+  bool StopRequested() override { return stopHook_ && stopHook_(); }
+  void ShowRunProgress(const RunProgress&) override {}
   ConfirmAnswer AskConfirmation(std::string_view) override { return ConfirmAnswer::Cancel; }
   std::optional<std::string> RunOpenDialog() override { return std::nullopt; }
   std::optional<std::string> RunSaveDialog() override { return std::nullopt; }
@@ -74,4 +78,5 @@ class HeadlessSurfaces : public Surfaces {
   bool moves_ = false;
   std::vector<std::string> errors_;
   std::function<void()> refreshHook_;
+  std::function<bool()> stopHook_;
 };

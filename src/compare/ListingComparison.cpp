@@ -118,6 +118,26 @@ void ListingComparison::PairMovesAndAddLines() {
   for (const Change& change : outcome_.Changes) AddChangeLine(change);
 }
 
+bool ListingComparison::Stopped() {
+  if (!surfaces_.StopRequested()) return false;
+  // With moves detected nothing is written before the end: the changes found
+  // so far are written as they are, no move paired among them.
+  if (outcome_.MovesDetected)
+    for (const Change& change : outcome_.Changes) AddChangeLine(change);
+  AddResult("", Texts::kComparisonStopped);
+  Finish("");
+  surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, false);
+  working_.clear();
+  return true;
+}
+
+void ListingComparison::Finish(std::string_view panelText) {
+  SetPaneScrollExtent(surfaces_, PaneId::ListBox3, widestResult_);
+  surfaces_.SetNormalCursor();
+  surfaces_.StatusSetPanelText(3, panelText);
+  surfaces_.StatusRefresh();
+}
+
 void ListingComparison::Run() {
   surfaces_.PaneClear(PaneId::ListBox3);
   widestResult_ = 0;
@@ -127,6 +147,12 @@ void ListingComparison::Run() {
   surfaces_.SetBusyCursor();
   const int currentCount = ReadCount(PaneId::ListBox1, "current listing");
   const int loadedCount = ReadCount(PaneId::ListBox2, "loaded listing");
+  // From here on the user may stop it; however it ends, Stop goes grey.
+  struct WorkEnd {
+    Surfaces& surfaces;
+    ~WorkEnd() { surfaces.SetActionEnabled(ActionId::EditStopAction, false); }
+  } workEnd{surfaces_};
+  surfaces_.SetActionEnabled(ActionId::EditStopAction, true);
   surfaces_.StatusSetPanelText(3, "0 %");
   surfaces_.StatusRefresh();
   outcome_.MovesDetected = surfaces_.DetectMovesChecked();
@@ -141,6 +167,7 @@ void ListingComparison::Run() {
   workingKeys.reserve(currentLines);
   KeyIndex currentByKey(currentLines);
   for (int i = 0; i < currentCount; ++i) {
+    if (Stopped()) return;
     working.push_back(surfaces_.PaneLineAt(PaneId::ListBox1, i));
     workingKeys.push_back(ComparisonKey::KeyOf(working.back()).value_or(std::string_view()));
     if (!workingKeys.back().empty()) currentByKey.InsertFirst(workingKeys.back(), i);
@@ -149,6 +176,7 @@ void ListingComparison::Run() {
   const long long steps = static_cast<long long>(currentCount) + loadedCount;
   KeyIndex loadedKeys(static_cast<std::size_t>(std::min(loadedCount, surfaces_.PaneLineCount(PaneId::ListBox2))));
   for (int i = 0; i < loadedCount; ++i) {
+    if (Stopped()) return;
     ShowProgress(i + 1, steps);
     const std::string_view loaded = surfaces_.PaneLineAt(PaneId::ListBox2, i);
     if (const auto key = ComparisonKey::KeyOf(loaded)) {
@@ -164,6 +192,7 @@ void ListingComparison::Run() {
   }
 
   for (std::size_t j = 0; j < working.size(); ++j) {
+    if (Stopped()) return;
     ShowProgress(loadedCount + static_cast<long long>(j), steps);
     if (!workingKeys[j].empty() && loadedKeys.Find(workingKeys[j]) < 0)
       AddChange(ChangeKind::Added, static_cast<int>(j), -1, working[j]);
@@ -171,11 +200,8 @@ void ListingComparison::Run() {
   if (outcome_.MovesDetected) PairMovesAndAddLines();
 
   if (surfaces_.PaneLineCount(PaneId::ListBox3) == 0) AddResult("", Texts::kNoDifferences);
-  SetPaneScrollExtent(surfaces_, PaneId::ListBox3, widestResult_);
-  surfaces_.SetNormalCursor();
   // The counts take the place of the percentage once the comparison is done.
-  surfaces_.StatusSetPanelText(3, outcome_.CountsText());
-  surfaces_.StatusRefresh();
+  Finish(outcome_.CountsText());
   surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, true);
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, true);
   working_.clear();

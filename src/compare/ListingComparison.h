@@ -17,6 +17,8 @@ class ListingComparison {
  public:
   ListingComparison(MainWindowState& state, Surfaces& surfaces) : state_(state), surfaces_(surfaces) {}
 
+  // The user may stop it: then ListBox3 holds the results found so far and a
+  // closing line, and they cannot be saved.
   void Run();
   // What the last run found; complete only when it ended without failure.
   const ComparisonResult& Outcome() const { return outcome_; }
@@ -30,6 +32,9 @@ class ListingComparison {
   void PairMovesAndAddLines();
   std::string_view CurrentLine(const Change& change);
   std::string_view LoadedLine(const Change& change);
+  // True when the user asked to stop; then the partial results are closed.
+  bool Stopped();
+  void Finish(std::string_view panelText);
 
   MainWindowState& state_;
   Surfaces& surfaces_;

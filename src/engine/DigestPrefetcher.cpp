@@ -1,12 +1,21 @@
 #include "engine/DigestPrefetcher.h"
 
-DigestPrefetcher::~DigestPrefetcher() {
+DigestPrefetcher::DigestPrefetcher() {
+  helperDigester_.SetInterrupt([this] { return abort_.load(std::memory_order_relaxed); });
+}
+
+DigestPrefetcher::~DigestPrefetcher() { EndHelper(); }
+
+void DigestPrefetcher::EndHelper() {
+  Reset();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
   }
   changed_.notify_all();
   if (helper_.joinable()) helper_.join();
+  std::lock_guard<std::mutex> lock(mutex_);
+  stopping_ = false;
 }
 
 std::size_t DigestPrefetcher::Add(std::string path) {
@@ -46,7 +55,12 @@ std::optional<std::string> DigestPrefetcher::Take(std::size_t job, FileDigester&
   if (job != base_ || jobs_.empty()) return std::nullopt;
   while (!jobs_.front().done) {
     // Rather than wait for the helper, read the next file here.
-    if (!RunNext(lock, digester)) changed_.wait(lock, [this] { return jobs_.front().done; });
+    if (RunNext(lock, digester) || changed_.wait_for(lock, kPollInterval, [this] { return jobs_.front().done; }))
+      continue;
+    lock.unlock();
+    const bool stop = digester.PollInterrupt();
+    lock.lock();
+    if (stop) Abort();
   }
   std::string digest = std::move(jobs_.front().digest);
   jobs_.pop_front();
@@ -57,16 +71,20 @@ std::optional<std::string> DigestPrefetcher::Take(std::size_t job, FileDigester&
 void DigestPrefetcher::Reset() {
   std::unique_lock<std::mutex> lock(mutex_);
   next_ = base_ + jobs_.size();
+  Abort();  // the file the helper reads is dropped anyway
   changed_.wait(lock, [this] { return helperBusy_ == 0; });
   base_ += jobs_.size();
   jobs_.clear();
   next_ = base_;
+  abort_.store(false, std::memory_order_relaxed);
 }
 
 void DigestPrefetcher::HelperLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return stopping_ || next_ < base_ + jobs_.size(); });
+    changed_.wait(lock, [this] {
+      return stopping_ || (next_ < base_ + jobs_.size() && !abort_.load(std::memory_order_relaxed));
+    });
     if (stopping_) return;
     ++helperBusy_;
     RunNext(lock, helperDigester_);

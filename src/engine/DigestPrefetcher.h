@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -19,7 +21,7 @@ class DigestPrefetcher {
  public:
   static constexpr std::size_t kNoJob = std::numeric_limits<std::size_t>::max();
 
-  DigestPrefetcher() = default;
+  DigestPrefetcher();
   ~DigestPrefetcher();
   DigestPrefetcher(const DigestPrefetcher&) = delete;
   DigestPrefetcher& operator=(const DigestPrefetcher&) = delete;
@@ -29,10 +31,20 @@ class DigestPrefetcher {
   // Jobs added and not yet taken.
   std::size_t Outstanding();
   // The digest of job, read here or by the helper, whichever comes first.
-  // Jobs are taken oldest first; nothing when job is not the oldest.
+  // Jobs are taken oldest first; nothing when job is not the oldest. While it
+  // waits for the helper it asks the digester's interrupt every kPollInterval;
+  // when that says stop, the helper gives up its file too.
   std::optional<std::string> Take(std::size_t job, FileDigester& digester);
-  // Drops every job; the helper is idle when it returns.
+  // The helper gives up the file it reads and starts no other until Reset.
+  void Abort() { abort_.store(true, std::memory_order_relaxed); }
+  // Drops every job; the helper gives up its file and is idle when it returns.
   void Reset();
+  // Drops every job and ends the helper thread; the next Add starts it again.
+  void EndHelper();
+  // Bytes the helper has read for digests.
+  std::uint64_t HelperBytesRead() const { return helperDigester_.BytesRead(); }
+
+  static constexpr std::chrono::milliseconds kPollInterval{10};
 
  private:
   struct Job {
@@ -53,6 +65,7 @@ class DigestPrefetcher {
   std::size_t next_ = 0;  // the job number to start next
   int helperBusy_ = 0;
   bool stopping_ = false;
+  std::atomic<bool> abort_{false};
   std::thread helper_;
   FileDigester helperDigester_;
 };

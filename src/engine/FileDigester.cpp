@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <utility>
 
 #include "platform/Vexmd5.h"
 
@@ -40,6 +41,10 @@ std::string FileDigester::ComputeFileDigest(const std::string& filePath) {
   while (!feof(stream)) {
     const std::size_t count = fread(block, 1, kReadBlock, stream);
     if (count > 0) md5_update(&context, block, static_cast<std::uint32_t>(count));
+    if (Interrupted(count)) {
+      failed = true;
+      break;
+    }
     // A read error is not the end of the file: it ends the loop, and a digest
     // of part of a file is never given.
     if (ferror(stream)) {
@@ -48,10 +53,18 @@ std::string FileDigester::ComputeFileDigest(const std::string& filePath) {
     }
   }
   fclose(stream);
+  bytesRead_.fetch_add(std::exchange(sinceCheck_, 0), std::memory_order_relaxed);
   unsigned char digest[16];
   md5_finish(&context, digest);
   if (failed) return kNoDigest;
   char text[33];
   md5_toHexStr(text, digest);
   return std::string(text, 32);
+}
+
+bool FileDigester::Interrupted(std::size_t count) {
+  sinceCheck_ += count;
+  if (sinceCheck_ < kInterruptEvery) return false;
+  bytesRead_.fetch_add(std::exchange(sinceCheck_, 0), std::memory_order_relaxed);
+  return PollInterrupt();
 }

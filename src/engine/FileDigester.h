@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,6 +20,21 @@ class FileDigester {
   // links are not followed, and FIFOs and devices are never read.
   std::string ComputeFileDigest(const std::string& filePath);
 
+  // Asked between blocks, every kInterruptEvery bytes, whether to give up
+  // the file; a file given up gets 32 "0" too. Nothing set: never.
+  void SetInterrupt(std::function<bool()> interrupt) { interrupt_ = std::move(interrupt); }
+  bool PollInterrupt() { return interrupt_ && interrupt_(); }
+  // Bytes read so far, by any thread; counted at every interrupt check.
+  std::uint64_t BytesRead() const { return bytesRead_.load(std::memory_order_relaxed); }
+
+  static constexpr std::size_t kInterruptEvery = 128 * 1024;
+
  private:
+  // Counts a block; true when the read is to be given up.
+  bool Interrupted(std::size_t count);
+
   std::unique_ptr<char[]> streamBuffer_;
+  std::function<bool()> interrupt_;
+  std::size_t sinceCheck_ = 0;
+  std::atomic<std::uint64_t> bytesRead_{0};
 };

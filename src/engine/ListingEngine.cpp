@@ -20,15 +20,30 @@ bool IsDotEntry(const FindData& entry) { return entry.Name == "." || entry.Name 
 
 ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderSearch& search,
                              const RegionalSettings& settings)
-    : state_(state), surfaces_(surfaces), search_(search), settings_(settings) {}
+    : state_(state), surfaces_(surfaces), search_(search), settings_(settings) {
+  // A digest read on this thread asks between blocks, so that a stop does
+  // not wait for the end of a huge file.
+  digester_.SetInterrupt([this] { return StopAsked(); });
+}
 
-void ListingEngine::RunListing(const std::string& folderPath) {
-  // Whatever way the run ends, nothing read ahead outlives it.
+bool ListingEngine::RunListing(const std::string& folderPath) {
+  // Whatever way the run ends, nothing read ahead outlives it, the reading
+  // thread ends, and Stop has nothing left to stop.
   struct RunEnd {
     ListingEngine& engine;
-    ~RunEnd() { engine.EndRun(); }
+    ~RunEnd() {
+      engine.EndRun();
+      engine.prefetcher_.EndHelper();
+      engine.running_ = false;
+      engine.surfaces_.SetActionEnabled(ActionId::EditStopAction, false);
+    }
   } runEnd{*this};
   EndRun();
+  running_ = true;
+  stopped_ = false;
+  progress_ = RunProgress{};
+  digestedBefore_ = digester_.BytesRead() + prefetcher_.HelperBytesRead();
+  surfaces_.SetActionEnabled(ActionId::EditStopAction, true);
   state_.ScanMask = "*.*";
   surfaces_.SetLabelText(LabelId::Label1, "Selected: " + folderPath);
   surfaces_.PaneClear(PaneId::ListBox1);
@@ -42,13 +57,17 @@ void ListingEngine::RunListing(const std::string& folderPath) {
   ScanFolder(folderPath);
   // The queue grows while it is walked, so its size is read before every step;
   // the path is copied because the vector may move its entries meanwhile.
-  for (std::size_t i = 0; i < state_.FolderQueue.size(); ++i) {
+  for (std::size_t i = 0; i < state_.FolderQueue.size() && !StopAsked(); ++i) {
     if (ahead_.empty() && lookAheadNext_ <= i) lookAheadNext_ = i + 1;
     const std::string folder = state_.FolderQueue[i];
     ScanFolder(folder);
     surfaces_.RefreshWindow();
   }
   EndRun();
+  if (stopped_) {
+    EndStoppedRun();
+    return false;
+  }
 
   const std::string totalText = ListingLineFormat::FormatTotalText(state_.TotalSize, settings_.ThousandSeparator);
   const std::string folderCount = std::to_string(state_.FolderQueue.size());
@@ -74,6 +93,36 @@ void ListingEngine::RunListing(const std::string& folderPath) {
   SetPaneScrollExtent(surfaces_, PaneId::ListBox1, state_.WidestLine);
   surfaces_.SetActionEnabled(ActionId::FileSaveAction, true);
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, true);
+  return true;
+}
+
+bool ListingEngine::StopAsked() {
+  if (!running_ || stopped_) return stopped_;
+  progress_.files = state_.FileCount;
+  progress_.folders = state_.FolderQueue.size();
+  progress_.bytes = state_.TotalSize;
+  progress_.digests = digestsWanted_;
+  progress_.bytesDigested = digester_.BytesRead() + prefetcher_.HelperBytesRead() - digestedBefore_;
+  surfaces_.ShowRunProgress(progress_);
+  if (!surfaces_.StopRequested()) return false;
+  stopped_ = true;
+  prefetcher_.Abort();
+  return true;
+}
+
+void ListingEngine::EndStoppedRun() {
+  // The lines found so far stay to be looked at; nothing marks them as a
+  // listing, so they can be neither saved nor compared.
+  state_.FolderQueue.clear();
+  surfaces_.PaneAddLine(PaneId::ListBox1, Texts::kListingStopped);
+  for (int panel = 0; panel <= 2; ++panel) surfaces_.StatusSetPanelText(panel, "");
+  surfaces_.SetNormalCursor();
+  surfaces_.SetCaption(Texts::kCaption);
+  state_.HasListing = false;
+  SetPaneScrollExtent(surfaces_, PaneId::ListBox1, state_.WidestLine);
+  surfaces_.SetActionEnabled(ActionId::FileSaveAction, false);
+  surfaces_.SetActionEnabled(ActionId::EditCompareContentAction, false);
+  surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
 }
 
 void ListingEngine::ScanFolder(const std::string& folderPath) {
@@ -86,6 +135,7 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
   }
   int progress = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (StopAsked()) return;
     if (i > 0) {
       if (progress == 0) {
         surfaces_.SetCaption(Texts::kWaitCaption);
@@ -154,7 +204,7 @@ void ListingEngine::LookAhead() {
     QueueDigests(folder, 0);
   }
   while (prefetcher_.Outstanding() < kJobsAhead && ahead_.size() < kFoldersAhead &&
-         lookAheadNext_ < state_.FolderQueue.size()) {
+         lookAheadNext_ < state_.FolderQueue.size() && !StopAsked()) {
     ListedFolder folder = ListFolder(state_.FolderQueue[lookAheadNext_++]);
     QueueDigests(folder, 0);
     ahead_.push_back(std::move(folder));
@@ -198,6 +248,7 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
     if (currentJob_ != DigestPrefetcher::kNoJob) digest = prefetcher_.Take(currentJob_, digester_);
     line_ += digest ? *digest : ComputeFileDigest(folderPath + entry.Name);
     line_ += ' ';
+    if (stopped_) return;  // the read was given up: no line for a digest never made
   }
   ListingLineFormat::AppendListingText(line_, folderPath);
   ListingLineFormat::AppendListingText(line_, entry.Name);

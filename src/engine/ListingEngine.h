@@ -18,7 +18,9 @@ class ListingEngine {
  public:
   ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderSearch& search, const RegionalSettings& settings);
 
-  void RunListing(const std::string& folderPath);
+  // False when the user stopped the run: then ListBox1 holds the lines found
+  // so far and a closing line, and the run counts as no listing at all.
+  bool RunListing(const std::string& folderPath);
   void ScanFolder(const std::string& folderPath);
   void AddListingEntry(const FindData& entry, const std::string& folderPath);
   std::string ComputeFileDigest(const std::string& filePath) { return digester_.ComputeFileDigest(filePath); }
@@ -38,6 +40,10 @@ class ListingEngine {
   void LookAhead();
   void StopPrefetching();
   void EndRun();
+  // Shows the figures so far and asks the window whether to stop; true from
+  // then on until the run has ended.
+  bool StopAsked();
+  void EndStoppedRun();
 
   MainWindowState& state_;
   Surfaces& surfaces_;
@@ -49,5 +55,9 @@ class ListingEngine {
   std::size_t lookAheadNext_ = 0;   // the next queued folder to search ahead
   std::size_t currentJob_ = DigestPrefetcher::kNoJob;
   bool digestsWanted_ = false;      // what the check box said last in this run
+  bool running_ = false;
+  bool stopped_ = false;
+  RunProgress progress_;
+  std::uint64_t digestedBefore_ = 0;  // the readers' byte counts when the run began
   std::string line_;                // reused for every file line
 };

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <utility>
 
 namespace Glyphs {
 
@@ -77,6 +78,19 @@ void Draw(QPainter& p, int index) {
       p.setBrush(QColor(180, 220, 255));
       p.drawEllipse(QPointF(6.5, 6.5), 4.5, 4.5);
       break;
+    case 13: {  // a red stop sign
+      QPolygonF sign;
+      for (const auto& [x, y] : {std::pair{5.5, 1.5}, {10.5, 1.5}, {14.5, 5.5}, {14.5, 10.5}, {10.5, 14.5},
+                                 {5.5, 14.5}, {1.5, 10.5}, {1.5, 5.5}})
+        sign << QPointF(x, y);
+      p.setPen(QPen(red.darker(140), 1));
+      p.setBrush(red);
+      p.drawPolygon(sign);
+      p.setPen(Qt::NoPen);
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(4, 6.5, 8, 3));
+      break;
+    }
     case 15: {  // a page swept by a beam of light
       Page(p, QRectF(5.5, 2.5, 9, 12));
       QColor beam = yellow;

@@ -65,8 +65,13 @@ bool PaneModel::Announce() {
   return true;
 }
 
+void PaneModel::HoldAnnouncements(bool hold) {
+  held_ = hold;
+  if (!held_ && pane_.Count() > announced_) ScheduleAnnounce();
+}
+
 void PaneModel::ScheduleAnnounce() {
-  if (scheduled_) return;
+  if (scheduled_ || held_) return;
   scheduled_ = true;
   QTimer::singleShot(0, this, [this] { Announce(); });
 }

@@ -23,6 +23,8 @@ class PaneModel : public QAbstractListModel {
   void SetLineHeight(int pixels) { lineHeight_ = pixels; }
   // Announces the lines added since the last announcement; false if none.
   bool Announce();
+  // While held, added lines wait for an explicit Announce.
+  void HoldAnnouncements(bool hold);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -33,5 +35,6 @@ class PaneModel : public QAbstractListModel {
   ListPane pane_;
   int announced_ = 0;
   bool scheduled_ = false;
+  bool held_ = false;
   int lineHeight_ = 13;
 };

@@ -8,11 +8,14 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusTipEvent>
@@ -36,8 +39,8 @@ QString FromView(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-constexpr int kRepaintIntervalMs = 100;   // at most 10 repaints a second during a run
-constexpr int kAnnounceIntervalMs = 250;  // new rows cost the view a layout pass over all rows
+constexpr int kRepaintIntervalMs = 100;  // new rows and figures at most 10 times a second during a run
+constexpr int kPumpIntervalMs = 20;      // input, Escape and Stop above all, answered this often
 constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
 constexpr int kPanel3Width = 80;
 
@@ -74,7 +77,7 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
 
   lastWindowPaint_.start();
   lastStatusPaint_.start();
-  lastAnnounce_.start();
+  lastPump_.start();
   // FormCreate, then the constructor body of the logic.
   logic_ = std::make_unique<TMainWindow>(*this, search, RegionalSettings::FromUserLocale());
   logic_->FormCreate(this);
@@ -116,9 +119,13 @@ void QtMainWindow::BuildActions() {
   bind(ActionId::EditRepeatLastAction, &TMainWindow::EditRepeatLastActionExecute);
   bind(ActionId::HelpProgramAction, &TMainWindow::HelpProgramActionExecute);
   bind(ActionId::HelpAboutAction, &TMainWindow::HelpAboutActionExecute);
+  // Stop acts while a command runs, so it cannot wait for its turn as the
+  // other commands do: it only raises the request the work polls for.
+  connect(Action(ActionId::EditStopAction), &QAction::triggered, this, [this] { RequestStop(); });
   // The standard edit actions work on whichever line edit has the focus.
   const auto onEdit = [this](ActionId id, const std::function<void(QLineEdit*)>& operation) {
-    connect(Action(id), &QAction::triggered, this, [operation] {
+    connect(Action(id), &QAction::triggered, this, [this, operation] {
+      if (working_) return;
       if (auto* line = qobject_cast<QLineEdit*>(QApplication::focusWidget())) operation(line);
     });
   };
@@ -160,6 +167,7 @@ void QtMainWindow::BuildMenu() {
   edit->addAction(Action(ActionId::EditDetectMovesAction));
   edit->addSeparator()->setObjectName(QStringLiteral("N4"));
   edit->addAction(Action(ActionId::EditRepeatLastAction));
+  edit->addAction(Action(ActionId::EditStopAction));
   QMenu* help = menu("Help1", "&Help", "Help topics");
   help->addAction(Action(ActionId::HelpProgramAction));
   help->addSeparator()->setObjectName(QStringLiteral("N5"));
@@ -193,6 +201,8 @@ void QtMainWindow::BuildToolBar() {
   separator("ToolSepButton2");
   button(ActionId::EditListContentAction, "ToolListButton");
   button(ActionId::EditRepeatLastAction, "ToolRepeatButton");
+  button(ActionId::EditStopAction, "ToolStopButton");
+  stopButton_ = bar->widgetForAction(Action(ActionId::EditStopAction));
   separator("ToolSepButton3");
   button(ActionId::EditCompareContentAction, "ToolCompareButton");
   separator("ToolSepButton4");
@@ -321,6 +331,8 @@ void QtMainWindow::BuildStatusBar() {
 }
 
 void QtMainWindow::Run(Handler handler) {
+  // A command asked for while work runs is dropped, not queued for later.
+  if (working_) return;
   ++running_;
   logic_->Dispatch([this, handler] { (logic_.get()->*handler)(this); });
   --running_;
@@ -332,7 +344,131 @@ void QtMainWindow::Run(Handler handler) {
 }
 
 void QtMainWindow::AnnouncePanes() {
-  for (PaneModel* model : models_) model->Announce();
+  for (int i = 0; i < 3; ++i) {
+    // During work a pane follows its end until the user scrolls away from it.
+    const QScrollBar* bar = views_[i]->verticalScrollBar();
+    const bool follow = working_ && bar->value() >= bar->maximum() && !bar->isSliderDown();
+    if (models_[i]->Announce() && follow) views_[i]->scrollToBottom();
+  }
+}
+
+// ---- Work that may be stopped ----
+
+void QtMainWindow::BeginWork() {
+  working_ = true;
+  stopRequested_ = false;
+  figuresShown_ = figuresPending_ = false;
+  rate_ = -1.0;
+  rateBytes_ = 0;
+  rateClock_.invalidate();
+  for (PaneModel* model : models_) model->HoldAnnouncements(true);
+  // Input is answered during the work; what it may not do is dropped here.
+  qApp->installEventFilter(this);
+  lastPump_.restart();
+  lastWindowPaint_.restart();
+}
+
+void QtMainWindow::EndWork() {
+  // Input that came in at the very end is dropped too, not left for later.
+  QCoreApplication::processEvents();
+  qApp->removeEventFilter(this);
+  working_ = false;
+  stopRequested_ = false;
+  for (PaneModel* model : models_) model->HoldAnnouncements(false);
+  if (figuresShown_) {
+    // The figures were shown in place of the panels' texts, which come back.
+    for (std::size_t i = 0; i < 4; ++i) panels_[i]->setText(QString::fromStdString(panelTexts_[i]));
+    panels_[3]->setToolTip(QString());
+  }
+  figuresShown_ = false;
+}
+
+void QtMainWindow::RequestStop() {
+  if (working_) stopRequested_ = true;
+}
+
+bool QtMainWindow::StopRequested() {
+  if (!working_) return false;
+  if (lastPump_.elapsed() >= kPumpIntervalMs) Pump();
+  return stopRequested_;
+}
+
+void QtMainWindow::ShowRunProgress(const RunProgress& progress) {
+  progress_ = progress;
+  figuresPending_ = working_;
+}
+
+void QtMainWindow::Pump() {
+  lastPump_.restart();
+  if (lastWindowPaint_.elapsed() >= kRepaintIntervalMs) {
+    lastWindowPaint_.restart();
+    if (figuresPending_) ShowFigures();
+    AnnouncePanes();
+  }
+  QCoreApplication::processEvents();
+}
+
+void QtMainWindow::ShowFigures() {
+  figuresPending_ = false;
+  figuresShown_ = true;
+  const auto megabytes = [](double bytes) { return QString::number(bytes / 1e6, 'f', 1); };
+  panels_[0]->setText(QStringLiteral("Files = %1").arg(progress_.files));
+  panels_[1]->setText(QStringLiteral("Folders = %1").arg(progress_.folders));
+  if (!progress_.digests) {
+    panels_[2]->setText(QStringLiteral("Total = %1 MB").arg(megabytes(progress_.bytes)));
+    panels_[3]->setText(QString());
+    return;
+  }
+  panels_[2]->setText(QStringLiteral("MD5 %1 of %2 MB")
+                          .arg(megabytes(static_cast<double>(progress_.bytesDigested)), megabytes(progress_.bytes)));
+  // The rate over the last second or so.
+  if (!rateClock_.isValid()) {
+    rateClock_.start();
+    rateBytes_ = progress_.bytesDigested;
+  } else if (rateClock_.elapsed() >= 1000) {
+    rate_ = static_cast<double>(progress_.bytesDigested - rateBytes_) * 1000.0 /
+            static_cast<double>(rateClock_.restart());
+    rateBytes_ = progress_.bytesDigested;
+  }
+  panels_[3]->setText(rate_ < 0 ? QString() : QStringLiteral("%1 MB/s").arg(megabytes(rate_)));
+  panels_[3]->setToolTip(QStringLiteral("MD5 digests read per second"));
+}
+
+bool QtMainWindow::DropsDuringWork(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+      // An open menu is steered by the keys; its commands are dropped in Run.
+      if (QApplication::activePopupWidget() != nullptr) return false;
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_Escape) RequestStop();
+      return true;
+    }
+    case QEvent::Shortcut:
+      return watched != Action(ActionId::EditStopAction);
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+      // Scroll bars, splitters, menus and the Stop button still answer.
+      if (QApplication::activePopupWidget() != nullptr) return false;
+      if (watched == stopButton_) return false;
+      return !(qobject_cast<QScrollBar*>(watched) || qobject_cast<QSplitterHandle*>(watched) ||
+               qobject_cast<QMenuBar*>(watched) || qobject_cast<QMenu*>(watched));
+    }
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::InputMethod:
+      return true;
+    default:
+      return false;
+  }
 }
 
 void QtMainWindow::UpdateEditActions() {
@@ -361,6 +497,7 @@ bool QtMainWindow::event(QEvent* event) {
 }
 
 bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (working_ && DropsDuringWork(watched, event)) return true;
   // A pane has no hint of its own: pointing at it empties panel 4.
   if (event->type() == QEvent::Enter) {
     for (QListView* view : views_)
@@ -375,8 +512,9 @@ void QtMainWindow::changeEvent(QEvent* event) {
 }
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {
-  // A command that is running finishes first; the window closes after it.
+  // A command that is running stops or finishes first; the window closes after it.
   if (running_ > 0) {
+    RequestStop();
     closeRequested_ = true;
     event->ignore();
     return;
@@ -409,7 +547,18 @@ int QtMainWindow::PaneFontSize(PaneId pane) { return PaneView(pane)->font().poin
 
 int QtMainWindow::PanePixelsPerInch(PaneId pane) { return PaneView(pane)->logicalDpiY(); }
 
-void QtMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) { Model(pane)->LoadFromFile(fileName); }
+void QtMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
+  // Another file starts at its first line, whatever was scrolled to before.
+  QListView* view = PaneView(pane);
+  struct Rewind {
+    QListView* view;
+    ~Rewind() {
+      view->scrollToTop();
+      view->horizontalScrollBar()->setValue(0);
+    }
+  } rewind{view};
+  Model(pane)->LoadFromFile(fileName);
+}
 
 void QtMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
   WriteListingFile(Model(pane)->Pane().Lines().Lines(), fileName);
@@ -440,15 +589,9 @@ void QtMainWindow::SetCaption(std::string_view text) {
 }
 
 void QtMainWindow::RefreshWindow() {
-  // Paints at most ten times a second; the run goes on in between. With
-  // nothing changed the event loop has nothing to paint.
-  if (lastWindowPaint_.elapsed() < kRepaintIntervalMs) return;
-  lastWindowPaint_.restart();
-  if (lastAnnounce_.elapsed() >= kAnnounceIntervalMs) {
-    lastAnnounce_.restart();
-    AnnouncePanes();
-  }
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // The run polls for a stop far more often than it refreshes; this only
+  // makes sure of a pump when it is due.
+  if (lastPump_.elapsed() >= kPumpIntervalMs) Pump();
 }
 
 void QtMainWindow::SetLabelText(LabelId label, std::string_view text) {
@@ -470,6 +613,13 @@ bool QtMainWindow::DetectMovesChecked() { return Action(ActionId::EditDetectMove
 void QtMainWindow::SetActionEnabled(ActionId action, bool enabled) {
   enabled_[static_cast<int>(action)] = enabled;
   Action(action)->setEnabled(enabled);
+  if (action == ActionId::EditStopAction && enabled != working_) {
+    if (enabled) {
+      BeginWork();
+    } else {
+      EndWork();
+    }
+  }
 }
 
 void QtMainWindow::SetBusyCursor() {

@@ -38,6 +38,9 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   QCheckBox* Md5CheckBox() const { return md5_; }
   HelpViewer& Help() { return help_; }
   bool Busy() const { return busy_; }
+  // A listing run or a comparison is under way: Stop is enabled, and every
+  // input but Stop, Escape, scrolling and the menus is dropped.
+  bool Working() const { return working_; }
 
   // Surfaces.
   void PaneClear(PaneId pane) override;
@@ -63,6 +66,8 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   void SetActionEnabled(ActionId action, bool enabled) override;
   void SetBusyCursor() override;
   void SetNormalCursor() override;
+  bool StopRequested() override;
+  void ShowRunProgress(const RunProgress& progress) override;
   ConfirmAnswer AskConfirmation(std::string_view question) override;
   std::optional<std::string> RunOpenDialog() override;
   std::optional<std::string> RunSaveDialog() override;
@@ -92,6 +97,14 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   void UpdateEditActions();
   void AnnouncePanes();
   void ShowHint(const QString& text);
+  void BeginWork();
+  void EndWork();
+  void RequestStop();
+  // Lets the window answer its input and, at the repaint cadence, shows the
+  // new lines and the run's figures.
+  void Pump();
+  void ShowFigures();
+  bool DropsDuringWork(QObject* watched, QEvent* event);
 
   DialogProvider& dialogs_;
   HelpViewer help_;
@@ -106,13 +119,22 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   QLineEdit* edit_ = nullptr;
   QCheckBox* md5_ = nullptr;
   QWidget* statusBar_ = nullptr;
+  QWidget* stopButton_ = nullptr;
   bool busy_ = false;
+  bool working_ = false;
+  bool stopRequested_ = false;
+  bool figuresShown_ = false;
+  bool figuresPending_ = false;
+  RunProgress progress_;
+  QElapsedTimer lastPump_;
+  QElapsedTimer rateClock_;
+  std::uint64_t rateBytes_ = 0;
+  double rate_ = -1.0;  // bytes digested a second; negative until measured
   int running_ = 0;
   bool closeRequested_ = false;
   bool destroyed_ = false;
   QElapsedTimer lastWindowPaint_;
   QElapsedTimer lastStatusPaint_;
-  QElapsedTimer lastAnnounce_;
   std::string caption_;
   std::unique_ptr<TMainWindow> logic_;
 };

@@ -3,7 +3,8 @@
 #include <array>
 #include <string_view>
 
-// The commands of the main window, in the order their hints are set.
+// The commands of the main window, in the order their hints are set. Stop
+// only acts while a listing run or a comparison is running.
 enum class ActionId {
   FileNewAction,
   FileOpenAction,
@@ -20,15 +21,16 @@ enum class ActionId {
   HelpProgramAction,
   HelpAboutAction,
   EditDetectMovesAction,  // checkable; the comparison reads its state
+  EditStopAction,
 };
 
-inline constexpr int kActionCount = 15;
+inline constexpr int kActionCount = 16;
 
 inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "FileNewAction",       "FileOpenAction",        "FileSaveAction",           "FileSaveAsAction",
     "FileSaveResultAction", "FileExitAction",       "EditCutAction",            "EditCopyAction",
     "EditPasteAction",     "EditListContentAction", "EditCompareContentAction", "EditRepeatLastAction",
-    "HelpProgramAction",   "HelpAboutAction",       "EditDetectMovesAction",
+    "HelpProgramAction",   "HelpAboutAction",       "EditDetectMovesAction",    "EditStopAction",
 };
 
 inline constexpr std::string_view NameOf(ActionId id) { return kActionNames[static_cast<int>(id)]; }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "surfaces/ActionId.h"
+#include "surfaces/RunProgress.h"
 
 enum class PaneId { ListBox1, ListBox2, ListBox3 };
 enum class LabelId { Label1, Label2 };
@@ -48,6 +49,14 @@ class Surfaces {
   virtual void SetActionEnabled(ActionId action, bool enabled) = 0;
   virtual void SetBusyCursor() = 0;
   virtual void SetNormalCursor() = 0;
+
+  // Long work. A listing run and a comparison poll StopRequested between
+  // steps, and the digest read between blocks, so it must be cheap; the
+  // window answers its input there. It stays true until the work has ended.
+  // While EditStopAction is enabled a run or a comparison is under way.
+  virtual bool StopRequested() = 0;
+  // The figures of the run so far, for the window to show as it sees fit.
+  virtual void ShowRunProgress(const RunProgress& progress) = 0;
 
   // Boxes and dialogs; nothing returned means cancelled.
   virtual ConfirmAnswer AskConfirmation(std::string_view question) = 0;

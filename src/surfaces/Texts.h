@@ -9,4 +9,7 @@ inline constexpr const char* kUntitled = "Untitled";                  // string 
 inline constexpr const char* kOverwriteQuestion = "OK to overwrite %s";  // string table entry 2
 inline constexpr const char* kBrowseTitle = "Select the location that should be analysed...";
 inline constexpr const char* kNoDifferences = "No differences found... ;-)";
+// The closing lines of work the user stopped.
+inline constexpr const char* kListingStopped = "*** Listing stopped: incomplete, so it cannot be saved or compared ***";
+inline constexpr const char* kComparisonStopped = "*** Comparison stopped: the results above are incomplete ***";
 }  // namespace Texts

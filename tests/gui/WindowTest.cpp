@@ -93,7 +93,7 @@ TEST_F(WindowTest, LaysTheToolbarOutInOrder) {
   }
   const QStringList expected{"ToolNewButton", "ToolOpenButton", "ToolSaveButton", "ToolSepButton1",
                                 "ToolCutButton", "ToolCopyButton", "ToolPasteButton", "ToolSepButton2",
-                                "ToolListButton", "ToolRepeatButton", "ToolSepButton3", "ToolCompareButton",
+                                "ToolListButton", "ToolRepeatButton", "ToolStopButton", "ToolSepButton3", "ToolCompareButton",
                                 "ToolSepButton4", "ToolSaveResultButton", "ToolButton1", "MD5CheckBox",
                                 "NonViewEdit"};
   EXPECT_EQ(names.join(QLatin1Char(',')).toStdString(), expected.join(QLatin1Char(',')).toStdString());
