@@ -26,6 +26,7 @@ class FakeHandle : public FolderSearchHandle {
 std::unique_ptr<FolderSearchHandle> FakeFolderSearch::FindFirstFile(const std::string& pattern, int attributeMask,
                                                                     FindData& first) {
   Patterns.push_back(pattern);
+  if (OnSearch) OnSearch(pattern);
   const std::string suffix = "*.*";
   if (pattern.size() < suffix.size()) return nullptr;
   const auto found = folders_.find(pattern.substr(0, pattern.size() - suffix.size()));

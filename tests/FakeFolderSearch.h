@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +24,8 @@ class FakeFolderSearch : public FolderSearch {
   static std::vector<FindData> WithDots(std::vector<FindData> entries);
 
   std::vector<std::string> Patterns;
+  // Called with each pattern as its search starts, to act in the middle of a run.
+  std::function<void(const std::string&)> OnSearch;
 
  private:
   std::map<std::string, std::vector<FindData>> folders_;

@@ -1,0 +1,175 @@
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "FakeFolderSearch.h"
+#include "ScriptedDialogs.h"
+#include "gui/QtMainWindow.h"
+
+namespace {
+
+constexpr const char* kListingStopped = "*** Listing stopped: incomplete, so it cannot be saved or compared ***";
+constexpr int kFolders = 6;
+constexpr int kFilesEach = 60;
+
+// A run long enough to act in: six folders of sixty files, and a hook that
+// runs when the search of a chosen folder starts.
+class WindowDuringWork : public ::testing::Test {
+ protected:
+  WindowDuringWork() : window(dialogs, search, QStringLiteral("/nonexistent/quillon-help.html")) {
+    std::vector<FindData> root;
+    for (int f = 0; f < kFolders; ++f) {
+      root.push_back(FakeFolderSearch::Folder("f" + std::to_string(f)));
+      std::vector<FindData> files;
+      for (int i = 0; i < kFilesEach; ++i) files.push_back(FakeFolderSearch::File("file" + std::to_string(i), 10));
+      search.AddFolder("/t/f" + std::to_string(f) + "/", FakeFolderSearch::WithDots(files));
+    }
+    search.AddFolder("/t/", FakeFolderSearch::WithDots(root));
+    search.OnSearch = [this](const std::string& pattern) {
+      const auto hook = hooks.find(pattern);
+      if (hook != hooks.end()) hook->second();
+    };
+    window.show();
+    QApplication::setActiveWindow(&window);
+  }
+
+  void List() {
+    dialogs.Folders.push_back("/t");
+    window.Action(ActionId::EditListContentAction)->trigger();
+  }
+  void OnFolder(int folder, std::function<void()> hook) {
+    hooks["/t/f" + std::to_string(folder) + "/*.*"] = std::move(hook);
+  }
+  // Lets the window's repaint cadence come round, so its next poll paints.
+  static void WaitForTheNextPaint() { std::this_thread::sleep_for(std::chrono::milliseconds(120)); }
+  QToolButton* Button(const char* name) { return window.findChild<QToolButton*>(QString::fromLatin1(name)); }
+  std::string LastLine() {
+    const ListPane& pane = window.Model(PaneId::ListBox1)->Pane();
+    return std::string(pane.LineAt(pane.Count() - 1));
+  }
+  static void PostClick(QWidget* target) {
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    const QPointF global = target->mapToGlobal(at);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+      QCoreApplication::postEvent(target, new QMouseEvent(type, at, global, Qt::LeftButton,
+                                                          type == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                                           : Qt::NoButton,
+                                                          Qt::NoModifier));
+  }
+
+  ScriptedDialogs dialogs;
+  FakeFolderSearch search;
+  std::map<std::string, std::function<void()>> hooks;
+  QtMainWindow window;
+};
+
+}  // namespace
+
+TEST_F(WindowDuringWork, ShowsLinesAndFiguresAsTheyComeAndFollowsTheEndUntilScrolled) {
+  QListView* view = window.PaneView(PaneId::ListBox1);
+  QScrollBar* bar = view->verticalScrollBar();
+  int rowsMidway = 0, rowsLater = 0;
+  QString filesMidway;
+  bool stopEnabled = false, followed = false;
+  OnFolder(2, [&] { WaitForTheNextPaint(); });
+  OnFolder(3, [&] {
+    rowsMidway = view->model()->rowCount();
+    filesMidway = window.Panel(0)->text();
+    stopEnabled = window.ActionEnabled(ActionId::EditStopAction) && window.Action(ActionId::EditStopAction)->isEnabled();
+    followed = bar->maximum() > 0 && bar->value() == bar->maximum();
+    bar->setValue(0);  // the user scrolls back to the top
+    WaitForTheNextPaint();
+  });
+  OnFolder(5, [&] { rowsLater = view->model()->rowCount(); });
+  EXPECT_FALSE(window.Action(ActionId::EditStopAction)->isEnabled());
+  List();
+  EXPECT_EQ(rowsMidway, 2 * kFilesEach);
+  EXPECT_EQ(filesMidway, QStringLiteral("Files = %1").arg(2 * kFilesEach));
+  EXPECT_TRUE(stopEnabled);
+  EXPECT_TRUE(followed);
+  EXPECT_EQ(rowsLater, 3 * kFilesEach);
+  EXPECT_EQ(bar->value(), 0);  // it stays where the user put it
+  // At the end: the whole listing, and the panels' own texts.
+  EXPECT_EQ(view->model()->rowCount(), kFolders * kFilesEach + kFolders + 3);
+  EXPECT_EQ(window.Panel(0)->text(), QStringLiteral("Files = %1").arg(kFolders * kFilesEach));
+  EXPECT_EQ(window.Panel(1)->text(), QStringLiteral("Folders = %1").arg(kFolders));
+  EXPECT_EQ(window.Panel(2)->text(), QStringLiteral("Total = 3,600 Bytes"));
+  EXPECT_EQ(window.Panel(3)->text(), QString());
+  EXPECT_FALSE(window.Action(ActionId::EditStopAction)->isEnabled());
+  EXPECT_FALSE(window.Working());
+}
+
+TEST_F(WindowDuringWork, StopsOnEscapeOrTheStopButtonAndKeepsTheLinesFoundSoFar) {
+  QToolButton* stop = Button("ToolStopButton");
+  ASSERT_NE(stop, nullptr);
+  for (const bool byButton : {false, true}) {
+    OnFolder(2, [&] {
+      if (byButton) {
+        QTest::mouseClick(stop, Qt::LeftButton);
+      } else {
+        QTest::keyClick(&window, Qt::Key_Escape);
+      }
+    });
+    List();
+    const ListPane& pane = window.Model(PaneId::ListBox1)->Pane();
+    EXPECT_EQ(pane.Count(), 2 * kFilesEach + 1) << byButton;
+    EXPECT_EQ(LastLine(), kListingStopped) << byButton;
+    EXPECT_EQ(window.Model(PaneId::ListBox1)->rowCount(), pane.Count());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Quillon - V1.20"));
+    EXPECT_FALSE(window.ActionEnabled(ActionId::FileSaveAction));
+    EXPECT_FALSE(window.ActionEnabled(ActionId::EditRepeatLastAction));
+    EXPECT_FALSE(window.Action(ActionId::EditStopAction)->isEnabled());
+    EXPECT_EQ(window.Panel(0)->text(), QString());
+  }
+  // Escape after the run is no stop: the next run is whole.
+  hooks.clear();
+  QTest::keyClick(&window, Qt::Key_Escape);
+  List();
+  EXPECT_EQ(LastLine().rfind("Number of Files = 360", 0), 0u);
+}
+
+TEST_F(WindowDuringWork, DropsClicksAndKeysMadeDuringARunInsteadOfReplayingThem) {
+  // Outside a run the posted click is a click on New.
+  List();
+  PostClick(Button("ToolNewButton"));
+  QApplication::processEvents();
+  ASSERT_EQ(window.Model(PaneId::ListBox1)->rowCount(), 0);
+
+  dialogs.OpenNames.push_back("/nonexistent/old.qln");
+  OnFolder(2, [&] {
+    PostClick(Button("ToolNewButton"));
+    QTest::mouseClick(Button("ToolNewButton"), Qt::LeftButton);
+    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+    QTest::mouseClick(window.Md5CheckBox(), Qt::LeftButton);
+    QTest::mouseClick(window.PaneView(PaneId::ListBox1)->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+  });
+  List();
+  QApplication::processEvents();
+  ASSERT_EQ(window.Model(PaneId::ListBox1)->rowCount(), kFolders * kFilesEach + kFolders + 3);
+  EXPECT_EQ(LastLine(), "Number of Files = 360  Number of Folders = 6  Total Size = 3,600 Bytes");
+  EXPECT_EQ(dialogs.OpenNames.size(), 1u);  // no Open dialog
+  EXPECT_TRUE(dialogs.Errors.empty());
+  EXPECT_FALSE(window.Md5CheckBox()->isChecked());
+  EXPECT_EQ(window.NonViewEdit()->text(), QString());
+  EXPECT_TRUE(window.ActionEnabled(ActionId::FileSaveAction));
+}
+
+TEST_F(WindowDuringWork, ClosingTheWindowStopsTheRunAndThenCloses) {
+  OnFolder(1, [&] { window.close(); });
+  List();
+  EXPECT_EQ(LastLine(), kListingStopped);
+  QApplication::processEvents();
+  EXPECT_FALSE(window.isVisible());
+}
