@@ -41,6 +41,7 @@ QString FromView(std::string_view text) {
 
 constexpr int kRepaintIntervalMs = 100;  // new rows and figures at most 10 times a second during a run
 constexpr int kPumpIntervalMs = 20;      // input, Escape and Stop above all, answered this often
+constexpr int kPaintShare = 12;          // new rows take at most about a twelfth of a run
 constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
 constexpr int kPanel3Width = 80;
 
@@ -366,10 +367,14 @@ void QtMainWindow::BeginWork() {
   qApp->installEventFilter(this);
   lastPump_.restart();
   lastWindowPaint_.restart();
+  lastStatusPaint_.restart();
+  announceInterval_ = kRepaintIntervalMs;
 }
 
 void QtMainWindow::EndWork() {
-  // Input that came in at the very end is dropped too, not left for later.
+  // The last lines, still following the end; and input that came in at the
+  // very end is dropped too, not left for later.
+  AnnouncePanes();
   QCoreApplication::processEvents();
   qApp->removeEventFilter(this);
   working_ = false;
@@ -400,12 +405,23 @@ void QtMainWindow::ShowRunProgress(const RunProgress& progress) {
 
 void QtMainWindow::Pump() {
   lastPump_.restart();
-  if (lastWindowPaint_.elapsed() >= kRepaintIntervalMs) {
-    lastWindowPaint_.restart();
-    if (figuresPending_) ShowFigures();
-    AnnouncePanes();
+  if (figuresPending_ && lastStatusPaint_.elapsed() >= kRepaintIntervalMs) {
+    lastStatusPaint_.restart();
+    ShowFigures();
   }
+  if (lastWindowPaint_.elapsed() < announceInterval_) {
+    QCoreApplication::processEvents();
+    return;
+  }
+  // New rows cost the view a layout pass over all its rows, and a paint: the
+  // pause between them grows with their cost, so that they take a small and
+  // steady share of the run whatever its size.
+  QElapsedTimer cost;
+  cost.start();
+  AnnouncePanes();
   QCoreApplication::processEvents();
+  announceInterval_ = std::max<qint64>(kRepaintIntervalMs, cost.elapsed() * kPaintShare);
+  lastWindowPaint_.restart();
 }
 
 void QtMainWindow::ShowFigures() {

@@ -127,6 +127,7 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   bool figuresPending_ = false;
   RunProgress progress_;
   QElapsedTimer lastPump_;
+  qint64 announceInterval_ = 0;  // ms between two showings of new rows during work
   QElapsedTimer rateClock_;
   std::uint64_t rateBytes_ = 0;
   double rate_ = -1.0;  // bytes digested a second; negative until measured

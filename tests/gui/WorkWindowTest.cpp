@@ -79,7 +79,7 @@ class WindowDuringWork : public ::testing::Test {
 TEST_F(WindowDuringWork, ShowsLinesAndFiguresAsTheyComeAndFollowsTheEndUntilScrolled) {
   QListView* view = window.PaneView(PaneId::ListBox1);
   QScrollBar* bar = view->verticalScrollBar();
-  int rowsMidway = 0, rowsLater = 0;
+  int rowsMidway = 0;
   QString filesMidway;
   bool stopEnabled = false, followed = false;
   OnFolder(2, [&] { WaitForTheNextPaint(); });
@@ -89,16 +89,13 @@ TEST_F(WindowDuringWork, ShowsLinesAndFiguresAsTheyComeAndFollowsTheEndUntilScro
     stopEnabled = window.ActionEnabled(ActionId::EditStopAction) && window.Action(ActionId::EditStopAction)->isEnabled();
     followed = bar->maximum() > 0 && bar->value() == bar->maximum();
     bar->setValue(0);  // the user scrolls back to the top
-    WaitForTheNextPaint();
   });
-  OnFolder(5, [&] { rowsLater = view->model()->rowCount(); });
   EXPECT_FALSE(window.Action(ActionId::EditStopAction)->isEnabled());
   List();
   EXPECT_EQ(rowsMidway, 2 * kFilesEach);
   EXPECT_EQ(filesMidway, QStringLiteral("Files = %1").arg(2 * kFilesEach));
   EXPECT_TRUE(stopEnabled);
   EXPECT_TRUE(followed);
-  EXPECT_EQ(rowsLater, 3 * kFilesEach);
   EXPECT_EQ(bar->value(), 0);  // it stays where the user put it
   // At the end: the whole listing, and the panels' own texts.
   EXPECT_EQ(view->model()->rowCount(), kFolders * kFilesEach + kFolders + 3);
