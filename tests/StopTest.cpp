@@ -182,6 +182,17 @@ TEST(StopComparison, KeepsThePartialResultsAndTheyCannotBeSaved) {
   EXPECT_FALSE(surfaces.Busy);
   EXPECT_EQ(surfaces.Panels[3], "");
 
+  // With moves detected the lines wait for the pairing at the end; stopped
+  // before it, the changes found so far are written unpaired.
+  surfaces.DetectMoves = true;
+  surfaces.StopPolls = 0;
+  surfaces.Stop = [&] { return surfaces.StopPolls == 7; };  // 2 + 3 steps, then the second Added one
+  ASSERT_TRUE(window.Dispatch([&] { window.EditCompareContentActionExecute(); }));
+  EXPECT_TRUE(SameLines({"Deleted: " + line("/x/old1"), "Deleted: " + line("/x/old2"), "Deleted: " + line("/x/old3"),
+                         "Added: " + line("/x/new1"), kComparisonStopped},
+                        surfaces.Lines(PaneId::ListBox3)));
+  surfaces.DetectMoves = false;
+
   // Stopped before the first step: the closing line alone.
   surfaces.Stop = [] { return true; };
   ASSERT_TRUE(window.Dispatch([&] { window.EditCompareContentActionExecute(); }));
