@@ -90,11 +90,13 @@ TEST(CliList, KeepsAnExistingFileWhenItCannotBeWritten) {
   tree.File("kept.qln", "old content\r\n");
   tree.Chmod("kept.qln", 0444);
   tree.Dir("a-folder.qln");
-  for (const std::string target : {"kept.qln", "a-folder.qln", "no/such/folder.qln"}) {
+  for (const auto& [target, reason] : {std::pair<std::string, std::string>{"kept.qln", "Permission denied"},
+                                        {"a-folder.qln", "Is a directory"},
+                                        {"no/such/folder.qln", "No such file or directory"}}) {
     const auto result = Cli({"list", tree.Path("tree"), "-o", tree.Path(target)});
     EXPECT_EQ(result.exitCode, 2) << target;
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "Cannot create file " + tree.Path(target) + ".\n");
+    EXPECT_EQ(result.err, "Cannot create file " + tree.Path(target) + "\n" + reason + ".\n");
   }
   EXPECT_EQ(tree.Read("kept.qln"), "old content\r\n");
   // Nothing half-written is left beside it.

@@ -90,21 +90,30 @@ TEST(ListingFile, WritesThroughALinkToTheFileItNames) {
   EXPECT_EQ(tree.Read("real.qln"), "new\r\n");
 }
 
-TEST(ListingFile, CannotCreateAFolderAMissingFolderOrAReadOnlyFile) {
+TEST(ListingFile, CannotCreateAFolderAMissingFolderAReadOnlyFileADanglingLinkOrALoop) {
   TempTree tree;
   tree.Dir("folder.qln");
   tree.File("readonly.qln", "keep me\r\n");
   tree.Chmod("readonly.qln", 0444);
-  for (const std::string name : {"folder.qln", "missing/x.qln", "readonly.qln"})
-    EXPECT_EQ(CreateError(tree.Path(name)), "Cannot create file " + tree.Path(name));
+  tree.Link("dangling.qln", "missing.qln");
+  tree.Link("loop.qln", "loop.qln");
+  for (const auto& [name, reason] : {std::pair<std::string, std::string>{"folder.qln", "Is a directory"},
+                                     {"missing/x.qln", "No such file or directory"},
+                                     {"readonly.qln", "Permission denied"},
+                                     {"dangling.qln", "No such file or directory"},
+                                     {"loop.qln", "Too many levels of symbolic links"},
+                                     {"", "No such file or directory"}})
+    EXPECT_EQ(CreateError(name.empty() ? name : tree.Path(name)),
+              "Cannot create file " + (name.empty() ? name : tree.Path(name)) + "\n" + reason);
   EXPECT_EQ(tree.Read("readonly.qln"), "keep me\r\n");
-  EXPECT_EQ(EntriesIn(tree.Root()), 2u);
+  EXPECT_TRUE(std::filesystem::is_symlink(tree.Path("dangling.qln")));
+  EXPECT_EQ(EntriesIn(tree.Root()), 4u);
   EXPECT_THROW(ReadLines(tree.Path("missing.qln")), QuillonError);
   try {
     ReadLines(tree.Path("folder.qln"));
     ADD_FAILURE() << "a folder was read";
   } catch (const QuillonError& error) {
-    EXPECT_EQ(std::string(error.what()), "Cannot open file " + tree.Path("folder.qln"));
+    EXPECT_EQ(std::string(error.what()), "Cannot open file " + tree.Path("folder.qln") + "\nIs a directory");
   }
 }
 
@@ -123,7 +132,7 @@ TEST(ListingFile, AWriteThatFailsPartWayLeavesTheOldFileWhole) {
     try {
       WriteListingFile(views, tree.Path("listing.qln"));
     } catch (const QuillonError& error) {
-      _exit(std::string(error.what()) == "Stream write error" ? 0 : 3);
+      _exit(std::string(error.what()) == "Stream write error\nFile too large" ? 0 : 3);
     }
     _exit(4);
   }
@@ -231,7 +240,7 @@ TEST_F(DocumentsTest, AFailedOrCancelledOpenChangesNothing) {
 
   surfaces.OpenAnswers.push_back(tree.Path("missing.qln"));
   EXPECT_FALSE(Run(&TMainWindow::FileOpenActionExecute));
-  EXPECT_EQ(surfaces.Errors, std::vector<std::string>{"Cannot open file " + tree.Path("missing.qln") + "."});
+  EXPECT_EQ(surfaces.Errors, std::vector<std::string>{"Cannot open file " + tree.Path("missing.qln") + "\nNo such file or directory."});
   EXPECT_EQ(surfaces.Lines(PaneId::ListBox2), std::vector<std::string>{"kept"});
   EXPECT_EQ(surfaces.Label2, "Loaded File: " + tree.Path("first.qln"));
   EXPECT_EQ(window.State().DocumentFileName, tree.Path("first.qln"));
@@ -282,7 +291,7 @@ TEST_F(DocumentsTest, SaveAsToAFolderAsksNothingAndFails) {
   surfaces.SaveAnswers.push_back(tree.Path("folder.qln"));
   EXPECT_FALSE(Run(&TMainWindow::FileSaveActionExecute));
   EXPECT_TRUE(surfaces.Questions.empty());
-  EXPECT_EQ(surfaces.Errors, std::vector<std::string>{"Cannot create file " + tree.Path("folder.qln") + "."});
+  EXPECT_EQ(surfaces.Errors, std::vector<std::string>{"Cannot create file " + tree.Path("folder.qln") + "\nIs a directory."});
   EXPECT_EQ(window.State().DocumentFileName, "Untitled");
   EXPECT_TRUE(Enabled(ActionId::FileSaveAction));
 }

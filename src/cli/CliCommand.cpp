@@ -73,6 +73,32 @@ bool CheckFolder(const std::string& folder) {
   return true;
 }
 
+// Whether writing to output would replace input: the same file (device and
+// inode) where output exists, else the same path once both are resolved.
+bool SameFile(const std::string& output, const std::string& input) {
+  struct stat out, in;
+  if (stat(output.c_str(), &out) == 0) return stat(input.c_str(), &in) == 0 && out.st_dev == in.st_dev && out.st_ino == in.st_ino;
+  std::error_code error;
+  const auto resolvedOut = std::filesystem::weakly_canonical(output, error);
+  if (error) return false;
+  const auto resolvedIn = std::filesystem::weakly_canonical(input, error);
+  return !error && resolvedOut == resolvedIn;
+}
+
+// Refuses an output that is one of the listings read: it would be replaced
+// by what was made from it.
+bool OutputSparesInputs(const std::optional<std::string>& output,
+                        const std::vector<std::pair<std::string, std::string>>& inputs) {
+  if (!output) return true;
+  for (const auto& [role, input] : inputs) {
+    if (!SameFile(*output, input)) continue;
+    std::cerr << "quillon-cli: the output file '" << *output << "' is the " << role << " listing '" << input
+              << "'; it would be replaced by the results. Give another file with -o.\n";
+    return false;
+  }
+  return true;
+}
+
 // One front end over the core: the headless surfaces, the real folder search
 // and the window logic, with the live progress line on a terminal.
 class Session {
@@ -171,6 +197,10 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
         problem = "-o needs a file name";
         return std::nullopt;
       }
+      if (args[i].empty()) {
+        problem = "the file name after -o is empty";
+        return std::nullopt;
+      }
       options.output = args[i];
     } else if (arg == "--folder" && options.command == "compare") {
       if (++i >= args.size()) {
@@ -231,10 +261,13 @@ int CliCommand::Compare(const Options& options) {
     return UsageError(options.folder ? "compare --folder DIR takes one LOADED listing"
                                      : "compare takes CURRENT and LOADED listings");
   if (options.md5 && !options.folder) return UsageError("--md5 goes with --folder");
+  const std::string& loaded = options.operands.back();
+  std::vector<std::pair<std::string, std::string>> inputs{{"loaded", loaded}};
+  if (!options.folder) inputs.emplace_back("current", options.operands[0]);
+  if (!OutputSparesInputs(options.output, inputs)) return 2;
   Session session;
   HeadlessSurfaces& surfaces = session.Surfaces();
   surfaces.SetDetectMoves(options.moves);
-  const std::string& loaded = options.operands.back();
   if (options.folder) {
     const std::string folder = AbsoluteFolder(*options.folder);
     if (!CheckFolder(folder)) return 2;
@@ -243,7 +276,15 @@ int CliCommand::Compare(const Options& options) {
     return 2;
   }
   if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); })) return 2;
-  if (!session.Run([&] { session.Window().EditCompareContentActionExecute(); })) return 2;
+  if (!session.Run([&] { session.Window().EditCompareContentActionExecute(); })) {
+    // The program's message tells of a line that is missing; say which listing had none.
+    if (!options.folder && surfaces.Pane(PaneId::ListBox1).Count() == 0) {
+      std::cerr << "quillon-cli: the current listing '" << options.operands[0] << "' is empty\n";
+    } else if (surfaces.Pane(PaneId::ListBox2).Count() == 0) {
+      std::cerr << "quillon-cli: the loaded listing '" << loaded << "' is empty\n";
+    }
+    return 2;
+  }
   const ComparisonResult& result = session.Window().LastComparison();
   if (const auto format = ReadableRecords::FormatNamed(options.format)) {
     ReadableRecords records(*format);

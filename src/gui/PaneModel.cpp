@@ -37,7 +37,8 @@ void PaneModel::LoadFromFile(const std::string& fileName) {
   // The pane repaints once, when all lines are in, also when reading fails.
   beginResetModel();
   try {
-    ReadListingFile(fileName, pane_);
+    // Open takes regular files only: a FIFO or a device could hold the window.
+    ReadListingFile(fileName, pane_, {.regularFileOnly = true});
   } catch (...) {
     announced_ = pane_.Count();
     endResetModel();

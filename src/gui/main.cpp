@@ -4,11 +4,14 @@
 #include "gui/QtDialogProvider.h"
 #include "gui/QtMainWindow.h"
 #include "gui/QuillonApplication.h"
+#include "platform/InterruptGuard.h"
 #include "platform/PosixFolderSearch.h"
 
 int main(int argc, char** argv) {
   // A save past the file-size limit must fail as a write, not end the program.
   std::signal(SIGXFSZ, SIG_IGN);
+  // A signal during a save takes the save's temporary file with it.
+  InterruptGuard::Install();
   QuillonApplication app(argc, argv);
   const QString helpFile = HelpViewer::LocateHelpFile();
   QtDialogProvider dialogs;

@@ -1,5 +1,7 @@
 #include "surfaces/ErrorText.h"
 
+#include <cstring>
+
 namespace ErrorText {
 
 std::string ListIndexOutOfBounds(int index) { return "List index out of bounds (" + std::to_string(index) + ")"; }
@@ -7,6 +9,17 @@ std::string ListIndexOutOfBounds(int index) { return "List index out of bounds (
 std::string CannotOpenFile(std::string_view fileName) { return "Cannot open file " + std::string(fileName); }
 
 std::string CannotCreateFile(std::string_view fileName) { return "Cannot create file " + std::string(fileName); }
+
+std::string WithReason(std::string_view message, std::string_view reason) {
+  std::string text(message);
+  text += '\n';
+  text += reason;
+  return text;
+}
+
+std::string WithSystemReason(std::string_view message, int errorNumber) {
+  return WithReason(message, std::strerror(errorNumber));
+}
 
 std::string ForErrorBox(std::string_view message) {
   std::string text(message);

@@ -13,6 +13,11 @@ std::string ListIndexOutOfBounds(int index);
 std::string CannotOpenFile(std::string_view fileName);
 std::string CannotCreateFile(std::string_view fileName);
 
+// The message with the reason for it, such as the system's text for an error
+// number, on a second line.
+std::string WithReason(std::string_view message, std::string_view reason);
+std::string WithSystemReason(std::string_view message, int errorNumber);
+
 // The message as the error box shows it: a "." is added when the code of its
 // last character is above that of ".".
 std::string ForErrorBox(std::string_view message);

@@ -251,7 +251,11 @@ TEST_F(WindowTest, RepeatsTheListingOrTheComparison) {
 
 TEST_F(WindowTest, ShowsFailuresInTheErrorBoxWithThePeriodRule) {
   Open(tree.Path("missing.qln"));
-  EXPECT_EQ(dialogs.Errors, std::vector<std::string>{"Cannot open file " + tree.Path("missing.qln") + "."});
+  EXPECT_EQ(dialogs.Errors, std::vector<std::string>{"Cannot open file " + tree.Path("missing.qln") + "\nNo such file or directory."});
+  // Open takes regular files only: a FIFO without a writer would hold the window.
+  tree.Fifo("pipe.qln");
+  Open(tree.Path("pipe.qln"));
+  EXPECT_EQ(dialogs.Errors.back(), "Cannot open file " + tree.Path("pipe.qln") + "\nNot a regular file.");
   tree.File("empty.qln");
   List();
   Open(tree.Path("empty.qln"));
@@ -259,7 +263,7 @@ TEST_F(WindowTest, ShowsFailuresInTheErrorBoxWithThePeriodRule) {
   EXPECT_EQ(dialogs.Errors.back(), "List index out of bounds (-1)");
   // The next command runs normally.
   Trigger(ActionId::FileNewAction);
-  EXPECT_EQ(dialogs.Errors.size(), 2u);
+  EXPECT_EQ(dialogs.Errors.size(), 3u);
 }
 
 TEST_F(WindowTest, OpensHelpBesideTheWindowAndClosesItAtTheEnd) {

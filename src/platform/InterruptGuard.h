@@ -1,0 +1,25 @@
+#pragma once
+
+// What SIGINT, SIGTERM and SIGHUP must undo before the program ends: the one
+// temporary file being written is removed, and a file being rewritten in
+// place is finished first. The state behind this is the little that a signal
+// handler may touch: a fixed buffer and two flags.
+class InterruptGuard {
+ public:
+  // Catches the three signals; each then ends the program with 128 + its
+  // number once the guarded work allows it.
+  static void Install();
+
+  // The temporary file that a signal removes, until Disarm.
+  static void ArmTemporary(const char* path);
+  static void DisarmTemporary();
+
+  // While one lives, a signal waits; it takes effect when the last one ends.
+  class Deferral {
+   public:
+    Deferral();
+    ~Deferral();
+    Deferral(const Deferral&) = delete;
+    Deferral& operator=(const Deferral&) = delete;
+  };
+};
