@@ -40,9 +40,10 @@ constexpr const char* kUsage =
     "header row and json writes JSON Lines, one record per file or change.\n"
     "\n"
     "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
-    "replaced only once it has been written whole. The totals go to standard\n"
-    "error. Exit status: 0 success (compare: no differences), 1 differences\n"
-    "found, 2 error.\n";
+    "replaced only once it has been written whole (a device, FIFO or socket is\n"
+    "written directly). The totals go to standard error. Exit status: 0 success\n"
+    "(compare: no differences), 1 differences found, 2 error, 128 + the signal\n"
+    "when interrupted.\n";
 
 int UsageError(const std::string& problem) {
   std::cerr << "quillon-cli: " << problem << "\n" << kUsage;
