@@ -14,8 +14,17 @@ OLD=$WORK/moved_old.qln NEW=$WORK/moved_new.qln EMPTY=$WORK/empty.qln
 printf '>>> All directories found >>>\r\n<<< All directories found <<<\r\nNumber of Files = 0\r\n' > "$EMPTY"
 cat "$OLD" "$NEW" >/dev/null
 
-# Mean seconds of the n-th command (from 0) of a hyperfine export.
-mean_at() { python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][int(sys.argv[2])]["mean"])' "$1" "$2"; }
+# Ratio of the a-th to the b-th command (from 0) of a hyperfine export, by
+# mean wall time, and by minimum wall time and mean user time, which a busy
+# machine disturbs less.
+ratios() {
+  python3 - "$@" <<'PY'
+import json, sys
+r = json.load(open(sys.argv[1]))["results"]
+a, b = r[int(sys.argv[2])], r[int(sys.argv[3])]
+print("%.2fx (min %.2fx, user %.2fx)" % (a["mean"] / b["mean"], a["min"] / b["min"], a["user"] / b["user"]))
+PY
+}
 
 hyperfine -N -i -w 1 -r "$RUNS" --export-json "$WORK/moves.json" \
   "$CLI compare $NEW $OLD -o $WORK/plain.txt" \
@@ -23,20 +32,19 @@ hyperfine -N -i -w 1 -r "$RUNS" --export-json "$WORK/moves.json" \
   "$CLI compare --moves --format json $NEW $OLD -o $WORK/moves.jsonl" \
   "$CLI compare --moves --format csv $NEW $OLD -o $WORK/moves.csv" >&2
 m=$WORK/moves.json
-echo "compare --moves:        $(ratio "$(mean_at $m 1)" "$(mean_at $m 0)")x plain compare (goal 1.2x)"
-echo "--moves --format json:  $(ratio "$(mean_at $m 2)" "$(mean_at $m 1)")x --moves text (goal 1.5x)"
-echo "--moves --format csv:   $(ratio "$(mean_at $m 3)" "$(mean_at $m 1)")x --moves text"
+echo "compare --moves:        $(ratios $m 1 0) plain compare (goal 1.2x)"
+echo "--moves --format json:  $(ratios $m 2 1) --moves text (goal 1.5x)"
+echo "--moves --format csv:   $(ratios $m 3 1) --moves text"
 echo "results:                $(wc -l < "$WORK/plain.txt") lines plain, $(wc -l < "$WORK/moves.txt") with moves," \
      "$(grep -c '^Moved: ' "$WORK/moves.txt") of them moves"
 
 # A million-line result: everything current is new.
-hyperfine -N -i -w 1 -r "$(( (RUNS + 2) / 3 ))" --export-json "$WORK/million.json" \
+hyperfine -N -i -w 1 -r "$(( (RUNS + 2) / 3 + 1 ))" --export-json "$WORK/million.json" \
   "$CLI compare $NEW $EMPTY -o $WORK/million.txt" \
   "$CLI compare --format json $NEW $EMPTY -o $WORK/million.jsonl" \
   "$CLI compare --format csv $NEW $EMPTY -o $WORK/million.csv" >&2
 m=$WORK/million.json
-echo "million-line result:    json $(ratio "$(mean_at $m 1)" "$(mean_at $m 0)")x text," \
-     "csv $(ratio "$(mean_at $m 2)" "$(mean_at $m 0)")x text"
+echo "million-line result:    json $(ratios $m 1 0) text, csv $(ratios $m 2 0) text"
 echo "peak memory, json:      $(peak_kib "$CLI" compare --format json "$NEW" "$EMPTY" -o "$WORK/million.jsonl") KiB" \
      "(text: $(peak_kib "$CLI" compare "$NEW" "$EMPTY" -o "$WORK/million.txt") KiB)"
 python3 - "$WORK/million.txt" "$WORK/million.jsonl" "$WORK/million.csv" <<'PY'
