@@ -9,6 +9,7 @@ import base64, csv, io, json, os, re, subprocess, sys, tempfile
 CLI = sys.argv[1]
 FILE_LINE = re.compile(rb"^(\d\d)\.(\d\d)\.(\d{4}) (\d\d)\D*(\d\d)\D*(\d\d) (\d{10,}) Bytes ([A-Z_]{11}) "
                        rb"(?:([0-9a-fA-F]{32}) )?(.+)$", re.S)
+TEXTS = ("path", "old_path", "line", "old_line")
 
 
 def run(*args, code=0):
@@ -17,81 +18,59 @@ def run(*args, code=0):
     return done.stdout, done.stderr.decode()
 
 
-def fields(line):
+def fields(line, prefix=""):
     """The record a text line stands for: its fields, or its raw text."""
     m = FILE_LINE.match(line)
     if not m:
-        return {"line": line}
+        return {prefix + "line": line}
     d, mo, y, h, mi, s, size, attrs, digest, path = m.groups()
-    return {"path": path, "size": int(size), "datetime": "%s-%s-%sT%s:%s:%sZ" % tuple(
-        x.decode() for x in (y, mo, d, h, mi, s)), "attributes": attrs.decode(),
-        "digest": digest.decode() if digest else None}
-
-
-def from_csv(row):
-    """A CSV row as a record: bytes for texts, numbers for sizes, None for empty."""
-    record = {}
-    for key, value in row.items():
-        if key in ("change", "datetime", "attributes", "digest", "old_datetime", "old_attributes", "old_digest"):
-            record[key] = value or None
-        elif key.endswith("size"):
-            record[key] = int(value) if value else None
-        else:
-            record[key] = value.encode("utf-8", "surrogateescape") if value else None
-    return record
-
-
-def from_json(obj):
-    record = {}
-    for key, value in obj.items():
-        if key.endswith("_base64"):
-            continue
-        if key in ("path", "old_path", "line", "old_line") and value is not None:
-            value = base64.b64decode(obj[key + "_base64"]) if key + "_base64" in obj else value.encode()
-        record[key] = value
-    return record
+    when = b"%s-%s-%sT%s:%s:%sZ" % (y, mo, d, h, mi, s)
+    return {prefix + k: v for k, v in (("path", path), ("size", int(size)), ("datetime", when.decode()),
+                                       ("attributes", attrs.decode()), ("digest", digest and digest.decode()))}
 
 
 def read_csv(data):
+    """Rows with bytes for texts, numbers for sizes and None for empty fields."""
     assert data.endswith(b"\r\n")
-    text = data.decode("utf-8", "surrogateescape")
-    return [from_csv(row) for row in csv.DictReader(io.StringIO(text, newline=""))]
+    rows = csv.DictReader(io.StringIO(data.decode("utf-8", "surrogateescape"), newline=""))
+    return [{k: None if v == "" else int(v) if k.endswith("size") else
+             v.encode("utf-8", "surrogateescape") if k in TEXTS else v for k, v in row.items()} for row in rows]
 
 
 def read_json(data):
-    return [from_json(json.loads(line)) for line in data.decode("utf-8").split("\r\n")[:-1]]
+    """Objects with the texts' exact bytes taken from their Base64 twins."""
+    records = [json.loads(line) for line in data.decode("utf-8").split("\r\n")[:-1]]
+    for r in records:
+        for k in TEXTS:
+            if r.get(k) is not None:
+                r[k] = base64.b64decode(r.pop(k + "_base64")) if k + "_base64" in r else r[k].encode()
+    return records
 
 
 def expected_changes(text):
-    words = {b"Modified": "modified", b"Deleted": "deleted", b"Added": "added", b"Moved": "moved"}
+    """The text results as records: the change word, its fields and the old path of a move."""
     changes = []
     for line in text.split(b"\r\n")[:-1]:
         word, rest = line.split(b": ", 1)
-        old_path = None
         if word == b"Moved":
             rest, old_path = rest.rsplit(b" <= ", 1)
-        record = fields(rest)
-        if word == b"Deleted":
-            record = {"old_" + k: v for k, v in record.items()}
-        changes.append((words[word], record, old_path))
+            changes.append(dict(fields(rest), change="moved", old_path=old_path))
+        else:
+            changes.append(dict(fields(rest, "old_" if word == b"Deleted" else ""), change=word.decode().lower()))
     return changes
 
 
-def same_change(record, change):
-    word, expected, old_path = change
-    assert record["change"] == word, (record, change)
-    for key, value in expected.items():
-        assert record[key] == value, (key, record, change)
-    if old_path is not None:
-        assert record["old_path"] == old_path, (record, old_path)
+def check(records, expected):
+    assert len(records) == len(expected), (len(records), len(expected))
+    for record, want in zip(records, expected):
+        assert all(record[k] == v for k, v in want.items()), (record, want)
 
 
 with tempfile.TemporaryDirectory() as tmp:
     tree = os.path.join(tmp, "d").encode()
     os.makedirs(tree + b"/sub")
-    names = {b'com,ma "q" x.txt': b"A", b"bad\xff\xfe caf\xc3\xa9.bin": b"BB", b"plain": b"CCC", b"empty": b"",
-             b"cr\rlf\n": b"DDDD", b"sub/twin1": b"E", b"sub/twin2": b"E"}
-    for name, content in names.items():
+    for name, content in {b'com,ma "q" x.txt': b"A", b"bad\xff\xfe caf\xc3\xa9.bin": b"BB", b"plain": b"CCC",
+                          b"empty": b"", b"cr\rlf\n": b"DDDD", b"sub/twin1": b"E", b"sub/twin2": b"E"}.items():
         with open(tree + b"/" + name, "wb") as out:
             out.write(content)
         os.utime(tree + b"/" + name, (1700000000, 1700000000))
@@ -100,14 +79,10 @@ with tempfile.TemporaryDirectory() as tmp:
 
     # A listing: every text line is one record, in order, nothing dropped.
     with open(old, "rb") as listing:
-        lines = listing.read().split(b"\r\n")[:-1]
-    expected = [fields(line) for line in lines]
-    as_csv = read_csv(run("list", "--md5", "--format", "csv", tree)[0])
-    as_json = read_json(run("list", "--md5", "--format", "json", tree)[0])
-    assert len(as_csv) == len(as_json) == len(lines) == 7 + 4
-    for want, got_csv, got_json in zip(expected, as_csv, as_json):
-        assert {k: v for k, v in got_csv.items() if v is not None} == {k: v for k, v in want.items() if v is not None}
-        assert got_json == want, (got_json, want)
+        expected = [fields(line) for line in listing.read().split(b"\r\n")[:-1]]
+    assert len(expected) == 7 + 4
+    check(read_csv(run("list", "--md5", "--format", "csv", tree)[0]), expected)
+    check(read_json(run("list", "--md5", "--format", "json", tree)[0]), expected)
 
     # Moved, edited, one twin deleted (so the other twin's move is ambiguous).
     os.makedirs(tree + b"/new")
@@ -122,14 +97,9 @@ with tempfile.TemporaryDirectory() as tmp:
     assert run(*args, "--format", "text", code=1) == (text, counts)
     run(*args, "--format", "xml", code=2)
     changes = expected_changes(text)
-    assert [c[0] for c in changes].count("moved") == 2
-    csv_out, csv_counts = run(*args, "--format", "csv", code=1)
-    json_out, json_counts = run(*args, "--format", "json", code=1)
-    assert csv_counts == json_counts == counts
-    got_csv, got_json = read_csv(csv_out), read_json(json_out)
-    assert len(got_csv) == len(changes) == len(got_json) - 1
-    for record_csv, record_json, change in zip(got_csv, got_json, changes):
-        same_change(record_csv, change)
-        same_change(record_json, change)
-    assert got_json[-1] == {"modified": 1, "deleted": 3, "added": 2, "moved": 2, "ambiguous_move_candidates": 3}
+    assert [c["change"] for c in changes].count("moved") == 2
+    check(read_csv(run(*args, "--format", "csv", code=1)[0]), changes)
+    as_json = read_json(run(*args, "--format", "json", code=1)[0])
+    check(as_json[:-1], changes)
+    assert as_json[-1] == {"modified": 1, "deleted": 3, "added": 2, "moved": 2, "ambiguous_move_candidates": 3}
 print("ok")
