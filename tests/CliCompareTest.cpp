@@ -78,24 +78,3 @@ TEST(CliCompare, ReportsErrorsWithExitCodeTwo) {
   EXPECT_EQ(Cli({"compare", "--folder", tree.Path("no-folder"), tree.Path("listing.qln")}).exitCode, 2);
   EXPECT_EQ(Cli({"compare", "--md5", tree.Path("listing.qln"), tree.Path("listing.qln")}).exitCode, 2);
 }
-
-TEST(CliCompare, ReportsAMovedFileWithMovesOnly) {
-  TempTree tree;
-  tree.Dir("data/a");
-  tree.Dir("data/b");
-  tree.File("data/a/report.txt", "quarterly");
-  tree.SetTime("data/a/report.txt", 1700000000);
-  ASSERT_EQ(Cli({"list", "--md5", tree.Path("data"), "-o", tree.Path("old.qln")}).exitCode, 0);
-  std::filesystem::rename(tree.Path("data/a/report.txt"), tree.Path("data/b/report.txt"));
-
-  const auto moves = Cli({"compare", "--moves", "--folder", tree.Path("data"), "--md5", tree.Path("old.qln")});
-  EXPECT_EQ(moves.exitCode, 1);
-  const std::string line = "14.11.2023 22:13:20 0000000009 Bytes ____N______ 4aeebd4aa1cedd190731299c3810a5db ";
-  EXPECT_EQ(moves.out, "Moved: " + line + tree.Path("data/b/report.txt") + " <= " + tree.Path("data/a/report.txt") +
-                           "\r\n");
-  EXPECT_EQ(moves.err, "0 modified, 0 deleted, 0 added, 1 moved\n");
-  const auto plain = Cli({"compare", "--folder", tree.Path("data"), "--md5", tree.Path("old.qln")});
-  EXPECT_EQ(SplitCrLf(plain.out).size(), 2u);
-  EXPECT_EQ(plain.err, "0 modified, 1 deleted, 1 added\n");
-  EXPECT_EQ(Cli({"list", "--moves", tree.Path("data")}).exitCode, 2);
-}

@@ -34,9 +34,6 @@ TEST(ReadableRecords, JsonCarriesEveryNameExactly) {
   ASSERT_EQ(json.size(), 3u);
   const auto first = nlohmann::json::parse(json[0]);
   EXPECT_EQ(first["path"], "/d/a\r\n\"b\"\t");
-  EXPECT_EQ(first["size"], 123);
-  EXPECT_EQ(first["datetime"], "2024-02-01T10:00:00Z");
-  EXPECT_TRUE(first["digest"].is_null());
   EXPECT_FALSE(first.contains("path_base64"));
   // Invalid UTF-8: U+FFFD for each bad byte, and the exact bytes in Base64.
   const auto second = nlohmann::json::parse(json[1]);

@@ -96,6 +96,7 @@ with tempfile.TemporaryDirectory() as tmp:
     assert counts == "1 modified, 3 deleted, 2 added, 2 moved, 3 ambiguous move candidates\n", counts
     assert run(*args, "--format", "text", code=1) == (text, counts)
     run(*args, "--format", "xml", code=2)
+    run("list", "--moves", tree, code=2)
     changes = expected_changes(text)
     assert [c["change"] for c in changes].count("moved") == 2
     check(read_csv(run(*args, "--format", "csv", code=1)[0]), changes)
