@@ -1,11 +1,21 @@
 #include "gui/HelpViewer.h"
 
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/Glyphs.h"
+
+namespace {
+constexpr int kGap = 8;  // between the main window and the help window
+}
 
 HelpViewer::~HelpViewer() { Quit(); }
 
@@ -18,15 +28,45 @@ QString HelpViewer::LocateHelpFile() {
   return dir + QStringLiteral("/../share/quillon/quillon-help.html");
 }
 
-void HelpViewer::ShowContents() {
-  if (!browser_) {
-    browser_ = new QTextBrowser();
-    browser_->setObjectName(QStringLiteral("HelpWindow"));
-    browser_->setAttribute(Qt::WA_DeleteOnClose);
-    browser_->setWindowTitle(QStringLiteral("Quillon Help"));
-    browser_->setWindowIcon(Glyphs::ProgramIcon());
+QRect HelpViewer::PlaceBeside(const QRect& owner, const QSize& size, const QRect& screen) {
+  QRect place(QPoint(), size);
+  const int rightOf = owner.left() + owner.width() + kGap;
+  const int leftOf = owner.left() - kGap - size.width();
+  if (rightOf + size.width() <= screen.left() + screen.width()) {
+    place.moveTopLeft(QPoint(rightOf, owner.top()));
+  } else if (leftOf >= screen.left()) {
+    place.moveTopLeft(QPoint(leftOf, owner.top()));
+  } else {
+    place.moveCenter(owner.center());
+  }
+  // Never off the screen, and the title bar never above it.
+  place.moveLeft(std::clamp(place.left(), screen.left(), std::max(screen.left(), screen.right() - size.width())));
+  place.moveTop(std::clamp(place.top(), screen.top(), std::max(screen.top(), screen.bottom() - size.height())));
+  return place;
+}
+
+void HelpViewer::ShowContents(const QWidget* owner) {
+  if (!frame_) {
+    frame_ = new QWidget(nullptr, Qt::Window);
+    frame_->setObjectName(QStringLiteral("HelpWindow"));
+    frame_->setAttribute(Qt::WA_DeleteOnClose);
+    frame_->setWindowTitle(QStringLiteral("Quillon Help"));
+    frame_->setWindowIcon(Glyphs::ProgramIcon());
+    auto* layout = new QVBoxLayout(frame_);
+    browser_ = new QTextBrowser(frame_);
+    browser_->setObjectName(QStringLiteral("HelpText"));
     browser_->setOpenExternalLinks(true);
-    browser_->resize(640, 560);
+    layout->addWidget(browser_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, frame_);
+    buttons->button(QDialogButtonBox::Close)->setObjectName(QStringLiteral("HelpCloseButton"));
+    QObject::connect(buttons, &QDialogButtonBox::rejected, frame_, &QWidget::close);
+    layout->addWidget(buttons);
+    // Without a window manager there is no title bar to close it with.
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+      auto* shortcut = new QShortcut(keys, frame_);
+      QObject::connect(shortcut, &QShortcut::activated, frame_, &QWidget::close);
+    }
+    frame_->resize(640, 560);
     if (QFileInfo::exists(helpFile_)) {
       browser_->setSource(QUrl::fromLocalFile(helpFile_));
     } else {
@@ -35,14 +75,19 @@ void HelpViewer::ShowContents() {
                                        "found.</p>")
                             .arg(helpFile_.toHtmlEscaped()));
     }
+    if (owner != nullptr) {
+      const QScreen* screen = owner->screen();
+      const QRect area = screen != nullptr ? screen->availableGeometry() : owner->frameGeometry();
+      frame_->move(PlaceBeside(owner->frameGeometry(), frame_->size(), area).topLeft());
+    }
   }
-  browser_->show();
-  browser_->raise();
-  browser_->activateWindow();
+  frame_->show();
+  frame_->raise();
+  frame_->activateWindow();
 }
 
 void HelpViewer::Quit() {
-  if (browser_) browser_->close();
+  if (frame_) frame_->close();
 }
 
-bool HelpViewer::IsOpen() const { return browser_ && browser_->isVisible(); }
+bool HelpViewer::IsOpen() const { return frame_ && frame_->isVisible(); }

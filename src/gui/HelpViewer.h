@@ -5,7 +5,8 @@
 #include <QTextBrowser>
 
 // Shows the program's help file in a window of its own, beside the main
-// window, and closes it when asked.
+// window, and closes it when asked: by the program, or by the user with its
+// Close button, Escape or Ctrl+W, with or without a window manager.
 class HelpViewer {
  public:
   explicit HelpViewer(QString helpFile) : helpFile_(std::move(helpFile)) {}
@@ -13,17 +14,23 @@ class HelpViewer {
   HelpViewer(const HelpViewer&) = delete;
   HelpViewer& operator=(const HelpViewer&) = delete;
 
-  // Opens the contents, or brings the open window forward.
-  void ShowContents();
+  // Opens the contents beside owner, or centred on it where there is no room
+  // beside it; or brings the open window forward.
+  void ShowContents(const QWidget* owner = nullptr);
   void Quit();
   bool IsOpen() const;
+  QWidget* Frame() const { return frame_; }
   QTextBrowser* Window() const { return browser_; }
 
   // The help file installed with the program: beside the executable in the
   // build tree, or in the share folder next to its bin folder.
   static QString LocateHelpFile();
+  // Where a window of size goes for owner's frame on a screen's free area:
+  // right of it, else left of it, else centred on it; always on the screen.
+  static QRect PlaceBeside(const QRect& owner, const QSize& size, const QRect& screen);
 
  private:
   QString helpFile_;
+  QPointer<QWidget> frame_;
   QPointer<QTextBrowser> browser_;
 };

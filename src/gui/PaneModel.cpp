@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "documents/ListingFile.h"
+#include "gui/DisplayText.h"
 
 PaneModel::PaneModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -13,7 +14,7 @@ QVariant PaneModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= announced_ || index.column() != 0) return {};
   if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
     const std::string_view line = pane_.Lines().At(static_cast<std::size_t>(index.row()));
-    return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+    return DisplayText::Of(line);
   }
   // Every row is as wide as the pane's scroll extent, so that the extent set
   // by the commands is the width the view scrolls over.

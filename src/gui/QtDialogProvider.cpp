@@ -1,22 +1,47 @@
 #include "gui/QtDialogProvider.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCompleter>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTreeView>
 
 #include "surfaces/Texts.h"
 #include "gui/TAboutBox.h"
 
 namespace {
 
-std::unique_ptr<QFileDialog> MakeFileDialog(QFileDialog::AcceptMode mode) {
+// A dialog's first size: wide enough for every column of its detail view.
+constexpr QSize kDialogSize(780, 480);
+
+std::unique_ptr<QFileDialog> MakeDialog() {
   auto dialog = std::make_unique<QFileDialog>();
+  dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+  // The first use starts at home, not in whatever folder the program was started from.
+  dialog->setDirectory(QDir::homePath());
+  dialog->resize(kDialogSize);
+  // The name takes what room is left; size, type and date are never cut off.
+  if (auto* details = dialog->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    QHeaderView* header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+  }
+  return dialog;
+}
+
+std::unique_ptr<QFileDialog> MakeFileDialog(QFileDialog::AcceptMode mode) {
+  auto dialog = MakeDialog();
   dialog->setAcceptMode(mode);
   dialog->setFileMode(QFileDialog::AnyFile);
   // The program asks its own overwrite question, and a missing file is its own error.
   dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
-  dialog->setOption(QFileDialog::DontUseNativeDialog, true);
   dialog->setNameFilters(QtDialogProvider::FileTypes());
   dialog->selectNameFilter(QtDialogProvider::FileTypes().first());
   dialog->setDefaultSuffix(QtDialogProvider::ExtensionFor(QtDialogProvider::FileTypes().first()));
@@ -26,10 +51,28 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QFileDialog::AcceptMode mode) {
   return dialog;
 }
 
+std::unique_ptr<QFileDialog> MakeFolderBrowser() {
+  auto dialog = MakeDialog();
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  dialog->setFileMode(QFileDialog::Directory);
+  dialog->setOption(QFileDialog::ShowDirsOnly, true);
+  return dialog;
+}
+
+// A name suggestion still showing when the dialog closed would stay over the
+// main window and take its keys.
+void CloseSuggestions(QFileDialog& dialog) {
+  for (QCompleter* completer : dialog.findChildren<QCompleter*>()) {
+    if (completer->popup() != nullptr && completer->popup()->isVisible()) completer->popup()->hide();
+  }
+}
+
 }  // namespace
 
 QtDialogProvider::QtDialogProvider()
-    : open_(MakeFileDialog(QFileDialog::AcceptOpen)), save_(MakeFileDialog(QFileDialog::AcceptSave)) {}
+    : open_(MakeFileDialog(QFileDialog::AcceptOpen)),
+      save_(MakeFileDialog(QFileDialog::AcceptSave)),
+      browse_(MakeFolderBrowser()) {}
 
 QtDialogProvider::~QtDialogProvider() = default;
 
@@ -47,6 +90,7 @@ QString QtDialogProvider::ExtensionFor(const QString& fileType) {
 std::optional<std::string> QtDialogProvider::Run(QFileDialog& dialog, QWidget* parent) {
   dialog.setParent(parent, dialog.windowFlags());
   const int answer = dialog.exec();
+  CloseSuggestions(dialog);
   dialog.setParent(nullptr, dialog.windowFlags());
   if (answer != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString chosen = dialog.selectedFiles().first();
@@ -60,9 +104,9 @@ std::optional<std::string> QtDialogProvider::OpenFile(QWidget* parent) { return 
 std::optional<std::string> QtDialogProvider::SaveFile(QWidget* parent) { return Run(*save_, parent); }
 
 std::optional<std::string> QtDialogProvider::BrowseForFolder(QWidget* parent, const QString& title) {
-  const QString folder = QFileDialog::getExistingDirectory(parent, title);
-  if (folder.isEmpty()) return std::nullopt;
-  return QFile::encodeName(folder).toStdString();
+  browse_->setWindowTitle(title);
+  // Run selects the folder chosen now, so the next run starts at it.
+  return Run(*browse_, parent);
 }
 
 ConfirmAnswer QtDialogProvider::Confirm(QWidget* parent, const QString& question) {

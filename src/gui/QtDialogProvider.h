@@ -8,7 +8,8 @@ class QFileDialog;
 
 // The real dialogs. The open and the save dialog each remember the name and
 // file type last chosen in them; Save As and Save Comparison Results share
-// the one save dialog.
+// the one save dialog. Each file dialog and the folder browser start in the
+// user's home folder, and then where they were used last.
 class QtDialogProvider : public DialogProvider {
  public:
   QtDialogProvider();
@@ -31,4 +32,5 @@ class QtDialogProvider : public DialogProvider {
 
   std::unique_ptr<QFileDialog> open_;
   std::unique_ptr<QFileDialog> save_;
+  std::unique_ptr<QFileDialog> browse_;
 };

@@ -30,14 +30,13 @@
 #include "surfaces/Texts.h"
 #include "documents/ListingFile.h"
 #include "gui/DialogProvider.h"
+#include "gui/DisplayText.h"
 #include "gui/Glyphs.h"
 #include "platform/RegionalSettings.h"
 
 namespace {
 
-QString FromView(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString FromView(std::string_view text) { return DisplayText::Of(text); }
 
 constexpr int kRepaintIntervalMs = 100;  // new rows and figures at most 10 times a second during a run
 constexpr int kPumpIntervalMs = 20;      // input, Escape and Stop above all, answered this often
@@ -326,6 +325,7 @@ void QtMainWindow::BuildStatusBar() {
       label->setMinimumWidth(kWidths[i]);
     }
     layout->addWidget(label, i < 4 ? 0 : 1);
+    if (i == 4) label->installEventFilter(this);
     panels_[static_cast<std::size_t>(i)] = label;
   }
   static_cast<QVBoxLayout*>(centralWidget()->layout())->addWidget(statusBar_);
@@ -501,6 +501,14 @@ void QtMainWindow::ShowHint(const QString& text) {
   if (panels_[4]->text() == text) return;
   panelTexts_[4] = text.toStdString();
   panels_[4]->setText(text);
+  UpdateHintTip();
+}
+
+void QtMainWindow::UpdateHintTip() {
+  // A hint too long for the panel is shown whole as the panel's tooltip.
+  QLabel* panel = panels_[4];
+  const bool cut = panel->fontMetrics().horizontalAdvance(panel->text()) > panel->contentsRect().width();
+  panel->setToolTip(cut ? panel->text() : QString());
 }
 
 bool QtMainWindow::event(QEvent* event) {
@@ -513,11 +521,16 @@ bool QtMainWindow::event(QEvent* event) {
 }
 
 bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == panels_[4] && event->type() == QEvent::Resize) UpdateHintTip();
   if (working_ && DropsDuringWork(watched, event)) return true;
-  // A pane has no hint of its own: pointing at it empties panel 4.
-  if (event->type() == QEvent::Enter) {
-    for (QListView* view : views_)
-      if (watched == view) ShowHint(QString());
+  for (QListView* view : views_) {
+    if (watched != view) continue;
+    // A pane has no hint of its own: pointing at it empties panel 4.
+    if (event->type() == QEvent::Enter) ShowHint(QString());
+    // The list view would copy its current line on its own; only the Copy
+    // command copies, and only from the read-only line.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+      return true;
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -669,7 +682,7 @@ void QtMainWindow::ShowErrorBox(std::string_view message) {
 
 void QtMainWindow::ShowAboutBox() { dialogs_.ShowAbout(this); }
 
-void QtMainWindow::ShowHelpContents() { help_.ShowContents(); }
+void QtMainWindow::ShowHelpContents() { help_.ShowContents(this); }
 
 void QtMainWindow::QuitHelp() { help_.Quit(); }
 

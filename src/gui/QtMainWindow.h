@@ -97,6 +97,7 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   void UpdateEditActions();
   void AnnouncePanes();
   void ShowHint(const QString& text);
+  void UpdateHintTip();
   void BeginWork();
   void EndWork();
   void RequestStop();

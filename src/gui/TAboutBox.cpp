@@ -9,26 +9,51 @@
 
 namespace {
 
-QLabel* WhiteLabel(QWidget* parent, const char* name, const QString& text, QPoint at, bool bold) {
+constexpr int kCharacterHeight = 11;  // pixels, whatever the user's font size
+constexpr int kSmallestHeight = 6;
+
+// A label of the black panel, in a font small enough for its text to fit in
+// the room it has: the box keeps its size, so the text must come to it.
+QLabel* WhiteLabel(QWidget* parent, const char* name, const QString& text, const QRect& room, bool bold,
+                   bool wrap = false) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(QString::fromLatin1(name));
+  label->setStyleSheet(QStringLiteral("color: white; background: black;"));
+  label->setWordWrap(wrap);
   QFont font = label->font();
   font.setBold(bold);
+  for (int height = kCharacterHeight; height >= kSmallestHeight; --height) {
+    font.setPixelSize(height);
+    const QFontMetrics metrics(font);
+    const QRect needed = wrap ? metrics.boundingRect(QRect(0, 0, room.width(), 10000), Qt::TextWordWrap, text)
+                              : metrics.boundingRect(text);
+    if (needed.width() <= room.width() && needed.height() <= room.height()) break;
+  }
   label->setFont(font);
-  label->setStyleSheet(QStringLiteral("color: white; background: black;"));
-  label->move(at);
-  label->adjustSize();
+  label->move(room.topLeft());
+  if (wrap) {
+    label->setGeometry(room);
+  } else {
+    label->adjustSize();
+  }
   return label;
 }
 
 }  // namespace
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+TAboutBox::TAboutBox(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint) {
+  // A fixed dialog frame: no resizing, and a close button but no minimise or
+  // maximise button, with or without a window manager.
   setObjectName(QStringLiteral("AboutBox"));
   setWindowTitle(QStringLiteral("About..."));
   setFixedSize(242, 179);
-  setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
-  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  setSizeGripEnabled(false);
+  // The box is laid out for characters 11 pixels high, not the user's size.
+  QFont boxFont = font();
+  boxFont.setPixelSize(kCharacterHeight);
+  setFont(boxFont);
 
   auto* panel = new QFrame(this);
   panel->setObjectName(QStringLiteral("Panel1"));
@@ -45,14 +70,14 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindo
   icon->setPixmap(Glyphs::ProgramPicture(37));
   icon->setAlignment(Qt::AlignCenter);
 
-  WhiteLabel(panel, "ProductName", QStringLiteral("Quillon"), QPoint(72, 16), true);
-  WhiteLabel(panel, "Version", QStringLiteral("Version 1.20"), QPoint(104, 32), false);
-  WhiteLabel(panel, "Notice", QStringLiteral("Lists folder trees and compares them."), QPoint(8, 56), false);
-  auto* comments = WhiteLabel(panel, "Comments",
-                              QStringLiteral("Tells you exactly which files were added, deleted or modified."),
-                              QPoint(8, 80), false);
-  comments->setWordWrap(true);
-  comments->setGeometry(8, 80, 207, 26);
+  // Each text has the room from its place to the panel's inner edge.
+  const int right = panel->width() - 8;
+  WhiteLabel(panel, "ProductName", QStringLiteral("Quillon"), QRect(72, 16, right - 72, 16), true);
+  WhiteLabel(panel, "Version", QStringLiteral("Version 1.20"), QRect(104, 32, right - 104, 16), false);
+  WhiteLabel(panel, "Notice", QStringLiteral("Lists folder trees and compares them."), QRect(8, 56, right - 8, 16),
+             false);
+  WhiteLabel(panel, "Comments", QStringLiteral("Tells you exactly which files were added, deleted or modified."),
+             QRect(8, 80, 207, 26), false, true);
 
   auto* ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   ok->setObjectName(QStringLiteral("BitBtn1"));

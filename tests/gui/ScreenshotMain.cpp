@@ -1,15 +1,19 @@
-// Makes a picture of the window after a listing, an open and a comparison:
-//   quillon_screenshot OUT.png
+// Makes a picture of the window after a listing, an open and a comparison,
+// or of the about box or the help window over it:
+//   quillon_screenshot OUT.png [about|help]
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "ScriptedDialogs.h"
 #include "gui/HelpViewer.h"
 #include "gui/QtMainWindow.h"
+#include "gui/TAboutBox.h"
 #include "platform/PosixFolderSearch.h"
 
 namespace {
@@ -19,10 +23,11 @@ void Write(const std::string& path, const std::string& content) { std::ofstream(
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: quillon_screenshot OUT.png\n");
+  if (argc < 2 || argc > 3) {
+    std::fprintf(stderr, "usage: quillon_screenshot OUT.png [about|help]\n");
     return 2;
   }
+  const std::string what = argc == 3 ? argv[2] : "window";
   QApplication app(argc, argv);
   char pattern[] = "/tmp/quillon-shot-XXXXXX";
   const std::string root = mkdtemp(pattern);
@@ -38,7 +43,10 @@ int main(int argc, char** argv) {
 
   ScriptedDialogs dialogs;
   PosixFolderSearch search;
-  QtMainWindow window(dialogs, search, HelpViewer::LocateHelpFile());
+  // Built into the tests' folder, the help file is one folder up.
+  QString helpFile = HelpViewer::LocateHelpFile();
+  if (!QFileInfo::exists(helpFile)) helpFile = QCoreApplication::applicationDirPath() + "/../quillon-help.html";
+  QtMainWindow window(dialogs, search, helpFile);
   window.show();
   window.Md5CheckBox()->setChecked(true);
 
@@ -59,8 +67,21 @@ int main(int argc, char** argv) {
   window.Action(ActionId::EditListContentAction)->trigger();
   window.Action(ActionId::EditCompareContentAction)->trigger();
 
+  std::unique_ptr<TAboutBox> about;
+  if (what == "about") {
+    about = std::make_unique<TAboutBox>(&window);
+    about->show();
+  } else if (what == "help") {
+    window.Action(ActionId::HelpProgramAction)->trigger();
+  }
   QTimer::singleShot(300, &app, [&] {
-    const bool saved = window.grab().save(QString::fromLocal8Bit(argv[1]));
+    QWidget* shown = &window;
+    if (about) shown = about.get();
+    if (what == "help") shown = window.Help().Frame();
+    std::fprintf(stderr, "main window at %d,%d %dx%d; picture of %d,%d %dx%d\n", window.frameGeometry().x(),
+                 window.frameGeometry().y(), window.frameGeometry().width(), window.frameGeometry().height(),
+                 shown->frameGeometry().x(), shown->frameGeometry().y(), shown->width(), shown->height());
+    const bool saved = shown->grab().save(QString::fromLocal8Bit(argv[1]));
     std::filesystem::remove_all(root);
     app.exit(saved ? 0 : 1);
   });
