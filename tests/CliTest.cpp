@@ -152,3 +152,52 @@ TEST(CliList, ShowsALiveProgressLineOnlyOnATerminal) {
   EXPECT_EQ(listing.find("files/s"), std::string::npos);
   EXPECT_EQ(SplitCrLf(listing).back(), "Number of Files = 5  Number of Folders = 5  Total Size = 5 Bytes");
 }
+
+TEST(CliList, WarnsOfWhatItCouldNotReadAndEndsIncomplete) {
+  TempTree tree;
+  tree.Chmod("", 0755);
+  tree.Dir("locked/inner");
+  tree.Dir("names-only");
+  tree.File("names-only/kept", "k");
+  tree.File("closed", "c");
+  tree.Chmod("closed", 0);
+  tree.Chmod("locked", 0);
+  tree.Chmod("names-only", 0444);  // its names can be read, nothing about them
+  tree.Dir("no-entry");
+  tree.Chmod("no-entry", 0311);
+  const std::string r = tree.Root() + "/";
+  // Root reads everything, so the listing runs as an ordinary user there.
+  std::vector<std::string> asUser;
+  if (geteuid() == 0) asUser = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+  const auto cli = [&](std::vector<std::string> args) {
+    std::vector<std::string> all = asUser;
+    all.push_back(CliPath());
+    all.insert(all.end(), args.begin(), args.end());
+    return RunProgram(all);
+  };
+  const auto result = cli({"list", "--md5", tree.Root()});
+  EXPECT_EQ(result.exitCode, 3) << result.err;
+  std::vector<std::string> err;
+  for (std::size_t start = 0, end; (end = result.err.find('\n', start)) != std::string::npos; start = end + 1)
+    err.push_back(result.err.substr(start, end - start));
+  ASSERT_EQ(err.size(), 6u) << result.err;
+  EXPECT_EQ(err[4], "Files = 1  Folders = 3  Total = 1 Bytes");
+  EXPECT_EQ(err[5], "quillon-cli: 2 folders and 2 files could not be read");
+  err.resize(4);
+  std::sort(err.begin(), err.end());
+  EXPECT_EQ(err, (std::vector<std::string>{"quillon-cli: " + r + "closed: Permission denied",
+                                           "quillon-cli: " + r + "locked/: Permission denied",
+                                           "quillon-cli: " + r + "names-only/kept: Permission denied",
+                                           "quillon-cli: " + r + "no-entry/: Permission denied"}));
+  EXPECT_NE(result.out.find(r + "closed\r\n"), std::string::npos);  // still listed, with zeros
+
+  // The comparison of an incomplete listing: incomplete outranks "differences".
+  tree.File("old.qln", result.out);
+  const auto compared = cli({"compare", "--folder", tree.Root(), tree.Path("old.qln")});
+  EXPECT_EQ(compared.exitCode, 3) << compared.err;
+  // A folder that cannot be read at all has no listing.
+  const auto refused = cli({"list", tree.Path("no-entry")});
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err, "quillon-cli: cannot list '" + tree.Path("no-entry") + "': Permission denied\n");
+}

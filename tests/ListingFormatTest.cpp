@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "surfaces/ErrorText.h"
 #include "surfaces/ScrollExtent.h"
 #include "engine/ListingLineFormat.h"
@@ -40,6 +42,23 @@ TEST(ListingLineFormat, WritesTheDateTimeRoundedToTheMillisecond) {
   EXPECT_EQ(text, "01.01.1900 18:00:00");
 }
 
+TEST(ListingLineFormat, ClampsTimesToTheYearsTheFieldCanShow) {
+  // Before 1970 times are negative, and shown as they are.
+  EXPECT_EQ(DateTimeOf(-315619200, 0), "01.01.1960 00:00:00");
+  EXPECT_EQ(DateTimeOf(-62135596800, 0), "01.01.0001 00:00:00");   // the first second shown
+  EXPECT_EQ(DateTimeOf(-62135596801, 0), "01.01.0001 00:00:00");
+  EXPECT_EQ(DateTimeOf(253402300799, 0), "31.12.9999 23:59:59");    // the last second shown
+  EXPECT_EQ(DateTimeOf(253402300799, 999'999'999), "31.12.9999 23:59:59");
+  EXPECT_EQ(DateTimeOf(253402300800, 0), "31.12.9999 23:59:59");    // the year 10000
+  for (const double extreme : {1e300, -1e300, std::numeric_limits<double>::quiet_NaN()}) {
+    std::string text;
+    AppendDateTime(text, extreme, ":");
+    EXPECT_EQ(text.size(), 19u) << text;
+  }
+  EXPECT_EQ(DateTimeOf(std::numeric_limits<std::int64_t>::max(), 0), "31.12.9999 23:59:59");
+  EXPECT_EQ(DateTimeOf(std::numeric_limits<std::int64_t>::min(), 0), "01.01.0001 00:00:00");
+}
+
 TEST(ListingLineFormat, ZeroFillsTheSizeToTenDigitsAndGrowsPastThem) {
   const std::pair<double, std::string> cases[] = {
       {0, "0000000000"}, {12345, "0000012345"}, {9999999999.0, "9999999999"}, {1e10, "10000000000"},
@@ -74,13 +93,18 @@ TEST(ListingLineFormat, GroupsTheTotalInThreesWithTheRegionalSeparator) {
   EXPECT_EQ(FormatTotalText(1234567890123456789012.0, ","), "1,234,567,890,123,456,770,000");
 }
 
-TEST(ListingLineFormat, WritesControlBytesOfNamesAsQuestionMarks) {
-  std::string text;
-  AppendListingText(text, std::string("a\nb\rc\x7f" "d\x01", 8));
-  EXPECT_EQ(text, "a?b?c?d?");
-  text.clear();
-  AppendListingText(text, "caf\xC3\xA9 with spaces");
-  EXPECT_EQ(text, "caf\xC3\xA9 with spaces");
+TEST(ListingLineFormat, WritesEachControlByteOfANameAsItsOwnPicture) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\nb\rc\x7f" "d\x01", "a\u240Ab\u240Dc\u2421d\u2401"},
+      {"\x1f?", "\u241F?"},  // a real "?" stays one
+      {"caf\xC3\xA9 with spaces", "caf\xC3\xA9 with spaces"},
+      {"bad \xFF\xC3 utf-8", "bad \xFF\xC3 utf-8"},  // bytes that are no UTF-8 stay as they are
+  };
+  for (const auto& [name, shown] : cases) {
+    std::string text;
+    AppendListingText(text, name);
+    EXPECT_EQ(text, shown) << name;
+  }
 }
 
 TEST(ScrollExtent, TruncatesTheRuleOnce) {

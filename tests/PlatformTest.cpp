@@ -31,7 +31,8 @@ std::map<std::string, std::uint32_t> SearchAll(const std::string& folder, int ma
   PosixFolderSearch search;
   std::map<std::string, std::uint32_t> found;
   FindData entry;
-  auto handle = search.FindFirstFile(folder + "/*.*", mask, entry);
+  std::vector<SearchFailure> failures;
+  auto handle = search.FindFirstFile(folder + "/*.*", mask, entry, failures);
   if (!handle) return found;
   do found[entry.Name] = entry.Attributes;
   while (handle->FindNextFile(entry));
@@ -101,7 +102,8 @@ TEST(PosixFolderSearch, FiltersByTheAttributeMaskAndReportsWhatLstatSees) {
 
   PosixFolderSearch search;
   FindData entry;
-  auto handle = search.FindFirstFile(tree.Root() + "/*.*", 63, entry);
+  std::vector<SearchFailure> failures;
+  auto handle = search.FindFirstFile(tree.Root() + "/*.*", 63, entry, failures);
   ASSERT_TRUE(handle);
   std::map<std::string, FindData> byName;
   do byName[entry.Name] = entry;
@@ -113,13 +115,28 @@ TEST(PosixFolderSearch, FiltersByTheAttributeMaskAndReportsWhatLstatSees) {
   EXPECT_EQ(byName["link"].ModifiedNanoseconds, 123456789u);
 }
 
-TEST(PosixFolderSearch, AFolderThatCannotBeSearchedYieldsNothing) {
+TEST(PosixFolderSearch, TellsAFolderThatCannotBeSearchedFromAnEmptyOne) {
   PosixFolderSearch search;
   FindData entry;
-  EXPECT_FALSE(search.FindFirstFile("/no/such/folder/*.*", 63, entry));
   TempTree tree;
   tree.File("file");
-  EXPECT_FALSE(search.FindFirstFile(tree.Path("file") + "/*.*", 63, entry));
+  tree.Dir("empty");
+  const std::pair<std::string, int> cases[] = {
+      {"/no/such/folder/", ENOENT}, {tree.Path("file") + "/", ENOTDIR}, {tree.Path("empty") + "/", 0}};
+  for (const auto& [folder, error] : cases) {
+    std::vector<SearchFailure> failures;
+    auto handle = search.FindFirstFile(folder + "*.*", 63, entry, failures);
+    // An empty folder still has "." and "..": it opens and yields no failure.
+    EXPECT_EQ(handle == nullptr, error != 0) << folder;
+    if (error == 0) {
+      EXPECT_TRUE(failures.empty()) << folder;
+      continue;
+    }
+    ASSERT_EQ(failures.size(), 1u) << folder;
+    EXPECT_TRUE(failures[0].Name.empty());
+    EXPECT_TRUE(failures[0].Folder);
+    EXPECT_EQ(failures[0].Error, error) << folder;
+  }
 }
 
 TEST(RegionalSettings, TakesTheTimeSeparatorFromTheTimeFormat) {

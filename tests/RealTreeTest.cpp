@@ -126,13 +126,16 @@ TEST(RealTree, ASparseFileOfTenGigabytesTakesElevenDigits) {
   EXPECT_EQ(listing.back(), "Number of Files = 1  Number of Folders = 0  Total Size = 10,000,000,001 Bytes");
 }
 
-TEST(RealTree, KeepsSpacesAndUtf8AndMasksControlBytesInNames) {
+TEST(RealTree, KeepsSpacesAndUtf8AndShowsControlBytesInNamesAsPictures) {
   TempTree tree;
   tree.File("with  two spaces .txt", "1");
   tree.File("caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.txt", "2");
   tree.File("line\nbreak\rand\x7f", "hello\n");
   tree.Dir("folder\nwith break");
-  for (const char* name : {"with  two spaces .txt", "caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.txt", "line\nbreak\rand\x7f"})
+  // Names that differ only in control bytes keep lines of their own.
+  for (const char* name : {"a\nb", "a\rb", "a?b"}) tree.File(name);
+  for (const char* name : {"with  two spaces .txt", "caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.txt", "line\nbreak\rand\x7f",
+                           "a\nb", "a\rb", "a?b"})
     tree.SetTime(name, kTime);
   const std::string r = tree.Root() + "/";
   const std::vector<std::string> expected = {
@@ -140,11 +143,14 @@ TEST(RealTree, KeepsSpacesAndUtf8AndMasksControlBytesInNames) {
       kDate + " 0000000001 Bytes ____N______ c81e728d9d4c2f636f067f89cc14862c " + r +
           "caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.txt",
       // The digest is still read through the real name.
-      kDate + " 0000000006 Bytes ____N______ b1946ac92492d2347c6235b4d2611184 " + r + "line?break?and?",
+      kDate + " 0000000006 Bytes ____N______ b1946ac92492d2347c6235b4d2611184 " + r + "line\u240Abreak\u240Dand\u2421",
+      kDate + " 0000000000 Bytes ____N______ d41d8cd98f00b204e9800998ecf8427e " + r + "a\u240Ab",
+      kDate + " 0000000000 Bytes ____N______ d41d8cd98f00b204e9800998ecf8427e " + r + "a\u240Db",
+      kDate + " 0000000000 Bytes ____N______ d41d8cd98f00b204e9800998ecf8427e " + r + "a?b",
       ">>> All directories found >>>",
-      r + "folder?with break/",
+      r + "folder\u240Awith break/",
       "<<< All directories found <<<",
-      "Number of Files = 3  Number of Folders = 1  Total Size = 8 Bytes",
+      "Number of Files = 6  Number of Folders = 1  Total Size = 8 Bytes",
   };
   EXPECT_TRUE(SameLines(SortedSections(expected), SortedSections(ListTree(tree.Root(), true))));
 }

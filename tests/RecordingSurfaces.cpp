@@ -151,6 +151,12 @@ std::optional<std::string> RecordingSurfaces::RunFolderBrowser(std::string_view 
   Record(Call("RunFolderBrowser", std::string(title)));
   return Next(FolderAnswers);
 }
+void RecordingSurfaces::ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) {
+  const std::string item =
+      std::string(kind == UnreadableKind::Folder ? "folder " : "file ") + std::string(path) + ": " + std::string(reason);
+  Record(Call("ReportUnreadable", item));
+  Unreadable.push_back(item);
+}
 void RecordingSurfaces::ShowErrorBox(std::string_view message) {
   Record(Call("ShowErrorBox", std::string(message)));
   Errors.emplace_back(message);

@@ -42,6 +42,7 @@ class RecordingSurfaces : public Surfaces {
   std::array<std::optional<bool>, kActionCount> Enabled;
   bool Busy = false;
   std::vector<std::string> Errors, Questions;
+  std::vector<std::string> Unreadable;  // "folder PATH: REASON" or "file PATH: REASON"
 
   bool IsEnabled(ActionId action) const { return Enabled[static_cast<int>(action)].value_or(false); }
 
@@ -74,6 +75,7 @@ class RecordingSurfaces : public Surfaces {
   std::optional<std::string> RunOpenDialog() override;
   std::optional<std::string> RunSaveDialog() override;
   std::optional<std::string> RunFolderBrowser(std::string_view title) override;
+  void ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) override;
   void ShowErrorBox(std::string_view message) override;
   void ShowAboutBox() override;
   void ShowHelpContents() override;

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "FakeFolderSearch.h"
@@ -7,6 +8,7 @@
 #include "TestSupport.h"
 #include "app/TMainWindow.h"
 #include "engine/DigestPrefetcher.h"
+#include "platform/PosixFileReader.h"
 #include "platform/PosixFolderSearch.h"
 
 namespace {
@@ -145,8 +147,16 @@ TEST(StopReadAhead, TheHelperGivesUpItsFileAndItsThreadEnds) {
   TempTree tree;
   HugeSparseFile(tree.Path("huge"));
   const int threadsBefore = ThreadCount();
-  DigestPrefetcher prefetcher;
-  prefetcher.Add(tree.Path("huge"));
+  PosixFileReader reader;
+  DigestPrefetcher prefetcher(reader);
+  // As the search sees a file: a regular one of its size and time.
+  const auto expected = [](const std::string& path) {
+    struct stat st;
+    EXPECT_EQ(lstat(path.c_str(), &st), 0);
+    return FileDigester::Expected{true, static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec,
+                                  static_cast<std::uint32_t>(st.st_mtim.tv_nsec)};
+  };
+  prefetcher.Add(tree.Path("huge"), expected(tree.Path("huge")));
   EXPECT_EQ(ThreadCount(), threadsBefore + 1);
   while (prefetcher.HelperBytesRead() == 0) usleep(1000);
   prefetcher.EndHelper();
@@ -154,9 +164,9 @@ TEST(StopReadAhead, TheHelperGivesUpItsFileAndItsThreadEnds) {
   EXPECT_EQ(ThreadCount(), threadsBefore);
   // A job added afterwards is read by a new helper, or by the taker.
   tree.File("small", "abc");
-  const std::size_t job = prefetcher.Add(tree.Path("small"));
-  FileDigester digester;
-  EXPECT_EQ(prefetcher.Take(job, digester), "900150983cd24fb0d6963f7d28e17f72");
+  const std::size_t job = prefetcher.Add(tree.Path("small"), expected(tree.Path("small")));
+  FileDigester digester(reader);
+  EXPECT_EQ(prefetcher.Take(job, digester)->text, "900150983cd24fb0d6963f7d28e17f72");
 }
 
 TEST(StopComparison, KeepsThePartialResultsAndTheyCannotBeSaved) {

@@ -6,10 +6,10 @@
 #include "surfaces/Texts.h"
 #include "platform/QuillonError.h"
 
-TMainWindow::TMainWindow(Surfaces& surfaces, FolderSearch& search, RegionalSettings settings)
+TMainWindow::TMainWindow(Surfaces& surfaces, FolderSearch& search, RegionalSettings settings, FileReader* reader)
     : surfaces_(surfaces),
       settings_(std::move(settings)),
-      engine_(state_, surfaces, search, settings_),
+      engine_(state_, surfaces, search, settings_, reader),
       documents_(state_, surfaces),
       comparison_(state_, surfaces) {
   state_.DocumentFileName = Texts::kUntitled;

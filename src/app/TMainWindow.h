@@ -8,6 +8,7 @@
 #include "compare/ListingComparison.h"
 #include "documents/ListingDocuments.h"
 #include "engine/ListingEngine.h"
+#include "platform/FileReader.h"
 #include "platform/FolderSearch.h"
 #include "platform/RegionalSettings.h"
 
@@ -16,7 +17,8 @@
 // Handlers take the sender, which none of them reads.
 class TMainWindow {
  public:
-  TMainWindow(Surfaces& surfaces, FolderSearch& search, RegionalSettings settings);
+  // Digests are read through reader, or the system's file access when none.
+  TMainWindow(Surfaces& surfaces, FolderSearch& search, RegionalSettings settings, FileReader* reader = nullptr);
 
   // Runs one command. A failure ends it where it happened and is shown in the
   // error box; this is the one place where failures are caught. Returns false

@@ -1,5 +1,6 @@
 #include "cli/CliCommand.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "cli/ProgressLine.h"
 #include "compare/ReadableRecords.h"
 #include "documents/ListingFile.h"
+#include "platform/LongPath.h"
 #include "platform/PosixFolderSearch.h"
 #include "platform/QuillonError.h"
 
@@ -41,9 +43,12 @@ constexpr const char* kUsage =
     "\n"
     "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
     "replaced only once it has been written whole (a device, FIFO or socket is\n"
-    "written directly). The totals go to standard error. Exit status: 0 success\n"
-    "(compare: no differences), 1 differences found, 2 error, 128 + the signal\n"
-    "when interrupted.\n";
+    "written directly). The totals go to standard error, and so does a warning\n"
+    "for each folder or file that could not be read, with their count at the end.\n"
+    "\n"
+    "Exit status: 0 success (compare: no differences), 1 differences found,\n"
+    "2 error, 3 incomplete: list or compare --folder could not read some\n"
+    "folders or files (this outranks 0 and 1), 128 + the signal when interrupted.\n";
 
 int UsageError(const std::string& problem) {
   std::cerr << "quillon-cli: " << problem << "\n" << kUsage;
@@ -71,6 +76,13 @@ bool CheckFolder(const std::string& folder) {
     std::cerr << "quillon-cli: cannot list '" << folder << "': not a folder\n";
     return false;
   }
+  // A folder that cannot be read at all has no listing, not an empty one.
+  const int fd = LongPath::Open(folder, O_RDONLY | O_DIRECTORY | O_NONBLOCK);
+  if (fd < 0) {
+    std::cerr << "quillon-cli: cannot list '" << folder << "': " << std::strerror(errno) << "\n";
+    return false;
+  }
+  close(fd);
   return true;
 }
 
@@ -106,6 +118,10 @@ class Session {
  public:
   Session() : window_(surfaces_, search_, RegionalSettings::FromUserLocale()), progress_(STDERR_FILENO) {
     if (progress_.Enabled()) surfaces_.SetRefreshHook([this] { ShowProgress(); });
+    surfaces_.SetUnreadableHook([this](std::string_view path, std::string_view reason) {
+      progress_.Finish();  // the warning gets a line of its own
+      std::cerr << "quillon-cli: " << path << ": " << reason << "\n";
+    });
   }
 
   HeadlessSurfaces& Surfaces() { return surfaces_; }
@@ -128,6 +144,14 @@ class Session {
 
   void PrintTotals() {
     std::cerr << surfaces_.PanelText(0) << "  " << surfaces_.PanelText(1) << "  " << surfaces_.PanelText(2) << "\n";
+  }
+
+  // After a listing that could not read everything, prints the count the
+  // window shows in panel 4, and says so.
+  bool Incomplete() {
+    if (surfaces_.UnreadableCount() == 0) return false;
+    std::cerr << "quillon-cli: " << surfaces_.PanelText(4) << "\n";
+    return true;
   }
 
   // The pane to standard output, or to the file through the safe writer.
@@ -253,7 +277,7 @@ int CliCommand::List(const Options& options) {
     return 2;
   }
   session.PrintTotals();
-  return 0;
+  return session.Incomplete() ? 3 : 0;
 }
 
 int CliCommand::Compare(const Options& options) {
@@ -298,5 +322,8 @@ int CliCommand::Compare(const Options& options) {
   std::cerr << result.CountsText() << "\n";
   const ListPane& results = surfaces.Pane(PaneId::ListBox3);
   const bool same = results.Count() == 1 && results.LineAt(0) == Texts::kNoDifferences;
+  // Files left out of the current listing would show as deleted: an
+  // incomplete listing outranks what the comparison found.
+  if (session.Incomplete()) return 3;
   return same ? 0 : 1;
 }

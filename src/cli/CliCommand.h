@@ -8,7 +8,8 @@
 class CliCommand {
  public:
   // Exit codes: 0 success (compare: no differences), 1 compare found
-  // differences, 2 an error.
+  // differences, 2 an error, 3 incomplete: the listing of list or compare
+  // --folder could not read some folders or files.
   static int Main(const std::vector<std::string>& args);
 
  private:

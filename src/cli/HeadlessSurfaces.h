@@ -21,6 +21,12 @@ class HeadlessSurfaces : public Surfaces {
   void SetRefreshHook(std::function<void()> hook) { refreshHook_ = std::move(hook); }
   // Asked whenever the work polls for a stop; nothing set: never stop.
   void SetStopHook(std::function<bool()> hook) { stopHook_ = std::move(hook); }
+  // Called with each folder or file that a run could not read, as it meets it.
+  void SetUnreadableHook(std::function<void(std::string_view path, std::string_view reason)> hook) {
+    unreadableHook_ = std::move(hook);
+  }
+  // How many folders and files the runs could not read.
+  int UnreadableCount() const { return unreadable_; }
 
   const ListPane& Pane(PaneId pane) const { return panes_[static_cast<int>(pane)]; }
   const std::string& PanelText(int panel) const { return panels_[static_cast<std::size_t>(panel)]; }
@@ -58,6 +64,10 @@ class HeadlessSurfaces : public Surfaces {
   std::optional<std::string> RunOpenDialog() override { return std::nullopt; }
   std::optional<std::string> RunSaveDialog() override { return std::nullopt; }
   std::optional<std::string> RunFolderBrowser(std::string_view) override { return folder_; }
+  void ReportUnreadable(UnreadableKind, std::string_view path, std::string_view reason) override {
+    ++unreadable_;
+    if (unreadableHook_) unreadableHook_(path, reason);
+  }
   void ShowErrorBox(std::string_view message) override { errors_.emplace_back(message); }
   void ShowAboutBox() override {}
   void ShowHelpContents() override {}
@@ -79,4 +89,6 @@ class HeadlessSurfaces : public Surfaces {
   std::vector<std::string> errors_;
   std::function<void()> refreshHook_;
   std::function<bool()> stopHook_;
+  std::function<void(std::string_view, std::string_view)> unreadableHook_;
+  int unreadable_ = 0;
 };

@@ -1,6 +1,6 @@
 #include "engine/DigestPrefetcher.h"
 
-DigestPrefetcher::DigestPrefetcher() {
+DigestPrefetcher::DigestPrefetcher(FileReader& reader) : helperDigester_(reader) {
   helperDigester_.SetInterrupt([this] { return abort_.load(std::memory_order_relaxed); });
 }
 
@@ -18,12 +18,12 @@ void DigestPrefetcher::EndHelper() {
   stopping_ = false;
 }
 
-std::size_t DigestPrefetcher::Add(std::string path) {
+std::size_t DigestPrefetcher::Add(std::string path, const FileDigester::Expected& expected) {
   std::size_t job;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     job = base_ + jobs_.size();
-    jobs_.push_back(Job{std::move(path), {}, false});
+    jobs_.push_back(Job{std::move(path), expected, {}, false});
   }
   if (!helper_.joinable()) helper_ = std::thread([this] { HelperLoop(); });
   changed_.notify_all();
@@ -39,18 +39,19 @@ bool DigestPrefetcher::RunNext(std::unique_lock<std::mutex>& lock, FileDigester&
   if (next_ >= base_ + jobs_.size()) return false;
   const std::size_t job = next_++;
   const std::string path = jobs_[job - base_].path;
+  const FileDigester::Expected expected = jobs_[job - base_].expected;
   lock.unlock();
-  std::string digest = digester.ComputeFileDigest(path);
+  FileDigester::Result result = digester.ComputeFileDigest(path, expected);
   lock.lock();
   // A job is only dropped once it is done, or once the helper is idle.
   Job& slot = jobs_[job - base_];
-  slot.digest = std::move(digest);
+  slot.result = std::move(result);
   slot.done = true;
   changed_.notify_all();
   return true;
 }
 
-std::optional<std::string> DigestPrefetcher::Take(std::size_t job, FileDigester& digester) {
+std::optional<FileDigester::Result> DigestPrefetcher::Take(std::size_t job, FileDigester& digester) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (job != base_ || jobs_.empty()) return std::nullopt;
   while (!jobs_.front().done) {
@@ -62,10 +63,10 @@ std::optional<std::string> DigestPrefetcher::Take(std::size_t job, FileDigester&
     lock.lock();
     if (stop) Abort();
   }
-  std::string digest = std::move(jobs_.front().digest);
+  FileDigester::Result result = std::move(jobs_.front().result);
   jobs_.pop_front();
   ++base_;
-  return digest;
+  return result;
 }
 
 void DigestPrefetcher::Reset() {

@@ -21,20 +21,20 @@ class DigestPrefetcher {
  public:
   static constexpr std::size_t kNoJob = std::numeric_limits<std::size_t>::max();
 
-  DigestPrefetcher();
+  explicit DigestPrefetcher(FileReader& reader);
   ~DigestPrefetcher();
   DigestPrefetcher(const DigestPrefetcher&) = delete;
   DigestPrefetcher& operator=(const DigestPrefetcher&) = delete;
 
-  // Queues a path and returns its job number.
-  std::size_t Add(std::string path);
+  // Queues a path, with what the search saw of it, and returns its job number.
+  std::size_t Add(std::string path, const FileDigester::Expected& expected);
   // Jobs added and not yet taken.
   std::size_t Outstanding();
   // The digest of job, read here or by the helper, whichever comes first.
   // Jobs are taken oldest first; nothing when job is not the oldest. While it
   // waits for the helper it asks the digester's interrupt every kPollInterval;
   // when that says stop, the helper gives up its file too.
-  std::optional<std::string> Take(std::size_t job, FileDigester& digester);
+  std::optional<FileDigester::Result> Take(std::size_t job, FileDigester& digester);
   // The helper gives up the file it reads and starts no other until Reset.
   void Abort() { abort_.store(true, std::memory_order_relaxed); }
   // Drops every job; the helper gives up its file and is idle when it returns.
@@ -49,7 +49,8 @@ class DigestPrefetcher {
  private:
   struct Job {
     std::string path;
-    std::string digest;
+    FileDigester::Expected expected;
+    FileDigester::Result result;
     bool done = false;
   };
 

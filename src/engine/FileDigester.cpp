@@ -1,65 +1,81 @@
 #include "engine/FileDigester.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
 #include <utility>
 
 #include "platform/Vexmd5.h"
 
 namespace {
+
 const std::string kNoDigest(32, '0');
+
+bool SameFile(const struct stat& st, const FileDigester::Expected& expected) {
+  return S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) == expected.size &&
+         st.st_mtim.tv_sec == expected.seconds && st.st_mtim.tv_nsec == static_cast<long>(expected.nanoseconds);
 }
 
-FileDigester::FileDigester() : streamBuffer_(std::make_unique_for_overwrite<char[]>(kStreamBufferSize)) {}
+}  // namespace
 
-std::string FileDigester::ComputeFileDigest(const std::string& filePath) {
-  // O_NONBLOCK keeps a FIFO from blocking the open; it does not change reads of
-  // a regular file, which is all that is read.
-  const int fd = open(filePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return kNoDigest;
+FileDigester::FileDigester(FileReader& reader)
+    : reader_(reader), buffer_(std::make_unique_for_overwrite<unsigned char[]>(kReadBufferSize)) {}
+
+FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath, const Expected& expected) {
+  // Opening a FIFO or a device can change what other programs see; only what
+  // the search found to be a regular file is ever opened.
+  if (!expected.regularFile) return {kNoDigest, Outcome::NotAFile, 0};
+  // A file whose listed size is 0 may be one of /proc whose read would wait.
+  const int fd = reader_.Open(filePath, expected.size == 0);
+  if (fd < 0) return {kNoDigest, Outcome::Failed, errno};
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return kNoDigest;
+  if (reader_.Stat(fd, st) != 0) {
+    const int error = errno;
+    reader_.Close(fd);
+    return {kNoDigest, Outcome::Failed, error};
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  FILE* stream = fdopen(fd, "rb");
-  if (stream == nullptr) {
-    close(fd);
-    return kNoDigest;
+  // Replaced or rewritten since the search saw it.
+  if (!SameFile(st, expected)) {
+    reader_.Close(fd);
+    return {kNoDigest, Outcome::Changed, 0};
   }
-  setvbuf(stream, streamBuffer_.get(), _IOFBF, kStreamBufferSize);
-  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
   md5_context context;
   md5_starts(&context);
-  unsigned char block[kReadBlock];
-  bool failed = false;
-  while (!feof(stream)) {
-    const std::size_t count = fread(block, 1, kReadBlock, stream);
-    if (count > 0) md5_update(&context, block, static_cast<std::uint32_t>(count));
-    if (Interrupted(count)) {
-      failed = true;
+  std::uint64_t remaining = expected.size + 1;
+  std::uint64_t total = 0;
+  int error = 0;
+  bool givenUp = false;
+  while (remaining > 0) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kReadBufferSize));
+    const ssize_t got = reader_.Read(fd, buffer_.get(), want);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
       break;
     }
-    // A read error is not the end of the file: it ends the loop, and a digest
-    // of part of a file is never given.
-    if (ferror(stream)) {
-      failed = true;
+    if (got == 0) break;
+    const auto count = static_cast<std::size_t>(got);
+    for (std::size_t at = 0; at < count; at += kReadBlock)
+      md5_update(&context, buffer_.get() + at, static_cast<std::uint32_t>(std::min(kReadBlock, count - at)));
+    total += count;
+    remaining -= count;
+    if (Interrupted(count)) {
+      givenUp = true;
       break;
     }
   }
-  fclose(stream);
+  const bool unchanged = error == 0 && total == expected.size && reader_.Stat(fd, st) == 0 && SameFile(st, expected);
+  reader_.Close(fd);
   bytesRead_.fetch_add(std::exchange(sinceCheck_, 0), std::memory_order_relaxed);
   unsigned char digest[16];
   md5_finish(&context, digest);
-  if (failed) return kNoDigest;
+  // A digest of part of a file, or of another content than its line shows, is never given.
+  if (givenUp) return {kNoDigest, Outcome::GivenUp, 0};
+  if (error != 0) return {kNoDigest, Outcome::Failed, error};
+  if (!unchanged) return {kNoDigest, Outcome::Changed, 0};
   char text[33];
   md5_toHexStr(text, digest);
-  return std::string(text, 32);
+  return {std::string(text, 32), Outcome::Read, 0};
 }
 
 bool FileDigester::Interrupted(std::size_t count) {

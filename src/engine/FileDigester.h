@@ -6,19 +6,47 @@
 #include <memory>
 #include <string>
 
-// Reads files for their MD5 digest through one large stream buffer that is
-// reused for every file.
+#include "platform/FileReader.h"
+#include "platform/FindData.h"
+
+// Reads files for their MD5 digest through one large buffer that is reused
+// for every file.
 class FileDigester {
  public:
-  static constexpr std::size_t kStreamBufferSize = 256 * 1024;
+  static constexpr std::size_t kReadBufferSize = 256 * 1024;
   static constexpr std::size_t kReadBlock = 512;
 
-  FileDigester();
+  // What the search saw of a file; the digest is of that file or of none.
+  struct Expected {
+    bool regularFile = false;
+    std::uint64_t size = 0;
+    std::int64_t seconds = 0;
+    std::uint32_t nanoseconds = 0;
+    static Expected Of(const FindData& entry) {
+      return {entry.RegularFile, entry.Size, entry.ModifiedSeconds, entry.ModifiedNanoseconds};
+    }
+  };
 
-  // The 32 hexadecimal digits of the file's MD5 digest; 32 "0" when the entry
-  // is no regular file, cannot be opened, or a read fails part-way. Symbolic
-  // links are not followed, and FIFOs and devices are never read.
-  std::string ComputeFileDigest(const std::string& filePath);
+  enum class Outcome {
+    Read,      // the digest of the file as its line shows it
+    NotAFile,  // no regular file: never opened
+    Failed,    // could not be opened or read; error holds the reason
+    Changed,   // its size, time or kind changed under the read
+    GivenUp,   // the interrupt said stop
+  };
+
+  struct Result {
+    std::string text;  // 32 hexadecimal digits, or 32 "0" unless the outcome is Read
+    Outcome outcome = Outcome::Read;
+    int error = 0;
+  };
+
+  explicit FileDigester(FileReader& reader);
+
+  // Only a regular file is opened, and it is read up to its listed size and
+  // one byte more, so that a file that grows, or a file of /proc that claims
+  // a size of 0, never keeps the read going. Symbolic links are not followed.
+  Result ComputeFileDigest(const std::string& filePath, const Expected& expected);
 
   // Asked between blocks, every kInterruptEvery bytes, whether to give up
   // the file; a file given up gets 32 "0" too. Nothing set: never.
@@ -33,7 +61,8 @@ class FileDigester {
   // Counts a block; true when the read is to be given up.
   bool Interrupted(std::size_t count);
 
-  std::unique_ptr<char[]> streamBuffer_;
+  FileReader& reader_;
+  std::unique_ptr<unsigned char[]> buffer_;
   std::function<bool()> interrupt_;
   std::size_t sinceCheck_ = 0;
   std::atomic<std::uint64_t> bytesRead_{0};

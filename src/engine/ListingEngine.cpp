@@ -1,5 +1,7 @@
 #include "engine/ListingEngine.h"
 
+#include <cstring>
+
 #include "surfaces/ScrollExtent.h"
 #include "surfaces/Texts.h"
 #include "engine/ListingLineFormat.h"
@@ -19,11 +21,28 @@ bool IsDotEntry(const FindData& entry) { return entry.Name == "." || entry.Name 
 }  // namespace
 
 ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderSearch& search,
-                             const RegionalSettings& settings)
-    : state_(state), surfaces_(surfaces), search_(search), settings_(settings) {
+                             const RegionalSettings& settings, FileReader* reader)
+    : state_(state),
+      surfaces_(surfaces),
+      search_(search),
+      settings_(settings),
+      reader_(reader != nullptr ? *reader : systemReader_),
+      digester_(reader_),
+      prefetcher_(reader_) {
   // A digest read on this thread asks between blocks, so that a stop does
   // not wait for the end of a huge file.
   digester_.SetInterrupt([this] { return StopAsked(); });
+}
+
+std::string ListingEngine::UnreadableCountText(int folders, int files) {
+  const auto count = [](int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  std::string text;
+  if (folders > 0) text = count(folders, "folder", "folders");
+  if (folders > 0 && files > 0) text += " and ";
+  if (files > 0) text += count(files, "file", "files");
+  return text + " could not be read";
 }
 
 bool ListingEngine::RunListing(const std::string& folderPath) {
@@ -51,6 +70,8 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   state_.FileCount = 0;
   state_.TotalSize = 0.0;
   state_.WidestLine = 0;
+  unreadableFolders_ = 0;
+  unreadableFiles_ = 0;
   // A run that failed part-way may have left folders in the queue.
   state_.FolderQueue.clear();
 
@@ -65,6 +86,7 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   }
   EndRun();
   if (stopped_) {
+    ShowUnreadableCount();
     EndStoppedRun();
     return false;
   }
@@ -74,6 +96,7 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   surfaces_.StatusSetPanelText(0, "Files = " + std::to_string(state_.FileCount));
   surfaces_.StatusSetPanelText(1, "Folders = " + folderCount);
   surfaces_.StatusSetPanelText(2, "Total = " + totalText + " Bytes");
+  ShowUnreadableCount();
   const std::string summary = "Number of Files = " + std::to_string(state_.FileCount) +
                               "  Number of Folders = " + folderCount + "  Total Size = " + totalText + " Bytes";
   surfaces_.PaneAddLine(PaneId::ListBox1, kOpeningMarker);
@@ -128,7 +151,13 @@ void ListingEngine::EndStoppedRun() {
 void ListingEngine::ScanFolder(const std::string& folderPath) {
   ListedFolder folder = TakeListedFolder(folderPath);
   const std::vector<FindData>& entries = folder.entries;
-  if (entries.empty()) return;
+  // What could not be read is told when the walk reaches its folder, after
+  // its lines, so that the reports come in walk order however far ahead the
+  // search has gone.
+  if (entries.empty()) {
+    ReportFailures(folder);
+    return;
+  }
   if (digestsWanted_) {
     if (folder.jobs.empty()) QueueDigests(folder, 0);
     LookAhead();
@@ -161,13 +190,14 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
       folder.jobs.clear();
     }
   }
+  ReportFailures(folder);
 }
 
 ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderPath) {
   ListedFolder folder;
   folder.path = folderPath;
   FindData entry;
-  auto search = search_.FindFirstFile(folderPath + state_.ScanMask, state_.ScanAttributes, entry);
+  auto search = search_.FindFirstFile(folderPath + state_.ScanMask, state_.ScanAttributes, entry, folder.failures);
   if (!search) return folder;
   do folder.entries.push_back(entry);
   while (search->FindNextFile(entry));
@@ -192,7 +222,8 @@ void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
   for (std::size_t i = from; i < folder.entries.size(); ++i) {
     const FindData& entry = folder.entries[i];
     if (IsDotEntry(entry) || (entry.Attributes & FileAttribute::Directory)) continue;
-    folder.jobs[i] = prefetcher_.Add(folder.path + entry.Name);
+    if (!entry.RegularFile) continue;  // never opened: nothing to read ahead
+    folder.jobs[i] = prefetcher_.Add(folder.path + entry.Name, FileDigester::Expected::Of(entry));
   }
 }
 
@@ -244,11 +275,16 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
   digestsWanted_ = surfaces_.Md5Ticked();
   if (digestsWanted_) {
     // The digest opens the file by its real name, whatever the line shows.
-    std::optional<std::string> digest;
+    std::optional<FileDigester::Result> digest;
     if (currentJob_ != DigestPrefetcher::kNoJob) digest = prefetcher_.Take(currentJob_, digester_);
-    line_ += digest ? *digest : ComputeFileDigest(folderPath + entry.Name);
+    if (!digest) digest = ComputeFileDigest(folderPath + entry.Name, entry);
+    line_ += digest->text;
     line_ += ' ';
     if (stopped_) return;  // the read was given up: no line for a digest never made
+    if (digest->outcome == FileDigester::Outcome::Failed)
+      ReportUnreadable(UnreadableKind::File, folderPath + entry.Name, std::strerror(digest->error));
+    else if (digest->outcome == FileDigester::Outcome::Changed)
+      ReportUnreadable(UnreadableKind::File, folderPath + entry.Name, Texts::kChangedDuringRun);
   }
   ListingLineFormat::AppendListingText(line_, folderPath);
   ListingLineFormat::AppendListingText(line_, entry.Name);
@@ -257,4 +293,32 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
   surfaces_.PaneAddLine(PaneId::ListBox1, line_);
   ++state_.FileCount;
   state_.TotalSize += size;
+}
+
+void ListingEngine::ReportFailures(const ListedFolder& folder) {
+  for (const SearchFailure& failure : folder.failures) {
+    std::string path = folder.path + failure.Name;
+    if (!failure.Name.empty() && failure.Folder) path += kPathSeparator;
+    ReportUnreadable(failure.Folder ? UnreadableKind::Folder : UnreadableKind::File, path,
+                     std::strerror(failure.Error));
+  }
+}
+
+void ListingEngine::ReportUnreadable(UnreadableKind kind, const std::string& path, std::string_view reason) {
+  ++(kind == UnreadableKind::Folder ? unreadableFolders_ : unreadableFiles_);
+  // The path as the listing writes it: a report never breaks a line either.
+  std::string shown;
+  ListingLineFormat::AppendListingText(shown, path);
+  surfaces_.ReportUnreadable(kind, shown, reason);
+}
+
+void ListingEngine::ShowUnreadableCount() {
+  if (unreadableFolders_ + unreadableFiles_ > 0) {
+    surfaces_.StatusSetPanelText(4, UnreadableCountText(unreadableFolders_, unreadableFiles_));
+    showingUnreadable_ = true;
+  } else if (showingUnreadable_) {
+    // The count of an earlier run no longer holds.
+    surfaces_.StatusSetPanelText(4, "");
+    showingUnreadable_ = false;
+  }
 }

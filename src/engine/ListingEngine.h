@@ -8,22 +8,32 @@
 #include "surfaces/Surfaces.h"
 #include "engine/DigestPrefetcher.h"
 #include "engine/FileDigester.h"
+#include "platform/FileReader.h"
 #include "platform/FindData.h"
 #include "platform/FolderSearch.h"
+#include "platform/PosixFileReader.h"
 #include "platform/RegionalSettings.h"
 
 // The listing run: walks a folder tree breadth-first and fills ListBox1 with
 // the file lines, the folder section and the summary line.
 class ListingEngine {
  public:
-  ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderSearch& search, const RegionalSettings& settings);
+  // Digests are read through reader, or through the system's own file access
+  // when there is none.
+  ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderSearch& search, const RegionalSettings& settings,
+                FileReader* reader = nullptr);
 
   // False when the user stopped the run: then ListBox1 holds the lines found
   // so far and a closing line, and the run counts as no listing at all.
   bool RunListing(const std::string& folderPath);
   void ScanFolder(const std::string& folderPath);
   void AddListingEntry(const FindData& entry, const std::string& folderPath);
-  std::string ComputeFileDigest(const std::string& filePath) { return digester_.ComputeFileDigest(filePath); }
+  FileDigester::Result ComputeFileDigest(const std::string& filePath, const FindData& entry) {
+    return digester_.ComputeFileDigest(filePath, FileDigester::Expected::Of(entry));
+  }
+
+  // "2 folders and 1 file could not be read", as panel 4 shows it after a run.
+  static std::string UnreadableCountText(int folders, int files);
 
  private:
   // One folder's search results, taken ahead of the walk when digests are
@@ -32,6 +42,7 @@ class ListingEngine {
     std::string path;
     std::vector<FindData> entries;  // empty: the search yielded nothing
     std::vector<std::size_t> jobs;  // empty: no digests queued for it
+    std::vector<SearchFailure> failures;  // what the search could not read
   };
 
   ListedFolder ListFolder(const std::string& folderPath);
@@ -44,11 +55,16 @@ class ListingEngine {
   // then on until the run has ended.
   bool StopAsked();
   void EndStoppedRun();
+  void ReportUnreadable(UnreadableKind kind, const std::string& path, std::string_view reason);
+  void ReportFailures(const ListedFolder& folder);
+  void ShowUnreadableCount();
 
   MainWindowState& state_;
   Surfaces& surfaces_;
   FolderSearch& search_;
   const RegionalSettings& settings_;
+  PosixFileReader systemReader_;
+  FileReader& reader_;
   FileDigester digester_;
   DigestPrefetcher prefetcher_;
   std::deque<ListedFolder> ahead_;  // queued folders already searched, in walk order
@@ -60,4 +76,7 @@ class ListingEngine {
   RunProgress progress_;
   std::uint64_t digestedBefore_ = 0;  // the readers' byte counts when the run began
   std::string line_;                // reused for every file line
+  int unreadableFolders_ = 0;       // in this run
+  int unreadableFiles_ = 0;
+  bool showingUnreadable_ = false;  // panel 4 shows the count of the last run
 };

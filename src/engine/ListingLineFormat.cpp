@@ -39,7 +39,18 @@ void CivilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsig
 }  // namespace
 
 void AppendDateTime(std::string& out, double dayCount, std::string_view timeSeparator) {
-  const auto total = static_cast<std::int64_t>(std::round(dayCount * static_cast<double>(kMillisecondsPerDay)));
+  // The field has four digits for the year: a time outside 01.01.0001
+  // 00:00:00 to 31.12.9999 23:59:59 is written as the nearer end.
+  constexpr double kFirstDay = -693593.0;  // 01.01.0001
+  constexpr double kDayAfterLast = 2958466.0;  // 01.01.10000
+  const double milliseconds = std::round(dayCount * static_cast<double>(kMillisecondsPerDay));
+  std::int64_t total;
+  if (!(milliseconds >= kFirstDay * static_cast<double>(kMillisecondsPerDay)))  // NaN too
+    total = static_cast<std::int64_t>(kFirstDay) * kMillisecondsPerDay;
+  else if (milliseconds >= kDayAfterLast * static_cast<double>(kMillisecondsPerDay))
+    total = static_cast<std::int64_t>(kDayAfterLast) * kMillisecondsPerDay - 1000;
+  else
+    total = static_cast<std::int64_t>(milliseconds);
   std::int64_t dayIndex = total / kMillisecondsPerDay;
   std::int64_t msOfDay = total % kMillisecondsPerDay;
   if (msOfDay < 0) {
@@ -53,12 +64,7 @@ void AppendDateTime(std::string& out, double dayCount, std::string_view timeSepa
   out += '.';
   AppendTwoDigits(out, month);
   out += '.';
-  if (year >= 0) {
-    AppendZeroFilled(out, static_cast<std::uint64_t>(year), 4);
-  } else {
-    out += '-';
-    AppendZeroFilled(out, static_cast<std::uint64_t>(-year), 4);
-  }
+  AppendZeroFilled(out, static_cast<std::uint64_t>(year), 4);
   out += ' ';
   const std::int64_t seconds = msOfDay / 1000;
   AppendTwoDigits(out, seconds / 3600);
@@ -84,7 +90,11 @@ void AppendListingText(std::string& out, std::string_view text) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte < 0x20 || byte == 0x7F) {
       out.append(text, start, i - start);
-      out += '?';
+      // U+2400 + byte, or U+2421 for DEL, in UTF-8: E2 90 80+x.
+      const unsigned picture = byte == 0x7F ? 0x21 : byte;
+      out += '\xE2';
+      out += '\x90';
+      out += static_cast<char>(0x80 + picture);
       start = i + 1;
     }
   }

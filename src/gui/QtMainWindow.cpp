@@ -41,6 +41,7 @@ QString FromView(std::string_view text) { return DisplayText::Of(text); }
 constexpr int kRepaintIntervalMs = 100;  // new rows and figures at most 10 times a second during a run
 constexpr int kPumpIntervalMs = 20;      // input, Escape and Stop above all, answered this often
 constexpr int kPaintShare = 12;          // new rows take at most about a twelfth of a run
+constexpr int kUnreadableShown = 20;    // paths in the tooltip of panel 4
 constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
 constexpr int kPanel3Width = 80;
 
@@ -334,6 +335,10 @@ void QtMainWindow::BuildStatusBar() {
 void QtMainWindow::Run(Handler handler) {
   // A command asked for while work runs is dropped, not queued for later.
   if (working_) return;
+  if (running_ == 0) {
+    unreadable_.clear();
+    unreadableCount_ = 0;
+  }
   ++running_;
   logic_->Dispatch([this, handler] { (logic_.get()->*handler)(this); });
   --running_;
@@ -501,11 +506,14 @@ void QtMainWindow::ShowHint(const QString& text) {
   if (panels_[4]->text() == text) return;
   panelTexts_[4] = text.toStdString();
   panels_[4]->setText(text);
+  // The hint replaces the count of unreadable items, and so their paths.
+  unreadableTip_ = false;
   UpdateHintTip();
 }
 
 void QtMainWindow::UpdateHintTip() {
   // A hint too long for the panel is shown whole as the panel's tooltip.
+  if (unreadableTip_) return;
   QLabel* panel = panels_[4];
   const bool cut = panel->fontMetrics().horizontalAdvance(panel->text()) > panel->contentsRect().width();
   panel->setToolTip(cut ? panel->text() : QString());
@@ -594,6 +602,15 @@ void QtMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
 }
 
 void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
+  // Panel 4 gets its text from a command only at the end of a listing run,
+  // for the count of what could not be read: its tooltip names them.
+  if (panel == 4) {
+    QStringList tip = unreadable_;
+    if (unreadableCount_ > static_cast<int>(unreadable_.size()))
+      tip << QStringLiteral("... and %1 more").arg(unreadableCount_ - static_cast<int>(unreadable_.size()));
+    panels_[4]->setToolTip(tip.join(QLatin1Char('\n')));
+    unreadableTip_ = !tip.isEmpty();
+  }
   // The comparison sets panel 3 once a line; an unchanged text costs nothing.
   std::string& shown = panelTexts_.at(static_cast<std::size_t>(panel));
   if (shown == text) return;
@@ -673,6 +690,12 @@ std::optional<std::string> QtMainWindow::RunSaveDialog() { return dialogs_.SaveF
 
 std::optional<std::string> QtMainWindow::RunFolderBrowser(std::string_view title) {
   return dialogs_.BrowseForFolder(this, FromView(title));
+}
+
+void QtMainWindow::ReportUnreadable(UnreadableKind, std::string_view path, std::string_view) {
+  // Shown when the run ends; the window does not stop the run for each one.
+  ++unreadableCount_;
+  if (unreadable_.size() < kUnreadableShown) unreadable_ << FromView(path);
 }
 
 void QtMainWindow::ShowErrorBox(std::string_view message) {

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QStringList>
 #include <array>
 #include <memory>
 
@@ -72,6 +73,7 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   std::optional<std::string> RunOpenDialog() override;
   std::optional<std::string> RunSaveDialog() override;
   std::optional<std::string> RunFolderBrowser(std::string_view title) override;
+  void ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) override;
   void ShowErrorBox(std::string_view message) override;
   void ShowAboutBox() override;
   void ShowHelpContents() override;
@@ -115,6 +117,9 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   std::array<PaneModel*, 3> models_{};
   std::array<QLabel*, 5> panels_{};
   std::array<std::string, 5> panelTexts_;
+  QStringList unreadable_;  // the first paths of the running command that could not be read
+  int unreadableCount_ = 0;
+  bool unreadableTip_ = false;  // panel 4's tooltip names them, not a long hint
   QLabel* label1_ = nullptr;
   QLabel* label2_ = nullptr;
   QLineEdit* edit_ = nullptr;

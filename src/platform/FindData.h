@@ -26,6 +26,14 @@ struct FindData {
   std::uint64_t Size = 0;
   std::int64_t ModifiedSeconds = 0;      // since 1970-01-01 UTC
   std::uint32_t ModifiedNanoseconds = 0;
+  bool RegularFile = false;              // the only kind of entry ever read for a digest
+};
+
+// An entry, or a whole folder, that a search could not read.
+struct SearchFailure {
+  std::string Name;  // the entry's name; empty for the searched folder itself
+  bool Folder = false;  // the entry is a folder, or the failure is the searched folder's
+  int Error = 0;        // the system's error number
 };
 
 // The folder separator of listing paths on this platform.

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/FindData.h"
 
@@ -9,7 +10,8 @@
 class FolderSearchHandle {
  public:
   virtual ~FolderSearchHandle() = default;
-  // Fills the next entry that passes the filter; false at the end or on any error.
+  // Fills the next entry that passes the filter; false at the end or on an
+  // error, which the search has then added to its failures.
   virtual bool FindNextFile(FindData& entry) = 0;
 };
 
@@ -20,9 +22,12 @@ class FolderSearch {
   // Starts a search on pattern (a folder path followed by a mask) and fills the
   // first entry. An entry is passed over when its attribute word has any of the
   // bits hidden, system, volume label or directory that attributeMask lacks.
-  // Returns nothing when there is no first entry, whatever the reason.
+  // Returns nothing when there is no first entry. What cannot be read, the
+  // folder itself or single entries, is added to failures, which must outlive
+  // the returned search; an empty folder adds nothing.
   virtual std::unique_ptr<FolderSearchHandle> FindFirstFile(const std::string& pattern, int attributeMask,
-                                                            FindData& first) = 0;
+                                                            FindData& first,
+                                                            std::vector<SearchFailure>& failures) = 0;
 
   // True when the entry passes the attribute filter of a search.
   static bool PassesFilter(std::uint32_t attributes, int attributeMask) {

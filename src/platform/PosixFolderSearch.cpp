@@ -3,25 +3,43 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+
+#include "platform/LongPath.h"
 
 namespace {
 
 class PosixSearchHandle : public FolderSearchHandle {
  public:
-  PosixSearchHandle(DIR* dir, std::string mask, int attributeMask)
-      : dir_(dir), mask_(std::move(mask)), attributeMask_(attributeMask) {}
+  PosixSearchHandle(DIR* dir, std::string mask, int attributeMask, std::vector<SearchFailure>& failures)
+      : dir_(dir), mask_(std::move(mask)), attributeMask_(attributeMask), failures_(failures) {}
   ~PosixSearchHandle() override { closedir(dir_); }
   PosixSearchHandle(const PosixSearchHandle&) = delete;
   PosixSearchHandle& operator=(const PosixSearchHandle&) = delete;
 
   bool FindNextFile(FindData& entry) override {
-    while (const dirent* d = readdir(dir_)) {
+    if (ended_) return false;
+    for (;;) {
+      // readdir tells its end from an error only through errno.
+      errno = 0;
+      const dirent* d = readdir(dir_);
+      if (d == nullptr) {
+        ended_ = true;
+        if (errno != 0) failures_.push_back(SearchFailure{{}, true, errno});
+        return false;
+      }
       if (!MatchesMask(d->d_name)) continue;
       struct stat st;
-      // An entry that vanished since readdir saw it is simply not found.
-      if (fstatat(dirfd(dir_), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      if (fstatat(dirfd(dir_), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        // An entry removed since the folder was read is simply gone; "." and
+        // ".." are never listed, so only the others count as unreadable.
+        if (errno != ENOENT && std::strcmp(d->d_name, ".") != 0 && std::strcmp(d->d_name, "..") != 0)
+          failures_.push_back(SearchFailure{d->d_name, d->d_type == DT_DIR, errno});
+        continue;
+      }
       const std::uint32_t attributes = PosixFolderSearch::AttributesOf(st, d->d_name);
       if (!FolderSearch::PassesFilter(attributes, attributeMask_)) continue;
       entry.Attributes = attributes;
@@ -29,9 +47,9 @@ class PosixSearchHandle : public FolderSearchHandle {
       entry.Size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
       entry.ModifiedSeconds = st.st_mtim.tv_sec;
       entry.ModifiedNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
+      entry.RegularFile = S_ISREG(st.st_mode);
       return true;
     }
-    return false;
   }
 
  private:
@@ -43,6 +61,8 @@ class PosixSearchHandle : public FolderSearchHandle {
   DIR* dir_;
   std::string mask_;
   int attributeMask_;
+  std::vector<SearchFailure>& failures_;
+  bool ended_ = false;
 };
 
 }  // namespace
@@ -58,14 +78,21 @@ std::uint32_t PosixFolderSearch::AttributesOf(const struct stat& st, const char*
 }
 
 std::unique_ptr<FolderSearchHandle> PosixFolderSearch::FindFirstFile(const std::string& pattern, int attributeMask,
-                                                                     FindData& first) {
+                                                                     FindData& first,
+                                                                     std::vector<SearchFailure>& failures) {
   const auto slash = pattern.rfind(kPathSeparator);
   std::string folder = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
   std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-  // An empty folder path stands for the process's current folder.
-  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-  if (dir == nullptr) return nullptr;
-  auto handle = std::make_unique<PosixSearchHandle>(dir, std::move(mask), attributeMask);
+  // An empty folder path stands for the process's current folder. The folder
+  // is opened by a descriptor, so that its depth is not limited by PATH_MAX.
+  const int fd = LongPath::Open(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY | O_NONBLOCK);
+  DIR* dir = fd < 0 ? nullptr : fdopendir(fd);
+  if (dir == nullptr) {
+    failures.push_back(SearchFailure{{}, true, errno});
+    if (fd >= 0) close(fd);
+    return nullptr;
+  }
+  auto handle = std::make_unique<PosixSearchHandle>(dir, std::move(mask), attributeMask, failures);
   if (!handle->FindNextFile(first)) return nullptr;
   return handle;
 }

@@ -10,6 +10,7 @@
 enum class PaneId { ListBox1, ListBox2, ListBox3 };
 enum class LabelId { Label1, Label2 };
 enum class ConfirmAnswer { Yes, No, Cancel };
+enum class UnreadableKind { Folder, File };
 
 // Everything the commands do to the window goes through these operations.
 // The desktop window, the headless front of quillon-cli and the recording
@@ -57,6 +58,10 @@ class Surfaces {
   virtual bool StopRequested() = 0;
   // The figures of the run so far, for the window to show as it sees fit.
   virtual void ShowRunProgress(const RunProgress& progress) = 0;
+  // A folder or file that a listing run could not read, reported as the run
+  // meets it: its path as the listing writes it and the system's reason. The
+  // run ends by showing their count in panel 4.
+  virtual void ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) = 0;
 
   // Boxes and dialogs; nothing returned means cancelled.
   virtual ConfirmAnswer AskConfirmation(std::string_view question) = 0;

@@ -12,4 +12,5 @@ inline constexpr const char* kNoDifferences = "No differences found... ;-)";
 // The closing lines of work the user stopped.
 inline constexpr const char* kListingStopped = "*** Listing stopped: incomplete, so it cannot be saved or compared ***";
 inline constexpr const char* kComparisonStopped = "*** Comparison stopped: the results above are incomplete ***";
+inline constexpr const char* kChangedDuringRun = "changed during the run";
 }  // namespace Texts

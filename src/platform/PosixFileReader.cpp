@@ -1,0 +1,21 @@
+#include "platform/PosixFileReader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/LongPath.h"
+
+int PosixFileReader::Open(const std::string& path, bool nonBlocking) {
+  // O_NONBLOCK on the open as well: should the entry have turned into a FIFO
+  // since it was found, the open must not wait for a writer.
+  const int fd = LongPath::Open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+  if (fd >= 0 && !nonBlocking) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (fd >= 0) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return fd;
+}
+
+ssize_t PosixFileReader::Read(int fd, void* buffer, std::size_t count) { return read(fd, buffer, count); }
+
+int PosixFileReader::Stat(int fd, struct stat& st) { return fstat(fd, &st); }
+
+void PosixFileReader::Close(int fd) { close(fd); }

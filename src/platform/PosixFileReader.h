@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/FileReader.h"
+
+// The file access of the system itself.
+class PosixFileReader : public FileReader {
+ public:
+  int Open(const std::string& path, bool nonBlocking) override;
+  ssize_t Read(int fd, void* buffer, std::size_t count) override;
+  int Stat(int fd, struct stat& st) override;
+  void Close(int fd) override;
+};
