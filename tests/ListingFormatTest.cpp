@@ -43,20 +43,12 @@ TEST(ListingLineFormat, WritesTheDateTimeRoundedToTheMillisecond) {
 }
 
 TEST(ListingLineFormat, ClampsTimesToTheYearsTheFieldCanShow) {
-  // Before 1970 times are negative, and shown as they are.
-  EXPECT_EQ(DateTimeOf(-315619200, 0), "01.01.1960 00:00:00");
-  EXPECT_EQ(DateTimeOf(-62135596800, 0), "01.01.0001 00:00:00");   // the first second shown
+  EXPECT_EQ(DateTimeOf(-315619200, 0), "01.01.1960 00:00:00");  // negative, shown as it is
   EXPECT_EQ(DateTimeOf(-62135596801, 0), "01.01.0001 00:00:00");
-  EXPECT_EQ(DateTimeOf(253402300799, 0), "31.12.9999 23:59:59");    // the last second shown
-  EXPECT_EQ(DateTimeOf(253402300799, 999'999'999), "31.12.9999 23:59:59");
-  EXPECT_EQ(DateTimeOf(253402300800, 0), "31.12.9999 23:59:59");    // the year 10000
-  for (const double extreme : {1e300, -1e300, std::numeric_limits<double>::quiet_NaN()}) {
-    std::string text;
-    AppendDateTime(text, extreme, ":");
-    EXPECT_EQ(text.size(), 19u) << text;
-  }
-  EXPECT_EQ(DateTimeOf(std::numeric_limits<std::int64_t>::max(), 0), "31.12.9999 23:59:59");
   EXPECT_EQ(DateTimeOf(std::numeric_limits<std::int64_t>::min(), 0), "01.01.0001 00:00:00");
+  EXPECT_EQ(DateTimeOf(253402300799, 999'999'999), "31.12.9999 23:59:59");
+  EXPECT_EQ(DateTimeOf(253402300800, 0), "31.12.9999 23:59:59");  // the year 10000
+  EXPECT_EQ(DateTimeOf(std::numeric_limits<std::int64_t>::max(), 0), "31.12.9999 23:59:59");
 }
 
 TEST(ListingLineFormat, ZeroFillsTheSizeToTenDigitsAndGrowsPastThem) {
@@ -94,17 +86,10 @@ TEST(ListingLineFormat, GroupsTheTotalInThreesWithTheRegionalSeparator) {
 }
 
 TEST(ListingLineFormat, WritesEachControlByteOfANameAsItsOwnPicture) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"a\nb\rc\x7f" "d\x01", "a\u240Ab\u240Dc\u2421d\u2401"},
-      {"\x1f?", "\u241F?"},  // a real "?" stays one
-      {"caf\xC3\xA9 with spaces", "caf\xC3\xA9 with spaces"},
-      {"bad \xFF\xC3 utf-8", "bad \xFF\xC3 utf-8"},  // bytes that are no UTF-8 stay as they are
-  };
-  for (const auto& [name, shown] : cases) {
-    std::string text;
-    AppendListingText(text, name);
-    EXPECT_EQ(text, shown) << name;
-  }
+  std::string text;
+  // A real "?" stays one; bytes that are no UTF-8 stay as they are.
+  AppendListingText(text, "a\nb\rc\x7f" "d\x01\x1f? caf\xC3\xA9 \xFF\xC3");
+  EXPECT_EQ(text, "a\u240Ab\u240Dc\u2421d\u2401\u241F? caf\xC3\xA9 \xFF\xC3");
 }
 
 TEST(ScrollExtent, TruncatesTheRuleOnce) {

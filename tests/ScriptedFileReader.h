@@ -4,52 +4,44 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/PosixFileReader.h"
 
-// The system's file access with failures and changes put in its way, for the
-// digest's tests: a read can fail with an error number, something can happen
-// after a read, and a file can claim a size of its own. Safe to share with
-// the thread that reads digests ahead.
+// The system's file access with failures and changes put in the way of
+// chosen files; safe to share with the thread that reads digests ahead.
 class ScriptedFileReader : public FileReader {
  public:
-  std::map<int, int> ReadErrors;                  // read call number (from 0) -> errno
-  std::map<std::string, int> ReadErrorsOf;        // path -> errno of its every read
-  std::function<void(int call)> AfterRead;        // after each read that went to the file
-  std::optional<off_t> StatSize;                  // what fstat says of the size
-  std::vector<std::string> Opened;                // every path opened
-  std::vector<bool> OpenedNonBlocking;
+  std::map<std::string, int> ReadErrorOnce;               // path -> errno of its first read
+  std::map<std::string, off_t> StatSizeOf;                // path -> the size fstat claims
+  std::function<void(const std::string& path)> AfterRead;  // after each read of a file
+  std::vector<std::string> Opened;
 
   int Open(const std::string& path, bool nonBlocking) override {
     const int fd = system_.Open(path, nonBlocking);
     std::lock_guard<std::mutex> lock(mutex_);
     Opened.push_back(path);
-    OpenedNonBlocking.push_back(nonBlocking);
-    if (fd >= 0) paths_[fd] = path;
+    paths_[fd] = path;
     return fd;
   }
   ssize_t Read(int fd, void* buffer, std::size_t count) override {
-    int error = 0, call;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      call = reads_++;
-      if (const auto found = ReadErrors.find(call); found != ReadErrors.end()) error = found->second;
-      if (const auto found = ReadErrorsOf.find(paths_[fd]); found != ReadErrorsOf.end()) error = found->second;
-    }
-    if (error != 0) {
-      errno = error;
+    std::unique_lock<std::mutex> lock(mutex_);
+    const std::string path = paths_[fd];
+    if (const auto error = ReadErrorOnce.find(path); error != ReadErrorOnce.end()) {
+      errno = error->second;
+      ReadErrorOnce.erase(error);
       return -1;
     }
+    lock.unlock();
     const ssize_t got = system_.Read(fd, buffer, count);
-    if (AfterRead) AfterRead(call);
+    if (AfterRead) AfterRead(path);
     return got;
   }
   int Stat(int fd, struct stat& st) override {
     const int result = system_.Stat(fd, st);
-    if (StatSize) st.st_size = *StatSize;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (const auto size = StatSizeOf.find(paths_[fd]); size != StatSizeOf.end()) st.st_size = size->second;
     return result;
   }
   void Close(int fd) override { system_.Close(fd); }
@@ -58,5 +50,4 @@ class ScriptedFileReader : public FileReader {
   PosixFileReader system_;
   std::mutex mutex_;
   std::map<int, std::string> paths_;
-  int reads_ = 0;
 };
