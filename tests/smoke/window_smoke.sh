@@ -16,7 +16,9 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   pid=$!
   window=""
   for _ in $(seq 100); do
-    window=$(xdotool search --name "^Quillon - V1.20$" 2>/dev/null | head -n 1)
+    # Only a mapped window can take the focus; a slow start (a sanitizer
+    # build) names the window before it is shown.
+    window=$(xdotool search --onlyvisible --name "^Quillon - V1.20$" 2>/dev/null | head -n 1)
     [ -n "$window" ] && break
     sleep 0.1
   done
@@ -25,7 +27,10 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     kill "$pid" 2>/dev/null
     exit 1
   fi
-  xdotool windowfocus --sync "$window"
+  for _ in $(seq 50); do
+    xdotool windowfocus --sync "$window" 2>/dev/null && break
+    sleep 0.1
+  done
   xdotool key --clearmodifiers ctrl+q
   for _ in $(seq 100); do
     kill -0 "$pid" 2>/dev/null || break
