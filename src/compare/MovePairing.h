@@ -4,8 +4,9 @@
 #include <vector>
 
 // Finds the Deleted and Added lines that are one file moved. A line's move
-// key is, when it carries a digest, its size and digest (not the 32 zeros of
-// an unreadable file); without a digest, its file name, size and date-time.
+// key is, when it carries a digest, its size and digest (in either letter
+// case, not the 32 zeros of an unreadable file); without a digest, its file
+// name, size and date-time (whatever the time separator).
 // A file of size 0 has no move key, and keys of the two kinds never meet, so
 // a line with a digest is never paired with one without. A Deleted and an
 // Added line are paired when their key occurs exactly once among the Deleted
