@@ -120,7 +120,8 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
 }
 
 bool ListingEngine::StopAsked() {
-  if (!running_ || stopped_) return stopped_;
+  if (!running_) return false;  // a digest asked for outside a run is never given up
+  if (stopped_) return true;
   progress_.files = state_.FileCount;
   progress_.folders = state_.FolderQueue.size();
   progress_.bytes = state_.TotalSize;

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QSplitter>
 #include <QTest>
@@ -20,6 +21,7 @@
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
 #include "app/ActionTable.h"
+#include "gui/HelpViewer.h"
 #include "gui/QtMainWindow.h"
 #include "gui/QuillonApplication.h"
 #include "gui/TAboutBox.h"
@@ -157,9 +159,16 @@ TEST_F(WindowTest, RoutesHintsToPanelFour) {
 
   const QString md5Hint = QStringLiteral("... check to calculate the MD5 number. Will slow down the program!");
   QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+  window.show();
+  window.resize(600, window.height());  // too narrow for the whole hint
+  QApplication::processEvents();
   QApplication::sendEvent(window.Md5CheckBox(), &enter);
   EXPECT_EQ(Panel4(), md5Hint);
   EXPECT_EQ(window.Md5CheckBox()->toolTip(), md5Hint);
+  EXPECT_EQ(window.Panel(4)->toolTip(), md5Hint);
+  window.resize(1600, window.height());
+  QApplication::processEvents();
+  EXPECT_EQ(window.Panel(4)->toolTip(), QString());
 
   auto* newButton = window.findChild<QToolButton*>(QStringLiteral("ToolNewButton"));
   ASSERT_NE(newButton, nullptr);
@@ -268,6 +277,26 @@ TEST_F(WindowTest, ShowsFailuresInTheErrorBoxWithThePeriodRule) {
 
 TEST_F(WindowTest, OpensHelpBesideTheWindowAndClosesItAtTheEnd) {
   window.show();
+  for (const auto& close : std::vector<std::function<void(QWidget*)>>{
+           [](QWidget* help) { QTest::keyClick(help, Qt::Key_Escape); },
+           [](QWidget* help) { QTest::keyClick(help, Qt::Key_W, Qt::ControlModifier); },
+           [](QWidget* help) { help->findChild<QPushButton*>(QStringLiteral("HelpCloseButton"))->click(); }}) {
+    Trigger(ActionId::HelpProgramAction);
+    QWidget* help = window.Help().Frame();
+    EXPECT_EQ(help->pos(), HelpViewer::PlaceBeside(window.frameGeometry(), help->size(),
+                                                   window.screen()->availableGeometry()).topLeft());
+    QApplication::setActiveWindow(help);
+    close(help);
+    QApplication::processEvents();
+    EXPECT_FALSE(window.Help().IsOpen());
+  }
+  // Right of the window where there is room, else left of it, else over it.
+  const QRect screen(0, 0, 1920, 1080);
+  EXPECT_EQ(HelpViewer::PlaceBeside(QRect(100, 50, 800, 600), QSize(640, 560), screen).topLeft(), QPoint(908, 50));
+  EXPECT_EQ(HelpViewer::PlaceBeside(QRect(1000, 50, 800, 600), QSize(640, 560), screen).topLeft(), QPoint(352, 50));
+  EXPECT_EQ(HelpViewer::PlaceBeside(QRect(0, 0, 800, 600), QSize(640, 560), QRect(0, 0, 800, 600)).topLeft(),
+            QPoint(80, 20));
+
   Trigger(ActionId::HelpProgramAction);
   ASSERT_TRUE(window.Help().IsOpen());
   EXPECT_TRUE(window.Help().Window()->toPlainText().contains(QStringLiteral("cannot be found")));
@@ -339,6 +368,26 @@ TEST(AboutBox, ShowsNameAndVersionAndClosesWithOk) {
   EXPECT_EQ(box.exec(), QDialog::Rejected);  // the title-bar close button
 }
 
+TEST(AboutBox, IsAFixedDialogWithOnlyACloseButtonAndItsTextFitsAtAnyFontSize) {
+  const QFont original = QApplication::font();
+  for (const int points : {8, 14, 24}) {
+    QFont font = original;
+    font.setPointSize(points);
+    QApplication::setFont(font);
+    TAboutBox box;
+    EXPECT_EQ(box.windowFlags() & (Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint),
+              Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
+    EXPECT_EQ(box.minimumSize(), box.maximumSize());
+    const QRect inside = box.findChild<QWidget*>(QStringLiteral("Panel1"))->contentsRect();
+    for (const char* name : {"ProductName", "Version", "Notice", "Comments"}) {
+      auto* label = box.findChild<QLabel*>(QString::fromLatin1(name));
+      const QRect needed = label->fontMetrics().boundingRect(label->rect(), Qt::TextWordWrap, label->text());
+      EXPECT_TRUE(inside.contains(label->geometry()) && label->rect().contains(needed)) << name << " at " << points;
+    }
+  }
+  QApplication::setFont(original);
+}
+
 TEST_F(WindowTest, RowsStayVisibleWhenTheScrollExtentIsZero) {
   // Folder lines do not count for the extent: a tree without files has 0.
   search.AddFolder("/f/", {FakeFolderSearch::Folder("only-a-folder")});
@@ -408,4 +457,38 @@ TEST_F(WindowTest, ShowsTheCountOfWhatCouldNotBeReadWithTheFirstPathsInTheToolti
   search.AddFolder("/r/", {});  // a run that reads everything leaves nothing behind
   List();
   EXPECT_EQ(Panel4() + window.Panel(4)->toolTip(), QString());
+}
+
+TEST_F(WindowTest, ShowsALineThatIsNotUtf8AsWindows1252AndKeepsItsBytes) {
+  const std::string bytes = "01.01.1970 00:00:00 0000000005 Bytes ____N______ C:\\caf\xE9 \x80 \x93q\x94";
+  tree.File("win.qln", bytes + "\r\n/caf\xC3\xA9\r\n");
+  Open(tree.Path("win.qln"));
+  const QString shown = QStringLiteral("01.01.1970 00:00:00 0000000005 Bytes ____N______ C:\\caf\u00E9 \u20AC \u201Cq\u201D");
+  PaneModel* model = window.Model(PaneId::ListBox2);
+  EXPECT_EQ(model->data(model->index(0, 0)).toString(), shown);
+  EXPECT_EQ(model->data(model->index(1, 0)).toString(), QStringLiteral("/caf\u00E9"));  // UTF-8 stays UTF-8
+  EXPECT_EQ(model->Pane().LineAt(0), bytes);
+  window.EditSetText(bytes);
+  EXPECT_EQ(window.NonViewEdit()->text(), shown);
+}
+
+TEST_F(WindowTest, CtrlCInAPaneCopiesNothingAndOpenStartsAtTheFirstLine) {
+  std::string lines;
+  for (int i = 0; i < 400; ++i) lines += "01.01.1970 00:00:00 0000000005 Bytes ____N______ /" + std::string(150, 'x') + "\r\n";
+  tree.File("one.qln", lines);
+  window.show();
+  Open(tree.Path("one.qln"));
+  QApplication::processEvents();
+  QListView* view = window.PaneView(PaneId::ListBox2);
+  view->setCurrentIndex(view->model()->index(1, 0));
+  view->setFocus();
+  QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+  QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);  // Copy is off: only it may copy
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+
+  view->scrollToBottom();
+  view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+  ASSERT_GT(view->verticalScrollBar()->value() * view->horizontalScrollBar()->value(), 0);
+  Open(tree.Path("one.qln"));
+  EXPECT_EQ(view->verticalScrollBar()->value() + view->horizontalScrollBar()->value(), 0);
 }
