@@ -21,7 +21,8 @@ bench_tree() {
   fi
 }
 
-# Mean seconds of a command from hyperfine's JSON export.
+# Mean and median seconds of a command from hyperfine's JSON export.
 mean_of() { python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["mean"])' "$1"; }
+median_of() { python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' "$1"; }
 ratio() { python3 -c 'import sys; print("%.2f" % (float(sys.argv[1]) / float(sys.argv[2])))' "$1" "$2"; }
 peak_kib() { { /usr/bin/time -f %M "$@" 2>&1 >/dev/null || true; } | tail -n 1; }
