@@ -80,6 +80,14 @@ TEST(CliList, RejectsBadInputWithOneLineAndExitCodeTwo) {
   }
   EXPECT_EQ(Cli({"list"}).exitCode, 2);
   EXPECT_EQ(Cli({"list", "--bogus", tree.Root()}).exitCode, 2);
+  for (const char* readers : {"0", "65", "x", "-1", "100000000000000000000"}) {
+    const auto result = Cli({"list", "--readers", readers, tree.Root()});
+    EXPECT_EQ(result.exitCode, 2) << readers;
+    EXPECT_NE(result.err.find("--readers needs a number from 1 to 64"), std::string::npos) << result.err;
+  }
+  EXPECT_EQ(Cli({"list", tree.Root(), "--readers"}).exitCode, 2);
+  EXPECT_EQ(Cli({"compare", "--readers", "4", tree.Path("file"), tree.Path("file")}).exitCode, 2);
+  EXPECT_EQ(Cli({"list", "--readers", "64", tree.Root()}).exitCode, 0);
   EXPECT_EQ(Cli({"frobnicate"}).exitCode, 2);
   EXPECT_EQ(Cli({}).exitCode, 2);
 }
@@ -111,7 +119,7 @@ TEST(CliList, AnswersHelpAndVersion) {
   EXPECT_EQ(version.out, "Quillon 1.20\n");
   const auto help = Cli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("quillon-cli list [--md5] [--format F] FOLDER [-o FILE]"), std::string::npos);
+  EXPECT_NE(help.out.find("quillon-cli list [--md5] [--readers N] [--format F] FOLDER [-o FILE]"), std::string::npos);
 }
 
 TEST(CliList, ShowsALiveProgressLineOnlyOnATerminal) {

@@ -1,12 +1,20 @@
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
+#include <mutex>
 
+#include "FakeFolderSearch.h"
 #include "RecordingSurfaces.h"
 #include "TestSupport.h"
 #include "app/TMainWindow.h"
-#include "engine/DigestPrefetcher.h"
+#include "engine/ReadAheadPool.h"
 #include "platform/PosixFileReader.h"
 #include "platform/PosixFolderSearch.h"
 #include "platform/Vexmd5.h"
@@ -54,26 +62,42 @@ std::map<std::string, std::string> MakeTree(TempTree& tree) {
 
 }  // namespace
 
-TEST(DigestPrefetcher, HandsOutDigestsInTheOrderTheyWereQueued) {
-  TempTree tree;
-  std::vector<std::string> paths;
-  for (int i = 0; i < 50; ++i) {
-    tree.File("f" + std::to_string(i), std::string(static_cast<std::size_t>(i * 1000), static_cast<char>('a' + i % 26)));
-    paths.push_back(tree.Path("f" + std::to_string(i)));
+TEST(ReadAheadPool, HandsOutResultsInTheOrderTheJobsWereAdded) {
+  for (const std::size_t helpers : {0, 1, 7}) {
+    ReadAheadPool<int, int> pool([] { return std::make_unique<int>(0); });
+    pool.SetHelpers(helpers);
+    int mine = 0;
+    std::vector<std::size_t> jobs;
+    for (int i = 0; i < 300; ++i) jobs.push_back(pool.Add([i](int&) { return i * i; }));
+    EXPECT_FALSE(pool.Take(jobs[1], mine).has_value());  // only the oldest may be taken
+    for (int i = 0; i < 150; ++i) EXPECT_EQ(pool.Take(jobs[static_cast<std::size_t>(i)], mine), i * i);
+    pool.Reset();
+    EXPECT_EQ(pool.Outstanding(), 0u);
+    EXPECT_FALSE(pool.Take(jobs[150], mine).has_value());
+    const std::size_t again = pool.Add([](int&) { return 7; });
+    EXPECT_EQ(pool.Take(again, mine), 7);
   }
-  PosixFileReader reader;
-  DigestPrefetcher prefetcher(reader);
-  FileDigester digester(reader);
-  const auto digestOf = [&](std::size_t i) { return digester.ComputeFileDigest(paths[i], ExpectedOf(paths[i])).text; };
+}
+
+TEST(ReadAheadPool, KeepsAJobUnderWayOnEveryHelperAndTheTaker) {
+  // Each job ends only once all of them have started, which they do only if
+  // the five helpers and the taker all run one at the same time.
+  constexpr int kHelpers = 5;
+  ReadAheadPool<bool, int> pool([] { return std::make_unique<int>(0); });
+  pool.SetHelpers(kHelpers);
+  std::mutex mutex;
+  std::condition_variable allStarted;
+  int started = 0;
   std::vector<std::size_t> jobs;
-  for (const auto& path : paths) jobs.push_back(prefetcher.Add(path, ExpectedOf(path)));
-  EXPECT_FALSE(prefetcher.Take(jobs[1], digester).has_value());  // only the oldest may be taken
-  for (std::size_t i = 0; i < 25; ++i) EXPECT_EQ(prefetcher.Take(jobs[i], digester)->text, digestOf(i));
-  prefetcher.Reset();
-  EXPECT_EQ(prefetcher.Outstanding(), 0u);
-  EXPECT_FALSE(prefetcher.Take(jobs[25], digester).has_value());
-  const std::size_t again = prefetcher.Add(paths[7], ExpectedOf(paths[7]));
-  EXPECT_EQ(prefetcher.Take(again, digester)->text, digestOf(7));
+  for (int i = 0; i <= kHelpers; ++i) {
+    jobs.push_back(pool.Add([&](int&) {
+      std::unique_lock<std::mutex> lock(mutex);
+      if (++started == kHelpers + 1) allStarted.notify_all();
+      return allStarted.wait_for(lock, std::chrono::seconds(30), [&] { return started == kHelpers + 1; });
+    }));
+  }
+  int mine = 0;
+  for (const std::size_t job : jobs) EXPECT_EQ(pool.Take(job, mine), true);
 }
 
 namespace {
@@ -126,4 +150,130 @@ TEST(DigestReadAhead, FollowsTheCheckBoxWhenItChangesDuringARun) {
   // Digests on for a while, then off, then on again, several times.
   const auto inTurns = [](int file) { return (file / 25) % 2 == 0; };
   EXPECT_GT(ListAndCheckDigests(window, surfaces, tree, contentByPath, inTurns), 100);
+}
+
+TEST(DigestReadAhead, AFileGoneSinceTheSearchGetsZerosWhateverTheReaders) {
+  TempTree tree;
+  constexpr std::int64_t kTime = 1700000000;
+  tree.File("a", "alpha");
+  tree.File("c", "gamma");
+  tree.SetTime("a", kTime);
+  tree.SetTime("c", kTime);
+  const std::string root = tree.Root() + "/";
+  // The search still sees "b" and the folder "sub", both gone from the disk.
+  FakeFolderSearch search;
+  search.AddFolder(root, {FakeFolderSearch::File("a", 5, kTime), FakeFolderSearch::File("b", 4, kTime),
+                          FakeFolderSearch::Folder("sub"), FakeFolderSearch::File("c", 5, kTime)});
+  search.AddFolder(root + "sub/", {FakeFolderSearch::File("gone", 3, kTime)});
+  std::vector<std::vector<std::string>> listings;
+  for (const std::size_t readers : {1, 8}) {
+    RecordingSurfaces surfaces;
+    TMainWindow window(surfaces, search, RegionalSettings{});
+    window.SetReaders(readers);
+    surfaces.Md5 = [] { return true; };
+    surfaces.FolderAnswers.push_back(root);
+    ASSERT_TRUE(window.Dispatch([&] { window.EditListContentActionExecute(); }));
+    listings.push_back(surfaces.Lines(PaneId::ListBox1));
+  }
+  const std::vector<std::string>& lines = listings[0];
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[0].substr(49), Md5Hex("alpha") + " " + root + "a");
+  EXPECT_EQ(lines[1].substr(49), std::string(32, '0') + " " + root + "b");
+  EXPECT_EQ(lines[2].substr(49), Md5Hex("gamma") + " " + root + "c");
+  EXPECT_EQ(lines[3].substr(49), std::string(32, '0') + " " + root + "sub/gone");
+  EXPECT_TRUE(SameLines(listings[0], listings[1]));
+}
+
+TEST(DigestReadAhead, ListsLikeOneReaderWithFifosLinksDevicesAndUnreadableEntries) {
+  TempTree tree;
+  for (int f = 0; f < 60; ++f) {
+    const std::string folder = "d" + std::to_string(f % 7) + "/e" + std::to_string(f % 5);
+    tree.Dir(folder);
+    tree.File(folder + "/f" + std::to_string(f), std::string(static_cast<std::size_t>(f * 4099), static_cast<char>(f)));
+  }
+  tree.Fifo("d1/fifo");
+  tree.Link("d2/link", "../d1/e1/f1");
+  tree.Link("d2/folder link", "../d3");
+  tree.Link("d2/dangling", "nowhere");
+  tree.File("d3/closed", "closed");
+  tree.Chmod("d3/closed", 0);
+  tree.Dir("d4/locked/inner");
+  tree.Chmod("d4/locked", 0);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(mknod(tree.Path("d5/device").c_str(), S_IFCHR | 0644, makedev(1, 3)), 0);
+  }
+  tree.Chmod("", 0755);
+  // Root reads everything, so there the listings are made as an ordinary user.
+  std::vector<std::string> command;
+  if (root) command = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+  command.push_back(CliPath());
+  const auto list = [&](const std::vector<std::string>& options) {
+    std::vector<std::string> args = command;
+    args.push_back("list");
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(tree.Root());
+    const ProgramResult result = RunProgram(args);
+    EXPECT_EQ(result.exitCode, 3) << result.err;  // some entries could not be read
+    return result.out;
+  };
+  for (const bool md5 : {true, false}) {
+    const std::vector<std::string> digest = md5 ? std::vector<std::string>{"--md5"} : std::vector<std::string>{};
+    auto withReaders = [&](const char* readers) {
+      auto options = digest;
+      options.insert(options.end(), {"--readers", readers});
+      return list(options);
+    };
+    const std::string one = withReaders("1");
+    EXPECT_NE(one.find("Number of Files = " + std::string(root ? "66" : "65")), std::string::npos) << one;
+    if (md5) {
+      EXPECT_NE(one.find(std::string(32, '0') + " " + tree.Path("d3/closed")), std::string::npos) << one;
+    }
+    EXPECT_EQ(withReaders("3"), one);
+    EXPECT_EQ(withReaders("64"), one);
+    EXPECT_EQ(list(digest), one);
+  }
+}
+
+namespace {
+
+// How many pages of the file are in the page cache.
+std::size_t CachedPages(const std::string& path, std::size_t size) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+  close(fd);
+  if (map == MAP_FAILED) return 0;
+  std::vector<unsigned char> pages((size + 4095) / 4096);
+  std::size_t cached = 0;
+  if (mincore(map, size, pages.data()) == 0)
+    for (const unsigned char page : pages) cached += page & 1;
+  munmap(map, size);
+  return cached;
+}
+
+}  // namespace
+
+TEST(FileDigester, HandsBackThePagesOfAFileOnlyWhenItReadThemFromTheDisk) {
+  TempTree tree;
+  const std::string content(1 << 20, 'q');
+  tree.File("big", content);
+  const std::string path = tree.Path("big");
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  fsync(fd);
+  posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  close(fd);
+  if (CachedPages(path, content.size()) != 0) GTEST_SKIP() << "this file system keeps the pages of its files";
+  PosixFileReader reader;
+  {
+    PageReleaser releaser(reader);
+    FileDigester digester(reader, &releaser);
+    EXPECT_EQ(digester.ComputeFileDigest(path, ExpectedOf(path)).text, Md5Hex(content));
+  }  // a releaser has handed everything back once it is gone
+  EXPECT_EQ(CachedPages(path, content.size()), 0u);
+  // A file that was in the cache already, as the user's own files are, stays.
+  EXPECT_EQ(tree.Read("big"), content);
+  const std::size_t cached = CachedPages(path, content.size());
+  ASSERT_GT(cached, 0u);
+  EXPECT_EQ(FileDigester(reader).ComputeFileDigest(path, ExpectedOf(path)).text, Md5Hex(content));
+  EXPECT_EQ(CachedPages(path, content.size()), cached);
 }

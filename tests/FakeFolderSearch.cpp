@@ -40,7 +40,10 @@ class FakeHandle : public FolderSearchHandle {
 std::unique_ptr<FolderSearchHandle> FakeFolderSearch::FindFirstFile(const std::string& pattern, int attributeMask,
                                                                     FindData& first,
                                                                     std::vector<SearchFailure>& failures) {
-  Patterns.push_back(pattern);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Patterns.push_back(pattern);
+  }
   if (OnSearch) OnSearch(pattern);
   const std::string suffix = "*.*";
   if (pattern.size() < suffix.size()) return nullptr;

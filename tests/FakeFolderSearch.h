@@ -2,13 +2,16 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/FolderSearch.h"
 
 // A folder search over folders described in memory, so that the order of
-// entries is fixed and any folder or entry can be made unreadable.
+// entries is fixed and any folder or entry can be made unreadable. Folders are
+// described before a listing; a digest listing searches them from several
+// threads, and calls OnSearch from any of them.
 class FakeFolderSearch : public FolderSearch {
  public:
   // folderPath ends with "/"; entries in the order the search returns them.
@@ -33,6 +36,7 @@ class FakeFolderSearch : public FolderSearch {
   static FindData Folder(const std::string& name);
   static std::vector<FindData> WithDots(std::vector<FindData> entries);
 
+  // Every pattern searched, in the order the searches began.
   std::vector<std::string> Patterns;
   // Called with each pattern as its search starts, to act in the middle of a run.
   std::function<void(const std::string&)> OnSearch;
@@ -45,5 +49,6 @@ class FakeFolderSearch : public FolderSearch {
   };
 
  private:
+  std::mutex mutex_;
   std::map<std::string, FakeFolder> folders_;
 };

@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+
 #include "FakeFolderSearch.h"
 #include "RecordingSurfaces.h"
 #include "TestSupport.h"
 #include "app/TMainWindow.h"
-#include "engine/DigestPrefetcher.h"
+#include "engine/ReadAheadPool.h"
 #include "platform/PosixFileReader.h"
 #include "platform/PosixFolderSearch.h"
 
@@ -97,17 +99,28 @@ TEST(StopListing, GivesUpAHugeFileBetweenBlocksAndEndsTheReadingThreads) {
   EXPECT_LT(surfaces.Progress.bytesDigested, kHugeFile / 64);
   EXPECT_EQ(ThreadCount(), threadsBefore);
 
-  // The read-ahead helper gives up its file too.
+  // The read-ahead helpers give up their files too, and their threads end.
   PosixFileReader reader;
-  DigestPrefetcher prefetcher(reader);
+  ReadAheadPool<FileDigester::Result, FileDigester> pool([&] {
+    auto digester = std::make_unique<FileDigester>(reader);
+    digester->SetInterrupt([&pool] { return pool.Aborted(); });
+    return digester;
+  });
+  pool.SetHelpers(2);
   struct stat st;
   ASSERT_EQ(lstat(tree.Path("d/huge").c_str(), &st), 0);
-  prefetcher.Add(tree.Path("d/huge"), FileDigester::Expected{true, static_cast<std::uint64_t>(st.st_size),
-                                                             st.st_mtim.tv_sec,
-                                                             static_cast<std::uint32_t>(st.st_mtim.tv_nsec)});
-  while (prefetcher.HelperBytesRead() == 0) usleep(1000);
-  prefetcher.EndHelper();
-  EXPECT_LT(prefetcher.HelperBytesRead(), kHugeFile / 64);
+  const FileDigester::Expected huge{true, static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec,
+                                    static_cast<std::uint32_t>(st.st_mtim.tv_nsec)};
+  std::atomic<std::uint64_t> bytesRead{0};
+  pool.Add([&](FileDigester& digester) {
+    FileDigester::Result result = digester.ComputeFileDigest(tree.Path("d/huge"), huge);
+    bytesRead = digester.BytesRead();
+    return result;
+  });
+  while (pool.HelperContexts()[0]->BytesRead() + pool.HelperContexts()[1]->BytesRead() == 0) usleep(1000);
+  pool.EndHelpers();
+  EXPECT_GT(bytesRead, 0u);
+  EXPECT_LT(bytesRead, kHugeFile / 64);
   EXPECT_EQ(ThreadCount(), threadsBefore);
 }
 

@@ -44,6 +44,8 @@ class TMainWindow {
 
   // False when the user stopped the run.
   bool RunListing(const std::string& folderPath) { return engine_.RunListing(folderPath); }
+  // How many threads a listing run reads the tree with; see ListingEngine.
+  void SetReaders(std::size_t readers) { engine_.SetReaders(readers); }
 
   // The regional settings are read again when the system announces a change.
   void SetRegionalSettings(const RegionalSettings& settings) { settings_ = settings; }

@@ -18,6 +18,7 @@ class CliCommand {
     bool md5 = false;
     bool moves = false;  // compare --moves
     std::string format = "text";  // --format text|csv|json
+    std::size_t readers = 0;            // --readers N; 0: the engine's default
     std::optional<std::string> folder;  // compare --folder DIR
     std::optional<std::string> output;  // -o FILE
     std::vector<std::string> operands;

@@ -17,8 +17,8 @@ bool SameFile(const struct stat& st, const FileDigester::Expected& expected) {
 
 }  // namespace
 
-FileDigester::FileDigester(FileReader& reader)
-    : reader_(reader), buffer_(std::make_unique_for_overwrite<unsigned char[]>(kReadBufferSize)) {}
+FileDigester::FileDigester(FileReader& reader, PageReleaser* releaser)
+    : reader_(reader), releaser_(releaser), buffer_(std::make_unique_for_overwrite<unsigned char[]>(kReadBufferSize)) {}
 
 FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath, const Expected& expected) {
   // Opening a FIFO or a device can change what other programs see; only what
@@ -38,6 +38,7 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
     reader_.Close(fd);
     return {kNoDigest, Outcome::Changed, 0};
   }
+  const bool wasCached = reader_.StartIsCached(fd);
 
   md5_context context;
   md5_starts(&context);
@@ -65,7 +66,17 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
     }
   }
   const bool unchanged = error == 0 && total == expected.size && reader_.Stat(fd, st) == 0 && SameFile(st, expected);
-  reader_.Close(fd);
+  // A file read only for its digest leaves no pages behind, so that a long
+  // listing does not push the user's own files out of the cache; a file that
+  // was cached already stays as it was.
+  if (wasCached) {
+    reader_.Close(fd);
+  } else if (releaser_ != nullptr) {
+    releaser_->Release(fd);
+  } else {
+    reader_.DropCache(fd);
+    reader_.Close(fd);
+  }
   bytesRead_.fetch_add(std::exchange(sinceCheck_, 0), std::memory_order_relaxed);
   unsigned char digest[16];
   md5_finish(&context, digest);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/PageReleaser.h"
 #include "platform/FileReader.h"
 #include "platform/FindData.h"
 
@@ -41,7 +42,9 @@ class FileDigester {
     int error = 0;
   };
 
-  explicit FileDigester(FileReader& reader);
+  // A file that was not in the page cache has its pages handed back once
+  // read, through releaser, or here when there is none.
+  explicit FileDigester(FileReader& reader, PageReleaser* releaser = nullptr);
 
   // Only a regular file is opened, and it is read up to its listed size and
   // one byte more, so that a file that grows, or a file of /proc that claims
@@ -62,6 +65,7 @@ class FileDigester {
   bool Interrupted(std::size_t count);
 
   FileReader& reader_;
+  PageReleaser* releaser_;
   std::unique_ptr<unsigned char[]> buffer_;
   std::function<bool()> interrupt_;
   std::size_t sinceCheck_ = 0;

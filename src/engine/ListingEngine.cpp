@@ -1,5 +1,6 @@
 #include "engine/ListingEngine.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "surfaces/ScrollExtent.h"
@@ -12,10 +13,12 @@ constexpr const char* kOpeningMarker = ">>> All directories found >>>";
 constexpr const char* kClosingMarker = "<<< All directories found <<<";
 constexpr std::int32_t kAllAttributes = 63;
 
-// Enough files queued ahead to keep two cores busy, and a bound on what the
-// folders searched ahead hold.
+// Enough files queued ahead to keep every reader busy, and a bound on what the
+// folders searched ahead hold; neither grows with the number of readers.
 constexpr std::size_t kJobsAhead = 4096;
 constexpr std::size_t kFoldersAhead = 1024;
+// How often, in files, the walk tops up the digests queued ahead.
+constexpr std::size_t kLookAheadEvery = 64;
 
 bool IsDotEntry(const FindData& entry) { return entry.Name == "." || entry.Name == ".."; }
 }  // namespace
@@ -27,11 +30,26 @@ ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderS
       search_(search),
       settings_(settings),
       reader_(reader != nullptr ? *reader : systemReader_),
-      digester_(reader_),
-      prefetcher_(reader_) {
+      releaser_(reader_),
+      digester_(reader_, &releaser_),
+      searches_([] { return std::make_unique<NoContext>(); }),
+      digests_([this] {
+        // A helper gives up its file between blocks once the run stops.
+        auto digester = std::make_unique<FileDigester>(reader_, &releaser_);
+        digester->SetInterrupt([this] { return digests_.Aborted(); });
+        return digester;
+      }) {
   // A digest read on this thread asks between blocks, so that a stop does
   // not wait for the end of a huge file.
   digester_.SetInterrupt([this] { return StopAsked(); });
+  SetReaders(kDefaultReaders);
+}
+
+void ListingEngine::SetReaders(std::size_t readers) {
+  readers_ = std::clamp<std::size_t>(readers, 1, kMaxReaders);
+  // The walking thread reads too, whenever the helpers are behind.
+  searches_.SetHelpers(readers_ - 1);
+  digests_.SetHelpers(readers_ - 1);
 }
 
 std::string ListingEngine::UnreadableCountText(int folders, int files) {
@@ -52,7 +70,9 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
     ListingEngine& engine;
     ~RunEnd() {
       engine.EndRun();
-      engine.prefetcher_.EndHelper();
+      engine.searches_.EndHelpers();
+      engine.digests_.EndHelpers();
+      engine.releaser_.Finish();
       engine.running_ = false;
       engine.surfaces_.SetActionEnabled(ActionId::EditStopAction, false);
     }
@@ -61,7 +81,7 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   running_ = true;
   stopped_ = false;
   progress_ = RunProgress{};
-  digestedBefore_ = digester_.BytesRead() + prefetcher_.HelperBytesRead();
+  digestedBefore_ = BytesDigested();
   surfaces_.SetActionEnabled(ActionId::EditStopAction, true);
   state_.ScanMask = "*.*";
   surfaces_.SetLabelText(LabelId::Label1, "Selected: " + folderPath);
@@ -79,7 +99,7 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   // The queue grows while it is walked, so its size is read before every step;
   // the path is copied because the vector may move its entries meanwhile.
   for (std::size_t i = 0; i < state_.FolderQueue.size() && !StopAsked(); ++i) {
-    if (ahead_.empty() && lookAheadNext_ <= i) lookAheadNext_ = i + 1;
+    if (ahead_.empty() && pending_.empty() && lookAheadNext_ <= i) lookAheadNext_ = i + 1;
     const std::string folder = state_.FolderQueue[i];
     ScanFolder(folder);
     surfaces_.RefreshWindow();
@@ -126,12 +146,19 @@ bool ListingEngine::StopAsked() {
   progress_.folders = state_.FolderQueue.size();
   progress_.bytes = state_.TotalSize;
   progress_.digests = digestsWanted_;
-  progress_.bytesDigested = digester_.BytesRead() + prefetcher_.HelperBytesRead() - digestedBefore_;
+  progress_.bytesDigested = BytesDigested() - digestedBefore_;
   surfaces_.ShowRunProgress(progress_);
   if (!surfaces_.StopRequested()) return false;
   stopped_ = true;
-  prefetcher_.Abort();
+  searches_.Abort();
+  digests_.Abort();
   return true;
+}
+
+std::uint64_t ListingEngine::BytesDigested() const {
+  std::uint64_t bytes = digester_.BytesRead();
+  for (const auto& helper : digests_.HelperContexts()) bytes += helper->BytesRead();
+  return bytes;
 }
 
 void ListingEngine::EndStoppedRun() {
@@ -151,17 +178,18 @@ void ListingEngine::EndStoppedRun() {
 
 void ListingEngine::ScanFolder(const std::string& folderPath) {
   ListedFolder folder = TakeListedFolder(folderPath);
+  if (stopped_) return;  // the search may have been given up part-way
   const std::vector<FindData>& entries = folder.entries;
+  if (digestsWanted_ && readers_ > 1) {
+    if (folder.jobs.empty()) QueueDigests(folder, 0);
+    LookAhead();
+  }
   // What could not be read is told when the walk reaches its folder, after
   // its lines, so that the reports come in walk order however far ahead the
   // search has gone.
   if (entries.empty()) {
     ReportFailures(folder);
     return;
-  }
-  if (digestsWanted_) {
-    if (folder.jobs.empty()) QueueDigests(folder, 0);
-    LookAhead();
   }
   int progress = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -179,9 +207,10 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
         ++progress;
       }
     }
-    currentJob_ = folder.jobs.empty() ? DigestPrefetcher::kNoJob : folder.jobs[i];
+    currentJob_ = folder.jobs.empty() ? kNoJob : folder.jobs[i];
     AddListingEntry(entries[i], folderPath);
-    currentJob_ = DigestPrefetcher::kNoJob;
+    currentJob_ = kNoJob;
+    if (readers_ == 1) continue;
     // The first digest asked for starts the reading ahead, from the next entry on.
     if (digestsWanted_ && folder.jobs.empty() && i + 1 < entries.size()) {
       QueueDigests(folder, i + 1);
@@ -189,68 +218,101 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
     } else if (!digestsWanted_ && !folder.jobs.empty()) {
       StopPrefetching();  // digests are no longer wanted: read nothing ahead
       folder.jobs.clear();
+    } else if (digestsWanted_ && ++filesSinceLookAhead_ >= kLookAheadEvery) {
+      LookAhead();
     }
   }
   ReportFailures(folder);
 }
 
-ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderPath) {
+ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderPath, const std::string& mask,
+                                                     int attributes, const std::function<bool()>& stop) const {
   ListedFolder folder;
   folder.path = folderPath;
   FindData entry;
-  auto search = search_.FindFirstFile(folderPath + state_.ScanMask, state_.ScanAttributes, entry, folder.failures);
+  auto search = search_.FindFirstFile(folderPath + mask, attributes, entry, folder.failures);
   if (!search) return folder;
   do folder.entries.push_back(entry);
-  while (search->FindNextFile(entry));
+  while (!(stop && stop()) && search->FindNextFile(entry));
   return folder;
 }
 
 ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& folderPath) {
-  if (!ahead_.empty()) {
-    if (ahead_.front().path == folderPath) {
-      ListedFolder folder = std::move(ahead_.front());
-      ahead_.pop_front();
-      return folder;
-    }
-    StopPrefetching();  // out of step with the walk: read nothing ahead
+  if (!ahead_.empty() && ahead_.front().path == folderPath) {
+    ListedFolder folder = std::move(ahead_.front());
+    ahead_.pop_front();
+    return folder;
+  }
+  if (ahead_.empty() && !pending_.empty() && pending_.front().path == folderPath) {
+    const std::size_t job = pending_.front().job;
+    pending_.pop_front();
+    if (auto folder = searches_.Take(job, noContext_, [this] { return StopAsked(); })) return std::move(*folder);
+  }
+  if (!ahead_.empty() || !pending_.empty()) {
+    // Out of step with the walk: drop what was read ahead.
+    StopPrefetching();
+    searches_.Reset();
+    pending_.clear();
     ahead_.clear();
   }
-  return ListFolder(folderPath);
+  return ListFolder(folderPath, state_.ScanMask, state_.ScanAttributes, {});
 }
 
 void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
-  folder.jobs.assign(folder.entries.size(), DigestPrefetcher::kNoJob);
+  folder.jobs.assign(folder.entries.size(), kNoJob);
   for (std::size_t i = from; i < folder.entries.size(); ++i) {
     const FindData& entry = folder.entries[i];
     if (IsDotEntry(entry) || (entry.Attributes & FileAttribute::Directory)) continue;
     if (!entry.RegularFile) continue;  // never opened: nothing to read ahead
-    folder.jobs[i] = prefetcher_.Add(folder.path + entry.Name, FileDigester::Expected::Of(entry));
+    folder.jobs[i] = digests_.Add([path = folder.path + entry.Name,
+                                   expected = FileDigester::Expected::Of(entry)](FileDigester& digester) {
+      return digester.ComputeFileDigest(path, expected);
+    });
   }
 }
 
 void ListingEngine::LookAhead() {
-  // Jobs must be queued in walk order: folders searched ahead first, in order.
+  filesSinceLookAhead_ = 0;
+  // Both queues are topped up in large batches once they are half empty, so
+  // that an idle helper is woken once per batch rather than once per folder.
+  // Searches of the folders queued next, so that many are under way at once.
+  const std::string mask = state_.ScanMask;
+  const int attributes = state_.ScanAttributes;
+  const bool searchesLow = ahead_.size() + pending_.size() < kFoldersAhead / 2;
+  while (searchesLow && ahead_.size() + pending_.size() < kFoldersAhead &&
+         lookAheadNext_ < state_.FolderQueue.size()) {
+    std::string path = state_.FolderQueue[lookAheadNext_++];
+    const std::size_t job = searches_.Add([this, path, mask, attributes](NoContext&) {
+      return ListFolder(path, mask, attributes, [this] { return searches_.Aborted(); });
+    });
+    pending_.push_back(PendingSearch{std::move(path), job});
+  }
+  // Digests are queued in walk order: the folders searched ahead first, then
+  // those whose search has ended, as long as no earlier one is under way.
+  if (digests_.Outstanding() >= kJobsAhead / 2) return;
   for (ListedFolder& folder : ahead_) {
     if (!folder.jobs.empty()) continue;
-    if (prefetcher_.Outstanding() >= kJobsAhead) return;
+    if (digests_.Outstanding() >= kJobsAhead) return;
     QueueDigests(folder, 0);
   }
-  while (prefetcher_.Outstanding() < kJobsAhead && ahead_.size() < kFoldersAhead &&
-         lookAheadNext_ < state_.FolderQueue.size() && !StopAsked()) {
-    ListedFolder folder = ListFolder(state_.FolderQueue[lookAheadNext_++]);
-    QueueDigests(folder, 0);
-    ahead_.push_back(std::move(folder));
+  while (!pending_.empty() && digests_.Outstanding() < kJobsAhead && searches_.OldestDone()) {
+    std::optional<ListedFolder> folder = searches_.Take(pending_.front().job, noContext_);
+    pending_.pop_front();
+    QueueDigests(*folder, 0);
+    ahead_.push_back(std::move(*folder));
   }
 }
 
 void ListingEngine::StopPrefetching() {
-  prefetcher_.Reset();
+  digests_.Reset();
   for (ListedFolder& folder : ahead_) folder.jobs.clear();
-  currentJob_ = DigestPrefetcher::kNoJob;
+  currentJob_ = kNoJob;
 }
 
 void ListingEngine::EndRun() {
   StopPrefetching();
+  searches_.Reset();
+  pending_.clear();
   ahead_.clear();
   lookAheadNext_ = 0;
   digestsWanted_ = false;
@@ -277,7 +339,7 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
   if (digestsWanted_) {
     // The digest opens the file by its real name, whatever the line shows.
     std::optional<FileDigester::Result> digest;
-    if (currentJob_ != DigestPrefetcher::kNoJob) digest = prefetcher_.Take(currentJob_, digester_);
+    if (currentJob_ != kNoJob) digest = digests_.Take(currentJob_, digester_, [this] { return StopAsked(); });
     if (!digest) digest = ComputeFileDigest(folderPath + entry.Name, entry);
     line_ += digest->text;
     line_ += ' ';

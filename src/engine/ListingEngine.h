@@ -1,13 +1,16 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "surfaces/MainWindowState.h"
 #include "surfaces/Surfaces.h"
-#include "engine/DigestPrefetcher.h"
 #include "engine/FileDigester.h"
+#include "engine/PageReleaser.h"
+#include "engine/ReadAheadPool.h"
 #include "platform/FileReader.h"
 #include "platform/FindData.h"
 #include "platform/FolderSearch.h"
@@ -18,6 +21,11 @@
 // the file lines, the folder section and the summary line.
 class ListingEngine {
  public:
+  // Reads under way at once in a digest listing, folder searches and digests
+  // each: enough to keep the queue of a solid-state or network disk full.
+  static constexpr std::size_t kDefaultReaders = 8;
+  static constexpr std::size_t kMaxReaders = 64;
+
   // Digests are read through reader, or through the system's own file access
   // when there is none.
   ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderSearch& search, const RegionalSettings& settings,
@@ -35,17 +43,34 @@ class ListingEngine {
   // "2 folders and 1 file could not be read", as panel 4 shows it after a run.
   static std::string UnreadableCountText(int folders, int files);
 
+  // How many threads read the tree ahead of the walk for a digest listing,
+  // from 1 (everything on the calling thread, one read at a time) to
+  // kMaxReaders. Lines and surface operations come in walk order whatever the
+  // number; a plain listing walks on the calling thread alone.
+  void SetReaders(std::size_t readers);
+
  private:
   // One folder's search results, taken ahead of the walk when digests are
-  // read on two cores, with the prefetch job of each file entry.
+  // read, with the digest job of each file entry.
   struct ListedFolder {
     std::string path;
     std::vector<FindData> entries;  // empty: the search yielded nothing
     std::vector<std::size_t> jobs;  // empty: no digests queued for it
     std::vector<SearchFailure> failures;  // what the search could not read
   };
+  // A folder search under way ahead of the walk.
+  struct PendingSearch {
+    std::string path;
+    std::size_t job;
+  };
+  struct NoContext {};
+  using SearchPool = ReadAheadPool<ListedFolder, NoContext>;
+  using DigestPool = ReadAheadPool<FileDigester::Result, FileDigester>;
+  static constexpr std::size_t kNoJob = DigestPool::kNoJob;
 
-  ListedFolder ListFolder(const std::string& folderPath);
+  // Searches one folder, on any thread; gives up part-way once stop says so.
+  ListedFolder ListFolder(const std::string& folderPath, const std::string& mask, int attributes,
+                          const std::function<bool()>& stop) const;
   ListedFolder TakeListedFolder(const std::string& folderPath);
   void QueueDigests(ListedFolder& folder, std::size_t from);
   void LookAhead();
@@ -55,6 +80,7 @@ class ListingEngine {
   // then on until the run has ended.
   bool StopAsked();
   void EndStoppedRun();
+  std::uint64_t BytesDigested() const;
   void ReportUnreadable(UnreadableKind kind, const std::string& path, std::string_view reason);
   void ReportFailures(const ListedFolder& folder);
   void ShowUnreadableCount();
@@ -65,11 +91,17 @@ class ListingEngine {
   const RegionalSettings& settings_;
   PosixFileReader systemReader_;
   FileReader& reader_;
+  PageReleaser releaser_;  // outlives the digesters that use it
   FileDigester digester_;
-  DigestPrefetcher prefetcher_;
-  std::deque<ListedFolder> ahead_;  // queued folders already searched, in walk order
-  std::size_t lookAheadNext_ = 0;   // the next queued folder to search ahead
-  std::size_t currentJob_ = DigestPrefetcher::kNoJob;
+  NoContext noContext_;
+  std::size_t readers_ = kDefaultReaders;
+  SearchPool searches_;
+  DigestPool digests_;
+  std::deque<PendingSearch> pending_;  // searches of the queued folders after ahead_, in walk order
+  std::deque<ListedFolder> ahead_;     // queued folders already searched, in walk order
+  std::size_t lookAheadNext_ = 0;      // the next queued folder to search ahead
+  std::size_t currentJob_ = kNoJob;
+  std::size_t filesSinceLookAhead_ = 0;
   bool digestsWanted_ = false;      // what the check box said last in this run
   bool running_ = false;
   bool stopped_ = false;

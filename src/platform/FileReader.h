@@ -19,4 +19,9 @@ class FileReader {
   virtual ssize_t Read(int fd, void* buffer, std::size_t count) = 0;
   virtual int Stat(int fd, struct stat& st) = 0;
   virtual void Close(int fd) = 0;
+  // Whether the start of the file is in the page cache already, and dropping
+  // its pages from the cache. By default a file counts as cached and keeps
+  // its pages.
+  virtual bool StartIsCached(int /*fd*/) { return true; }
+  virtual void DropCache(int /*fd*/) {}
 };

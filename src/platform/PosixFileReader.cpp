@@ -1,6 +1,7 @@
 #include "platform/PosixFileReader.h"
 
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "platform/LongPath.h"
@@ -19,3 +20,11 @@ ssize_t PosixFileReader::Read(int fd, void* buffer, std::size_t count) { return 
 int PosixFileReader::Stat(int fd, struct stat& st) { return fstat(fd, &st); }
 
 void PosixFileReader::Close(int fd) { close(fd); }
+
+bool PosixFileReader::StartIsCached(int fd) {
+  char byte;
+  iovec vector{&byte, 1};
+  return preadv2(fd, &vector, 1, 0, RWF_NOWAIT) >= 0;
+}
+
+void PosixFileReader::DropCache(int fd) { posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED); }

@@ -9,4 +9,8 @@ class PosixFileReader : public FileReader {
   ssize_t Read(int fd, void* buffer, std::size_t count) override;
   int Stat(int fd, struct stat& st) override;
   void Close(int fd) override;
+  // A read that may not wait for the disk gets the first byte; an empty file
+  // counts as cached.
+  bool StartIsCached(int fd) override;
+  void DropCache(int fd) override;
 };

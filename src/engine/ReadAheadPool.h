@@ -1,0 +1,184 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+// Runs jobs ahead of one taker on helper threads, and hands their results to
+// the taker in the order the jobs were added. Helpers start the oldest job not
+// yet started; a taker whose job is not done yet starts the next one itself
+// rather than wait. The number of helpers sets how many jobs, and so how many
+// reads of the disk, are under way at once. Each helper, and the taker, works
+// with a Context of its own (a read buffer, say), which a job may ask whether
+// the pool has been told to give up (Aborted).
+template <typename Result, typename Context>
+class ReadAheadPool {
+ public:
+  using Work = std::function<Result(Context&)>;
+  using MakeContext = std::function<std::unique_ptr<Context>()>;
+  static constexpr std::size_t kNoJob = std::numeric_limits<std::size_t>::max();
+  static constexpr std::chrono::milliseconds kPollInterval{10};
+
+  explicit ReadAheadPool(MakeContext makeContext) : makeContext_(std::move(makeContext)) {}
+  ~ReadAheadPool() { EndHelpers(); }
+  ReadAheadPool(const ReadAheadPool&) = delete;
+  ReadAheadPool& operator=(const ReadAheadPool&) = delete;
+
+  // How many helpers to run from the next job on; drops every job.
+  void SetHelpers(std::size_t helpers) {
+    EndHelpers();
+    wantedHelpers_ = helpers;
+  }
+
+  // Queues a job and returns its number; starts the helpers if they are not
+  // running.
+  std::size_t Add(Work work) {
+    std::size_t job;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      job = base_ + jobs_.size();
+      jobs_.push_back(Job{std::move(work), {}, false});
+    }
+    while (helpers_.size() < wantedHelpers_) {
+      contexts_.push_back(makeContext_());
+      Context& context = *contexts_.back();
+      helpers_.emplace_back([this, &context] { HelperLoop(context); });
+    }
+    changed_.notify_one();
+    return job;
+  }
+
+  // Jobs added and not yet taken.
+  std::size_t Outstanding() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return jobs_.size();
+  }
+
+  // True when the oldest job is done, so that Take would not wait or work.
+  bool OldestDone() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !jobs_.empty() && jobs_.front().done;
+  }
+
+  // The result of job, made here or by a helper, whichever comes first.
+  // Jobs are taken oldest first; nothing when job is not the oldest. While it
+  // waits it asks stop, if given, every kPollInterval; once that says yes the
+  // pool gives up (Abort), and the job ends as soon as it notices.
+  std::optional<Result> Take(std::size_t job, Context& context, const std::function<bool()>& stop = {}) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (job != base_ || jobs_.empty()) return std::nullopt;
+    const auto done = [this] { return jobs_.front().done; };
+    while (!done()) {
+      if (RunNext(lock, context)) continue;
+      if (!stop || Aborted()) {
+        doneChanged_.wait(lock, done);
+      } else if (!doneChanged_.wait_for(lock, kPollInterval, done)) {
+        lock.unlock();
+        if (stop()) Abort();
+        lock.lock();
+      }
+    }
+    Result result = std::move(jobs_.front().result);
+    jobs_.pop_front();
+    ++base_;
+    return result;
+  }
+
+  // Jobs under way are to end as soon as they notice, and no other starts
+  // until Reset.
+  void Abort() {
+    aborted_.store(true, std::memory_order_relaxed);
+    changed_.notify_all();
+  }
+  bool Aborted() const { return aborted_.load(std::memory_order_relaxed); }
+
+  // Drops every job; no helper is working when it returns.
+  void Reset() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    next_ = base_ + jobs_.size();
+    Abort();  // what a helper works on is dropped anyway
+    doneChanged_.wait(lock, [this] { return busy_ == 0; });
+    base_ += jobs_.size();
+    jobs_.clear();
+    next_ = base_;
+    aborted_.store(false, std::memory_order_relaxed);
+  }
+
+  // Drops every job and ends the helper threads; the next Add starts them
+  // again.
+  void EndHelpers() {
+    Reset();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& helper : helpers_) helper.join();
+    helpers_.clear();
+    contexts_.clear();
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = false;
+  }
+
+  // The contexts of the helpers running now, for figures they keep.
+  const std::vector<std::unique_ptr<Context>>& HelperContexts() const { return contexts_; }
+
+ private:
+  struct Job {
+    Work work;
+    Result result;
+    bool done = false;
+  };
+
+  void HelperLoop(Context& context) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return stopping_ || (next_ < base_ + jobs_.size() && !Aborted()); });
+      if (stopping_) return;
+      RunNext(lock, context);
+    }
+  }
+
+  // Runs the oldest job not yet started; the lock is held on entry and on
+  // return. False when every job is started.
+  bool RunNext(std::unique_lock<std::mutex>& lock, Context& context) {
+    if (next_ >= base_ + jobs_.size()) return false;
+    const std::size_t job = next_++;
+    // The deque may grow meanwhile, but a job is only dropped once it is done
+    // or once no one works (Reset), so its work stays where it is.
+    const Work& work = jobs_[job - base_].work;
+    ++busy_;
+    lock.unlock();
+    Result result = work(context);
+    lock.lock();
+    --busy_;
+    Job& slot = jobs_[job - base_];
+    slot.result = std::move(result);
+    slot.done = true;
+    doneChanged_.notify_all();
+    return true;
+  }
+
+  MakeContext makeContext_;
+  std::size_t wantedHelpers_ = 1;
+  std::mutex mutex_;
+  std::condition_variable changed_;      // a job was added, or the helpers are to stop
+  std::condition_variable doneChanged_;  // a job is done, or a worker went idle
+  std::deque<Job> jobs_;                 // from job number base_ on
+  std::size_t base_ = 0;
+  std::size_t next_ = 0;                 // the job number to start next
+  int busy_ = 0;                         // jobs running now
+  bool stopping_ = false;
+  std::atomic<bool> aborted_{false};
+  std::vector<std::thread> helpers_;                // only the taker's thread changes these two
+  std::vector<std::unique_ptr<Context>> contexts_;
+};
