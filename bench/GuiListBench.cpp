@@ -22,7 +22,7 @@
 #include "ScriptedDialogs.h"
 #include "gui/HelpViewer.h"
 #include "gui/QtMainWindow.h"
-#include "platform/PosixFolderSearch.h"
+#include "platform/SystemFolderSearch.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   ScriptedDialogs dialogs;
-  PosixFolderSearch search;
+  SystemFolderSearch search;
   QtMainWindow window(dialogs, search, HelpViewer::LocateHelpFile());
   window.Md5CheckBox()->setChecked(md5);
   window.show();

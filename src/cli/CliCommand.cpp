@@ -1,13 +1,6 @@
 #include "cli/CliCommand.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <filesystem>
 #include <iostream>
 
 #include "surfaces/ErrorText.h"
@@ -17,9 +10,10 @@
 #include "cli/ProgressLine.h"
 #include "compare/ReadableRecords.h"
 #include "documents/ListingFile.h"
-#include "platform/LongPath.h"
-#include "platform/PosixFolderSearch.h"
 #include "platform/QuillonError.h"
+#include "platform/StandardStream.h"
+#include "platform/SystemFolderSearch.h"
+#include "platform/SystemPaths.h"
 
 namespace {
 
@@ -67,47 +61,13 @@ int UsageError(const std::string& problem) {
   return 2;
 }
 
-// The folder as the user named it, made absolute and normalised lexically;
-// symbolic links stay as they are.
-std::string AbsoluteFolder(const std::string& folder) {
-  std::error_code error;
-  std::string path = std::filesystem::absolute(folder, error).lexically_normal().string();
-  if (error) return folder;  // no current folder: CheckFolder reports it
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
 // Checks that the folder can be listed; a clear line on standard error if not.
 bool CheckFolder(const std::string& folder) {
-  struct stat st;
-  if (stat(folder.c_str(), &st) != 0) {
-    std::cerr << "quillon-cli: cannot list '" << folder << "': " << std::strerror(errno) << "\n";
+  if (const auto why = SystemPaths::WhyNotAFolder(folder)) {
+    std::cerr << "quillon-cli: cannot list '" << folder << "': " << *why << "\n";
     return false;
   }
-  if (!S_ISDIR(st.st_mode)) {
-    std::cerr << "quillon-cli: cannot list '" << folder << "': not a folder\n";
-    return false;
-  }
-  // A folder that cannot be read at all has no listing, not an empty one.
-  const int fd = LongPath::Open(folder, O_RDONLY | O_DIRECTORY | O_NONBLOCK);
-  if (fd < 0) {
-    std::cerr << "quillon-cli: cannot list '" << folder << "': " << std::strerror(errno) << "\n";
-    return false;
-  }
-  close(fd);
   return true;
-}
-
-// Whether writing to output would replace input: the same file (device and
-// inode) where output exists, else the same path once both are resolved.
-bool SameFile(const std::string& output, const std::string& input) {
-  struct stat out, in;
-  if (stat(output.c_str(), &out) == 0) return stat(input.c_str(), &in) == 0 && out.st_dev == in.st_dev && out.st_ino == in.st_ino;
-  std::error_code error;
-  const auto resolvedOut = std::filesystem::weakly_canonical(output, error);
-  if (error) return false;
-  const auto resolvedIn = std::filesystem::weakly_canonical(input, error);
-  return !error && resolvedOut == resolvedIn;
 }
 
 // Refuses an output that is one of the listings read: it would be replaced
@@ -116,7 +76,7 @@ bool OutputSparesInputs(const std::optional<std::string>& output,
                         const std::vector<std::pair<std::string, std::string>>& inputs) {
   if (!output) return true;
   for (const auto& [role, input] : inputs) {
-    if (!SameFile(*output, input)) continue;
+    if (!SystemPaths::SameFile(*output, input)) continue;
     std::cerr << "quillon-cli: the output file '" << *output << "' is the " << role << " listing '" << input
               << "'; it would be replaced by the results. Give another file with -o.\n";
     return false;
@@ -128,7 +88,10 @@ bool OutputSparesInputs(const std::optional<std::string>& output,
 // and the window logic, with the live progress line on a terminal.
 class Session {
  public:
-  Session() : window_(surfaces_, search_, RegionalSettings::FromUserLocale()), progress_(STDERR_FILENO) {
+  Session()
+      : window_(surfaces_, search_, RegionalSettings::FromUserLocale()),
+        error_(StandardStream::Which::Error),
+        progress_(error_) {
     if (progress_.Enabled()) surfaces_.SetRefreshHook([this] { ShowProgress(); });
     surfaces_.SetUnreadableHook([this](std::string_view path, std::string_view reason) {
       progress_.Finish();  // the warning gets a line of its own
@@ -193,14 +156,16 @@ class Session {
   }
 
   bool EmitToStandardOutput(const std::vector<std::string_view>& lines) {
-    if (WriteListingText(STDOUT_FILENO, lines)) return true;
+    StandardStream out(StandardStream::Which::Output);
+    if (WriteListingText(out, lines)) return true;
     std::cerr << ErrorText::ForErrorBox(ErrorText::kStreamWriteError) << "\n";
     return false;
   }
 
   HeadlessSurfaces surfaces_;
-  PosixFolderSearch search_;
+  SystemFolderSearch search_;
   TMainWindow window_;
+  StandardStream error_;
   ProgressLine progress_;
   std::chrono::steady_clock::time_point started_;
 };
@@ -283,7 +248,7 @@ int CliCommand::Main(const std::vector<std::string>& args) {
 
 int CliCommand::List(const Options& options) {
   if (options.operands.size() != 1) return UsageError("list takes one FOLDER");
-  const std::string folder = AbsoluteFolder(options.operands[0]);
+  const std::string folder = SystemPaths::AbsoluteFolder(options.operands[0]);
   if (!CheckFolder(folder)) return 2;
   Session session;
   if (!session.ListFolder(folder, options.md5, options.readers)) return 2;
@@ -313,7 +278,7 @@ int CliCommand::Compare(const Options& options) {
   HeadlessSurfaces& surfaces = session.Surfaces();
   surfaces.SetDetectMoves(options.moves);
   if (options.folder) {
-    const std::string folder = AbsoluteFolder(*options.folder);
+    const std::string folder = SystemPaths::AbsoluteFolder(*options.folder);
     if (!CheckFolder(folder)) return 2;
     if (!session.ListFolder(folder, options.md5, options.readers)) return 2;
   } else if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox1, options.operands[0]); })) {

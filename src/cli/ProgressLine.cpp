@@ -1,14 +1,13 @@
 #include "cli/ProgressLine.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 namespace {
 constexpr auto kInterval = std::chrono::milliseconds(250);
 }
 
-ProgressLine::ProgressLine(int fd) : fd_(fd), enabled_(isatty(fd) == 1), next_(std::chrono::steady_clock::now()) {}
+ProgressLine::ProgressLine(StandardStream& stream)
+    : stream_(stream), enabled_(stream.IsConsole()), next_(std::chrono::steady_clock::now()) {}
 
 bool ProgressLine::Due() {
   if (!enabled_) return false;
@@ -23,16 +22,15 @@ bool ProgressLine::Due() {
 void ProgressLine::Show(const std::string& text) {
   if (!enabled_) return;
   const std::string line = "\r" + text + "\x1b[K";
-  if (write(fd_, line.data(), line.size()) > 0) shown_ = true;
+  if (stream_.Write(line.data(), line.size())) shown_ = true;
 }
 
 void ProgressLine::Finish() {
   if (!shown_) return;
   shown_ = false;
   static constexpr char kWipe[] = "\r\x1b[K";
-  if (write(fd_, kWipe, sizeof kWipe - 1) < 0) {
-    // Nothing to do: the terminal has gone.
-  }
+  // A terminal that has gone needs no wiping.
+  stream_.Write(kWipe, sizeof kWipe - 1);
 }
 
 std::string ProgressLine::ListingText(long long files, long long folders, double bytes, double seconds) {

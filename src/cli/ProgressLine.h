@@ -3,12 +3,14 @@
 #include <chrono>
 #include <string>
 
+#include "platform/StandardStream.h"
+
 // A live progress line on a terminal: rewritten in place a few times a
 // second at most, and wiped when the work is done. Silent when the stream is
 // not a terminal.
 class ProgressLine {
  public:
-  explicit ProgressLine(int fd);
+  explicit ProgressLine(StandardStream& stream);
   ~ProgressLine() { Finish(); }
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -22,7 +24,7 @@ class ProgressLine {
   static std::string ListingText(long long files, long long folders, double bytes, double seconds);
 
  private:
-  int fd_;
+  StandardStream& stream_;
   bool enabled_;
   bool shown_ = false;
   unsigned calls_ = 0;

@@ -1,9 +1,8 @@
 #include "documents/ListingDocuments.h"
 
-#include <sys/stat.h>
-
 #include "surfaces/ScrollExtent.h"
 #include "surfaces/Texts.h"
+#include "platform/SystemPaths.h"
 
 namespace {
 
@@ -105,7 +104,6 @@ void ListingDocuments::FileSaveResult() {
 }
 
 bool ListingDocuments::ConfirmOverwrite(const std::string& fileName) {
-  struct stat st;
-  if (stat(fileName.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return true;
+  if (!SystemPaths::IsExistingFile(fileName)) return true;
   return surfaces_.AskConfirmation(OverwriteQuestion(fileName)) == ConfirmAnswer::Yes;
 }

@@ -6,25 +6,19 @@
 #include <vector>
 
 #include "surfaces/LineSink.h"
+#include "platform/OutputChannel.h"
 
 // The byte form of listing and results files: each line followed by CR LF.
 
-// Writes the lines to the named file. A regular file with one name, in a
-// folder we may write, gets a new file beside it that takes over its owner,
-// group, permissions, extended attributes and access list, is flushed to disk
-// and renamed over it, so that on any failure it keeps its old content and
-// nothing is left behind; a new name is created the same way. Any other
-// regular file is rewritten in place and flushed. A character device, a FIFO
-// or a socket is written directly; a folder or a block device is refused. A
-// link is written through, unless it stands in a sticky world-writable folder
-// and belongs neither to us nor to the folder's owner; a dangling link or a
-// loop is refused. Fails with "Cannot create file %s" or "Stream write error",
-// each with the system's reason on a second line.
+// Writes the lines to the named file, whole or not at all where the system
+// allows (FileSaver tells how on each system). Fails with "Cannot create
+// file %s" or "Stream write error", each with the system's reason on a second
+// line.
 void WriteListingFile(const std::vector<std::string_view>& lines, const std::string& fileName);
 
-// Writes the lines, each followed by CR LF, to an open file descriptor in
-// large chunks. False when a write falls short.
-bool WriteListingText(int fd, const std::vector<std::string_view>& lines);
+// Writes the lines, each followed by CR LF, to a channel in large chunks.
+// False when a write falls short.
+bool WriteListingText(OutputChannel& out, const std::vector<std::string_view>& lines);
 
 struct ListingReadOptions {
   // Refuse FIFOs, devices and sockets, which could block or never end.

@@ -5,7 +5,7 @@
 #include "gui/QtMainWindow.h"
 #include "gui/QuillonApplication.h"
 #include "platform/InterruptGuard.h"
-#include "platform/PosixFolderSearch.h"
+#include "platform/SystemFolderSearch.h"
 
 int main(int argc, char** argv) {
   // A save past the file-size limit must fail as a write, not end the program.
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   QuillonApplication app(argc, argv);
   const QString helpFile = HelpViewer::LocateHelpFile();
   QtDialogProvider dialogs;
-  PosixFolderSearch search;
+  SystemFolderSearch search;
   QtMainWindow window(dialogs, search, helpFile);
   window.show();
   app.exec();

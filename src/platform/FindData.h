@@ -15,6 +15,7 @@ constexpr std::uint32_t Normal = 0x0080;
 constexpr std::uint32_t Temporary = 0x0100;
 constexpr std::uint32_t Compressed = 0x0800;
 constexpr std::uint32_t Offline = 0x1000;
+constexpr std::uint32_t ReparsePoint = 0x0400;
 constexpr std::uint32_t Encrypted = 0x4000;
 }  // namespace FileAttribute
 
@@ -37,4 +38,8 @@ struct SearchFailure {
 };
 
 // The folder separator of listing paths on this platform.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
 constexpr char kPathSeparator = '/';
+#endif

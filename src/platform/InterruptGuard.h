@@ -1,6 +1,7 @@
 #pragma once
 
-// What SIGINT, SIGTERM and SIGHUP must undo before the program ends: the one
+// What SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl-C, Ctrl-Break and the
+// closing of the console) must undo before the program ends: the one
 // temporary file being written is removed, and a file being rewritten in
 // place is finished first. The state behind this is the little that a signal
 // handler may touch: a fixed buffer and two flags.

@@ -14,7 +14,7 @@
 #include "gui/HelpViewer.h"
 #include "gui/QtMainWindow.h"
 #include "gui/TAboutBox.h"
-#include "platform/PosixFolderSearch.h"
+#include "platform/SystemFolderSearch.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   Write(tree + "/photos 2024/beach.jpg", std::string(48213, 'j'));
 
   ScriptedDialogs dialogs;
-  PosixFolderSearch search;
+  SystemFolderSearch search;
   // Built into the tests' folder, the help file is one folder up.
   QString helpFile = HelpViewer::LocateHelpFile();
   if (!QFileInfo::exists(helpFile)) helpFile = QCoreApplication::applicationDirPath() + "/../quillon-help.html";

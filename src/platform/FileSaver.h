@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/OutputChannel.h"
+
+// Saves a file the system's way, whole or not at all where the system allows.
+//
+// POSIX: a regular file with one name, in a folder we may write, gets a new
+// file beside it that takes over its owner, group, permissions, extended
+// attributes and access list, is flushed to disk and renamed over it, so that
+// on any failure it keeps its old content and nothing is left behind; a new
+// name is created the same way. Any other regular file is rewritten in place
+// and flushed. A character device, a FIFO or a socket is written directly; a
+// folder or a block device is refused. A link is written through, unless it
+// stands in a sticky world-writable folder and belongs neither to us nor to
+// the folder's owner; a dangling link or a loop is refused.
+//
+// Windows: the text goes to a new file beside the target, is flushed, and
+// takes the target's place with ReplaceFileW, which keeps the old file's
+// attributes and security, or with MoveFileExW where there is no old file.
+// On any failure the old file keeps its name and its content. A folder or a
+// read-only file is refused.
+class FileSaver {
+ public:
+  enum class Failure { None, CannotCreate, StreamWrite, BlockDevice };
+  struct Outcome {
+    Failure failure = Failure::None;
+    int error = 0;  // the reason, as an errno value on every system
+  };
+
+  // writeText puts the whole text to the channel it is given, and says
+  // whether every byte was stored.
+  static Outcome Save(const std::string& fileName, const std::function<bool(OutputChannel&)>& writeText);
+};

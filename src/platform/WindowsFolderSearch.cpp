@@ -1,0 +1,82 @@
+#include "platform/WindowsApi.h"
+
+#include "platform/WindowsFolderSearch.h"
+
+
+namespace {
+
+// 100-nanosecond ticks from 1601-01-01 to 1970-01-01.
+constexpr std::int64_t kUnixEpochTicks = 116444736000000000LL;
+constexpr std::int64_t kTicksPerSecond = 10000000;
+
+void Fill(const WIN32_FIND_DATAW& data, FindData& entry) {
+  entry.Attributes = data.dwFileAttributes;
+  entry.Name = NarrowOf(data.cFileName);
+  entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  const std::int64_t ticks =
+      static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                data.ftLastWriteTime.dwLowDateTime) -
+      kUnixEpochTicks;
+  std::int64_t seconds = ticks / kTicksPerSecond;
+  std::int64_t rest = ticks % kTicksPerSecond;
+  if (rest < 0) {
+    rest += kTicksPerSecond;
+    --seconds;
+  }
+  entry.ModifiedSeconds = seconds;
+  entry.ModifiedNanoseconds = static_cast<std::uint32_t>(rest * 100);
+}
+
+class WindowsSearchHandle : public FolderSearchHandle {
+ public:
+  WindowsSearchHandle(WindowsFolderSearch& search, std::string folder, int attributeMask)
+      : search_(search), folder_(std::move(folder)), attributeMask_(attributeMask) {}
+  ~WindowsSearchHandle() override {
+    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+  }
+  WindowsSearchHandle(const WindowsSearchHandle&) = delete;
+  WindowsSearchHandle& operator=(const WindowsSearchHandle&) = delete;
+
+  bool Start(const std::string& pattern, FindData& first) {
+    WIN32_FIND_DATAW data;
+    handle_ = FindFirstFileW(SystemPathOf(pattern).c_str(), &data);
+    if (handle_ == INVALID_HANDLE_VALUE) return false;
+    if (Take(data, first)) return true;
+    return FindNextFile(first);
+  }
+
+  bool FindNextFile(FindData& entry) override {
+    WIN32_FIND_DATAW data;
+    while (FindNextFileW(handle_, &data)) {
+      if (Take(data, entry)) return true;
+    }
+    return false;
+  }
+
+ private:
+  bool Take(const WIN32_FIND_DATAW& data, FindData& entry) {
+    if (!FolderSearch::PassesFilter(data.dwFileAttributes, attributeMask_)) return false;
+    Fill(data, entry);
+    const DWORD linkedFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    if ((data.dwFileAttributes & linkedFolder) == linkedFolder)
+      search_.NoteLinkedFolder(folder_ + entry.Name + kPathSeparator);
+    return true;
+  }
+
+  WindowsFolderSearch& search_;
+  std::string folder_;
+  int attributeMask_;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+}  // namespace
+
+std::unique_ptr<FolderSearchHandle> WindowsFolderSearch::FindFirstFile(const std::string& pattern, int attributeMask,
+                                                                       FindData& first) {
+  const auto separator = pattern.find_last_of("\\/");
+  std::string folder = separator == std::string::npos ? std::string() : pattern.substr(0, separator + 1);
+  if (linkedFolders_.count(folder) != 0) return nullptr;
+  auto handle = std::make_unique<WindowsSearchHandle>(*this, std::move(folder), attributeMask);
+  if (!handle->Start(pattern, first)) return nullptr;
+  return handle;
+}

@@ -1,0 +1,54 @@
+#include "platform/WindowsApi.h"
+
+#include "platform/InterruptGuard.h"
+
+#include <atomic>
+#include <cwchar>
+
+namespace {
+
+// Written by the program, read by the console's handler thread; nothing else
+// is shared.
+wchar_t temporaryPath[32768];
+std::atomic<int> temporaryArmed{0};
+std::atomic<int> deferrals{0};
+std::atomic<int> pendingExit{0};
+
+// The exit codes of the POSIX build: 128 + SIGINT, or + SIGHUP for a closed console.
+[[noreturn]] void EndWith(int code) {
+  if (temporaryArmed.load()) DeleteFileW(temporaryPath);
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+  for (;;) Sleep(INFINITE);
+}
+
+BOOL WINAPI OnControl(DWORD event) {
+  const int code = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 128 + 2 : 128 + 1;
+  if (deferrals.load() > 0) {
+    pendingExit.store(code);
+    // The guarded work ends the program when it is done; a closed console
+    // waits for this handler, so stay here until then.
+    while (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) Sleep(INFINITE);
+    return TRUE;
+  }
+  EndWith(code);
+}
+
+}  // namespace
+
+void InterruptGuard::Install() { SetConsoleCtrlHandler(OnControl, TRUE); }
+
+void InterruptGuard::ArmTemporary(const char* path) {
+  temporaryArmed.store(0);
+  const std::wstring wide = SystemPathOf(path);
+  if (wide.size() >= sizeof temporaryPath / sizeof temporaryPath[0]) return;
+  std::wmemcpy(temporaryPath, wide.c_str(), wide.size() + 1);
+  temporaryArmed.store(1);
+}
+
+void InterruptGuard::DisarmTemporary() { temporaryArmed.store(0); }
+
+InterruptGuard::Deferral::Deferral() { deferrals.fetch_add(1); }
+
+InterruptGuard::Deferral::~Deferral() {
+  if (deferrals.fetch_sub(1) == 1 && pendingExit.load() != 0) EndWith(pendingExit.load());
+}

@@ -1,0 +1,14 @@
+#include "platform/WindowsApi.h"
+
+#include "platform/MemoryBudget.h"
+
+#include <algorithm>
+#include <limits>
+
+std::size_t MemoryBudget::AvailableBytes() {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status)) return std::numeric_limits<std::size_t>::max();
+  // What the machine has free, within what the process can still address.
+  return static_cast<std::size_t>(std::min(status.ullAvailPhys, status.ullAvailVirtual));
+}
