@@ -18,10 +18,10 @@ class ListingRunTest : public ::testing::Test {
 
   // The little tree most tests list: two files and a folder in the root.
   void SmallTree() {
-    search.AddFolder("/r/", FakeFolderSearch::WithDots({FakeFolderSearch::File("a.txt", 5),
+    search.AddFolder(Native("/r/"), FakeFolderSearch::WithDots({FakeFolderSearch::File("a.txt", 5),
                                                         FakeFolderSearch::Folder("sub"),
                                                         FakeFolderSearch::File("b", 1000)}));
-    search.AddFolder("/r/sub/", FakeFolderSearch::WithDots({FakeFolderSearch::File("c", 7)}));
+    search.AddFolder(Native("/r/sub/"), FakeFolderSearch::WithDots({FakeFolderSearch::File("c", 7)}));
   }
 
   bool List(const std::string& folder) {
@@ -39,27 +39,27 @@ class ListingRunTest : public ::testing::Test {
 TEST_F(ListingRunTest, RunsItsSurfaceOperationsInOrder) {
   SmallTree();
   surfaces.ClearLog();
-  ASSERT_TRUE(List("/r"));
+  ASSERT_TRUE(List(Native("/r")));
   const std::vector<std::string> expected = {
       "RunFolderBrowser(Select the location that should be analysed...)",
       "SetBusyCursor()",
       "SetActionEnabled(EditStopAction, true)",
-      "SetLabelText(Label1, Selected: /r/)",
+      "SetLabelText(Label1, Selected: " + Native("/r/") + ")",
       "PaneClear(ListBox1)",
       kWait,  // before the second entry, ".."
       "Md5Ticked()",
-      "PaneAddLine(ListBox1, " + FileLine("0000000005", "/r/a.txt") + ")",
+      "PaneAddLine(ListBox1, " + FileLine("0000000005", Native("/r/a.txt")) + ")",
       "Md5Ticked()",
-      "PaneAddLine(ListBox1, " + FileLine("0000001000", "/r/b") + ")",
+      "PaneAddLine(ListBox1, " + FileLine("0000001000", Native("/r/b")) + ")",
       kWait,
       "Md5Ticked()",
-      "PaneAddLine(ListBox1, " + FileLine("0000000007", "/r/sub/c") + ")",
+      "PaneAddLine(ListBox1, " + FileLine("0000000007", Native("/r/sub/c")) + ")",
       "RefreshWindow()",
       "StatusSetPanelText(0, Files = 3)",
       "StatusSetPanelText(1, Folders = 1)",
       "StatusSetPanelText(2, Total = 1,012 Bytes)",
       "PaneAddLine(ListBox1, >>> All directories found >>>)",
-      "PaneAddLine(ListBox1, /r/sub/)",
+      "PaneAddLine(ListBox1, " + Native("/r/sub/") + ")",
       "PaneAddLine(ListBox1, <<< All directories found <<<)",
       "PaneAddLine(ListBox1, Number of Files = 3  Number of Folders = 1  Total Size = 1,012 Bytes)",
       "SetNormalCursor()",
@@ -73,7 +73,7 @@ TEST_F(ListingRunTest, RunsItsSurfaceOperationsInOrder) {
   };
   EXPECT_TRUE(SameLines(expected, surfaces.Ops()));
   const MainWindowState& state = window.State();
-  EXPECT_EQ(state.LastListPath, "/r/");
+  EXPECT_EQ(state.LastListPath, Native("/r/"));
   EXPECT_EQ(state.LastCommand, 1);
   EXPECT_EQ(state.FileCount, 3);
   EXPECT_EQ(state.TotalSize, 1012.0);
@@ -81,17 +81,17 @@ TEST_F(ListingRunTest, RunsItsSurfaceOperationsInOrder) {
   EXPECT_TRUE(state.FolderQueue.empty());
   EXPECT_TRUE(state.HasListing);
   EXPECT_FALSE(surfaces.Busy);
-  EXPECT_EQ(search.Patterns, (std::vector<std::string>{"/r/*.*", "/r/sub/*.*"}));
+  EXPECT_EQ(search.Patterns, (std::vector<std::string>{Native("/r/*.*"), Native("/r/sub/*.*")}));
 }
 
 TEST_F(ListingRunTest, AlternatesTheCaptionEveryTwentyEntriesOfAFolder) {
   std::vector<FindData> entries;
   for (int i = 0; i < 98; ++i) entries.push_back(FakeFolderSearch::File("f" + std::to_string(i), 1));
   entries.push_back(FakeFolderSearch::Folder("empty"));
-  search.AddFolder("/big/", FakeFolderSearch::WithDots(entries));  // 101 entries
+  search.AddFolder(Native("/big/"), FakeFolderSearch::WithDots(entries));  // 101 entries
   // A folder holding only "." and ".." still sets the wait caption.
-  search.AddFolder("/big/empty/", FakeFolderSearch::WithDots({}));
-  ASSERT_TRUE(List("/big"));
+  search.AddFolder(Native("/big/empty/"), FakeFolderSearch::WithDots({}));
+  ASSERT_TRUE(List(Native("/big")));
   // Entries 2, 42, 82 set the wait caption, 22, 62 the plain one, counted
   // from 1 in each folder; the run restores the plain caption at its end.
   EXPECT_TRUE(SameLines({kWait, kPlain, kWait, kPlain, kWait, kWait, kPlain}, surfaces.Ops({"SetCaption"})));
@@ -99,16 +99,16 @@ TEST_F(ListingRunTest, AlternatesTheCaptionEveryTwentyEntriesOfAFolder) {
 }
 
 TEST_F(ListingRunTest, ADriveRootWithoutDotEntriesChangesNoCaptionAtItsFirstEntry) {
-  search.AddFolder("/", {FakeFolderSearch::File("only", 1)});
-  ASSERT_TRUE(List("/"));
+  search.AddFolder(Native("/"), {FakeFolderSearch::File("only", 1)});
+  ASSERT_TRUE(List(Native("/")));
   EXPECT_TRUE(SameLines({kPlain}, surfaces.Ops({"SetCaption"})));
-  EXPECT_EQ(window.State().LastListPath, "/");
-  EXPECT_EQ(surfaces.Lines(PaneId::ListBox1)[0], FileLine("0000000001", "/only"));
+  EXPECT_EQ(window.State().LastListPath, Native("/"));
+  EXPECT_EQ(surfaces.Lines(PaneId::ListBox1)[0], FileLine("0000000001", Native("/only")));
 }
 
 TEST_F(ListingRunTest, CancellingTheBrowserChangesNothing) {
   SmallTree();
-  ASSERT_TRUE(List("/r"));
+  ASSERT_TRUE(List(Native("/r")));
   const auto before = surfaces.Lines(PaneId::ListBox1);
   for (const std::optional<std::string>& answer : {std::optional<std::string>(), std::optional<std::string>("")}) {
     surfaces.ClearLog();
@@ -117,12 +117,12 @@ TEST_F(ListingRunTest, CancellingTheBrowserChangesNothing) {
     EXPECT_TRUE(SameLines({"RunFolderBrowser(Select the location that should be analysed...)"}, surfaces.Ops()));
   }
   EXPECT_EQ(surfaces.Lines(PaneId::ListBox1), before);
-  EXPECT_EQ(window.State().LastListPath, "/r/");
+  EXPECT_EQ(window.State().LastListPath, Native("/r/"));
 }
 
 TEST_F(ListingRunTest, AnEmptyFolderGivesThreeLinesAndZeroTotals) {
-  search.AddFolder("/e/", FakeFolderSearch::WithDots({}));
-  ASSERT_TRUE(List("/e/"));
+  search.AddFolder(Native("/e/"), FakeFolderSearch::WithDots({}));
+  ASSERT_TRUE(List(Native("/e/")));
   EXPECT_TRUE(SameLines({">>> All directories found >>>", "<<< All directories found <<<",
                          "Number of Files = 0  Number of Folders = 0  Total Size = 0 Bytes"},
                         surfaces.Lines(PaneId::ListBox1)));
@@ -130,16 +130,16 @@ TEST_F(ListingRunTest, AnEmptyFolderGivesThreeLinesAndZeroTotals) {
   EXPECT_EQ(surfaces.Panels[1], "Folders = 0");
   EXPECT_EQ(surfaces.Panels[2], "Total = 0 Bytes");
   EXPECT_EQ(surfaces.Pane(PaneId::ListBox1).ScrollExtent(), 0);
-  EXPECT_EQ(window.State().LastListPath, "/e/");
+  EXPECT_EQ(window.State().LastListPath, Native("/e/"));
 }
 
 TEST_F(ListingRunTest, AFolderThatCannotBeSearchedIsListedButContributesNothing) {
   // "/t/locked/" is not known to the search, as if access were denied.
-  search.AddFolder("/t/", {FakeFolderSearch::Folder("locked"), FakeFolderSearch::Folder("open")});
-  search.AddFolder("/t/open/", {FakeFolderSearch::Folder("deeper")});
-  search.AddFolder("/t/open/deeper/", {});
-  ASSERT_TRUE(List("/t"));
-  EXPECT_TRUE(SameLines({">>> All directories found >>>", "/t/locked/", "/t/open/", "/t/open/deeper/",
+  search.AddFolder(Native("/t/"), {FakeFolderSearch::Folder("locked"), FakeFolderSearch::Folder("open")});
+  search.AddFolder(Native("/t/open/"), {FakeFolderSearch::Folder("deeper")});
+  search.AddFolder(Native("/t/open/deeper/"), {});
+  ASSERT_TRUE(List(Native("/t")));
+  EXPECT_TRUE(SameLines({">>> All directories found >>>", Native("/t/locked/"), Native("/t/open/"), Native("/t/open/deeper/"),
                          "<<< All directories found <<<",
                          "Number of Files = 0  Number of Folders = 3  Total Size = 0 Bytes"},
                         surfaces.Lines(PaneId::ListBox1)));
@@ -147,16 +147,16 @@ TEST_F(ListingRunTest, AFolderThatCannotBeSearchedIsListedButContributesNothing)
 }
 
 TEST_F(ListingRunTest, APaneThatRefusesALineEndsTheRunWhereItFailed) {
-  search.AddFolder("/r/", {FakeFolderSearch::File("a.txt", 5), FakeFolderSearch::Folder("sub"),
+  search.AddFolder(Native("/r/"), {FakeFolderSearch::File("a.txt", 5), FakeFolderSearch::Folder("sub"),
                            FakeFolderSearch::File("a-longer-name", 1)});
   surfaces.Pane(PaneId::ListBox1).SetCapacity(1);
   surfaces.ClearLog();
-  EXPECT_FALSE(List("/r"));
+  EXPECT_FALSE(List(Native("/r")));
   EXPECT_EQ(surfaces.Errors, std::vector<std::string>{"Unable to insert a line."});
   const auto ops = surfaces.Ops();
   ASSERT_FALSE(ops.empty());
   EXPECT_EQ(ops.back(), "ShowErrorBox(Unable to insert a line.)");
-  EXPECT_EQ(surfaces.Lines(PaneId::ListBox1), std::vector<std::string>{FileLine("0000000005", "/r/a.txt")});
+  EXPECT_EQ(surfaces.Lines(PaneId::ListBox1), std::vector<std::string>{FileLine("0000000005", Native("/r/a.txt"))});
   // The steps after the failure did not run: busy cursor and wait caption stay.
   EXPECT_TRUE(surfaces.Busy);
   EXPECT_EQ(surfaces.Caption, "Quillon - V1.20 ~ Please Wait!");
@@ -167,32 +167,32 @@ TEST_F(ListingRunTest, APaneThatRefusesALineEndsTheRunWhereItFailed) {
 
   // The folders left queued by the failed run are dropped by the next one.
   surfaces.Pane(PaneId::ListBox1).SetCapacity(ListPane::kUnlimited);
-  search.AddFolder("/other/", {FakeFolderSearch::File("x", 2)});
-  ASSERT_TRUE(List("/other"));
-  EXPECT_TRUE(SameLines({FileLine("0000000002", "/other/x"), ">>> All directories found >>>",
+  search.AddFolder(Native("/other/"), {FakeFolderSearch::File("x", 2)});
+  ASSERT_TRUE(List(Native("/other")));
+  EXPECT_TRUE(SameLines({FileLine("0000000002", Native("/other/x")), ">>> All directories found >>>",
                          "<<< All directories found <<<",
                          "Number of Files = 1  Number of Folders = 0  Total Size = 2 Bytes"},
                         surfaces.Lines(PaneId::ListBox1)));
 }
 
 TEST_F(ListingRunTest, ReadsTheCheckBoxForEveryFile) {
-  search.AddFolder("/m/", {FakeFolderSearch::File("one", 1), FakeFolderSearch::File("two", 2),
+  search.AddFolder(Native("/m/"), {FakeFolderSearch::File("one", 1), FakeFolderSearch::File("two", 2),
                            FakeFolderSearch::File("three", 3)});
   bool ticked = false;
   surfaces.Md5 = [&ticked] { return ticked = !ticked; };
-  ASSERT_TRUE(List("/m"));
+  ASSERT_TRUE(List(Native("/m")));
   const auto lines = surfaces.Lines(PaneId::ListBox1);
   // The fake files cannot be opened, so their digest is 32 zeros.
   const std::string zeros(32, '0');
-  EXPECT_EQ(lines[0], "01.01.1970 00:00:00 0000000001 Bytes ____N______ " + zeros + " /m/one");
-  EXPECT_EQ(lines[1], FileLine("0000000002", "/m/two"));
-  EXPECT_EQ(lines[2], "01.01.1970 00:00:00 0000000003 Bytes ____N______ " + zeros + " /m/three");
+  EXPECT_EQ(lines[0], "01.01.1970 00:00:00 0000000001 Bytes ____N______ " + zeros + " " + Native("/m/one"));
+  EXPECT_EQ(lines[1], FileLine("0000000002", Native("/m/two")));
+  EXPECT_EQ(lines[2], "01.01.1970 00:00:00 0000000003 Bytes ____N______ " + zeros + " " + Native("/m/three"));
   EXPECT_EQ(window.State().WidestLine, static_cast<int>(lines[2].size()));
 }
 
 TEST_F(ListingRunTest, ASecondRunStartsAfreshAndRepeatSkipsTheBrowser) {
   SmallTree();
-  ASSERT_TRUE(List("/r"));
+  ASSERT_TRUE(List(Native("/r")));
   const auto first = surfaces.Lines(PaneId::ListBox1);
   surfaces.ClearLog();
   ASSERT_TRUE(window.Dispatch([this] { window.EditRepeatLastActionExecute(); }));
@@ -200,14 +200,14 @@ TEST_F(ListingRunTest, ASecondRunStartsAfreshAndRepeatSkipsTheBrowser) {
   EXPECT_EQ(window.State().FileCount, 3);
   const auto ops = surfaces.Ops();
   // Repeat neither shows the browser nor turns the busy cursor on first.
-  EXPECT_EQ(ops.at(1), "SetLabelText(Label1, Selected: /r/)");
+  EXPECT_EQ(ops.at(1), "SetLabelText(Label1, Selected: " + Native("/r/") + ")");
   EXPECT_TRUE(surfaces.Ops({"RunFolderBrowser", "SetBusyCursor"}).empty());
   EXPECT_EQ(window.State().LastCommand, 1);
 }
 
 TEST_F(ListingRunTest, EnablesCompareOnlyWithALoadedListing) {
   SmallTree();
-  ASSERT_TRUE(List("/r"));
+  ASSERT_TRUE(List(Native("/r")));
   EXPECT_TRUE(surfaces.Ops({"SetActionEnabled(EditCompareContentAction"}).empty());
 
   TempTree tree;
@@ -215,7 +215,7 @@ TEST_F(ListingRunTest, EnablesCompareOnlyWithALoadedListing) {
   surfaces.OpenAnswers.push_back(tree.Path("loaded.qln"));
   ASSERT_TRUE(window.Dispatch([this] { window.FileOpenActionExecute(); }));
   surfaces.ClearLog();
-  ASSERT_TRUE(List("/r"));
+  ASSERT_TRUE(List(Native("/r")));
   EXPECT_EQ(surfaces.Ops({"SetActionEnabled(EditCompareContentAction"}),
             std::vector<std::string>{"SetActionEnabled(EditCompareContentAction, true)"});
 }

@@ -1,14 +1,94 @@
 #include "TestSupport.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "platform/WideText.h"
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A path of a test as the file system calls of the library take it.
+std::filesystem::path FsPath(const std::string& path) {
+#ifdef _WIN32
+  const std::u16string wide = WideText::ToUtf16(path);
+  return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
+#else
+  return std::filesystem::path(path);
+#endif
+}
+
+}  // namespace
+
+std::string Native(std::string path) {
+  std::replace(path.begin(), path.end(), '/', kPathSeparator);
+  return path;
+}
+
+#ifdef _WIN32
+
+TempTree::TempTree() {
+  wchar_t temp[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring_view folder(temp, length);
+  for (unsigned attempt = GetTickCount() ^ GetCurrentProcessId();; ++attempt) {
+    const std::wstring candidate = std::wstring(folder) + L"quillon-test-" + std::to_wstring(attempt % 1000000);
+    if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+      root_ = WideText::ToUtf8(std::u16string(candidate.begin(), candidate.end()));
+      break;
+    }
+  }
+}
+
+TempTree::~TempTree() {
+  std::error_code ignored;
+  // Read-only files would stay behind.
+  for (auto it = std::filesystem::recursive_directory_iterator(FsPath(root_), ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
+    SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+  std::filesystem::remove_all(FsPath(root_), ignored);
+}
+
+void TempTree::Link(const std::string&, const std::string&) { ADD_FAILURE() << "no links in Windows tests"; }
+void TempTree::Fifo(const std::string&) { ADD_FAILURE() << "no FIFOs on Windows"; }
+
+void TempTree::SetTime(const std::string& relative, std::int64_t seconds, long nanoseconds) {
+  const HANDLE file = CreateFileW(FsPath(Path(relative)).c_str(), FILE_WRITE_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << relative;
+  const std::uint64_t ticks =
+      static_cast<std::uint64_t>(seconds * 10000000LL + nanoseconds / 100 + 116444736000000000LL);
+  FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  SetFileTime(file, nullptr, &time, &time);
+  CloseHandle(file);
+}
+
+// Only the owner's write bit has a meaning here: without it the file is read-only.
+void TempTree::Chmod(const std::string& relative, unsigned mode) {
+  const std::wstring path = FsPath(Path(relative)).wstring();
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  SetFileAttributesW(path.c_str(), (mode & 0200) ? attributes & ~FILE_ATTRIBUTE_READONLY
+                                                 : attributes | FILE_ATTRIBUTE_READONLY);
+}
+
+#else
 
 TempTree::TempTree() {
   char pattern[] = "/tmp/quillon-test-XXXXXX";
@@ -24,11 +104,6 @@ TempTree::~TempTree() {
   std::filesystem::remove_all(root_, ignored);
 }
 
-void TempTree::File(const std::string& relative, const std::string& content) {
-  std::ofstream out(Path(relative), std::ios::binary);
-  out << content;
-}
-void TempTree::Dir(const std::string& relative) { std::filesystem::create_directories(Path(relative)); }
 void TempTree::Link(const std::string& relative, const std::string& target) {
   std::filesystem::create_symlink(target, Path(relative));
 }
@@ -38,8 +113,18 @@ void TempTree::SetTime(const std::string& relative, std::int64_t seconds, long n
   utimensat(AT_FDCWD, Path(relative).c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 void TempTree::Chmod(const std::string& relative, unsigned mode) { chmod(Path(relative).c_str(), mode); }
+
+#endif
+
+std::string TempTree::Path(const std::string& relative) const { return root_ + kPathSeparator + Native(relative); }
+
+void TempTree::File(const std::string& relative, const std::string& content) {
+  std::ofstream out(FsPath(Path(relative)), std::ios::binary);
+  out << content;
+}
+void TempTree::Dir(const std::string& relative) { std::filesystem::create_directories(FsPath(Path(relative))); }
 std::string TempTree::Read(const std::string& relative) const {
-  std::ifstream in(Path(relative), std::ios::binary);
+  std::ifstream in(FsPath(Path(relative)), std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
@@ -76,6 +161,8 @@ std::vector<std::string> SortedSections(std::vector<std::string> listing) {
   if (opening != listing.end() && closing != listing.end()) std::sort(opening + 1, closing);
   return listing;
 }
+
+#ifndef _WIN32
 
 namespace {
 std::string Drain(int fd) {
@@ -123,6 +210,8 @@ ProgramResult RunProgram(const std::vector<std::string>& args, const std::string
 
 std::string CliPath() { return QUILLON_CLI_PATH; }
 
+#endif
+
 std::vector<std::string> SplitCrLf(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
@@ -137,6 +226,8 @@ std::vector<std::string> SplitCrLf(const std::string& text) {
   }
   return lines;
 }
+
+#ifndef _WIN32
 
 UserLocale::UserLocale(const std::string& name) {
   static const std::string folder = [] {
@@ -158,3 +249,5 @@ UserLocale::~UserLocale() {
   unsetenv("LC_ALL");
   unsetenv("LOCPATH");
 }
+
+#endif

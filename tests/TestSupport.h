@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/FindData.h"
+
+// A path written with "/" in the form of this system (with "\\" on Windows).
+std::string Native(std::string path);
+
 // A temporary folder tree built for one test and removed after it.
 class TempTree {
  public:
@@ -14,9 +19,10 @@ class TempTree {
   TempTree(const TempTree&) = delete;
   TempTree& operator=(const TempTree&) = delete;
 
-  // The root without a trailing "/", and a path below it.
+  // The root without a trailing separator, and a path below it; the relative
+  // path is written with "/" and comes back in the system's form.
   const std::string& Root() const { return root_; }
-  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+  std::string Path(const std::string& relative) const;
 
   void File(const std::string& relative, const std::string& content = "");
   void Dir(const std::string& relative);
@@ -37,6 +43,7 @@ class TempTree {
 // whose search order is the file system's.
 std::vector<std::string> SortedSections(std::vector<std::string> listing);
 
+#ifndef _WIN32
 // The result of running a program: exit code, standard output and error.
 struct ProgramResult {
   int exitCode = -1;
@@ -63,3 +70,4 @@ class UserLocale {
  private:
   bool ready_ = false;
 };
+#endif

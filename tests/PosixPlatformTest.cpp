@@ -1,0 +1,123 @@
+// Tests of the POSIX realisation of the platform layer.
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <map>
+
+#include "TestSupport.h"
+#include "platform/PosixFolderSearch.h"
+#include "platform/RegionalSettings.h"
+
+namespace {
+
+std::map<std::string, std::uint32_t> SearchAll(const std::string& folder, int mask) {
+  PosixFolderSearch search;
+  std::map<std::string, std::uint32_t> found;
+  FindData entry;
+  std::vector<SearchFailure> failures;
+  auto handle = search.FindFirstFile(folder + "/*.*", mask, entry, failures);
+  if (!handle) return found;
+  do found[entry.Name] = entry.Attributes;
+  while (handle->FindNextFile(entry));
+  return found;
+}
+
+}  // namespace
+
+TEST(PosixFolderSearch, MapsEveryKindOfEntryToItsAttributeWord) {
+  TempTree tree;
+  tree.File("plain");
+  tree.File("readonly");
+  tree.Chmod("readonly", 0444);
+  tree.File(".hidden");
+  tree.Dir("folder");
+  tree.Dir("locked-folder");
+  tree.Chmod("locked-folder", 0555);
+  tree.Link("link", "plain");
+  tree.Link("dangling", "nowhere");
+  tree.Fifo("fifo");
+  tree.Fifo(".hidden-fifo");
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, tree.Path("socket").c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  const auto found = SearchAll(tree.Root(), 63);
+  const std::map<std::string, std::uint32_t> expected = {
+      {".", 0x12},       {"..", 0x12},          {"plain", 0x80},  {"readonly", 0x01},   {".hidden", 0x02},
+      {"folder", 0x10},  {"locked-folder", 0x11}, {"link", 0x80}, {"dangling", 0x80},   {"fifo", 0x04},
+      {".hidden-fifo", 0x06}, {"socket", 0x04},
+  };
+  EXPECT_EQ(found, expected);
+  close(sock);
+}
+
+TEST(PosixFolderSearch, FiltersByTheAttributeMaskAndReportsWhatLstatSees) {
+  TempTree tree;
+  tree.File("file", "12345");
+  tree.File(".hidden");
+  tree.Dir("folder");
+  tree.Link("link", "file");
+  tree.SetTime("link", 1000000000, 123456789);
+
+  // Without the hidden and directory bits those entries are passed over.
+  const auto filtered = SearchAll(tree.Root(), 63 & ~0x02 & ~0x10);
+  EXPECT_EQ(filtered, (std::map<std::string, std::uint32_t>{{"file", 0x80}, {"link", 0x80}}));
+
+  PosixFolderSearch search;
+  FindData entry;
+  std::vector<SearchFailure> failures;
+  auto handle = search.FindFirstFile(tree.Root() + "/*.*", 63, entry, failures);
+  ASSERT_TRUE(handle);
+  std::map<std::string, FindData> byName;
+  do byName[entry.Name] = entry;
+  while (handle->FindNextFile(entry));
+  EXPECT_EQ(byName["file"].Size, 5u);
+  // A link is described by its own data: its size is the length of its target.
+  EXPECT_EQ(byName["link"].Size, 4u);
+  EXPECT_EQ(byName["link"].ModifiedSeconds, 1000000000);
+  EXPECT_EQ(byName["link"].ModifiedNanoseconds, 123456789u);
+}
+
+TEST(PosixFolderSearch, AFolderThatCannotBeSearchedYieldsNothingButItsFailure) {
+  PosixFolderSearch search;
+  FindData entry;
+  std::vector<SearchFailure> failures;
+  EXPECT_FALSE(search.FindFirstFile("/no/such/folder/*.*", 63, entry, failures));
+  TempTree tree;
+  tree.File("file");
+  EXPECT_FALSE(search.FindFirstFile(tree.Path("file") + "/*.*", 63, entry, failures));
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_TRUE(failures[0].Folder && failures[0].Name.empty() && failures[0].Error == ENOENT);
+  EXPECT_EQ(failures[1].Error, ENOTDIR);
+}
+
+TEST(RegionalSettings, FallsBackWhereTheLocaleHasNoValue) {
+  // The C locale has no thousands separator at all; an unknown locale cannot be read.
+  for (const char* name : {"C", "xx_NOWHERE.UTF-8"}) {
+    setenv("LC_ALL", name, 1);
+    const RegionalSettings settings = RegionalSettings::FromUserLocale();
+    EXPECT_EQ(settings.ThousandSeparator, ",") << name;
+    EXPECT_EQ(settings.TimeSeparator, ":") << name;
+  }
+  unsetenv("LC_ALL");
+}
+
+TEST(RegionalSettings, ReadsTheSeparatorsOfTheUsersLocale) {
+  {
+    UserLocale german("de_DE");
+    if (!german.Ready()) GTEST_SKIP() << "locales cannot be compiled here";
+    const RegionalSettings settings = RegionalSettings::FromUserLocale();
+    EXPECT_EQ(settings.ThousandSeparator, ".");
+    EXPECT_EQ(settings.TimeSeparator, ":");
+  }
+  UserLocale finnish("fi_FI");
+  ASSERT_TRUE(finnish.Ready());
+  const RegionalSettings settings = RegionalSettings::FromUserLocale();
+  EXPECT_EQ(settings.ThousandSeparator, "\xE2\x80\xAF");  // a narrow no-break space
+  EXPECT_EQ(settings.TimeSeparator, ".");
+}
