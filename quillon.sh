@@ -2,7 +2,9 @@
 # Sets Quillon up on a Debian 12 machine and runs it or its tests.
 #   ./quillon.sh run [quillon-cli arguments]   install, build, start the program
 #   ./quillon.sh test                          install, build, run every test, then the
-#                                              sanitizer build's tests and each fuzz target
+#                                              sanitizer build's tests and each fuzz target,
+#                                              then cross-build the core and quillon-cli for
+#                                              Windows and run their tests under wine
 #   ./quillon.sh sanitize                      build with clang, ASan and UBSan; run every test
 #   ./quillon.sh fuzz [SECONDS]                run each fuzz target (default 60 s each)
 set -euo pipefail
@@ -10,7 +12,8 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libssl-dev libgtest-dev googletest
           qt6-base-dev libgl-dev fonts-dejavu-core locales xvfb xauth xdotool
-          nlohmann-json3-dev python3 clang libclang-rt-14-dev)
+          nlohmann-json3-dev python3 clang libclang-rt-14-dev
+          g++-mingw-w64-x86-64-posix wine wine64)
 
 FUZZ_TARGETS=(read_listing:read compare_listings:compare parse_line:line)
 
@@ -78,6 +81,13 @@ run_fuzzers() {
   done
 }
 
+# The core and quillon-cli as Windows programs, cross-built with mingw-w64.
+build_windows() {
+  cmake -S . -B build-windows -G Ninja --toolchain cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
+        -DQUILLON_WERROR=ON -DQUILLON_BUILD_GUI=OFF "$@"
+  cmake --build build-windows
+}
+
 case "${1:-}" in
   run)
     shift
@@ -104,6 +114,8 @@ case "${1:-}" in
     build_sanitized
     run_fuzzers 60
     run_sanitized_tests
+    build_windows -DQUILLON_BUILD_TESTS=ON -DQUILLON_LINUX_CLI="$PWD/build/quillon-cli"
+    (cd build-windows && ctest --output-on-failure --timeout 300 -j2)
     ;;
   sanitize)
     install_missing
