@@ -7,6 +7,7 @@
 #include "app/TMainWindow.h"
 #include "compare/ComparisonKey.h"
 #include "compare/FileLineFields.h"
+#include "documents/ListingFile.h"
 
 namespace {
 
@@ -355,4 +356,20 @@ TEST_F(MoveTest, TheSameListingsInAnyOrderGiveTheSameMoves) {
     ASSERT_TRUE(SameLines(first, shuffled)) << "round " << round;
     EXPECT_EQ(Counts(), counts);
   }
+}
+
+TEST_F(ComparisonTest, KeepsTheBytesOfAListingInAnOlderCodePage) {
+  // An old listing written in a Windows code page (0xE9 is "e acute" there)
+  // against a new one in UTF-8: the bytes stay as they are, so the same name
+  // shows as one file deleted and one added.
+  TempTree tree;
+  const std::string ansi = FileLine("C:\\Docs\\caf\xE9.txt"), utf8 = FileLine("C:\\Docs\\caf\xC3\xA9.txt");
+  const std::string same = FileLine("C:\\Docs\\plain.txt");
+  tree.File("old.qln", ansi + "\r\n" + same + "\r\n>>> All directories found >>>\r\n<<< All directories found <<<\r\n"
+                       "Number of Files = 2  Number of Folders = 0  Total Size = 200 Bytes\r\n");
+  ListPane loaded;
+  ReadListingFile(tree.Path("old.qln"), loaded);
+  Lines loadedLines(loaded.Lines().Lines().begin(), loaded.Lines().Lines().end());
+  EXPECT_EQ(loadedLines[0], ansi);
+  EXPECT_TRUE(SameLines({"Deleted: " + ansi, "Added: " + utf8}, Compare(Listing({utf8, same}), loadedLines)));
 }
