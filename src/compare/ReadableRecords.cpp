@@ -1,9 +1,10 @@
 #include "compare/ReadableRecords.h"
 
-#include <openssl/evp.h>
-
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <initializer_list>
+
 #include <nlohmann/json.hpp>
 
 #include "compare/FileLineFields.h"
@@ -45,11 +46,19 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
+// Base64 (RFC 4648) with padding. Written out here rather than taken from a
+// library, since the Windows build has no libcrypto.
 std::string Base64(std::string_view bytes) {
-  std::string encoded(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-  const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
-                                     reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-  encoded.resize(static_cast<std::size_t>(length));
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string encoded;
+  encoded.reserve(4 * ((bytes.size() + 2) / 3));
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t count = std::min<std::size_t>(3, bytes.size() - i);
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k)
+      group = (group << 8) | (k < count ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    for (std::size_t k = 0; k < 4; ++k) encoded += k <= count ? kAlphabet[(group >> (18 - 6 * k)) & 0x3F] : '=';
+  }
   return encoded;
 }
 
