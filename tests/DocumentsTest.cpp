@@ -87,6 +87,17 @@ TEST(ListingFile, RoundTripsLinesAsTheirLengthsPlusTwoBytes) {
   EXPECT_EQ(EntriesIn(tree.Root()), 2u);
 }
 
+#ifdef _WIN32
+TEST(ListingFile, CannotCreateOverAFolderOrInAMissingFolder) {
+  TempTree tree;
+  tree.Dir("folder.qln");
+  for (const auto& [name, reason] : {std::pair<std::string, std::string>{"folder.qln", "Is a directory"},
+                                     {"missing/x.qln", "No such file or directory"}})
+    EXPECT_EQ(CreateError(tree.Path(name)), "Cannot create file " + tree.Path(name) + "\n" + reason);
+  EXPECT_EQ(EntriesIn(tree.Root()), 1u);
+}
+#endif
+
 // Links, and failing writes by a file-size limit, are POSIX matters; the
 // Windows saves have tests of their own.
 #ifndef _WIN32
