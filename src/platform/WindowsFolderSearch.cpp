@@ -2,29 +2,13 @@
 
 #include "platform/WindowsFolderSearch.h"
 
-
 namespace {
-
-// 100-nanosecond ticks from 1601-01-01 to 1970-01-01.
-constexpr std::int64_t kUnixEpochTicks = 116444736000000000LL;
-constexpr std::int64_t kTicksPerSecond = 10000000;
 
 void Fill(const WIN32_FIND_DATAW& data, FindData& entry) {
   entry.Attributes = data.dwFileAttributes;
   entry.Name = NarrowOf(data.cFileName);
   entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  const std::int64_t ticks =
-      static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                data.ftLastWriteTime.dwLowDateTime) -
-      kUnixEpochTicks;
-  std::int64_t seconds = ticks / kTicksPerSecond;
-  std::int64_t rest = ticks % kTicksPerSecond;
-  if (rest < 0) {
-    rest += kTicksPerSecond;
-    --seconds;
-  }
-  entry.ModifiedSeconds = seconds;
-  entry.ModifiedNanoseconds = static_cast<std::uint32_t>(rest * 100);
+  UnixTimeOf(data.ftLastWriteTime, entry.ModifiedSeconds, entry.ModifiedNanoseconds);
 }
 
 class WindowsSearchHandle : public FolderSearchHandle {
