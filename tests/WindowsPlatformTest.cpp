@@ -3,6 +3,7 @@
 
 #include <winioctl.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -15,6 +16,7 @@
 #include "engine/FileDigester.h"
 #include "platform/QuillonError.h"
 #include "platform/WideText.h"
+#include "platform/WindowsFileReader.h"
 #include "platform/WindowsFolderSearch.h"
 
 namespace {
@@ -27,11 +29,30 @@ std::wstring Wide(const std::string& path) {
 std::map<std::string, std::uint32_t> SearchAll(WindowsFolderSearch& search, const std::string& folder, int mask) {
   std::map<std::string, std::uint32_t> found;
   FindData entry;
-  auto handle = search.FindFirstFile(folder + "\\*.*", mask, entry);
+  std::vector<SearchFailure> failures;
+  auto handle = search.FindFirstFile(folder + "\\*.*", mask, entry, failures);
+  EXPECT_TRUE(failures.empty());
   if (!handle) return found;
   do found[entry.Name] = entry.Attributes;
   while (handle->FindNextFile(entry));
   return found;
+}
+
+// The digest of a file of folder as a listing takes it: with what the search saw of it.
+FileDigester::Result DigestOf(const std::string& folder, const std::string& name) {
+  FileDigester::Expected expected;
+  expected.regularFile = true;  // for a name the search does not find
+  WindowsFolderSearch search;
+  std::vector<SearchFailure> failures;
+  FindData entry;
+  if (auto handle = search.FindFirstFile(folder + "\\*.*", 63, entry, failures)) {
+    do
+      if (entry.Name == name) expected = FileDigester::Expected::Of(entry);
+    while (handle->FindNextFile(entry));
+  }
+  WindowsFileReader reader;
+  FileDigester digester(reader);
+  return digester.ComputeFileDigest(folder + "\\" + name, expected);
 }
 
 std::vector<std::string> ListTree(FolderSearch& search, const std::string& folder, bool md5) {
@@ -97,8 +118,13 @@ TEST(WindowsFolderSearch, GivesTheAttributeWordOfEachEntryAndFiltersByIt) {
   EXPECT_TRUE(filtered.count("plain") && filtered.count("readonly"));
   tree.Chmod("readonly", 0644);
 
+  // A folder that cannot be searched is told from an empty one.
   FindData entry;
-  EXPECT_FALSE(search.FindFirstFile(tree.Path("missing") + "\\*.*", 63, entry));
+  std::vector<SearchFailure> failures;
+  EXPECT_FALSE(search.FindFirstFile(tree.Path("missing") + "\\*.*", 63, entry, failures));
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_TRUE(failures[0].Folder);
+  EXPECT_EQ(failures[0].Error, ENOENT);
 }
 
 TEST(WindowsFolderSearch, ListsAJunctionAsAFolderButNeverWalksIt) {
@@ -144,24 +170,29 @@ TEST(CngDigest, DigestsKnownFilesAndNeverKeepsOthersOut) {
   std::string big;
   for (int i = 0; i < 1000000; ++i) big += "a";
   tree.File("million-a", big);
-  FileDigester digester;
-  EXPECT_EQ(digester.ComputeFileDigest(tree.Path("empty")), "d41d8cd98f00b204e9800998ecf8427e");
-  EXPECT_EQ(digester.ComputeFileDigest(tree.Path("abc")), "900150983cd24fb0d6963f7d28e17f72");
-  EXPECT_EQ(digester.ComputeFileDigest(tree.Path("million-a")), "7707d6ae4e027c70eea2a935c2296f21");
-  EXPECT_EQ(digester.ComputeFileDigest(tree.Path("missing")), std::string(32, '0'));
-  EXPECT_EQ(digester.ComputeFileDigest(tree.Root()), std::string(32, '0'));  // a folder is no regular file
+  const std::string root = tree.Root();
+  EXPECT_EQ(DigestOf(root, "empty").text, "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(DigestOf(root, "abc").text, "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(DigestOf(root, "million-a").text, "7707d6ae4e027c70eea2a935c2296f21");
+  const auto missing = DigestOf(root, "missing");
+  EXPECT_EQ(missing.text, std::string(32, '0'));
+  EXPECT_EQ(missing.error, ENOENT);
+  tree.Dir("folder");
+  EXPECT_EQ(DigestOf(root, "folder").outcome, FileDigester::Outcome::NotAFile);
 
   // A file another program is writing is still read; one it keeps to itself gives zeros.
   const HANDLE writer = CreateFileW(Wide(tree.Path("abc")).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                                     nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(digester.ComputeFileDigest(tree.Path("abc")), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(DigestOf(root, "abc").text, "900150983cd24fb0d6963f7d28e17f72");
   CloseHandle(writer);
   const HANDLE exclusive =
       CreateFileW(Wide(tree.Path("abc")).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(digester.ComputeFileDigest(tree.Path("abc")), std::string(32, '0'));
+  const auto kept = DigestOf(root, "abc");
+  EXPECT_EQ(kept.text, std::string(32, '0'));
+  EXPECT_EQ(kept.error, EACCES);
   CloseHandle(exclusive);
 }
 

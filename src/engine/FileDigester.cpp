@@ -10,9 +10,9 @@ namespace {
 
 const std::string kNoDigest(32, '0');
 
-bool SameFile(const struct stat& st, const FileDigester::Expected& expected) {
-  return S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) == expected.size &&
-         st.st_mtim.tv_sec == expected.seconds && st.st_mtim.tv_nsec == static_cast<long>(expected.nanoseconds);
+bool SameFile(const OpenFileFacts& facts, const FileDigester::Expected& expected) {
+  return facts.RegularFile && facts.Size == expected.size && facts.ModifiedSeconds == expected.seconds &&
+         facts.ModifiedNanoseconds == expected.nanoseconds;
 }
 
 }  // namespace
@@ -27,7 +27,7 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
   // A file whose listed size is 0 may be one of /proc whose read would wait.
   const int fd = reader_.Open(filePath, expected.size == 0);
   if (fd < 0) return {kNoDigest, Outcome::Failed, errno};
-  struct stat st;
+  OpenFileFacts st;
   if (reader_.Stat(fd, st) != 0) {
     const int error = errno;
     reader_.Close(fd);
@@ -48,7 +48,7 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
   bool givenUp = false;
   while (remaining > 0) {
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kReadBufferSize));
-    const ssize_t got = reader_.Read(fd, buffer_.get(), want);
+    const long long got = reader_.Read(fd, buffer_.get(), want);
     if (got < 0) {
       if (errno == EINTR) continue;
       error = errno;
@@ -56,8 +56,9 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
     }
     if (got == 0) break;
     const auto count = static_cast<std::size_t>(got);
-    for (std::size_t at = 0; at < count; at += kReadBlock)
-      md5_update(&context, buffer_.get() + at, static_cast<std::uint32_t>(std::min(kReadBlock, count - at)));
+    // One call per block read: the system's digest (CNG on Windows) costs a
+    // call each time, however few bytes it is given.
+    md5_update(&context, buffer_.get(), static_cast<std::uint32_t>(count));
     total += count;
     remaining -= count;
     if (Interrupted(count)) {

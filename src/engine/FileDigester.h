@@ -15,7 +15,6 @@
 class FileDigester {
  public:
   static constexpr std::size_t kReadBufferSize = 256 * 1024;
-  static constexpr std::size_t kReadBlock = 512;
 
   // What the search saw of a file; the digest is of that file or of none.
   struct Expected {

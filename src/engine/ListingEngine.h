@@ -14,7 +14,7 @@
 #include "platform/FileReader.h"
 #include "platform/FindData.h"
 #include "platform/FolderSearch.h"
-#include "platform/PosixFileReader.h"
+#include "platform/SystemFileReader.h"
 #include "platform/RegionalSettings.h"
 
 // The listing run: walks a folder tree breadth-first and fills ListBox1 with
@@ -89,7 +89,7 @@ class ListingEngine {
   Surfaces& surfaces_;
   FolderSearch& search_;
   const RegionalSettings& settings_;
-  PosixFileReader systemReader_;
+  SystemFileReader systemReader_;
   FileReader& reader_;
   PageReleaser releaser_;  // outlives the digesters that use it
   FileDigester digester_;

@@ -1,6 +1,7 @@
 #include "platform/PosixFileReader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -15,9 +16,17 @@ int PosixFileReader::Open(const std::string& path, bool nonBlocking) {
   return fd;
 }
 
-ssize_t PosixFileReader::Read(int fd, void* buffer, std::size_t count) { return read(fd, buffer, count); }
+long long PosixFileReader::Read(int fd, void* buffer, std::size_t count) { return read(fd, buffer, count); }
 
-int PosixFileReader::Stat(int fd, struct stat& st) { return fstat(fd, &st); }
+int PosixFileReader::Stat(int fd, OpenFileFacts& facts) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return -1;
+  facts.RegularFile = S_ISREG(st.st_mode);
+  facts.Size = static_cast<std::uint64_t>(st.st_size);
+  facts.ModifiedSeconds = st.st_mtim.tv_sec;
+  facts.ModifiedNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
+  return 0;
+}
 
 void PosixFileReader::Close(int fd) { close(fd); }
 

@@ -11,28 +11,6 @@ void ReadableFile::Close() {
   handle_ = -1;
 }
 
-bool ReadableFile::OpenForDigest(const std::string& path) {
-  // O_NONBLOCK keeps a FIFO from blocking the open; it does not change reads of
-  // a regular file, which is all that is read.
-  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error_ = errno;
-    return false;
-  }
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    error_ = errno;
-    close(fd);
-    return false;
-  }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  handle_ = fd;
-  regular_ = true;
-  size_ = st.st_size;
-  return true;
-}
-
 bool ReadableFile::OpenForLoading(const std::string& path, bool regularOnly) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0));
   struct stat st;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-// A file opened for reading, closed when destroyed.
+// A listing file opened for reading, closed when destroyed.
 class ReadableFile {
  public:
   ReadableFile() = default;
@@ -12,10 +12,6 @@ class ReadableFile {
   ReadableFile(const ReadableFile&) = delete;
   ReadableFile& operator=(const ReadableFile&) = delete;
 
-  // Opens a file for its digest: only a regular file is opened. Links are not
-  // followed, FIFOs and devices are never read, and other programs are never
-  // kept from reading, writing or deleting the file meanwhile.
-  bool OpenForDigest(const std::string& path);
   // Opens a listing file; others may go on reading it. With regularOnly, a
   // FIFO without a writer cannot hold the open. A folder opens on POSIX and
   // is told by IsFolder; the caller refuses it.

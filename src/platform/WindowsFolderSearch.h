@@ -13,8 +13,8 @@
 // from is searched even when it is such a link.
 class WindowsFolderSearch : public FolderSearch {
  public:
-  std::unique_ptr<FolderSearchHandle> FindFirstFile(const std::string& pattern, int attributeMask,
-                                                    FindData& first) override;
+  std::unique_ptr<FolderSearchHandle> FindFirstFile(const std::string& pattern, int attributeMask, FindData& first,
+                                                    std::vector<SearchFailure>& failures) override;
 
   // Records a folder found as a reparse point, by its folder path.
   void NoteLinkedFolder(std::string folderPath) { linkedFolders_.insert(std::move(folderPath)); }

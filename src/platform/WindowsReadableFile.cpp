@@ -16,29 +16,6 @@ void ReadableFile::Close() {
   handle_ = -1;
 }
 
-bool ReadableFile::OpenForDigest(const std::string& path) {
-  // A reparse point is opened as itself, never followed; a device name inside
-  // an extended-length path is a plain file name.
-  const HANDLE file = CreateFileW(SystemPathOf(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    error_ = ErrnoOfWindowsError(GetLastError());
-    return false;
-  }
-  BY_HANDLE_FILE_INFORMATION info;
-  const DWORD notRegular = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
-      (info.dwFileAttributes & notRegular) != 0) {
-    CloseHandle(file);
-    return false;
-  }
-  handle_ = reinterpret_cast<std::intptr_t>(file);
-  regular_ = true;
-  size_ = static_cast<long long>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
-  return true;
-}
-
 bool ReadableFile::OpenForLoading(const std::string& path, bool /*regularOnly*/) {
   const std::wstring name = SystemPathOf(path);
   const DWORD attributes = GetFileAttributesW(name.c_str());
