@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "platform/LongPath.h"
@@ -83,13 +84,18 @@ std::unique_ptr<FolderSearchHandle> PosixFolderSearch::FindFirstFile(const std::
   const auto slash = pattern.rfind(kPathSeparator);
   std::string folder = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
   std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-  // An empty folder path stands for the process's current folder. The folder
-  // is opened by a descriptor, so that its depth is not limited by PATH_MAX.
-  const int fd = LongPath::Open(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY | O_NONBLOCK);
-  DIR* dir = fd < 0 ? nullptr : fdopendir(fd);
+  // An empty folder path stands for the process's current folder. A path too
+  // long for one call is opened step by step to a descriptor, so that depth is
+  // not limited by PATH_MAX; opendir is cheaper for all others.
+  DIR* dir = nullptr;
+  if (folder.size() < PATH_MAX) {
+    dir = opendir(folder.empty() ? "." : folder.c_str());
+  } else if (const int fd = LongPath::Open(folder, O_RDONLY | O_DIRECTORY | O_NONBLOCK); fd >= 0) {
+    dir = fdopendir(fd);
+    if (dir == nullptr) close(fd);
+  }
   if (dir == nullptr) {
     failures.push_back(SearchFailure{{}, true, errno});
-    if (fd >= 0) close(fd);
     return nullptr;
   }
   auto handle = std::make_unique<PosixSearchHandle>(dir, std::move(mask), attributeMask, failures);
