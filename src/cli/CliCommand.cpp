@@ -37,7 +37,7 @@ constexpr const char* kUsage =
     "header row and json writes JSON Lines, one record per file or change.\n"
     "\n"
     "--readers N reads the tree of a --md5 listing on N threads at once, 1 to 64\n"
-    "(default 8). Many reads under way keep a solid-state or network disk busy;\n"
+    "(default 16). Many reads under way keep a solid-state or network disk busy;\n"
     "on a spinning disk 1 or 2 keep its head from jumping to and fro. The\n"
     "listing is the same whatever N is.\n"
     "\n"

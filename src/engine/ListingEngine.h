@@ -23,7 +23,7 @@ class ListingEngine {
  public:
   // Reads under way at once in a digest listing, folder searches and digests
   // each: enough to keep the queue of a solid-state or network disk full.
-  static constexpr std::size_t kDefaultReaders = 8;
+  static constexpr std::size_t kDefaultReaders = 16;
   static constexpr std::size_t kMaxReaders = 64;
 
   // Digests are read through reader, or through the system's own file access
