@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/DigestStore.h"
+
+// Digests of unchanged files, kept between runs. A stored digest is given
+// again only for the same device and inode with the same size, mtime and
+// ctime, and only when both times lie more than kRacyNs before the start of
+// the read that made it: a file changed in the same clock tick as its read
+// may have changed after it without its times showing it, so it is read again.
+// Digests just read are written back in batches. Whatever goes wrong with
+// the store is told once through the warning and turns reuse off, or only
+// writing; it never fails the listing.
+class DigestCache {
+ public:
+  using Clock = std::function<std::int64_t()>;  // nanoseconds since 1970-01-01 UTC
+  using Warn = std::function<void(const std::string&)>;
+
+  static constexpr std::int64_t kRacyNs = 2'000'000'000;
+  static constexpr std::int64_t kKeepDays = 90;
+  // A row's day of last use is refreshed at most this often.
+  static constexpr std::int64_t kUseRefreshDays = 7;
+  static constexpr std::size_t kBatchRows = 2000;
+
+  DigestCache(const std::string& storePath, Warn warn, Clock clock = RealClock);
+  ~DigestCache();
+  DigestCache(const DigestCache&) = delete;
+  DigestCache& operator=(const DigestCache&) = delete;
+
+  static std::int64_t RealClock();
+  std::int64_t Now() const { return clock_(); }
+
+  // The digest text kept for this state of a file, when it may be reused.
+  std::optional<std::string> Reusable(const FileStamp& stamp);
+  // Keeps a digest that was read; readStartNs is Now() taken before the
+  // file's state was read. Digests of unreadable files (all "0") are not kept.
+  void Keep(const FileStamp& stamp, const std::string& path, const std::string& digestText, std::int64_t readStartNs);
+  // Writes what is kept and not yet written.
+  void Flush();
+
+ private:
+  void Disable(const std::string& why);
+  void StopWriting(const std::string& why);
+  std::int64_t Today() const;
+
+  std::string storePath_;
+  Warn warn_;
+  Clock clock_;
+  std::unique_ptr<DigestStore> store_;
+  bool writing_ = false;
+  std::vector<StoredDigest> pending_;
+  std::vector<FileStamp> used_;
+};

@@ -1,0 +1,145 @@
+#include "engine/ExcludePatterns.h"
+
+#include <fnmatch.h>
+
+#include <cstring>
+
+#include "platform/QuillonError.h"
+
+namespace {
+
+constexpr const char* kClassNames[] = {"alnum", "alpha", "blank", "cntrl", "digit",  "graph",
+                                       "lower", "print", "punct", "space", "upper", "xdigit"};
+
+[[noreturn]] void Malformed(const std::string& pattern, const std::string& why) {
+  throw QuillonError("Malformed exclude pattern \"" + pattern + "\": " + why);
+}
+
+bool HasWildcards(std::string_view name) { return name.find_first_of("*?[\\") != std::string_view::npos; }
+
+// Checks what fnmatch would quietly take literally or never match: an
+// unclosed "[", an unknown character class, a "\" with nothing to escape.
+void CheckName(const std::string& pattern, const std::string& name) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '\\') {
+      if (++i == name.size()) Malformed(pattern, "it ends with \"\\\", which escapes nothing");
+      continue;
+    }
+    if (name[i] != '[') continue;
+    std::size_t j = i + 1;
+    if (j < name.size() && (name[j] == '!' || name[j] == '^')) ++j;
+    if (j < name.size() && name[j] == ']') ++j;  // a "]" first is a member
+    bool closed = false;
+    for (; j < name.size(); ++j) {
+      if (name[j] == '\\') {
+        ++j;
+      } else if (name[j] == '[' && j + 1 < name.size() && name[j + 1] == ':') {
+        const std::size_t end = name.find(":]", j + 2);
+        if (end == std::string::npos) break;
+        const std::string className = name.substr(j + 2, end - j - 2);
+        bool known = false;
+        for (const char* candidate : kClassNames) known = known || className == candidate;
+        if (!known) Malformed(pattern, "\"[:" + className + ":]\" is no character class");
+        j = end + 1;
+      } else if (name[j] == ']') {
+        closed = true;
+        break;
+      }
+    }
+    if (!closed) Malformed(pattern, "the \"[\" is never closed");
+    i = j;
+  }
+}
+
+bool NameMatches(const std::string& pattern, std::string_view name) {
+  if (!HasWildcards(pattern)) return name == pattern;
+  return fnmatch(pattern.c_str(), std::string(name).c_str(), 0) == 0;
+}
+
+}  // namespace
+
+ExcludePatterns::ExcludePatterns(const std::vector<std::string>& patterns) {
+  for (const std::string& text : patterns) patterns_.push_back(Compile(text));
+}
+
+ExcludePatterns::Pattern ExcludePatterns::Compile(const std::string& text) {
+  Pattern pattern;
+  std::string_view rest = text;
+  if (rest.empty()) Malformed(text, "it is empty");
+  if (rest.size() > 1 && rest.back() == '/') {
+    pattern.foldersOnly = true;
+    rest.remove_suffix(1);
+  }
+  pattern.anchored = rest.find('/') != std::string_view::npos;
+  if (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
+  if (rest.empty()) Malformed(text, "it names no entry");
+  for (;;) {
+    const auto slash = rest.find('/');
+    std::string name(rest.substr(0, slash));
+    if (name.empty()) Malformed(text, "it has an empty name between two \"/\"");
+    if (name == "." || name == "..") Malformed(text, "\"" + name + "\" is never the name of an entry");
+    CheckName(text, name);
+    pattern.names.push_back(std::move(name));
+    if (slash == std::string_view::npos) break;
+    rest.remove_prefix(slash + 1);
+  }
+  return pattern;
+}
+
+std::vector<std::string> ExcludePatterns::FromLines(std::string_view text) {
+  std::vector<std::string> patterns;
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.find_first_not_of(" \t") == std::string_view::npos || line.front() == '#') continue;
+    patterns.emplace_back(line);
+  }
+  return patterns;
+}
+
+namespace {
+
+using Names = std::vector<std::string>;
+using Components = std::vector<std::string_view>;
+
+// "**" takes any number of names, and at least one when it ends the pattern:
+// "a/**" is what is inside a, not a itself.
+bool Matches(const Names& names, std::size_t n, const Components& path, std::size_t c) {
+  if (n == names.size()) return c == path.size();
+  if (names[n] == "**") {
+    const std::size_t least = n + 1 == names.size() ? c + 1 : c;
+    for (std::size_t k = least; k <= path.size(); ++k)
+      if (Matches(names, n + 1, path, k)) return true;
+    return false;
+  }
+  return c < path.size() && NameMatches(names[n], path[c]) && Matches(names, n + 1, path, c + 1);
+}
+
+}  // namespace
+
+bool ExcludePatterns::Excludes(std::string_view relativePath, bool isFolder) const {
+  const auto lastSlash = relativePath.rfind('/');
+  const std::string_view name = lastSlash == std::string_view::npos ? relativePath : relativePath.substr(lastSlash + 1);
+  Components components;
+  for (const Pattern& pattern : patterns_) {
+    if (pattern.foldersOnly && !isFolder) continue;
+    if (!pattern.anchored) {
+      const std::string& only = pattern.names.front();
+      if (only == "**" || NameMatches(only, name)) return true;
+      continue;
+    }
+    if (components.empty()) {
+      std::string_view rest = relativePath;
+      for (;;) {
+        const auto slash = rest.find('/');
+        components.push_back(rest.substr(0, slash));
+        if (slash == std::string_view::npos) break;
+        rest.remove_prefix(slash + 1);
+      }
+    }
+    if (Matches(pattern.names, 0, components, 0)) return true;
+  }
+  return false;
+}

@@ -1,0 +1,263 @@
+#include "platform/DigestStore.h"
+
+#include <pwd.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/QuillonError.h"
+
+namespace {
+
+constexpr int kApplicationId = 0x51444331;  // marks a file as this program's digest store
+constexpr int kSchemaVersion = 1;
+
+// A check value over everything a reused digest rests on, so that damage
+// inside a row's values is found rather than believed.
+std::int64_t CheckValue(const FileStamp& stamp, const Md5Bytes& digest, std::int64_t readStartNs) {
+  std::uint64_t hash = 0xcbf29ce484222325ULL;
+  const auto mix = [&hash](std::uint64_t value) {
+    for (int i = 0; i < 8; ++i) {
+      hash ^= (value >> (8 * i)) & 0xFF;
+      hash *= 0x100000001b3ULL;
+    }
+  };
+  mix(stamp.Device);
+  mix(stamp.Inode);
+  mix(stamp.Size);
+  mix(static_cast<std::uint64_t>(stamp.ModifiedNs));
+  mix(static_cast<std::uint64_t>(stamp.ChangedNs));
+  for (unsigned char byte : digest) mix(byte);
+  mix(static_cast<std::uint64_t>(readStartNs));
+  return static_cast<std::int64_t>(hash);
+}
+
+std::int64_t AsColumn(std::uint64_t value) { return static_cast<std::int64_t>(value); }
+
+}  // namespace
+
+DigestStore::DigestStore(const std::string& path) : path_(path) {
+  try {
+    Open(path);
+  } catch (...) {
+    for (sqlite3_stmt* statement : statements_) sqlite3_finalize(statement);
+    sqlite3_close(db_);
+    throw;
+  }
+}
+
+DigestStore::~DigestStore() {
+  for (sqlite3_stmt* statement : statements_) sqlite3_finalize(statement);
+  sqlite3_close(db_);
+}
+
+std::string DigestStore::DefaultPath() {
+  // A relative XDG_CACHE_HOME is to be ignored.
+  const char* cacheHome = std::getenv("XDG_CACHE_HOME");
+  std::string base;
+  if (cacheHome != nullptr && cacheHome[0] == '/') {
+    base = cacheHome;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+      const passwd* user = getpwuid(getuid());
+      home = user != nullptr ? user->pw_dir : "/";
+    }
+    base = std::string(home) + "/.cache";
+  }
+  return base + "/quillon/digests.sqlite";
+}
+
+void DigestStore::Fail(const std::string& what) const { throw QuillonError(what); }
+
+void DigestStore::Open(const std::string& path) {
+  std::string cannotWrite;
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code error;
+  if (!folder.empty() && !std::filesystem::exists(folder, error)) {
+    // The folder holds the paths of the user's files: only the user reads it.
+    if (std::filesystem::create_directories(folder, error)) {
+      chmod(folder.c_str(), 0700);
+    } else {
+      cannotWrite = "its folder cannot be made: " + error.message();
+    }
+  }
+  int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc != SQLITE_OK) {
+    if (cannotWrite.empty()) cannotWrite = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) Fail("it cannot be opened: " + cannotWrite);
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_timeout(db_, kBusyMilliseconds);
+  writable_ = sqlite3_db_readonly(db_, "main") == 0;
+  if (!writable_) readOnlyReason_ = cannotWrite.empty() ? "it is read-only" : cannotWrite;
+
+  const std::int64_t applicationId = QueryNumber("PRAGMA application_id", 0);
+  if (applicationId == 0) {
+    if (QueryNumber("SELECT count(*) FROM sqlite_master", 0) != 0)
+      Fail("it is a database of another kind, and is left as it is");
+    if (!writable_) Fail(readOnlyReason_);
+    CreateSchema();
+  } else if (applicationId != kApplicationId) {
+    Fail("it is a database of another kind, and is left as it is");
+  }
+  if (QueryNumber("PRAGMA user_version", 0) != kSchemaVersion) Fail("it was made by another version of the program");
+  if (writable_) {
+    // Readers and one writer at a time never wait for each other in WAL
+    // mode; a lost last commit after a crash only costs a read.
+    sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  }
+  Prepare();
+}
+
+void DigestStore::CreateSchema() {
+  const bool made = InTransaction([this] {
+    // Another program may have made it since this one looked.
+    if (QueryNumber("SELECT count(*) FROM sqlite_master", 0) != 0) return;
+    const std::string schema =
+        "CREATE TABLE digests(device INTEGER NOT NULL, inode INTEGER NOT NULL, path BLOB NOT NULL,"
+        " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
+        " digest BLOB NOT NULL, read_ns INTEGER NOT NULL, used_day INTEGER NOT NULL,"
+        " check_value INTEGER NOT NULL, PRIMARY KEY(device, inode)) WITHOUT ROWID;"
+        "CREATE TABLE meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL) WITHOUT ROWID;"
+        "PRAGMA application_id=" + std::to_string(kApplicationId) + ";"
+        "PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
+    char* message = nullptr;
+    if (sqlite3_exec(db_, schema.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+      const std::string text = message != nullptr ? message : "cannot be set up";
+      sqlite3_free(message);
+      Fail(text);
+    }
+  });
+  if (!made) Fail("another program kept it busy");
+}
+
+sqlite3_stmt* DigestStore::Statement(const char* sql) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(db_));
+  statements_.push_back(statement);
+  return statement;
+}
+
+std::int64_t DigestStore::QueryNumber(const std::string& sql, std::int64_t none) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(db_));
+  const int rc = sqlite3_step(statement);
+  const std::int64_t value = rc == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : none;
+  sqlite3_finalize(statement);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
+  return value;
+}
+
+void DigestStore::Prepare() {
+  find_ = Statement(
+      "SELECT size, mtime_ns, ctime_ns, digest, read_ns, used_day, check_value, path FROM digests"
+      " WHERE device=?1 AND inode=?2");
+  if (!writable_) return;
+  put_ = Statement(
+      "INSERT OR REPLACE INTO digests(device, inode, path, size, mtime_ns, ctime_ns, digest, read_ns, used_day,"
+      " check_value) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+  touch_ = Statement("UPDATE digests SET used_day=?3 WHERE device=?1 AND inode=?2");
+}
+
+template <typename Body>
+bool DigestStore::InTransaction(Body body) {
+  const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if ((rc & 0xFF) == SQLITE_BUSY) return false;
+  if (rc != SQLITE_OK) Fail(sqlite3_errmsg(db_));
+  try {
+    body();
+    const int committed = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (committed != SQLITE_OK) {
+      if ((committed & 0xFF) == SQLITE_BUSY) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+      }
+      Fail(sqlite3_errmsg(db_));
+    }
+  } catch (...) {
+    if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+  return true;
+}
+
+std::optional<StoredDigest> DigestStore::Find(std::uint64_t device, std::uint64_t inode) {
+  sqlite3_reset(find_);
+  sqlite3_bind_int64(find_, 1, AsColumn(device));
+  sqlite3_bind_int64(find_, 2, AsColumn(inode));
+  const int rc = sqlite3_step(find_);
+  if (rc == SQLITE_DONE) return std::nullopt;
+  if (rc != SQLITE_ROW) Fail(sqlite3_errmsg(db_));
+  StoredDigest row;
+  row.Stamp.Device = device;
+  row.Stamp.Inode = inode;
+  row.Stamp.Size = static_cast<std::uint64_t>(sqlite3_column_int64(find_, 0));
+  row.Stamp.ModifiedNs = sqlite3_column_int64(find_, 1);
+  row.Stamp.ChangedNs = sqlite3_column_int64(find_, 2);
+  const void* digest = sqlite3_column_blob(find_, 3);
+  if (digest == nullptr || sqlite3_column_bytes(find_, 3) != static_cast<int>(row.Digest.size()))
+    Fail("a stored digest is damaged");
+  std::memcpy(row.Digest.data(), digest, row.Digest.size());
+  row.ReadStartNs = sqlite3_column_int64(find_, 4);
+  row.UsedDay = sqlite3_column_int64(find_, 5);
+  if (sqlite3_column_int64(find_, 6) != CheckValue(row.Stamp, row.Digest, row.ReadStartNs))
+    Fail("a stored digest is damaged");
+  const auto* path = static_cast<const char*>(sqlite3_column_blob(find_, 7));
+  row.Path.assign(path != nullptr ? path : "", static_cast<std::size_t>(sqlite3_column_bytes(find_, 7)));
+  sqlite3_reset(find_);
+  return row;
+}
+
+bool DigestStore::Write(const std::vector<StoredDigest>& rows) {
+  if (!writable_ || rows.empty()) return writable_;
+  return InTransaction([&] {
+    for (const StoredDigest& row : rows) {
+      sqlite3_reset(put_);
+      sqlite3_bind_int64(put_, 1, AsColumn(row.Stamp.Device));
+      sqlite3_bind_int64(put_, 2, AsColumn(row.Stamp.Inode));
+      sqlite3_bind_blob(put_, 3, row.Path.data(), static_cast<int>(row.Path.size()), SQLITE_STATIC);
+      sqlite3_bind_int64(put_, 4, AsColumn(row.Stamp.Size));
+      sqlite3_bind_int64(put_, 5, row.Stamp.ModifiedNs);
+      sqlite3_bind_int64(put_, 6, row.Stamp.ChangedNs);
+      sqlite3_bind_blob(put_, 7, row.Digest.data(), static_cast<int>(row.Digest.size()), SQLITE_STATIC);
+      sqlite3_bind_int64(put_, 8, row.ReadStartNs);
+      sqlite3_bind_int64(put_, 9, row.UsedDay);
+      sqlite3_bind_int64(put_, 10, CheckValue(row.Stamp, row.Digest, row.ReadStartNs));
+      if (sqlite3_step(put_) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
+    }
+    sqlite3_reset(put_);
+  });
+}
+
+bool DigestStore::MarkUsed(const std::vector<FileStamp>& stamps, std::int64_t day) {
+  if (!writable_ || stamps.empty()) return writable_;
+  return InTransaction([&] {
+    for (const FileStamp& stamp : stamps) {
+      sqlite3_reset(touch_);
+      sqlite3_bind_int64(touch_, 1, AsColumn(stamp.Device));
+      sqlite3_bind_int64(touch_, 2, AsColumn(stamp.Inode));
+      sqlite3_bind_int64(touch_, 3, day);
+      if (sqlite3_step(touch_) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
+    }
+    sqlite3_reset(touch_);
+  });
+}
+
+bool DigestStore::Expire(std::int64_t today, std::int64_t firstKeptDay) {
+  if (!writable_) return false;
+  if (QueryNumber("SELECT value FROM meta WHERE key='expired_day'", -1) == today) return true;
+  return InTransaction([&] {
+    QueryNumber("DELETE FROM digests WHERE used_day < " + std::to_string(firstKeptDay), 0);
+    QueryNumber("INSERT OR REPLACE INTO meta(key, value) VALUES('expired_day', " + std::to_string(today) + ")", 0);
+  });
+}

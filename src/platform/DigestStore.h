@@ -1,0 +1,87 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// One state of a file: while all of it stays the same, so does the content.
+struct FileStamp {
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  std::uint64_t Size = 0;
+  std::int64_t ModifiedNs = 0;  // since 1970-01-01 UTC
+  std::int64_t ChangedNs = 0;   // the inode's change time, which no user program can set
+  bool operator==(const FileStamp&) const = default;
+};
+
+using Md5Bytes = std::array<unsigned char, 16>;
+
+// A digest as stored: the file's state and when the read that made it began.
+struct StoredDigest {
+  FileStamp Stamp;
+  std::string Path;
+  Md5Bytes Digest{};
+  std::int64_t ReadStartNs = 0;
+  std::int64_t UsedDay = 0;  // days since 1970-01-01 of the last run that used it
+};
+
+// The digests of files kept in an SQLite database between runs, one row per
+// device and inode. Several programs may use one store at once: it runs in
+// WAL mode, and every write is one short transaction that waits at most
+// kBusyMilliseconds for another writer. Failures raise QuillonError with a
+// text that says what is wrong with the store.
+class DigestStore {
+ public:
+  static constexpr int kBusyMilliseconds = 1500;
+
+  // Opens the store, creating it and its folder when they do not exist. A
+  // store that cannot be written is opened for reading when possible.
+  explicit DigestStore(const std::string& path);
+  ~DigestStore();
+  DigestStore(const DigestStore&) = delete;
+  DigestStore& operator=(const DigestStore&) = delete;
+
+  // $XDG_CACHE_HOME/quillon/digests.sqlite, or ~/.cache/quillon/digests.sqlite.
+  static std::string DefaultPath();
+
+  bool Writable() const { return writable_; }
+  // Why the store was opened for reading only; empty when it is writable.
+  const std::string& ReadOnlyReason() const { return readOnlyReason_; }
+
+  // The row of a device and inode; nothing when there is none. A row whose
+  // check value does not match its content counts as damage and raises.
+  std::optional<StoredDigest> Find(std::uint64_t device, std::uint64_t inode);
+  // Adds or replaces the rows in one transaction. False when another writer
+  // kept the store busy for too long; nothing is written then.
+  bool Write(const std::vector<StoredDigest>& rows);
+  // Sets the day of last use of the rows of these stamps' devices and inodes.
+  bool MarkUsed(const std::vector<FileStamp>& stamps, std::int64_t day);
+  // Once a day at most: removes the rows last used before firstKeptDay.
+  bool Expire(std::int64_t today, std::int64_t firstKeptDay);
+
+ private:
+  void Open(const std::string& path);
+  void Prepare();
+  void CreateSchema();
+  sqlite3_stmt* Statement(const char* sql);
+  // Runs one statement to its first row: its first column, or none.
+  std::int64_t QueryNumber(const std::string& sql, std::int64_t none);
+  // Runs body inside BEGIN IMMEDIATE ... COMMIT; false when busy.
+  template <typename Body>
+  bool InTransaction(Body body);
+  [[noreturn]] void Fail(const std::string& what) const;
+
+  std::string path_;
+  sqlite3* db_ = nullptr;
+  bool writable_ = false;
+  std::string readOnlyReason_;
+  std::vector<sqlite3_stmt*> statements_;
+  sqlite3_stmt* find_ = nullptr;
+  sqlite3_stmt* put_ = nullptr;
+  sqlite3_stmt* touch_ = nullptr;
+};
