@@ -119,7 +119,8 @@ TEST(CliList, AnswersHelpAndVersion) {
   EXPECT_EQ(version.out, "Quillon 1.20\n");
   const auto help = Cli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("quillon-cli list [--md5] [--readers N] [--format F] FOLDER [-o FILE]"), std::string::npos);
+  EXPECT_NE(help.out.find("quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]"),
+            std::string::npos);
 }
 
 TEST(CliList, ShowsALiveProgressLineOnlyOnATerminal) {

@@ -43,7 +43,9 @@ TEST_F(ListingRunTest, RunsItsSurfaceOperationsInOrder) {
   const std::vector<std::string> expected = {
       "RunFolderBrowser(Select the location that should be analysed...)",
       "SetBusyCursor()",
+      "ExcludePatternList()",
       "SetActionEnabled(EditStopAction, true)",
+      "ReuseDigestsChecked()",
       "SetLabelText(Label1, Selected: " + Native("/r/") + ")",
       "PaneClear(ListBox1)",
       kWait,  // before the second entry, ".."
@@ -200,7 +202,8 @@ TEST_F(ListingRunTest, ASecondRunStartsAfreshAndRepeatSkipsTheBrowser) {
   EXPECT_EQ(window.State().FileCount, 3);
   const auto ops = surfaces.Ops();
   // Repeat neither shows the browser nor turns the busy cursor on first.
-  EXPECT_EQ(ops.at(1), "SetLabelText(Label1, Selected: " + Native("/r/") + ")");
+  EXPECT_EQ(ops.front(), "ExcludePatternList()");
+  EXPECT_EQ(ops.at(3), "SetLabelText(Label1, Selected: " + Native("/r/") + ")");
   EXPECT_TRUE(surfaces.Ops({"RunFolderBrowser", "SetBusyCursor"}).empty());
   EXPECT_EQ(window.State().LastCommand, 1);
 }

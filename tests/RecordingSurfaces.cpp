@@ -165,3 +165,16 @@ void RecordingSurfaces::ShowAboutBox() { Record(Call("ShowAboutBox")); }
 void RecordingSurfaces::ShowHelpContents() { Record(Call("ShowHelpContents")); }
 void RecordingSurfaces::QuitHelp() { Record(Call("QuitHelp")); }
 void RecordingSurfaces::CloseWindow() { Record(Call("CloseWindow")); }
+
+bool RecordingSurfaces::ReuseDigestsChecked() {
+  Record(Call("ReuseDigestsChecked"));
+  return ReuseDigests;
+}
+std::vector<std::string> RecordingSurfaces::ExcludePatternList() {
+  Record(Call("ExcludePatternList"));
+  return Excludes;
+}
+void RecordingSurfaces::ShowWarning(std::string_view text) {
+  Record(Call("ShowWarning", std::string(text)));
+  Warnings.emplace_back(text);
+}

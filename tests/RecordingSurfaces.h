@@ -36,6 +36,9 @@ class RecordingSurfaces : public Surfaces {
   int StopPolls = 0;
   RunProgress Progress;
   int ProgressShown = 0;
+  bool ReuseDigests = false;
+  std::vector<std::string> Excludes;
+  std::vector<std::string> Warnings;
 
   std::array<std::string, 5> Panels;
   std::string Caption, Label1, Label2, EditText;
@@ -71,6 +74,9 @@ class RecordingSurfaces : public Surfaces {
   void SetNormalCursor() override;
   bool StopRequested() override;
   void ShowRunProgress(const RunProgress& progress) override;
+  bool ReuseDigestsChecked() override;
+  std::vector<std::string> ExcludePatternList() override;
+  void ShowWarning(std::string_view text) override;
   ConfirmAnswer AskConfirmation(std::string_view question) override;
   std::optional<std::string> RunOpenDialog() override;
   std::optional<std::string> RunSaveDialog() override;

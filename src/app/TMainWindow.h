@@ -46,6 +46,8 @@ class TMainWindow {
   bool RunListing(const std::string& folderPath) { return engine_.RunListing(folderPath); }
   // How many threads a listing run reads the tree with; see ListingEngine.
   void SetReaders(std::size_t readers) { engine_.SetReaders(readers); }
+  // The digest cache of runs with reuse switched on; empty: the user's default one.
+  void SetDigestCacheFile(std::string path) { engine_.SetDigestCacheFile(std::move(path)); }
 
   // The regional settings are read again when the system announces a change.
   void SetRegionalSettings(const RegionalSettings& settings) { settings_ = settings; }

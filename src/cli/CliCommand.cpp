@@ -1,7 +1,11 @@
 #include "cli/CliCommand.h"
 
 #include <chrono>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "surfaces/ErrorText.h"
 #include "app/TMainWindow.h"
@@ -10,6 +14,7 @@
 #include "cli/ProgressLine.h"
 #include "compare/ReadableRecords.h"
 #include "documents/ListingFile.h"
+#include "engine/ExcludePatterns.h"
 #include "platform/QuillonError.h"
 #include "platform/StandardStream.h"
 #include "platform/SystemFolderSearch.h"
@@ -18,10 +23,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillon-cli list [--md5] [--readers N] [--format F] FOLDER [-o FILE]\n"
+    "usage: quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
+    "                        FOLDER [-o FILE]\n"
     "       quillon-cli compare [--moves] [--format F] CURRENT LOADED [-o FILE]\n"
-    "       quillon-cli compare [--moves] [--format F] --folder DIR [--md5] [--readers N]\n"
-    "                           LOADED [-o FILE]\n"
+    "       quillon-cli compare [--moves] [--format F] --folder DIR [--md5 [--reuse-digests]]\n"
+    "                           [--readers N] [EXCLUDES] LOADED [-o FILE]\n"
     "       quillon-cli --help | --version\n"
     "\n"
     "list     lists FOLDER and its whole tree, breadth-first: one line per file\n"
@@ -40,6 +46,18 @@ constexpr const char* kUsage =
     "(default 16). Many reads under way keep a solid-state or network disk busy;\n"
     "on a spinning disk 1 or 2 keep its head from jumping to and fro. The\n"
     "listing is the same whatever N is.\n"
+
+    "--exclude PATTERN     leaves out what matches (repeatable): without \"/\" a\n"
+    "                      name at any depth, with \"/\" a path below FOLDER;\n"
+    "                      * ? [...] stay within a name, ** crosses folders, and\n"
+    "                      a trailing / matches folders only. An excluded folder\n"
+    "                      is not searched; nothing excluded is counted.\n"
+    "--exclude-from FILE   the patterns of FILE, one a line; # starts a comment.\n"
+    "--reuse-digests       takes the digests of files unchanged since an earlier\n"
+    "                      run from the digest cache instead of reading them;\n"
+    "                      off by default, since a tamper audit should read all.\n"
+    "--digest-cache FILE   the digest cache to use (default\n"
+    "                      $XDG_CACHE_HOME/quillon/digests.sqlite).\n"
     "\n"
     "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
     "replaced only once it has been written whole (a device, FIFO or socket is\n"
@@ -97,6 +115,10 @@ class Session {
       progress_.Finish();  // the warning gets a line of its own
       std::cerr << "quillon-cli: " << path << ": " << reason << "\n";
     });
+    surfaces_.SetWarningHook([this](std::string_view text) {
+      progress_.Finish();
+      std::cerr << "quillon-cli: warning: " << text << "\n";
+    });
   }
 
   HeadlessSurfaces& Surfaces() { return surfaces_; }
@@ -110,10 +132,13 @@ class Session {
     return ok;
   }
 
-  bool ListFolder(const std::string& folder, bool md5, std::size_t readers) {
+  bool ListFolder(const std::string& folder, const CliCommand::Options& options) {
     surfaces_.SetFolderBrowserAnswer(folder);
-    surfaces_.SetMd5(md5);
-    if (readers != 0) window_.SetReaders(readers);
+    surfaces_.SetMd5(options.md5);
+    surfaces_.SetReuseDigests(options.reuseDigests);
+    surfaces_.SetExcludePatterns(options.excludes);
+    if (options.digestCache) window_.SetDigestCacheFile(*options.digestCache);
+    if (options.readers != 0) window_.SetReaders(options.readers);
     started_ = std::chrono::steady_clock::now();
     return Run([this] { window_.EditListContentActionExecute(); });
   }
@@ -128,6 +153,11 @@ class Session {
     if (surfaces_.UnreadableCount() == 0) return false;
     std::cerr << "quillon-cli: " << surfaces_.PanelText(4) << "\n";
     return true;
+  }
+
+  void PrintReuse() {
+    const MainWindowState& state = window_.State();
+    std::cerr << state.ReusedDigestCount << " of " << state.DigestCount << " digests reused\n";
   }
 
   // The pane to standard output, or to the file through the safe writer.
@@ -195,6 +225,16 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
         return std::nullopt;
       }
       options.format = args[i];
+    } else if (arg == "--reuse-digests") {
+      options.reuseDigests = true;
+    } else if (arg == "--exclude" || arg == "--exclude-from" || arg == "--digest-cache") {
+      if (++i >= args.size()) {
+        problem = arg + (arg == "--exclude" ? " needs a pattern" : " needs a file name");
+        return std::nullopt;
+      }
+      if (arg == "--exclude") options.excludes.push_back(args[i]);
+      if (arg == "--exclude-from") options.excludeFiles.push_back(args[i]);
+      if (arg == "--digest-cache") options.digestCache = args[i];
     } else if (arg == "-o" || arg == "--output") {
       if (++i >= args.size()) {
         problem = "-o needs a file name";
@@ -246,12 +286,44 @@ int CliCommand::Main(const std::vector<std::string>& args) {
   return UsageError("unknown command '" + options->command + "'");
 }
 
-int CliCommand::List(const Options& options) {
+bool CliCommand::PrepareListing(Options& options, int& status) {
+  status = 2;
+  if (options.reuseDigests && !options.md5) {
+    status = UsageError("--reuse-digests goes with --md5");
+    return false;
+  }
+  if (options.digestCache && !options.reuseDigests) {
+    status = UsageError("--digest-cache goes with --reuse-digests");
+    return false;
+  }
+  for (const std::string& file : options.excludeFiles) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    if (!in || in.bad()) {
+      std::cerr << "quillon-cli: cannot read exclude patterns from '" << file << "': " << std::strerror(errno) << "\n";
+      return false;
+    }
+    for (std::string& pattern : ExcludePatterns::FromLines(text.str())) options.excludes.push_back(std::move(pattern));
+  }
+  // A malformed pattern is refused before anything is listed.
+  try {
+    ExcludePatterns check(options.excludes);
+  } catch (const QuillonError& error) {
+    std::cerr << "quillon-cli: " << error.what() << "\n";
+    return false;
+  }
+  return true;
+}
+
+int CliCommand::List(Options options) {
   if (options.operands.size() != 1) return UsageError("list takes one FOLDER");
+  int status = 0;
+  if (!PrepareListing(options, status)) return status;
   const std::string folder = SystemPaths::AbsoluteFolder(options.operands[0]);
   if (!CheckFolder(folder)) return 2;
   Session session;
-  if (!session.ListFolder(folder, options.md5, options.readers)) return 2;
+  if (!session.ListFolder(folder, options)) return 2;
   if (const auto format = ReadableRecords::FormatNamed(options.format)) {
     ReadableRecords records(*format);
     records.AddListing(session.Surfaces().Pane(PaneId::ListBox1).Lines().Lines());
@@ -260,10 +332,11 @@ int CliCommand::List(const Options& options) {
     return 2;
   }
   session.PrintTotals();
+  if (options.reuseDigests) session.PrintReuse();
   return session.Incomplete() ? 3 : 0;
 }
 
-int CliCommand::Compare(const Options& options) {
+int CliCommand::Compare(Options options) {
   const std::size_t wanted = options.folder ? 1 : 2;
   if (options.operands.size() != wanted)
     return UsageError(options.folder ? "compare --folder DIR takes one LOADED listing"
@@ -274,13 +347,18 @@ int CliCommand::Compare(const Options& options) {
   std::vector<std::pair<std::string, std::string>> inputs{{"loaded", loaded}};
   if (!options.folder) inputs.emplace_back("current", options.operands[0]);
   if (!OutputSparesInputs(options.output, inputs)) return 2;
+  if (!options.folder && (!options.excludes.empty() || !options.excludeFiles.empty()))
+    return UsageError("--exclude goes with --folder");
+  int status = 0;
+  if (options.folder && !PrepareListing(options, status)) return status;
   Session session;
   HeadlessSurfaces& surfaces = session.Surfaces();
   surfaces.SetDetectMoves(options.moves);
   if (options.folder) {
     const std::string folder = SystemPaths::AbsoluteFolder(*options.folder);
     if (!CheckFolder(folder)) return 2;
-    if (!session.ListFolder(folder, options.md5, options.readers)) return 2;
+    if (!session.ListFolder(folder, options)) return 2;
+    if (options.reuseDigests) session.PrintReuse();
   } else if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox1, options.operands[0]); })) {
     return 2;
   }

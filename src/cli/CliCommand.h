@@ -12,19 +12,27 @@ class CliCommand {
   // --folder could not read some folders or files.
   static int Main(const std::vector<std::string>& args);
 
- private:
+  // What the command line asked for.
   struct Options {
     std::string command;
     bool md5 = false;
     bool moves = false;  // compare --moves
     std::string format = "text";  // --format text|csv|json
-    std::size_t readers = 0;            // --readers N; 0: the engine's default
-    std::optional<std::string> folder;  // compare --folder DIR
-    std::optional<std::string> output;  // -o FILE
+    std::size_t readers = 0;                 // --readers N; 0: the engine's default
+    bool reuseDigests = false;
+    std::optional<std::string> digestCache;  // --digest-cache FILE
+    std::vector<std::string> excludes;       // --exclude PATTERN
+    std::vector<std::string> excludeFiles;   // --exclude-from FILE
+    std::optional<std::string> folder;       // compare --folder DIR
+    std::optional<std::string> output;       // -o FILE
     std::vector<std::string> operands;
   };
 
+ private:
   static std::optional<Options> Parse(const std::vector<std::string>& args, std::string& problem);
-  static int List(const Options& options);
-  static int Compare(const Options& options);
+  // Checks the choices that go with listing a folder and reads the exclude
+  // files; false after a message on standard error.
+  static bool PrepareListing(Options& options, int& status);
+  static int List(Options options);
+  static int Compare(Options options);
 };

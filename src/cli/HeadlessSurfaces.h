@@ -17,6 +17,10 @@ class HeadlessSurfaces : public Surfaces {
   void SetFolderBrowserAnswer(std::string folder) { folder_ = std::move(folder); }
   void SetMd5(bool ticked) { md5_ = ticked; }
   void SetDetectMoves(bool checked) { moves_ = checked; }
+  void SetReuseDigests(bool reuse) { reuseDigests_ = reuse; }
+  void SetExcludePatterns(std::vector<std::string> patterns) { excludes_ = std::move(patterns); }
+  // Called with each warning as it comes.
+  void SetWarningHook(std::function<void(std::string_view)> hook) { warningHook_ = std::move(hook); }
   // Called on every refresh of the window or the status bar, for live progress.
   void SetRefreshHook(std::function<void()> hook) { refreshHook_ = std::move(hook); }
   // Asked whenever the work polls for a stop; nothing set: never stop.
@@ -60,6 +64,11 @@ class HeadlessSurfaces : public Surfaces {
   void SetNormalCursor() override {}
   bool StopRequested() override { return stopHook_ && stopHook_(); }
   void ShowRunProgress(const RunProgress&) override {}
+  bool ReuseDigestsChecked() override { return reuseDigests_; }
+  std::vector<std::string> ExcludePatternList() override { return excludes_; }
+  void ShowWarning(std::string_view text) override {
+    if (warningHook_) warningHook_(text);
+  }
   ConfirmAnswer AskConfirmation(std::string_view) override { return ConfirmAnswer::Cancel; }
   std::optional<std::string> RunOpenDialog() override { return std::nullopt; }
   std::optional<std::string> RunSaveDialog() override { return std::nullopt; }
@@ -86,6 +95,9 @@ class HeadlessSurfaces : public Surfaces {
   std::optional<std::string> folder_;
   bool md5_ = false;
   bool moves_ = false;
+  bool reuseDigests_ = false;
+  std::vector<std::string> excludes_;
+  std::function<void(std::string_view)> warningHook_;
   std::vector<std::string> errors_;
   std::function<void()> refreshHook_;
   std::function<bool()> stopHook_;

@@ -21,6 +21,18 @@ constexpr std::size_t kFoldersAhead = 1024;
 constexpr std::size_t kLookAheadEvery = 64;
 
 bool IsDotEntry(const FindData& entry) { return entry.Name == "." || entry.Name == ".."; }
+
+FileStamp StampOf(const FindData& entry) {
+  constexpr std::int64_t kNs = 1'000'000'000;
+  return FileStamp{entry.Device, entry.Inode, entry.Size, entry.ModifiedSeconds * kNs + entry.ModifiedNanoseconds,
+                   entry.ChangedSeconds * kNs + entry.ChangedNanoseconds};
+}
+
+std::string ExcludeNote(const std::vector<std::string>& patterns) {
+  std::string note = "Leaving out what matches:";
+  for (const std::string& pattern : patterns) note += " " + pattern;
+  return note;
+}
 }  // namespace
 
 ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderSearch& search,
@@ -64,6 +76,9 @@ std::string ListingEngine::UnreadableCountText(int folders, int files) {
 }
 
 bool ListingEngine::RunListing(const std::string& folderPath) {
+  // A malformed pattern fails the run before anything is touched.
+  const std::vector<std::string> patterns = surfaces_.ExcludePatternList();
+  ExcludePatterns excludes(patterns);
   // Whatever way the run ends, nothing read ahead outlives it, the reading
   // thread ends, and Stop has nothing left to stop.
   struct RunEnd {
@@ -83,6 +98,13 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   progress_ = RunProgress{};
   digestedBefore_ = BytesDigested();
   surfaces_.SetActionEnabled(ActionId::EditStopAction, true);
+  excludes_ = std::move(excludes);
+  root_ = folderPath;
+  reuseDigests_ = surfaces_.ReuseDigestsChecked();
+  state_.DigestCount = 0;
+  state_.ReusedDigestCount = 0;
+  // Nobody should wonder where the left-out files went.
+  if (!excludes_.Empty()) surfaces_.StatusSetPanelText(4, ExcludeNote(patterns));
   state_.ScanMask = "*.*";
   surfaces_.SetLabelText(LabelId::Label1, "Selected: " + folderPath);
   surfaces_.PaneClear(PaneId::ListBox1);
@@ -208,8 +230,11 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
       }
     }
     currentJob_ = folder.jobs.empty() ? kNoJob : folder.jobs[i];
+    currentReused_ = folder.reused.empty() || folder.reused[i].empty() ? nullptr : &folder.reused[i];
+    currentSearchStart_ = folder.searchStartNs;
     AddListingEntry(entries[i], folderPath);
     currentJob_ = kNoJob;
+    currentReused_ = nullptr;
     if (readers_ == 1) continue;
     // The first digest asked for starts the reading ahead, from the next entry on.
     if (digestsWanted_ && folder.jobs.empty() && i + 1 < entries.size()) {
@@ -229,11 +254,19 @@ ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderP
                                                      int attributes, const std::function<bool()>& stop) const {
   ListedFolder folder;
   folder.path = folderPath;
+  folder.searchStartNs = DigestCache::RealClock();
   FindData entry;
   auto search = search_.FindFirstFile(folderPath + mask, attributes, entry, folder.failures);
-  if (!search) return folder;
-  do folder.entries.push_back(entry);
-  while (!(stop && stop()) && search->FindNextFile(entry));
+  // Excluded entries are gone from here on: never listed, counted, read,
+  // searched or reported.
+  const auto excluded = [&](const std::string& name, bool isFolder) { return Excluded(folderPath, name, isFolder); };
+  if (search) {
+    do
+      if (!excluded(entry.Name, (entry.Attributes & FileAttribute::Directory) != 0)) folder.entries.push_back(entry);
+    while (!(stop && stop()) && search->FindNextFile(entry));
+  }
+  std::erase_if(folder.failures,
+                [&](const SearchFailure& failure) { return !failure.Name.empty() && excluded(failure.Name, failure.Folder); });
   return folder;
 }
 
@@ -260,10 +293,19 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
 
 void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
   folder.jobs.assign(folder.entries.size(), kNoJob);
+  DigestCache* cache = Cache();
+  if (cache != nullptr) folder.reused.assign(folder.entries.size(), std::string());
   for (std::size_t i = from; i < folder.entries.size(); ++i) {
     const FindData& entry = folder.entries[i];
     if (IsDotEntry(entry) || (entry.Attributes & FileAttribute::Directory)) continue;
     if (!entry.RegularFile) continue;  // never opened: nothing to read ahead
+    // A digest the cache gives back needs no read.
+    if (cache != nullptr) {
+      if (auto digest = cache->Reusable(StampOf(entry), folder.path)) {
+        folder.reused[i] = std::move(*digest);
+        continue;
+      }
+    }
     folder.jobs[i] = digests_.Add([path = folder.path + entry.Name,
                                    expected = FileDigester::Expected::Of(entry)](FileDigester& digester) {
       return digester.ComputeFileDigest(path, expected);
@@ -316,6 +358,46 @@ void ListingEngine::EndRun() {
   ahead_.clear();
   lookAheadNext_ = 0;
   digestsWanted_ = false;
+  cache_.reset();  // writes back what it holds
+}
+
+bool ListingEngine::Excluded(const std::string& folderPath, const std::string& name, bool isFolder) const {
+  if (excludes_.Empty() || name == "." || name == "..") return false;
+  if (folderPath.compare(0, root_.size(), root_) != 0) return excludes_.Excludes(name, isFolder);
+  return excludes_.Excludes(folderPath.substr(root_.size()) + name, isFolder);
+}
+
+DigestCache* ListingEngine::Cache() {
+  if (!reuseDigests_) return nullptr;
+  if (!cache_) {
+    cache_ = std::make_unique<DigestCache>(cacheFile_.empty() ? DigestStore::DefaultPath() : cacheFile_,
+                                           [this](const std::string& text) { surfaces_.ShowWarning(text); });
+  }
+  return cache_.get();
+}
+
+FileDigester::Result ListingEngine::DigestOf(const FindData& entry, const std::string& folderPath) {
+  ++state_.DigestCount;
+  if (currentReused_ != nullptr) {
+    ++state_.ReusedDigestCount;
+    return FileDigester::Result{*currentReused_};
+  }
+  DigestCache* cache = entry.RegularFile ? Cache() : nullptr;
+  if (cache != nullptr && currentJob_ == kNoJob) {
+    if (auto digest = cache->Reusable(StampOf(entry), folderPath)) {
+      ++state_.ReusedDigestCount;
+      return FileDigester::Result{std::move(*digest)};
+    }
+  }
+  // The digest opens the file by its real name, whatever the line shows.
+  std::optional<FileDigester::Result> digest;
+  if (currentJob_ != kNoJob) digest = digests_.Take(currentJob_, digester_, [this] { return StopAsked(); });
+  if (!digest) digest = ComputeFileDigest(folderPath + entry.Name, entry);
+  // Only the digest of the file as its line shows it is kept; a read given
+  // up for a stop is none.
+  if (cache != nullptr && digest->outcome == FileDigester::Outcome::Read && !stopped_)
+    cache->Keep(StampOf(entry), folderPath + entry.Name, digest->text, currentSearchStart_);
+  return std::move(*digest);
 }
 
 void ListingEngine::AddListingEntry(const FindData& entry, const std::string& folderPath) {
@@ -337,16 +419,13 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
   line_ += ' ';
   digestsWanted_ = surfaces_.Md5Ticked();
   if (digestsWanted_) {
-    // The digest opens the file by its real name, whatever the line shows.
-    std::optional<FileDigester::Result> digest;
-    if (currentJob_ != kNoJob) digest = digests_.Take(currentJob_, digester_, [this] { return StopAsked(); });
-    if (!digest) digest = ComputeFileDigest(folderPath + entry.Name, entry);
-    line_ += digest->text;
+    const FileDigester::Result digest = DigestOf(entry, folderPath);
+    line_ += digest.text;
     line_ += ' ';
     if (stopped_) return;  // the read was given up: no line for a digest never made
-    if (digest->outcome == FileDigester::Outcome::Failed)
-      ReportUnreadable(UnreadableKind::File, folderPath + entry.Name, std::strerror(digest->error));
-    else if (digest->outcome == FileDigester::Outcome::Changed)
+    if (digest.outcome == FileDigester::Outcome::Failed)
+      ReportUnreadable(UnreadableKind::File, folderPath + entry.Name, std::strerror(digest.error));
+    else if (digest.outcome == FileDigester::Outcome::Changed)
       ReportUnreadable(UnreadableKind::File, folderPath + entry.Name, Texts::kChangedDuringRun);
   }
   ListingLineFormat::AppendListingText(line_, folderPath);

@@ -3,11 +3,14 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "surfaces/MainWindowState.h"
 #include "surfaces/Surfaces.h"
+#include "engine/DigestCache.h"
+#include "engine/ExcludePatterns.h"
 #include "engine/FileDigester.h"
 #include "engine/PageReleaser.h"
 #include "engine/ReadAheadPool.h"
@@ -48,6 +51,9 @@ class ListingEngine {
   // kMaxReaders. Lines and surface operations come in walk order whatever the
   // number; a plain listing walks on the calling thread alone.
   void SetReaders(std::size_t readers);
+  // The digest cache that runs with reuse switched on use; empty: the user's
+  // default one.
+  void SetDigestCacheFile(std::string path) { cacheFile_ = std::move(path); }
 
  private:
   // One folder's search results, taken ahead of the walk when digests are
@@ -57,6 +63,8 @@ class ListingEngine {
     std::vector<FindData> entries;  // empty: the search yielded nothing
     std::vector<std::size_t> jobs;  // empty: no digests queued for it
     std::vector<SearchFailure> failures;  // what the search could not read
+    std::vector<std::string> reused;  // digests found in the cache when queued, per entry
+    std::int64_t searchStartNs = 0;   // taken before any entry's state was read
   };
   // A folder search under way ahead of the walk.
   struct PendingSearch {
@@ -84,6 +92,10 @@ class ListingEngine {
   void ReportUnreadable(UnreadableKind kind, const std::string& path, std::string_view reason);
   void ReportFailures(const ListedFolder& folder);
   void ShowUnreadableCount();
+  bool Excluded(const std::string& folderPath, const std::string& name, bool isFolder) const;
+  // The digest cache of this run, opened when first wanted; null when reuse is off.
+  DigestCache* Cache();
+  FileDigester::Result DigestOf(const FindData& entry, const std::string& folderPath);
 
   MainWindowState& state_;
   Surfaces& surfaces_;
@@ -102,6 +114,13 @@ class ListingEngine {
   std::size_t lookAheadNext_ = 0;      // the next queued folder to search ahead
   std::size_t currentJob_ = kNoJob;
   std::size_t filesSinceLookAhead_ = 0;
+  const std::string* currentReused_ = nullptr;  // the cache's digest of the entry being added
+  std::int64_t currentSearchStart_ = 0;
+  std::string root_;                // the folder this run lists
+  ExcludePatterns excludes_;        // of this run
+  bool reuseDigests_ = false;       // of this run
+  std::string cacheFile_;
+  std::unique_ptr<DigestCache> cache_;
   bool digestsWanted_ = false;      // what the check box said last in this run
   bool running_ = false;
   bool stopped_ = false;

@@ -19,4 +19,9 @@ class DialogProvider {
   virtual ConfirmAnswer Confirm(QWidget* parent, const QString& question) = 0;
   virtual void ShowError(QWidget* parent, const QString& message) = 0;
   virtual void ShowAbout(QWidget* parent) = 0;
+  // Shows a warning without waiting for it to be read: the command goes on.
+  virtual void ShowWarning(QWidget* parent, const QString& message) = 0;
+  // The exclude patterns, one a line, as the user edited them; nothing when
+  // cancelled.
+  virtual std::optional<QString> EditExcludePatterns(QWidget* parent, const QString& patterns) = 0;
 };

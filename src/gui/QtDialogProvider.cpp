@@ -3,14 +3,20 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 #include "surfaces/Texts.h"
 #include "gui/TAboutBox.h"
@@ -133,4 +139,37 @@ void QtDialogProvider::ShowError(QWidget* parent, const QString& message) {
 void QtDialogProvider::ShowAbout(QWidget* parent) {
   TAboutBox box(parent);
   box.exec();
+}
+
+void QtDialogProvider::ShowWarning(QWidget* parent, const QString& message) {
+  auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(Texts::kApplicationTitle), message,
+                              QMessageBox::Ok, parent);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setModal(false);
+  box->show();
+}
+
+std::optional<QString> QtDialogProvider::EditExcludePatterns(QWidget* parent, const QString& patterns) {
+  QDialog dialog(parent);
+  dialog.setObjectName(QStringLiteral("ExcludePatternsDialog"));
+  dialog.setWindowTitle(QStringLiteral("Exclude Patterns"));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* help = new QLabel(
+      QStringLiteral("One pattern a line; lines starting with # are comments.\n"
+                     "Without \"/\" a pattern matches a name at any depth, with \"/\" a path below the listed "
+                     "folder.\n* ? [...] stay within a name, ** crosses folders, a trailing / matches folders only."),
+      &dialog);
+  help->setWordWrap(true);
+  layout->addWidget(help);
+  auto* edit = new QPlainTextEdit(patterns, &dialog);
+  edit->setObjectName(QStringLiteral("ExcludePatternsEdit"));
+  edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  layout->addWidget(edit);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  dialog.resize(460, 300);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return edit->toPlainText();
 }

@@ -21,6 +21,8 @@ class QtDialogProvider : public DialogProvider {
   ConfirmAnswer Confirm(QWidget* parent, const QString& question) override;
   void ShowError(QWidget* parent, const QString& message) override;
   void ShowAbout(QWidget* parent) override;
+  void ShowWarning(QWidget* parent, const QString& message) override;
+  std::optional<QString> EditExcludePatterns(QWidget* parent, const QString& patterns) override;
 
   // The file types every file dialog offers, the first selected at first.
   static QStringList FileTypes();

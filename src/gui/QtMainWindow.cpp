@@ -29,9 +29,11 @@
 #include "app/Hint.h"
 #include "surfaces/Texts.h"
 #include "documents/ListingFile.h"
+#include "engine/ExcludePatterns.h"
 #include "gui/DialogProvider.h"
 #include "gui/DisplayText.h"
 #include "gui/Glyphs.h"
+#include "platform/QuillonError.h"
 #include "platform/RegionalSettings.h"
 
 namespace {
@@ -48,6 +50,13 @@ constexpr int kPanel3Width = 80;
 // The user's choices that outlive a session.
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Quillon", "Quillon"); }
 constexpr const char* kDetectMovesKey = "Compare/DetectMoves";
+constexpr const char* kReuseDigestsHint =
+    "Reuse Digests of Unchanged Files| Takes the MD5 number of each file unchanged since an earlier listing "
+    "from the digest cache instead of reading it. Leave it off for an audit against tampering.";
+constexpr const char* kExcludePatternsHint =
+    "Exclude Patterns| Names the files and folders that listings leave out...";
+constexpr const char* kReuseDigestsKey = "Listing/ReuseDigests";
+constexpr const char* kExcludePatternsKey = "Listing/ExcludePatterns";
 
 }  // namespace
 
@@ -56,6 +65,7 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   setObjectName(QStringLiteral("MainWindow"));
   setWindowIcon(Glyphs::ProgramIcon());
   BuildActions();
+  BuildListingChoices();
   BuildMenu();
   BuildToolBar();
   BuildCentralArea();
@@ -141,6 +151,44 @@ void QtMainWindow::BuildActions() {
   for (QAction* action : actions_) addAction(action);
 }
 
+void QtMainWindow::BuildListingChoices() {
+  const QSettings settings = UserSettings();
+  const auto make = [this](const char* name, const char* caption, const char* hint) {
+    auto* action = new QAction(QString::fromUtf8(caption), this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setToolTip(FromView(Hint::ShortPart(hint)));
+    action->setStatusTip(FromView(Hint::LongPart(hint)));
+    return action;
+  };
+  reuseDigests_ = make("EditReuseDigestsAction", "Reuse Digests of &Unchanged Files", kReuseDigestsHint);
+  reuseDigests_->setCheckable(true);
+  reuseDigests_->setChecked(settings.value(QString::fromLatin1(kReuseDigestsKey), false).toBool());
+  connect(reuseDigests_, &QAction::toggled, this,
+          [](bool checked) { UserSettings().setValue(QString::fromLatin1(kReuseDigestsKey), checked); });
+  excludePatterns_ = make("EditExcludePatternsAction", "E&xclude Patterns...", kExcludePatternsHint);
+  excludeText_ = settings.value(QString::fromLatin1(kExcludePatternsKey), QString()).toString();
+  connect(excludePatterns_, &QAction::triggered, this, [this] { EditExcludePatterns(); });
+}
+
+void QtMainWindow::EditExcludePatterns() {
+  QString text = excludeText_;
+  for (;;) {
+    const std::optional<QString> edited = dialogs_.EditExcludePatterns(this, text);
+    if (!edited) return;
+    text = *edited;
+    try {
+      // A malformed pattern is refused here, long before a listing.
+      ExcludePatterns check(ExcludePatterns::FromLines(text.toStdString()));
+    } catch (const QuillonError& error) {
+      dialogs_.ShowError(this, QString::fromUtf8(error.what()));
+      continue;
+    }
+    excludeText_ = text;
+    UserSettings().setValue(QString::fromLatin1(kExcludePatternsKey), text);
+    return;
+  }
+}
+
 void QtMainWindow::BuildMenu() {
   menuBar()->setObjectName(QStringLiteral("MainMenu1"));
   const auto menu = [this](const char* name, const char* title, const char* hint) {
@@ -169,6 +217,9 @@ void QtMainWindow::BuildMenu() {
   edit->addSeparator()->setObjectName(QStringLiteral("N4"));
   edit->addAction(Action(ActionId::EditRepeatLastAction));
   edit->addAction(Action(ActionId::EditStopAction));
+  edit->addSeparator()->setObjectName(QStringLiteral("N6"));
+  edit->addAction(reuseDigests_);
+  edit->addAction(excludePatterns_);
   QMenu* help = menu("Help1", "&Help", "Help topics");
   help->addAction(Action(ActionId::HelpProgramAction));
   help->addSeparator()->setObjectName(QStringLiteral("N5"));
@@ -362,6 +413,9 @@ void QtMainWindow::AnnouncePanes() {
 
 void QtMainWindow::BeginWork() {
   working_ = true;
+  // The listing choices hold from the start of a run to its end.
+  reuseDigests_->setEnabled(false);
+  excludePatterns_->setEnabled(false);
   stopRequested_ = false;
   figuresShown_ = figuresPending_ = false;
   rate_ = -1.0;
@@ -383,6 +437,8 @@ void QtMainWindow::EndWork() {
   QCoreApplication::processEvents();
   qApp->removeEventFilter(this);
   working_ = false;
+  reuseDigests_->setEnabled(true);
+  excludePatterns_->setEnabled(true);
   stopRequested_ = false;
   for (PaneModel* model : models_) model->HoldAnnouncements(false);
   if (figuresShown_) {
@@ -655,6 +711,14 @@ void QtMainWindow::EditSelectAll() { edit_->selectAll(); }
 bool QtMainWindow::Md5Ticked() { return md5_->isChecked(); }
 
 bool QtMainWindow::DetectMovesChecked() { return Action(ActionId::EditDetectMovesAction)->isChecked(); }
+
+bool QtMainWindow::ReuseDigestsChecked() { return reuseDigests_->isChecked(); }
+
+std::vector<std::string> QtMainWindow::ExcludePatternList() {
+  return ExcludePatterns::FromLines(excludeText_.toStdString());
+}
+
+void QtMainWindow::ShowWarning(std::string_view text) { dialogs_.ShowWarning(this, FromView(text)); }
 
 void QtMainWindow::SetActionEnabled(ActionId action, bool enabled) {
   enabled_[static_cast<int>(action)] = enabled;

@@ -37,6 +37,8 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   QLabel* Panel(int index) const { return panels_[static_cast<std::size_t>(index)]; }
   QLineEdit* NonViewEdit() const { return edit_; }
   QCheckBox* Md5CheckBox() const { return md5_; }
+  QAction* ReuseDigestsAction() const { return reuseDigests_; }
+  QAction* ExcludePatternsAction() const { return excludePatterns_; }
   HelpViewer& Help() { return help_; }
   bool Busy() const { return busy_; }
   // A listing run or a comparison is under way: Stop is enabled, and every
@@ -69,6 +71,9 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   void SetNormalCursor() override;
   bool StopRequested() override;
   void ShowRunProgress(const RunProgress& progress) override;
+  bool ReuseDigestsChecked() override;
+  std::vector<std::string> ExcludePatternList() override;
+  void ShowWarning(std::string_view text) override;
   ConfirmAnswer AskConfirmation(std::string_view question) override;
   std::optional<std::string> RunOpenDialog() override;
   std::optional<std::string> RunSaveDialog() override;
@@ -108,6 +113,8 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   void Pump();
   void ShowFigures();
   bool DropsDuringWork(QObject* watched, QEvent* event);
+  void BuildListingChoices();
+  void EditExcludePatterns();
 
   DialogProvider& dialogs_;
   HelpViewer help_;
@@ -124,6 +131,9 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   QLabel* label2_ = nullptr;
   QLineEdit* edit_ = nullptr;
   QCheckBox* md5_ = nullptr;
+  QAction* reuseDigests_ = nullptr;
+  QAction* excludePatterns_ = nullptr;
+  QString excludeText_;  // the exclude patterns as the user wrote them
   QWidget* statusBar_ = nullptr;
   QWidget* stopButton_ = nullptr;
   bool busy_ = false;

@@ -52,6 +52,7 @@ DigestStore::DigestStore(const std::string& path) : path_(path) {
 }
 
 DigestStore::~DigestStore() {
+  EndRead();
   for (sqlite3_stmt* statement : statements_) sqlite3_finalize(statement);
   sqlite3_close(db_);
 }
@@ -116,6 +117,8 @@ void DigestStore::Open(const std::string& path) {
     sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
   }
+  // Lookups of a large tree touch pages all over the store.
+  sqlite3_exec(db_, "PRAGMA cache_size=-32768", nullptr, nullptr, nullptr);
   Prepare();
 }
 
@@ -171,6 +174,7 @@ void DigestStore::Prepare() {
 
 template <typename Body>
 bool DigestStore::InTransaction(Body body) {
+  EndRead();
   const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
   if ((rc & 0xFF) == SQLITE_BUSY) return false;
   if (rc != SQLITE_OK) Fail(sqlite3_errmsg(db_));
@@ -191,7 +195,18 @@ bool DigestStore::InTransaction(Body body) {
   return true;
 }
 
+void DigestStore::EndRead() {
+  if (readsInTransaction_ == 0) return;
+  readsInTransaction_ = 0;
+  sqlite3_reset(find_);
+  if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+}
+
 std::optional<StoredDigest> DigestStore::Find(std::uint64_t device, std::uint64_t inode) {
+  // Lookups share read transactions: one each costs more than the lookup.
+  if (readsInTransaction_ >= kReadsPerTransaction) EndRead();
+  if (readsInTransaction_++ == 0 && sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+    Fail(sqlite3_errmsg(db_));
   sqlite3_reset(find_);
   sqlite3_bind_int64(find_, 1, AsColumn(device));
   sqlite3_bind_int64(find_, 2, AsColumn(inode));

@@ -38,6 +38,7 @@ struct StoredDigest {
 class DigestStore {
  public:
   static constexpr int kBusyMilliseconds = 1500;
+  static constexpr int kReadsPerTransaction = 4096;
 
   // Opens the store, creating it and its folder when they do not exist. A
   // store that cannot be written is opened for reading when possible.
@@ -74,6 +75,8 @@ class DigestStore {
   // Runs body inside BEGIN IMMEDIATE ... COMMIT; false when busy.
   template <typename Body>
   bool InTransaction(Body body);
+  // Ends the read transaction that lookups share, if one is open.
+  void EndRead();
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::string path_;
@@ -84,4 +87,5 @@ class DigestStore {
   sqlite3_stmt* find_ = nullptr;
   sqlite3_stmt* put_ = nullptr;
   sqlite3_stmt* touch_ = nullptr;
+  int readsInTransaction_ = 0;
 };

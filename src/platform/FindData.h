@@ -28,6 +28,12 @@ struct FindData {
   std::int64_t ModifiedSeconds = 0;      // since 1970-01-01 UTC
   std::uint32_t ModifiedNanoseconds = 0;
   bool RegularFile = false;              // the only kind of entry ever read for a digest
+  // Which file this is and when its inode last changed; an inode of 0 means
+  // the search could not tell.
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  std::int64_t ChangedSeconds = 0;
+  std::uint32_t ChangedNanoseconds = 0;
 };
 
 // An entry, or a whole folder, that a search could not read.

@@ -49,6 +49,10 @@ class PosixSearchHandle : public FolderSearchHandle {
       entry.ModifiedSeconds = st.st_mtim.tv_sec;
       entry.ModifiedNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
       entry.RegularFile = S_ISREG(st.st_mode);
+      entry.Device = static_cast<std::uint64_t>(st.st_dev);
+      entry.Inode = static_cast<std::uint64_t>(st.st_ino);
+      entry.ChangedSeconds = st.st_ctim.tv_sec;
+      entry.ChangedNanoseconds = static_cast<std::uint32_t>(st.st_ctim.tv_nsec);
       return true;
     }
   }

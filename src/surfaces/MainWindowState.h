@@ -16,6 +16,8 @@ struct MainWindowState {
   std::vector<std::string> FolderQueue;
   std::int32_t FileCount = 0;
   double TotalSize = 0.0;
+  std::int32_t DigestCount = 0;        // digests put on file lines in the last run
+  std::int32_t ReusedDigestCount = 0;  // of them, taken from the digest cache
   bool HasListing = false;
   bool HasLoadedListing = false;
 };

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "surfaces/ActionId.h"
 #include "surfaces/RunProgress.h"
@@ -62,6 +63,15 @@ class Surfaces {
   // meets it: its path as the listing writes it and the system's reason. The
   // run ends by showing their count in panel 4.
   virtual void ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) = 0;
+
+  // Listing choices besides the check box, read at the start of a run:
+  // whether digests of unchanged files are taken from the digest cache, and
+  // the patterns of the entries to leave out.
+  virtual bool ReuseDigestsChecked() = 0;
+  virtual std::vector<std::string> ExcludePatternList() = 0;
+  // A problem that is no failure, such as a digest cache that cannot be
+  // used: the command goes on.
+  virtual void ShowWarning(std::string_view text) = 0;
 
   // Boxes and dialogs; nothing returned means cancelled.
   virtual ConfirmAnswer AskConfirmation(std::string_view question) = 0;

@@ -26,10 +26,17 @@ class ScriptedDialogs : public DialogProvider {
   }
   void ShowError(QWidget*, const QString& message) override { Errors.push_back(message.toStdString()); }
   void ShowAbout(QWidget*) override { ++AboutShown; }
+  void ShowWarning(QWidget*, const QString& message) override { Warnings.push_back(message.toStdString()); }
+  std::optional<QString> EditExcludePatterns(QWidget*, const QString& patterns) override {
+    ShownPatterns.push_back(patterns.toStdString());
+    const auto answer = Next(PatternAnswers);
+    if (!answer) return std::nullopt;
+    return QString::fromStdString(*answer);
+  }
 
-  std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames;
+  std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames, PatternAnswers;
   std::deque<ConfirmAnswer> Answers;
-  std::vector<std::string> Titles, Questions, Errors;
+  std::vector<std::string> Titles, Questions, Errors, Warnings, ShownPatterns;
   int AboutShown = 0;
 
  private:
