@@ -22,6 +22,8 @@ struct FileStamp {
 using Md5Bytes = std::array<unsigned char, 16>;
 
 // A digest as stored: the file's state and when the read that made it began.
+// The path is written for the people who look into the store; a lookup
+// leaves it out.
 struct StoredDigest {
   FileStamp Stamp;
   std::string Path;
