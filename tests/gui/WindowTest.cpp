@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTimer>
 #include <QSplitter>
 #include <QTest>
@@ -491,4 +492,48 @@ TEST_F(WindowTest, CtrlCInAPaneCopiesNothingAndOpenStartsAtTheFirstLine) {
   ASSERT_GT(view->verticalScrollBar()->value() * view->horizontalScrollBar()->value(), 0);
   Open(tree.Path("one.qln"));
   EXPECT_EQ(view->verticalScrollBar()->value() + view->horizontalScrollBar()->value(), 0);
+}
+
+TEST_F(WindowTest, KeepsTheListingChoicesOfTheEditMenuBetweenSessions) {
+  QSettings(QStringLiteral("Quillon"), QStringLiteral("Quillon")).clear();
+  {
+    ScriptedDialogs first;
+    QtMainWindow earlier(first, search, QStringLiteral("/nonexistent/quillon-help.html"));
+    QMenu* edit = earlier.findChild<QMenu*>(QStringLiteral("Edit1"));
+    ASSERT_TRUE(edit->actions().contains(earlier.ReuseDigestsAction()));
+    ASSERT_TRUE(edit->actions().contains(earlier.ExcludePatternsAction()));
+    EXPECT_EQ(earlier.ReuseDigestsAction()->text(), QStringLiteral("Reuse Digests of &Unchanged Files"));
+    EXPECT_EQ(earlier.ExcludePatternsAction()->text(), QStringLiteral("E&xclude Patterns..."));
+    EXPECT_TRUE(earlier.ReuseDigestsAction()->statusTip().contains(QStringLiteral("tampering")));
+    // Off until the user switches it on: an audit reads every file.
+    EXPECT_TRUE(earlier.ReuseDigestsAction()->isCheckable());
+    EXPECT_FALSE(earlier.ReuseDigestsAction()->isChecked());
+    earlier.ReuseDigestsAction()->trigger();
+    // A malformed pattern is refused, and the dialog comes back with the text.
+    first.PatternAnswers = {"*.txt\nsub[", "# build output\nsub/"};
+    earlier.ExcludePatternsAction()->trigger();
+    ASSERT_EQ(first.Errors.size(), 1u);
+    EXPECT_NE(first.Errors[0].find("\"sub[\""), std::string::npos);
+    EXPECT_EQ(first.ShownPatterns, (std::vector<std::string>{"", "*.txt\nsub["}));
+  }
+  ScriptedDialogs later;
+  QtMainWindow window2(later, search, QStringLiteral("/nonexistent/quillon-help.html"));
+  EXPECT_TRUE(window2.ReuseDigestsAction()->isChecked());
+  later.Folders.push_back("/r");
+  window2.Action(ActionId::EditListContentAction)->trigger();
+  // sub/ is left out, and panel 4 says so.
+  EXPECT_EQ(window2.Model(PaneId::ListBox1)->Pane().Count(), 5);
+  EXPECT_EQ(window2.Panel(4)->text(), QStringLiteral("Leaving out what matches: sub/"));
+  // With the digest on, an unusable cache is a warning that does not stop the run.
+  qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(tree.Root()));
+  tree.Dir("quillon");
+  tree.File("quillon/digests.sqlite", "not a database");
+  window2.Md5CheckBox()->setChecked(true);
+  window2.Action(ActionId::EditRepeatLastAction)->trigger();
+  qunsetenv("XDG_CACHE_HOME");
+  EXPECT_TRUE(later.Errors.empty());
+  ASSERT_EQ(later.Warnings.size(), 1u);
+  EXPECT_NE(later.Warnings[0].find("cannot be used"), std::string::npos);
+  EXPECT_EQ(window2.Model(PaneId::ListBox1)->Pane().Count(), 5);
+  QSettings(QStringLiteral("Quillon"), QStringLiteral("Quillon")).clear();
 }
