@@ -27,9 +27,16 @@ hyperfine -N -w 1 -r "$RUNS" --output "$OUT" --export-json "$WORK/dc-warm.json" 
 "$CLI" list --md5 --reuse-digests --digest-cache "$CACHE" "$TREE" >"$WORK/dc-reused.qln" 2>"$WORK/dc-reused.err"
 cmp "$WORK/dc-read.qln" "$WORK/dc-reused.qln"
 files=$(find "$TREE" -type f | wc -l)
+# CPU seconds (user + system) as well: on a shared machine they vary less than the wall clock.
+cpu_of() { python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][0]; print(r["user"] + r["system"])' "$1"; }
 bytes=$(stat -c %s "$CACHE")
 
 echo "reused:                $(tail -n 1 "$WORK/dc-reused.err")"
-echo "warm cache, MD5:       $(ratio "$(mean_of "$WORK/dc-warm.json")" "$(mean_of "$WORK/dc-plain.json")")x plain listing"
-echo "first run, fills it:   $(ratio "$(mean_of "$WORK/dc-fill.json")" "$(mean_of "$WORK/dc-md5.json")")x MD5 listing without cache"
+for run in plain md5 fill warm; do
+  echo "$run: $(mean_of "$WORK/dc-$run.json") s wall, $(cpu_of "$WORK/dc-$run.json") s CPU"
+done
+echo "warm cache, MD5:       $(ratio "$(mean_of "$WORK/dc-warm.json")" "$(mean_of "$WORK/dc-plain.json")")x plain listing" \
+     "(CPU $(ratio "$(cpu_of "$WORK/dc-warm.json")" "$(cpu_of "$WORK/dc-plain.json")")x)"
+echo "first run, fills it:   $(ratio "$(mean_of "$WORK/dc-fill.json")" "$(mean_of "$WORK/dc-md5.json")")x MD5 listing without cache" \
+     "(CPU $(ratio "$(cpu_of "$WORK/dc-fill.json")" "$(cpu_of "$WORK/dc-md5.json")")x)"
 echo "cache size:            $((bytes / 1024)) KiB, $((bytes * 1000 / files / 1024)) KiB per 1,000 files"

@@ -40,7 +40,7 @@ TEST(DigestCache, ReusesADigestOnlyWhileTheWholeStampIsUnchanged) {
   CacheFixture f;
   f.Fill(1);
   auto cache = f.Open();
-  EXPECT_EQ(cache->Reusable(Stamp(1)), kDigest);
+  EXPECT_EQ(cache->Reusable(Stamp(1), "/"), kDigest);
   for (int field = 0; field < 5; ++field) {
     FileStamp changed = Stamp(1);
     if (field == 0) changed.Device += 1;
@@ -48,11 +48,11 @@ TEST(DigestCache, ReusesADigestOnlyWhileTheWholeStampIsUnchanged) {
     if (field == 2) changed.Size += 1;
     if (field == 3) changed.ModifiedNs += 1;
     if (field == 4) changed.ChangedNs += 1;
-    EXPECT_FALSE(cache->Reusable(changed)) << field;
+    EXPECT_FALSE(cache->Reusable(changed, "/")) << field;
   }
   // A clock set back before the read began trusts nothing of that time.
   f.now = kStart - kSecond;
-  EXPECT_FALSE(cache->Reusable(Stamp(1)));
+  EXPECT_FALSE(cache->Reusable(Stamp(1), "/"));
   EXPECT_TRUE(f.warnings.empty());
 }
 
@@ -68,24 +68,24 @@ TEST(DigestCache, AFileChangedWithinTwoSecondsOfItsReadIsReadAgain) {
     cache->Keep(Stamp(4), "/unreadable", std::string(32, '0'), kStart);
   }
   auto cache = f.Open();
-  EXPECT_TRUE(cache->Reusable(Stamp(1, kStart - 2 * kSecond - 1)));
-  EXPECT_FALSE(cache->Reusable(Stamp(2, kStart - 2 * kSecond + 1)));
+  EXPECT_TRUE(cache->Reusable(Stamp(1, kStart - 2 * kSecond - 1), "/"));
+  EXPECT_FALSE(cache->Reusable(Stamp(2, kStart - 2 * kSecond + 1), "/"));
   FileStamp racyMtime = Stamp(3);
   racyMtime.ModifiedNs = kStart - kSecond;
-  EXPECT_FALSE(cache->Reusable(racyMtime));
-  EXPECT_FALSE(cache->Reusable(Stamp(4)));
+  EXPECT_FALSE(cache->Reusable(racyMtime, "/"));
+  EXPECT_FALSE(cache->Reusable(Stamp(4), "/"));
 }
 
 TEST(DigestCache, EntriesUnusedForNinetyDaysGo) {
   CacheFixture f;
   f.Fill(2);
   f.now = kStart + 30 * kDay;
-  f.Open()->Reusable(Stamp(1));  // only the first is used again
+  f.Open()->Reusable(Stamp(1), "/");  // only the first is used again
   f.now = kStart + 30 * kDay + 91 * kDay;
   f.Open();
   auto cache = f.Open();
-  EXPECT_TRUE(cache->Reusable(Stamp(1)));
-  EXPECT_FALSE(cache->Reusable(Stamp(2)));
+  EXPECT_TRUE(cache->Reusable(Stamp(1), "/"));
+  EXPECT_FALSE(cache->Reusable(Stamp(2), "/"));
 }
 
 TEST(DigestCache, ADamagedStoreIsAWarningAndNoReuseNeverAWrongDigest) {
@@ -97,7 +97,7 @@ TEST(DigestCache, ADamagedStoreIsAWarningAndNoReuseNeverAWrongDigest) {
   auto truncated = f.Open();
   int reused = 0;
   for (std::uint64_t i = 1; i <= 5000; ++i)
-    if (auto digest = truncated->Reusable(Stamp(i))) {
+    if (auto digest = truncated->Reusable(Stamp(i), "/")) {
       EXPECT_EQ(*digest, kDigest);
       ++reused;
     }
@@ -118,7 +118,7 @@ TEST(DigestCache, ADamagedStoreIsAWarningAndNoReuseNeverAWrongDigest) {
     }
     f.warnings.clear();
     auto cache = f.Open();
-    EXPECT_FALSE(cache->Reusable(Stamp(1)));
+    EXPECT_FALSE(cache->Reusable(Stamp(1), "/"));
     cache->Keep(Stamp(9), "/f", kDigest, kStart);
     cache.reset();
     ASSERT_EQ(f.warnings.size(), 1u);
@@ -138,14 +138,15 @@ TEST(DigestCache, TwoWritersAtOnceBothKeepEverything) {
     DigestCache cache(f.path, nullptr, [] { return kStart + kSecond; });
     for (std::uint64_t i = first; i < first + 20000; ++i) {
       cache.Keep(Stamp(i), "/f", kDigest, kStart);
-      cache.Reusable(Stamp(i - first + 1));
+      cache.Reusable(Stamp(i - first + 1), "/");
     }
   };
   std::thread one(writer, 100000), two(writer, 200000);
   one.join();
   two.join();
   auto cache = f.Open();
-  for (std::uint64_t i : {100000u, 119999u, 200000u, 219999u}) EXPECT_EQ(cache->Reusable(Stamp(i)), kDigest) << i;
+  for (std::uint64_t i : {100000u, 119999u, 200000u, 219999u})
+    EXPECT_EQ(cache->Reusable(Stamp(i), "/"), kDigest) << i;
   EXPECT_TRUE(f.warnings.empty());
 }
 

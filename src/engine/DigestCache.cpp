@@ -1,5 +1,6 @@
 #include "engine/DigestCache.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "platform/QuillonError.h"
@@ -82,6 +83,7 @@ std::int64_t DigestCache::Today() const {
 
 void DigestCache::Disable(const std::string& why) {
   store_.reset();
+  folderRows_.clear();
   writing_ = false;
   pending_.clear();
   used_.clear();
@@ -97,23 +99,34 @@ void DigestCache::StopWriting(const std::string& why) {
           "); the digests read now are not kept for the next run");
 }
 
-std::optional<std::string> DigestCache::Reusable(const FileStamp& stamp) {
+std::optional<std::string> DigestCache::Reusable(const FileStamp& stamp, std::string_view folder) {
   // An inode of 0 is no identity: the search could not tell it.
   if (!store_ || stamp.Inode == 0) return std::nullopt;
-  std::optional<StoredDigest> row;
-  try {
-    row = store_->Find(stamp.Device, stamp.Inode);
-  } catch (const std::exception& error) {
-    Disable(error.what());
-    return std::nullopt;
+  if (!folderLoaded_ || folderDevice_ != stamp.Device || folder_ != folder) {
+    try {
+      folderRows_ = store_->FindFolder(stamp.Device, folder);
+    } catch (const std::exception& error) {
+      Disable(error.what());
+      return std::nullopt;
+    }
+    folderLoaded_ = true;
+    folderDevice_ = stamp.Device;
+    folder_.assign(folder);
   }
-  if (!row || row->Stamp != stamp || IsRacy(stamp, row->ReadStartNs)) return std::nullopt;
+  // The rows come in key order, which is the order of the inodes' low 32 bits.
+  const auto low = [](std::uint64_t inode) { return inode & 0xFFFFFFFFULL; };
+  auto row = std::lower_bound(folderRows_.begin(), folderRows_.end(), low(stamp.Inode),
+                              [&low](const StoredDigest& candidate, std::uint64_t wanted) {
+                                return low(candidate.Stamp.Inode) < wanted;
+                              });
+  while (row != folderRows_.end() && low(row->Stamp.Inode) == low(stamp.Inode) && row->Stamp.Inode != stamp.Inode) ++row;
+  if (row == folderRows_.end() || row->Stamp != stamp || IsRacy(stamp, row->ReadStartNs)) return std::nullopt;
   // A read that began later than now means the clock was set back since:
   // nothing of that time is trusted.
   const std::int64_t now = Now();
   if (row->ReadStartNs > now) return std::nullopt;
   if (writing_ && row->UsedDay < now / kNsPerDay - kUseRefreshDays + 1) {
-    used_.push_back(stamp);
+    used_.push_back(DigestStore::KeyOf(stamp.Device, stamp.Inode, folder));
     if (used_.size() >= kBatchRows) Flush();
   }
   return HexOf(row->Digest);

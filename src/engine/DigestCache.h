@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/DigestStore.h"
@@ -36,8 +37,9 @@ class DigestCache {
   static std::int64_t RealClock();
   std::int64_t Now() const { return clock_(); }
 
-  // The digest text kept for this state of a file, when it may be reused.
-  std::optional<std::string> Reusable(const FileStamp& stamp);
+  // The digest text kept for this state of a file in folder (its path,
+  // ending with "/"), when it may be reused.
+  std::optional<std::string> Reusable(const FileStamp& stamp, std::string_view folder);
   // Keeps a digest that was read; readStartNs is Now() taken before the
   // file's state was read. Digests of unreadable files (all "0") are not kept.
   void Keep(const FileStamp& stamp, const std::string& path, const std::string& digestText, std::int64_t readStartNs);
@@ -55,5 +57,10 @@ class DigestCache {
   std::unique_ptr<DigestStore> store_;
   bool writing_ = false;
   std::vector<StoredDigest> pending_;
-  std::vector<FileStamp> used_;
+  std::vector<std::int64_t> used_;  // keys of rows whose day of last use is due
+  // The rows of the folder last asked about.
+  bool folderLoaded_ = false;
+  std::uint64_t folderDevice_ = 0;
+  std::string folder_;
+  std::vector<StoredDigest> folderRows_;
 };

@@ -41,16 +41,14 @@ std::int64_t CheckValue(const FileStamp& stamp, const Md5Bytes& digest, std::int
 
 std::int64_t AsColumn(std::uint64_t value) { return static_cast<std::int64_t>(value); }
 
-// The row key of a device and inode: the inode in the low bits, so that the
-// files of a folder, made one after the other, sit side by side; a hash of
-// the device above it. An integer key finds a row faster than the two
-// columns would; the row still holds both, and a row of another file under
-// the same key is simply no match.
-std::int64_t KeyOf(std::uint64_t device, std::uint64_t inode) {
-  return static_cast<std::int64_t>(((Mix(device) << 44) ^ inode) & 0x7FFFFFFFFFFFFFFFULL);
-}
 
 }  // namespace
+
+std::int64_t DigestStore::KeyOf(std::uint64_t device, std::uint64_t inode, std::string_view folder) {
+  std::uint64_t hash = 0xcbf29ce484222325ULL;
+  for (char c : folder) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+  return static_cast<std::int64_t>(((Mix(device ^ hash) << 32) | (inode & 0xFFFFFFFFULL)) & 0x7FFFFFFFFFFFFFFFULL);
+}
 
 DigestStore::DigestStore(const std::string& path) : path_(path) {
   try {
@@ -174,12 +172,12 @@ std::int64_t DigestStore::QueryNumber(const std::string& sql, std::int64_t none)
 
 void DigestStore::Prepare() {
   find_ = Statement("SELECT device, inode, size, mtime_ns, ctime_ns, digest, read_ns, used_day, check_value"
-                    " FROM digests WHERE id=?1");
+                    " FROM digests WHERE id BETWEEN ?1 AND ?2 ORDER BY id");
   if (!writable_) return;
   put_ = Statement(
       "INSERT OR REPLACE INTO digests(device, inode, path, size, mtime_ns, ctime_ns, digest, read_ns, used_day,"
       " check_value, id) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
-  touch_ = Statement("UPDATE digests SET used_day=?3 WHERE id=?4 AND device=?1 AND inode=?2");
+  touch_ = Statement("UPDATE digests SET used_day=?2 WHERE id=?1");
 }
 
 template <typename Body>
@@ -212,34 +210,38 @@ void DigestStore::EndRead() {
   if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
 }
 
-std::optional<StoredDigest> DigestStore::Find(std::uint64_t device, std::uint64_t inode) {
+std::vector<StoredDigest> DigestStore::FindFolder(std::uint64_t device, std::string_view folder) {
   // Lookups share read transactions: one each costs more than the lookup.
   if (readsInTransaction_ >= kReadsPerTransaction) EndRead();
   if (readsInTransaction_++ == 0 && sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
     Fail(sqlite3_errmsg(db_));
+  const std::int64_t base = KeyOf(device, 0, folder);
   sqlite3_reset(find_);
-  sqlite3_bind_int64(find_, 1, KeyOf(device, inode));
-  const int rc = sqlite3_step(find_);
-  if (rc == SQLITE_DONE) return std::nullopt;
-  if (rc != SQLITE_ROW) Fail(sqlite3_errmsg(db_));
-  // Another file under the same key is no match.
-  if (sqlite3_column_int64(find_, 0) != AsColumn(device) || sqlite3_column_int64(find_, 1) != AsColumn(inode))
-    return std::nullopt;
-  StoredDigest row;
-  row.Stamp.Device = device;
-  row.Stamp.Inode = inode;
-  row.Stamp.Size = static_cast<std::uint64_t>(sqlite3_column_int64(find_, 2));
-  row.Stamp.ModifiedNs = sqlite3_column_int64(find_, 3);
-  row.Stamp.ChangedNs = sqlite3_column_int64(find_, 4);
-  const void* digest = sqlite3_column_blob(find_, 5);
-  if (digest == nullptr || sqlite3_column_bytes(find_, 5) != static_cast<int>(row.Digest.size()))
-    Fail("a stored digest is damaged");
-  std::memcpy(row.Digest.data(), digest, row.Digest.size());
-  row.ReadStartNs = sqlite3_column_int64(find_, 6);
-  row.UsedDay = sqlite3_column_int64(find_, 7);
-  if (sqlite3_column_int64(find_, 8) != CheckValue(row.Stamp, row.Digest, row.ReadStartNs))
-    Fail("a stored digest is damaged");
-  return row;
+  sqlite3_bind_int64(find_, 1, base);
+  sqlite3_bind_int64(find_, 2, base | 0xFFFFFFFFLL);
+  std::vector<StoredDigest> rows;
+  int rc;
+  while ((rc = sqlite3_step(find_)) == SQLITE_ROW) {
+    // Another folder or device may share the keys: its rows are no match.
+    if (sqlite3_column_int64(find_, 0) != AsColumn(device)) continue;
+    StoredDigest row;
+    row.Stamp.Device = device;
+    row.Stamp.Inode = static_cast<std::uint64_t>(sqlite3_column_int64(find_, 1));
+    row.Stamp.Size = static_cast<std::uint64_t>(sqlite3_column_int64(find_, 2));
+    row.Stamp.ModifiedNs = sqlite3_column_int64(find_, 3);
+    row.Stamp.ChangedNs = sqlite3_column_int64(find_, 4);
+    const void* digest = sqlite3_column_blob(find_, 5);
+    if (digest == nullptr || sqlite3_column_bytes(find_, 5) != static_cast<int>(row.Digest.size()))
+      Fail("a stored digest is damaged");
+    std::memcpy(row.Digest.data(), digest, row.Digest.size());
+    row.ReadStartNs = sqlite3_column_int64(find_, 6);
+    row.UsedDay = sqlite3_column_int64(find_, 7);
+    if (sqlite3_column_int64(find_, 8) != CheckValue(row.Stamp, row.Digest, row.ReadStartNs))
+      Fail("a stored digest is damaged");
+    rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
+  return rows;
 }
 
 bool DigestStore::Write(const std::vector<StoredDigest>& rows) {
@@ -257,22 +259,21 @@ bool DigestStore::Write(const std::vector<StoredDigest>& rows) {
       sqlite3_bind_int64(put_, 8, row.ReadStartNs);
       sqlite3_bind_int64(put_, 9, row.UsedDay);
       sqlite3_bind_int64(put_, 10, CheckValue(row.Stamp, row.Digest, row.ReadStartNs));
-      sqlite3_bind_int64(put_, 11, KeyOf(row.Stamp.Device, row.Stamp.Inode));
+      const std::string_view path = row.Path;
+      sqlite3_bind_int64(put_, 11, KeyOf(row.Stamp.Device, row.Stamp.Inode, path.substr(0, path.rfind('/') + 1)));
       if (sqlite3_step(put_) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
     }
     sqlite3_reset(put_);
   });
 }
 
-bool DigestStore::MarkUsed(const std::vector<FileStamp>& stamps, std::int64_t day) {
-  if (!writable_ || stamps.empty()) return writable_;
+bool DigestStore::MarkUsed(const std::vector<std::int64_t>& keys, std::int64_t day) {
+  if (!writable_ || keys.empty()) return writable_;
   return InTransaction([&] {
-    for (const FileStamp& stamp : stamps) {
+    for (const std::int64_t key : keys) {
       sqlite3_reset(touch_);
-      sqlite3_bind_int64(touch_, 1, AsColumn(stamp.Device));
-      sqlite3_bind_int64(touch_, 2, AsColumn(stamp.Inode));
-      sqlite3_bind_int64(touch_, 3, day);
-      sqlite3_bind_int64(touch_, 4, KeyOf(stamp.Device, stamp.Inode));
+      sqlite3_bind_int64(touch_, 1, key);
+      sqlite3_bind_int64(touch_, 2, day);
       if (sqlite3_step(touch_) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
     }
     sqlite3_reset(touch_);

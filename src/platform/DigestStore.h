@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
@@ -56,14 +57,21 @@ class DigestStore {
   // Why the store was opened for reading only; empty when it is writable.
   const std::string& ReadOnlyReason() const { return readOnlyReason_; }
 
-  // The row of a device and inode; nothing when there is none. A row whose
-  // check value does not match its content counts as damage and raises.
-  std::optional<StoredDigest> Find(std::uint64_t device, std::uint64_t inode);
+  // The key of the row of a file: the inode's low 32 bits below a hash of the
+  // device and the folder path (ending with "/"), so that the rows of one
+  // folder lie together and a walk reads and writes them page by page. The
+  // row itself holds device and inode: another file under a key is no match.
+  static std::int64_t KeyOf(std::uint64_t device, std::uint64_t inode, std::string_view folder);
+
+  // The rows of the files of a folder of a device, in one query: a walk asks
+  // for a folder's files together. A row whose check value does not match its
+  // content counts as damage and raises. The rows leave out their path.
+  std::vector<StoredDigest> FindFolder(std::uint64_t device, std::string_view folder);
   // Adds or replaces the rows in one transaction. False when another writer
   // kept the store busy for too long; nothing is written then.
   bool Write(const std::vector<StoredDigest>& rows);
-  // Sets the day of last use of the rows of these stamps' devices and inodes.
-  bool MarkUsed(const std::vector<FileStamp>& stamps, std::int64_t day);
+  // Sets the day of last use of the rows of these keys.
+  bool MarkUsed(const std::vector<std::int64_t>& keys, std::int64_t day);
   // Once a day at most: removes the rows last used before firstKeptDay.
   bool Expire(std::int64_t today, std::int64_t firstKeptDay);
 
