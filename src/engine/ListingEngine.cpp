@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "surfaces/ScrollExtent.h"
 #include "surfaces/Texts.h"
@@ -22,10 +23,19 @@ constexpr std::size_t kLookAheadEvery = 64;
 
 bool IsDotEntry(const FindData& entry) { return entry.Name == "." || entry.Name == ".."; }
 
-FileStamp StampOf(const FindData& entry) {
+// Nanoseconds since 1970, held at the ends of the 64-bit range: a time past
+// the year 2262 still compares equal to itself.
+std::int64_t Nanoseconds(std::int64_t seconds, std::uint32_t nanoseconds) {
   constexpr std::int64_t kNs = 1'000'000'000;
-  return FileStamp{entry.Device, entry.Inode, entry.Size, entry.ModifiedSeconds * kNs + entry.ModifiedNanoseconds,
-                   entry.ChangedSeconds * kNs + entry.ChangedNanoseconds};
+  constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / kNs - 1;
+  if (seconds > kLimit) return std::numeric_limits<std::int64_t>::max();
+  if (seconds < -kLimit) return std::numeric_limits<std::int64_t>::min();
+  return seconds * kNs + nanoseconds;
+}
+
+FileStamp StampOf(const FindData& entry) {
+  return FileStamp{entry.Device, entry.Inode, entry.Size, Nanoseconds(entry.ModifiedSeconds, entry.ModifiedNanoseconds),
+                   Nanoseconds(entry.ChangedSeconds, entry.ChangedNanoseconds)};
 }
 
 std::string ExcludeNote(const std::vector<std::string>& patterns) {
