@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 
 #include "FakeFolderSearch.h"
@@ -10,9 +11,8 @@ namespace {
 
 using F = FakeFolderSearch;
 
-// /r holds keep.txt, skip.o, build/ (never to be searched: the fake cannot
-// search it, as a folder nobody may read), and src/ with a.c, a.o and an
-// inner build/ and a file named build.
+// /r holds keep.txt, skip.o (which cannot be examined), build/ (which cannot
+// be read), and src/ with a.c, a.o and an inner build/ and a file named build.
 struct ExcludeFixture {
   RecordingSurfaces surfaces;
   FakeFolderSearch search;
@@ -24,6 +24,8 @@ struct ExcludeFixture {
     search.AddFolder("/r/src/", F::WithDots({F::File("a.c", 100), F::File("a.o", 1000), F::Folder("build"),
                                              F::File("build", 10000)}));
     search.AddFolder("/r/src/build/", F::WithDots({F::File("out", 100000)}));
+    search.FailEntry("/r/", "skip.o", EIO);
+    search.FailFolder("/r/build/", 0, EACCES);
   }
   std::vector<std::string> List(std::vector<std::string> patterns) {
     surfaces.Excludes = std::move(patterns);
@@ -47,14 +49,17 @@ TEST(ExcludeListing, ExcludedEntriesAreNeitherListedNorCountedNorSearched) {
   EXPECT_EQ(listing.back(), "Number of Files = 3  Number of Folders = 1  Total Size = 10,101 Bytes");
   EXPECT_EQ(f.surfaces.Panels[0], "Files = 3");
   EXPECT_EQ(f.surfaces.Panels[1], "Folders = 1");
-  // Only the root and src were searched: an excluded folder is never opened.
+  // Only the root and src were searched: an excluded folder is never opened,
+  // and what is excluded is never reported as unreadable.
   EXPECT_EQ(f.search.Patterns, (std::vector<std::string>{"/r/*.*", "/r/src/*.*"}));
+  EXPECT_TRUE(f.surfaces.Ops({"ReportUnreadable"}).empty());
   EXPECT_EQ(f.surfaces.Ops({"StatusSetPanelText(4"}),
             (std::vector<std::string>{"StatusSetPanelText(4, Leaving out what matches: *.o build/)"}));
 
   // A path pattern reaches only its own place.
   f.List({"src/build", "/skip.o"});
   EXPECT_EQ(f.Paths(), (std::vector<std::string>{"/r/keep.txt", "/r/src/a.c", "/r/src/a.o"}));
+  EXPECT_EQ(f.surfaces.Ops({"ReportUnreadable"}).size(), 1u);  // build/, searched now
   EXPECT_EQ(std::count(f.search.Patterns.begin(), f.search.Patterns.end(), "/r/build/*.*"), 1);
   EXPECT_EQ(std::count(f.search.Patterns.begin(), f.search.Patterns.end(), "/r/src/build/*.*"), 0);
 }

@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kApplicationId = 0x51444331;  // marks a file as this program's digest store
 constexpr int kSchemaVersion = 1;
+constexpr const char* kAnotherKind = "it is a database of another kind, and is left as it is";
 // One thread uses a connection: SQLite need not lock it for every call.
 constexpr int kOpenFlags = SQLITE_OPEN_NOMUTEX;
 
@@ -112,12 +113,10 @@ void DigestStore::Open(const std::string& path) {
 
   const std::int64_t applicationId = QueryNumber("PRAGMA application_id", 0);
   if (applicationId == 0) {
-    if (QueryNumber("SELECT count(*) FROM sqlite_master", 0) != 0)
-      Fail("it is a database of another kind, and is left as it is");
-    if (!writable_) Fail(readOnlyReason_);
+    if (!writable_) Fail(QueryNumber("SELECT count(*) FROM sqlite_master", 0) != 0 ? kAnotherKind : readOnlyReason_);
     CreateSchema();
   } else if (applicationId != kApplicationId) {
-    Fail("it is a database of another kind, and is left as it is");
+    Fail(kAnotherKind);
   }
   if (QueryNumber("PRAGMA user_version", 0) != kSchemaVersion) Fail("it was made by another version of the program");
   if (writable_) {
@@ -133,8 +132,10 @@ void DigestStore::Open(const std::string& path) {
 
 void DigestStore::CreateSchema() {
   const bool made = InTransaction([this] {
-    // Another program may have made it since this one looked.
-    if (QueryNumber("SELECT count(*) FROM sqlite_master", 0) != 0) return;
+    // Another run may have made it since this one looked; what holds tables
+    // and is not marked as a digest store belongs to someone else.
+    if (QueryNumber("PRAGMA application_id", 0) == kApplicationId) return;
+    if (QueryNumber("SELECT count(*) FROM sqlite_master", 0) != 0) Fail(kAnotherKind);
     const std::string schema =
         "CREATE TABLE digests(id INTEGER PRIMARY KEY, device INTEGER NOT NULL, inode INTEGER NOT NULL, path BLOB NOT NULL,"
         " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
