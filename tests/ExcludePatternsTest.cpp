@@ -16,6 +16,8 @@ TEST(ExcludePatterns, FollowEachRuleOfAPattern) {
       {"*.o", "src/deep/b.o", false, true}, {"*.o", "src/.o", false, true}, {"*.o", "a.oo", false, false},
       {"file?.[ch]", "d/file1.c", false, true}, {"file?.[ch]", "d/file12.c", false, false},
       {"[[:digit:]]x", "7x", false, true}, {"[]]", "]", false, true}, {"a\\[", "a[", false, true},
+      {"[a-c]*[!0-9]", "b12x", false, true}, {"[a-c]*[!0-9]", "b129", false, false}, {"*a*b", "xaxxb", false, true},
+      {"*a*b", "xaxxbc", false, false}, {"a*", "a", false, true}, {"?", "ab", false, false},
       // With "/": the path below the listed folder; * ? [...] stay within a name.
       {"src/*.o", "src/a.o", false, true}, {"src/*.o", "lib/src/a.o", false, false},
       {"src/*.o", "src/deep/a.o", false, false}, {"a?b/c", "a/b/c", false, false},

@@ -1,7 +1,7 @@
 #include "engine/DigestCache.h"
 
 #include <algorithm>
-#include <ctime>
+#include <chrono>
 
 #include "platform/QuillonError.h"
 #include "platform/Vexmd5.h"
@@ -71,9 +71,8 @@ DigestCache::~DigestCache() {
 }
 
 std::int64_t DigestCache::RealClock() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 std::int64_t DigestCache::Today() const {

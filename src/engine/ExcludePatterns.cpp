@@ -1,7 +1,6 @@
 #include "engine/ExcludePatterns.h"
 
-#include <fnmatch.h>
-
+#include <cctype>
 #include <cstring>
 
 #include "platform/QuillonError.h"
@@ -17,7 +16,7 @@ constexpr const char* kClassNames[] = {"alnum", "alpha", "blank", "cntrl", "digi
 
 bool HasWildcards(std::string_view name) { return name.find_first_of("*?[\\") != std::string_view::npos; }
 
-// Checks what fnmatch would quietly take literally or never match: an
+// Refuses what would otherwise be taken literally or never match: an
 // unclosed "[", an unknown character class, a "\" with nothing to escape.
 void CheckName(const std::string& pattern, const std::string& name) {
   for (std::size_t i = 0; i < name.size(); ++i) {
@@ -51,9 +50,81 @@ void CheckName(const std::string& pattern, const std::string& name) {
   }
 }
 
+bool InClass(const std::string& className, unsigned char c) {
+  static constexpr struct {
+    const char* name;
+    int (*test)(int);
+  } kTests[] = {{"alnum", std::isalnum}, {"alpha", std::isalpha}, {"blank", std::isblank}, {"cntrl", std::iscntrl},
+                {"digit", std::isdigit}, {"graph", std::isgraph}, {"lower", std::islower}, {"print", std::isprint},
+                {"punct", std::ispunct}, {"space", std::isspace}, {"upper", std::isupper}, {"xdigit", std::isxdigit}};
+  for (const auto& test : kTests)
+    if (className == test.name) return test.test(c) != 0;
+  return false;
+}
+
+// Matches "[...]" at pattern[p] (checked by CheckName) against c; p moves past it.
+bool MatchBracket(const std::string& pattern, std::size_t& p, unsigned char c) {
+  ++p;
+  const bool negated = pattern[p] == '!' || pattern[p] == '^';
+  if (negated) ++p;
+  bool matched = false;
+  for (bool first = true; first || pattern[p] != ']'; first = false) {
+    if (pattern[p] == '[' && pattern[p + 1] == ':') {
+      const std::size_t end = pattern.find(":]", p + 2);
+      matched = matched || InClass(pattern.substr(p + 2, end - p - 2), c);
+      p = end + 2;
+      continue;
+    }
+    if (pattern[p] == '\\') ++p;
+    unsigned char low = static_cast<unsigned char>(pattern[p++]);
+    unsigned char high = low;
+    if (pattern[p] == '-' && pattern[p + 1] != ']') {
+      p += pattern[p + 1] == '\\' ? 2 : 1;
+      high = static_cast<unsigned char>(pattern[p++]);
+    }
+    matched = matched || (c >= low && c <= high);
+  }
+  ++p;
+  return matched != negated;
+}
+
+// A name against one name of a pattern, byte by byte: "*" any run of bytes,
+// "?" one byte, "[...]" one byte of a set, and a backslash the byte after it.
 bool NameMatches(const std::string& pattern, std::string_view name) {
   if (!HasWildcards(pattern)) return name == pattern;
-  return fnmatch(pattern.c_str(), std::string(name).c_str(), 0) == 0;
+  std::size_t p = 0, n = 0;
+  std::size_t starP = std::string::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      starP = ++p;
+      starN = n;
+      continue;
+    }
+    if (p < pattern.size()) {
+      std::size_t next = p;
+      bool matched;
+      if (pattern[p] == '?') {
+        matched = true;
+        ++next;
+      } else if (pattern[p] == '[') {
+        matched = MatchBracket(pattern, next, static_cast<unsigned char>(name[n]));
+      } else {
+        if (pattern[p] == '\\') ++next;
+        matched = pattern[next++] == name[n];
+      }
+      if (matched) {
+        p = next;
+        ++n;
+        continue;
+      }
+    }
+    // Let the last "*" take one byte more, or fail.
+    if (starP == std::string::npos) return false;
+    p = starP;
+    n = ++starN;
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
 }
 
 }  // namespace
