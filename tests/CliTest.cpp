@@ -80,14 +80,14 @@ TEST(CliList, RejectsBadInputWithOneLineAndExitCodeTwo) {
   }
   EXPECT_EQ(Cli({"list"}).exitCode, 2);
   EXPECT_EQ(Cli({"list", "--bogus", tree.Root()}).exitCode, 2);
-  for (const char* readers : {"0", "65", "x", "-1", "100000000000000000000"}) {
+  for (const char* readers : {"0", "1025", "x", "-1", "100000000000000000000"}) {
     const auto result = Cli({"list", "--readers", readers, tree.Root()});
     EXPECT_EQ(result.exitCode, 2) << readers;
-    EXPECT_NE(result.err.find("--readers needs a number from 1 to 64"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("--readers needs a number from 1 to 1024"), std::string::npos) << result.err;
   }
   EXPECT_EQ(Cli({"list", tree.Root(), "--readers"}).exitCode, 2);
   EXPECT_EQ(Cli({"compare", "--readers", "4", tree.Path("file"), tree.Path("file")}).exitCode, 2);
-  EXPECT_EQ(Cli({"list", "--readers", "64", tree.Root()}).exitCode, 0);
+  EXPECT_EQ(Cli({"list", "--readers", "1024", tree.Root()}).exitCode, 0);
   EXPECT_EQ(Cli({"frobnicate"}).exitCode, 2);
   EXPECT_EQ(Cli({}).exitCode, 2);
 }

@@ -19,8 +19,8 @@ class ScriptedFileReader : public FileReader {
   std::function<void(const std::string& path)> AfterRead;  // after each read of a file
   std::vector<std::string> Opened;
 
-  int Open(const std::string& path, bool nonBlocking) override {
-    const int fd = system_.Open(path, nonBlocking);
+  int Open(const std::string& path) override {
+    const int fd = system_.Open(path);
     std::lock_guard<std::mutex> lock(mutex_);
     Opened.push_back(path);
     paths_[fd] = path;

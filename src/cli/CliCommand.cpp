@@ -42,10 +42,10 @@ constexpr const char* kUsage =
     "--format text (the default) writes the lines above; csv writes CSV with a\n"
     "header row and json writes JSON Lines, one record per file or change.\n"
     "\n"
-    "--readers N reads the tree of a --md5 listing on N threads at once, 1 to 64\n"
-    "(default 16). Many reads under way keep a solid-state or network disk busy;\n"
-    "on a spinning disk 1 or 2 keep its head from jumping to and fro. The\n"
-    "listing is the same whatever N is.\n"
+    "--readers N keeps N reads of files under way at once ahead of a --md5\n"
+    "listing, 1 to 1024 (default 256). Many reads under way keep a solid-state\n"
+    "or network disk busy; on a spinning disk 1 keeps its head from jumping to\n"
+    "and fro. The listing is the same whatever N is.\n"
 
     "--exclude PATTERN     leaves out what matches (repeatable): without \"/\" a\n"
     "                      name at any depth, with \"/\" a path below FOLDER;\n"
@@ -69,7 +69,7 @@ constexpr const char* kUsage =
     "folders or files (this outranks 0 and 1), 128 + the signal when interrupted.\n";
 
 bool ParseReaders(const std::string& text, std::size_t& readers) {
-  if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
   readers = std::stoul(text);
   return readers >= 1 && readers <= ListingEngine::kMaxReaders;
 }

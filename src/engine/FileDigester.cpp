@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <utility>
 
 #include "platform/Vexmd5.h"
@@ -20,12 +21,12 @@ bool SameFile(const OpenFileFacts& facts, const FileDigester::Expected& expected
 FileDigester::FileDigester(FileReader& reader, PageReleaser* releaser)
     : reader_(reader), releaser_(releaser), buffer_(std::make_unique_for_overwrite<unsigned char[]>(kReadBufferSize)) {}
 
-FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath, const Expected& expected) {
+FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath, const Expected& expected,
+                                                     bool fetchedAhead) {
   // Opening a FIFO or a device can change what other programs see; only what
   // the search found to be a regular file is ever opened.
   if (!expected.regularFile) return {kNoDigest, Outcome::NotAFile, 0};
-  // A file whose listed size is 0 may be one of /proc whose read would wait.
-  const int fd = reader_.Open(filePath, expected.size == 0);
+  const int fd = OpenFile(filePath);
   if (fd < 0) return {kNoDigest, Outcome::Failed, errno};
   OpenFileFacts st;
   if (reader_.Stat(fd, st) != 0) {
@@ -38,22 +39,39 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
     reader_.Close(fd);
     return {kNoDigest, Outcome::Changed, 0};
   }
-  const bool wasCached = reader_.StartIsCached(fd);
+  // Most files fit in one block; only a larger one gains from the system
+  // reading further ahead.
+  if (expected.size > kReadBufferSize) reader_.AdviseSequential(fd);
 
   md5_context context;
   md5_starts(&context);
-  std::uint64_t remaining = expected.size + 1;
+  // A read of a disk file ends at the size the file has, and the size is
+  // checked again afterwards, so a file that grows is seen without reading
+  // past its listed size. Only a file listed as empty gets one byte more
+  // asked for, since a file of /proc claims 0 bytes whatever it holds.
+  std::uint64_t remaining = expected.size == 0 ? 1 : expected.size;
   std::uint64_t total = 0;
   int error = 0;
   bool givenUp = false;
+  // The first block is asked of the cache alone: that one read tells whether
+  // the file came from the disk.
+  bool first = true;
+  bool fromDisk = false;
   while (remaining > 0) {
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kReadBufferSize));
-    const long long got = reader_.Read(fd, buffer_.get(), want);
+    const long long got = first ? reader_.ReadIfCached(fd, buffer_.get(), want) : reader_.Read(fd, buffer_.get(), want);
     if (got < 0) {
+      const bool notCached = first && errno == EAGAIN;
+      first = false;
+      if (notCached) {
+        fromDisk = true;
+        continue;
+      }
       if (errno == EINTR) continue;
       error = errno;
       break;
     }
+    first = false;
     if (got == 0) break;
     const auto count = static_cast<std::size_t>(got);
     // One call per block read: the system's digest (CNG on Windows) costs a
@@ -70,7 +88,7 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
   // A file read only for its digest leaves no pages behind, so that a long
   // listing does not push the user's own files out of the cache; a file that
   // was cached already stays as it was.
-  if (wasCached) {
+  if (!fromDisk && !fetchedAhead) {
     reader_.Close(fd);
   } else if (releaser_ != nullptr) {
     releaser_->Release(fd);
@@ -82,12 +100,31 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
   unsigned char digest[16];
   md5_finish(&context, digest);
   // A digest of part of a file, or of another content than its line shows, is never given.
-  if (givenUp) return {kNoDigest, Outcome::GivenUp, 0};
-  if (error != 0) return {kNoDigest, Outcome::Failed, error};
-  if (!unchanged) return {kNoDigest, Outcome::Changed, 0};
+  if (givenUp) return {kNoDigest, Outcome::GivenUp, 0, fromDisk};
+  if (error != 0) return {kNoDigest, Outcome::Failed, error, fromDisk};
+  if (!unchanged) return {kNoDigest, Outcome::Changed, 0, fromDisk};
   char text[33];
   md5_toHexStr(text, digest);
-  return {std::string(text, 32), Outcome::Read, 0};
+  return {std::string(text, 32), Outcome::Read, 0, fromDisk};
+}
+
+int FileDigester::OpenFile(const std::string& filePath) {
+  const auto slash = filePath.rfind(kPathSeparator);
+  if (slash == std::string::npos) return reader_.Open(filePath);
+  const std::string_view folder(filePath.data(), slash + 1);
+  if (folder != folder_) {
+    ForgetFolder();
+    folder_.assign(folder);
+    folderFd_ = reader_.OpenFolder(folder_);
+  }
+  if (folderFd_ < 0) return reader_.Open(filePath);
+  return reader_.OpenIn(folderFd_, filePath.c_str() + slash + 1);
+}
+
+void FileDigester::ForgetFolder() {
+  if (folderFd_ >= 0) reader_.Close(folderFd_);
+  folderFd_ = -1;
+  folder_.clear();
 }
 
 bool FileDigester::Interrupted(std::size_t count) {

@@ -39,16 +39,22 @@ class FileDigester {
     std::string text;  // 32 hexadecimal digits, or 32 "0" unless the outcome is Read
     Outcome outcome = Outcome::Read;
     int error = 0;
+    bool waitedForDisk = false;  // its start was not in the page cache
   };
 
   // A file that was not in the page cache has its pages handed back once
   // read, through releaser, or here when there is none.
   explicit FileDigester(FileReader& reader, PageReleaser* releaser = nullptr);
+  ~FileDigester() { ForgetFolder(); }
+  FileDigester(const FileDigester&) = delete;
+  FileDigester& operator=(const FileDigester&) = delete;
 
-  // Only a regular file is opened, and it is read up to its listed size and
-  // one byte more, so that a file that grows, or a file of /proc that claims
-  // a size of 0, never keeps the read going. Symbolic links are not followed.
-  Result ComputeFileDigest(const std::string& filePath, const Expected& expected);
+  // Only a regular file is opened, and it is read up to its listed size, or
+  // one byte of a file listed as empty, so that a file that grows, or a file
+  // of /proc, never keeps the read going. Symbolic links are not followed.
+  // fetchedAhead: its pages were read into the cache for this digest alone,
+  // so they are handed back whatever the read finds in the cache.
+  Result ComputeFileDigest(const std::string& filePath, const Expected& expected, bool fetchedAhead = false);
 
   // Asked between blocks, every kInterruptEvery bytes, whether to give up
   // the file; a file given up gets 32 "0" too. Nothing set: never.
@@ -59,14 +65,22 @@ class FileDigester {
 
   static constexpr std::size_t kInterruptEvery = 128 * 1024;
 
+  // Closes the folder kept open for the files in it.
+  void ForgetFolder();
+
  private:
   // Counts a block; true when the read is to be given up.
   bool Interrupted(std::size_t count);
+  // Files come folder by folder, so the last folder stays open and the next
+  // file in it opens by its name alone.
+  int OpenFile(const std::string& filePath);
 
   FileReader& reader_;
   PageReleaser* releaser_;
   std::unique_ptr<unsigned char[]> buffer_;
   std::function<bool()> interrupt_;
   std::size_t sinceCheck_ = 0;
+  std::string folder_;  // with its separator; the one folderFd_ is
+  int folderFd_ = -1;
   std::atomic<std::uint64_t> bytesRead_{0};
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "surfaces/ScrollExtent.h"
 #include "surfaces/Texts.h"
@@ -16,8 +17,8 @@ constexpr std::int32_t kAllAttributes = 63;
 
 // Enough files queued ahead to keep every reader busy, and a bound on what the
 // folders searched ahead hold; neither grows with the number of readers.
-constexpr std::size_t kJobsAhead = 4096;
-constexpr std::size_t kFoldersAhead = 1024;
+constexpr std::size_t kJobsAhead = 16384;
+constexpr std::size_t kFoldersAhead = 4096;
 // How often, in files, the walk tops up the digests queued ahead.
 constexpr std::size_t kLookAheadEvery = 64;
 
@@ -53,6 +54,7 @@ ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderS
       settings_(settings),
       reader_(reader != nullptr ? *reader : systemReader_),
       releaser_(reader_),
+      fetcher_(reader_),
       digester_(reader_, &releaser_),
       searches_([] { return std::make_unique<NoContext>(); }),
       digests_([this] {
@@ -69,9 +71,15 @@ ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderS
 
 void ListingEngine::SetReaders(std::size_t readers) {
   readers_ = std::clamp<std::size_t>(readers, 1, kMaxReaders);
-  // The walking thread reads too, whenever the helpers are behind.
-  searches_.SetHelpers(readers_ - 1);
-  digests_.SetHelpers(readers_ - 1);
+  // The walking thread searches and digests too, whenever the helpers are
+  // behind. Hashing is bound by the cores: more threads than cores to hash
+  // would only take turns. Reading is bound by the disk, whose queue one
+  // fetching thread keeps full; a few searches at once are enough to keep
+  // the folders ahead of the digests.
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  searches_.SetHelpers(std::min(readers_, kSearchesAtOnce) - 1);
+  digests_.SetHelpers(readers_ == 1 ? 0 : std::min(readers_ - 1, cores));
+  fetcher_.SetDepth(readers_ == 1 ? 0 : readers_);
 }
 
 std::string ListingEngine::UnreadableCountText(int folders, int files) {
@@ -97,7 +105,9 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
       engine.EndRun();
       engine.searches_.EndHelpers();
       engine.digests_.EndHelpers();
+      engine.fetcher_.Finish();
       engine.releaser_.Finish();
+      engine.digester_.ForgetFolder();
       engine.running_ = false;
       engine.surfaces_.SetActionEnabled(ActionId::EditStopAction, false);
     }
@@ -305,6 +315,7 @@ void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
   folder.jobs.assign(folder.entries.size(), kNoJob);
   DigestCache* cache = Cache();
   if (cache != nullptr) folder.reused.assign(folder.entries.size(), std::string());
+  std::vector<std::shared_ptr<PageFetcher::File>> toFetch;
   for (std::size_t i = from; i < folder.entries.size(); ++i) {
     const FindData& entry = folder.entries[i];
     if (IsDotEntry(entry) || (entry.Attributes & FileAttribute::Directory)) continue;
@@ -316,11 +327,16 @@ void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
         continue;
       }
     }
-    folder.jobs[i] = digests_.Add([path = folder.path + entry.Name,
-                                   expected = FileDigester::Expected::Of(entry)](FileDigester& digester) {
-      return digester.ComputeFileDigest(path, expected);
+    auto file = std::make_shared<PageFetcher::File>(folder.path + entry.Name, FileDigester::Expected::Of(entry));
+    folder.jobs[i] = digests_.Add([this, file](FileDigester& digester) {
+      const bool fetched = fetcher_.Claim(*file);
+      FileDigester::Result digest = digester.ComputeFileDigest(file->path, file->expected, fetched);
+      fetcher_.Digested(*file, fetched, digest.waitedForDisk);
+      return digest;
     });
+    toFetch.push_back(std::move(file));
   }
+  fetcher_.Add(std::move(toFetch));
 }
 
 void ListingEngine::LookAhead() {
@@ -357,6 +373,7 @@ void ListingEngine::LookAhead() {
 
 void ListingEngine::StopPrefetching() {
   digests_.Reset();
+  fetcher_.Reset();  // after the digests, which tell it what they took
   for (ListedFolder& folder : ahead_) folder.jobs.clear();
   currentJob_ = kNoJob;
 }

@@ -12,6 +12,7 @@
 #include "engine/DigestCache.h"
 #include "engine/ExcludePatterns.h"
 #include "engine/FileDigester.h"
+#include "engine/PageFetcher.h"
 #include "engine/PageReleaser.h"
 #include "engine/ReadAheadPool.h"
 #include "platform/FileReader.h"
@@ -24,10 +25,11 @@
 // the file lines, the folder section and the summary line.
 class ListingEngine {
  public:
-  // Reads under way at once in a digest listing, folder searches and digests
-  // each: enough to keep the queue of a solid-state or network disk full.
-  static constexpr std::size_t kDefaultReaders = 16;
-  static constexpr std::size_t kMaxReaders = 64;
+  // Reads of files under way at once in a digest listing: enough to keep the
+  // queue of a solid-state or network disk full.
+  static constexpr std::size_t kDefaultReaders = 256;
+  static constexpr std::size_t kMaxReaders = 1024;
+  static constexpr std::size_t kSearchesAtOnce = 8;
 
   // Digests are read through reader, or through the system's own file access
   // when there is none.
@@ -46,11 +48,15 @@ class ListingEngine {
   // "2 folders and 1 file could not be read", as panel 4 shows it after a run.
   static std::string UnreadableCountText(int folders, int files);
 
-  // How many threads read the tree ahead of the walk for a digest listing,
-  // from 1 (everything on the calling thread, one read at a time) to
-  // kMaxReaders. Lines and surface operations come in walk order whatever the
-  // number; a plain listing walks on the calling thread alone.
+  // How many reads of files a digest listing keeps under way ahead of the
+  // walk, from 1 (everything on the calling thread, one read at a time) to
+  // kMaxReaders; up to kSearchesAtOnce folders are searched at once, and as
+  // many threads as there are cores make the digests. Lines and surface
+  // operations come in walk order whatever the number; a plain listing walks
+  // on the calling thread alone.
   void SetReaders(std::size_t readers);
+  // Files whose reads were started ahead of their digests, in every run so far.
+  std::uint64_t FilesFetched() const { return fetcher_.FetchedCount(); }
   // The digest cache that runs with reuse switched on use; empty: the user's
   // default one.
   void SetDigestCacheFile(std::string path) { cacheFile_ = std::move(path); }
@@ -104,6 +110,7 @@ class ListingEngine {
   SystemFileReader systemReader_;
   FileReader& reader_;
   PageReleaser releaser_;  // outlives the digesters that use it
+  PageFetcher fetcher_;
   FileDigester digester_;
   NoContext noContext_;
   std::size_t readers_ = kDefaultReaders;

@@ -19,16 +19,29 @@ class FileReader {
   virtual ~FileReader() = default;
   // Opens a file for reading without following a link at its end, by a path
   // of any length, never keeping other programs from the file; -1 with errno
-  // set when it cannot. nonBlocking keeps a read that would wait from waiting.
-  virtual int Open(const std::string& path, bool nonBlocking) = 0;
+  // set when it cannot. A read that would wait for data to arrive, as from a
+  // FIFO or a file of /proc, fails with EAGAIN instead.
+  virtual int Open(const std::string& path) = 0;
+  // A folder held open so that the files in it open by name alone, without
+  // the path being walked again for each; closed with Close. -1 where the
+  // system has no such thing or the folder cannot be opened.
+  virtual int OpenFolder(const std::string& /*path*/) { return -1; }
+  // Opens the file name in a folder from OpenFolder, as Open does.
+  virtual int OpenIn(int /*folder*/, const char* /*name*/) { return -1; }
   // As read(2), with errno set on failure.
   virtual long long Read(int fd, void* buffer, std::size_t count) = 0;
   // The facts of the open file; -1 with errno set on failure.
   virtual int Stat(int fd, OpenFileFacts& facts) = 0;
   virtual void Close(int fd) = 0;
-  // Whether the start of the file is in the page cache already, and dropping
-  // its pages from the cache. By default a file counts as cached and keeps
-  // its pages.
-  virtual bool StartIsCached(int /*fd*/) { return true; }
+  // As Read, but without waiting for the disk: -1 with errno EAGAIN when what
+  // comes next is not in the page cache yet. By default every read counts as
+  // one from the cache.
+  virtual long long ReadIfCached(int fd, void* buffer, std::size_t count) { return Read(fd, buffer, count); }
+  // Asks the system to start reading the file's first bytes into the page
+  // cache and returns at once; that the file is read from start to end in
+  // large blocks; and to drop its pages from the cache. By default none of
+  // these does anything.
+  virtual void FetchAhead(int /*fd*/, std::uint64_t /*bytes*/) {}
+  virtual void AdviseSequential(int /*fd*/) {}
   virtual void DropCache(int /*fd*/) {}
 };

@@ -1,18 +1,31 @@
 #include "platform/PosixFileReader.h"
 
 #include <fcntl.h>
+#include <sys/types.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "platform/LongPath.h"
 
-int PosixFileReader::Open(const std::string& path, bool nonBlocking) {
-  // O_NONBLOCK on the open as well: should the entry have turned into a FIFO
-  // since it was found, the open must not wait for a writer.
-  const int fd = LongPath::Open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
-  if (fd >= 0 && !nonBlocking) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  if (fd >= 0) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+int PosixFileReader::Open(const std::string& path) {
+  // Should the entry have turned into a FIFO since it was found, the open
+  // must not wait for a writer. O_NONBLOCK stays: a disk file reads the same
+  // with it, and a file of /proc that would wait for data (kmsg) does not.
+  return LongPath::Open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+}
+
+int PosixFileReader::OpenFolder(const std::string& path) {
+  return LongPath::Open(path.empty() ? "." : path, O_PATH | O_DIRECTORY);
+}
+
+int PosixFileReader::OpenIn(int folder, const char* name) {
+  int fd;
+  do
+    fd = openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
   return fd;
 }
 
@@ -30,10 +43,19 @@ int PosixFileReader::Stat(int fd, OpenFileFacts& facts) {
 
 void PosixFileReader::Close(int fd) { close(fd); }
 
-bool PosixFileReader::StartIsCached(int fd) {
-  char byte;
-  iovec vector{&byte, 1};
-  return preadv2(fd, &vector, 1, 0, RWF_NOWAIT) >= 0;
+long long PosixFileReader::ReadIfCached(int fd, void* buffer, std::size_t count) {
+  iovec vector{buffer, count};
+  // Offset -1: from the file's position on, as read does.
+  const long long got = preadv2(fd, &vector, 1, -1, RWF_NOWAIT);
+  // A file system that cannot tell reads as if nothing were cached.
+  if (got < 0 && (errno == EOPNOTSUPP || errno == EINVAL)) errno = EAGAIN;
+  return got;
 }
+
+void PosixFileReader::FetchAhead(int fd, std::uint64_t bytes) {
+  posix_fadvise(fd, 0, static_cast<off_t>(bytes), POSIX_FADV_WILLNEED);
+}
+
+void PosixFileReader::AdviseSequential(int fd) { posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL); }
 
 void PosixFileReader::DropCache(int fd) { posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED); }

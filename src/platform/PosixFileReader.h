@@ -5,12 +5,14 @@
 // The file access of the system itself.
 class PosixFileReader : public FileReader {
  public:
-  int Open(const std::string& path, bool nonBlocking) override;
+  int Open(const std::string& path) override;
+  int OpenFolder(const std::string& path) override;
+  int OpenIn(int folder, const char* name) override;
   long long Read(int fd, void* buffer, std::size_t count) override;
   int Stat(int fd, OpenFileFacts& facts) override;
   void Close(int fd) override;
-  // A read that may not wait for the disk gets the first byte; an empty file
-  // counts as cached.
-  bool StartIsCached(int fd) override;
+  long long ReadIfCached(int fd, void* buffer, std::size_t count) override;
+  void FetchAhead(int fd, std::uint64_t bytes) override;
+  void AdviseSequential(int fd) override;
   void DropCache(int fd) override;
 };

@@ -13,6 +13,10 @@
 
 namespace {
 
+constexpr std::uint32_t kDotAttributes = FileAttribute::Directory | FileAttribute::Hidden;
+
+bool IsDotName(const char* name) { return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)); }
+
 class PosixSearchHandle : public FolderSearchHandle {
  public:
   PosixSearchHandle(DIR* dir, std::string mask, int attributeMask, std::vector<SearchFailure>& failures)
@@ -33,11 +37,19 @@ class PosixSearchHandle : public FolderSearchHandle {
         return false;
       }
       if (!MatchesMask(d->d_name)) continue;
+      // "." and ".." are never listed: they are told as folders without
+      // asking the system about them.
+      if (IsDotName(d->d_name)) {
+        if (!FolderSearch::PassesFilter(kDotAttributes, attributeMask_)) continue;
+        entry = FindData{};
+        entry.Attributes = kDotAttributes;
+        entry.Name.assign(d->d_name);
+        return true;
+      }
       struct stat st;
       if (fstatat(dirfd(dir_), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        // An entry removed since the folder was read is simply gone; "." and
-        // ".." are never listed, so only the others count as unreadable.
-        if (errno != ENOENT && std::strcmp(d->d_name, ".") != 0 && std::strcmp(d->d_name, "..") != 0)
+        // An entry removed since the folder was read is simply gone.
+        if (errno != ENOENT)
           failures_.push_back(SearchFailure{d->d_name, d->d_type == DT_DIR, errno});
         continue;
       }

@@ -19,7 +19,7 @@ void SetErrnoFromLastError() { errno = ErrnoOfWindowsError(GetLastError()); }
 
 }  // namespace
 
-int WindowsFileReader::Open(const std::string& path, bool /*nonBlocking*/) {
+int WindowsFileReader::Open(const std::string& path) {
   // Reading never keeps another program from reading, writing or deleting
   // the file; a reparse point is opened as itself, and a device name inside
   // an extended-length path is a plain file name.

@@ -6,7 +6,7 @@
 // extended-length paths, a reparse point as itself.
 class WindowsFileReader : public FileReader {
  public:
-  int Open(const std::string& path, bool nonBlocking) override;
+  int Open(const std::string& path) override;
   long long Read(int fd, void* buffer, std::size_t count) override;
   int Stat(int fd, OpenFileFacts& facts) override;
   void Close(int fd) override;

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/FileDigester.h"
+#include "platform/FileReader.h"
+
+// Starts the disk reads of the files queued for their digests, in the order
+// they are queued, ahead of the threads that hash them. It asks the system to
+// read each file into the page cache and goes on at once, so that one thread
+// keeps many reads under way while no more threads hash than there are cores.
+// It rests once it meets a long run of files that are cached already, and
+// wakes when a digest has to wait for the disk.
+class PageFetcher {
+ public:
+  // A file queued for its digest, shared by the fetcher and the digest job.
+  struct File {
+    File(std::string filePath, const FileDigester::Expected& fileExpected)
+        : path(std::move(filePath)), expected(fileExpected) {}
+    const std::string path;
+    const FileDigester::Expected expected;
+    std::atomic<int> state{kQueued};
+    std::uint64_t fetchedBytes = 0;  // set before state becomes kFetched
+  };
+
+  // The first bytes of a file fetched; the rest comes as it is read. Fetched
+  // bytes not yet digested stay below kMaxBytesAhead.
+  static constexpr std::uint64_t kFetchBytes = 1 << 20;
+  static constexpr std::uint64_t kMaxBytesAhead = 64 << 20;
+  // Files found cached in a row before the fetcher rests.
+  static constexpr int kRestAfter = 64;
+
+  explicit PageFetcher(FileReader& reader) : reader_(reader) {}
+  ~PageFetcher() { Finish(); }
+  PageFetcher(const PageFetcher&) = delete;
+  PageFetcher& operator=(const PageFetcher&) = delete;
+
+  // How many fetched files may wait for their digest at once; 0 fetches
+  // nothing. Drops every queued file.
+  void SetDepth(std::size_t files);
+  std::size_t Depth() const { return depth_; }
+  // Queues files in walk order; starts the thread when it is not running.
+  void Add(std::vector<std::shared_ptr<File>> files);
+  // Before the digest of file is made: true when its pages were fetched, so
+  // that the digest hands them back. The fetcher leaves it alone from then on.
+  bool Claim(File& file);
+  // After the digest of a file fetched, or of one that was not in the cache.
+  void Digested(File& file, bool fetched, bool waitedForDisk);
+  // Drops every queued file; none is being fetched when it returns.
+  void Reset();
+  // Drops every queued file and ends the thread; the next Add starts it.
+  void Finish();
+  // Files fetched since the fetcher was made.
+  std::uint64_t FetchedCount() const { return fetchedCount_.load(std::memory_order_relaxed); }
+
+  enum : int { kQueued, kFetching, kFetched, kPassed, kClaimed };
+
+ private:
+  void Loop();
+  // Fetches file when it is not cached already; the bytes asked for, or 0.
+  std::uint64_t Fetch(const File& file);
+
+  FileReader& reader_;
+  std::size_t depth_ = 0;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::condition_variable idle_;
+  std::deque<std::shared_ptr<File>> queue_;
+  std::size_t filesAhead_ = 0;      // fetched and not yet digested
+  std::uint64_t bytesAhead_ = 0;
+  int cachedInARow_ = 0;
+  bool resting_ = false;
+  bool busy_ = false;
+  bool stopping_ = false;
+  std::atomic<std::uint64_t> fetchedCount_{0};
+  std::thread thread_;
+};
