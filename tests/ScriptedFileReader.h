@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ class ScriptedFileReader : public FileReader {
   std::map<std::string, std::uint64_t> StatSizeOf;        // path -> the size the system claims
   std::function<void(const std::string& path)> AfterRead;  // after each read of a file
   std::vector<std::string> Opened;
+  // With ModelTheCache, a file reads from the page cache only when it is in
+  // Cached; a fetch puts it there, and handing its pages back takes it out.
+  bool ModelTheCache = false;
+  std::set<std::string> Cached;
+  std::map<std::string, int> Fetches, Drops;
 
   int Open(const std::string& path) override {
     const int fd = system_.Open(path);
@@ -46,6 +52,26 @@ class ScriptedFileReader : public FileReader {
     return result;
   }
   void Close(int fd) override { system_.Close(fd); }
+  long long ReadIfCached(int fd, void* buffer, std::size_t count) override {
+    if (ModelTheCache) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!Cached.count(paths_[fd])) {
+        errno = EAGAIN;
+        return -1;
+      }
+    }
+    return Read(fd, buffer, count);
+  }
+  void FetchAhead(int fd, std::uint64_t /*bytes*/) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++Fetches[paths_[fd]];
+    Cached.insert(paths_[fd]);
+  }
+  void DropCache(int fd) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++Drops[paths_[fd]];
+    Cached.erase(paths_[fd]);
+  }
 
  private:
   SystemFileReader system_;

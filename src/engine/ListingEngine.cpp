@@ -15,8 +15,9 @@ constexpr const char* kOpeningMarker = ">>> All directories found >>>";
 constexpr const char* kClosingMarker = "<<< All directories found <<<";
 constexpr std::int32_t kAllAttributes = 63;
 
-// Enough files queued ahead to keep every reader busy, and a bound on what the
-// folders searched ahead hold; neither grows with the number of readers.
+// Files queued ahead of the walk, enough that the other cores keep hashing
+// while one hashes a large file the walk waits for; and a bound on what the
+// folders searched ahead hold. Neither grows with the number of readers.
 constexpr std::size_t kJobsAhead = 16384;
 constexpr std::size_t kFoldersAhead = 4096;
 // How often, in files, the walk tops up the digests queued ahead.
