@@ -223,8 +223,8 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
   ListedFolder folder = TakeListedFolder(folderPath);
   if (stopped_) return;  // the search may have been given up part-way
   const std::vector<FindData>& entries = folder.entries;
-  if (digestsWanted_ && readers_ > 1) {
-    if (folder.jobs.empty()) QueueDigests(folder, 0);
+  if (readers_ > 1) {
+    if (digestsWanted_ && folder.jobs.empty()) QueueDigests(folder, 0);
     LookAhead();
   }
   // What could not be read is told when the walk reaches its folder, after
@@ -264,7 +264,7 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
     } else if (!digestsWanted_ && !folder.jobs.empty()) {
       StopPrefetching();  // digests are no longer wanted: read nothing ahead
       folder.jobs.clear();
-    } else if (digestsWanted_ && ++filesSinceLookAhead_ >= kLookAheadEvery) {
+    } else if (++filesSinceLookAhead_ >= kLookAheadEvery) {
       LookAhead();
     }
   }
@@ -329,15 +329,17 @@ void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
       }
     }
     auto file = std::make_shared<PageFetcher::File>(folder.path + entry.Name, FileDigester::Expected::Of(entry));
-    folder.jobs[i] = digests_.Add([this, file](FileDigester& digester) {
-      const bool fetched = fetcher_.Claim(*file);
-      FileDigester::Result digest = digester.ComputeFileDigest(file->path, file->expected, fetched);
-      fetcher_.Digested(*file, fetched, digest.waitedForDisk);
-      return digest;
-    });
+    folder.jobs[i] = digests_.Add(DigestJob{this, file});
     toFetch.push_back(std::move(file));
   }
   fetcher_.Add(std::move(toFetch));
+}
+
+FileDigester::Result ListingEngine::DigestJob::operator()(FileDigester& digester) const {
+  const bool fetched = engine->fetcher_.Claim(*file);
+  FileDigester::Result digest = digester.ComputeFileDigest(file->path, file->expected, fetched);
+  engine->fetcher_.Digested(*file, fetched, digest.waitedForDisk);
+  return digest;
 }
 
 void ListingEngine::LookAhead() {
@@ -358,7 +360,7 @@ void ListingEngine::LookAhead() {
   }
   // Digests are queued in walk order: the folders searched ahead first, then
   // those whose search has ended, as long as no earlier one is under way.
-  if (digests_.Outstanding() >= kJobsAhead / 2) return;
+  if (!digestsWanted_ || digests_.Outstanding() >= kJobsAhead / 2) return;
   for (ListedFolder& folder : ahead_) {
     if (!folder.jobs.empty()) continue;
     if (digests_.Outstanding() >= kJobsAhead) return;

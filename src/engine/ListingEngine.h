@@ -29,7 +29,7 @@ class ListingEngine {
   // queue of a solid-state or network disk full.
   static constexpr std::size_t kDefaultReaders = 256;
   static constexpr std::size_t kMaxReaders = 1024;
-  static constexpr std::size_t kSearchesAtOnce = 8;
+  static constexpr std::size_t kSearchesAtOnce = 4;
 
   // Digests are read through reader, or through the system's own file access
   // when there is none.
@@ -78,8 +78,14 @@ class ListingEngine {
     std::size_t job;
   };
   struct NoContext {};
+  // The digest of one file queued ahead, made on whichever thread comes first.
+  struct DigestJob {
+    ListingEngine* engine;
+    std::shared_ptr<PageFetcher::File> file;
+    FileDigester::Result operator()(FileDigester& digester) const;
+  };
   using SearchPool = ReadAheadPool<ListedFolder, NoContext>;
-  using DigestPool = ReadAheadPool<FileDigester::Result, FileDigester>;
+  using DigestPool = ReadAheadPool<FileDigester::Result, FileDigester, DigestJob>;
   static constexpr std::size_t kNoJob = DigestPool::kNoJob;
 
   // Searches one folder, on any thread; gives up part-way once stop says so.

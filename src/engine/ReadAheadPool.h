@@ -19,11 +19,11 @@
 // rather than wait. The number of helpers sets how many jobs, and so how many
 // reads of the disk, are under way at once. Each helper, and the taker, works
 // with a Context of its own (a read buffer, say), which a job may ask whether
-// the pool has been told to give up (Aborted).
-template <typename Result, typename Context>
+// the pool has been told to give up (Aborted). Work is what a job calls; a
+// type of its own spares the allocation a std::function may need per job.
+template <typename Result, typename Context, typename Work = std::function<Result(Context&)>>
 class ReadAheadPool {
  public:
-  using Work = std::function<Result(Context&)>;
   using MakeContext = std::function<std::unique_ptr<Context>()>;
   static constexpr std::size_t kNoJob = std::numeric_limits<std::size_t>::max();
   static constexpr std::chrono::milliseconds kPollInterval{10};

@@ -24,7 +24,8 @@ constexpr int kFolders = 6;
 constexpr int kFilesEach = 60;
 
 // A run long enough to act in: six folders of sixty files, and a hook that
-// runs when the search of a chosen folder starts.
+// runs when the search of a chosen folder starts. One reader, so that each
+// folder is searched on the window's thread when the walk comes to it.
 class WindowDuringWork : public ::testing::Test {
  protected:
   WindowDuringWork() : window(dialogs, search, QStringLiteral("/nonexistent/quillon-help.html")) {
@@ -40,6 +41,7 @@ class WindowDuringWork : public ::testing::Test {
       const auto hook = hooks.find(pattern);
       if (hook != hooks.end()) hook->second();
     };
+    window.Logic().SetReaders(1);
     window.show();
     QApplication::setActiveWindow(&window);
   }
