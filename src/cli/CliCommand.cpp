@@ -43,9 +43,10 @@ constexpr const char* kUsage =
     "header row and json writes JSON Lines, one record per file or change.\n"
     "\n"
     "--readers N keeps N reads of files under way at once ahead of a --md5\n"
-    "listing, 1 to 1024 (default 256). Many reads under way keep a solid-state\n"
-    "or network disk busy; on a spinning disk 1 keeps its head from jumping to\n"
-    "and fro. The listing is the same whatever N is.\n"
+    "listing, 1 to 1024 (default 256); with N above 1 folders are searched ahead\n"
+    "too. Many reads under way keep a solid-state or network disk busy; on a\n"
+    "spinning disk 1 keeps its head from jumping to and fro. The listing is the\n"
+    "same whatever N is.\n"
 
     "--exclude PATTERN     leaves out what matches (repeatable): without \"/\" a\n"
     "                      name at any depth, with \"/\" a path below FOLDER;\n"

@@ -50,10 +50,10 @@ class ListingEngine {
 
   // How many reads of files a digest listing keeps under way ahead of the
   // walk, from 1 (everything on the calling thread, one read at a time) to
-  // kMaxReaders; up to kSearchesAtOnce folders are searched at once, and as
-  // many threads as there are cores make the digests. Lines and surface
-  // operations come in walk order whatever the number; a plain listing walks
-  // on the calling thread alone.
+  // kMaxReaders. Any listing searches up to kSearchesAtOnce folders at once
+  // when readers is more than 1, and as many threads as there are cores make
+  // the digests. Lines and surface operations come in walk order whatever
+  // the number.
   void SetReaders(std::size_t readers);
   // Files whose reads were started ahead of their digests, in every run so far.
   std::uint64_t FilesFetched() const { return fetcher_.FetchedCount(); }
