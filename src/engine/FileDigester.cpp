@@ -9,7 +9,12 @@
 
 namespace {
 
-const std::string kNoDigest(32, '0');
+constexpr FileDigester::Text NoDigest() {
+  FileDigester::Text text{};
+  for (char& digit : text.digits) digit = '0';
+  return text;
+}
+constexpr FileDigester::Text kNoDigest = NoDigest();
 
 bool SameFile(const OpenFileFacts& facts, const FileDigester::Expected& expected) {
   return facts.RegularFile && facts.Size == expected.size && facts.ModifiedSeconds == expected.seconds &&
@@ -105,7 +110,13 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
   if (!unchanged) return {kNoDigest, Outcome::Changed, 0, fromDisk};
   char text[33];
   md5_toHexStr(text, digest);
-  return {std::string(text, 32), Outcome::Read, 0, fromDisk};
+  return {Result::Of(text).text, Outcome::Read, 0, fromDisk};
+}
+
+FileDigester::Result FileDigester::Result::Of(std::string_view digits) {
+  Result result{kNoDigest};
+  digits.copy(result.text.digits, sizeof result.text.digits);
+  return result;
 }
 
 int FileDigester::OpenFile(const std::string& filePath) {

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
+#include <string_view>
 
 #include "engine/PageReleaser.h"
 #include "platform/FileReader.h"
@@ -35,11 +37,23 @@ class FileDigester {
     GivenUp,   // the interrupt said stop
   };
 
+  // 32 hexadecimal digits, held in place: a digest is made on one thread
+  // and used on another, and a block allocated on one thread and freed on
+  // another costs the allocator a lock each time.
+  struct Text {
+    char digits[32];
+    std::string_view View() const { return {digits, sizeof digits}; }
+    friend bool operator==(const Text& text, std::string_view other) { return text.View() == other; }
+    friend std::ostream& operator<<(std::ostream& out, const Text& text) { return out << text.View(); }
+  };
+
   struct Result {
-    std::string text;  // 32 hexadecimal digits, or 32 "0" unless the outcome is Read
+    Text text;  // 32 "0" unless the outcome is Read
     Outcome outcome = Outcome::Read;
     int error = 0;
     bool waitedForDisk = false;  // its start was not in the page cache
+    // The result for digits from elsewhere, such as the digest cache.
+    static Result Of(std::string_view digits);
   };
 
   // A file that was not in the page cache has its pages handed back once

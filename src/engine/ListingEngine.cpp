@@ -410,13 +410,13 @@ FileDigester::Result ListingEngine::DigestOf(const FindData& entry, const std::s
   ++state_.DigestCount;
   if (currentReused_ != nullptr) {
     ++state_.ReusedDigestCount;
-    return FileDigester::Result{*currentReused_};
+    return FileDigester::Result::Of(*currentReused_);
   }
   DigestCache* cache = entry.RegularFile ? Cache() : nullptr;
   if (cache != nullptr && currentJob_ == kNoJob) {
     if (auto digest = cache->Reusable(StampOf(entry), folderPath)) {
       ++state_.ReusedDigestCount;
-      return FileDigester::Result{std::move(*digest)};
+      return FileDigester::Result::Of(*digest);
     }
   }
   // The digest opens the file by its real name, whatever the line shows.
@@ -426,7 +426,7 @@ FileDigester::Result ListingEngine::DigestOf(const FindData& entry, const std::s
   // Only the digest of the file as its line shows it is kept; a read given
   // up for a stop is none.
   if (cache != nullptr && digest->outcome == FileDigester::Outcome::Read && !stopped_)
-    cache->Keep(StampOf(entry), folderPath + entry.Name, digest->text, currentSearchStart_);
+    cache->Keep(StampOf(entry), folderPath + entry.Name, std::string(digest->text.View()), currentSearchStart_);
   return std::move(*digest);
 }
 
@@ -450,7 +450,7 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
   digestsWanted_ = surfaces_.Md5Ticked();
   if (digestsWanted_) {
     const FileDigester::Result digest = DigestOf(entry, folderPath);
-    line_ += digest.text;
+    line_ += digest.text.View();
     line_ += ' ';
     if (stopped_) return;  // the read was given up: no line for a digest never made
     if (digest.outcome == FileDigester::Outcome::Failed)
