@@ -23,6 +23,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <functional>
 
 #include "app/ActionTable.h"
@@ -512,6 +513,12 @@ void QtMainWindow::ShowFigures() {
 }
 
 bool QtMainWindow::DropsDuringWork(QObject* watched, QEvent* event) {
+  // Only this window waits for the run: another one, such as a warning shown
+  // during the run or the help, answers as usual.
+  if (const auto* widget = qobject_cast<const QWidget*>(watched); widget != nullptr && widget->window() != this)
+    return false;
+  if (const auto* handle = qobject_cast<const QWindow*>(watched); handle != nullptr && handle != windowHandle())
+    return false;
   switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -119,6 +120,21 @@ TEST_F(WindowDuringWork, StopsOnEscapeOrTheStopButtonAndKeepsTheLinesFoundSoFar)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(window.ActionEnabled(ActionId::FileSaveAction));
   }
+}
+
+TEST_F(WindowDuringWork, AWarningShownDuringARunCanBeDismissedAtOnce) {
+  bool closedDuringRun = false;
+  OnFolder(2, [&] {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Quillon"), QStringLiteral("warning"),
+                                QMessageBox::Ok, &window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    closedDuringRun = window.findChildren<QMessageBox*>().isEmpty() || !box->isVisible();
+  });
+  List();
+  EXPECT_TRUE(closedDuringRun);
+  EXPECT_EQ(LastLine(), "Number of Files = 360  Number of Folders = 6  Total Size = 3,600 Bytes");
 }
 
 TEST_F(WindowDuringWork, DropsClicksAndKeysMadeDuringARunInsteadOfReplayingThem) {
