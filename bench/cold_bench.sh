@@ -44,6 +44,14 @@ bash -c "find $TREE -type f -print0 | xargs -0 -P2 -n 2000 md5sum > $OUT/warmup.
 run md5_warm "" "$CLI list --md5 $READERS_ARG $TREE > $OUT/md5.qln"
 run xargs2_warm "" "find $TREE -type f -print0 | xargs -0 -P2 -n 2000 md5sum > $OUT/xargs2.out"
 run plain_warm "" "$CLI list $TREE > $OUT/plain.qln"
+# The same warm digest comparison with the two commands taking turns, so that
+# a machine whose speed drifts over minutes slows both alike: the median of
+# the ratios of RUNS pairs.
+for _ in $(seq "$RUNS"); do
+  /usr/bin/time -f %e -o "$OUT/pair_ours.txt" "$CLI" list --md5 $READERS_ARG "$TREE" > "$OUT/md5.qln" 2>"$OUT/md5.err"
+  /usr/bin/time -f %e -o "$OUT/pair_peer.txt" bash -c "find $TREE -type f -print0 | xargs -0 -P2 -n 2000 md5sum > $OUT/xargs2.out"
+  echo "$(tail -n 1 "$OUT/pair_ours.txt") $(tail -n 1 "$OUT/pair_peer.txt")"
+done > "$OUT/pairs.txt"
 run floor_warm "" "$FLOOR $TREE > $OUT/floor.out"
 
 bash -c "$DROP"
@@ -57,6 +65,9 @@ echo "median of $RUNS runs${READERS:+, --readers $READERS}"
 line "digest listing, cold" md5_cold xargs2_cold "xargs -P2 md5sum (goal 0.50)"
 line "digest listing, cold" md5_cold xargs16_cold "xargs -P16 md5sum (goal 1.00)"
 line "digest listing, warm" md5_warm xargs2_warm "xargs -P2 md5sum (goal 0.95)"
+python3 -c 'import statistics, sys
+pairs = [tuple(map(float, l.split())) for l in open(sys.argv[1])]
+print("%-24s %7.2f s  %5.2fx xargs -P2 md5sum, taking turns (goal 0.95)" % ("digest listing, warm", statistics.median(p[0] for p in pairs), statistics.median(p[0] / p[1] for p in pairs)))' "$OUT/pairs.txt"
 line "plain listing, warm" plain_warm floor_warm "syscall floor (goal 1.00)"
 line "plain listing, cold" plain_cold floor_cold "syscall floor"
 [ -f "$OUT/fd_cold.json" ] && line "plain listing, cold" plain_cold fd_cold "fdfind -HI -l -j8"
