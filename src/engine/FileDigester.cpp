@@ -110,7 +110,9 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
   if (!unchanged) return {kNoDigest, Outcome::Changed, 0, fromDisk};
   char text[33];
   md5_toHexStr(text, digest);
-  return {Result::Of(text).text, Outcome::Read, 0, fromDisk};
+  Result result = Result::Of(text);
+  result.waitedForDisk = fromDisk;
+  return result;
 }
 
 FileDigester::Result FileDigester::Result::Of(std::string_view digits) {

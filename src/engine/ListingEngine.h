@@ -55,8 +55,6 @@ class ListingEngine {
   // the digests. Lines and surface operations come in walk order whatever
   // the number.
   void SetReaders(std::size_t readers);
-  // Files whose reads were started ahead of their digests, in every run so far.
-  std::uint64_t FilesFetched() const { return fetcher_.FetchedCount(); }
   // The digest cache that runs with reuse switched on use; empty: the user's
   // default one.
   void SetDigestCacheFile(std::string path) { cacheFile_ = std::move(path); }

@@ -47,7 +47,6 @@ class PageFetcher {
   // How many fetched files may wait for their digest at once; 0 fetches
   // nothing. Drops every queued file.
   void SetDepth(std::size_t files);
-  std::size_t Depth() const { return depth_; }
   // Queues files in walk order; starts the thread when it is not running.
   void Add(std::vector<std::shared_ptr<File>> files);
   // Before the digest of file is made: true when its pages were fetched, so

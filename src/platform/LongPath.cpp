@@ -8,13 +8,6 @@
 
 namespace {
 
-int OpenAt(int folder, const char* path, int flags) {
-  int fd;
-  do fd = openat(folder, path, flags | O_CLOEXEC);
-  while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
 void CloseKeepingErrno(int fd) {
   const int error = errno;
   close(fd);
@@ -22,6 +15,13 @@ void CloseKeepingErrno(int fd) {
 }
 
 }  // namespace
+
+int LongPath::OpenAt(int folder, const char* path, int flags) {
+  int fd;
+  do fd = openat(folder, path, flags | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
+  return fd;
+}
 
 int LongPath::Open(const std::string& path, int flags) {
   if (path.size() < PATH_MAX) return OpenAt(AT_FDCWD, path.c_str(), flags);

@@ -10,4 +10,6 @@ class LongPath {
   // As open(2) with flags | O_CLOEXEC, interrupted calls retried; -1 with
   // errno set when the path cannot be opened.
   static int Open(const std::string& path, int flags);
+  // As openat(2) with flags | O_CLOEXEC, interrupted calls retried.
+  static int OpenAt(int folder, const char* path, int flags);
 };

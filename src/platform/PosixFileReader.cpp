@@ -10,24 +10,20 @@
 
 #include "platform/LongPath.h"
 
-int PosixFileReader::Open(const std::string& path) {
-  // Should the entry have turned into a FIFO since it was found, the open
-  // must not wait for a writer. O_NONBLOCK stays: a disk file reads the same
-  // with it, and a file of /proc that would wait for data (kmsg) does not.
-  return LongPath::Open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
-}
+namespace {
+// Should the entry have turned into a FIFO since it was found, the open must
+// not wait for a writer. O_NONBLOCK stays: a disk file reads the same with
+// it, and a file of /proc that would wait for data (kmsg) does not.
+constexpr int kFileFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK;
+}  // namespace
+
+int PosixFileReader::Open(const std::string& path) { return LongPath::Open(path, kFileFlags); }
 
 int PosixFileReader::OpenFolder(const std::string& path) {
   return LongPath::Open(path.empty() ? "." : path, O_PATH | O_DIRECTORY);
 }
 
-int PosixFileReader::OpenIn(int folder, const char* name) {
-  int fd;
-  do
-    fd = openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  while (fd < 0 && errno == EINTR);
-  return fd;
-}
+int PosixFileReader::OpenIn(int folder, const char* name) { return LongPath::OpenAt(folder, name, kFileFlags); }
 
 long long PosixFileReader::Read(int fd, void* buffer, std::size_t count) { return read(fd, buffer, count); }
 
