@@ -15,7 +15,7 @@ PACKAGES=(build-essential cmake ninja-build pkg-config libssl-dev libsqlite3-dev
           nlohmann-json3-dev python3 clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix wine wine64)
 
-FUZZ_TARGETS=(read_listing:read compare_listings:compare parse_line:line)
+FUZZ_TARGETS=(read_listing:read compare_listings:compare parse_line:line md5_lanes:md5)
 
 install_missing() {
   local missing=()
