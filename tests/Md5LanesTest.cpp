@@ -24,8 +24,9 @@ std::string ReferenceMd5(const std::string& data) {
 }
 
 // Hashes every message through the lanes, each fed in pieces of random
-// sizes (empty ones too); a slot sits out a round now and then, and takes
-// the next message as soon as its own has ended.
+// sizes (empty ones too) whenever its slot is hungry; a slot sits out a
+// round now and then, and takes the next message as soon as its own has
+// ended. Rounds hash some or all of what was fed, at random.
 std::vector<std::string> HashInLanes(Md5Kernel kernel, const std::vector<std::string>& messages, std::mt19937& random,
                                      std::size_t largestPiece) {
   Md5Lanes lanes(kernel);
@@ -45,14 +46,17 @@ std::vector<std::string> HashInLanes(Md5Kernel kernel, const std::vector<std::st
         lanes.Start(slot);
         busy = Busy{next++, 0, true};
       }
-      if (!busy.active || pick(random) == 0) continue;
+      if (!busy.active || !lanes.Hungry(slot) || pick(random) == 0) continue;
       const std::string& message = messages[busy.message];
       const std::size_t piece = std::min(message.size() - busy.at, pick(random) < 4 ? small(random) : large(random));
       const bool last = busy.at + piece == message.size() && pick(random) != 0;
       lanes.Feed(slot, reinterpret_cast<const unsigned char*>(message.data() + busy.at), piece, last);
       busy.at += piece;
     }
-    lanes.Hash();
+    if (pick(random) < 2)
+      lanes.Hash();
+    else
+      lanes.HashSome();
     for (std::size_t slot = 0; slot < slots.size(); ++slot) {
       if (!slots[slot].active || !lanes.Ended(slot)) continue;
       unsigned char digest[16];

@@ -132,20 +132,15 @@ void Md5Lanes::Feed(std::size_t slot, const unsigned char* data, std::size_t siz
   s.ending = true;
 }
 
-void Md5Lanes::Hash() {
+void Md5Lanes::HashUntil(bool anyDone) {
   if (width_ > 1) {
-    for (std::size_t first = 0; first < kSlots; first += width_) HashGroup(first, width_);
+    for (std::size_t first = 0; first < kSlots; first += width_) HashGroup(first, width_, anyDone);
   } else {
     for (std::size_t slot = 0; slot < kSlots; ++slot) HashAlone(slot);
   }
-  for (Slot& s : slots_) {
-    s.runCount = s.runAt = 0;
-    if (s.ending) s.ended = true;
-    s.ending = false;
-  }
 }
 
-void Md5Lanes::HashGroup(std::size_t first, std::size_t width) {
+void Md5Lanes::HashGroup(std::size_t first, std::size_t width, bool anyDone) {
   const unsigned char* blocks[kSlots];
   std::uint32_t idleState[4][kSlots];
   for (;;) {
@@ -182,17 +177,17 @@ void Md5Lanes::HashGroup(std::size_t first, std::size_t width) {
       case Md5Kernel::Avx512: Md5BlocksAvx512(&state_[0][first], blocks, count); break;
       case Md5Kernel::Scalar: break;
     }
+    bool someDone = false;
     for (std::size_t lane = 0; lane < width; ++lane) {
       Slot& s = slots_[first + lane];
       if (!s.Pending()) {
         for (int k = 0; k < 4; ++k) state_[k][first + lane] = idleState[k][lane];
         continue;
       }
-      Run& run = s.runs[s.runAt];
-      run.data += count * 64;
-      run.blocks -= count;
-      if (run.blocks == 0) ++s.runAt;
+      Advance(s, count);
+      someDone = someDone || !s.Pending();
     }
+    if (anyDone && someDone) return;
   }
 }
 
@@ -201,8 +196,23 @@ void Md5Lanes::HashAlone(std::size_t slot) {
   if (!s.Pending()) return;
   std::uint32_t state[4];
   for (int k = 0; k < 4; ++k) state[k] = state_[k][slot];
-  for (; s.runAt < s.runCount; ++s.runAt) Md5BlocksScalar(state, s.runs[s.runAt].data, s.runs[s.runAt].blocks);
+  while (s.Pending()) {
+    const Run run = s.runs[s.runAt];
+    Md5BlocksScalar(state, run.data, run.blocks);
+    Advance(s, run.blocks);
+  }
   for (int k = 0; k < 4; ++k) state_[k][slot] = state[k];
+}
+
+void Md5Lanes::Advance(Slot& slot, std::size_t count) {
+  Run& run = slot.runs[slot.runAt];
+  run.data += count * 64;
+  run.blocks -= count;
+  if (run.blocks == 0) ++slot.runAt;
+  if (!slot.Pending() && slot.ending) {
+    slot.ending = false;
+    slot.ended = true;
+  }
 }
 
 void Md5Lanes::Digest(std::size_t slot, unsigned char digest[16]) const {

@@ -16,6 +16,10 @@ enum class Md5Kernel { Scalar, Sse2, Avx2, Avx512 };
 //   lanes.Start(slot);  lanes.Feed(slot, data, size, last);  ...  lanes.Hash();
 //   if (lanes.Ended(slot)) lanes.Digest(slot, digest);
 //
+// HashSome stops as soon as one slot has used up what it was fed, so that it
+// can be fed again, or take the next message, while the others keep theirs:
+// the lanes stay busy however different the lengths are.
+//
 // A kernel of 4 or 8 lanes runs the 16 slots in groups. When so few slots of
 // a group have blocks left that the vector would do less than one lane on its
 // own, those slots are hashed one after the other instead, so that a run of a
@@ -38,11 +42,18 @@ class Md5Lanes {
 
   // Begins a new message in slot, dropping what it held.
   void Start(std::size_t slot);
-  // The next piece of slot's message, at most once between two Hash calls;
-  // it must stay in place until Hash returns. last: the message ends here.
+  // The next piece of slot's message, once the piece before is hashed
+  // (Hungry); it must stay in place until then. last: the message ends here.
   void Feed(std::size_t slot, const unsigned char* data, std::size_t size, bool last);
-  // Hashes every piece fed since the last call.
-  void Hash();
+  // Hashes every piece fed.
+  void Hash() { HashUntil(false); }
+  // Hashes until some slot has used up its piece, or none has any left.
+  void HashSome() { HashUntil(true); }
+  // True when slot has hashed all it was fed and its message goes on.
+  bool Hungry(std::size_t slot) const {
+    const Slot& s = slots_[slot];
+    return !s.Pending() && !s.ending && !s.ended;
+  }
   // True once the last piece of slot's message has been hashed.
   bool Ended(std::size_t slot) const { return slots_[slot].ended; }
   // The 16 bytes of the digest of an ended message.
@@ -68,10 +79,14 @@ class Md5Lanes {
     bool Pending() const { return runAt < runCount; }
   };
 
-  // Hashes slots first .. first+width-1 with the vector kernel.
-  void HashGroup(std::size_t first, std::size_t width);
+  void HashUntil(bool anyDone);
+  // Hashes slots first .. first+width-1 with the vector kernel, until one of
+  // them has used up its piece when anyDone is set.
+  void HashGroup(std::size_t first, std::size_t width, bool anyDone);
   // Hashes what slot has left on its own.
   void HashAlone(std::size_t slot);
+  // After slot has hashed count blocks of its current run.
+  void Advance(Slot& slot, std::size_t count);
 
   Md5Kernel kernel_;
   std::size_t width_;
