@@ -1,5 +1,6 @@
 // Throughput of the multi-lane MD5 engine on one core:
 //   quillon_md5_lanes_bench KERNEL STREAMS BYTES [SECONDS]
+// KERNEL is scalar, sse2, avx2, avx512, or auto for the one a listing uses.
 // hashes STREAMS messages of BYTES each, over and over for about SECONDS
 // (default 1), 16 at a time, each lane taking the next message when its own
 // ends, and prints the kernel that ran and GB/s (10^9 bytes per second).
@@ -13,10 +14,10 @@
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: %s scalar|sse2|avx2|avx512 STREAMS BYTES [SECONDS]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s scalar|sse2|avx2|avx512|auto STREAMS BYTES [SECONDS]\n", argv[0]);
     return 2;
   }
-  Md5Kernel kernel = Md5Kernel::Scalar;
+  Md5Kernel kernel = Md5Lanes::ChosenKernel();
   for (Md5Kernel k : {Md5Kernel::Scalar, Md5Kernel::Sse2, Md5Kernel::Avx2, Md5Kernel::Avx512})
     if (Md5Lanes::Name(k) == argv[1]) kernel = k;
   if (!Md5Lanes::Supported(kernel)) {
