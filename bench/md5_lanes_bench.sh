@@ -23,7 +23,7 @@ mkdir -p "$OUT"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg); cores: $(nproc)"
 echo "kernel a listing uses here: $("$LANES" auto 16 65536 0.05 | cut -d' ' -f1)"
 
-echo "== engine, one core, GB/s"
+echo "== engine, one core, GB/s of CPU time"
 printf '%-8s' kernel
 for size in 1048576 16384; do for streams in 1 4 16 64; do printf '%12s' "${streams}x$((size / 1024))K"; done; done
 echo
