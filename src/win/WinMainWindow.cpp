@@ -233,7 +233,7 @@ void WinMainWindow::CreateControls() {
     SendMessageW(pane.box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
   }
   for (std::size_t i = 0; i < labels_.size(); ++i) {
-    labels_[i] = child(0, L"STATIC", i == 0 ? L"Selected: ?" : L"Loaded File: ?", SS_NOPREFIX);
+    labels_[i] = child(0, L"STATIC", i == 0 ? L"Selected: ?" : L"Loaded File: ?", SS_NOPREFIX | SS_LEFTNOWORDWRAP);
     SendMessageW(labels_[i], WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_), FALSE);
   }
   SetLabelText(LabelId::Label1, "Selected: ?");

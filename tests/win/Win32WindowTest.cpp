@@ -139,6 +139,18 @@ TEST_F(Win32Window, StartsAsLaidOutWithTheStatesOfTheActionTable) {
   for (PaneId pane : {PaneId::ListBox1, PaneId::ListBox2, PaneId::ListBox3})
     EXPECT_NE(GetWindowLongW(window.PaneBox(pane), GWL_STYLE) & LBS_NODATA, 0);
 
+  // A move to a screen of 144 pixels per inch lays everything out anew at that size.
+  RECT suggested{0, 0, 1226, 925};
+  SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(ClientRectOf(window.PaneBox(PaneId::ListBox1)).right - ClientRectOf(window.PaneBox(PaneId::ListBox1)).left,
+            MulDiv(L::kListBox1Width, 3, 2));
+  EXPECT_EQ(ClientRectOf(window.PaneBox(PaneId::ListBox3)).bottom - ClientRectOf(window.PaneBox(PaneId::ListBox3)).top,
+            MulDiv(L::kListBox3Height, 3, 2));
+  EXPECT_EQ(SendMessageW(window.PaneBox(PaneId::ListBox1), LB_GETITEMHEIGHT, 0, 0), MulDiv(L::kPaneLineHeight, 3, 2));
+  RECT bar{};
+  GetWindowRect(window.StatusBar(), &bar);
+  EXPECT_EQ(bar.bottom - bar.top, MulDiv(L::kStatusBarHeight, 3, 2));
+
   // The toolbar in the layout's order, hidden actions taking no room.
   ASSERT_EQ(SendMessageW(window.ToolBar(), TB_BUTTONCOUNT, 0, 0), static_cast<LRESULT>(L::kToolItems.size()));
   for (std::size_t i = 0; i < L::kToolItems.size(); ++i) {
