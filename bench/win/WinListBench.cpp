@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -60,11 +61,17 @@ int main(int argc, char** argv) {
   const char* shot = nullptr;
   const char* open = nullptr;
   const char* folder = nullptr;
+  bool hidden = false;
+  int readers = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--md5") == 0) {
       md5 = true;
     } else if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc) {
       shot = argv[++i];
+    } else if (std::strcmp(argv[i], "--hidden") == 0) {
+      hidden = true;
+    } else if (std::strcmp(argv[i], "--readers") == 0 && i + 1 < argc) {
+      readers = std::atoi(argv[++i]);
     } else if (std::strcmp(argv[i], "--open") == 0 && i + 1 < argc) {
       open = argv[++i];
     } else {
@@ -78,7 +85,8 @@ int main(int argc, char** argv) {
   ScriptedWinDialogs dialogs;
   SystemFolderSearch search;
   WinMainWindow window(dialogs, search, {L"Software\\Quillon-Bench", false});
-  ShowWindow(window.Handle(), SW_SHOW);
+  if (readers > 0) window.Logic().SetReaders(static_cast<std::size_t>(readers));
+  if (!hidden) ShowWindow(window.Handle(), SW_SHOW);
   PaintNow(window.Handle());
   window.ProcessPending();
   if (md5) SendMessageW(window.Md5CheckBox(), BM_SETCHECK, BST_CHECKED, 0);

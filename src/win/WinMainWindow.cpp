@@ -132,7 +132,6 @@ WinMainWindow::~WinMainWindow() {
   help_.Quit();
   options_.quitOnClose = false;
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-  if (menu_ != nullptr && !IsMenu(menu_)) menu_ = nullptr;
   if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
   if (images_ != nullptr) ImageList_Destroy(images_);
   for (HBITMAP bitmap : menuBitmaps_) {
@@ -434,6 +433,15 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_CAPTURECHANGED:
       dragging_ = 0;
+      return 0;
+    case WM_ACTIVATE:
+      // The control that had the focus gets it back; at first the check box, the first in the tab order.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        if (HWND focus = GetFocus(); focus != nullptr && IsChild(hwnd_, focus)) focused_ = focus;
+      }
+      break;  // activating gives the window the focus, which WM_SETFOCUS hands on
+    case WM_SETFOCUS:
+      SetFocus(focused_ != nullptr && IsWindow(focused_) ? focused_ : md5_);
       return 0;
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<RECT*>(lParam));
@@ -806,6 +814,7 @@ void WinMainWindow::BeginWork() {
   stopRequested_ = false;
   figuresShown_ = figuresPending_ = false;
   figures_.Restart();
+  md5Ticked_ = SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED;
   EnableMenuItem(menu_, kReuseDigestsCommand, MF_BYCOMMAND | MF_GRAYED);
   EnableMenuItem(menu_, kExcludePatternsCommand, MF_BYCOMMAND | MF_GRAYED);
   lastPump_ = lastWindowPaint_ = lastStatusPaint_ = Clock::now();
@@ -818,6 +827,7 @@ void WinMainWindow::EndWork() {
   AnnouncePanes();
   ProcessPending();
   working_ = false;
+  ShowCaption();
   stopRequested_ = false;
   EnableMenuItem(menu_, kReuseDigestsCommand, MF_BYCOMMAND | MF_ENABLED);
   EnableMenuItem(menu_, kExcludePatternsCommand, MF_BYCOMMAND | MF_ENABLED);
@@ -852,6 +862,7 @@ void WinMainWindow::Pump() {
   }
   // New rows cost a repaint: the pause between them grows with their cost,
   // so that they take a small and steady share of the run whatever its size.
+  ShowCaption();
   AnnouncePanes();
   ProcessPending();
   const Clock::time_point done = Clock::now();
@@ -969,9 +980,16 @@ void WinMainWindow::StatusRefresh() {
 }
 
 void WinMainWindow::SetCaption(std::string_view text) {
-  if (caption_ == text) return;
   caption_.assign(text);
-  SetWindowTextW(hwnd_, Shown(text).c_str());
+  // During work the caption changes every few files; the window shows it at
+  // the repaint cadence, as it does the new lines.
+  if (!working_) ShowCaption();
+}
+
+void WinMainWindow::ShowCaption() {
+  if (hwnd_ == nullptr || shownCaption_ == caption_) return;
+  shownCaption_ = caption_;
+  SetWindowTextW(hwnd_, Shown(caption_).c_str());
 }
 
 void WinMainWindow::RefreshWindow() {
@@ -1000,7 +1018,12 @@ void WinMainWindow::EditFocus() { SetFocus(edit_); }
 
 void WinMainWindow::EditSelectAll() { SendMessageW(edit_, EM_SETSEL, 0, -1); }
 
-bool WinMainWindow::Md5Ticked() { return SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool WinMainWindow::Md5Ticked() {
+  // A run reads it for every file; during work a click on the box is dropped,
+  // so the state it had at the start holds.
+  if (!working_) md5Ticked_ = SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return md5Ticked_;
+}
 
 bool WinMainWindow::DetectMovesChecked() {
   return (GetMenuState(menu_, static_cast<UINT>(CommandOf(ActionId::EditDetectMovesAction)), MF_BYCOMMAND) &

@@ -140,6 +140,7 @@ class WinMainWindow : public Surfaces {
   void EndWork();
   void Pump();
   void ShowFigures();
+  void ShowCaption();
   void SetPanel(int panel, std::string_view text);
   void ShowPanel(int panel, std::string_view text);
   void EditExcludePatterns();
@@ -157,6 +158,7 @@ class WinMainWindow : public Surfaces {
   HWND md5_ = nullptr;
   HWND edit_ = nullptr;
   HWND tips_ = nullptr;
+  HWND focused_ = nullptr;  // the control that had the focus when the window was left
   std::array<HWND, 2> labels_{};
   std::array<Pane, 3> panes_;
   HMENU menu_ = nullptr;
@@ -179,7 +181,9 @@ class WinMainWindow : public Surfaces {
   std::string hint_;
   std::string panelTip_;  // what panel 4's tooltip shows
   bool unreadableTip_ = false;
-  std::string caption_;
+  std::string caption_;       // as the commands set it
+  std::string shownCaption_;  // as the title bar shows it
+  bool md5Ticked_ = false;    // the check box as the running work reads it
   std::wstring tipText_;  // the toolbar tooltip being shown
   std::string excludeText_;
   std::set<std::string> warned_;

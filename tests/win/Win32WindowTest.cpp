@@ -349,6 +349,23 @@ TEST_F(Win32Window, StopsAnMd5RunByEscapeTheToolbarOrTheMenuKeepingTheLinesFound
   EXPECT_EQ(window.PanelText(0), "Files = " + std::to_string(kFolders * kFiles));
 }
 
+TEST_F(Win32Window, RereadsTheRegionalSettingsWhenTheSystemAnnouncesAChange) {
+  tree.File("a.bin", std::string(1500, 'a'));
+  wchar_t kept[8];
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, kept, 8);
+  const auto summary = [&] {
+    List(tree.Root());
+    return LinesOf(window.PaneLines(PaneId::ListBox1)).back();
+  };
+  ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, L"'"));
+  const std::string before = summary();
+  SendMessageW(window.Handle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
+  const std::string after = summary();
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, kept);
+  EXPECT_NE(before.find("Total Size = 1" + NarrowOf(kept) + "500 Bytes"), std::string::npos) << before;
+  EXPECT_NE(after.find("Total Size = 1'500 Bytes"), std::string::npos) << after;
+}
+
 TEST_F(Win32Window, OpensAMillionLineListingAndScrollsToItsEnd) {
   constexpr int kLines = 1000000;
   std::string text;
