@@ -54,7 +54,9 @@ TEST(UnreadableList, NamesTheFirstTwentyAndCountsTheRest) {
 
 TEST(GlyphPicture, DrawsTheUsedGlyphsAtAnySizeAndLeavesTheOthersEmpty) {
   for (const ActionInfo& info : kActionTable) {
-    if (info.glyph >= 0) EXPECT_FALSE(GlyphPicture::Glyph(info.glyph).Empty()) << info.caption;
+    if (info.glyph >= 0) {
+      EXPECT_FALSE(GlyphPicture::Glyph(info.glyph).Empty()) << info.caption;
+    }
   }
   EXPECT_TRUE(GlyphPicture::Glyph(3).Empty());
   const GlyphPicture::Picture stop = GlyphPicture::Glyph(13, 32);
@@ -76,6 +78,8 @@ TEST(WindowLayout, PutsEveryActionInOneMenuAndTheToolbarOnlyOnActionsWithGlyphs)
   }
   for (const ActionInfo& info : kActionTable) EXPECT_EQ(items[info.id], 1) << info.caption;
   for (const WindowLayout::MenuItem& item : WindowLayout::kToolItems) {
-    if (item.kind == WindowLayout::ItemKind::Action) EXPECT_GE(InfoOf(item.action).glyph, 0) << item.name;
+    if (item.kind == WindowLayout::ItemKind::Action) {
+      EXPECT_GE(InfoOf(item.action).glyph, 0) << item.name;
+    }
   }
 }

@@ -101,14 +101,13 @@ int main(int argc, char** argv) {
   }
   PaintNow(window.Handle());
   const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-  PROCESS_MEMORY_COUNTERS_EX memory{};
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+  PROCESS_MEMORY_COUNTERS memory{};
+  GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
   const PaneId pane = folder != nullptr ? PaneId::ListBox1 : PaneId::ListBox2;
-  std::printf("%s %d lines in %.0f ms, working set %.0f MiB (peak %.0f MiB), private %.0f MiB\n",
+  std::printf("%s %d lines in %.0f ms, working set %.0f MiB (peak %.0f MiB)\n",
               folder != nullptr ? "listed" : "opened", window.PaneLines(pane).Count(), ms,
               static_cast<double>(memory.WorkingSetSize) / 1048576.0,
-              static_cast<double>(memory.PeakWorkingSetSize) / 1048576.0,
-              static_cast<double>(memory.PrivateUsage) / 1048576.0);
+              static_cast<double>(memory.PeakWorkingSetSize) / 1048576.0);
   if (!dialogs.Errors.empty()) std::fprintf(stderr, "error: %s\n", dialogs.Errors.front().c_str());
   if (shot != nullptr && !SaveShot(window.Handle(), shot)) std::fprintf(stderr, "cannot write %s\n", shot);
   WinSettings(L"Software\\Quillon-Bench").RemoveAll();
