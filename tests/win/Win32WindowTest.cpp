@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <thread>
@@ -347,6 +348,56 @@ TEST_F(Win32Window, StopsAnMd5RunByEscapeTheToolbarOrTheMenuKeepingTheLinesFound
   // A run left alone lists everything.
   List(tree.Path("run"));
   EXPECT_EQ(window.PanelText(0), "Files = " + std::to_string(kFolders * kFiles));
+}
+
+TEST_F(Win32Window, KeepsTheListingChoicesInTheRegistryAndWarnsOnceThatThereIsNoDigestCache) {
+  tree.Dir("sub");
+  tree.File("keep.bin", "k");
+  tree.File("sub/drop.txt", "d");
+  SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::kReuseDigestsCommand, 0);
+  SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::CommandOf(ActionId::EditDetectMovesAction), 0);
+  // A malformed pattern is refused, and the box comes back with it.
+  dialogs.PatternAnswers = {"[bad", "*.txt\n"};
+  SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::kExcludePatternsCommand, 0);
+  ASSERT_EQ(dialogs.Errors.size(), 1u);
+  EXPECT_EQ(dialogs.ShownPatterns, (std::vector<std::string>{"", "[bad"}));
+  dialogs.Errors.clear();
+  EXPECT_TRUE(window.ReuseDigestsChecked());
+  EXPECT_TRUE(window.DetectMovesChecked());
+  const WinSettings settings(L"Software\\Quillon-Tests-" + std::to_wstring(GetCurrentProcessId()));
+  EXPECT_TRUE(settings.ReadBool(L::kReuseDigests.settingKey, false));
+  EXPECT_TRUE(settings.ReadBool(L::kDetectMovesKey, false));
+  EXPECT_EQ(settings.ReadText(L::kExcludePatterns.settingKey), "*.txt\n");
+
+  Tick(true);
+  List(tree.Root());
+  List(tree.Root());
+  EXPECT_EQ(dialogs.Warnings.size(), 1u);
+  const std::vector<std::string> lines = LinesOf(window.PaneLines(PaneId::ListBox1));
+  EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](const std::string& l) { return l.find("drop.txt") != l.npos; }));
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.find("keep.bin") != l.npos; }));
+
+  // Help opens in a window of its own, which Escape closes.
+  Trigger(ActionId::HelpProgramAction);
+  ASSERT_TRUE(window.Help().IsOpen());
+  PostMessageW(GetWindow(window.Help().Frame(), GW_CHILD), WM_KEYDOWN, VK_ESCAPE, 0);
+  window.ProcessPending();
+  EXPECT_FALSE(window.Help().IsOpen());
+}
+
+TEST_F(Win32Window, ClosingDuringARunStopsItAndThenCloses) {
+  tree.Dir("a");
+  tree.Dir("b");
+  tree.File("a/one", "1");
+  tree.File("b/two", "2");
+  search.Hooks["\\b\\"] = [&] {
+    PostMessageW(window.Handle(), WM_CLOSE, 0, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  };
+  List(tree.Root());
+  EXPECT_EQ(LinesOf(window.PaneLines(PaneId::ListBox1)).back(), Texts::kListingStopped);
+  window.ProcessPending();
+  EXPECT_EQ(window.Handle(), nullptr);
 }
 
 TEST_F(Win32Window, RereadsTheRegionalSettingsWhenTheSystemAnnouncesAChange) {
