@@ -2,7 +2,9 @@
 
 #include "platform/InterruptGuard.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cwchar>
 
 namespace {
@@ -13,10 +15,15 @@ wchar_t temporaryPath[32768];
 std::atomic<int> temporaryArmed{0};
 std::atomic<int> deferrals{0};
 std::atomic<int> pendingExit{0};
+char noteText[32768];
+std::atomic<int> noteLength{0};
 
 // The exit codes of the POSIX build: 128 + SIGINT, or + SIGHUP for a closed console.
 [[noreturn]] void EndWith(int code) {
   if (temporaryArmed.load()) DeleteFileW(temporaryPath);
+  DWORD written = 0;
+  if (noteLength.load() > 0)
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), noteText, static_cast<DWORD>(noteLength.load()), &written, nullptr);
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
   for (;;) Sleep(INFINITE);
 }
@@ -51,4 +58,16 @@ InterruptGuard::Deferral::Deferral() { deferrals.fetch_add(1); }
 
 InterruptGuard::Deferral::~Deferral() {
   if (deferrals.fetch_sub(1) == 1 && pendingExit.load() != 0) EndWith(pendingExit.load());
+}
+
+InterruptGuard::Note::Note(const std::string& text) { Change(text); }
+
+InterruptGuard::Note::~Note() { noteLength.store(0); }
+
+void InterruptGuard::Note::Change(const std::string& text) {
+  noteLength.store(0);
+  const std::size_t length = std::min(text.size(), sizeof noteText - 2);
+  std::memcpy(noteText, text.data(), length);
+  std::memcpy(noteText + length, "\r\n", 2);
+  noteLength.store(static_cast<int>(length + 2));
 }
