@@ -16,6 +16,7 @@ namespace {
 constexpr int kMaxLinks = 40;  // as the kernel's own limit
 
 [[noreturn]] void Fail(int error, const std::string& what = {}) {
+  if (what.empty()) throw std::system_error(error, std::generic_category());
   throw std::system_error(error, std::generic_category(), what);
 }
 
