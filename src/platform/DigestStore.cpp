@@ -57,8 +57,10 @@ int PathAsGiven(sqlite3_vfs*, const char* path, int size, char* out) {
 }
 
 const char* BoundFileLayer() {
-  static const char* const name = [] {
-    static sqlite3_vfs bound = *sqlite3_vfs_find("unix");
+  static const char* const name = []() -> const char* {
+    const sqlite3_vfs* native = sqlite3_vfs_find("unix");
+    if (native == nullptr) return nullptr;  // SQLite's default, which resolves the link
+    static sqlite3_vfs bound = *native;
     bound.zName = "quillon-bound";
     bound.pNext = nullptr;
     bound.xFullPathname = PathAsGiven;

@@ -70,7 +70,7 @@ class StagedText : public OutputChannel {
  public:
   bool Write(const char* data, std::size_t size) override {
     size_ += size;
-    if (spill_.Get() < 0 && memory_.size() + size > kStagedInMemory) Spill();
+    if (!spillTried_ && memory_.size() + size > kStagedInMemory) Spill();
     if (spill_.Get() < 0) {
       memory_.append(data, size);
       return true;
@@ -95,6 +95,7 @@ class StagedText : public OutputChannel {
 
  private:
   void Spill() {
+    spillTried_ = true;
     const char* folder = std::getenv("TMPDIR");
     if (folder == nullptr || folder[0] != '/') folder = "/tmp";
     FileDescriptor spill(open(folder, O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600));
@@ -121,6 +122,7 @@ class StagedText : public OutputChannel {
 
   std::string memory_;
   FileDescriptor spill_;
+  bool spillTried_ = false;
   std::uint64_t size_ = 0;
 };
 
