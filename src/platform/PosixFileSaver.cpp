@@ -39,9 +39,11 @@ struct SaveFailed {
   throw SaveFailed{{FileSaver::Failure::StreamWrite, errorNumber != 0 ? errorNumber : ENOSPC}};
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
+// Writes all the bytes, whatever a single call takes: at offset, or with
+// none where the file's own position goes on.
+bool WriteAll(int fd, const char* data, std::size_t size, off_t offset = -1) {
   while (size > 0) {
-    const ssize_t written = write(fd, data, size);
+    const ssize_t written = offset < 0 ? write(fd, data, size) : pwrite(fd, data, size, offset);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       if (written == 0) errno = ENOSPC;
@@ -49,6 +51,7 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     }
     data += written;
     size -= static_cast<std::size_t>(written);
+    if (offset >= 0) offset += written;
   }
   return true;
 }
@@ -81,13 +84,13 @@ class StagedText : public OutputChannel {
 
   // Writes it over fd from its start.
   bool CopyTo(int fd) const {
-    if (spill_.Get() < 0) return Rest(fd, memory_.data(), 0, memory_.size());
+    if (spill_.Get() < 0) return WriteAll(fd, memory_.data(), memory_.size(), 0);
     std::string buffer(1 << 20, '\0');
     for (std::uint64_t at = 0; at < size_;) {
       const ssize_t got = pread(spill_.Get(), buffer.data(), buffer.size(), static_cast<off_t>(at));
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) return false;
-      if (!Rest(fd, buffer.data(), at, static_cast<std::size_t>(got))) return false;
+      if (!WriteAll(fd, buffer.data(), static_cast<std::size_t>(got), static_cast<off_t>(at))) return false;
       at += static_cast<std::uint64_t>(got);
     }
     return true;
@@ -102,22 +105,6 @@ class StagedText : public OutputChannel {
     if (spill.Get() < 0 || !WriteAll(spill.Get(), memory_.data(), memory_.size())) return;
     spill_ = std::move(spill);
     std::string().swap(memory_);
-  }
-
-  // Writes size bytes at offset, whatever a single call takes.
-  static bool Rest(int fd, const char* data, std::uint64_t offset, std::size_t size) {
-    while (size > 0) {
-      const ssize_t written = pwrite(fd, data, size, static_cast<off_t>(offset));
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) {
-        if (written == 0) errno = ENOSPC;
-        return false;
-      }
-      data += written;
-      offset += static_cast<std::uint64_t>(written);
-      size -= static_cast<std::size_t>(written);
-    }
-    return true;
   }
 
   std::string memory_;
