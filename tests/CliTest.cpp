@@ -9,6 +9,8 @@
 #include <iterator>
 
 #include "TestSupport.h"
+#include "surfaces/BuildInfo.h"
+#include "surfaces/Texts.h"
 
 namespace {
 
@@ -104,7 +106,7 @@ TEST(CliList, KeepsAnExistingFileWhenItCannotBeWritten) {
     const auto result = Cli({"list", tree.Path("tree"), "-o", tree.Path(target)});
     EXPECT_EQ(result.exitCode, 2) << target;
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "Cannot create file " + tree.Path(target) + "\n" + reason + ".\n");
+    EXPECT_EQ(result.err, "quillon-cli: Cannot create file " + tree.Path(target) + "\n" + reason + ".\n");
   }
   EXPECT_EQ(tree.Read("kept.qln"), "old content\r\n");
   // Nothing half-written is left beside it.
@@ -116,7 +118,11 @@ TEST(CliList, KeepsAnExistingFileWhenItCannotBeWritten) {
 TEST(CliList, AnswersHelpAndVersion) {
   const auto version = Cli({"--version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_EQ(version.out, "Quillon 1.20\n");
+  // One version for the program's texts and the build: change both together.
+  EXPECT_EQ(std::string(Texts::kApplicationTitle), "Quillon " + BuildInfo::Version());
+  EXPECT_EQ(std::string(Texts::kCaption), "Quillon - V" + BuildInfo::Version());
+  EXPECT_EQ(version.out, BuildInfo::VersionLine() + "\n");
+  EXPECT_EQ(version.out.find(" (commit "), BuildInfo::Commit().empty() ? std::string::npos : 12u);
   const auto help = Cli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]"),
