@@ -1,5 +1,6 @@
 #include <pty.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -127,6 +128,33 @@ TEST(CliList, AnswersHelpAndVersion) {
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]"),
             std::string::npos);
+}
+
+TEST(CliList, BeginsEveryErrorWithItsNameAndKeepsTheReasonOnTheNextLine) {
+  TempTree tree;
+  tree.Dir("tree");
+  tree.File("listing.qln", "no summary\r\n");
+  const std::vector<std::vector<std::string>> calls{
+      {"list", "--format", "xml", tree.Path("tree")},                   // usage
+      {"list", tree.Path("missing")},                                   // a folder that is not there
+      {"list", "--exclude", "[", tree.Path("tree")},                    // a malformed pattern
+      {"list", tree.Path("tree"), "-o", tree.Path("no/such/out.qln")},  // the output cannot be made
+      {"compare", tree.Path("listing.qln"), tree.Path("missing.qln")},  // an input cannot be read
+      {"compare", tree.Path("listing.qln"), tree.Path("listing.qln")},  // no summary line to read
+  };
+  for (const auto& call : calls) {
+    const auto result = Cli(call);
+    EXPECT_EQ(result.exitCode, 2) << call[1];
+    EXPECT_EQ(result.err.rfind("quillon-cli: ", 0), 0u) << result.err;
+  }
+  EXPECT_NE(Cli(calls[4]).err.find("\nNo such file or directory"), std::string::npos);
+  // Standard output that cannot take the listing: a full device of our own.
+  if (geteuid() == 0 && mknod(tree.Path("full").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
+    const auto full = RunProgram({"/bin/sh", "-c", "exec \"$0\" list \"$1\" > \"$2\"", CliPath(), tree.Path("tree"),
+                                  tree.Path("full")});
+    EXPECT_EQ(full.exitCode, 2);
+    EXPECT_EQ(full.err, "quillon-cli: Stream write error.\n");
+  }
 }
 
 TEST(CliList, ShowsALiveProgressLineOnlyOnATerminal) {
