@@ -35,7 +35,9 @@ set(QUILLON_PAGES quillon-cli.1 quillon-audit.8)
 if(TARGET quillon)
   list(APPEND QUILLON_PAGES quillon.1)
 endif()
+# Dates of the build (or of SOURCE_DATE_EPOCH, when set).
 string(TIMESTAMP QUILLON_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+string(TIMESTAMP QUILLON_MAN_DATE "%Y-%m-%d" UTC)
 configure_file(${PROJECT_SOURCE_DIR}/share/changelog.in ${CMAKE_BINARY_DIR}/package/changelog @ONLY)
 set(QUILLON_COMPRESSED ${CMAKE_BINARY_DIR}/package/changelog.gz)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/package/changelog.gz

@@ -74,8 +74,9 @@ for page in "$root"/usr/share/man/man*/*; do
   gzip -t "$page" 2>/dev/null || fail "${page#"$root"} is not gzip"
 done
 # man reads the unpacked page.
-MANWIDTH=80 man -l "$root/usr/share/man/man1/quillon-cli.1.gz" 2>/dev/null | grep -q "EXIT STATUS" ||
-  fail "man cannot show quillon-cli.1.gz"
+page=$(MANWIDTH=80 man -l "$root/usr/share/man/man1/quillon-cli.1.gz" 2>/dev/null)
+grep -q "EXIT STATUS" <<<"$page" || fail "man cannot show quillon-cli.1.gz"
+grep -q "Quillon $version" <<<"$(tail -n 1 <<<"$page")" || fail "the man page does not name version $version"
 
 [ $failures -eq 0 ] || exit 1
 echo "the package $(basename "$deb") holds $(wc -l <"$work/packaged") files and works unpacked"
