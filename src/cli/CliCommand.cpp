@@ -24,64 +24,77 @@
 
 namespace {
 
-// The help, as far as this build can do it: a build without a digest cache
-// neither offers --reuse-digests nor speaks of where the cache lives.
+constexpr const char* kUsage =
+    "usage: quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
+    "                        FOLDER [-o FILE]\n"
+    "       quillon-cli compare [--moves] [--format F] CURRENT LOADED [-o FILE]\n"
+    "       quillon-cli compare [--moves] [--format F] --folder DIR [--md5 [--reuse-digests]]\n"
+    "                           [--readers N] [EXCLUDES] LOADED [-o FILE]\n"
+    "       quillon-cli --help | --version\n"
+    "\n"
+    "list     lists FOLDER and its whole tree, breadth-first: one line per file\n"
+    "         (date-time, size, attributes, with --md5 the MD5 digest, full path),\n"
+    "         then every folder, then a summary line.\n"
+    "compare  compares a current listing with a loaded one and writes the\n"
+    "         Modified, Deleted and Added lines. With --folder, DIR is listed\n"
+    "         first and that listing is the current one. With --moves, a file\n"
+    "         that moved is one Moved line: its current line, \" <= \" and its\n"
+    "         old path. The counts of the changes go to standard error.\n"
+    "\n"
+    "--format text (the default) writes the lines above; csv writes CSV with a\n"
+    "header row and json writes JSON Lines, one record per file or change.\n"
+    "\n"
+    "--readers N keeps N reads of files under way at once ahead of a --md5\n"
+    "listing, 1 to 1024 (default 256); with N above 1 folders are searched ahead\n"
+    "too. Many reads under way keep a solid-state or network disk busy; on a\n"
+    "spinning disk 1 keeps its head from jumping to and fro. The listing is the\n"
+    "same whatever N is.\n"
+
+    "--exclude PATTERN     leaves out what matches (repeatable): without \"/\" a\n"
+    "                      name at any depth, with \"/\" a path below FOLDER;\n"
+    "                      * ? [...] stay within a name, ** crosses folders, and\n"
+    "                      a trailing / matches folders only. An excluded folder\n"
+    "                      is not searched; nothing excluded is counted.\n"
+    "--exclude-from FILE   the patterns of FILE, one a line; # starts a comment.\n"
+    "--reuse-digests       takes the digests of files unchanged since an earlier\n"
+    "                      run from the digest cache instead of reading them;\n"
+    "                      off by default, since a tamper audit should read all.\n"
+    "--digest-cache FILE   the digest cache to use (default\n"
+    "                      $XDG_CACHE_HOME/quillon/digests.sqlite).\n"
+    "\n"
+    "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
+    "replaced only once it has been written whole (a device, FIFO or socket is\n"
+    "written directly). The totals go to standard error, and so does a warning\n"
+    "for each folder or file that could not be read, with their count at the end.\n"
+    "\n"
+    "Exit status: 0 success (compare: no differences), 1 differences found,\n"
+    "2 error, 3 incomplete: list or compare --folder could not read some\n"
+    "folders or files (this outranks 0 and 1), 128 + the signal when interrupted.\n";
+
+// The help as far as this build can do it: without a digest cache, neither
+// --reuse-digests nor --digest-cache, and a line that says so instead.
 std::string Usage() {
-  const bool reuse = DigestStore::Available();
-  const std::string md5 = reuse ? "[--md5 [--reuse-digests]]" : "[--md5]";
-  std::string text =
-      "usage: quillon-cli list " + md5 + " [--readers N] [--format F] [EXCLUDES]\n"
-      "                        FOLDER [-o FILE]\n"
-      "       quillon-cli compare [--moves] [--format F] CURRENT LOADED [-o FILE]\n"
-      "       quillon-cli compare [--moves] [--format F] --folder DIR " + md5 + "\n"
-      "                           [--readers N] [EXCLUDES] LOADED [-o FILE]\n"
-      "       quillon-cli --help | --version\n"
-      "\n"
-      "list     lists FOLDER and its whole tree, breadth-first: one line per file\n"
-      "         (date-time, size, attributes, with --md5 the MD5 digest, full path),\n"
-      "         then every folder, then a summary line.\n"
-      "compare  compares a current listing with a loaded one and writes the\n"
-      "         Modified, Deleted and Added lines. With --folder, DIR is listed\n"
-      "         first and that listing is the current one. With --moves, a file\n"
-      "         that moved is one Moved line: its current line, \" <= \" and its\n"
-      "         old path. The counts of the changes go to standard error.\n"
-      "\n"
-      "--format text (the default) writes the lines above; csv writes CSV with a\n"
-      "header row and json writes JSON Lines, one record per file or change.\n"
-      "\n"
-      "--readers N keeps N reads of files under way at once ahead of a --md5\n"
-      "listing, 1 to 1024 (default 256); with N above 1 folders are searched ahead\n"
-      "too. Many reads under way keep a solid-state or network disk busy; on a\n"
-      "spinning disk 1 keeps its head from jumping to and fro. The listing is the\n"
-      "same whatever N is.\n"
-      "--exclude PATTERN     leaves out what matches (repeatable): without \"/\" a\n"
-      "                      name at any depth, with \"/\" a path below FOLDER;\n"
-      "                      * ? [...] stay within a name, ** crosses folders, and\n"
-      "                      a trailing / matches folders only. An excluded folder\n"
-      "                      is not searched; nothing excluded is counted.\n"
-      "--exclude-from FILE   the patterns of FILE, one a line; # starts a comment.\n";
-  if (reuse) {
-    text +=
-        "--reuse-digests       takes the digests of files unchanged since an earlier\n"
-        "                      run from the digest cache instead of reading them;\n"
-        "                      off by default, since a tamper audit should read all.\n"
-        "--digest-cache FILE   the digest cache to use (default\n"
-        "                      $XDG_CACHE_HOME/quillon/digests.sqlite).\n";
-  } else {
-    text +=
-        "This build keeps no digest cache: --md5 reads every file each time.\n";
+  if (DigestStore::Available()) return kUsage;
+  std::string text(kUsage);
+  for (std::size_t at; (at = text.find(" [--reuse-digests]")) != std::string::npos;) text.erase(at, 18);
+  std::istringstream lines(text);
+  std::string kept;
+  bool dropping = false, said = false;
+  for (std::string line; std::getline(lines, line);) {
+    // An option's own lines go on indented.
+    if (line.rfind("--reuse-digests", 0) == 0 || line.rfind("--digest-cache", 0) == 0) {
+      dropping = true;
+    } else if (line.rfind("  ", 0) != 0) {
+      dropping = false;
+    }
+    if (!dropping) {
+      kept += line + "\n";
+    } else if (!said) {
+      kept += "This build keeps no digest cache: --md5 reads every file each time.\n";
+      said = true;
+    }
   }
-  text +=
-      "\n"
-      "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
-      "replaced only once it has been written whole (a device, FIFO or socket is\n"
-      "written directly). The totals go to standard error, and so does a warning\n"
-      "for each folder or file that could not be read, with their count at the end.\n"
-      "\n"
-      "Exit status: 0 success (compare: no differences), 1 differences found,\n"
-      "2 error, 3 incomplete: list or compare --folder could not read some\n"
-      "folders or files (this outranks 0 and 1), 128 + the signal when interrupted.\n";
-  return text;
+  return kept;
 }
 
 bool ParseReaders(const std::string& text, std::size_t& readers) {
