@@ -30,6 +30,11 @@ for library in libc6 libssl3 libsqlite3-0; do
   dpkg-deb -f "$deb" Depends | grep -q "\b$library\b" || fail "Depends lacks $library: $(dpkg-deb -f "$deb" Depends)"
 done
 
+# lintian finds no error (its notes are listed in the README).
+if command -v lintian >/dev/null; then
+  lintian --fail-on error "$deb" >"$work/lintian" 2>&1 || fail "lintian: $(grep -v 'root privileges' "$work/lintian")"
+fi
+
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 cli=$root/usr/bin/quillon-cli
