@@ -120,7 +120,7 @@ TEST(CliInterrupt, SaysWhetherAFileRewrittenInPlaceIsOldOrNew) {
   const std::vector<std::string> args{"list", tree.Path("d"), "-o", tree.Path("out.qln")};
   const auto whole = InterruptedAt("fallocate", SIGINT, args);
   EXPECT_EQ(whole.exitCode, 130);
-  EXPECT_EQ(whole.err, tree.Path("out.qln") + " was written in full before the interrupt\n");
+  EXPECT_EQ(whole.err, "quillon-cli: " + tree.Path("out.qln") + " was written in full before the interrupt\n");
   EXPECT_NE(tree.Read("out.qln"), kListing);
   EXPECT_EQ(tree.Read("out.qln"), Cli({"list", tree.Path("d")}).out);
 
@@ -135,7 +135,7 @@ TEST(CliInterrupt, SaysWhetherAFileRewrittenInPlaceIsOldOrNew) {
   const std::string old = tree.Read("out.qln");
   const auto left = InterruptedAt("fallocate", SIGINT, {"list", tree.Path("d"), "-o", out});
   EXPECT_EQ(left.exitCode, 130);
-  EXPECT_EQ(left.err, out + " was left as it was\n");
+  EXPECT_EQ(left.err, "quillon-cli: " + out + " was left as it was\n");
   const auto full = Cli({"list", tree.Path("d"), "-o", out});
   EXPECT_EQ(full.exitCode, 2);
   std::ifstream in(out);

@@ -12,6 +12,7 @@ namespace {
 
 // Written by the program, read by the handler; nothing else is shared.
 char temporaryPath[PATH_MAX];
+char notePrefix[64];
 char noteText[PATH_MAX + 256];
 volatile std::sig_atomic_t noteLength = 0;
 volatile std::sig_atomic_t temporaryArmed = 0;
@@ -37,7 +38,9 @@ void OnSignal(int signal) {
 
 }  // namespace
 
-void InterruptGuard::Install() {
+void InterruptGuard::Install(const char* prefix) {
+  notePrefix[0] = '\0';
+  std::strncat(notePrefix, prefix, sizeof notePrefix - 1);
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -68,8 +71,9 @@ InterruptGuard::Note::~Note() { noteLength = 0; }
 
 void InterruptGuard::Note::Change(const std::string& text) {
   noteLength = 0;
-  const std::size_t length = std::min(text.size(), sizeof noteText - 1);
-  std::memcpy(noteText, text.data(), length);
+  const std::string line = notePrefix + text;
+  const std::size_t length = std::min(line.size(), sizeof noteText - 1);
+  std::memcpy(noteText, line.data(), length);
   noteText[length] = '\n';
   noteLength = static_cast<std::sig_atomic_t>(length + 1);
 }

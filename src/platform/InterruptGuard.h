@@ -11,8 +11,9 @@
 class InterruptGuard {
  public:
   // Catches the three signals; each then ends the program with 128 + its
-  // number once the guarded work allows it.
-  static void Install();
+  // number once the guarded work allows it. Each note begins with
+  // notePrefix, such as the program's name.
+  static void Install(const char* notePrefix = "");
 
   // The temporary file that a signal removes, until Disarm.
   static void ArmTemporary(const char* path);

@@ -15,6 +15,7 @@ wchar_t temporaryPath[32768];
 std::atomic<int> temporaryArmed{0};
 std::atomic<int> deferrals{0};
 std::atomic<int> pendingExit{0};
+char notePrefix[64];
 char noteText[32768];
 std::atomic<int> noteLength{0};
 
@@ -42,7 +43,11 @@ BOOL WINAPI OnControl(DWORD event) {
 
 }  // namespace
 
-void InterruptGuard::Install() { SetConsoleCtrlHandler(OnControl, TRUE); }
+void InterruptGuard::Install(const char* prefix) {
+  notePrefix[0] = '\0';
+  std::strncat(notePrefix, prefix, sizeof notePrefix - 1);
+  SetConsoleCtrlHandler(OnControl, TRUE);
+}
 
 void InterruptGuard::ArmTemporary(const char* path) {
   temporaryArmed.store(0);
@@ -66,8 +71,9 @@ InterruptGuard::Note::~Note() { noteLength.store(0); }
 
 void InterruptGuard::Note::Change(const std::string& text) {
   noteLength.store(0);
-  const std::size_t length = std::min(text.size(), sizeof noteText - 2);
-  std::memcpy(noteText, text.data(), length);
+  const std::string line = notePrefix + text;
+  const std::size_t length = std::min(line.size(), sizeof noteText - 2);
+  std::memcpy(noteText, line.data(), length);
   std::memcpy(noteText + length, "\r\n", 2);
   noteLength.store(static_cast<int>(length + 2));
 }
