@@ -7,6 +7,7 @@
 
 #include "surfaces/Texts.h"
 #include "gui/Glyphs.h"
+#include "surfaces/BuildInfo.h"
 
 namespace {
 
@@ -79,6 +80,18 @@ TAboutBox::TAboutBox(QWidget* parent)
              false);
   WhiteLabel(panel, "Comments", QString::fromUtf8(Texts::kAboutComments),
              QRect(8, 80, 207, 26), false, true);
+
+  // The commit the program was built from, when the build knew it, in the
+  // free corner beside the button: the panel's texts stay as they are.
+  if (const std::string commit = BuildInfo::Commit(); !commit.empty()) {
+    auto* build = new QLabel(QString::fromStdString(commit), this);
+    build->setObjectName(QStringLiteral("BuildCommit"));
+    build->setToolTip(QString::fromStdString(BuildInfo::VersionLine()));
+    QFont small = build->font();
+    small.setPixelSize(kSmallestHeight + 3);
+    build->setFont(small);
+    build->setGeometry(8, 148, 72, 16);
+  }
 
   auto* ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   ok->setObjectName(QStringLiteral("BitBtn1"));
