@@ -1,6 +1,6 @@
 // Drives the Win32 window under wine, for timing against quillon-cli.exe:
 //   quillon_win_bench [--md5] [--shot FILE.bmp] FOLDER
-//   quillon_win_bench --open LISTING
+//   quillon_win_bench --open LISTING [--about-shot FILE.bmp]
 // A listing run is timed from the List command to the end of the paint that
 // shows the finished listing; an open from the Open command to the end of the
 // paint of the loaded pane, with the process's memory after it. --shot writes
@@ -17,6 +17,7 @@
 
 #include "ScriptedWinDialogs.h"
 #include "platform/SystemFolderSearch.h"
+#include "win/SystemDialogs.h"
 #include "win/WinMainWindow.h"
 
 namespace {
@@ -54,6 +55,16 @@ bool SaveShot(HWND window, const char* path) {
   return std::fclose(out) == 0;
 }
 
+// Writes the about box once it is up, then closes it.
+const char* aboutShot = nullptr;
+void CALLBACK ShootAbout(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  HWND box = GetForegroundWindow();
+  if (box == nullptr) box = GetActiveWindow();
+  SaveShot(box, aboutShot);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,6 +79,8 @@ int main(int argc, char** argv) {
       md5 = true;
     } else if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc) {
       shot = argv[++i];
+    } else if (std::strcmp(argv[i], "--about-shot") == 0 && i + 1 < argc) {
+      aboutShot = argv[++i];
     } else if (std::strcmp(argv[i], "--hidden") == 0) {
       hidden = true;
     } else if (std::strcmp(argv[i], "--readers") == 0 && i + 1 < argc) {
@@ -110,6 +123,10 @@ int main(int argc, char** argv) {
               static_cast<double>(memory.PeakWorkingSetSize) / 1048576.0);
   if (!dialogs.Errors.empty()) std::fprintf(stderr, "error: %s\n", dialogs.Errors.front().c_str());
   if (shot != nullptr && !SaveShot(window.Handle(), shot)) std::fprintf(stderr, "cannot write %s\n", shot);
+  if (aboutShot != nullptr) {
+    SetTimer(nullptr, 0, 700, &ShootAbout);
+    SystemDialogs().ShowAbout(window.Handle());
+  }
   WinSettings(L"Software\\Quillon-Bench").RemoveAll();
   return dialogs.Errors.empty() ? 0 : 1;
 }
