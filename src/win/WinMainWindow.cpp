@@ -27,7 +27,9 @@ constexpr int kFirstActionCommand = 1000;
 constexpr auto kRepaintInterval = std::chrono::milliseconds(100);  // new rows and figures at most 10 times a second
 constexpr auto kPumpInterval = std::chrono::milliseconds(20);      // input, Escape and Stop above all
 constexpr int kPaintShare = 20;  // new rows take at most about a twentieth of a run
-constexpr int kPanelTipId = 4;
+// Panels 3 (the digest rate) and 4 (a long hint, or what could not be read)
+// have tooltips: their tools are the panels' indexes.
+constexpr std::array<int, 2> kTipPanels{3, 4};
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
@@ -252,13 +254,25 @@ void WinMainWindow::CreateControls() {
   tool.uId = reinterpret_cast<UINT_PTR>(md5_);
   tool.lpszText = const_cast<wchar_t*>(md5Hint.c_str());
   SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  TOOLINFOW panel{};
-  panel.cbSize = sizeof panel;
-  panel.uFlags = TTF_SUBCLASS;
-  panel.hwnd = status_;
-  panel.uId = kPanelTipId;
-  panel.lpszText = const_cast<wchar_t*>(L"");
-  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&panel));
+  for (const int index : kTipPanels) {
+    TOOLINFOW panel{};
+    panel.cbSize = sizeof panel;
+    panel.uFlags = TTF_SUBCLASS;
+    panel.hwnd = status_;
+    panel.uId = static_cast<UINT_PTR>(index);
+    panel.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&panel));
+  }
+}
+
+void WinMainWindow::SetPanelTip(int panel, const std::string& tip) {
+  const std::wstring text = Shown(tip);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = status_;
+  tool.uId = static_cast<UINT_PTR>(panel);
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void WinMainWindow::BuildToolBar() {
@@ -336,14 +350,14 @@ void WinMainWindow::SetStatusParts() {
   }
   edges[4] = -1;  // the last panel reaches the right edge
   SendMessageW(status_, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
-  RECT part{};
-  SendMessageW(status_, SB_GETRECT, 4, reinterpret_cast<LPARAM>(&part));
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = status_;
-  tool.uId = kPanelTipId;
-  tool.rect = part;
-  SendMessageW(tips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+  for (const int index : kTipPanels) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = status_;
+    tool.uId = static_cast<UINT_PTR>(index);
+    SendMessageW(status_, SB_GETRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&tool.rect));
+    SendMessageW(tips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
 }
 
 int WinMainWindow::Splitter(POINT p) const {
@@ -576,13 +590,7 @@ void WinMainWindow::UpdatePanelTip() {
   }
   if (tip == panelTip_) return;
   panelTip_ = tip;
-  const std::wstring text = Shown(tip);
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = status_;
-  tool.uId = kPanelTipId;
-  tool.lpszText = const_cast<wchar_t*>(text.c_str());
-  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  SetPanelTip(4, tip);
 }
 
 void WinMainWindow::OnCommand(int command, int notification, HWND control) {
@@ -842,6 +850,7 @@ void WinMainWindow::EndWork() {
   if (figuresShown_) {
     // The figures were shown in place of the panels' texts, which come back.
     for (int i = 0; i < 4; ++i) ShowPanel(i, panelTexts_[static_cast<std::size_t>(i)]);
+    SetPanelTip(3, "");
   }
   figuresShown_ = false;
 }
@@ -884,6 +893,7 @@ void WinMainWindow::ShowFigures() {
   // Shown in place of the panels' texts, which come back at the end of the work.
   const std::array<std::string, 4> texts = figures_.PanelTexts(progress_, Clock::now());
   for (int i = 0; i < 4; ++i) ShowPanel(i, texts[static_cast<std::size_t>(i)]);
+  if (progress_.digests) SetPanelTip(3, RunFigures::kRateTip);
 }
 
 void WinMainWindow::SetPanel(int panel, std::string_view text) {

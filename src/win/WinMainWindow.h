@@ -134,6 +134,7 @@ class WinMainWindow : public Surfaces {
   void UpdateEditActions();
   void ShowHint(const std::string& text);
   void UpdatePanelTip();
+  void SetPanelTip(int panel, const std::string& tip);
   void Run(Handler handler);
   void AnnouncePanes();
   void BeginWork();
