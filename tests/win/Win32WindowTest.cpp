@@ -385,6 +385,23 @@ TEST_F(Win32Window, KeepsTheListingChoicesInTheRegistryAndWarnsOnceThatThereIsNo
   EXPECT_FALSE(window.Help().IsOpen());
 }
 
+TEST_F(Win32Window, MovesTheFocusWithTabInTheLaidOutOrderAndTakesItsKeys) {
+  SetForegroundWindow(window.Handle());
+  SetFocus(window.Md5CheckBox());
+  const auto press = [&](WPARAM key) {
+    PostMessageW(GetFocus(), WM_KEYDOWN, key, 0);
+    window.ProcessPending();
+  };
+  for (HWND next : {window.NonViewEdit(), window.PaneBox(PaneId::ListBox1), window.PaneBox(PaneId::ListBox2),
+                    window.PaneBox(PaneId::ListBox3), window.Md5CheckBox()}) {
+    press(VK_TAB);
+    EXPECT_EQ(GetFocus(), next);
+  }
+  // F1 is Help's key wherever the focus is in the window.
+  press(VK_F1);
+  EXPECT_TRUE(window.Help().IsOpen());
+}
+
 TEST_F(Win32Window, ClosingDuringARunStopsItAndThenCloses) {
   tree.Dir("a");
   tree.Dir("b");
