@@ -352,8 +352,8 @@ void ListingEngine::DigestJob::RunBatch(FileDigester& digester, DigestPool::Batc
       std::size_t job;
       const DigestJob* work = batch_.Next(job);
       if (work == nullptr) return false;
-      const PageFetcher::File& file = *work->file;
-      task = FileDigester::Task{&file.path, file.expected, work->engine->fetcher_.Claim(*work->file), job};
+      const PageFetcher::File& queued = *work->file;
+      task = FileDigester::Task{&queued.path, queued.expected, work->engine->fetcher_.Claim(*work->file), job};
       taken_.push_back(work);
       return true;
     }
