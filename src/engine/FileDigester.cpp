@@ -21,6 +21,13 @@ bool SameFile(const OpenFileFacts& facts, const FileDigester::Expected& expected
          facts.ModifiedNanoseconds == expected.nanoseconds;
 }
 
+// The same inode, untouched: a rewrite during the read that puts the
+// modification time back (rsync --inplace -t, touch -r) moves the change time.
+bool Untouched(const OpenFileFacts& after, const OpenFileFacts& before) {
+  return after.Device == before.Device && after.Inode == before.Inode && after.ChangedSeconds == before.ChangedSeconds &&
+         after.ChangedNanoseconds == before.ChangedNanoseconds;
+}
+
 }  // namespace
 
 FileDigester::FileDigester(FileReader& reader, PageReleaser* releaser)
@@ -89,7 +96,9 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
       break;
     }
   }
-  const bool unchanged = error == 0 && total == expected.size && reader_.Stat(fd, st) == 0 && SameFile(st, expected);
+  OpenFileFacts after;
+  const bool unchanged = error == 0 && total == expected.size && reader_.Stat(fd, after) == 0 &&
+                         SameFile(after, expected) && Untouched(after, st);
   // A file read only for its digest leaves no pages behind, so that a long
   // listing does not push the user's own files out of the cache; a file that
   // was cached already stays as it was.
