@@ -3,9 +3,7 @@
 #include <chrono>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "surfaces/ErrorText.h"
 #include "app/TMainWindow.h"
@@ -16,6 +14,7 @@
 #include "documents/ListingFile.h"
 #include "engine/ExcludePatterns.h"
 #include "platform/QuillonError.h"
+#include "platform/ReadableFile.h"
 #include "platform/StandardStream.h"
 #include "platform/SystemFolderSearch.h"
 #include "platform/SystemPaths.h"
@@ -57,6 +56,8 @@ constexpr const char* kUsage =
     "--reuse-digests       takes the digests of files unchanged since an earlier\n"
     "                      run from the digest cache instead of reading them;\n"
     "                      off by default, since a tamper audit should read all.\n"
+    "                      Writes through a shared memory map (databases, VM\n"
+    "                      images) change no time and can go unseen.\n"
     "--digest-cache FILE   the digest cache to use (default\n"
     "                      $XDG_CACHE_HOME/quillon/digests.sqlite).\n"
     "\n"
@@ -73,6 +74,21 @@ bool ParseReaders(const std::string& text, std::size_t& readers) {
   if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
   readers = std::stoul(text);
   return readers >= 1 && readers <= ListingEngine::kMaxReaders;
+}
+
+// The whole text of a pattern file; the errno value when it cannot be read.
+// A folder opens on POSIX but is no file of patterns.
+int ReadPatternFile(const std::string& path, std::string& text) {
+  ReadableFile file;
+  if (!file.OpenForLoading(path, false)) return file.Error();
+  if (file.IsFolder()) return EISDIR;
+  char block[16384];
+  for (;;) {
+    const long long got = file.Read(block, sizeof block);
+    if (got < 0) return file.Error();
+    if (got == 0) return 0;
+    text.append(block, static_cast<std::size_t>(got));
+  }
 }
 
 int UsageError(const std::string& problem) {
@@ -298,14 +314,12 @@ bool CliCommand::PrepareListing(Options& options, int& status) {
     return false;
   }
   for (const std::string& file : options.excludeFiles) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) {
-      std::cerr << "quillon-cli: cannot read exclude patterns from '" << file << "': " << std::strerror(errno) << "\n";
+    std::string text;
+    if (const int error = ReadPatternFile(file, text)) {
+      std::cerr << "quillon-cli: cannot read exclude patterns from '" << file << "': " << std::strerror(error) << "\n";
       return false;
     }
-    for (std::string& pattern : ExcludePatterns::FromLines(text.str())) options.excludes.push_back(std::move(pattern));
+    for (std::string& pattern : ExcludePatterns::FromLines(text)) options.excludes.push_back(std::move(pattern));
   }
   // A malformed pattern is refused before anything is listed.
   try {
