@@ -104,8 +104,10 @@ TEST(ExcludeListing, TheCommandLineTakesPatternsAndPatternFiles) {
     const auto refused = RunProgram({CliPath(), "list", "--exclude-from", bad, tree.Root()});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_EQ(refused.out, "");
-    EXPECT_NE(refused.err.find("'" + bad + "'"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("'" + bad + "'\n"), std::string::npos) << refused.err;
   }
+  EXPECT_NE(RunProgram({CliPath(), "list", "--exclude-from", elsewhere.Root(), tree.Root()}).err.find("\nIs a directory"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <sstream>
 
 #include "surfaces/BuildInfo.h"
 #include "surfaces/ErrorText.h"
@@ -346,7 +347,8 @@ bool CliCommand::PrepareListing(Options& options, int& status) {
   for (const std::string& file : options.excludeFiles) {
     std::string text;
     if (const int error = ReadPatternFile(file, text)) {
-      std::cerr << "quillon-cli: cannot read exclude patterns from '" << file << "': " << std::strerror(error) << "\n";
+      std::cerr << "quillon-cli: "
+                << ErrorText::WithSystemReason("cannot read exclude patterns from '" + file + "'", error) << "\n";
       return false;
     }
     for (std::string& pattern : ExcludePatterns::FromLines(text)) options.excludes.push_back(std::move(pattern));
