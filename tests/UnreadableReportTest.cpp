@@ -118,6 +118,27 @@ TEST(Unreadable, ADigestReadsOnlyARegularFileAndOnlyAsTheSearchSawIt) {
   close(fd);
 }
 
+TEST(Unreadable, ARewriteInTheTickOfTheLastChangeIsSeenWhereTheChangeTimeIsCoarse) {
+  TempTree tree;
+  tree.File("f", "hello\n");
+  const std::string path = tree.Root() + "/f";
+  ScriptedFileReader reader;
+  reader.ChangeTimeTickNs = 20'000'000;  // as coarse as a system's ever is
+  // Changed just before its read, and rewritten during it, in the same tick.
+  reader.AfterOpen = [&](const std::string&) { tree.SetTime("f", 0); };
+  reader.AfterRead = [&](const std::string&) {
+    const int fd = open(path.c_str(), O_WRONLY);
+    EXPECT_EQ(pwrite(fd, "HELLO\n", 6, 0), 6);
+    close(fd);
+    tree.SetTime("f", 0);
+  };
+  FakeFolderSearch search;
+  search.AddFolder(tree.Root() + "/", {FakeFolderSearch::File("f", 6)});
+  Lister run(search, &reader);
+  EXPECT_EQ(run.List(tree.Root(), true)[0].substr(49, 32), std::string(32, '0'));
+  EXPECT_EQ(run.surfaces.Unreadable, std::vector<std::string>{"file " + path + ": changed during the run"});
+}
+
 TEST(Unreadable, ATreeDeeperThanThePathLimitIsListedWhole) {
   // 31 folders of 200-byte names, over 6,000 bytes of path, each with a file.
   TempTree tree;
