@@ -97,18 +97,11 @@ def listed(root, pattern_file):
     done = subprocess.run([CLI, "list", "--exclude-from", pattern_file, root], capture_output=True)
     if done.returncode != 0:
         return None, done
-    paths, in_folders = set(), False
-    for line in done.stdout.split(b"\r\n")[:-1]:
-        if line.startswith(b">>> All directories"):
-            in_folders = True
-        elif line.startswith(b"<<< All directories"):
-            in_folders = False
-        elif in_folders or FILE_LINE.match(line):
-            path = line if in_folders else FILE_LINE.match(line).group(1)
-            relative = path[len(root) + 1:].rstrip(b"/").decode()
-            if relative:
-                paths.add(relative)
-    return paths, done
+    # File lines, then folder lines, which are the bare path.
+    paths = {(m.group(1) if m else line)[len(root) + 1:].rstrip(b"/").decode()
+             for line in done.stdout.split(b"\r\n") for m in [FILE_LINE.match(line)]
+             if m or line.startswith(root.encode() + b"/")}
+    return paths - {""}, done
 
 
 def not_ignored(root, git_dir, pattern_file, paths, home):
@@ -129,7 +122,7 @@ with tempfile.TemporaryDirectory() as tmp:
     open(os.path.join(tmp, "gitconfig"), "w").close()
     pattern_file = os.path.join(tmp, "patterns")
     compared = refused = 0
-    for seed in range(int(os.environ.get("SEEDS", "5"))):
+    for seed in range(5):
         rng = random.Random(seed)
         root = os.path.join(tmp, "tree%d" % seed)
         os.mkdir(root)
@@ -142,7 +135,6 @@ with tempfile.TemporaryDirectory() as tmp:
             if got is None:
                 message = done.stderr.decode()
                 assert done.returncode == 2 and "Malformed exclude pattern" in message, (lines, message)
-                if os.environ.get("SHOW"): print(message.strip())
                 refused += 1
                 continue
             want = not_ignored(root, git_dir, pattern_file, paths, tmp)
