@@ -533,6 +533,9 @@ bool QtMainWindow::DropsDuringWork(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick: {
+      // A click reaches the window first and is handed on to the control
+      // under the pointer; only there is it known whether it may act.
+      if (qobject_cast<const QWindow*>(watched) != nullptr) return false;
       // Scroll bars, splitters, menus and the Stop button still answer.
       if (QApplication::activePopupWidget() != nullptr) return false;
       if (watched == stopButton_) return false;
