@@ -68,7 +68,12 @@ TEST(StopListing, KeepsTheLinesFoundSoFarAndCountsAsNoListing) {
   EXPECT_EQ(search.Patterns, std::vector<std::string>{"/r/*.*"});
   EXPECT_EQ(surfaces.Progress.files, 2);
   EXPECT_EQ(surfaces.Progress.bytes, 11.0);
-  EXPECT_EQ(surfaces.Panels[0] + surfaces.Panels[1] + surfaces.Panels[2], "");
+  // The counts so far stay, marked as partial, and the comparison's go.
+  EXPECT_EQ(surfaces.Panels[0] + "|" + surfaces.Panels[1] + "|" + surfaces.Panels[2],
+            "Files = 2 (partial)|Folders = 1 (partial)|Total = 11 Bytes (partial)");
+  EXPECT_EQ(surfaces.Panels[3], "");
+  EXPECT_TRUE(surfaces.Lines(PaneId::ListBox3).empty());
+  EXPECT_FALSE(surfaces.IsEnabled(ActionId::FileSaveResultAction));
   EXPECT_EQ(surfaces.Caption, "Quillon - V1.20");
   EXPECT_FALSE(surfaces.Busy);
   EXPECT_FALSE(window.State().HasListing);

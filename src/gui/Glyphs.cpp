@@ -71,6 +71,16 @@ void Draw(QPainter& p, int index) {
       p.setBrush(Qt::lightGray);
       p.drawRect(QRectF(4.5, 9.5, 7, 5));
       break;
+    case 14:  // a folder under a magnifying glass
+      p.setPen(QPen(Qt::black, 1));
+      p.setBrush(yellow);
+      p.drawRect(QRectF(0.5, 4.5, 10, 8));
+      p.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap));
+      p.drawLine(QPointF(12, 12), QPointF(15, 15));
+      p.setPen(QPen(Qt::black, 1.2));
+      p.setBrush(QColor(180, 220, 255));
+      p.drawEllipse(QPointF(10, 9.5), 3.5, 3.5);
+      break;
     case 12:  // a magnifying glass
       p.setPen(QPen(Qt::black, 2.5, Qt::SolidLine, Qt::RoundCap));
       p.drawLine(QPointF(10, 10), QPointF(14.5, 14.5));

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -19,15 +21,18 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusTipEvent>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QUrl>
 #include <QWindow>
 #include <functional>
 
 #include "app/ActionTable.h"
 #include "app/Hint.h"
+#include "app/PaneText.h"
 #include "surfaces/Texts.h"
 #include "documents/ListingFile.h"
 #include "engine/ExcludePatterns.h"
@@ -47,6 +52,7 @@ constexpr int kPaintShare = 20;          // new rows take at most about a twenti
 constexpr int kUnreadableShown = 20;    // paths in the tooltip of panel 4
 constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
 constexpr int kPanel3Width = 80;
+constexpr int kPanelWidths[] = {100, 100, 170, kPanel3Width, 50};
 
 // The user's choices that outlive a session.
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Quillon", "Quillon"); }
@@ -58,6 +64,14 @@ constexpr const char* kExcludePatternsHint =
     "Exclude Patterns| Names the files and folders that listings leave out...";
 constexpr const char* kReuseDigestsKey = "Listing/ReuseDigests";
 constexpr const char* kExcludePatternsKey = "Listing/ExcludePatterns";
+constexpr const char* kGeometryKey = "Window/Geometry";
+constexpr const char* kSplitter1Key = "Window/Splitter1";
+constexpr const char* kSplitter2Key = "Window/Splitter2";
+constexpr const char* kLastFolderKey = "Listing/LastFolder";
+constexpr const char* kMd5Key = "Listing/Md5";
+constexpr int kFindPollMs = 50;  // hits are taken from the search this often
+// Fonts that draw the control pictures of odd names, the first preferred.
+const QStringList kPaneFamilies = {QStringLiteral("DejaVu Sans Mono"), QStringLiteral("FreeMono")};
 
 }  // namespace
 
@@ -71,13 +85,11 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   BuildToolBar();
   BuildCentralArea();
   BuildStatusBar();
+  BuildFindBar();
 
   resize(809, 570 + menuBar()->sizeHint().height());
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(), size());
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  FitToScreen();
+  RestoreSettings();
   setTabOrder(md5_, edit_);
   setTabOrder(edit_, views_[0]);
   setTabOrder(views_[0], views_[1]);
@@ -131,6 +143,11 @@ void QtMainWindow::BuildActions() {
   bind(ActionId::EditRepeatLastAction, &TMainWindow::EditRepeatLastActionExecute);
   bind(ActionId::HelpProgramAction, &TMainWindow::HelpProgramActionExecute);
   bind(ActionId::HelpAboutAction, &TMainWindow::HelpAboutActionExecute);
+  bind(ActionId::EditCompareFolderAction, &TMainWindow::EditCompareFolderActionExecute);
+  // Finding only moves through a pane; it is no command of the logic.
+  connect(Action(ActionId::EditFindAction), &QAction::triggered, this, [this] { OpenFindBar(); });
+  connect(Action(ActionId::EditFindNextAction), &QAction::triggered, this, [this] { StepFind(true); });
+  connect(Action(ActionId::EditFindPreviousAction), &QAction::triggered, this, [this] { StepFind(false); });
   // Stop acts while a command runs, so it cannot wait for its turn as the
   // other commands do: it only raises the request the work polls for.
   connect(Action(ActionId::EditStopAction), &QAction::triggered, this, [this] { RequestStop(); });
@@ -214,10 +231,15 @@ void QtMainWindow::BuildMenu() {
   edit->addSeparator()->setObjectName(QStringLiteral("N3"));
   edit->addAction(Action(ActionId::EditListContentAction));
   edit->addAction(Action(ActionId::EditCompareContentAction));
+  edit->addAction(Action(ActionId::EditCompareFolderAction));
   edit->addAction(Action(ActionId::EditDetectMovesAction));
   edit->addSeparator()->setObjectName(QStringLiteral("N4"));
   edit->addAction(Action(ActionId::EditRepeatLastAction));
   edit->addAction(Action(ActionId::EditStopAction));
+  edit->addSeparator()->setObjectName(QStringLiteral("N7"));
+  edit->addAction(Action(ActionId::EditFindAction));
+  edit->addAction(Action(ActionId::EditFindNextAction));
+  edit->addAction(Action(ActionId::EditFindPreviousAction));
   edit->addSeparator()->setObjectName(QStringLiteral("N6"));
   edit->addAction(reuseDigests_);
   edit->addAction(excludePatterns_);
@@ -258,6 +280,7 @@ void QtMainWindow::BuildToolBar() {
   stopButton_ = bar->widgetForAction(Action(ActionId::EditStopAction));
   separator("ToolSepButton3");
   button(ActionId::EditCompareContentAction, "ToolCompareButton");
+  button(ActionId::EditCompareFolderAction, "ToolCompareFolderButton");
   separator("ToolSepButton4");
   button(ActionId::FileSaveResultAction, "ToolSaveResultButton");
   separator("ToolButton1");
@@ -271,7 +294,11 @@ void QtMainWindow::BuildToolBar() {
 
   edit_ = new QLineEdit(bar);
   edit_->setObjectName(QStringLiteral("NonViewEdit"));
-  edit_->setFixedSize(444, 22);
+  // As wide as laid out, narrower in a narrow window.
+  edit_->setFixedHeight(22);
+  edit_->setMinimumWidth(120);
+  edit_->setMaximumWidth(444);
+  edit_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   edit_->setReadOnly(true);
   bar->addWidget(edit_);
 }
@@ -282,11 +309,16 @@ QListView* QtMainWindow::MakePane(PaneId pane, const char* name) {
   view->setObjectName(QString::fromLatin1(name));
   view->setModel(model);
   view->setUniformItemSizes(true);
-  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  // Shift and Ctrl clicks select many lines, to copy them at once.
+  view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  view->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(view, &QWidget::customContextMenuRequested, this,
+          [this, pane](const QPoint& at) { ShowPaneMenu(pane, at); });
   view->setTextElideMode(Qt::ElideNone);
   view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   view->setEditTriggers(QAbstractItemView::NoEditTriggers);
   QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setFamilies(kPaneFamilies + QStringList{font.family()});
   font.setPointSize(8);
   font.setBold(true);
   view->setFont(font);
@@ -335,9 +367,9 @@ void QtMainWindow::BuildCentralArea() {
   label2_->adjustSize();
   layout->addWidget(panel);
 
-  auto* splitter2 = new QSplitter(Qt::Vertical, central);
+  auto* splitter2 = splitter2_ = new QSplitter(Qt::Vertical, central);
   splitter2->setObjectName(QStringLiteral("Splitter2"));
-  auto* splitter1 = new QSplitter(Qt::Horizontal, splitter2);
+  auto* splitter1 = splitter1_ = new QSplitter(Qt::Horizontal, splitter2);
   splitter1->setObjectName(QStringLiteral("Splitter1"));
   for (QSplitter* splitter : {splitter1, splitter2}) {
     splitter->setHandleWidth(3);
@@ -346,13 +378,16 @@ void QtMainWindow::BuildCentralArea() {
   }
   splitter1->addWidget(MakePane(PaneId::ListBox1, "ListBox1"));
   splitter1->addWidget(MakePane(PaneId::ListBox2, "ListBox2"));
-  splitter1->setStretchFactor(0, 0);
-  splitter1->setStretchFactor(1, 1);
+  // Without stretch factors the panes keep their proportions as the window grows.
   splitter1->setSizes({402, 404});
   splitter2->addWidget(splitter1);
-  splitter2->addWidget(MakePane(PaneId::ListBox3, "ListBox3"));
-  splitter2->setStretchFactor(0, 1);
-  splitter2->setStretchFactor(1, 0);
+  auto* results = new QWidget(splitter2);
+  auto* resultsLayout = new QVBoxLayout(results);
+  resultsLayout->setContentsMargins(0, 0, 0, 0);
+  resultsLayout->setSpacing(0);
+  resultsLayout->addWidget(BuildResultsBar());
+  resultsLayout->addWidget(MakePane(PaneId::ListBox3, "ListBox3"), 1);
+  splitter2->addWidget(results);
   splitter2->setSizes({391, 97});
   for (QListView* view : views_) view->setMinimumSize(1, 1);
   layout->addWidget(splitter2, 1);
@@ -366,16 +401,15 @@ void QtMainWindow::BuildStatusBar() {
   auto* layout = new QHBoxLayout(statusBar_);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(2);
-  static constexpr int kWidths[] = {100, 100, 170, kPanel3Width, 50};
   for (int i = 0; i < 5; ++i) {
     auto* label = new QLabel(statusBar_);
     label->setObjectName(QStringLiteral("Panel%1").arg(i));
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setAlignment(i < 4 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
     if (i < 4) {
-      label->setFixedWidth(kWidths[i]);
+      label->setFixedWidth(kPanelWidths[i]);
     } else {
-      label->setMinimumWidth(kWidths[i]);
+      label->setMinimumWidth(kPanelWidths[i]);
     }
     layout->addWidget(label, i < 4 ? 0 : 1);
     if (i == 4) label->installEventFilter(this);
@@ -395,6 +429,7 @@ void QtMainWindow::Run(Handler handler) {
   logic_->Dispatch([this, handler] { (logic_.get()->*handler)(this); });
   --running_;
   AnnouncePanes();
+  if (resultsChanged_ && running_ == 0) RecountResults();
   if (running_ == 0 && closeRequested_) {
     closeRequested_ = false;
     QTimer::singleShot(0, this, &QWidget::close);
@@ -419,9 +454,8 @@ void QtMainWindow::BeginWork() {
   excludePatterns_->setEnabled(false);
   stopRequested_ = false;
   figuresShown_ = figuresPending_ = false;
-  rate_ = -1.0;
-  rateBytes_ = 0;
-  rateClock_.invalidate();
+  figures_.Reset();
+  runClock_.start();
   for (PaneModel* model : models_) model->HoldAnnouncements(true);
   // Input is answered during the work; what it may not do is dropped here.
   qApp->installEventFilter(this);
@@ -489,27 +523,9 @@ void QtMainWindow::Pump() {
 void QtMainWindow::ShowFigures() {
   figuresPending_ = false;
   figuresShown_ = true;
-  const auto megabytes = [](double bytes) { return QString::number(bytes / 1e6, 'f', 1); };
-  panels_[0]->setText(QStringLiteral("Files = %1").arg(progress_.files));
-  panels_[1]->setText(QStringLiteral("Folders = %1").arg(progress_.folders));
-  if (!progress_.digests) {
-    panels_[2]->setText(QStringLiteral("Total = %1 MB").arg(megabytes(progress_.bytes)));
-    panels_[3]->setText(QString());
-    return;
-  }
-  panels_[2]->setText(QStringLiteral("MD5 %1 of %2 MB")
-                          .arg(megabytes(static_cast<double>(progress_.bytesDigested)), megabytes(progress_.bytes)));
-  // The rate over the last second or so.
-  if (!rateClock_.isValid()) {
-    rateClock_.start();
-    rateBytes_ = progress_.bytesDigested;
-  } else if (rateClock_.elapsed() >= 1000) {
-    rate_ = static_cast<double>(progress_.bytesDigested - rateBytes_) * 1000.0 /
-            static_cast<double>(rateClock_.restart());
-    rateBytes_ = progress_.bytesDigested;
-  }
-  panels_[3]->setText(rate_ < 0 ? QString() : QStringLiteral("%1 MB/s").arg(megabytes(rate_)));
-  panels_[3]->setToolTip(QStringLiteral("MD5 digests read per second"));
+  const std::array<std::string, 4> texts = figures_.Texts(progress_, runClock_.elapsed());
+  for (std::size_t i = 0; i < texts.size(); ++i) panels_[i]->setText(QString::fromStdString(texts[i]));
+  panels_[3]->setToolTip(progress_.digests ? QStringLiteral("MD5 digests read per second") : QString());
 }
 
 bool QtMainWindow::DropsDuringWork(QObject* watched, QEvent* event) {
@@ -597,6 +613,19 @@ bool QtMainWindow::event(QEvent* event) {
 bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == panels_[4] && event->type() == QEvent::Resize) UpdateHintTip();
   if (working_ && DropsDuringWork(watched, event)) return true;
+  if (watched == findEdit_ && event->type() == QEvent::KeyPress) {
+    // Enter goes to the next line found, Escape closes the bar.
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      StepFind(!(static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier));
+      return true;
+    }
+    if (key == Qt::Key_Escape) {
+      findBar_->hide();
+      PaneView(findPane_)->setFocus(Qt::OtherFocusReason);
+      return true;
+    }
+  }
   for (QListView* view : views_) {
     if (watched != view) continue;
     // A pane has no hint of its own: pointing at it empties panel 4.
@@ -624,6 +653,7 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
   }
   if (!destroyed_) {
     destroyed_ = true;
+    SaveSettings();
     logic_->FormDestroy(this);
   }
   event->accept();
@@ -631,17 +661,32 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
 
 // ---- Surfaces ----
 
-void QtMainWindow::PaneClear(PaneId pane) { Model(pane)->Clear(); }
+void QtMainWindow::PaneClear(PaneId pane) {
+  ForgetFind(pane);
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
+  Model(pane)->Clear();
+}
 
-void QtMainWindow::PaneAddLine(PaneId pane, std::string_view line) { Model(pane)->AddLine(line); }
+void QtMainWindow::PaneAddLine(PaneId pane, std::string_view line) {
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
+  Model(pane)->AddLine(line);
+}
 
 int QtMainWindow::PaneLineCount(PaneId pane) { return Model(pane)->Pane().Count(); }
 
 std::string_view QtMainWindow::PaneLineAt(PaneId pane, int index) { return Model(pane)->Pane().LineAt(index); }
 
 int QtMainWindow::PaneSelectedIndex(PaneId pane) {
-  const QModelIndexList rows = PaneView(pane)->selectionModel()->selectedRows();
-  return rows.isEmpty() ? -1 : rows.first().row();
+  // Of many selected lines, the one clicked last.
+  const QItemSelectionModel* selection = PaneView(pane)->selectionModel();
+  const QModelIndex current = selection->currentIndex();
+  int row = -1;
+  if (current.isValid() && selection->isSelected(current)) {
+    row = current.row();
+  } else if (const QModelIndexList rows = selection->selectedRows(); !rows.isEmpty()) {
+    row = rows.first().row();
+  }
+  return Model(pane)->LineOfRow(row);
 }
 
 void QtMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) { Model(pane)->SetScrollExtent(pixels); }
@@ -660,6 +705,8 @@ void QtMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
       view->horizontalScrollBar()->setValue(0);
     }
   } rewind{view};
+  ForgetFind(pane);
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
   Model(pane)->LoadFromFile(fileName);
 }
 
@@ -683,9 +730,10 @@ void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
   shown.assign(text);
   QLabel* label = panels_[static_cast<std::size_t>(panel)];
   label->setText(FromView(text));
-  // Panel 3 widens for the counts of a finished comparison, at the hints' cost.
-  if (panel == 3)
-    label->setFixedWidth(std::max(kPanel3Width, label->fontMetrics().horizontalAdvance(label->text()) + 8));
+  // A panel widens for a longer text, such as the counts of a finished
+  // comparison or of a stopped listing, at the hints' cost.
+  if (panel < 4)
+    label->setFixedWidth(std::max(kPanelWidths[panel], label->fontMetrics().horizontalAdvance(label->text()) + 8));
 }
 
 void QtMainWindow::StatusRefresh() {
@@ -763,8 +811,19 @@ std::optional<std::string> QtMainWindow::RunOpenDialog() { return dialogs_.OpenF
 std::optional<std::string> QtMainWindow::RunSaveDialog() { return dialogs_.SaveFile(this); }
 
 std::optional<std::string> QtMainWindow::RunFolderBrowser(std::string_view title) {
-  return dialogs_.BrowseForFolder(this, FromView(title));
+  return RunFolderBrowserAt(title, std::string());
 }
+
+std::optional<std::string> QtMainWindow::RunFolderBrowserAt(std::string_view title, const std::string& start) {
+  // Without a suggestion, the folder listed last, in this session or before.
+  const QString from = start.empty() ? UserSettings().value(QString::fromLatin1(kLastFolderKey)).toString()
+                                     : QString::fromStdString(start);
+  auto chosen = dialogs_.BrowseForFolder(this, FromView(title), from);
+  if (chosen && !chosen->empty()) UserSettings().setValue(QString::fromLatin1(kLastFolderKey), QString::fromStdString(*chosen));
+  return chosen;
+}
+
+std::optional<ResultsFileChoice> QtMainWindow::RunSaveResultsDialog() { return dialogs_.SaveResultsFile(this); }
 
 void QtMainWindow::ReportUnreadable(UnreadableKind, std::string_view path, std::string_view) {
   // Shown when the run ends; the window does not stop the run for each one.
@@ -789,4 +848,261 @@ void QtMainWindow::CloseWindow() {
   } else {
     close();
   }
+}
+
+// ---- Views beside the commands ----
+
+void QtMainWindow::FitToScreen() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  // The first size as laid out, but never beyond the screen with the frame
+  // and title bar the window manager adds.
+  const QRect room = screen->availableGeometry();
+  resize(size().boundedTo(room.size() - QSize(16, 48)).expandedTo(minimumSizeHint()));
+  QRect frame(QPoint(), size() + QSize(16, 48));
+  frame.moveCenter(room.center());
+  move(frame.topLeft().x() + 8, std::max(room.top(), frame.top()) + 40);
+}
+
+void QtMainWindow::RestoreSettings() {
+  const QSettings settings = UserSettings();
+  if (settings.contains(QString::fromLatin1(kGeometryKey)))
+    restoreGeometry(settings.value(QString::fromLatin1(kGeometryKey)).toByteArray());
+  splitter1_->restoreState(settings.value(QString::fromLatin1(kSplitter1Key)).toByteArray());
+  splitter2_->restoreState(settings.value(QString::fromLatin1(kSplitter2Key)).toByteArray());
+  md5_->setChecked(settings.value(QString::fromLatin1(kMd5Key), false).toBool());
+}
+
+void QtMainWindow::SaveSettings() const {
+  QSettings settings = UserSettings();
+  settings.setValue(QString::fromLatin1(kGeometryKey), saveGeometry());
+  settings.setValue(QString::fromLatin1(kSplitter1Key), splitter1_->saveState());
+  settings.setValue(QString::fromLatin1(kSplitter2Key), splitter2_->saveState());
+  settings.setValue(QString::fromLatin1(kMd5Key), md5_->isChecked());
+}
+
+QWidget* QtMainWindow::BuildResultsBar() {
+  resultsBar_ = new QWidget;
+  resultsBar_->setObjectName(QStringLiteral("ResultsBar"));
+  auto* layout = new QHBoxLayout(resultsBar_);
+  layout->setContentsMargins(2, 1, 2, 1);
+  layout->setSpacing(4);
+  for (const ChangeKind kind : ResultFilter::kKinds) {
+    auto* toggle = new QToolButton(resultsBar_);
+    toggle->setCheckable(true);
+    toggle->setChecked(true);
+    toggle->setText(QString::fromStdString(filter_.Caption(kind)));
+    toggle->setToolTip(QStringLiteral("Shows or hides these lines; Save Comparison Results writes them all"));
+    connect(toggle, &QToolButton::toggled, this, [this, kind](bool shown) {
+      filter_.Show(kind, shown);
+      ApplyResultFilter();
+    });
+    layout->addWidget(toggle);
+    kindToggles_[static_cast<std::size_t>(kind)] = toggle;
+  }
+  oldLine_ = new QLabel(resultsBar_);
+  oldLine_->setObjectName(QStringLiteral("OldLineView"));
+  oldLine_->setTextFormat(Qt::RichText);
+  oldLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  oldLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  layout->addWidget(oldLine_, 1);
+  resultsBar_->hide();
+  return resultsBar_;
+}
+
+void QtMainWindow::RecountResults() {
+  resultsChanged_ = false;
+  const std::vector<std::string_view>& lines = Model(PaneId::ListBox3)->Pane().Lines().Lines();
+  filter_.Count(lines);
+  bool any = false;
+  for (const ChangeKind kind : ResultFilter::kKinds) {
+    kindToggles_[static_cast<std::size_t>(kind)]->setText(QString::fromStdString(filter_.Caption(kind)));
+    any = any || filter_.CountOf(kind) > 0;
+  }
+  resultsBar_->setVisible(any);
+  ApplyResultFilter();
+}
+
+void QtMainWindow::ApplyResultFilter() {
+  PaneModel* model = Model(PaneId::ListBox3);
+  if (filter_.ShowsAll()) {
+    model->ShowAllRows();
+  } else {
+    model->ShowRows(filter_.VisibleRows(model->Pane().Lines().Lines()));
+  }
+}
+
+void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) {
+  if (line.empty()) {
+    oldLine_->clear();
+    oldLine_->setToolTip(QString());
+    return;
+  }
+  // The old line, its changed fields in red.
+  QString text = QStringLiteral("<span style=\"font-family:monospace\">Was: ");
+  QStringList names;
+  std::size_t at = 0;
+  const auto plain = [&](std::size_t end) {
+    if (end > at) text += FromView(line.substr(at, end - at)).toHtmlEscaped();
+    at = std::max(at, end);
+  };
+  for (const MarkedField& field : changed) {
+    names << QString::fromLatin1(field.name.data(), static_cast<qsizetype>(field.name.size()));
+    plain(field.offset);
+    text += QStringLiteral("<b style=\"color:#d00000\">") +
+            FromView(line.substr(field.offset, field.length)).toHtmlEscaped() + QStringLiteral("</b>");
+    at = field.offset + field.length;
+  }
+  plain(line.size());
+  oldLine_->setText(text + QStringLiteral("</span>"));
+  oldLine_->setToolTip(names.isEmpty() ? QString() : QStringLiteral("Changed: ") + names.join(QStringLiteral(", ")));
+}
+
+std::vector<std::string_view> QtMainWindow::SelectedLines(PaneId pane) const {
+  std::vector<int> lines;
+  for (const QModelIndex& index : PaneView(pane)->selectionModel()->selectedRows())
+    lines.push_back(Model(pane)->LineOfRow(index.row()));
+  std::sort(lines.begin(), lines.end());
+  std::vector<std::string_view> texts;
+  for (const int line : lines) texts.push_back(Model(pane)->Pane().LineAt(line));
+  return texts;
+}
+
+void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
+  if (working_) return;
+  const std::vector<std::string_view> lines = SelectedLines(pane);
+  if (lines.empty()) return;
+  const int current = PaneSelectedIndex(pane);
+  const auto folder = PaneText::ContainingFolder(Model(pane)->Pane().LineAt(current < 0 ? 0 : current));
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("PaneMenu"));
+  menu.addAction(QStringLiteral("&Copy"), this,
+                 [lines] { QGuiApplication::clipboard()->setText(DisplayText::Of(PaneText::Joined(lines))); });
+  QAction* paths = menu.addAction(QStringLiteral("Copy &Path"), this, [lines] {
+    QGuiApplication::clipboard()->setText(DisplayText::Of(PaneText::Paths(lines)));
+  });
+  paths->setEnabled(!PaneText::Paths(lines).empty());
+  QAction* open = menu.addAction(QStringLiteral("&Open Containing Folder"), this, [folder] {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(*folder))));
+  });
+  open->setEnabled(folder.has_value());
+  menu.exec(PaneView(pane)->viewport()->mapToGlobal(at));
+}
+
+// ---- Find in a pane ----
+
+void QtMainWindow::BuildFindBar() {
+  findBar_ = new QFrame(this);
+  findBar_->setObjectName(QStringLiteral("FindBar"));
+  static_cast<QFrame*>(findBar_)->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  findBar_->setAutoFillBackground(true);
+  auto* layout = new QHBoxLayout(findBar_);
+  layout->setContentsMargins(4, 2, 4, 2);
+  findEdit_ = new QLineEdit(findBar_);
+  findEdit_->setObjectName(QStringLiteral("FindEdit"));
+  findEdit_->setPlaceholderText(QStringLiteral("Find"));
+  findEdit_->setMinimumWidth(160);
+  findEdit_->installEventFilter(this);
+  findCount_ = new QLabel(findBar_);
+  findCount_->setObjectName(QStringLiteral("FindCount"));
+  findCount_->setMinimumWidth(90);
+  layout->addWidget(findEdit_);
+  layout->addWidget(findCount_);
+  for (const ActionId id : {ActionId::EditFindPreviousAction, ActionId::EditFindNextAction}) {
+    auto* step = new QToolButton(findBar_);
+    step->setText(id == ActionId::EditFindNextAction ? QStringLiteral("\u25BC") : QStringLiteral("\u25B2"));
+    step->setToolTip(Action(id)->toolTip());
+    connect(step, &QToolButton::clicked, Action(id), &QAction::trigger);
+    layout->addWidget(step);
+  }
+  findBar_->hide();
+  findTimer_ = new QTimer(this);
+  findTimer_->setInterval(kFindPollMs);
+  connect(findTimer_, &QTimer::timeout, this, [this] { TakeHits(); });
+  connect(findEdit_, &QLineEdit::textChanged, this, [this] { StartFind(); });
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    for (int i = 0; i < 3; ++i)
+      if (now == views_[static_cast<std::size_t>(i)]) lastPane_ = static_cast<PaneId>(i);
+  });
+}
+
+void QtMainWindow::OpenFindBar() {
+  if (working_) return;
+  const PaneId pane = lastPane_;
+  QListView* view = PaneView(pane);
+  if (findPane_ != pane || !findBar_->isVisible()) {
+    findPane_ = pane;
+    findBar_->setParent(view);
+    findBar_->adjustSize();
+    findBar_->move(std::max(0, view->width() - findBar_->width() - 20), 2);
+    StartFind();
+  }
+  findBar_->show();
+  findBar_->raise();
+  findEdit_->setFocus(Qt::ShortcutFocusReason);
+  findEdit_->selectAll();
+}
+
+void QtMainWindow::StartFind() {
+  findJumped_ = false;
+  std::vector<std::string_view> lines = Model(findPane_)->Pane().Lines().Lines();
+  finder_.Start(std::move(lines), findEdit_->text().toStdString());
+  findCount_->setText(findEdit_->text().isEmpty() ? QString() : QStringLiteral("searching..."));
+  if (!finder_.Done()) findTimer_->start();
+}
+
+void QtMainWindow::TakeHits() {
+  if (!finder_.Poll()) return;
+  if (finder_.Done()) findTimer_->stop();
+  // The first hit is gone to as soon as it is found.
+  if (!findJumped_ && !finder_.Hits().empty()) {
+    findJumped_ = true;
+    StepFind(true);
+    return;
+  }
+  ShowFindCount(finder_.PlaceOf(PaneSelectedIndex(findPane_)));
+}
+
+void QtMainWindow::FinishFind() {
+  while (!finder_.Done()) {
+    QThread::msleep(1);
+    TakeHits();
+  }
+}
+
+void QtMainWindow::ShowFindCount(int place) {
+  const QString more = finder_.Done() ? QString() : QStringLiteral("+");
+  const int count = static_cast<int>(finder_.Hits().size());
+  if (count == 0) {
+    findCount_->setText(finder_.Done() ? QStringLiteral("not found") : QStringLiteral("searching..."));
+  } else if (place > 0) {
+    findCount_->setText(QStringLiteral("%1 of %2%3").arg(place).arg(count).arg(more));
+  } else {
+    findCount_->setText(QStringLiteral("%1%2 found").arg(count).arg(more));
+  }
+}
+
+void QtMainWindow::StepFind(bool forward) {
+  if (working_ || finder_.Hits().empty()) return;
+  PaneModel* model = Model(findPane_);
+  const int from = PaneSelectedIndex(findPane_);
+  // Lines the filter hides are passed over.
+  int line = finder_.Step(from < 0 && forward ? -1 : from < 0 ? model->Pane().Count() : from, forward);
+  for (std::size_t tries = 0; model->RowOfLine(line) < 0 && tries < finder_.Hits().size(); ++tries)
+    line = finder_.Step(line, forward);
+  const int row = model->RowOfLine(line);
+  if (row < 0) return;
+  QListView* view = PaneView(findPane_);
+  const QModelIndex index = model->index(row);
+  view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  view->scrollTo(index, QAbstractItemView::PositionAtCenter);
+  ShowFindCount(finder_.PlaceOf(line));
+}
+
+void QtMainWindow::ForgetFind(PaneId pane) {
+  // The search holds views of the pane's lines, which go now.
+  if (pane != findPane_) return;
+  finder_.Cancel();
+  findTimer_->stop();
+  if (findBar_->isVisible()) findCount_->setText(QString());
 }
