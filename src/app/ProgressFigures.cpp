@@ -26,8 +26,8 @@ std::array<std::string, 4> ProgressFigures::Texts(const RunProgress& progress, s
   // A file's digest may be read before its line is added, and a file may
   // grow while it is read: neither makes more bytes read than found.
   const double found = std::max(progress.bytes, progress.bytesFound);
-  const double digested = std::min(static_cast<double>(progress.bytesDigested), found);
-  texts[2] = found > 0 ? "MD5 " + Megabytes(digested) + " of " + Megabytes(found) + " MB"
+  const auto digested = static_cast<double>(progress.bytesDigested);
+  texts[2] = found > 0 ? "MD5 " + Megabytes(std::min(digested, found)) + " of " + Megabytes(found) + " MB"
                        : "MD5 " + Megabytes(digested) + " MB";
   if (rateStartMs_ < 0 || progress.bytesDigested < rateStartBytes_) {
     rateStartMs_ = nowMs;

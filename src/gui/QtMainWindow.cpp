@@ -52,7 +52,7 @@ constexpr int kPaintShare = 20;          // new rows take at most about a twenti
 constexpr int kUnreadableShown = 20;    // paths in the tooltip of panel 4
 constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
 constexpr int kPanel3Width = 80;
-constexpr int kPanelWidths[] = {100, 100, 170, kPanel3Width, 50};
+constexpr int kPanelWidths[] = {100, 100, 170, kPanel3Width};
 
 // The user's choices that outlive a session.
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Quillon", "Quillon"); }
@@ -409,7 +409,7 @@ void QtMainWindow::BuildStatusBar() {
     if (i < 4) {
       label->setFixedWidth(kPanelWidths[i]);
     } else {
-      label->setMinimumWidth(kPanelWidths[i]);
+      label->setMinimumWidth(0);  // a narrow window narrows the hints first
     }
     layout->addWidget(label, i < 4 ? 0 : 1);
     if (i == 4) label->installEventFilter(this);
