@@ -1,6 +1,7 @@
 #include <chrono>
 #include <thread>
 
+#include "FakeFolderSearch.h"
 #include "RecordingSurfaces.h"
 #include "TestSupport.h"
 #include "app/PaneFind.h"
@@ -106,3 +107,28 @@ TEST(ReuseDigestsInTheWindow, TellsHowManyDigestsWereReusedInPanelFour) {
   EXPECT_EQ(surfaces.Panels[4], "0 of 2 digests reused");  // nothing settled long enough yet
 }
 #endif
+
+TEST(CompareFolderWithListing, OpensListsAndComparesAndShowsTheOldLineOfAChange) {
+  TempTree tree;
+  const std::string top = Native("/r/");
+  tree.File("base.qln", FileLine("0000000005", "____N______", "", (top + "a").c_str()) + "\r\n" +
+                            FileLine("0000000001", "____N______", "", (top + "gone").c_str()) +
+                            "\r\n>>> All directories found >>>\r\n" + Native("/r/sub/") +
+                            "\r\n<<< All directories found <<<\r\nNumber of Files = 2\r\n");
+  RecordingSurfaces surfaces;
+  FakeFolderSearch search;
+  search.AddFolder(top, {FakeFolderSearch::File("a", 6, 1706781600)});
+  TMainWindow window(surfaces, search, RegionalSettings{});
+  surfaces.OpenAnswers.push_back(tree.Path("base.qln"));
+  surfaces.FolderAnswers.push_back(Native("/r"));
+  ASSERT_TRUE(window.Dispatch([&] { window.EditCompareFolderActionExecute(); }));
+  EXPECT_EQ(surfaces.FolderStarts, std::vector<std::string>{top});
+  ASSERT_EQ(surfaces.Lines(PaneId::ListBox3).size(), 2u);
+  EXPECT_EQ(window.State().LastCommand, 2);
+  surfaces.Pane(PaneId::ListBox3).SetSelectedIndex(0);
+  window.ListBox3Click();
+  EXPECT_EQ(surfaces.OldLine, "01.02.2024 10:00:00 [size:0000000005] Bytes ____N______ " + top + "a");
+  surfaces.Pane(PaneId::ListBox3).SetSelectedIndex(1);  // Deleted: no old line
+  window.ListBox3Click();
+  EXPECT_EQ(surfaces.OldLine, "");
+}

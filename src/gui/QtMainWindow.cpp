@@ -71,7 +71,7 @@ constexpr const char* kLastFolderKey = "Listing/LastFolder";
 constexpr const char* kMd5Key = "Listing/Md5";
 constexpr int kFindPollMs = 50;  // hits are taken from the search this often
 // Fonts that draw the control pictures of odd names, the first preferred.
-const QStringList kPaneFamilies = {QStringLiteral("DejaVu Sans Mono"), QStringLiteral("FreeMono")};
+const QStringList kPaneFamilies = {QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Symbola")};
 
 }  // namespace
 
