@@ -27,6 +27,15 @@ void Arrowhead(QPainter& p, QPointF tip, QPointF left, QPointF right, const QCol
   p.drawPolygon(QPolygonF({tip, left, right}));
 }
 
+// A magnifying glass: its lens centred at centre, its handle down to the right.
+void Lens(QPainter& p, QPointF centre, double radius, double handle, double weight) {
+  p.setPen(QPen(Qt::black, weight * 5 / 3, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(centre + QPointF(radius * 0.8, radius * 0.8), centre + QPointF(radius + handle, radius + handle));
+  p.setPen(QPen(Qt::black, weight));
+  p.setBrush(QColor(180, 220, 255));
+  p.drawEllipse(centre, radius, radius);
+}
+
 void Draw(QPainter& p, int index) {
   const QColor red(200, 0, 0), blue(0, 60, 180), yellow(240, 200, 40), brown(150, 100, 40);
   switch (index) {
@@ -75,18 +84,10 @@ void Draw(QPainter& p, int index) {
       p.setPen(QPen(Qt::black, 1));
       p.setBrush(yellow);
       p.drawRect(QRectF(0.5, 4.5, 10, 8));
-      p.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap));
-      p.drawLine(QPointF(12, 12), QPointF(15, 15));
-      p.setPen(QPen(Qt::black, 1.2));
-      p.setBrush(QColor(180, 220, 255));
-      p.drawEllipse(QPointF(10, 9.5), 3.5, 3.5);
+      Lens(p, QPointF(10, 9.5), 3.5, 2, 1.2);
       break;
     case 12:  // a magnifying glass
-      p.setPen(QPen(Qt::black, 2.5, Qt::SolidLine, Qt::RoundCap));
-      p.drawLine(QPointF(10, 10), QPointF(14.5, 14.5));
-      p.setPen(QPen(Qt::black, 1.5));
-      p.setBrush(QColor(180, 220, 255));
-      p.drawEllipse(QPointF(6.5, 6.5), 4.5, 4.5);
+      Lens(p, QPointF(6.5, 6.5), 4.5, 3.5, 1.5);
       break;
     case 13: {  // a red stop sign
       QPolygonF sign;
