@@ -7,6 +7,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "surfaces/BuildInfo.h"
 #include "surfaces/ErrorText.h"
 #include "app/TMainWindow.h"
 #include "surfaces/Texts.h"
@@ -15,6 +16,7 @@
 #include "compare/ReadableRecords.h"
 #include "documents/ListingFile.h"
 #include "engine/ExcludePatterns.h"
+#include "platform/DigestStore.h"
 #include "platform/QuillonError.h"
 #include "platform/StandardStream.h"
 #include "platform/SystemFolderSearch.h"
@@ -69,6 +71,32 @@ constexpr const char* kUsage =
     "2 error, 3 incomplete: list or compare --folder could not read some\n"
     "folders or files (this outranks 0 and 1), 128 + the signal when interrupted.\n";
 
+// The help as far as this build can do it: without a digest cache, neither
+// --reuse-digests nor --digest-cache, and a line that says so instead.
+std::string Usage() {
+  if (DigestStore::Available()) return kUsage;
+  std::string text(kUsage);
+  for (std::size_t at; (at = text.find(" [--reuse-digests]")) != std::string::npos;) text.erase(at, 18);
+  std::istringstream lines(text);
+  std::string kept;
+  bool dropping = false, said = false;
+  for (std::string line; std::getline(lines, line);) {
+    // An option's own lines go on indented.
+    if (line.rfind("--reuse-digests", 0) == 0 || line.rfind("--digest-cache", 0) == 0) {
+      dropping = true;
+    } else if (line.rfind("  ", 0) != 0) {
+      dropping = false;
+    }
+    if (!dropping) {
+      kept += line + "\n";
+    } else if (!said) {
+      kept += "This build keeps no digest cache: --md5 reads every file each time.\n";
+      said = true;
+    }
+  }
+  return kept;
+}
+
 bool ParseReaders(const std::string& text, std::size_t& readers) {
   if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
   readers = std::stoul(text);
@@ -76,7 +104,7 @@ bool ParseReaders(const std::string& text, std::size_t& readers) {
 }
 
 int UsageError(const std::string& problem) {
-  std::cerr << "quillon-cli: " << problem << "\n" << kUsage;
+  std::cerr << "quillon-cli: " << problem << "\n" << Usage();
   return 2;
 }
 
@@ -129,7 +157,7 @@ class Session {
   bool Run(const std::function<void()>& command) {
     const bool ok = window_.Dispatch(command);
     progress_.Finish();
-    if (!ok) std::cerr << surfaces_.Errors().back() << "\n";
+    if (!ok) std::cerr << "quillon-cli: " << surfaces_.Errors().back() << "\n";
     return ok;
   }
 
@@ -189,7 +217,7 @@ class Session {
   bool EmitToStandardOutput(const std::vector<std::string_view>& lines) {
     StandardStream out(StandardStream::Which::Output);
     if (WriteListingText(out, lines)) return true;
-    std::cerr << ErrorText::ForErrorBox(ErrorText::kStreamWriteError) << "\n";
+    std::cerr << "quillon-cli: " << ErrorText::ForErrorBox(ErrorText::kStreamWriteError) << "\n";
     return false;
   }
 
@@ -272,11 +300,11 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
 
 int CliCommand::Main(const std::vector<std::string>& args) {
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << kUsage;
+    std::cout << Usage();
     return 0;
   }
   if (!args.empty() && args[0] == "--version") {
-    std::cout << Texts::kApplicationTitle << "\n";
+    std::cout << BuildInfo::VersionLine() << "\n";
     return 0;
   }
   std::string problem;
