@@ -78,11 +78,16 @@ TEST(StopListing, KeepsTheLinesFoundSoFarAndCountsAsNoListing) {
   EXPECT_FALSE(surfaces.Busy);
   EXPECT_FALSE(window.State().HasListing);
   EXPECT_EQ(window.State().LastCommand, 2);
-  for (ActionId id : {ActionId::FileSaveAction, ActionId::EditCompareContentAction, ActionId::EditRepeatLastAction,
-                      ActionId::EditStopAction})
+  for (ActionId id : {ActionId::FileSaveAction, ActionId::FileSaveAsAction, ActionId::EditCompareContentAction,
+                      ActionId::EditRepeatLastAction, ActionId::EditStopAction})
     EXPECT_FALSE(surfaces.IsEnabled(id)) << NameOf(id);
-  // Even asked directly, the comparison takes no count from a stopped listing.
+  // Even asked directly, the comparison takes no count from a stopped listing,
+  // and Save As writes nothing.
   EXPECT_FALSE(window.Dispatch([&] { window.EditCompareContentActionExecute(); }));
+  surfaces.SaveAnswers.push_back(tree.Path("partial.qln"));
+  EXPECT_FALSE(window.Dispatch([&] { window.FileSaveAsActionExecute(); }));
+  EXPECT_EQ(surfaces.Errors.back(), "A stopped listing is incomplete and cannot be saved.");
+  EXPECT_EQ(surfaces.SaveAnswers.size(), 1u);
 }
 
 TEST(StopListing, GivesUpAHugeFileBetweenBlocksAndEndsTheReadingThreads) {

@@ -62,7 +62,7 @@ bool TMainWindow::RunListing(const std::string& folderPath) {
   ForgetComparison();
   const bool completed = engine_.RunListing(folderPath);
   // Only a whole listing may be saved under another name.
-  surfaces_.SetActionEnabled(ActionId::FileSaveAsAction, completed || state_.HasLoadedListing);
+  surfaces_.SetActionEnabled(ActionId::FileSaveAsAction, completed);
   return completed;
 }
 
@@ -142,7 +142,11 @@ void TMainWindow::FileOpenActionExecute(const void*) {
 }
 
 void TMainWindow::FileSaveActionExecute(const void*) { documents_.FileSave(); }
-void TMainWindow::FileSaveAsActionExecute(const void*) { documents_.FileSaveAs(); }
+void TMainWindow::FileSaveAsActionExecute(const void*) {
+  // Save As is in reach now; a stopped listing is still never saved.
+  if (!state_.HasListing && surfaces_.PaneLineCount(PaneId::ListBox1) > 0) throw QuillonError(Texts::kStoppedNotSaved);
+  documents_.FileSaveAs();
+}
 
 void TMainWindow::FileSaveResultActionExecute(const void*) {
   // Records for other programs, by the same code as quillon-cli's --format.
