@@ -42,7 +42,7 @@ TEST(ProgressFigures, NeverShowMoreDigestedThanFoundAndLeaveOutWhatIsUnknown) {
 TEST(PaneFind, FindsOnAWorkerAndStepsRoundTheHits) {
   std::vector<std::string> store;
   for (int i = 0; i < 100000; ++i) store.push_back(i % 1000 == 7 ? "a /Data/Report.TXT" : "a /data/other");
-  std::vector<std::string_view> lines(store.begin(), store.end());
+  const auto lines = std::make_shared<const std::vector<std::string_view>>(store.begin(), store.end());
   PaneFind find;
   find.Start(lines, "report.txt");
   while (!find.Done()) {

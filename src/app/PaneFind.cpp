@@ -10,7 +10,7 @@ char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 
 
 }  // namespace
 
-void PaneFind::Start(std::vector<std::string_view> lines, std::string text) {
+void PaneFind::Start(Lines lines, std::string text) {
   Cancel();
   if (text.empty()) return;
   std::transform(text.begin(), text.end(), text.begin(), Folded);
@@ -28,13 +28,14 @@ void PaneFind::Cancel() {
   searching_ = false;
 }
 
-void PaneFind::Search(std::vector<std::string_view> lines, std::string text) {
+void PaneFind::Search(Lines lines, std::string text) {
   const auto same = [](char a, char b) { return Folded(a) == b; };
   std::vector<int> batch;
-  for (std::size_t start = 0; start < lines.size() && !cancel_; start += kBatch) {
-    const std::size_t end = std::min(lines.size(), start + kBatch);
+  const std::size_t count = lines->size();
+  for (std::size_t start = 0; start < count && !cancel_; start += kBatch) {
+    const std::size_t end = std::min(count, start + kBatch);
     for (std::size_t row = start; row < end; ++row) {
-      const std::string_view line = lines[row];
+      const std::string_view line = (*lines)[row];
       if (std::search(line.begin(), line.end(), text.begin(), text.end(), same) != line.end())
         batch.push_back(static_cast<int>(row));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -17,10 +18,13 @@ class PaneFind {
   PaneFind(const PaneFind&) = delete;
   PaneFind& operator=(const PaneFind&) = delete;
 
-  // Starts a search of lines for text, ending any search under way. The
-  // lines must stay valid until Cancel or the next Start; an empty text
-  // finds nothing.
-  void Start(std::vector<std::string_view> lines, std::string text);
+  // The lines of a pane, shared by the searches of one content. The views
+  // must stay valid until Cancel or the next Start.
+  using Lines = std::shared_ptr<const std::vector<std::string_view>>;
+
+  // Starts a search of lines for text, ending any search under way; an
+  // empty text finds nothing.
+  void Start(Lines lines, std::string text);
   // Ends the search under way and forgets its hits.
   void Cancel();
 
@@ -36,7 +40,7 @@ class PaneFind {
   int PlaceOf(int row) const;
 
  private:
-  void Search(std::vector<std::string_view> lines, std::string text);
+  void Search(Lines lines, std::string text);
 
   std::thread worker_;
   std::atomic<bool> cancel_{false};

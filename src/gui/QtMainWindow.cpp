@@ -1031,6 +1031,7 @@ void QtMainWindow::OpenFindBar() {
   const PaneId pane = lastPane_;
   QListView* view = PaneView(pane);
   if (findPane_ != pane || !findBar_->isVisible()) {
+    ForgetFind(findPane_);
     findPane_ = pane;
     findBar_->setParent(view);
     findBar_->adjustSize();
@@ -1045,8 +1046,11 @@ void QtMainWindow::OpenFindBar() {
 
 void QtMainWindow::StartFind() {
   findJumped_ = false;
-  std::vector<std::string_view> lines = Model(findPane_)->Pane().Lines().Lines();
-  finder_.Start(std::move(lines), findEdit_->text().toStdString());
+  // The lines are taken once for all the searches of one content.
+  const std::vector<std::string_view>& lines = Model(findPane_)->Pane().Lines().Lines();
+  if (!findLines_ || findLines_->size() != lines.size())
+    findLines_ = std::make_shared<const std::vector<std::string_view>>(lines);
+  finder_.Start(findLines_, findEdit_->text().toStdString());
   findCount_->setText(findEdit_->text().isEmpty() ? QString() : QStringLiteral("searching..."));
   if (!finder_.Done()) findTimer_->start();
 }
@@ -1103,6 +1107,7 @@ void QtMainWindow::ForgetFind(PaneId pane) {
   // The search holds views of the pane's lines, which go now.
   if (pane != findPane_) return;
   finder_.Cancel();
+  findLines_.reset();
   findTimer_->stop();
   if (findBar_->isVisible()) findCount_->setText(QString());
 }
