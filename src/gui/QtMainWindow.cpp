@@ -73,6 +73,23 @@ constexpr int kFindPollMs = 50;  // hits are taken from the search this often
 // Fonts that draw the control pictures of odd names, the first preferred.
 const QStringList kPaneFamilies = {QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Symbola")};
 
+// A status panel 0 to 3: as wide as laid out, or as its text, where there
+// is room; narrower in a narrow window, which cuts its text off.
+class StatusPanel : public QLabel {
+ public:
+  StatusPanel(int width, QWidget* parent) : QLabel(parent), width_(width) {}
+  void SetWidth(int width) {
+    if (width == width_) return;
+    width_ = width;
+    updateGeometry();
+  }
+  QSize sizeHint() const override { return {width_, QLabel::sizeHint().height()}; }
+  QSize minimumSizeHint() const override { return {std::min(width_, 24), QLabel::minimumSizeHint().height()}; }
+
+ private:
+  int width_;
+};
+
 }  // namespace
 
 QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const QString& helpFile, QWidget* parent)
@@ -402,15 +419,12 @@ void QtMainWindow::BuildStatusBar() {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(2);
   for (int i = 0; i < 5; ++i) {
-    auto* label = new QLabel(statusBar_);
+    // Panel 4 takes what room is left, down to none in a narrow window.
+    QLabel* label = i < 4 ? new StatusPanel(kPanelWidths[i], statusBar_) : new QLabel(statusBar_);
     label->setObjectName(QStringLiteral("Panel%1").arg(i));
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setAlignment(i < 4 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
-    if (i < 4) {
-      label->setFixedWidth(kPanelWidths[i]);
-    } else {
-      label->setMinimumWidth(0);  // a narrow window narrows the hints first
-    }
+    if (i == 4) label->setMinimumWidth(0);
     layout->addWidget(label, i < 4 ? 0 : 1);
     if (i == 4) label->installEventFilter(this);
     panels_[static_cast<std::size_t>(i)] = label;
@@ -733,7 +747,8 @@ void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
   // A panel widens for a longer text, such as the counts of a finished
   // comparison or of a stopped listing, at the hints' cost.
   if (panel < 4)
-    label->setFixedWidth(std::max(kPanelWidths[panel], label->fontMetrics().horizontalAdvance(label->text()) + 8));
+    static_cast<StatusPanel*>(label)->SetWidth(
+        std::max(kPanelWidths[panel], label->fontMetrics().horizontalAdvance(label->text()) + 8));
 }
 
 void QtMainWindow::StatusRefresh() {

@@ -213,7 +213,7 @@ TEST_F(WindowTest, DetectMovedFilesIsACheckableChoiceKeptBetweenSessions) {
             "Moved: 01.01.1970 00:00:00 0000000007 Bytes ____N______ /r/sub/c <= /r/old/c");
   // The counts are wider than the percentage the panel is made for.
   EXPECT_EQ(window.Panel(3)->text(), QStringLiteral("0 modified, 0 deleted, 0 added, 1 moved"));
-  EXPECT_GT(window.Panel(3)->minimumWidth(), window.Panel(3)->fontMetrics().horizontalAdvance(window.Panel(3)->text()));
+  EXPECT_GT(window.Panel(3)->sizeHint().width(), window.Panel(3)->fontMetrics().horizontalAdvance(window.Panel(3)->text()));
 
   const auto nextSession = [this] {
     QtMainWindow next(dialogs, search, QStringLiteral("/nonexistent/quillon-help.html"));
