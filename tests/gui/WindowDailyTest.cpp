@@ -5,6 +5,8 @@
 #include <QRawFont>
 #include <QScreen>
 #include <QSettings>
+#include <QClipboard>
+#include <QTimer>
 
 #include "TestSupport.h"
 #include "app/PaneText.h"
@@ -145,9 +147,20 @@ TEST_F(WindowDaily, ExportsResultsAsCsvAndCopiesManySelectedLines) {
   EXPECT_EQ(rows[2].substr(0, 21), "modified,/t/f0/file1,");
   ClickRow(PaneId::ListBox3, 0);
   ClickRow(PaneId::ListBox3, 2, Qt::ControlModifier);
-  const std::vector<std::string_view> selected = window.SelectedLines(PaneId::ListBox3);
-  ASSERT_EQ(selected.size(), 2u);
-  EXPECT_EQ(PaneText::Paths(selected), "/t/f0/file0\n/t/f0/new\n");
+  ASSERT_EQ(window.SelectedLines(PaneId::ListBox3).size(), 2u);
+  // A right click offers Copy Path, which copies the paths of both lines.
+  QStringList offered;
+  QTimer::singleShot(0, &window, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* action : menu->actions()) offered << action->text();
+    menu->actions().at(1)->trigger();
+    menu->close();
+  });
+  QListView* view = window.PaneView(PaneId::ListBox3);
+  QTest::mouseClick(view->viewport(), Qt::RightButton, {}, view->visualRect(view->model()->index(2, 0)).center());
+  EXPECT_EQ(offered.join(QLatin1Char('|')), QStringLiteral("&Copy|Copy &Path|&Open Containing Folder"));
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("/t/f0/file0\n/t/f0/new\n"));
 }
 
 TEST_F(WindowDaily, FindsInThePaneWithTheFocusAndStepsWithF3) {
