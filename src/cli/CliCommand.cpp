@@ -60,7 +60,8 @@ constexpr const char* kUsage =
     "                      run from the digest cache instead of reading them;\n"
     "                      off by default, since a tamper audit should read all.\n"
     "--digest-cache FILE   the digest cache to use (default\n"
-    "                      $XDG_CACHE_HOME/quillon/digests.sqlite).\n"
+    "                      $XDG_CACHE_HOME/quillon/digests.sqlite); one that\n"
+    "                      others may write, or another user's, is not used.\n"
     "\n"
     "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
     "replaced only once it has been written whole (a device, FIFO or socket is\n"
@@ -117,18 +118,26 @@ bool CheckFolder(const std::string& folder) {
   return true;
 }
 
-// Refuses an output that is one of the listings read: it would be replaced
-// by what was made from it.
+// Refuses an output that is one of the files read (a listing, the exclude
+// patterns, the digest cache): it would be replaced by what was made from it.
 bool OutputSparesInputs(const std::optional<std::string>& output,
                         const std::vector<std::pair<std::string, std::string>>& inputs) {
   if (!output) return true;
   for (const auto& [role, input] : inputs) {
     if (!SystemPaths::SameFile(*output, input)) continue;
-    std::cerr << "quillon-cli: the output file '" << *output << "' is the " << role << " listing '" << input
+    std::cerr << "quillon-cli: the output file '" << *output << "' is the " << role << " '" << input
               << "'; it would be replaced by the results. Give another file with -o.\n";
     return false;
   }
   return true;
+}
+
+// The files a listing reads besides the tree, with the role each plays.
+std::vector<std::pair<std::string, std::string>> ListingInputs(const CliCommand::Options& options) {
+  std::vector<std::pair<std::string, std::string>> inputs;
+  for (const std::string& file : options.excludeFiles) inputs.emplace_back("exclude pattern file", file);
+  if (options.digestCache) inputs.emplace_back("digest cache", *options.digestCache);
+  return inputs;
 }
 
 // One front end over the core: the headless surfaces, the real folder search
@@ -347,6 +356,7 @@ bool CliCommand::PrepareListing(Options& options, int& status) {
 
 int CliCommand::List(Options options) {
   if (options.operands.size() != 1) return UsageError("list takes one FOLDER");
+  if (!OutputSparesInputs(options.output, ListingInputs(options))) return 2;
   int status = 0;
   if (!PrepareListing(options, status)) return status;
   const std::string folder = SystemPaths::AbsoluteFolder(options.operands[0]);
@@ -373,8 +383,9 @@ int CliCommand::Compare(Options options) {
   if ((options.md5 || options.readers != 0) && !options.folder)
     return UsageError(std::string(options.md5 ? "--md5" : "--readers") + " goes with --folder");
   const std::string& loaded = options.operands.back();
-  std::vector<std::pair<std::string, std::string>> inputs{{"loaded", loaded}};
-  if (!options.folder) inputs.emplace_back("current", options.operands[0]);
+  std::vector<std::pair<std::string, std::string>> inputs = ListingInputs(options);
+  inputs.emplace_back("loaded listing", loaded);
+  if (!options.folder) inputs.emplace_back("current listing", options.operands[0]);
   if (!OutputSparesInputs(options.output, inputs)) return 2;
   if (!options.folder && (!options.excludes.empty() || !options.excludeFiles.empty()))
     return UsageError("--exclude goes with --folder");
