@@ -6,7 +6,7 @@
 #include "TestSupport.h"
 #include "app/PaneFind.h"
 #include "app/PaneText.h"
-#include "app/ProgressFigures.h"
+#include "app/RunFigures.h"
 #include "app/ResultFilter.h"
 #include "app/TMainWindow.h"
 #include "platform/SystemFolderSearch.h"
@@ -19,24 +19,21 @@ std::string FileLine(const char* size, const char* attributes, const char* diges
 
 }  // namespace
 
-TEST(ProgressFigures, NeverShowMoreDigestedThanFoundAndLeaveOutWhatIsUnknown) {
-  ProgressFigures figures;
+TEST(RunFigures, NeverShowMoreDigestedThanFoundAndLeaveOutWhatIsUnknown) {
+  RunFigures figures;
+  const auto start = RunFigures::Clock::now();
   RunProgress progress;
   progress.digests = true;
   progress.bytesDigested = 7'524'800'000;
   progress.bytes = 1'000'000'000;
   progress.bytesFound = 2'147'500'000;  // queued ahead of the walk
-  EXPECT_EQ(figures.Texts(progress, 0)[2], "MD5 2147.5 of 2147.5 MB");
+  EXPECT_EQ(figures.PanelTexts(progress, start)[2], "MD5 2147.5 of 2147.5 MB");
   progress.bytes = progress.bytesFound = 0;  // the first file's digest before its line
   progress.bytesDigested = 1'449'700'000;
-  EXPECT_EQ(figures.Texts(progress, 500)[2], "MD5 1449.7 MB");
-  // The rate over a second, once a second has passed.
-  EXPECT_EQ(figures.Texts(progress, 900)[3], "");
+  EXPECT_EQ(figures.PanelTexts(progress, start)[2], "MD5 1449.7 MB");
+  // A count that went back starts the rate afresh rather than wrapping round.
   progress.bytesDigested += 50'000'000;
-  EXPECT_EQ(figures.Texts(progress, 2500)[3], "25.0 MB/s");
-  progress.digests = false;
-  progress.bytes = 3'500'000;
-  EXPECT_EQ(figures.Texts(progress, 2600)[2], "Total = 3.5 MB");
+  EXPECT_EQ(figures.PanelTexts(progress, start + std::chrono::seconds(2))[3], "25.0 MB/s");
 }
 
 TEST(PaneFind, FindsOnAWorkerAndStepsRoundTheHits) {

@@ -8,9 +8,10 @@
 
 #include "surfaces/Surfaces.h"
 #include "app/PaneFind.h"
-#include "app/ProgressFigures.h"
 #include "app/ResultFilter.h"
+#include "app/RunFigures.h"
 #include "app/TMainWindow.h"
+#include "app/UnreadableList.h"
 #include "gui/HelpViewer.h"
 #include "gui/PaneModel.h"
 
@@ -158,8 +159,7 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   std::array<PaneModel*, 3> models_{};
   std::array<QLabel*, 5> panels_{};
   std::array<std::string, 5> panelTexts_;
-  QStringList unreadable_;  // the first paths of the running command that could not be read
-  int unreadableCount_ = 0;
+  UnreadableList unreadable_;  // what the running command could not read
   bool unreadableTip_ = false;  // panel 4's tooltip names them, not a long hint
   QLabel* label1_ = nullptr;
   QLabel* label2_ = nullptr;
@@ -178,8 +178,7 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   RunProgress progress_;
   QElapsedTimer lastPump_;
   qint64 announceInterval_ = 0;  // ms between two showings of new rows during work
-  ProgressFigures figures_;
-  QElapsedTimer runClock_;
+  RunFigures figures_;
   QSplitter* splitter1_ = nullptr;
   QSplitter* splitter2_ = nullptr;
   // The find bar, over whichever pane it searches.

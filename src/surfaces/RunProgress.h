@@ -8,7 +8,7 @@ struct RunProgress {
   std::int32_t files = 0;
   std::size_t folders = 0;
   double bytes = 0.0;                // the sizes of the files listed so far
-  double bytesFound = 0.0;           // and of those found ahead of the walk, or being read
   bool digests = false;              // the check box asked for digests
   std::uint64_t bytesDigested = 0;   // read for digests so far, files begun included
+  double bytesFound = 0.0;           // the sizes of the files listed, found ahead of the walk or being read
 };

@@ -16,4 +16,25 @@ inline constexpr const char* kNotAListing = "This file does not look like a list
 inline constexpr const char* kStoppedNotSaved = "A stopped listing is incomplete and cannot be saved";
 inline constexpr const char* kPartial = " (partial)";  // after the counts of a stopped listing
 inline constexpr const char* kChangedDuringRun = "changed during the run";
+
+// The file types of the open and save dialogs, the first one selected at
+// first; a typed name without an extension gets the selected type's, and
+// under All Files the default one.
+struct FileType {
+  const char* name;
+  const char* pattern;
+  const char* extension;
+};
+inline constexpr FileType kFileTypes[] = {{"Quillon Files (*.qln)", "*.qln", "qln"},
+                                          {"Text File (*.txt)", "*.txt", "txt"},
+                                          {"All Files (*.*)", "*.*", "rtf"}};
+inline constexpr const char* kDefaultExtension = "rtf";
+
+// The about box.
+inline constexpr const char* kAboutCaption = "About...";
+inline constexpr const char* kProductName = "Quillon";
+inline constexpr const char* kVersionText = "Version 1.20";
+inline constexpr const char* kAboutNotice = "Lists folder trees and compares them.";
+inline constexpr const char* kAboutComments = "Tells you exactly which files were added, deleted or modified.";
+inline constexpr const char* kHelpTitle = "Quillon Help";
 }  // namespace Texts
