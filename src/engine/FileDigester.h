@@ -124,6 +124,7 @@ class FileDigester {
   struct FileRead {
     int fd = -1;
     Expected expected;
+    OpenFileFacts before;         // as the read started
     bool fetchedAhead = false;
     std::uint64_t remaining = 0;  // bytes still to be asked for
     std::uint64_t total = 0;      // bytes read
