@@ -14,8 +14,10 @@
 #include "cli/ProgressLine.h"
 #include "compare/ReadableRecords.h"
 #include "documents/ListingFile.h"
+#include "documents/ListingSignature.h"
 #include "engine/ExcludePatterns.h"
 #include "platform/QuillonError.h"
+#include "platform/SigningKey.h"
 #include "platform/StandardStream.h"
 #include "platform/SystemFolderSearch.h"
 #include "platform/SystemPaths.h"
@@ -24,10 +26,12 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
-    "                        FOLDER [-o FILE]\n"
-    "       quillon-cli compare [--moves] [--format F] CURRENT LOADED [-o FILE]\n"
-    "       quillon-cli compare [--moves] [--format F] --folder DIR [--md5 [--reuse-digests]]\n"
-    "                           [--readers N] [EXCLUDES] LOADED [-o FILE]\n"
+    "                        FOLDER [-o FILE [--sign KEY]]\n"
+    "       quillon-cli compare [--moves] [--format F] [--verify-with PUBKEY]\n"
+    "                           CURRENT LOADED [-o FILE]\n"
+    "       quillon-cli compare [--moves] [--format F] [--verify-with PUBKEY] --folder DIR\n"
+    "                           [--md5 [--reuse-digests]] [--readers N] [EXCLUDES] LOADED [-o FILE]\n"
+    "       quillon-cli keygen -o KEY\n"
     "       quillon-cli --help | --version\n"
     "\n"
     "list     lists FOLDER and its whole tree, breadth-first: one line per file\n"
@@ -38,6 +42,20 @@ constexpr const char* kUsage =
     "         first and that listing is the current one. With --moves, a file\n"
     "         that moved is one Moved line: its current line, \" <= \" and its\n"
     "         old path. The counts of the changes go to standard error.\n"
+    "\n"
+    "keygen   makes an Ed25519 key pair for signed listings: KEY, readable by you\n"
+    "         alone, and KEY.pub. It never replaces an existing file.\n"
+    "\n"
+    "--sign KEY            writes FILE.sig beside FILE: the Ed25519 signature of\n"
+    "                      FILE's bytes. A KEY others may read is refused.\n"
+    "                      Check it without quillon-cli: openssl pkeyutl -verify\n"
+    "                      -rawin -pubin -inkey KEY.pub -sigfile FILE.sig -in FILE\n"
+    "--verify-with PUBKEY  checks LOADED against LOADED.sig first; a missing or\n"
+    "                      wrong signature is an error (2) and nothing is\n"
+    "                      compared. A signed LOADED compared without it gets a\n"
+    "                      note that it was not checked. Keep KEY on another\n"
+    "                      machine than the tree you audit: whoever can read it\n"
+    "                      can sign a forged baseline. (Not in the Windows build.)\n"
     "\n"
     "--format text (the default) writes the lines above; csv writes CSV with a\n"
     "header row and json writes JSON Lines, one record per file or change.\n"
@@ -167,6 +185,39 @@ class Session {
     return EmitToStandardOutput(surfaces_.Pane(pane).Lines().Lines());
   }
 
+  // Writes the signature of the lines written to output beside it.
+  bool Sign(const std::vector<std::string_view>& lines, const std::string& output, const SigningKey& key) {
+    return Run([&] { ListingSignature::Write(lines, output, key); });
+  }
+
+  // Checks the loaded listing's signature with key; without a key, only
+  // notes a signature that goes unchecked. False after a message when the
+  // listing is not to be compared.
+  bool CheckSignature(const std::string& loaded, const std::optional<SigningKey>& key) {
+    const std::string signatureFile = ListingSignature::FileOf(loaded);
+    if (!key) {
+      if (ListingSignature::Present(loaded))
+        std::cerr << "quillon-cli: note: the loaded listing '" << loaded << "' is signed, but its signature '"
+                  << signatureFile << "' was not checked; give --verify-with PUBKEY to check it\n";
+      return true;
+    }
+    auto verdict = ListingSignature::Verdict::Mismatch;
+    if (!Run([&] { verdict = ListingSignature::Check(surfaces_.Pane(PaneId::ListBox2).Lines().Lines(), loaded, *key); }))
+      return false;
+    if (verdict == ListingSignature::Verdict::Unsigned) {
+      std::cerr << "quillon-cli: the loaded listing '" << loaded << "' is not signed: there is no signature file '"
+                << signatureFile << "'. Nothing was compared.\n";
+      return false;
+    }
+    if (verdict == ListingSignature::Verdict::Mismatch) {
+      std::cerr << "quillon-cli: the signature '" << signatureFile << "' does not match the loaded listing '" << loaded
+                << "' and the key '" << key->File()
+                << "': the listing or its signature was changed, or another key signed it. Nothing was compared.\n";
+      return false;
+    }
+    return true;
+  }
+
   bool Emit(const ReadableRecords& records, const std::optional<std::string>& output) {
     if (output) return Run([&] { WriteListingFile(records.Lines(), *output); });
     return EmitToStandardOutput(records.Lines());
@@ -228,6 +279,13 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
       options.format = args[i];
     } else if (arg == "--reuse-digests") {
       options.reuseDigests = true;
+    } else if ((arg == "--sign" && options.command == "list") ||
+               (arg == "--verify-with" && options.command == "compare")) {
+      if (++i >= args.size() || args[i].empty()) {
+        problem = arg + " needs a key file";
+        return std::nullopt;
+      }
+      (arg == "--sign" ? options.sign : options.verifyWith) = args[i];
     } else if (arg == "--exclude" || arg == "--exclude-from" || arg == "--digest-cache") {
       if (++i >= args.size()) {
         problem = arg + (arg == "--exclude" ? " needs a pattern" : " needs a file name");
@@ -284,6 +342,7 @@ int CliCommand::Main(const std::vector<std::string>& args) {
   if (!options) return UsageError(problem);
   if (options->command == "list") return List(*options);
   if (options->command == "compare") return Compare(*options);
+  if (options->command == "keygen") return Keygen(*options);
   return UsageError("unknown command '" + options->command + "'");
 }
 
@@ -319,19 +378,27 @@ bool CliCommand::PrepareListing(Options& options, int& status) {
 
 int CliCommand::List(Options options) {
   if (options.operands.size() != 1) return UsageError("list takes one FOLDER");
+  if (options.sign && !options.output) return UsageError("--sign needs -o FILE: the signature goes beside FILE");
   int status = 0;
   if (!PrepareListing(options, status)) return status;
   const std::string folder = SystemPaths::AbsoluteFolder(options.operands[0]);
   if (!CheckFolder(folder)) return 2;
   Session session;
+  // A key that cannot sign is refused before the tree is read.
+  std::optional<SigningKey> key;
+  if (options.sign && !session.Run([&] { key = SigningKey::LoadPrivate(*options.sign); })) return 2;
   if (!session.ListFolder(folder, options)) return 2;
+  const std::vector<std::string_view>* written = &session.Surfaces().Pane(PaneId::ListBox1).Lines().Lines();
+  std::optional<ReadableRecords> records;
   if (const auto format = ReadableRecords::FormatNamed(options.format)) {
-    ReadableRecords records(*format);
-    records.AddListing(session.Surfaces().Pane(PaneId::ListBox1).Lines().Lines());
-    if (!session.Emit(records, options.output)) return 2;
+    records.emplace(*format);
+    records->AddListing(*written);
+    written = &records->Lines();
+    if (!session.Emit(*records, options.output)) return 2;
   } else if (!session.Emit(PaneId::ListBox1, options.output)) {
     return 2;
   }
+  if (key && !session.Sign(*written, *options.output, *key)) return 2;
   session.PrintTotals();
   if (options.reuseDigests) session.PrintReuse();
   return session.Incomplete() ? 3 : 0;
@@ -355,15 +422,23 @@ int CliCommand::Compare(Options options) {
   Session session;
   HeadlessSurfaces& surfaces = session.Surfaces();
   surfaces.SetDetectMoves(options.moves);
+  std::optional<SigningKey> verifier;
+  if (options.verifyWith && !session.Run([&] { verifier = SigningKey::LoadPublic(*options.verifyWith); })) return 2;
+  const auto loadBaseline = [&] {
+    return session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); }) &&
+           session.CheckSignature(loaded, verifier);
+  };
   if (options.folder) {
     const std::string folder = SystemPaths::AbsoluteFolder(*options.folder);
     if (!CheckFolder(folder)) return 2;
+    // A baseline that fails its check is told before a long listing, not after it.
+    if (!loadBaseline()) return 2;
     if (!session.ListFolder(folder, options)) return 2;
     if (options.reuseDigests) session.PrintReuse();
-  } else if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox1, options.operands[0]); })) {
+  } else if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox1, options.operands[0]); }) ||
+             !loadBaseline()) {
     return 2;
   }
-  if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); })) return 2;
   if (!session.Run([&] { session.Window().EditCompareContentActionExecute(); })) {
     // The program's message tells of a line that is missing; say which listing had none.
     if (!options.folder && surfaces.Pane(PaneId::ListBox1).Count() == 0) {
@@ -389,4 +464,13 @@ int CliCommand::Compare(Options options) {
   // incomplete listing outranks what the comparison found.
   if (session.Incomplete()) return 3;
   return same ? 0 : 1;
+}
+
+int CliCommand::Keygen(const Options& options) {
+  if (!options.output || !options.operands.empty()) return UsageError("keygen takes -o KEY and nothing else");
+  Session session;
+  if (!session.Run([&] { SigningKey::Generate(*options.output); })) return 2;
+  std::cerr << "private key: " << *options.output << " (readable by you alone; keep it off the machines you audit)\n"
+            << "public key:  " << SigningKey::PublicFileOf(*options.output) << "\n";
+  return 0;
 }

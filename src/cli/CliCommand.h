@@ -25,6 +25,8 @@ class CliCommand {
     std::vector<std::string> excludeFiles;   // --exclude-from FILE
     std::optional<std::string> folder;       // compare --folder DIR
     std::optional<std::string> output;       // -o FILE
+    std::optional<std::string> sign;         // list --sign KEY
+    std::optional<std::string> verifyWith;   // compare --verify-with PUBKEY
     std::vector<std::string> operands;
   };
 
@@ -35,4 +37,5 @@ class CliCommand {
   static bool PrepareListing(Options& options, int& status);
   static int List(Options options);
   static int Compare(Options options);
+  static int Keygen(const Options& options);
 };
