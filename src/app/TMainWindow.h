@@ -48,6 +48,8 @@ class TMainWindow {
   void SetReaders(std::size_t readers) { engine_.SetReaders(readers); }
   // The digest cache of runs with reuse switched on; empty: the user's default one.
   void SetDigestCacheFile(std::string path) { engine_.SetDigestCacheFile(std::move(path)); }
+  // The digest of listing runs with the check box ticked: MD5 unless told otherwise.
+  void SetDigestAlgorithm(DigestAlgorithm algorithm) { engine_.SetDigestAlgorithm(algorithm); }
 
   // The regional settings are read again when the system announces a change.
   void SetRegionalSettings(const RegionalSettings& settings) { settings_ = settings; }

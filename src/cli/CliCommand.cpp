@@ -25,12 +25,13 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
+    "usage: quillon-cli list [--md5|--sha256 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
     "                        FOLDER [-o FILE [--sign KEY]]\n"
     "       quillon-cli compare [--moves] [--format F] [--verify-with PUBKEY]\n"
     "                           CURRENT LOADED [-o FILE]\n"
     "       quillon-cli compare [--moves] [--format F] [--verify-with PUBKEY] --folder DIR\n"
-    "                           [--md5 [--reuse-digests]] [--readers N] [EXCLUDES] LOADED [-o FILE]\n"
+    "                           [--md5|--sha256 [--reuse-digests]] [--readers N] [EXCLUDES]\n"
+    "                           LOADED [-o FILE]\n"
     "       quillon-cli keygen -o KEY\n"
     "       quillon-cli --help | --version\n"
     "\n"
@@ -57,10 +58,16 @@ constexpr const char* kUsage =
     "                      machine than the tree you audit: whoever can read it\n"
     "                      can sign a forged baseline. (Not in the Windows build.)\n"
     "\n"
+    "--sha256 puts the SHA-256 digest (64 hexadecimal digits) where --md5 puts\n"
+    "the MD5 digest (32); an unreadable file gets 64 zeros. Choose it where\n"
+    "someone could prepare two files with the same MD5. A listing made with\n"
+    "one digest compared with one made with the other, or with none, shows\n"
+    "every file as Modified; --moves never pairs digests of different kinds.\n"
+    "\n"
     "--format text (the default) writes the lines above; csv writes CSV with a\n"
     "header row and json writes JSON Lines, one record per file or change.\n"
     "\n"
-    "--readers N keeps N reads of files under way at once ahead of a --md5\n"
+    "--readers N keeps N reads of files under way at once ahead of a digest\n"
     "listing, 1 to 1024 (default 256); with N above 1 folders are searched ahead\n"
     "too. Many reads under way keep a solid-state or network disk busy; on a\n"
     "spinning disk 1 keeps its head from jumping to and fro. The listing is the\n"
@@ -153,7 +160,8 @@ class Session {
 
   bool ListFolder(const std::string& folder, const CliCommand::Options& options) {
     surfaces_.SetFolderBrowserAnswer(folder);
-    surfaces_.SetMd5(options.md5);
+    surfaces_.SetMd5(options.md5 || options.sha256);
+    window_.SetDigestAlgorithm(options.sha256 ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
     surfaces_.SetReuseDigests(options.reuseDigests);
     surfaces_.SetExcludePatterns(options.excludes);
     if (options.digestCache) window_.SetDigestCacheFile(*options.digestCache);
@@ -265,6 +273,8 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
     const std::string& arg = args[i];
     if (arg == "--md5") {
       options.md5 = true;
+    } else if (arg == "--sha256") {
+      options.sha256 = true;
     } else if (arg == "--moves" && options.command == "compare") {
       options.moves = true;
     } else if (arg == "--format") {
@@ -348,8 +358,12 @@ int CliCommand::Main(const std::vector<std::string>& args) {
 
 bool CliCommand::PrepareListing(Options& options, int& status) {
   status = 2;
-  if (options.reuseDigests && !options.md5) {
-    status = UsageError("--reuse-digests goes with --md5");
+  if (options.md5 && options.sha256) {
+    status = UsageError("choose one digest: --md5 or --sha256");
+    return false;
+  }
+  if (options.reuseDigests && !options.md5 && !options.sha256) {
+    status = UsageError("--reuse-digests goes with --md5 or --sha256");
     return false;
   }
   if (options.digestCache && !options.reuseDigests) {
@@ -409,8 +423,9 @@ int CliCommand::Compare(Options options) {
   if (options.operands.size() != wanted)
     return UsageError(options.folder ? "compare --folder DIR takes one LOADED listing"
                                      : "compare takes CURRENT and LOADED listings");
-  if ((options.md5 || options.readers != 0) && !options.folder)
-    return UsageError(std::string(options.md5 ? "--md5" : "--readers") + " goes with --folder");
+  if ((options.md5 || options.sha256 || options.readers != 0) && !options.folder)
+    return UsageError(std::string(options.md5 ? "--md5" : options.sha256 ? "--sha256" : "--readers") +
+                      " goes with --folder");
   const std::string& loaded = options.operands.back();
   std::vector<std::pair<std::string, std::string>> inputs{{"loaded", loaded}};
   if (!options.folder) inputs.emplace_back("current", options.operands[0]);

@@ -16,6 +16,7 @@ class CliCommand {
   struct Options {
     std::string command;
     bool md5 = false;
+    bool sha256 = false;  // --sha256: SHA-256 digests instead of MD5
     bool moves = false;  // compare --moves
     std::string format = "text";  // --format text|csv|json
     std::size_t readers = 0;                 // --readers N; 0: the engine's default

@@ -5,16 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/Vexmd5.h"
-
 namespace {
-
-constexpr FileDigester::Text NoDigest() {
-  FileDigester::Text text{};
-  for (char& digit : text.digits) digit = '0';
-  return text;
-}
-constexpr FileDigester::Text kNoDigest = NoDigest();
 
 bool SameFile(const OpenFileFacts& facts, const FileDigester::Expected& expected) {
   return facts.RegularFile && facts.Size == expected.size && facts.ModifiedSeconds == expected.seconds &&
@@ -23,11 +14,26 @@ bool SameFile(const OpenFileFacts& facts, const FileDigester::Expected& expected
 
 }  // namespace
 
-FileDigester::FileDigester(FileReader& reader, PageReleaser* releaser)
-    : reader_(reader), releaser_(releaser), buffer_(std::make_unique_for_overwrite<unsigned char[]>(kReadBufferSize)) {}
+FileDigester::FileDigester(FileReader& reader, PageReleaser* releaser, DigestAlgorithm algorithm)
+    : reader_(reader),
+      releaser_(releaser),
+      digest_(std::make_unique<StreamDigest>(algorithm)),
+      buffer_(std::make_unique_for_overwrite<unsigned char[]>(kReadBufferSize)) {}
+
+void FileDigester::SetAlgorithm(DigestAlgorithm algorithm) {
+  if (digest_->Algorithm() != algorithm) digest_ = std::make_unique<StreamDigest>(algorithm);
+}
+
+FileDigester::Text FileDigester::Text::Zeros(DigestAlgorithm algorithm) {
+  Text text;
+  text.length = static_cast<std::uint8_t>(DigestDigitsOf(algorithm));
+  std::fill(text.digits, text.digits + sizeof text.digits, '0');
+  return text;
+}
 
 FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath, const Expected& expected,
                                                      bool fetchedAhead) {
+  const Text kNoDigest = Text::Zeros(digest_->Algorithm());
   // Opening a FIFO or a device can change what other programs see; only what
   // the search found to be a regular file is ever opened.
   if (!expected.regularFile) return {kNoDigest, Outcome::NotAFile, 0};
@@ -48,8 +54,7 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
   // reading further ahead.
   if (expected.size > kReadBufferSize) reader_.AdviseSequential(fd);
 
-  md5_context context;
-  md5_starts(&context);
+  digest_->Start();
   // A read of a disk file ends at the size the file has, and the size is
   // checked again afterwards, so a file that grows is seen without reading
   // past its listed size. Only a file listed as empty gets one byte more
@@ -81,7 +86,7 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
     const auto count = static_cast<std::size_t>(got);
     // One call per block read: the system's digest (CNG on Windows) costs a
     // call each time, however few bytes it is given.
-    md5_update(&context, buffer_.get(), static_cast<std::uint32_t>(count));
+    digest_->Update(buffer_.get(), count);
     total += count;
     remaining -= count;
     if (Interrupted(count)) {
@@ -102,22 +107,18 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
     reader_.Close(fd);
   }
   bytesRead_.fetch_add(std::exchange(sinceCheck_, 0), std::memory_order_relaxed);
-  unsigned char digest[16];
-  md5_finish(&context, digest);
+  Result result{kNoDigest, Outcome::Read, 0, fromDisk};
+  digest_->FinishHex(result.text.digits);
   // A digest of part of a file, or of another content than its line shows, is never given.
   if (givenUp) return {kNoDigest, Outcome::GivenUp, 0, fromDisk};
   if (error != 0) return {kNoDigest, Outcome::Failed, error, fromDisk};
   if (!unchanged) return {kNoDigest, Outcome::Changed, 0, fromDisk};
-  char text[33];
-  md5_toHexStr(text, digest);
-  Result result = Result::Of(text);
-  result.waitedForDisk = fromDisk;
   return result;
 }
 
 FileDigester::Result FileDigester::Result::Of(std::string_view digits) {
-  Result result{kNoDigest};
-  digits.copy(result.text.digits, sizeof result.text.digits);
+  Result result;
+  result.text.length = static_cast<std::uint8_t>(digits.copy(result.text.digits, sizeof result.text.digits));
   return result;
 }
 

@@ -9,11 +9,13 @@
 #include <string_view>
 
 #include "engine/PageReleaser.h"
+#include "platform/DigestAlgorithm.h"
 #include "platform/FileReader.h"
 #include "platform/FindData.h"
+#include "platform/StreamDigest.h"
 
-// Reads files for their MD5 digest through one large buffer that is reused
-// for every file.
+// Reads files for their digest (MD5 unless told otherwise) through one large
+// buffer that is reused for every file.
 class FileDigester {
  public:
   static constexpr std::size_t kReadBufferSize = 256 * 1024;
@@ -37,18 +39,21 @@ class FileDigester {
     GivenUp,   // the interrupt said stop
   };
 
-  // 32 hexadecimal digits, held in place: a digest is made on one thread
-  // and used on another, and a block allocated on one thread and freed on
-  // another costs the allocator a lock each time.
+  // 32 hexadecimal digits (64 for SHA-256), held in place: a digest is made
+  // on one thread and used on another, and a block allocated on one thread
+  // and freed on another costs the allocator a lock each time.
   struct Text {
-    char digits[32];
-    std::string_view View() const { return {digits, sizeof digits}; }
+    char digits[kMaxDigestDigits];
+    std::uint8_t length = 32;
+    std::string_view View() const { return {digits, length}; }
+    // The digits of a file without a digest: all "0".
+    static Text Zeros(DigestAlgorithm algorithm);
     friend bool operator==(const Text& text, std::string_view other) { return text.View() == other; }
     friend std::ostream& operator<<(std::ostream& out, const Text& text) { return out << text.View(); }
   };
 
   struct Result {
-    Text text;  // 32 "0" unless the outcome is Read
+    Text text;  // all "0" unless the outcome is Read
     Outcome outcome = Outcome::Read;
     int error = 0;
     bool waitedForDisk = false;  // its start was not in the page cache
@@ -58,7 +63,8 @@ class FileDigester {
 
   // A file that was not in the page cache has its pages handed back once
   // read, through releaser, or here when there is none.
-  explicit FileDigester(FileReader& reader, PageReleaser* releaser = nullptr);
+  explicit FileDigester(FileReader& reader, PageReleaser* releaser = nullptr,
+                        DigestAlgorithm algorithm = DigestAlgorithm::Md5);
   ~FileDigester() { ForgetFolder(); }
   FileDigester(const FileDigester&) = delete;
   FileDigester& operator=(const FileDigester&) = delete;
@@ -69,6 +75,9 @@ class FileDigester {
   // fetchedAhead: its pages were read into the cache for this digest alone,
   // so they are handed back whatever the read finds in the cache.
   Result ComputeFileDigest(const std::string& filePath, const Expected& expected, bool fetchedAhead = false);
+
+  // The digest the next files get.
+  void SetAlgorithm(DigestAlgorithm algorithm);
 
   // Asked between blocks, every kInterruptEvery bytes, whether to give up
   // the file; a file given up gets 32 "0" too. Nothing set: never.
@@ -91,6 +100,7 @@ class FileDigester {
 
   FileReader& reader_;
   PageReleaser* releaser_;
+  std::unique_ptr<StreamDigest> digest_;
   std::unique_ptr<unsigned char[]> buffer_;
   std::function<bool()> interrupt_;
   std::size_t sinceCheck_ = 0;

@@ -60,7 +60,7 @@ ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderS
       searches_([] { return std::make_unique<NoContext>(); }),
       digests_([this] {
         // A helper gives up its file between blocks once the run stops.
-        auto digester = std::make_unique<FileDigester>(reader_, &releaser_);
+        auto digester = std::make_unique<FileDigester>(reader_, &releaser_, algorithm_);
         digester->SetInterrupt([this] { return digests_.Aborted(); });
         return digester;
       }) {
@@ -122,6 +122,8 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   excludes_ = std::move(excludes);
   root_ = folderPath;
   reuseDigests_ = surfaces_.ReuseDigestsChecked();
+  algorithm_ = nextAlgorithm_;
+  digester_.SetAlgorithm(algorithm_);
   state_.DigestCount = 0;
   state_.ReusedDigestCount = 0;
   // Nobody should wonder where the left-out files went.
@@ -323,7 +325,7 @@ void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
     if (!entry.RegularFile) continue;  // never opened: nothing to read ahead
     // A digest the cache gives back needs no read.
     if (cache != nullptr) {
-      if (auto digest = cache->Reusable(StampOf(entry), folder.path)) {
+      if (auto digest = cache->Reusable(StampOf(entry), folder.path, algorithm_)) {
         folder.reused[i] = std::move(*digest);
         continue;
       }
@@ -336,6 +338,7 @@ void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
 }
 
 FileDigester::Result ListingEngine::DigestJob::operator()(FileDigester& digester) const {
+  digester.SetAlgorithm(engine->algorithm_);
   const bool fetched = engine->fetcher_.Claim(*file);
   FileDigester::Result digest = digester.ComputeFileDigest(file->path, file->expected, fetched);
   engine->fetcher_.Digested(*file, fetched, digest.waitedForDisk);
@@ -414,7 +417,7 @@ FileDigester::Result ListingEngine::DigestOf(const FindData& entry, const std::s
   }
   DigestCache* cache = entry.RegularFile ? Cache() : nullptr;
   if (cache != nullptr && currentJob_ == kNoJob) {
-    if (auto digest = cache->Reusable(StampOf(entry), folderPath)) {
+    if (auto digest = cache->Reusable(StampOf(entry), folderPath, algorithm_)) {
       ++state_.ReusedDigestCount;
       return FileDigester::Result::Of(*digest);
     }
