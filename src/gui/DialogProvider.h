@@ -16,6 +16,8 @@ class DialogProvider {
   virtual std::optional<std::string> BrowseForFolder(QWidget* parent, const QString& title) = 0;
   virtual std::optional<std::string> OpenFile(QWidget* parent) = 0;
   virtual std::optional<std::string> SaveFile(QWidget* parent) = 0;
+  // A key file of any name, for signing listings or checking their signatures.
+  virtual std::optional<std::string> ChooseKeyFile(QWidget* parent, const QString& title) = 0;
   virtual ConfirmAnswer Confirm(QWidget* parent, const QString& question) = 0;
   virtual void ShowError(QWidget* parent, const QString& message) = 0;
   virtual void ShowAbout(QWidget* parent) = 0;

@@ -109,6 +109,12 @@ std::optional<std::string> QtDialogProvider::OpenFile(QWidget* parent) { return 
 
 std::optional<std::string> QtDialogProvider::SaveFile(QWidget* parent) { return Run(*save_, parent); }
 
+std::optional<std::string> QtDialogProvider::ChooseKeyFile(QWidget* parent, const QString& title) {
+  const QString chosen = QFileDialog::getOpenFileName(parent, title, QString(), QStringLiteral("All files (*)"));
+  if (chosen.isEmpty()) return std::nullopt;
+  return QFile::encodeName(chosen).toStdString();
+}
+
 std::optional<std::string> QtDialogProvider::BrowseForFolder(QWidget* parent, const QString& title) {
   browse_->setWindowTitle(title);
   // Run selects the folder chosen now, so the next run starts at it.

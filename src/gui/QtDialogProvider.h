@@ -18,6 +18,7 @@ class QtDialogProvider : public DialogProvider {
   std::optional<std::string> BrowseForFolder(QWidget* parent, const QString& title) override;
   std::optional<std::string> OpenFile(QWidget* parent) override;
   std::optional<std::string> SaveFile(QWidget* parent) override;
+  std::optional<std::string> ChooseKeyFile(QWidget* parent, const QString& title) override;
   ConfirmAnswer Confirm(QWidget* parent, const QString& question) override;
   void ShowError(QWidget* parent, const QString& message) override;
   void ShowAbout(QWidget* parent) override;

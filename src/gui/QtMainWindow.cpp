@@ -36,6 +36,9 @@
 #include "gui/Glyphs.h"
 #include "platform/QuillonError.h"
 #include "platform/RegionalSettings.h"
+#include "platform/SigningKey.h"
+#include "platform/SystemPaths.h"
+#include "surfaces/ErrorText.h"
 
 namespace {
 
@@ -57,6 +60,19 @@ constexpr const char* kReuseDigestsHint =
 constexpr const char* kExcludePatternsHint =
     "Exclude Patterns| Names the files and folders that listings leave out...";
 constexpr const char* kReuseDigestsKey = "Listing/ReuseDigests";
+constexpr const char* kSha256Key = "Listing/Sha256";
+constexpr const char* kSha256Hint =
+    "Digests with SHA-256| With the MD5 box ticked, listings carry SHA-256 digests (64 digits) instead of MD5 "
+    "numbers: choose it where someone could prepare two files with the same MD5. A listing of one kind compared "
+    "with one of the other shows every file as modified.";
+constexpr const char* kSignKey = "Signing/Sign";
+constexpr const char* kPrivateKeyKey = "Signing/PrivateKey";
+constexpr const char* kPublicKeyKey = "Signing/PublicKey";
+constexpr const char* kSignHint =
+    "Sign Saved Listings| Save writes the listing's signature beside it (NAME.sig) with your private key; "
+    "keep the key off the machine you audit.";
+constexpr const char* kVerifyKeyHint =
+    "Check Signatures With| The public key that Open checks a listing's signature with; panel 4 tells the outcome.";
 constexpr const char* kExcludePatternsKey = "Listing/ExcludePatterns";
 
 }  // namespace
@@ -93,6 +109,7 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   // FormCreate, then the constructor body of the logic.
   logic_ = std::make_unique<TMainWindow>(*this, search, RegionalSettings::FromUserLocale());
   logic_->FormCreate(this);
+  ApplyRememberedChoices();
 }
 
 QtMainWindow::~QtMainWindow() {
@@ -169,6 +186,85 @@ void QtMainWindow::BuildListingChoices() {
   excludePatterns_ = make("EditExcludePatternsAction", "E&xclude Patterns...", kExcludePatternsHint);
   excludeText_ = settings.value(QString::fromLatin1(kExcludePatternsKey), QString()).toString();
   connect(excludePatterns_, &QAction::triggered, this, [this] { EditExcludePatterns(); });
+  // Beside the MD5 box, which keeps its meaning: it asks for digests, this says which.
+  sha256_ = make("EditSha256Action", "Digests with S&HA-256", kSha256Hint);
+  sha256_->setCheckable(true);
+  sha256_->setChecked(settings.value(QString::fromLatin1(kSha256Key), false).toBool());
+  connect(sha256_, &QAction::toggled, this, [this](bool checked) {
+    UserSettings().setValue(QString::fromLatin1(kSha256Key), checked);
+    logic_->SetDigestAlgorithm(checked ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
+  });
+  BuildSigningChoices();
+}
+
+void QtMainWindow::BuildSigningChoices() {
+  const auto make = [this](const char* name, const char* caption, const char* hint) {
+    auto* action = new QAction(QString::fromUtf8(caption), this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setToolTip(FromView(Hint::ShortPart(hint)));
+    action->setStatusTip(FromView(Hint::LongPart(hint)));
+    return action;
+  };
+  signListings_ = make("FileSignListingsAction", "Si&gn Saved Listings", kSignHint);
+  signListings_->setCheckable(true);
+  signListings_->setChecked(UserSettings().value(QString::fromLatin1(kSignKey), false).toBool());
+  // Triggered, not toggled: only the user's click asks for a key.
+  connect(signListings_, &QAction::triggered, this, [this](bool checked) { ChooseSigning(checked); });
+  verifyKey_ = make("FileVerifyKeyAction", "Check Signatures &With...", kVerifyKeyHint);
+  connect(verifyKey_, &QAction::triggered, this, [this] { ChooseVerifyKey(); });
+}
+
+void QtMainWindow::ApplyRememberedChoices() {
+  const QSettings settings = UserSettings();
+  logic_->SetDigestAlgorithm(sha256_->isChecked() ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
+  const std::string privateKey = settings.value(QString::fromLatin1(kPrivateKeyKey)).toString().toStdString();
+  logic_->SetSigningKey(signListings_->isChecked() ? privateKey : std::string());
+  logic_->SetVerifyKey(settings.value(QString::fromLatin1(kPublicKeyKey)).toString().toStdString());
+}
+
+void QtMainWindow::ChooseSigning(bool on) {
+  QSettings settings = UserSettings();
+  std::string key = settings.value(QString::fromLatin1(kPrivateKeyKey)).toString().toStdString();
+  if (on && (key.empty() || !SystemPaths::IsExistingFile(key))) {
+    const auto chosen =
+        dialogs_.ChooseKeyFile(this, QStringLiteral("Choose the private key that signs saved listings"));
+    key = chosen.value_or(std::string());
+  }
+  if (on && !key.empty()) {
+    // Refused now rather than at the next save.
+    try {
+      SigningKey::LoadPrivate(key);
+    } catch (const QuillonError& error) {
+      dialogs_.ShowError(this, QString::fromUtf8(ErrorText::ForErrorBox(error.what())));
+      key.clear();
+    }
+  }
+  on = on && !key.empty();
+  signListings_->setChecked(on);
+  settings.setValue(QString::fromLatin1(kSignKey), on);
+  if (on) {
+    settings.setValue(QString::fromLatin1(kPrivateKeyKey), QString::fromStdString(key));
+    // Its public half beside it checks what it signs, unless another was chosen.
+    const std::string publicKey = SigningKey::PublicFileOf(key);
+    if (settings.value(QString::fromLatin1(kPublicKeyKey)).toString().isEmpty() &&
+        SystemPaths::IsExistingFile(publicKey))
+      settings.setValue(QString::fromLatin1(kPublicKeyKey), QString::fromStdString(publicKey));
+  }
+  settings.sync();
+  ApplyRememberedChoices();
+}
+
+void QtMainWindow::ChooseVerifyKey() {
+  const auto chosen = dialogs_.ChooseKeyFile(this, QStringLiteral("Choose the public key that checks signatures"));
+  if (!chosen || chosen->empty()) return;
+  try {
+    SigningKey::LoadPublic(*chosen);
+  } catch (const QuillonError& error) {
+    dialogs_.ShowError(this, QString::fromUtf8(ErrorText::ForErrorBox(error.what())));
+    return;
+  }
+  UserSettings().setValue(QString::fromLatin1(kPublicKeyKey), QString::fromStdString(*chosen));
+  ApplyRememberedChoices();
 }
 
 void QtMainWindow::EditExcludePatterns() {
@@ -203,6 +299,8 @@ void QtMainWindow::BuildMenu() {
   file->addAction(Action(ActionId::FileOpenAction));
   file->addAction(Action(ActionId::FileSaveAction));
   file->addAction(Action(ActionId::FileSaveAsAction));
+  file->addAction(signListings_);
+  file->addAction(verifyKey_);
   file->addSeparator()->setObjectName(QStringLiteral("N1"));
   file->addAction(Action(ActionId::FileSaveResultAction));
   file->addSeparator()->setObjectName(QStringLiteral("N2"));
@@ -219,6 +317,7 @@ void QtMainWindow::BuildMenu() {
   edit->addAction(Action(ActionId::EditRepeatLastAction));
   edit->addAction(Action(ActionId::EditStopAction));
   edit->addSeparator()->setObjectName(QStringLiteral("N6"));
+  edit->addAction(sha256_);
   edit->addAction(reuseDigests_);
   edit->addAction(excludePatterns_);
   QMenu* help = menu("Help1", "&Help", "Help topics");
@@ -497,8 +596,10 @@ void QtMainWindow::ShowFigures() {
     panels_[3]->setText(QString());
     return;
   }
-  panels_[2]->setText(QStringLiteral("MD5 %1 of %2 MB")
-                          .arg(megabytes(static_cast<double>(progress_.bytesDigested)), megabytes(progress_.bytes)));
+  const QString digest = sha256_->isChecked() ? QStringLiteral("SHA-256") : QStringLiteral("MD5");
+  panels_[2]->setText(QStringLiteral("%1 %2 of %3 MB")
+                          .arg(digest, megabytes(static_cast<double>(progress_.bytesDigested)),
+                               megabytes(progress_.bytes)));
   // The rate over the last second or so.
   if (!rateClock_.isValid()) {
     rateClock_.start();
@@ -509,7 +610,7 @@ void QtMainWindow::ShowFigures() {
     rateBytes_ = progress_.bytesDigested;
   }
   panels_[3]->setText(rate_ < 0 ? QString() : QStringLiteral("%1 MB/s").arg(megabytes(rate_)));
-  panels_[3]->setToolTip(QStringLiteral("MD5 digests read per second"));
+  panels_[3]->setToolTip(QStringLiteral("%1 digests read per second").arg(digest));
 }
 
 bool QtMainWindow::DropsDuringWork(QObject* watched, QEvent* event) {

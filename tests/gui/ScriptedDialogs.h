@@ -17,6 +17,7 @@ class ScriptedDialogs : public DialogProvider {
   }
   std::optional<std::string> OpenFile(QWidget*) override { return Next(OpenNames); }
   std::optional<std::string> SaveFile(QWidget*) override { return Next(SaveNames); }
+  std::optional<std::string> ChooseKeyFile(QWidget*, const QString&) override { return Next(KeyNames); }
   ConfirmAnswer Confirm(QWidget*, const QString& question) override {
     Questions.push_back(question.toStdString());
     if (Answers.empty()) return ConfirmAnswer::Cancel;
@@ -34,7 +35,7 @@ class ScriptedDialogs : public DialogProvider {
     return QString::fromStdString(*answer);
   }
 
-  std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames, PatternAnswers;
+  std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames, PatternAnswers, KeyNames;
   std::deque<ConfirmAnswer> Answers;
   std::vector<std::string> Titles, Questions, Errors, Warnings, ShownPatterns;
   int AboutShown = 0;
