@@ -174,4 +174,10 @@ TEST(CliSignedListing, StandardToolAndCompareCheckOurSignature) {
   EXPECT_EQ(exposed.exitCode, 2);
   EXPECT_NE(exposed.err.find("chmod 600"), std::string::npos) << exposed.err;
   EXPECT_FALSE(std::filesystem::exists(tree.Path("m.qln")));  // refused before the listing
+  // A link to a pipe, like /dev/stdout, would put the signature beside the link.
+  tree.Chmod("key", 0600);
+  tree.Fifo("pipe");
+  tree.Link("out", tree.Path("pipe"));
+  EXPECT_EQ(Cli({"list", tree.Path("d"), "-o", tree.Path("out"), "--sign", tree.Path("key")}).exitCode, 2);
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("out.sig")));
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -98,6 +99,15 @@ bool ParseReaders(const std::string& text, std::size_t& readers) {
   if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
   readers = std::stoul(text);
   return readers >= 1 && readers <= ListingEngine::kMaxReaders;
+}
+
+// A file, new or not, or a FIFO of its own name: FILE.sig then goes beside
+// a name the user gave. /dev/stdout and its kin lead to a device or a pipe.
+bool SignableOutput(const std::string& output) {
+  std::error_code error;
+  const auto target = std::filesystem::status(output, error);
+  return !std::filesystem::exists(target) || std::filesystem::is_regular_file(target) ||
+         std::filesystem::is_fifo(std::filesystem::symlink_status(output, error));
 }
 
 int UsageError(const std::string& problem) {
@@ -393,6 +403,8 @@ bool CliCommand::PrepareListing(Options& options, int& status) {
 int CliCommand::List(Options options) {
   if (options.operands.size() != 1) return UsageError("list takes one FOLDER");
   if (options.sign && !options.output) return UsageError("--sign needs -o FILE: the signature goes beside FILE");
+  if (options.sign && !SignableOutput(*options.output))
+    return UsageError("--sign needs -o FILE to be a file or a FIFO, for FILE.sig goes beside it");
   int status = 0;
   if (!PrepareListing(options, status)) return status;
   const std::string folder = SystemPaths::AbsoluteFolder(options.operands[0]);
