@@ -73,14 +73,14 @@ TEST(CliFiles, SaysThatANameOrAListingIsEmpty) {
   for (const std::string& empty : empties) {
     const auto loaded = Cli({"compare", tree.Path("cur.qln"), tree.Path(empty)});
     EXPECT_EQ(loaded.exitCode, 2);
-    EXPECT_EQ(loaded.err, "List index out of bounds (-1)\nquillon-cli: the loaded listing '" + tree.Path(empty) +
+    EXPECT_EQ(loaded.err, "quillon-cli: List index out of bounds (-1)\nquillon-cli: the loaded listing '" + tree.Path(empty) +
                               "' is empty\n");
   }
   const auto current = Cli({"compare", tree.Path("empty.qln"), tree.Path("cur.qln")});
-  EXPECT_EQ(current.err, "List index out of bounds (-1)\nquillon-cli: the current listing '" + tree.Path("empty.qln") +
+  EXPECT_EQ(current.err, "quillon-cli: List index out of bounds (-1)\nquillon-cli: the current listing '" + tree.Path("empty.qln") +
                              "' is empty\n");
   EXPECT_EQ(Cli({"compare", tree.Path("cur.qln"), tree.Path("missing.qln")}).err,
-            "Cannot open file " + tree.Path("missing.qln") + "\nNo such file or directory.\n");
+            "quillon-cli: Cannot open file " + tree.Path("missing.qln") + "\nNo such file or directory.\n");
 }
 
 TEST(CliInterrupt, EndsWith128PlusTheSignalLeavingNoPartialFileAndTheOldOneWhole) {

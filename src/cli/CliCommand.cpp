@@ -8,6 +8,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "surfaces/BuildInfo.h"
 #include "surfaces/ErrorText.h"
 #include "app/TMainWindow.h"
 #include "surfaces/Texts.h"
@@ -17,6 +18,7 @@
 #include "documents/ListingFile.h"
 #include "documents/ListingSignature.h"
 #include "engine/ExcludePatterns.h"
+#include "platform/DigestStore.h"
 #include "platform/QuillonError.h"
 #include "platform/SigningKey.h"
 #include "platform/StandardStream.h"
@@ -49,9 +51,8 @@ constexpr const char* kUsage =
     "         alone, and KEY.pub. It never replaces an existing file.\n"
     "\n"
     "--sign KEY            writes FILE.sig beside FILE: the Ed25519 signature of\n"
-    "                      FILE's bytes. A KEY others may read is refused.\n"
-    "                      Check it without quillon-cli: openssl pkeyutl -verify\n"
-    "                      -rawin -pubin -inkey KEY.pub -sigfile FILE.sig -in FILE\n"
+    "                      FILE's bytes. A KEY others may read is refused. The\n"
+    "                      man page shows the openssl command that checks it.\n"
     "--verify-with PUBKEY  checks LOADED against LOADED.sig first; a missing or\n"
     "                      wrong signature is an error (2) and nothing is\n"
     "                      compared. A signed LOADED compared without it gets a\n"
@@ -95,6 +96,32 @@ constexpr const char* kUsage =
     "2 error, 3 incomplete: list or compare --folder could not read some\n"
     "folders or files (this outranks 0 and 1), 128 + the signal when interrupted.\n";
 
+// The help as far as this build can do it: without a digest cache, neither
+// --reuse-digests nor --digest-cache, and a line that says so instead.
+std::string Usage() {
+  if (DigestStore::Available()) return kUsage;
+  std::string text(kUsage);
+  for (std::size_t at; (at = text.find(" [--reuse-digests]")) != std::string::npos;) text.erase(at, 18);
+  std::istringstream lines(text);
+  std::string kept;
+  bool dropping = false, said = false;
+  for (std::string line; std::getline(lines, line);) {
+    // An option's own lines go on indented.
+    if (line.rfind("--reuse-digests", 0) == 0 || line.rfind("--digest-cache", 0) == 0) {
+      dropping = true;
+    } else if (line.rfind("  ", 0) != 0) {
+      dropping = false;
+    }
+    if (!dropping) {
+      kept += line + "\n";
+    } else if (!said) {
+      kept += "This build keeps no digest cache: --md5 reads every file each time.\n";
+      said = true;
+    }
+  }
+  return kept;
+}
+
 bool ParseReaders(const std::string& text, std::size_t& readers) {
   if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
   readers = std::stoul(text);
@@ -111,7 +138,7 @@ bool SignableOutput(const std::string& output) {
 }
 
 int UsageError(const std::string& problem) {
-  std::cerr << "quillon-cli: " << problem << "\n" << kUsage;
+  std::cerr << "quillon-cli: " << problem << "\n" << Usage();
   return 2;
 }
 
@@ -164,7 +191,7 @@ class Session {
   bool Run(const std::function<void()>& command) {
     const bool ok = window_.Dispatch(command);
     progress_.Finish();
-    if (!ok) std::cerr << surfaces_.Errors().back() << "\n";
+    if (!ok) std::cerr << "quillon-cli: " << surfaces_.Errors().back() << "\n";
     return ok;
   }
 
@@ -258,7 +285,7 @@ class Session {
   bool EmitToStandardOutput(const std::vector<std::string_view>& lines) {
     StandardStream out(StandardStream::Which::Output);
     if (WriteListingText(out, lines)) return true;
-    std::cerr << ErrorText::ForErrorBox(ErrorText::kStreamWriteError) << "\n";
+    std::cerr << "quillon-cli: " << ErrorText::ForErrorBox(ErrorText::kStreamWriteError) << "\n";
     return false;
   }
 
@@ -350,11 +377,11 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
 
 int CliCommand::Main(const std::vector<std::string>& args) {
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << kUsage;
+    std::cout << Usage();
     return 0;
   }
   if (!args.empty() && args[0] == "--version") {
-    std::cout << Texts::kApplicationTitle << "\n";
+    std::cout << BuildInfo::VersionLine() << "\n";
     return 0;
   }
   std::string problem;

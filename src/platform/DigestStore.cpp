@@ -71,6 +71,8 @@ DigestStore::~DigestStore() {
   sqlite3_close(db_);
 }
 
+bool DigestStore::Available() { return true; }
+
 std::string DigestStore::DefaultPath() {
   // A relative XDG_CACHE_HOME is to be ignored.
   const char* cacheHome = std::getenv("XDG_CACHE_HOME");

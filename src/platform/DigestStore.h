@@ -59,6 +59,8 @@ class DigestStore {
 
   // $XDG_CACHE_HOME/quillon/digests.sqlite, or ~/.cache/quillon/digests.sqlite.
   static std::string DefaultPath();
+  // False in a build without SQLite, where opening a store always fails.
+  static bool Available();
 
   bool Writable() const { return writable_; }
   // Why the store was opened for reading only; empty when it is writable.
