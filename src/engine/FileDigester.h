@@ -80,7 +80,7 @@ class FileDigester {
   void SetAlgorithm(DigestAlgorithm algorithm);
 
   // Asked between blocks, every kInterruptEvery bytes, whether to give up
-  // the file; a file given up gets 32 "0" too. Nothing set: never.
+  // the file; a file given up gets all "0" too. Nothing set: never.
   void SetInterrupt(std::function<bool()> interrupt) { interrupt_ = std::move(interrupt); }
   bool PollInterrupt() { return interrupt_ && interrupt_(); }
   // Bytes read so far, by any thread; counted at every interrupt check.

@@ -59,7 +59,8 @@ ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderS
       digester_(reader_, &releaser_),
       searches_([] { return std::make_unique<NoContext>(); }),
       digests_([this] {
-        // A helper gives up its file between blocks once the run stops.
+        // A helper lives for one run: it makes that run's digest, and gives
+        // up its file between blocks once the run stops.
         auto digester = std::make_unique<FileDigester>(reader_, &releaser_, algorithm_);
         digester->SetInterrupt([this] { return digests_.Aborted(); });
         return digester;
@@ -338,7 +339,6 @@ void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
 }
 
 FileDigester::Result ListingEngine::DigestJob::operator()(FileDigester& digester) const {
-  digester.SetAlgorithm(engine->algorithm_);
   const bool fetched = engine->fetcher_.Claim(*file);
   FileDigester::Result digest = digester.ComputeFileDigest(file->path, file->expected, fetched);
   engine->fetcher_.Digested(*file, fetched, digest.waitedForDisk);
