@@ -85,7 +85,8 @@ constexpr const char* kUsage =
     "                      run from the digest cache instead of reading them;\n"
     "                      off by default, since a tamper audit should read all.\n"
     "--digest-cache FILE   the digest cache to use (default\n"
-    "                      $XDG_CACHE_HOME/quillon/digests.sqlite).\n"
+    "                      $XDG_CACHE_HOME/quillon/digests.sqlite); one that\n"
+    "                      others may write, or another user's, is not used.\n"
     "\n"
     "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
     "replaced only once it has been written whole (a device, FIFO or socket is\n"
@@ -151,18 +152,28 @@ bool CheckFolder(const std::string& folder) {
   return true;
 }
 
-// Refuses an output that is one of the listings read: it would be replaced
-// by what was made from it.
+// Refuses an output that is one of the files read (a listing, the exclude
+// patterns, the digest cache): it would be replaced by what was made from it.
 bool OutputSparesInputs(const std::optional<std::string>& output,
                         const std::vector<std::pair<std::string, std::string>>& inputs) {
   if (!output) return true;
   for (const auto& [role, input] : inputs) {
     if (!SystemPaths::SameFile(*output, input)) continue;
-    std::cerr << "quillon-cli: the output file '" << *output << "' is the " << role << " listing '" << input
+    std::cerr << "quillon-cli: the output file '" << *output << "' is the " << role << " '" << input
               << "'; it would be replaced by the results. Give another file with -o.\n";
     return false;
   }
   return true;
+}
+
+// The files a listing reads besides the tree, with the role each plays.
+std::vector<std::pair<std::string, std::string>> ListingInputs(const CliCommand::Options& options) {
+  std::vector<std::pair<std::string, std::string>> inputs;
+  for (const std::string& file : options.excludeFiles) inputs.emplace_back("exclude pattern file", file);
+  if (options.digestCache) inputs.emplace_back("digest cache", *options.digestCache);
+  if (options.sign) inputs.emplace_back("private key", *options.sign);
+  if (options.verifyWith) inputs.emplace_back("public key", *options.verifyWith);
+  return inputs;
 }
 
 // One front end over the core: the headless surfaces, the real folder search
@@ -432,6 +443,10 @@ int CliCommand::List(Options options) {
   if (options.sign && !options.output) return UsageError("--sign needs -o FILE: the signature goes beside FILE");
   if (options.sign && !SignableOutput(*options.output))
     return UsageError("--sign needs -o FILE to be a file or a FIFO, for FILE.sig goes beside it");
+  if (!OutputSparesInputs(options.output, ListingInputs(options))) return 2;
+  // Nor may the signature take the place of the key that makes it.
+  if (options.sign && !OutputSparesInputs(ListingSignature::FileOf(*options.output), {{"private key", *options.sign}}))
+    return 2;
   int status = 0;
   if (!PrepareListing(options, status)) return status;
   const std::string folder = SystemPaths::AbsoluteFolder(options.operands[0]);
@@ -466,8 +481,10 @@ int CliCommand::Compare(Options options) {
     return UsageError(std::string(options.md5 ? "--md5" : options.sha256 ? "--sha256" : "--readers") +
                       " goes with --folder");
   const std::string& loaded = options.operands.back();
-  std::vector<std::pair<std::string, std::string>> inputs{{"loaded", loaded}};
-  if (!options.folder) inputs.emplace_back("current", options.operands[0]);
+  std::vector<std::pair<std::string, std::string>> inputs = ListingInputs(options);
+  inputs.emplace_back("loaded listing", loaded);
+  if (options.verifyWith) inputs.emplace_back("loaded listing's signature", ListingSignature::FileOf(loaded));
+  if (!options.folder) inputs.emplace_back("current listing", options.operands[0]);
   if (!OutputSparesInputs(options.output, inputs)) return 2;
   if (!options.folder && (!options.excludes.empty() || !options.excludeFiles.empty()))
     return UsageError("--exclude goes with --folder");

@@ -192,6 +192,7 @@ bool ListingEngine::StopAsked() {
   progress_.folders = state_.FolderQueue.size();
   progress_.bytes = state_.TotalSize;
   progress_.digests = digestsWanted_;
+  progress_.digestName = algorithm_ == DigestAlgorithm::Sha256 ? "SHA-256" : "MD5";
   progress_.bytesDigested = BytesDigested() - digestedBefore_;
   surfaces_.ShowRunProgress(progress_);
   if (!surfaces_.StopRequested()) return false;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/DigestAlgorithm.h"
+#include "platform/WalkedPath.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -51,6 +52,8 @@ class DigestStore {
   static constexpr int kReadsPerTransaction = 4096;
 
   // Opens the store, creating it and its folder when they do not exist. A
+  // link on the way is followed as a save follows it. A store or folder that
+  // another user owns (root aside) or that others may write is refused. A
   // store that cannot be written is opened for reading when possible.
   explicit DigestStore(const std::string& path);
   ~DigestStore();
@@ -102,6 +105,9 @@ class DigestStore {
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::string path_;
+  // The folder the store was checked in, held open while SQLite reaches the
+  // store and its -wal and -shm files through it.
+  std::optional<WalkedPath> folder_;
   sqlite3* db_ = nullptr;
   bool writable_ = false;
   std::string readOnlyReason_;

@@ -10,4 +10,5 @@ struct RunProgress {
   double bytes = 0.0;                // the sizes of the files listed so far
   bool digests = false;              // the check box asked for digests
   std::uint64_t bytesDigested = 0;   // read for digests so far, files begun included
+  const char* digestName = "MD5";    // of the digests made: "MD5" or "SHA-256"
 };
