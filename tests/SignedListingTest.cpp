@@ -174,6 +174,16 @@ TEST(CliSignedListing, StandardToolAndCompareCheckOurSignature) {
   EXPECT_EQ(exposed.exitCode, 2);
   EXPECT_NE(exposed.err.find("chmod 600"), std::string::npos) << exposed.err;
   EXPECT_FALSE(std::filesystem::exists(tree.Path("m.qln")));  // refused before the listing
+  // Neither the listing nor its signature takes the place of a key, nor results that of the signature checked.
+  for (const std::vector<std::string>& call :
+       {std::vector<std::string>{"list", tree.Path("d"), "-o", tree.Path("key"), "--sign", tree.Path("key")},
+        {"list", tree.Path("d"), "-o", tree.Path("key"), "--sign", tree.Path("key.sig")},
+        {"compare", "--verify-with", tree.Path("key.pub"), tree.Path("m.qln"), tree.Path("l.qln"), "-o",
+         tree.Path("l.qln.sig")}}) {
+    const ProgramResult refused = Cli(call);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("it would be replaced"), std::string::npos) << refused.err;
+  }
   // A link to a pipe, like /dev/stdout, would put the signature beside the link.
   tree.Chmod("key", 0600);
   tree.Fifo("pipe");
