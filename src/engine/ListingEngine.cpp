@@ -191,6 +191,7 @@ bool ListingEngine::StopAsked() {
   progress_.files = state_.FileCount;
   progress_.folders = state_.FolderQueue.size();
   progress_.bytes = state_.TotalSize;
+  progress_.bytesFound = state_.TotalSize + aheadBytes_ + pendingBytes_;
   progress_.digests = digestsWanted_;
   progress_.digestName = algorithm_ == DigestAlgorithm::Sha256 ? "SHA-256" : "MD5";
   progress_.bytesDigested = BytesDigested() - digestedBefore_;
@@ -210,10 +211,14 @@ std::uint64_t ListingEngine::BytesDigested() const {
 
 void ListingEngine::EndStoppedRun() {
   // The lines found so far stay to be looked at; nothing marks them as a
-  // listing, so they can be neither saved nor compared.
+  // listing, so they can be neither saved nor compared. The counts so far
+  // stay too, marked as partial.
+  const std::string totalText = ListingLineFormat::FormatTotalText(state_.TotalSize, settings_.ThousandSeparator);
+  surfaces_.StatusSetPanelText(0, "Files = " + std::to_string(state_.FileCount) + Texts::kPartial);
+  surfaces_.StatusSetPanelText(1, "Folders = " + std::to_string(state_.FolderQueue.size()) + Texts::kPartial);
+  surfaces_.StatusSetPanelText(2, "Total = " + totalText + " Bytes" + Texts::kPartial);
   state_.FolderQueue.clear();
   surfaces_.PaneAddLine(PaneId::ListBox1, Texts::kListingStopped);
-  for (int panel = 0; panel <= 2; ++panel) surfaces_.StatusSetPanelText(panel, "");
   surfaces_.SetNormalCursor();
   surfaces_.SetCaption(Texts::kCaption);
   state_.HasListing = false;
@@ -334,6 +339,7 @@ void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
     }
     auto file = std::make_shared<PageFetcher::File>(folder.path + entry.Name, FileDigester::Expected::Of(entry));
     folder.jobs[i] = digests_.Add(DigestJob{this, file});
+    aheadBytes_ += vexuf::GetWFDFileSize(entry);
     toFetch.push_back(std::move(file));
   }
   fetcher_.Add(std::move(toFetch));
@@ -383,6 +389,7 @@ void ListingEngine::StopPrefetching() {
   fetcher_.Reset();  // after the digests, which tell it what they took
   for (ListedFolder& folder : ahead_) folder.jobs.clear();
   currentJob_ = kNoJob;
+  aheadBytes_ = 0.0;
 }
 
 void ListingEngine::EndRun() {
@@ -453,7 +460,11 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
   line_ += ' ';
   digestsWanted_ = surfaces_.Md5Ticked();
   if (digestsWanted_) {
+    // Found, though not listed until its digest is made.
+    if (currentJob_ != kNoJob) aheadBytes_ -= size;
+    pendingBytes_ = size;
     const FileDigester::Result digest = DigestOf(entry, folderPath);
+    pendingBytes_ = 0.0;
     line_ += digest.text.View();
     line_ += ' ';
     if (stopped_) return;  // the read was given up: no line for a digest never made
@@ -489,8 +500,18 @@ void ListingEngine::ReportUnreadable(UnreadableKind kind, const std::string& pat
 }
 
 void ListingEngine::ShowUnreadableCount() {
-  if (unreadableFolders_ + unreadableFiles_ > 0) {
-    surfaces_.StatusSetPanelText(4, UnreadableCountText(unreadableFolders_, unreadableFiles_));
+  unreadableText_.clear();
+  if (unreadableFolders_ + unreadableFiles_ > 0)
+    unreadableText_ = UnreadableCountText(unreadableFolders_, unreadableFiles_);
+  // Whoever turned reuse on wants to know what it saved.
+  std::string text = unreadableText_;
+  if (reuseDigests_ && state_.DigestCount > 0) {
+    if (!text.empty()) text += "; ";
+    text += std::to_string(state_.ReusedDigestCount) + " of " + std::to_string(state_.DigestCount) +
+            " digests reused";
+  }
+  if (!text.empty()) {
+    surfaces_.StatusSetPanelText(4, text);
     showingUnreadable_ = true;
   } else if (showingUnreadable_) {
     // The count of an earlier run no longer holds.

@@ -47,6 +47,8 @@ class ListingEngine {
 
   // "2 folders and 1 file could not be read", as panel 4 shows it after a run.
   static std::string UnreadableCountText(int folders, int files);
+  // That text for the last run; empty when it read everything.
+  const std::string& UnreadableText() const { return unreadableText_; }
 
   // How many reads of files a digest listing keeps under way ahead of the
   // walk, from 1 (everything on the calling thread, one read at a time) to
@@ -142,8 +144,11 @@ class ListingEngine {
   bool stopped_ = false;
   RunProgress progress_;
   std::uint64_t digestedBefore_ = 0;  // the readers' byte counts when the run began
+  double aheadBytes_ = 0.0;         // sizes of the files queued for digests and not yet listed
+  double pendingBytes_ = 0.0;       // size of the file whose digest the walk waits for
   std::string line_;                // reused for every file line
   int unreadableFolders_ = 0;       // in this run
   int unreadableFiles_ = 0;
   bool showingUnreadable_ = false;  // panel 4 shows the count of the last run
+  std::string unreadableText_;
 };

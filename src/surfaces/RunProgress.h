@@ -10,5 +10,6 @@ struct RunProgress {
   double bytes = 0.0;                // the sizes of the files listed so far
   bool digests = false;              // the check box asked for digests
   std::uint64_t bytesDigested = 0;   // read for digests so far, files begun included
+  double bytesFound = 0.0;           // the sizes of the files listed, found ahead of the walk or being read
   const char* digestName = "MD5";    // of the digests made: "MD5" or "SHA-256"
 };
