@@ -21,11 +21,13 @@ std::optional<std::string> ReferencePath(const std::string& line) {
   static const std::regex shape(
       "^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d[^0-9]*\\d\\d[^0-9]*\\d\\d \\d{10,} Bytes "
       "[E_][O_][C_][T_][N_][A_][D_][V_][S_][H_][R_] ([\\s\\S]*)$");
-  static const std::regex digest("^[0-9a-fA-F]{32} ");
+  // An SHA-256 digest of 64 digits before an MD5 one of 32.
+  static const std::regex digest("^([0-9a-fA-F]{64}|[0-9a-fA-F]{32}) ");
   std::smatch match;
   if (!std::regex_match(line, match, shape)) return std::nullopt;
   std::string rest = match[1].str();
-  if (std::regex_search(rest, digest)) rest.erase(0, 33);
+  std::smatch digits;
+  if (std::regex_search(rest, digits, digest)) rest.erase(0, static_cast<std::size_t>(digits.length(0)));
   if (rest.empty()) return std::nullopt;
   return rest;
 }

@@ -126,7 +126,7 @@ TEST(CliList, AnswersHelpAndVersion) {
   EXPECT_EQ(version.out.find(" (commit "), BuildInfo::Commit().empty() ? std::string::npos : 12u);
   const auto help = Cli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]"),
+  EXPECT_NE(help.out.find("quillon-cli list [--md5|--sha256 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]"),
             std::string::npos);
 }
 
@@ -233,4 +233,24 @@ TEST(CliList, WarnsOfWhatItCouldNotReadAndEndsIncomplete) {
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_EQ(refused.out, "");
   EXPECT_EQ(refused.err, "quillon-cli: cannot list '" + tree.Path("locked") + "': Permission denied\n");
+}
+
+TEST(CliList, Sha256PutsSixtyFourDigitsWhereMd5PutsThirtyTwo) {
+  TempTree tree;
+  tree.Chmod("", 0755);
+  tree.File("f.txt", "hello\n");
+  tree.SetTime("f.txt", kTime);
+  tree.File("closed", "c");
+  tree.Chmod("closed", 0);
+  const std::string r = tree.Root() + "/";
+  std::vector<std::string> args{CliPath(), "list", "--sha256", tree.Root()};
+  if (geteuid() == 0) args.insert(args.begin(), {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+  const auto result = RunProgram(args);
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_NE(result.out.find(kDate + " 0000000006 Bytes ____N______ "
+                                    "5891b5b522d5df086d0ff0b110fbd9d21bb4fc7163af34d08286a2e846f6be03 " + r + "f.txt\r\n"),
+            std::string::npos) << result.out;
+  EXPECT_NE(result.out.find(" " + std::string(64, '0') + " " + r + "closed\r\n"), std::string::npos) << result.out;
+  EXPECT_EQ(Cli({"list", "--md5", "--sha256", tree.Root()}).exitCode, 2);
+  EXPECT_EQ(Cli({"compare", "--sha256", tree.Path("f.txt"), tree.Path("f.txt")}).exitCode, 2);
 }

@@ -373,3 +373,18 @@ TEST_F(ComparisonTest, KeepsTheBytesOfAListingInAnOlderCodePage) {
   EXPECT_EQ(loadedLines[0], ansi);
   EXPECT_TRUE(SameLines({"Deleted: " + ansi, "Added: " + utf8}, Compare(Listing({utf8, same}), loadedLines)));
 }
+
+TEST_F(MoveTest, Sha256DigestsCompareAndPairLikeMd5OnesButNeverWithThem) {
+  const std::string sha(64, 'a'), shaB(64, 'b'), zeros(64, '0');
+  const auto f = FileLineFields::Parse(Digested("/d/a b", sha));
+  ASSERT_TRUE(f.has_value());
+  EXPECT_EQ(f->Digest, sha);
+  EXPECT_EQ(f->Path, "/d/a b");
+  // Listings of the two kinds: every file is modified, as against no digest.
+  Compare(Listing({Digested("/d/a", sha), Digested("/d/b", shaB)}), Listing({Digested("/d/a", kA), FileLine("/d/b")}));
+  EXPECT_EQ(Counts(), "2 modified, 0 deleted, 0 added, 0 moved");
+  // A move of SHA-256 digests pairs; 64 zeros never do, nor digits of MD5 with those of SHA-256.
+  Compare(Listing({Digested("/e/a", sha), Digested("/e/z", zeros), Digested("/e/c", kB)}),
+          Listing({Digested("/d/a", sha), Digested("/d/z", zeros), Digested("/d/c", shaB)}));
+  EXPECT_EQ(Counts(), "0 modified, 2 deleted, 2 added, 1 moved");
+}

@@ -185,3 +185,20 @@ TEST(DigestCache, AStoreOnAReadOnlyMountIsReadAndNotWritten) {
 }
 
 }  // namespace
+
+TEST(DigestCache, KeepsEachAlgorithmsDigestApart) {
+  CacheFixture f;
+  const std::string sha(64, 'c');
+  {
+    auto cache = f.Open();
+    cache->Keep(Stamp(1), "/f", kDigest, kStart);
+    cache->Keep(Stamp(2), "/g", sha, kStart);
+    cache->Keep(Stamp(1), "/f", sha, kStart);  // the same file, the other algorithm: a row of its own
+  }
+  auto cache = f.Open();
+  EXPECT_EQ(cache->Reusable(Stamp(1), "/", DigestAlgorithm::Md5), kDigest);
+  EXPECT_EQ(cache->Reusable(Stamp(1), "/", DigestAlgorithm::Sha256), sha);
+  EXPECT_EQ(cache->Reusable(Stamp(2), "/", DigestAlgorithm::Sha256), sha);
+  EXPECT_FALSE(cache->Reusable(Stamp(2), "/", DigestAlgorithm::Md5));
+  EXPECT_TRUE(f.warnings.empty());
+}

@@ -19,11 +19,18 @@ Lines Records(ReadableRecords::Format format, const std::vector<std::string_view
 TEST(ReadableRecords, QuotesCsvFieldsAsRfc4180Says) {
   const std::string a = kTime + "0000000012 Bytes ____N______ /d/plain";
   const std::string b = kTime + "0000000000 Bytes _____A____R 0123456789abcdef0123456789abcdef /d/a,\"b\"\r\nc\rd";
-  EXPECT_TRUE(SameLines({"path,size,datetime,attributes,digest,line",
-                         "/d/plain,12,2024-02-01T10:00:00Z,____N______,,",
-                         "\"/d/a,\"\"b\"\"\r\nc\rd\",0,2024-02-01T10:00:00Z,_____A____R,0123456789abcdef0123456789abcdef,",
-                         ",,,,,/d/folder/", ",,,,,\"say \"\"hi\"\"\""},
-                        Records(ReadableRecords::Format::Csv, {a, b, "/d/folder/", "say \"hi\""})));
+  const std::string sha = std::string(64, 'e');
+  const std::string c = kTime + "0000000001 Bytes ____N______ " + sha + " /d/c";
+  EXPECT_TRUE(SameLines({"path,size,datetime,attributes,digest,line,digest_algorithm",
+                         "/d/plain,12,2024-02-01T10:00:00Z,____N______,,,",
+                         "\"/d/a,\"\"b\"\"\r\nc\rd\",0,2024-02-01T10:00:00Z,_____A____R,0123456789abcdef0123456789abcdef,,md5",
+                         "/d/c,1,2024-02-01T10:00:00Z,____N______," + sha + ",,sha256",
+                         ",,,,,/d/folder/,", ",,,,,\"say \"\"hi\"\"\","},
+                        Records(ReadableRecords::Format::Csv, {a, b, c, "/d/folder/", "say \"hi\""})));
+  // JSON names the digest's kind right after it.
+  const Lines json = Records(ReadableRecords::Format::Json, {a, c});
+  EXPECT_EQ(json[0].find("\"digest\":null,\"digest_algorithm\":null"), json[0].find("\"digest\""));
+  EXPECT_NE(json[1].find("\"digest\":\"" + sha + "\",\"digest_algorithm\":\"sha256\"}"), std::string::npos) << json[1];
 }
 
 TEST(ReadableRecords, JsonCarriesEveryNameExactly) {
@@ -50,7 +57,7 @@ TEST(ReadableRecords, ALineThatIsNoFileLineKeepsItsRawText) {
   ReadableRecords csv(ReadableRecords::Format::Csv), json(ReadableRecords::Format::Json);
   csv.AddChanges(result, {"odd: /o/f"}, {old});
   json.AddChanges(result, {"odd: /o/f"}, {old});
-  EXPECT_EQ(csv.Lines().back(), "modified,,,,,,1,2024-02-01T10:00:00Z,____N______,,/o/f,odd: /o/f,");
+  EXPECT_EQ(csv.Lines().back(), "modified,,,,,,1,2024-02-01T10:00:00Z,____N______,,/o/f,odd: /o/f,,,");
   EXPECT_EQ(nlohmann::json::parse(json.Lines()[0])["line"], "odd: /o/f");
   EXPECT_EQ(json.Lines()[1], R"({"modified":0,"deleted":0,"added":0})");
 }
@@ -59,8 +66,8 @@ TEST(ReadableRecords, AnImpossibleDateTimeKeepsTheRawLineAndAnOddOneKeepsItBesid
   const std::string impossible = "31.02.2024 25:61:99 0000000005 Bytes ____N______ /d/a";
   const std::string zero = "00.00.0000 00:00:00 0000000005 Bytes ____N______ /d/b";
   const std::string dots = "01.02.2024 10.00.00 00000000005 Bytes ____N______ /d/c";
-  EXPECT_TRUE(SameLines({"path,size,datetime,attributes,digest,line", ",,,,," + impossible, ",,,,," + zero,
-                         "/d/c,5,2024-02-01T10:00:00Z,____N______,," + dots},
+  EXPECT_TRUE(SameLines({"path,size,datetime,attributes,digest,line,digest_algorithm", ",,,,," + impossible + ",",
+                         ",,,,," + zero + ",", "/d/c,5,2024-02-01T10:00:00Z,____N______,," + dots + ","},
                         Records(ReadableRecords::Format::Csv, {impossible, zero, dots})));
   const Lines json = Records(ReadableRecords::Format::Json, {impossible, dots});
   EXPECT_EQ(json[0], "{\"line\":\"" + impossible + "\"}");

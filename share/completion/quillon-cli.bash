@@ -13,7 +13,7 @@ _quillon_cli() {
       _filedir -d
       return
       ;;
-    -o | --output | --exclude-from | --digest-cache)
+    -o | --output | --exclude-from | --digest-cache | --sign | --verify-with)
       _filedir
       return
       ;;
@@ -23,14 +23,16 @@ _quillon_cli() {
   esac
 
   if ((cword == 1)); then
-    COMPREPLY=($(compgen -W 'list compare --help --version' -- "$cur"))
+    COMPREPLY=($(compgen -W 'list compare keygen --help --version' -- "$cur"))
     return
   fi
 
   local command=${words[1]}
   if [[ $cur == -* ]]; then
-    local options='--md5 --reuse-digests --digest-cache --readers --format --exclude --exclude-from -o --output --'
-    [[ $command == compare ]] && options+=' --moves --folder'
+    local options='--md5 --sha256 --reuse-digests --digest-cache --readers --format --exclude --exclude-from -o --output --'
+    [[ $command == list ]] && options+=' --sign'
+    [[ $command == compare ]] && options+=' --moves --folder --verify-with'
+    [[ $command == keygen ]] && options='-o --output'
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
     return
   fi
@@ -38,6 +40,7 @@ _quillon_cli() {
   case $command in
     list) _filedir -d ;;
     compare) _filedir ;;
+    keygen) ;;
   esac
 } &&
   complete -F _quillon_cli quillon-cli

@@ -29,8 +29,9 @@ std::array<std::string, 4> RunFigures::PanelTexts(const RunProgress& progress, C
   // nothing found yet, only what was read is shown.
   const double found = std::max(progress.bytes, progress.bytesFound);
   const auto digested = static_cast<double>(progress.bytesDigested);
-  texts[2] = found > 0 ? "MD5 " + Megabytes(std::min(digested, found)) + " of " + Megabytes(found) + " MB"
-                       : "MD5 " + Megabytes(digested) + " MB";
+  const std::string name = std::string(progress.digestName) + " ";
+  texts[2] = found > 0 ? name + Megabytes(std::min(digested, found)) + " of " + Megabytes(found) + " MB"
+                       : name + Megabytes(digested) + " MB";
   if (!measuring_ || progress.bytesDigested < bytesSince_) {
     measuring_ = true;
     since_ = now;

@@ -54,6 +54,13 @@ class TMainWindow {
   void SetReaders(std::size_t readers) { engine_.SetReaders(readers); }
   // The digest cache of runs with reuse switched on; empty: the user's default one.
   void SetDigestCacheFile(std::string path) { engine_.SetDigestCacheFile(std::move(path)); }
+  // The digest of listing runs with the check box ticked: MD5 unless told otherwise.
+  void SetDigestAlgorithm(DigestAlgorithm algorithm) { engine_.SetDigestAlgorithm(algorithm); }
+
+  // The private key Save signs listings with, and the public key Open checks
+  // their signatures with; empty: none.
+  void SetSigningKey(std::string privateKeyFile) { documents_.SetSigningKey(std::move(privateKeyFile)); }
+  void SetVerifyKey(std::string publicKeyFile) { documents_.SetVerifyKey(std::move(publicKeyFile)); }
 
   // The regional settings are read again when the system announces a change.
   void SetRegionalSettings(const RegionalSettings& settings) { settings_ = settings; }

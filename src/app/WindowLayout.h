@@ -27,6 +27,25 @@ inline constexpr ChoiceInfo kReuseDigests{
 inline constexpr ChoiceInfo kExcludePatterns{"EditExcludePatternsAction", "E&xclude Patterns...",
                                              "Exclude Patterns| Names the files and folders that listings leave out...",
                                              "Listing/ExcludePatterns"};
+// Beside the MD5 box, which keeps its meaning: it asks for digests, this says which.
+inline constexpr ChoiceInfo kSha256{
+    "EditSha256Action", "Digests with S&HA-256",
+    "Digests with SHA-256| With the MD5 box ticked, listings carry SHA-256 digests (64 digits) instead of MD5 "
+    "numbers: choose it where someone could prepare two files with the same MD5. A listing of one kind compared "
+    "with one of the other shows every file as modified.",
+    "Listing/Sha256"};
+// Signing on Save with a private key chosen once, kept under kPrivateKeyKey;
+// and the public key Open checks signatures with.
+inline constexpr ChoiceInfo kSignListings{
+    "FileSignListingsAction", "Si&gn Saved Listings",
+    "Sign Saved Listings| Save writes the listing's signature beside it (NAME.sig) with your private key; "
+    "keep the key off the machine you audit.",
+    "Signing/Sign"};
+inline constexpr ChoiceInfo kVerifyKey{
+    "FileVerifyKeyAction", "Check Signatures &With...",
+    "Check Signatures With| The public key that Open checks a listing's signature with; panel 4 tells the outcome.",
+    "Signing/PublicKey"};
+inline constexpr const char* kPrivateKeyKey = "Signing/PrivateKey";
 inline constexpr const char* kDetectMovesKey = "Compare/DetectMoves";
 
 inline constexpr const char* kExcludePatternsTitle = "Exclude Patterns";
@@ -38,7 +57,7 @@ inline constexpr const char* kExcludePatternsHelp =
 inline constexpr const char* kMd5Caption = "MD5";
 inline constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
 
-enum class ItemKind { Action, Separator, ReuseDigests, ExcludePatterns };
+enum class ItemKind { Action, Separator, ReuseDigests, ExcludePatterns, Sha256, SignListings, VerifyKey };
 
 struct MenuItem {
   ItemKind kind;
@@ -59,6 +78,8 @@ constexpr MenuItem Separator(const char* name) { return {ItemKind::Separator, Ac
 inline constexpr std::array kFileItems{
     Item(ActionId::FileNewAction, "FileNewItem"),        Item(ActionId::FileOpenAction, "FileOpenItem"),
     Item(ActionId::FileSaveAction, "FileSaveItem"),      Item(ActionId::FileSaveAsAction, "FileSaveAsItem"),
+    MenuItem{ItemKind::SignListings, ActionId::FileNewAction, kSignListings.name},
+    MenuItem{ItemKind::VerifyKey, ActionId::FileNewAction, kVerifyKey.name},
     Separator("N1"),
     Item(ActionId::FileSaveResultAction, "FileSaveResultItem"),
     Separator("N2"),
@@ -81,6 +102,7 @@ inline constexpr std::array kEditItems{
     Item(ActionId::EditFindNextAction, "EditFindNextItem"),
     Item(ActionId::EditFindPreviousAction, "EditFindPreviousItem"),
     Separator("N6"),
+    MenuItem{ItemKind::Sha256, ActionId::FileNewAction, kSha256.name},
     MenuItem{ItemKind::ReuseDigests, ActionId::FileNewAction, kReuseDigests.name},
     MenuItem{ItemKind::ExcludePatterns, ActionId::FileNewAction, kExcludePatterns.name},
 };

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -14,10 +15,12 @@
 #include "cli/ProgressLine.h"
 #include "compare/ReadableRecords.h"
 #include "documents/ListingFile.h"
+#include "documents/ListingSignature.h"
 #include "engine/ExcludePatterns.h"
 #include "platform/DigestStore.h"
 #include "platform/QuillonError.h"
 #include "platform/ReadableFile.h"
+#include "platform/SigningKey.h"
 #include "platform/StandardStream.h"
 #include "platform/SystemFolderSearch.h"
 #include "platform/SystemPaths.h"
@@ -25,11 +28,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
-    "                        FOLDER [-o FILE]\n"
-    "       quillon-cli compare [--moves] [--format F] CURRENT LOADED [-o FILE]\n"
-    "       quillon-cli compare [--moves] [--format F] --folder DIR [--md5 [--reuse-digests]]\n"
-    "                           [--readers N] [EXCLUDES] LOADED [-o FILE]\n"
+    "usage: quillon-cli list [--md5|--sha256 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
+    "                        FOLDER [-o FILE [--sign KEY]]\n"
+    "       quillon-cli compare [--moves] [--format F] [--verify-with PUBKEY]\n"
+    "                           CURRENT LOADED [-o FILE]\n"
+    "       quillon-cli compare [--moves] [--format F] [--verify-with PUBKEY] --folder DIR\n"
+    "                           [--md5|--sha256 [--reuse-digests]] [--readers N] [EXCLUDES]\n"
+    "                           LOADED [-o FILE]\n"
+    "       quillon-cli keygen -o KEY\n"
     "       quillon-cli --help | --version\n"
     "\n"
     "list     lists FOLDER and its whole tree, breadth-first: one line per file\n"
@@ -41,10 +47,29 @@ constexpr const char* kUsage =
     "         that moved is one Moved line: its current line, \" <= \" and its\n"
     "         old path. The counts of the changes go to standard error.\n"
     "\n"
+    "keygen   makes an Ed25519 key pair for signed listings: KEY, readable by you\n"
+    "         alone, and KEY.pub. It never replaces an existing file.\n"
+    "\n"
+    "--sign KEY            writes FILE.sig beside FILE: the Ed25519 signature of\n"
+    "                      FILE's bytes. A KEY others may read is refused. The\n"
+    "                      man page shows the openssl command that checks it.\n"
+    "--verify-with PUBKEY  checks LOADED against LOADED.sig first; a missing or\n"
+    "                      wrong signature is an error (2) and nothing is\n"
+    "                      compared. A signed LOADED compared without it gets a\n"
+    "                      note that it was not checked. Keep KEY on another\n"
+    "                      machine than the tree you audit: whoever can read it\n"
+    "                      can sign a forged baseline. (Not in the Windows build.)\n"
+    "\n"
+    "--sha256 puts the SHA-256 digest (64 hexadecimal digits) where --md5 puts\n"
+    "the MD5 digest (32); an unreadable file gets 64 zeros. Choose it where\n"
+    "someone could prepare two files with the same MD5. A listing made with\n"
+    "one digest compared with one made with the other, or with none, shows\n"
+    "every file as Modified; --moves never pairs digests of different kinds.\n"
+    "\n"
     "--format text (the default) writes the lines above; csv writes CSV with a\n"
     "header row and json writes JSON Lines, one record per file or change.\n"
     "\n"
-    "--readers N keeps N reads of files under way at once ahead of a --md5\n"
+    "--readers N keeps N reads of files under way at once ahead of a digest\n"
     "listing, 1 to 1024 (default 256); with N above 1 folders are searched ahead\n"
     "too. Many reads under way keep a solid-state or network disk busy; on a\n"
     "spinning disk 1 keeps its head from jumping to and fro. The listing is the\n"
@@ -108,6 +133,15 @@ bool ParseReaders(const std::string& text, std::size_t& readers) {
   return readers >= 1 && readers <= ListingEngine::kMaxReaders;
 }
 
+// A file, new or not, or a FIFO of its own name: FILE.sig then goes beside
+// a name the user gave. /dev/stdout and its kin lead to a device or a pipe.
+bool SignableOutput(const std::string& output) {
+  std::error_code error;
+  const auto target = std::filesystem::status(output, error);
+  return !std::filesystem::exists(target) || std::filesystem::is_regular_file(target) ||
+         std::filesystem::is_fifo(std::filesystem::symlink_status(output, error));
+}
+
 // The whole text of a pattern file; the errno value when it cannot be read.
 // A folder opens on POSIX but is no file of patterns.
 int ReadPatternFile(const std::string& path, std::string& text) {
@@ -156,6 +190,8 @@ std::vector<std::pair<std::string, std::string>> ListingInputs(const CliCommand:
   std::vector<std::pair<std::string, std::string>> inputs;
   for (const std::string& file : options.excludeFiles) inputs.emplace_back("exclude pattern file", file);
   if (options.digestCache) inputs.emplace_back("digest cache", *options.digestCache);
+  if (options.sign) inputs.emplace_back("private key", *options.sign);
+  if (options.verifyWith) inputs.emplace_back("public key", *options.verifyWith);
   return inputs;
 }
 
@@ -191,7 +227,8 @@ class Session {
 
   bool ListFolder(const std::string& folder, const CliCommand::Options& options) {
     surfaces_.SetFolderBrowserAnswer(folder);
-    surfaces_.SetMd5(options.md5);
+    surfaces_.SetMd5(options.md5 || options.sha256);
+    window_.SetDigestAlgorithm(options.sha256 ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
     surfaces_.SetReuseDigests(options.reuseDigests);
     surfaces_.SetExcludePatterns(options.excludes);
     if (options.digestCache) window_.SetDigestCacheFile(*options.digestCache);
@@ -221,6 +258,39 @@ class Session {
   bool Emit(PaneId pane, const std::optional<std::string>& output) {
     if (output) return Run([&] { surfaces_.PaneSaveToFile(pane, *output); });
     return EmitToStandardOutput(surfaces_.Pane(pane).Lines().Lines());
+  }
+
+  // Writes the signature of the lines written to output beside it.
+  bool Sign(const std::vector<std::string_view>& lines, const std::string& output, const SigningKey& key) {
+    return Run([&] { ListingSignature::Write(lines, output, key); });
+  }
+
+  // Checks the loaded listing's signature with key; without a key, only
+  // notes a signature that goes unchecked. False after a message when the
+  // listing is not to be compared.
+  bool CheckSignature(const std::string& loaded, const std::optional<SigningKey>& key) {
+    const std::string signatureFile = ListingSignature::FileOf(loaded);
+    if (!key) {
+      if (ListingSignature::Present(loaded))
+        std::cerr << "quillon-cli: note: the loaded listing '" << loaded << "' is signed, but its signature '"
+                  << signatureFile << "' was not checked; give --verify-with PUBKEY to check it\n";
+      return true;
+    }
+    auto verdict = ListingSignature::Verdict::Mismatch;
+    if (!Run([&] { verdict = ListingSignature::Check(surfaces_.Pane(PaneId::ListBox2).Lines().Lines(), loaded, *key); }))
+      return false;
+    if (verdict == ListingSignature::Verdict::Unsigned) {
+      std::cerr << "quillon-cli: the loaded listing '" << loaded << "' is not signed: there is no signature file '"
+                << signatureFile << "'. Nothing was compared.\n";
+      return false;
+    }
+    if (verdict == ListingSignature::Verdict::Mismatch) {
+      std::cerr << "quillon-cli: the signature '" << signatureFile << "' does not match the loaded listing '" << loaded
+                << "' and the key '" << key->File()
+                << "': the listing or its signature was changed, or another key signed it. Nothing was compared.\n";
+      return false;
+    }
+    return true;
   }
 
   bool Emit(const ReadableRecords& records, const std::optional<std::string>& output) {
@@ -270,6 +340,8 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
     const std::string& arg = args[i];
     if (arg == "--md5") {
       options.md5 = true;
+    } else if (arg == "--sha256") {
+      options.sha256 = true;
     } else if (arg == "--moves" && options.command == "compare") {
       options.moves = true;
     } else if (arg == "--format") {
@@ -284,6 +356,13 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
       options.format = args[i];
     } else if (arg == "--reuse-digests") {
       options.reuseDigests = true;
+    } else if ((arg == "--sign" && options.command == "list") ||
+               (arg == "--verify-with" && options.command == "compare")) {
+      if (++i >= args.size() || args[i].empty()) {
+        problem = arg + " needs a key file";
+        return std::nullopt;
+      }
+      (arg == "--sign" ? options.sign : options.verifyWith) = args[i];
     } else if (arg == "--exclude" || arg == "--exclude-from" || arg == "--digest-cache") {
       if (++i >= args.size()) {
         problem = arg + (arg == "--exclude" ? " needs a pattern" : " needs a file name");
@@ -340,13 +419,18 @@ int CliCommand::Main(const std::vector<std::string>& args) {
   if (!options) return UsageError(problem);
   if (options->command == "list") return List(*options);
   if (options->command == "compare") return Compare(*options);
+  if (options->command == "keygen") return Keygen(*options);
   return UsageError("unknown command '" + options->command + "'");
 }
 
 bool CliCommand::PrepareListing(Options& options, int& status) {
   status = 2;
-  if (options.reuseDigests && !options.md5) {
-    status = UsageError("--reuse-digests goes with --md5");
+  if (options.md5 && options.sha256) {
+    status = UsageError("choose one digest: --md5 or --sha256");
+    return false;
+  }
+  if (options.reuseDigests && !options.md5 && !options.sha256) {
+    status = UsageError("--reuse-digests goes with --md5 or --sha256");
     return false;
   }
   if (options.digestCache && !options.reuseDigests) {
@@ -374,20 +458,33 @@ bool CliCommand::PrepareListing(Options& options, int& status) {
 
 int CliCommand::List(Options options) {
   if (options.operands.size() != 1) return UsageError("list takes one FOLDER");
+  if (options.sign && !options.output) return UsageError("--sign needs -o FILE: the signature goes beside FILE");
+  if (options.sign && !SignableOutput(*options.output))
+    return UsageError("--sign needs -o FILE to be a file or a FIFO, for FILE.sig goes beside it");
   if (!OutputSparesInputs(options.output, ListingInputs(options))) return 2;
+  // Nor may the signature take the place of the key that makes it.
+  if (options.sign && !OutputSparesInputs(ListingSignature::FileOf(*options.output), {{"private key", *options.sign}}))
+    return 2;
   int status = 0;
   if (!PrepareListing(options, status)) return status;
   const std::string folder = SystemPaths::AbsoluteFolder(options.operands[0]);
   if (!CheckFolder(folder)) return 2;
   Session session;
+  // A key that cannot sign is refused before the tree is read.
+  std::optional<SigningKey> key;
+  if (options.sign && !session.Run([&] { key = SigningKey::LoadPrivate(*options.sign); })) return 2;
   if (!session.ListFolder(folder, options)) return 2;
+  const std::vector<std::string_view>* written = &session.Surfaces().Pane(PaneId::ListBox1).Lines().Lines();
+  std::optional<ReadableRecords> records;
   if (const auto format = ReadableRecords::FormatNamed(options.format)) {
-    ReadableRecords records(*format);
-    records.AddListing(session.Surfaces().Pane(PaneId::ListBox1).Lines().Lines());
-    if (!session.Emit(records, options.output)) return 2;
+    records.emplace(*format);
+    records->AddListing(*written);
+    written = &records->Lines();
+    if (!session.Emit(*records, options.output)) return 2;
   } else if (!session.Emit(PaneId::ListBox1, options.output)) {
     return 2;
   }
+  if (key && !session.Sign(*written, *options.output, *key)) return 2;
   session.PrintTotals();
   if (options.reuseDigests) session.PrintReuse();
   return session.Incomplete() ? 3 : 0;
@@ -398,11 +495,13 @@ int CliCommand::Compare(Options options) {
   if (options.operands.size() != wanted)
     return UsageError(options.folder ? "compare --folder DIR takes one LOADED listing"
                                      : "compare takes CURRENT and LOADED listings");
-  if ((options.md5 || options.readers != 0) && !options.folder)
-    return UsageError(std::string(options.md5 ? "--md5" : "--readers") + " goes with --folder");
+  if ((options.md5 || options.sha256 || options.readers != 0) && !options.folder)
+    return UsageError(std::string(options.md5 ? "--md5" : options.sha256 ? "--sha256" : "--readers") +
+                      " goes with --folder");
   const std::string& loaded = options.operands.back();
   std::vector<std::pair<std::string, std::string>> inputs = ListingInputs(options);
   inputs.emplace_back("loaded listing", loaded);
+  if (options.verifyWith) inputs.emplace_back("loaded listing's signature", ListingSignature::FileOf(loaded));
   if (!options.folder) inputs.emplace_back("current listing", options.operands[0]);
   if (!OutputSparesInputs(options.output, inputs)) return 2;
   if (!options.folder && (!options.excludes.empty() || !options.excludeFiles.empty()))
@@ -412,15 +511,23 @@ int CliCommand::Compare(Options options) {
   Session session;
   HeadlessSurfaces& surfaces = session.Surfaces();
   surfaces.SetDetectMoves(options.moves);
+  std::optional<SigningKey> verifier;
+  if (options.verifyWith && !session.Run([&] { verifier = SigningKey::LoadPublic(*options.verifyWith); })) return 2;
+  const auto loadBaseline = [&] {
+    return session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); }) &&
+           session.CheckSignature(loaded, verifier);
+  };
   if (options.folder) {
     const std::string folder = SystemPaths::AbsoluteFolder(*options.folder);
     if (!CheckFolder(folder)) return 2;
+    // A baseline that fails its check is told before a long listing, not after it.
+    if (!loadBaseline()) return 2;
     if (!session.ListFolder(folder, options)) return 2;
     if (options.reuseDigests) session.PrintReuse();
-  } else if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox1, options.operands[0]); })) {
+  } else if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox1, options.operands[0]); }) ||
+             !loadBaseline()) {
     return 2;
   }
-  if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); })) return 2;
   if (!session.Run([&] { session.Window().EditCompareContentActionExecute(); })) {
     // The program's message tells of a line that is missing; say which listing had none.
     if (!options.folder && surfaces.Pane(PaneId::ListBox1).Count() == 0) {
@@ -446,4 +553,13 @@ int CliCommand::Compare(Options options) {
   // incomplete listing outranks what the comparison found.
   if (session.Incomplete()) return 3;
   return same ? 0 : 1;
+}
+
+int CliCommand::Keygen(const Options& options) {
+  if (!options.output || !options.operands.empty()) return UsageError("keygen takes -o KEY and nothing else");
+  Session session;
+  if (!session.Run([&] { SigningKey::Generate(*options.output); })) return 2;
+  std::cerr << "private key: " << *options.output << " (readable by you alone; keep it off the machines you audit)\n"
+            << "public key:  " << SigningKey::PublicFileOf(*options.output) << "\n";
+  return 0;
 }

@@ -16,6 +16,7 @@ class CliCommand {
   struct Options {
     std::string command;
     bool md5 = false;
+    bool sha256 = false;  // --sha256: SHA-256 digests instead of MD5
     bool moves = false;  // compare --moves
     std::string format = "text";  // --format text|csv|json
     std::size_t readers = 0;                 // --readers N; 0: the engine's default
@@ -25,6 +26,8 @@ class CliCommand {
     std::vector<std::string> excludeFiles;   // --exclude-from FILE
     std::optional<std::string> folder;       // compare --folder DIR
     std::optional<std::string> output;       // -o FILE
+    std::optional<std::string> sign;         // list --sign KEY
+    std::optional<std::string> verifyWith;   // compare --verify-with PUBKEY
     std::vector<std::string> operands;
   };
 
@@ -35,4 +38,5 @@ class CliCommand {
   static bool PrepareListing(Options& options, int& status);
   static int List(Options options);
   static int Compare(Options options);
+  static int Keygen(const Options& options);
 };

@@ -8,8 +8,8 @@ namespace ComparisonKey {
 
 // The full path at the end of a file line, recognised by the line's shape:
 // "dd.mm.yyyy hh<sep>nn<sep>ss <10+ digits> Bytes <11 attribute letters> "
-// with an optional digest of 32 hexadecimal digits and a space before the
-// path. Nothing when the line does not have that shape.
+// with an optional digest of 32 or 64 hexadecimal digits and a space before
+// the path. Nothing when the line does not have that shape.
 std::optional<std::string_view> FileLinePath(std::string_view line);
 
 // The key a line is paired by. A file line's key is its full path without a

@@ -52,12 +52,17 @@ class Scanner {
     pos_ += kLetters.size();
     return text_.substr(pos_ - kLetters.size(), kLetters.size());
   }
+  // An SHA-256 digest of 64 digits, or an MD5 digest of 32, and a blank.
   std::string_view OptionalDigest() {
-    if (text_.size() - pos_ < 33 || text_[pos_ + 32] != ' ') return {};
-    for (std::size_t i = 0; i < 32; ++i)
-      if (!IsHex(text_[pos_ + i])) return {};
-    pos_ += 33;
-    return text_.substr(pos_ - 33, 32);
+    for (const std::size_t digits : {std::size_t{64}, std::size_t{32}}) {
+      if (text_.size() - pos_ < digits + 1 || text_[pos_ + digits] != ' ') continue;
+      std::size_t i = 0;
+      while (i < digits && IsHex(text_[pos_ + i])) ++i;
+      if (i < digits) continue;
+      pos_ += digits + 1;
+      return text_.substr(pos_ - digits - 1, digits);
+    }
+    return {};
   }
   std::string_view Rest() const { return text_.substr(pos_); }
 

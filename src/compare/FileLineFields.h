@@ -6,13 +6,13 @@
 
 // The fields of a file line, read by the line's shape:
 // "dd.mm.yyyy hh<sep>nn<sep>ss <10+ digits> Bytes <11 attribute letters> "
-// with an optional digest of 32 hexadecimal digits and a space before the
-// full path. The views point into the line.
+// with an optional digest of 32 (MD5) or 64 (SHA-256) hexadecimal digits and
+// a space before the full path. The views point into the line.
 struct FileLineFields {
   int Day = 0, Month = 0, Year = 0, Hour = 0, Minute = 0, Second = 0;
   std::string_view SizeDigits;  // as written, with its leading zeros
   std::string_view Attributes;  // the 11 letters or underscores
-  std::string_view Digest;      // empty when the line carries none
+  std::string_view Digest;      // empty when the line carries none; its length tells the kind
   std::string_view Path;        // never empty
 
   // Nothing when the line does not have the shape of a file line.

@@ -5,7 +5,8 @@
 
 // Finds the Deleted and Added lines that are one file moved. A line's move
 // key is, when it carries a digest, its size and digest (in either letter
-// case, not the 32 zeros of an unreadable file); without a digest, its file
+// case, not the zeros of an unreadable file; an MD5 digest never equals an
+// SHA-256 one, so the kinds never pair); without a digest, its file
 // name, size and date-time (whatever the time separator).
 // A file of size 0 has no move key, and keys of the two kinds never meet, so
 // a line with a digest is never paired with one without. A Deleted and an

@@ -133,6 +133,12 @@ struct Side {
   bool NeedsRaw() const { return present && (!fields || rawToo); }
 };
 
+// "md5" or "sha256" by the digest's length; empty for a side without one.
+std::string_view AlgorithmOf(const Side& side) {
+  if (!side.fields || side.fields->Digest.empty()) return {};
+  return side.fields->Digest.size() == 64 ? "sha256" : "md5";
+}
+
 // The fields of a side under their keys with the prefix, in the order of
 // the CSV columns: the current side's path first, the old side's last.
 void PutSideJson(Json& record, const Side& side, const std::string& prefix) {
@@ -149,6 +155,8 @@ void PutSideJson(Json& record, const Side& side, const std::string& prefix) {
   record[prefix + "datetime"] = f ? Json(IsoDateTime(*f)) : Json(nullptr);
   record[prefix + "attributes"] = f ? Json(std::string(f->Attributes)) : Json(nullptr);
   record[prefix + "digest"] = f && !f->Digest.empty() ? Json(std::string(f->Digest)) : Json(nullptr);
+  const std::string_view algorithm = AlgorithmOf(side);
+  record[prefix + "digest_algorithm"] = algorithm.empty() ? Json(nullptr) : Json(std::string(algorithm));
   if (!prefix.empty()) putPath();
 }
 
@@ -211,8 +219,8 @@ class JsonRecord {
   void Null(std::size_t slot) { *slots_[slot] = nullptr; }
   void Number(std::size_t slot, std::uint64_t number) { *slots_[slot] = number; }
   // The fields of a side into the slots of its path, size, datetime,
-  // attributes and digest; nulls for a side that is absent.
-  void PutSide(const std::array<std::size_t, 5>& slots, const Side& side) {
+  // attributes, digest and digest algorithm; nulls for a side that is absent.
+  void PutSide(const std::array<std::size_t, 6>& slots, const Side& side) {
     if (!side.fields) {
       for (const std::size_t slot : slots) Null(slot);
       return;
@@ -224,8 +232,10 @@ class JsonRecord {
     Text(slots[3], f.Attributes);
     if (f.Digest.empty()) {
       Null(slots[4]);
+      Null(slots[5]);
     } else {
       Text(slots[4], f.Digest);
+      Text(slots[5], AlgorithmOf(side));
     }
   }
   std::string Dump() const { return object_.dump(); }
@@ -249,8 +259,10 @@ std::optional<ReadableRecords::Format> ReadableRecords::FormatNamed(std::string_
 
 void ReadableRecords::AddListing(const std::vector<std::string_view>& lines) {
   std::string record;
-  JsonRecord plain{"path", "size", "datetime", "attributes", "digest"};
-  if (format_ == Format::Csv) records_.Append("path,size,datetime,attributes,digest,line");
+  JsonRecord plain{"path", "size", "datetime", "attributes", "digest", "digest_algorithm"};
+  // The digest's algorithm came later than the other columns: it is last, so
+  // that readers who count columns find the others where they were.
+  if (format_ == Format::Csv) records_.Append("path,size,datetime,attributes,digest,line,digest_algorithm");
   for (const std::string_view line : lines) {
     const Side side = Side::Of(line);
     record.clear();
@@ -258,11 +270,13 @@ void ReadableRecords::AddListing(const std::vector<std::string_view>& lines) {
       AppendSideCsv(record, side);
       record += ',';
       AppendCsvField(record, RawWhereNeeded(side));
+      record += ',';
+      record += AlgorithmOf(side);
       records_.Append(record);
       continue;
     }
     if (Plain(side)) {
-      plain.PutSide({0, 1, 2, 3, 4}, side);
+      plain.PutSide({0, 1, 2, 3, 4, 5}, side);
       records_.Append(plain.Dump());
       continue;
     }
@@ -278,10 +292,12 @@ void ReadableRecords::AddChanges(const ComparisonResult& result, const std::vect
   if (format_ == Format::Csv)
     records_.Append(
         "change,path,size,datetime,attributes,digest,old_size,old_datetime,old_attributes,old_digest,old_path,line,"
-        "old_line");
+        "old_line,digest_algorithm,old_digest_algorithm");
   std::string record;
-  JsonRecord plain{"change",   "path",         "size",           "datetime",   "attributes", "digest",
-                   "old_size", "old_datetime", "old_attributes", "old_digest", "old_path"};
+  JsonRecord plain{"change",       "path",           "size",       "datetime",
+                   "attributes",   "digest",         "digest_algorithm",
+                   "old_size",     "old_datetime",   "old_attributes",
+                   "old_digest",   "old_digest_algorithm", "old_path"};
   for (const Change& change : result.Changes) {
     const Side now = change.Current >= 0 ? Side::Of(current[static_cast<std::size_t>(change.Current)]) : Side();
     const Side old = change.Loaded >= 0 ? Side::Of(loaded[static_cast<std::size_t>(change.Loaded)]) : Side();
@@ -295,13 +311,17 @@ void ReadableRecords::AddChanges(const ComparisonResult& result, const std::vect
       AppendCsvField(record, RawWhereNeeded(now));
       record += ',';
       AppendCsvField(record, RawWhereNeeded(old));
+      record += ',';
+      record += AlgorithmOf(now);
+      record += ',';
+      record += AlgorithmOf(old);
       records_.Append(record);
       continue;
     }
     if (Plain(now) && Plain(old)) {
       plain.Text(0, WordOf(change.Kind));
-      plain.PutSide({1, 2, 3, 4, 5}, now);
-      plain.PutSide({10, 6, 7, 8, 9}, old);
+      plain.PutSide({1, 2, 3, 4, 5, 6}, now);
+      plain.PutSide({12, 7, 8, 9, 10, 11}, old);
       records_.Append(plain.Dump());
       continue;
     }

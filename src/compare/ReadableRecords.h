@@ -31,11 +31,13 @@ class ReadableRecords {
   explicit ReadableRecords(Format format) : format_(format) {}
 
   // A listing, line by line: CSV columns path, size, datetime, attributes,
-  // digest, line.
+  // digest, line, digest_algorithm ("md5", "sha256", or empty without a
+  // digest; in JSON it follows digest).
   void AddListing(const std::vector<std::string_view>& lines);
   // The changes of a comparison of the current lines with the loaded ones:
   // CSV columns change, path, size, datetime, attributes, digest, old_size,
-  // old_datetime, old_attributes, old_digest, old_path, line, old_line. The
+  // old_datetime, old_attributes, old_digest, old_path, line, old_line,
+  // digest_algorithm, old_digest_algorithm. The
   // plain columns describe the current file, the old_ ones the loaded file;
   // those of a side a change does not have are empty (null in JSON). JSON ends
   // with one object of counts, which has no "change" key.

@@ -1,5 +1,8 @@
 #include "documents/ListingDocuments.h"
 
+#include <optional>
+
+#include "documents/ListingSignature.h"
 #include "documents/ListingFileCheck.h"
 #include "surfaces/ScrollExtent.h"
 #include "surfaces/Texts.h"
@@ -74,6 +77,7 @@ bool ListingDocuments::OpenListing(const std::string& fileName) {
     if (length > state_.WidestLoadedLine) state_.WidestLoadedLine = length;
   }
   SetPaneScrollExtent(surfaces_, PaneId::ListBox2, state_.WidestLoadedLine);
+  ShowSignatureOf(fileName);
   surfaces_.SetNormalCursor();
   return true;
 }
@@ -85,7 +89,7 @@ void ListingDocuments::FileSave() {
   } else if (WritesOverBaseline(state_.DocumentFileName) && !Confirmed(state_.DocumentFileName)) {
     // The listing the next audit compares with is not replaced without a word.
   } else {
-    surfaces_.PaneSaveToFile(PaneId::ListBox1, state_.DocumentFileName);
+    SaveListing(state_.DocumentFileName);
     surfaces_.SetActionEnabled(ActionId::FileSaveAction, false);
     surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
   }
@@ -98,7 +102,7 @@ void ListingDocuments::FileSaveAs() {
   const auto name = surfaces_.RunSaveDialog();
   if (!Chosen(name)) return;
   if (!ConfirmOverwrite(*name)) return;
-  surfaces_.PaneSaveToFile(PaneId::ListBox1, *name);
+  SaveListing(*name);
   state_.DocumentFileName = *name;
   surfaces_.SetActionEnabled(ActionId::FileSaveAction, false);
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
@@ -130,6 +134,53 @@ bool ListingDocuments::ConfirmOverwrite(const std::string& fileName) {
 
 bool ListingDocuments::Confirmed(const std::string& fileName) {
   return surfaces_.AskConfirmation(OverwriteQuestion(fileName)) == ConfirmAnswer::Yes;
+}
+
+void ListingDocuments::SaveListing(const std::string& fileName) {
+  // A key that cannot sign is refused before anything is written.
+  std::optional<SigningKey> key;
+  if (!signingKey_.empty()) key = SigningKey::LoadPrivate(signingKey_);
+  surfaces_.PaneSaveToFile(PaneId::ListBox1, fileName);
+  if (!key) return;
+  ListingSignature::Write(PaneLines(PaneId::ListBox1), fileName, *key);
+  surfaces_.StatusSetPanelText(4, "Signed: " + ListingSignature::FileOf(fileName));
+  showingSignature_ = true;
+}
+
+void ListingDocuments::ShowSignatureOf(const std::string& fileName) {
+  // What panel 4 said of another listing no longer holds, whatever comes next.
+  if (showingSignature_) surfaces_.StatusSetPanelText(4, "");
+  showingSignature_ = false;
+  const std::string signatureFile = ListingSignature::FileOf(fileName);
+  std::string text;
+  if (!verifyKey_.empty()) {
+    // With a key to check with, a missing signature is told too: removing
+    // it is the easiest way to pass off a forged listing.
+    switch (ListingSignature::Check(PaneLines(PaneId::ListBox2), fileName, SigningKey::LoadPublic(verifyKey_))) {
+      case ListingSignature::Verdict::Verified:
+        text = "Signature verified with " + verifyKey_;
+        break;
+      case ListingSignature::Verdict::Unsigned:
+        text = "NOT SIGNED: " + signatureFile + " is missing";
+        break;
+      case ListingSignature::Verdict::Mismatch:
+        text = "SIGNATURE DOES NOT MATCH: the listing or " + signatureFile + " was changed, or another key signed it";
+        break;
+    }
+  } else if (ListingSignature::Present(fileName)) {
+    text = "Signed, but not checked: no public key chosen";
+  }
+  if (text.empty()) return;
+  surfaces_.StatusSetPanelText(4, text);
+  showingSignature_ = true;
+}
+
+std::vector<std::string_view> ListingDocuments::PaneLines(PaneId pane) {
+  const int count = surfaces_.PaneLineCount(pane);
+  std::vector<std::string_view> lines;
+  lines.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) lines.push_back(surfaces_.PaneLineAt(pane, i));
+  return lines;
 }
 
 bool ListingDocuments::WritesOverBaseline(const std::string& fileName) const {

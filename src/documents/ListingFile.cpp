@@ -40,10 +40,13 @@ bool WriteListingText(OutputChannel& out, const std::vector<std::string_view>& l
 }
 
 void WriteListingFile(const std::vector<std::string_view>& lines, const std::string& fileName) {
+  WriteFileWith(fileName, [&lines](OutputChannel& out) { return WriteListingText(out, lines); });
+}
+
+void WriteFileWith(const std::string& fileName, const std::function<bool(OutputChannel&)>& write) {
   if (fileName.empty())
     throw QuillonError(ErrorText::WithSystemReason(ErrorText::CannotCreateFile(fileName), ENOENT));
-  const FileSaver::Outcome outcome =
-      FileSaver::Save(fileName, [&lines](OutputChannel& out) { return WriteListingText(out, lines); });
+  const FileSaver::Outcome outcome = FileSaver::Save(fileName, write);
   switch (outcome.failure) {
     case FileSaver::Failure::None:
       return;

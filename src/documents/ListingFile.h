@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,10 @@
 // file %s" or "Stream write error", each with the system's reason on a second
 // line.
 void WriteListingFile(const std::vector<std::string_view>& lines, const std::string& fileName);
+
+// Writes whatever write puts to the channel it is given to the named file,
+// the same way and with the same failures as WriteListingFile.
+void WriteFileWith(const std::string& fileName, const std::function<bool(OutputChannel&)>& write);
 
 // Writes the lines, each followed by CR LF, to a channel in large chunks.
 // False when a write falls short.

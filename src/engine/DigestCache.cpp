@@ -4,24 +4,29 @@
 #include <chrono>
 
 #include "platform/QuillonError.h"
-#include "platform/Vexmd5.h"
 
 namespace {
 
 constexpr std::int64_t kNsPerDay = 86'400'000'000'000;
 
-std::string HexOf(const Md5Bytes& digest) {
-  char text[33];
-  md5_toHexStr(text, digest.data());
-  return std::string(text, 32);
+std::string HexOf(const DigestBytes& digest) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text(2 * digest.Size, '0');
+  for (std::size_t i = 0; i < digest.Size; ++i) {
+    text[2 * i] = kHex[digest.Data[i] >> 4];
+    text[2 * i + 1] = kHex[digest.Data[i] & 0x0F];
+  }
+  return text;
 }
 
-// The 16 bytes of a digest text, when the text is exactly what HexOf gives
-// for them: a reused digest must read the same as a freshly made one.
-std::optional<Md5Bytes> BytesOf(const std::string& text) {
-  if (text.size() != 32) return std::nullopt;
-  Md5Bytes digest{};
-  for (std::size_t i = 0; i < 32; ++i) {
+// The bytes of an MD5 or SHA-256 digest text, when the text is exactly what
+// HexOf gives for them: a reused digest must read the same as a freshly made one.
+std::optional<DigestBytes> BytesOf(const std::string& text) {
+  if (text.size() != DigestDigitsOf(DigestAlgorithm::Md5) && text.size() != DigestDigitsOf(DigestAlgorithm::Sha256))
+    return std::nullopt;
+  DigestBytes digest;
+  digest.Size = text.size() / 2;
+  for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     int nibble;
     if (c >= '0' && c <= '9') {
@@ -33,7 +38,7 @@ std::optional<Md5Bytes> BytesOf(const std::string& text) {
     } else {
       return std::nullopt;
     }
-    digest[i / 2] = static_cast<unsigned char>(digest[i / 2] << 4 | nibble);
+    digest.Data[i / 2] = static_cast<unsigned char>(digest.Data[i / 2] << 4 | nibble);
   }
   if (HexOf(digest) != text) return std::nullopt;
   return digest;
@@ -105,18 +110,20 @@ void DigestCache::StopWriting(const std::string& why) {
           "); the digests read now are not kept for the next run");
 }
 
-std::optional<std::string> DigestCache::Reusable(const FileStamp& stamp, std::string_view folder) {
+std::optional<std::string> DigestCache::Reusable(const FileStamp& stamp, std::string_view folder,
+                                                 DigestAlgorithm algorithm) {
   // An inode of 0 is no identity: the search could not tell it.
   if (!store_ || stamp.Inode == 0) return std::nullopt;
-  if (!folderLoaded_ || folderDevice_ != stamp.Device || folder_ != folder) {
+  if (!folderLoaded_ || folderDevice_ != stamp.Device || folder_ != folder || folderAlgorithm_ != algorithm) {
     try {
-      folderRows_ = store_->FindFolder(stamp.Device, folder);
+      folderRows_ = store_->FindFolder(stamp.Device, folder, algorithm);
     } catch (const std::exception& error) {
       Disable(error.what());
       return std::nullopt;
     }
     folderLoaded_ = true;
     folderDevice_ = stamp.Device;
+    folderAlgorithm_ = algorithm;
     folder_.assign(folder);
   }
   // The rows come in key order, which is the order of the inodes' low 32 bits.
@@ -132,7 +139,7 @@ std::optional<std::string> DigestCache::Reusable(const FileStamp& stamp, std::st
   const std::int64_t now = Now();
   if (row->ReadStartNs > now) return std::nullopt;
   if (writing_ && row->UsedDay < now / kNsPerDay - kUseRefreshDays + 1) {
-    used_.push_back(DigestStore::KeyOf(stamp.Device, stamp.Inode, folder));
+    used_.push_back(DigestStore::KeyOf(stamp.Device, stamp.Inode, folder, algorithm));
     if (used_.size() >= kBatchRows) Flush();
   }
   ++reused_;
@@ -142,7 +149,7 @@ std::optional<std::string> DigestCache::Reusable(const FileStamp& stamp, std::st
 void DigestCache::Keep(const FileStamp& stamp, const std::string& path, const std::string& digestText,
                        std::int64_t readStartNs) {
   if (!writing_ || stamp.Inode == 0 || IsRacy(stamp, readStartNs)) return;
-  if (digestText == std::string(32, '0')) return;
+  if (digestText.find_first_not_of('0') == std::string::npos) return;
   const auto digest = BytesOf(digestText);
   if (!digest) return;
   pending_.push_back(StoredDigest{stamp, path, *digest, readStartNs, Today()});

@@ -37,11 +37,13 @@ class DigestCache {
   static std::int64_t RealClock();
   std::int64_t Now() const { return clock_(); }
 
-  // The digest text kept for this state of a file in folder (its path,
-  // ending with "/"), when it may be reused.
-  std::optional<std::string> Reusable(const FileStamp& stamp, std::string_view folder);
+  // The digest text of the algorithm kept for this state of a file in
+  // folder (its path, ending with "/"), when it may be reused.
+  std::optional<std::string> Reusable(const FileStamp& stamp, std::string_view folder,
+                                      DigestAlgorithm algorithm = DigestAlgorithm::Md5);
   // Keeps a digest that was read; readStartNs is Now() taken before the
-  // file's state was read. Digests of unreadable files (all "0") are not kept.
+  // file's state was read; the algorithm is told by the text's length.
+  // Digests of unreadable files (all "0") are not kept.
   void Keep(const FileStamp& stamp, const std::string& path, const std::string& digestText, std::int64_t readStartNs);
   // Writes what is kept and not yet written.
   void Flush();
@@ -62,6 +64,7 @@ class DigestCache {
   // The rows of the folder last asked about.
   bool folderLoaded_ = false;
   std::uint64_t folderDevice_ = 0;
+  DigestAlgorithm folderAlgorithm_ = DigestAlgorithm::Md5;
   std::string folder_;
   std::vector<StoredDigest> folderRows_;
 };

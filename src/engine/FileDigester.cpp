@@ -7,16 +7,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/Vexmd5.h"
-
 namespace {
-
-constexpr FileDigester::Text NoDigest() {
-  FileDigester::Text text{};
-  for (char& digit : text.digits) digit = '0';
-  return text;
-}
-constexpr FileDigester::Text kNoDigest = NoDigest();
 
 bool SameFile(const OpenFileFacts& facts, const FileDigester::Expected& expected) {
   return facts.RegularFile && facts.Size == expected.size && facts.ModifiedSeconds == expected.seconds &&
@@ -47,32 +38,47 @@ std::int64_t UnsettledNs(const OpenFileFacts& facts) {
 
 }  // namespace
 
-FileDigester::FileDigester(FileReader& reader, PageReleaser* releaser)
-    : reader_(reader), releaser_(releaser), buffer_(std::make_unique_for_overwrite<unsigned char[]>(kReadBufferSize)) {}
+FileDigester::FileDigester(FileReader& reader, PageReleaser* releaser, DigestAlgorithm algorithm)
+    : reader_(reader),
+      releaser_(releaser),
+      digest_(std::make_unique<StreamDigest>(algorithm)),
+      buffer_(std::make_unique_for_overwrite<unsigned char[]>(kReadBufferSize)) {}
+
+void FileDigester::SetAlgorithm(DigestAlgorithm algorithm) {
+  if (digest_->Algorithm() != algorithm) digest_ = std::make_unique<StreamDigest>(algorithm);
+}
+
+FileDigester::Text FileDigester::Text::Zeros(DigestAlgorithm algorithm) {
+  Text text;
+  text.length = static_cast<std::uint8_t>(DigestDigitsOf(algorithm));
+  std::fill(text.digits, text.digits + sizeof text.digits, '0');
+  return text;
+}
 
 FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath, const Expected& expected,
                                                      bool fetchedAhead) {
   FileRead read;
   Result early;
   if (!Begin(filePath, expected, fetchedAhead, read, early)) return early;
-  md5_context context;
-  md5_starts(&context);
+  digest_->Start();
   bool givenUp = false;
   while (const std::size_t count = ReadBlock(read, buffer_.get(), kReadBufferSize)) {
     // One call per block read: the system's digest (CNG on Windows) costs a
     // call each time, however few bytes it is given.
-    md5_update(&context, buffer_.get(), static_cast<std::uint32_t>(count));
+    digest_->Update(buffer_.get(), count);
     if (Interrupted(count)) {
       givenUp = true;
       break;
     }
   }
-  unsigned char digest[16];
-  md5_finish(&context, digest);
-  return Finish(read, digest, givenUp);
+  char digits[kMaxDigestDigits];
+  digest_->FinishHex(digits);
+  return Finish(read, digits, givenUp);
 }
 
-bool FileDigester::HashesInLanes() { return Md5Lanes::ChosenKernel() != Md5Kernel::Scalar; }
+bool FileDigester::HashesInLanes() const {
+  return digest_->Algorithm() == DigestAlgorithm::Md5 && Md5Lanes::ChosenKernel() != Md5Kernel::Scalar;
+}
 
 void FileDigester::DigestMany(Source& source) {
   constexpr std::size_t kSlots = Md5Lanes::kSlots;
@@ -140,14 +146,17 @@ void FileDigester::DigestMany(Source& source) {
       if (!lane.open || !lanes_->Ended(slot)) continue;
       unsigned char digest[16];
       lanes_->Digest(slot, digest);
+      char digits[33];
+      md5_toHexStr(digits, digest);
       lane.open = false;
-      source.Done(lane.task, Finish(lane.read, digest, false));
+      source.Done(lane.task, Finish(lane.read, digits, false));
     }
   }
 }
 
 bool FileDigester::Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, FileRead& read,
                          Result& early) {
+  const Text kNoDigest = Text::Zeros(digest_->Algorithm());
   // Opening a FIFO or a device can change what other programs see; only what
   // the search found to be a regular file is ever opened.
   if (!expected.regularFile) {
@@ -238,7 +247,8 @@ std::size_t FileDigester::ReadBlock(FileRead& read, unsigned char* buffer, std::
   return 0;
 }
 
-FileDigester::Result FileDigester::Finish(FileRead& read, const unsigned char digest[16], bool givenUp) {
+FileDigester::Result FileDigester::Finish(FileRead& read, const char* digits, bool givenUp) {
+  const Text kNoDigest = Text::Zeros(digest_->Algorithm());
   const Expected& expected = read.expected;
   const std::uint64_t total = read.total;
   const int error = read.error;
@@ -264,16 +274,14 @@ FileDigester::Result FileDigester::Finish(FileRead& read, const unsigned char di
   if (givenUp) return {kNoDigest, Outcome::GivenUp, 0, fromDisk};
   if (error != 0) return {kNoDigest, Outcome::Failed, error, fromDisk};
   if (!unchanged) return {kNoDigest, Outcome::Changed, 0, fromDisk};
-  char text[33];
-  md5_toHexStr(text, digest);
-  Result result = Result::Of(text);
+  Result result = Result::Of({digits, kNoDigest.length});
   result.waitedForDisk = fromDisk;
   return result;
 }
 
 FileDigester::Result FileDigester::Result::Of(std::string_view digits) {
-  Result result{kNoDigest};
-  digits.copy(result.text.digits, sizeof result.text.digits);
+  Result result;
+  result.text.length = static_cast<std::uint8_t>(digits.copy(result.text.digits, sizeof result.text.digits));
   return result;
 }
 

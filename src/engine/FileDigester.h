@@ -10,13 +10,16 @@
 #include <string_view>
 
 #include "engine/PageReleaser.h"
+#include "platform/DigestAlgorithm.h"
 #include "platform/FileReader.h"
 #include "platform/FindData.h"
 #include "platform/Md5Lanes.h"
+#include "platform/StreamDigest.h"
 
-// Reads files for their MD5 digest through one large buffer that is reused
-// for every file, or many files at once, a block of each in turn, their
-// digests made side by side in the lanes of a vector (DigestMany).
+// Reads files for their digest (MD5 unless told otherwise) through one large
+// buffer that is reused for every file, or, for MD5, many files at once, a
+// block of each in turn, their digests made side by side in the lanes of a
+// vector (DigestMany).
 class FileDigester {
  public:
   static constexpr std::size_t kReadBufferSize = 256 * 1024;
@@ -45,18 +48,21 @@ class FileDigester {
     GivenUp,   // the interrupt said stop
   };
 
-  // 32 hexadecimal digits, held in place: a digest is made on one thread
-  // and used on another, and a block allocated on one thread and freed on
-  // another costs the allocator a lock each time.
+  // 32 hexadecimal digits (64 for SHA-256), held in place: a digest is made
+  // on one thread and used on another, and a block allocated on one thread
+  // and freed on another costs the allocator a lock each time.
   struct Text {
-    char digits[32];
-    std::string_view View() const { return {digits, sizeof digits}; }
+    char digits[kMaxDigestDigits];
+    std::uint8_t length = 32;
+    std::string_view View() const { return {digits, length}; }
+    // The digits of a file without a digest: all "0".
+    static Text Zeros(DigestAlgorithm algorithm);
     friend bool operator==(const Text& text, std::string_view other) { return text.View() == other; }
     friend std::ostream& operator<<(std::ostream& out, const Text& text) { return out << text.View(); }
   };
 
   struct Result {
-    Text text;  // 32 "0" unless the outcome is Read
+    Text text;  // all "0" unless the outcome is Read
     Outcome outcome = Outcome::Read;
     int error = 0;
     bool waitedForDisk = false;  // its start was not in the page cache
@@ -66,7 +72,8 @@ class FileDigester {
 
   // A file that was not in the page cache has its pages handed back once
   // read, through releaser, or here when there is none.
-  explicit FileDigester(FileReader& reader, PageReleaser* releaser = nullptr);
+  explicit FileDigester(FileReader& reader, PageReleaser* releaser = nullptr,
+                        DigestAlgorithm algorithm = DigestAlgorithm::Md5);
   ~FileDigester() { ForgetFolder(); }
   FileDigester(const FileDigester&) = delete;
   FileDigester& operator=(const FileDigester&) = delete;
@@ -94,10 +101,10 @@ class FileDigester {
     virtual void Done(const Task& task, Result result) = 0;
   };
 
-  // Whether DigestMany hashes in the lanes of a vector, which this CPU has
-  // (or QUILLON_MD5_KERNEL allows). Otherwise files are best digested one at
-  // a time with ComputeFileDigest, by the system's own MD5.
-  static bool HashesInLanes();
+  // Whether DigestMany hashes in the lanes of a vector: for MD5, where this
+  // CPU has them (or QUILLON_MD5_KERNEL allows). Otherwise files are best
+  // digested one at a time with ComputeFileDigest, by the system's own digest.
+  bool HashesInLanes() const;
   // Digests the files source gives, up to Md5Lanes::kSlots of them open at
   // once: reads a block of each, hashes the blocks together, and hands each
   // file's result back as soon as it is made, each the same as
@@ -107,8 +114,11 @@ class FileDigester {
   // back.
   void DigestMany(Source& source);
 
+  // The digest the next files get.
+  void SetAlgorithm(DigestAlgorithm algorithm);
+
   // Asked between blocks, every kInterruptEvery bytes, whether to give up
-  // the file; a file given up gets 32 "0" too. Nothing set: never.
+  // the file; a file given up gets all "0" too. Nothing set: never.
   void SetInterrupt(std::function<bool()> interrupt) { interrupt_ = std::move(interrupt); }
   bool PollInterrupt() { return interrupt_ && interrupt_(); }
   // Bytes read so far, by any thread; counted at every interrupt check.
@@ -141,8 +151,9 @@ class FileDigester {
   // the page cache is only asked of the disk, to be read later without the
   // wait (read.fetching): 0 then too.
   std::size_t ReadBlock(FileRead& read, unsigned char* buffer, std::size_t size, bool fetchFirst = false);
-  // Closes the file; the result for the digest of what was read.
-  Result Finish(FileRead& read, const unsigned char digest[16], bool givenUp);
+  // Closes the file; the result for the digest of what was read, given as
+  // its hexadecimal digits (none when given up).
+  Result Finish(FileRead& read, const char* digits, bool givenUp);
 
   // Counts a block; true when the read is to be given up.
   bool Interrupted(std::size_t count);
@@ -152,6 +163,7 @@ class FileDigester {
 
   FileReader& reader_;
   PageReleaser* releaser_;
+  std::unique_ptr<StreamDigest> digest_;
   std::unique_ptr<unsigned char[]> buffer_;
   std::unique_ptr<Md5Lanes> lanes_;                   // made when first wanted
   std::unique_ptr<unsigned char[]> laneBuffers_;       // kLaneBlockSize per slot

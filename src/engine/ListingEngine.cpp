@@ -59,8 +59,9 @@ ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderS
       digester_(reader_, &releaser_),
       searches_([] { return std::make_unique<NoContext>(); }),
       digests_([this] {
-        // A helper gives up its file between blocks once the run stops.
-        auto digester = std::make_unique<FileDigester>(reader_, &releaser_);
+        // A helper lives for one run: it makes that run's digest, and gives
+        // up its file between blocks once the run stops.
+        auto digester = std::make_unique<FileDigester>(reader_, &releaser_, algorithm_);
         digester->SetInterrupt([this] { return digests_.Aborted(); });
         return digester;
       }) {
@@ -122,6 +123,8 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   excludes_ = std::move(excludes);
   root_ = folderPath;
   reuseDigests_ = surfaces_.ReuseDigestsChecked();
+  algorithm_ = nextAlgorithm_;
+  digester_.SetAlgorithm(algorithm_);
   state_.DigestCount = 0;
   state_.ReusedDigestCount = 0;
   // Nobody should wonder where the left-out files went.
@@ -190,6 +193,7 @@ bool ListingEngine::StopAsked() {
   progress_.bytes = state_.TotalSize;
   progress_.bytesFound = state_.TotalSize + aheadBytes_ + pendingBytes_;
   progress_.digests = digestsWanted_;
+  progress_.digestName = algorithm_ == DigestAlgorithm::Sha256 ? "SHA-256" : "MD5";
   progress_.bytesDigested = BytesDigested() - digestedBefore_;
   surfaces_.ShowRunProgress(progress_);
   if (!surfaces_.StopRequested()) return false;
@@ -328,7 +332,7 @@ void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
     if (!entry.RegularFile) continue;  // never opened: nothing to read ahead
     // A digest the cache gives back needs no read.
     if (cache != nullptr) {
-      if (auto digest = cache->Reusable(StampOf(entry), folder.path)) {
+      if (auto digest = cache->Reusable(StampOf(entry), folder.path, algorithm_)) {
         folder.reused[i] = std::move(*digest);
         continue;
       }
@@ -376,8 +380,8 @@ void ListingEngine::DigestJob::RunBatch(FileDigester& digester, DigestPool::Batc
     DigestPool::Batch& batch_;
     std::vector<const DigestJob*> taken_;  // at most one per slot
   };
-  if (!FileDigester::HashesInLanes()) {
-    // The system's own MD5, one file at a time.
+  if (!digester.HashesInLanes()) {
+    // The system's own digest, one file at a time.
     std::size_t job;
     while (const DigestJob* work = batch.Next(job)) batch.Done(job, (*work)(digester));
     return;
@@ -459,7 +463,7 @@ FileDigester::Result ListingEngine::DigestOf(const FindData& entry, const std::s
   }
   DigestCache* cache = entry.RegularFile ? Cache() : nullptr;
   if (cache != nullptr && currentJob_ == kNoJob) {
-    if (auto digest = cache->Reusable(StampOf(entry), folderPath)) {
+    if (auto digest = cache->Reusable(StampOf(entry), folderPath, algorithm_)) {
       ++state_.ReusedDigestCount;
       return FileDigester::Result::Of(*digest);
     }

@@ -60,6 +60,9 @@ class ListingEngine {
   // The digest cache that runs with reuse switched on use; empty: the user's
   // default one.
   void SetDigestCacheFile(std::string path) { cacheFile_ = std::move(path); }
+  // The digest that runs from the next one on put on file lines when the
+  // check box asks for digests: MD5 unless told otherwise.
+  void SetDigestAlgorithm(DigestAlgorithm algorithm) { nextAlgorithm_ = algorithm; }
 
  private:
   // One folder's search results, taken ahead of the walk when digests are
@@ -136,6 +139,8 @@ class ListingEngine {
   std::string root_;                // the folder this run lists
   ExcludePatterns excludes_;        // of this run
   bool reuseDigests_ = false;       // of this run
+  DigestAlgorithm algorithm_ = DigestAlgorithm::Md5;  // of this run
+  DigestAlgorithm nextAlgorithm_ = DigestAlgorithm::Md5;
   std::string cacheFile_;
   std::unique_ptr<DigestCache> cache_;
   bool digestsWanted_ = false;      // what the check box said last in this run

@@ -18,6 +18,8 @@ class DialogProvider {
                                                      const QString& start = QString()) = 0;
   virtual std::optional<std::string> OpenFile(QWidget* parent) = 0;
   virtual std::optional<std::string> SaveFile(QWidget* parent) = 0;
+  // A key file of any name, for signing listings or checking their signatures.
+  virtual std::optional<std::string> ChooseKeyFile(QWidget* parent, const QString& title) = 0;
   // The save dialog of the comparison results, which offers CSV and JSON Lines too.
   virtual std::optional<ResultsFileChoice> SaveResultsFile(QWidget* parent) = 0;
   virtual ConfirmAnswer Confirm(QWidget* parent, const QString& question) = 0;

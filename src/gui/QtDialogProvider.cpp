@@ -120,6 +120,12 @@ std::optional<std::string> QtDialogProvider::OpenFile(QWidget* parent) { return 
 
 std::optional<std::string> QtDialogProvider::SaveFile(QWidget* parent) { return Run(*save_, parent); }
 
+std::optional<std::string> QtDialogProvider::ChooseKeyFile(QWidget* parent, const QString& title) {
+  const QString chosen = QFileDialog::getOpenFileName(parent, title, QString(), QStringLiteral("All files (*)"));
+  if (chosen.isEmpty()) return std::nullopt;
+  return QFile::encodeName(chosen).toStdString();
+}
+
 std::optional<ResultsFileChoice> QtDialogProvider::SaveResultsFile(QWidget* parent) {
   auto name = Run(*results_, parent);
   if (!name) return std::nullopt;

@@ -19,6 +19,7 @@ class QtDialogProvider : public DialogProvider {
                                              const QString& start = QString()) override;
   std::optional<std::string> OpenFile(QWidget* parent) override;
   std::optional<std::string> SaveFile(QWidget* parent) override;
+  std::optional<std::string> ChooseKeyFile(QWidget* parent, const QString& title) override;
   std::optional<ResultsFileChoice> SaveResultsFile(QWidget* parent) override;
   ConfirmAnswer Confirm(QWidget* parent, const QString& question) override;
   void ShowError(QWidget* parent, const QString& message) override;

@@ -42,6 +42,9 @@
 #include "gui/Glyphs.h"
 #include "platform/QuillonError.h"
 #include "platform/RegionalSettings.h"
+#include "platform/SigningKey.h"
+#include "platform/SystemPaths.h"
+#include "surfaces/ErrorText.h"
 
 namespace {
 
@@ -59,6 +62,10 @@ QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::
 constexpr const char* kDetectMovesKey = WindowLayout::kDetectMovesKey;
 constexpr const char* kReuseDigestsKey = WindowLayout::kReuseDigests.settingKey;
 constexpr const char* kExcludePatternsKey = WindowLayout::kExcludePatterns.settingKey;
+constexpr const char* kSha256Key = WindowLayout::kSha256.settingKey;
+constexpr const char* kSignKey = WindowLayout::kSignListings.settingKey;
+constexpr const char* kPrivateKeyKey = WindowLayout::kPrivateKeyKey;
+constexpr const char* kPublicKeyKey = WindowLayout::kVerifyKey.settingKey;
 constexpr const char* kGeometryKey = "Window/Geometry";
 constexpr const char* kSplitter1Key = "Window/Splitter1";
 constexpr const char* kSplitter2Key = "Window/Splitter2";
@@ -117,6 +124,7 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   // FormCreate, then the constructor body of the logic.
   logic_ = std::make_unique<TMainWindow>(*this, search, RegionalSettings::FromUserLocale());
   logic_->FormCreate(this);
+  ApplyRememberedChoices();
 }
 
 QtMainWindow::~QtMainWindow() {
@@ -198,6 +206,74 @@ void QtMainWindow::BuildListingChoices() {
   excludePatterns_ = make(WindowLayout::kExcludePatterns);
   excludeText_ = settings.value(QString::fromLatin1(kExcludePatternsKey), QString()).toString();
   connect(excludePatterns_, &QAction::triggered, this, [this] { EditExcludePatterns(); });
+  // Beside the MD5 box, which keeps its meaning: it asks for digests, this says which.
+  sha256_ = make(WindowLayout::kSha256);
+  sha256_->setCheckable(true);
+  sha256_->setChecked(settings.value(QString::fromLatin1(kSha256Key), false).toBool());
+  connect(sha256_, &QAction::toggled, this, [this](bool checked) {
+    UserSettings().setValue(QString::fromLatin1(kSha256Key), checked);
+    logic_->SetDigestAlgorithm(checked ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
+  });
+  signListings_ = make(WindowLayout::kSignListings);
+  signListings_->setCheckable(true);
+  signListings_->setChecked(settings.value(QString::fromLatin1(kSignKey), false).toBool());
+  // Triggered, not toggled: only the user's click asks for a key.
+  connect(signListings_, &QAction::triggered, this, [this](bool checked) { ChooseSigning(checked); });
+  verifyKey_ = make(WindowLayout::kVerifyKey);
+  connect(verifyKey_, &QAction::triggered, this, [this] { ChooseVerifyKey(); });
+}
+
+void QtMainWindow::ApplyRememberedChoices() {
+  const QSettings settings = UserSettings();
+  logic_->SetDigestAlgorithm(sha256_->isChecked() ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
+  const std::string privateKey = settings.value(QString::fromLatin1(kPrivateKeyKey)).toString().toStdString();
+  logic_->SetSigningKey(signListings_->isChecked() ? privateKey : std::string());
+  logic_->SetVerifyKey(settings.value(QString::fromLatin1(kPublicKeyKey)).toString().toStdString());
+}
+
+void QtMainWindow::ChooseSigning(bool on) {
+  QSettings settings = UserSettings();
+  std::string key = settings.value(QString::fromLatin1(kPrivateKeyKey)).toString().toStdString();
+  if (on && (key.empty() || !SystemPaths::IsExistingFile(key))) {
+    const auto chosen =
+        dialogs_.ChooseKeyFile(this, QStringLiteral("Choose the private key that signs saved listings"));
+    key = chosen.value_or(std::string());
+  }
+  if (on && !key.empty()) {
+    // Refused now rather than at the next save.
+    try {
+      SigningKey::LoadPrivate(key);
+    } catch (const QuillonError& error) {
+      dialogs_.ShowError(this, QString::fromUtf8(ErrorText::ForErrorBox(error.what())));
+      key.clear();
+    }
+  }
+  on = on && !key.empty();
+  signListings_->setChecked(on);
+  settings.setValue(QString::fromLatin1(kSignKey), on);
+  if (on) {
+    settings.setValue(QString::fromLatin1(kPrivateKeyKey), QString::fromStdString(key));
+    // Its public half beside it checks what it signs, unless another was chosen.
+    const std::string publicKey = SigningKey::PublicFileOf(key);
+    if (settings.value(QString::fromLatin1(kPublicKeyKey)).toString().isEmpty() &&
+        SystemPaths::IsExistingFile(publicKey))
+      settings.setValue(QString::fromLatin1(kPublicKeyKey), QString::fromStdString(publicKey));
+  }
+  settings.sync();
+  ApplyRememberedChoices();
+}
+
+void QtMainWindow::ChooseVerifyKey() {
+  const auto chosen = dialogs_.ChooseKeyFile(this, QStringLiteral("Choose the public key that checks signatures"));
+  if (!chosen || chosen->empty()) return;
+  try {
+    SigningKey::LoadPublic(*chosen);
+  } catch (const QuillonError& error) {
+    dialogs_.ShowError(this, QString::fromUtf8(ErrorText::ForErrorBox(error.what())));
+    return;
+  }
+  UserSettings().setValue(QString::fromLatin1(kPublicKeyKey), QString::fromStdString(*chosen));
+  ApplyRememberedChoices();
 }
 
 void QtMainWindow::EditExcludePatterns() {
@@ -242,6 +318,15 @@ void QtMainWindow::BuildMenu() {
           break;
         case WindowLayout::ItemKind::ExcludePatterns:
           m->addAction(excludePatterns_);
+          break;
+        case WindowLayout::ItemKind::Sha256:
+          m->addAction(sha256_);
+          break;
+        case WindowLayout::ItemKind::SignListings:
+          m->addAction(signListings_);
+          break;
+        case WindowLayout::ItemKind::VerifyKey:
+          m->addAction(verifyKey_);
           break;
       }
     }

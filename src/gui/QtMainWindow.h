@@ -46,6 +46,9 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   QCheckBox* Md5CheckBox() const { return md5_; }
   QAction* ReuseDigestsAction() const { return reuseDigests_; }
   QAction* ExcludePatternsAction() const { return excludePatterns_; }
+  QAction* Sha256Action() const { return sha256_; }
+  QAction* SignListingsAction() const { return signListings_; }
+  QAction* VerifyKeyAction() const { return verifyKey_; }
   HelpViewer& Help() { return help_; }
   bool Busy() const { return busy_; }
   // A listing run or a comparison is under way: Stop is enabled, and every
@@ -136,6 +139,11 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   bool DropsDuringWork(QObject* watched, QEvent* event);
   void BuildListingChoices();
   void EditExcludePatterns();
+  // Switches signing on Save on or off; on asks for the private key when
+  // none is remembered, and a key that cannot sign switches it off again.
+  void ChooseSigning(bool on);
+  void ChooseVerifyKey();
+  void ApplyRememberedChoices();
   QWidget* BuildResultsBar();
   void BuildFindBar();
   void OpenFindBar();
@@ -167,6 +175,9 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   QCheckBox* md5_ = nullptr;
   QAction* reuseDigests_ = nullptr;
   QAction* excludePatterns_ = nullptr;
+  QAction* sha256_ = nullptr;
+  QAction* signListings_ = nullptr;
+  QAction* verifyKey_ = nullptr;
   QString excludeText_;  // the exclude patterns as the user wrote them
   QWidget* statusBar_ = nullptr;
   QWidget* stopButton_ = nullptr;

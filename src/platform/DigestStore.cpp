@@ -32,14 +32,16 @@ std::uint64_t Mix(std::uint64_t value) {
 
 // A check value over everything a reused digest rests on, so that damage
 // inside a row's values is found rather than believed.
-std::int64_t CheckValue(const FileStamp& stamp, const Md5Bytes& digest, std::int64_t readStartNs) {
-  std::uint64_t halves[2];
-  std::memcpy(halves, digest.data(), sizeof halves);
+std::int64_t CheckValue(const FileStamp& stamp, const DigestBytes& digest, std::int64_t readStartNs) {
+  std::uint64_t halves[4];
+  std::memcpy(halves, digest.Data.data(), sizeof halves);
   std::uint64_t hash = 0x51444331;
   for (std::uint64_t value : {stamp.Device, stamp.Inode, stamp.Size, static_cast<std::uint64_t>(stamp.ModifiedNs),
                               static_cast<std::uint64_t>(stamp.ChangedNs), halves[0], halves[1],
                               static_cast<std::uint64_t>(readStartNs)})
     hash = Mix(hash ^ value);
+  // The longer digests' second half; MD5 rows keep the values they always had.
+  if (digest.Size > 16) hash = Mix(Mix(hash ^ halves[2]) ^ halves[3]);
   return static_cast<std::int64_t>(hash);
 }
 
@@ -94,9 +96,11 @@ void CheckOwner(const struct stat& st, const std::string& which) {
 
 }  // namespace
 
-std::int64_t DigestStore::KeyOf(std::uint64_t device, std::uint64_t inode, std::string_view folder) {
+std::int64_t DigestStore::KeyOf(std::uint64_t device, std::uint64_t inode, std::string_view folder,
+                                DigestAlgorithm algorithm) {
   std::uint64_t hash = 0xcbf29ce484222325ULL;
   for (char c : folder) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+  if (algorithm == DigestAlgorithm::Sha256) hash = Mix(hash ^ 0x5348413235360000ULL);
   return static_cast<std::int64_t>(((Mix(device ^ hash) << 32) | (inode & 0xFFFFFFFFULL)) & 0x7FFFFFFFFFFFFFFFULL);
 }
 
@@ -282,12 +286,13 @@ void DigestStore::EndRead() {
   if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
 }
 
-std::vector<StoredDigest> DigestStore::FindFolder(std::uint64_t device, std::string_view folder) {
+std::vector<StoredDigest> DigestStore::FindFolder(std::uint64_t device, std::string_view folder,
+                                                  DigestAlgorithm algorithm) {
   // Lookups share read transactions: one each costs more than the lookup.
   if (readsInTransaction_ >= kReadsPerTransaction) EndRead();
   if (readsInTransaction_++ == 0 && sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
     Fail(sqlite3_errmsg(db_));
-  const std::int64_t base = KeyOf(device, 0, folder);
+  const std::int64_t base = KeyOf(device, 0, folder, algorithm);
   sqlite3_reset(find_);
   sqlite3_bind_int64(find_, 1, base);
   sqlite3_bind_int64(find_, 2, base | 0xFFFFFFFFLL);
@@ -303,9 +308,12 @@ std::vector<StoredDigest> DigestStore::FindFolder(std::uint64_t device, std::str
     row.Stamp.ModifiedNs = sqlite3_column_int64(find_, 3);
     row.Stamp.ChangedNs = sqlite3_column_int64(find_, 4);
     const void* digest = sqlite3_column_blob(find_, 5);
-    if (digest == nullptr || sqlite3_column_bytes(find_, 5) != static_cast<int>(row.Digest.size()))
-      Fail("a stored digest is damaged");
-    std::memcpy(row.Digest.data(), digest, row.Digest.size());
+    const int size = sqlite3_column_bytes(find_, 5);
+    if (digest == nullptr || (size != 16 && size != 32)) Fail("a stored digest is damaged");
+    // Another algorithm's row under a key of this one is no match either.
+    if (static_cast<std::size_t>(size) != DigestBytesOf(algorithm)) continue;
+    row.Digest.Size = static_cast<std::size_t>(size);
+    std::memcpy(row.Digest.Data.data(), digest, row.Digest.Size);
     row.ReadStartNs = sqlite3_column_int64(find_, 6);
     row.UsedDay = sqlite3_column_int64(find_, 7);
     if (sqlite3_column_int64(find_, 8) != CheckValue(row.Stamp, row.Digest, row.ReadStartNs))
@@ -327,12 +335,13 @@ bool DigestStore::Write(const std::vector<StoredDigest>& rows) {
       sqlite3_bind_int64(put_, 4, AsColumn(row.Stamp.Size));
       sqlite3_bind_int64(put_, 5, row.Stamp.ModifiedNs);
       sqlite3_bind_int64(put_, 6, row.Stamp.ChangedNs);
-      sqlite3_bind_blob(put_, 7, row.Digest.data(), static_cast<int>(row.Digest.size()), SQLITE_STATIC);
+      sqlite3_bind_blob(put_, 7, row.Digest.Data.data(), static_cast<int>(row.Digest.Size), SQLITE_STATIC);
       sqlite3_bind_int64(put_, 8, row.ReadStartNs);
       sqlite3_bind_int64(put_, 9, row.UsedDay);
       sqlite3_bind_int64(put_, 10, CheckValue(row.Stamp, row.Digest, row.ReadStartNs));
       const std::string_view path = row.Path;
-      sqlite3_bind_int64(put_, 11, KeyOf(row.Stamp.Device, row.Stamp.Inode, path.substr(0, path.rfind('/') + 1)));
+      sqlite3_bind_int64(put_, 11, KeyOf(row.Stamp.Device, row.Stamp.Inode, path.substr(0, path.rfind('/') + 1),
+                                         row.Digest.Algorithm()));
       if (sqlite3_step(put_) != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
     }
     sqlite3_reset(put_);

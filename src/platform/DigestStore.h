@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/DigestAlgorithm.h"
 #include "platform/WalkedPath.h"
 
 struct sqlite3;
@@ -22,7 +23,12 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
-using Md5Bytes = std::array<unsigned char, 16>;
+// The bytes of a digest: 16 of MD5, 32 of SHA-256.
+struct DigestBytes {
+  std::array<unsigned char, 32> Data{};
+  std::size_t Size = 16;
+  DigestAlgorithm Algorithm() const { return Size == 32 ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5; }
+};
 
 // A digest as stored: the file's state and when the read that made it began.
 // The path is written for the people who look into the store; a lookup
@@ -30,13 +36,13 @@ using Md5Bytes = std::array<unsigned char, 16>;
 struct StoredDigest {
   FileStamp Stamp;
   std::string Path;
-  Md5Bytes Digest{};
+  DigestBytes Digest;
   std::int64_t ReadStartNs = 0;
   std::int64_t UsedDay = 0;  // days since 1970-01-01 of the last run that used it
 };
 
 // The digests of files kept in an SQLite database between runs, one row per
-// device and inode. Several programs may use one store at once: it runs in
+// device, inode and digest algorithm. Several programs may use one store at once: it runs in
 // WAL mode, and every write is one short transaction that waits at most
 // kBusyMilliseconds for another writer. Failures raise QuillonError with a
 // text that says what is wrong with the store.
@@ -67,12 +73,15 @@ class DigestStore {
   // device and the folder path (ending with "/"), so that the rows of one
   // folder lie together and a walk reads and writes them page by page. The
   // row itself holds device and inode: another file under a key is no match.
-  static std::int64_t KeyOf(std::uint64_t device, std::uint64_t inode, std::string_view folder);
+  // Each algorithm has keys of its own; MD5's are those of stores made
+  // before SHA-256 was known.
+  static std::int64_t KeyOf(std::uint64_t device, std::uint64_t inode, std::string_view folder,
+                            DigestAlgorithm algorithm);
 
-  // The rows of the files of a folder of a device, in one query: a walk asks
+  // The rows of one algorithm of the files of a folder of a device, in one query: a walk asks
   // for a folder's files together. A row whose check value does not match its
   // content counts as damage and raises. The rows leave out their path.
-  std::vector<StoredDigest> FindFolder(std::uint64_t device, std::string_view folder);
+  std::vector<StoredDigest> FindFolder(std::uint64_t device, std::string_view folder, DigestAlgorithm algorithm);
   // Adds or replaces the rows in one transaction. False when another writer
   // kept the store busy for too long; nothing is written then.
   bool Write(const std::vector<StoredDigest>& rows);

@@ -4,7 +4,7 @@
 // This build has no SQLite: the digest store cannot be opened, so a run
 // that asks for reuse warns once and reads every file.
 
-std::int64_t DigestStore::KeyOf(std::uint64_t, std::uint64_t inode, std::string_view) {
+std::int64_t DigestStore::KeyOf(std::uint64_t, std::uint64_t inode, std::string_view, DigestAlgorithm) {
   return static_cast<std::int64_t>(inode & 0x7FFFFFFFFFFFFFFFULL);
 }
 
@@ -17,7 +17,7 @@ DigestStore::~DigestStore() = default;
 std::string DigestStore::DefaultPath() { return "digests.sqlite"; }
 bool DigestStore::Available() { return false; }
 
-std::vector<StoredDigest> DigestStore::FindFolder(std::uint64_t, std::string_view) { return {}; }
+std::vector<StoredDigest> DigestStore::FindFolder(std::uint64_t, std::string_view, DigestAlgorithm) { return {}; }
 bool DigestStore::Write(const std::vector<StoredDigest>&) { return false; }
 bool DigestStore::MarkUsed(const std::vector<std::int64_t>&, std::int64_t) { return false; }
 bool DigestStore::Expire(std::int64_t, std::int64_t) { return false; }

@@ -11,4 +11,5 @@ struct RunProgress {
   bool digests = false;              // the check box asked for digests
   std::uint64_t bytesDigested = 0;   // read for digests so far, files begun included
   double bytesFound = 0.0;           // the sizes of the files listed, found ahead of the walk or being read
+  const char* digestName = "MD5";    // of the digests made: "MD5" or "SHA-256"
 };

@@ -127,6 +127,7 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
   lastPump_ = lastWindowPaint_ = lastStatusPaint_ = Clock::now();
   logic_ = std::make_unique<TMainWindow>(*this, search, RegionalSettings::FromUserLocale());
   logic_->FormCreate(this);
+  ApplyDigestChoice();
 }
 
 WinMainWindow::~WinMainWindow() {
@@ -179,6 +180,7 @@ void WinMainWindow::BuildMenu() {
   menu_ = CreateMenu();
   const bool detectMoves = settings_.ReadBool(L::kDetectMovesKey, false);
   const bool reuseDigests = settings_.ReadBool(L::kReuseDigests.settingKey, false);
+  const bool sha256 = settings_.ReadBool(L::kSha256.settingKey, false);
   for (const L::MenuInfo& info : L::kMenus) {
     HMENU popup = CreatePopupMenu();
     for (const L::MenuItem& item : info.items) {
@@ -193,6 +195,12 @@ void WinMainWindow::BuildMenu() {
         case L::ItemKind::ExcludePatterns:
           AppendMenuW(popup, MF_STRING, kExcludePatternsCommand, Shown(L::kExcludePatterns.caption).c_str());
           break;
+        case L::ItemKind::Sha256:
+          AppendMenuW(popup, MF_STRING | (sha256 ? MF_CHECKED : 0), kSha256Command, Shown(L::kSha256.caption).c_str());
+          break;
+        case L::ItemKind::SignListings:
+        case L::ItemKind::VerifyKey:
+          break;  // this build has no Ed25519: signed listings are made and checked on Linux
         case L::ItemKind::Action: {
           const ActionInfo& action = InfoOf(item.action);
           if (!action.visible) break;  // a hidden item takes no room
@@ -539,6 +547,7 @@ void WinMainWindow::OnMenuSelect(WPARAM wParam, LPARAM lParam) {
     const int command = LOWORD(wParam);
     if (const ActionInfo* info = ActionOfCommand(command)) hint = info->hint;
     if (command == kReuseDigestsCommand) hint = L::kReuseDigests.hint;
+    if (command == kSha256Command) hint = L::kSha256.hint;
     if (command == kExcludePatternsCommand) hint = L::kExcludePatterns.hint;
   }
   ShowHint(std::string(Hint::LongPart(hint)));
@@ -603,10 +612,13 @@ void WinMainWindow::OnCommand(int command, int notification, HWND control) {
     }
   }
   if (control != nullptr && control != toolbar_) return;  // the check box and the line need no command
-  if (command == kReuseDigestsCommand || command == kExcludePatternsCommand) {
+  if (command == kReuseDigestsCommand || command == kExcludePatternsCommand || command == kSha256Command) {
     if (working_) return;  // the listing choices hold from the start of a run to its end
     if (command == kReuseDigestsCommand) {
       ToggleChoice(command, L::kReuseDigests.settingKey);
+    } else if (command == kSha256Command) {
+      ToggleChoice(command, L::kSha256.settingKey);
+      ApplyDigestChoice();
     } else {
       EditExcludePatterns();
     }
@@ -654,6 +666,11 @@ void WinMainWindow::OnCommand(int command, int notification, HWND control) {
   for (const auto& [id, handler] : kHandlers) {
     if (id == info->id) Run(handler);
   }
+}
+
+void WinMainWindow::ApplyDigestChoice() {
+  const bool sha256 = (GetMenuState(menu_, kSha256Command, MF_BYCOMMAND) & MF_CHECKED) != 0;
+  logic_->SetDigestAlgorithm(sha256 ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
 }
 
 void WinMainWindow::ToggleChoice(int command, const char* key) {
@@ -832,6 +849,7 @@ void WinMainWindow::BeginWork() {
   figures_.Restart();
   md5Ticked_ = SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED;
   EnableMenuItem(menu_, kReuseDigestsCommand, MF_BYCOMMAND | MF_GRAYED);
+  EnableMenuItem(menu_, kSha256Command, MF_BYCOMMAND | MF_GRAYED);
   EnableMenuItem(menu_, kExcludePatternsCommand, MF_BYCOMMAND | MF_GRAYED);
   lastPump_ = lastWindowPaint_ = lastStatusPaint_ = Clock::now();
   announceInterval_ = kRepaintInterval;
@@ -847,6 +865,7 @@ void WinMainWindow::EndWork() {
   if (std::exchange(regionalChange_, false)) logic_->SetRegionalSettings(RegionalSettings::FromUserLocale());
   stopRequested_ = false;
   EnableMenuItem(menu_, kReuseDigestsCommand, MF_BYCOMMAND | MF_ENABLED);
+  EnableMenuItem(menu_, kSha256Command, MF_BYCOMMAND | MF_ENABLED);
   EnableMenuItem(menu_, kExcludePatternsCommand, MF_BYCOMMAND | MF_ENABLED);
   if (figuresShown_) {
     // The figures were shown in place of the panels' texts, which come back.

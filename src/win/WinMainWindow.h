@@ -56,6 +56,7 @@ class WinMainWindow : public Surfaces {
   static int CommandOf(ActionId id);
   static constexpr int kReuseDigestsCommand = 1100;
   static constexpr int kExcludePatternsCommand = 1101;
+  static constexpr int kSha256Command = 1102;
 
   // Runs the message loop until the window has closed; the exit code.
   int RunMessageLoop();
@@ -146,6 +147,8 @@ class WinMainWindow : public Surfaces {
   void ShowPanel(int panel, std::string_view text);
   void EditExcludePatterns();
   void ToggleChoice(int command, const char* key);
+  // Listing runs make the digest the SHA-256 item chooses.
+  void ApplyDigestChoice();
   int Splitter(POINT client) const;  // 1 between ListBox1 and ListBox2, 2 above ListBox3, else 0
   int S(int pixels) const;
 

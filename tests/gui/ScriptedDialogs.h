@@ -18,6 +18,7 @@ class ScriptedDialogs : public DialogProvider {
   }
   std::optional<std::string> OpenFile(QWidget*) override { return Next(OpenNames); }
   std::optional<std::string> SaveFile(QWidget*) override { return Next(SaveNames); }
+  std::optional<std::string> ChooseKeyFile(QWidget*, const QString&) override { return Next(KeyNames); }
   std::optional<ResultsFileChoice> SaveResultsFile(QWidget*) override {
     const auto name = Next(SaveNames);
     if (!name) return std::nullopt;
@@ -40,7 +41,7 @@ class ScriptedDialogs : public DialogProvider {
     return QString::fromStdString(*answer);
   }
 
-  std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames, PatternAnswers;
+  std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames, PatternAnswers, KeyNames;
   std::deque<ConfirmAnswer> Answers;
   std::vector<ResultsFormat> ResultsFormats;  // the first is chosen for every results file
   std::vector<std::string> Titles, Starts, Questions, Errors, Warnings, ShownPatterns;

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <filesystem>
 
 #include "FakeFolderSearch.h"
 #include "ScriptedDialogs.h"
@@ -26,6 +27,7 @@
 #include "gui/QtMainWindow.h"
 #include "gui/QuillonApplication.h"
 #include "gui/TAboutBox.h"
+#include "platform/SigningKey.h"
 #include "surfaces/BuildInfo.h"
 
 namespace {
@@ -529,5 +531,60 @@ TEST_F(WindowTest, KeepsTheListingChoicesOfTheEditMenuBetweenSessions) {
   ASSERT_EQ(later.Warnings.size(), 1u);
   EXPECT_NE(later.Warnings[0].find("cannot be used"), std::string::npos);
   EXPECT_EQ(window2.Model(PaneId::ListBox1)->Pane().Count(), 5);
+  QSettings(QStringLiteral("Quillon"), QStringLiteral("Quillon")).clear();
+}
+
+TEST_F(WindowTest, SignsSavedListingsAndTellsWhetherAnOpenedOneVerifies) {
+  QSettings(QStringLiteral("Quillon"), QStringLiteral("Quillon")).clear();
+  SigningKey::Generate(tree.Path("key"));
+  const std::string listing = tree.Path("l.qln");
+  {
+    ScriptedDialogs first;
+    QtMainWindow earlier(first, search, QStringLiteral("/nonexistent/quillon-help.html"));
+    QMenu* file = earlier.findChild<QMenu*>(QStringLiteral("File1"));
+    ASSERT_TRUE(file->actions().contains(earlier.SignListingsAction()));
+    ASSERT_TRUE(file->actions().contains(earlier.VerifyKeyAction()));
+    // A key others may read is refused, and signing stays off.
+    tree.Chmod("key", 0644);
+    first.KeyNames = {tree.Path("key")};
+    earlier.SignListingsAction()->trigger();
+    EXPECT_FALSE(earlier.SignListingsAction()->isChecked());
+    ASSERT_EQ(first.Errors.size(), 1u);
+    EXPECT_NE(first.Errors[0].find("chmod 600"), std::string::npos) << first.Errors[0];
+    tree.Chmod("key", 0600);
+    first.KeyNames = {tree.Path("key")};
+    earlier.SignListingsAction()->trigger();
+    EXPECT_TRUE(earlier.SignListingsAction()->isChecked());
+    // SHA-256 beside the MD5 box: the box still asks for digests, the choice says which.
+    QMenu* edit = earlier.findChild<QMenu*>(QStringLiteral("Edit1"));
+    ASSERT_TRUE(edit->actions().contains(earlier.Sha256Action()));
+    earlier.Sha256Action()->trigger();
+    earlier.Md5CheckBox()->setChecked(true);
+    first.Folders.push_back("/r");
+    earlier.Action(ActionId::EditListContentAction)->trigger();
+    EXPECT_NE(earlier.Model(PaneId::ListBox1)->Pane().LineAt(0).find(" " + std::string(64, '0') + " "),
+              std::string::npos);  // the fake tree's files cannot be read
+    first.SaveNames.push_back(listing);
+    earlier.Action(ActionId::FileSaveAction)->trigger();
+    EXPECT_EQ(earlier.Panel(4)->text(), QString::fromStdString("Signed: " + listing + ".sig"));
+  }
+  // A later session signs with the key chosen then, and checks with its public half.
+  ScriptedDialogs later;
+  QtMainWindow window2(later, search, QStringLiteral("/nonexistent/quillon-help.html"));
+  EXPECT_TRUE(window2.SignListingsAction()->isChecked());
+  EXPECT_TRUE(window2.Sha256Action()->isChecked());
+  const auto open = [&] {
+    later.OpenNames.push_back(listing);
+    window2.Action(ActionId::FileOpenAction)->trigger();
+    return window2.Panel(4)->text().toStdString();
+  };
+  EXPECT_EQ(open(), "Signature verified with " + tree.Path("key.pub"));
+  const std::string saved = tree.Read("l.qln");
+  tree.File("l.qln", saved.substr(0, saved.size() - 3) + "X\r\n");
+  EXPECT_EQ(open().rfind("SIGNATURE DOES NOT MATCH", 0), 0u);
+  tree.File("l.qln", saved);
+  std::filesystem::remove(listing + ".sig");
+  EXPECT_EQ(open(), "NOT SIGNED: " + listing + ".sig is missing");
+  EXPECT_TRUE(later.Errors.empty());
   QSettings(QStringLiteral("Quillon"), QStringLiteral("Quillon")).clear();
 }

@@ -38,7 +38,9 @@ expect() {
     failures=$((failures + 1))
   fi
 }
-expect "--help --version compare list" quillon-cli ""
+expect "--help --version compare keygen list" quillon-cli ""
+expect "--sha256 --sign" quillon-cli list --s
+expect "--verify-with" quillon-cli compare --ve
 expect "--format" quillon-cli list --form
 expect "csv json text" quillon-cli compare --format ""
 expect "--moves" quillon-cli compare --mo

@@ -372,6 +372,7 @@ TEST_F(Win32Window, KeepsTheListingChoicesInTheRegistryAndWarnsOnceThatThereIsNo
   tree.File("keep.bin", "k");
   tree.File("sub/drop.txt", "d");
   SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::kReuseDigestsCommand, 0);
+  SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::kSha256Command, 0);
   SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::CommandOf(ActionId::EditDetectMovesAction), 0);
   // A malformed pattern is refused, and the box comes back with it.
   dialogs.PatternAnswers = {"[bad", "*.txt\n"};
@@ -384,6 +385,7 @@ TEST_F(Win32Window, KeepsTheListingChoicesInTheRegistryAndWarnsOnceThatThereIsNo
   const WinSettings settings(L"Software\\Quillon-Tests-" + std::to_wstring(GetCurrentProcessId()));
   EXPECT_TRUE(settings.ReadBool(L::kReuseDigests.settingKey, false));
   EXPECT_TRUE(settings.ReadBool(L::kDetectMovesKey, false));
+  EXPECT_TRUE(settings.ReadBool(L::kSha256.settingKey, false));
   EXPECT_EQ(settings.ReadText(L::kExcludePatterns.settingKey), "*.txt\n");
 
   Tick(true);
@@ -393,6 +395,10 @@ TEST_F(Win32Window, KeepsTheListingChoicesInTheRegistryAndWarnsOnceThatThereIsNo
   const std::vector<std::string> lines = LinesOf(window.PaneLines(PaneId::ListBox1));
   EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](const std::string& l) { return l.find("drop.txt") != l.npos; }));
   EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.find("keep.bin") != l.npos; }));
+  // The MD5 box asked for digests, the SHA-256 item said which.
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.find(" 8254c329a92850f6d539dd376f4816ee2764517da5e0235514af433164480d7a ") != l.npos;
+  }));
 
   // Help opens in a window of its own, which Escape closes.
   Trigger(ActionId::HelpProgramAction);

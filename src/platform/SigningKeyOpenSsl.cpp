@@ -1,0 +1,189 @@
+#include <fcntl.h>
+#include <openssl/bio.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/QuillonError.h"
+#include "platform/SigningKey.h"
+
+namespace {
+
+// Key files are a few hundred bytes; anything much larger is no key.
+constexpr std::size_t kMaxKeyFile = 64 * 1024;
+
+[[noreturn]] void Fail(const std::string& message, int errorNumber = 0) {
+  throw QuillonError(errorNumber != 0 ? message + "\n" + std::strerror(errorNumber) : message);
+}
+
+struct BioFree {
+  void operator()(BIO* bio) const { BIO_free(bio); }
+};
+using Bio = std::unique_ptr<BIO, BioFree>;
+struct CtxFree {
+  void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+};
+
+std::shared_ptr<void> Hold(EVP_PKEY* key) {
+  return std::shared_ptr<void>(key, [](void* held) { EVP_PKEY_free(static_cast<EVP_PKEY*>(held)); });
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int Get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The text of a key file; with privateKey, refused when others may read or
+// write it, as seen on the file opened, not on its name.
+std::string ReadKeyFile(const std::string& file, bool privateKey) {
+  const Fd fd(open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (fd.Get() < 0) Fail("Cannot open the key file " + file, errno);
+  struct stat st {};
+  if (fstat(fd.Get(), &st) != 0) Fail("Cannot open the key file " + file, errno);
+  if (!S_ISREG(st.st_mode)) Fail("The key file " + file + " is not a regular file");
+  if (privateKey && (st.st_mode & 077) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    Fail("The private key file " + file + " may be read or written by others (mode " + mode +
+         "), so it is not used: anyone who can read it can sign for you. Make it yours alone with: chmod 600 " +
+         file);
+  }
+  if (static_cast<std::size_t>(st.st_size) > kMaxKeyFile) Fail("The key file " + file + " holds no Ed25519 key");
+  std::string text(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t n = read(fd.Get(), text.data() + got, text.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail("Cannot read the key file " + file, errno);
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  text.resize(got);
+  return text;
+}
+
+EVP_PKEY* ParseKey(const std::string& text, bool privateKey) {
+  const Bio bio(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
+  if (!bio) return nullptr;
+  EVP_PKEY* key = privateKey ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr)
+                             : PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr);
+  if (key != nullptr && EVP_PKEY_get_id(key) != EVP_PKEY_ED25519) {
+    EVP_PKEY_free(key);
+    return nullptr;
+  }
+  return key;
+}
+
+std::string PemOf(EVP_PKEY* key, bool privateKey) {
+  const Bio bio(BIO_new(BIO_s_mem()));
+  const int ok = bio && (privateKey ? PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr)
+                                    : PEM_write_bio_PUBKEY(bio.get(), key));
+  if (!ok) Fail("The new key cannot be written out");
+  char* data = nullptr;
+  const long size = BIO_get_mem_data(bio.get(), &data);
+  return std::string(data, static_cast<std::size_t>(size));
+}
+
+// Creates a file that must not exist yet, with the mode given.
+int CreateNew(const std::string& file, mode_t mode) {
+  const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+  if (fd < 0 && errno == EEXIST)
+    Fail(file + " exists already; a new key never replaces a file. Remove it first, or give another name");
+  if (fd < 0) Fail("Cannot create file " + file, errno);
+  return fd;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return fsync(fd) == 0;
+}
+
+}  // namespace
+
+const char* const SigningKey::kUnavailable = "Signed listings are not available in this build of the program";
+
+bool SigningKey::Available() { return true; }
+
+void SigningKey::Generate(const std::string& privateFile) {
+  const std::string publicFile = PublicFileOf(privateFile);
+  EVP_PKEY* made = EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519");
+  if (made == nullptr) Fail("No Ed25519 key could be made");
+  const std::shared_ptr<void> key = Hold(made);
+  const std::string privateText = PemOf(made, true);
+  const std::string publicText = PemOf(made, false);
+  // Both names are taken before anything is written, so that a clash leaves nothing behind.
+  const Fd privateFd(CreateNew(privateFile, 0600));
+  int publicFd = -1;
+  try {
+    publicFd = CreateNew(publicFile, 0644);
+  } catch (...) {
+    unlink(privateFile.c_str());
+    throw;
+  }
+  const Fd publicHeld(publicFd);
+  // The mode is set again: a umask could have taken the owner's own rights.
+  errno = 0;
+  if (fchmod(privateFd.Get(), 0600) != 0 || !WriteAll(privateFd.Get(), privateText) ||
+      !WriteAll(publicFd, publicText)) {
+    const int error = errno != 0 ? errno : ENOSPC;
+    unlink(privateFile.c_str());
+    unlink(publicFile.c_str());
+    Fail("Cannot write the key files " + privateFile + " and " + publicFile, error);
+  }
+}
+
+SigningKey SigningKey::LoadPrivate(const std::string& file) {
+  EVP_PKEY* key = ParseKey(ReadKeyFile(file, true), true);
+  if (key == nullptr) Fail("The key file " + file + " holds no Ed25519 private key");
+  return SigningKey(Hold(key), file);
+}
+
+SigningKey SigningKey::LoadPublic(const std::string& file) {
+  const std::string text = ReadKeyFile(file, false);
+  EVP_PKEY* key = ParseKey(text, false);
+  if (key == nullptr) key = ParseKey(text, true);
+  if (key == nullptr) Fail("The key file " + file + " holds no Ed25519 public key");
+  return SigningKey(Hold(key), file);
+}
+
+std::string SigningKey::Sign(std::string_view message) const {
+  const std::unique_ptr<EVP_MD_CTX, CtxFree> ctx(EVP_MD_CTX_new());
+  std::string signature(kSignatureSize, '\0');
+  std::size_t size = signature.size();
+  // Ed25519 takes no digest of its own choosing: the message goes in whole.
+  if (!ctx || EVP_DigestSignInit(ctx.get(), nullptr, nullptr, nullptr, static_cast<EVP_PKEY*>(key_.get())) != 1 ||
+      EVP_DigestSign(ctx.get(), reinterpret_cast<unsigned char*>(signature.data()), &size,
+                     reinterpret_cast<const unsigned char*>(message.data()), message.size()) != 1 ||
+      size != kSignatureSize)
+    Fail("The listing cannot be signed with the key " + file_);
+  return signature;
+}
+
+bool SigningKey::Verifies(std::string_view message, std::string_view signature) const {
+  if (signature.size() != kSignatureSize) return false;
+  const std::unique_ptr<EVP_MD_CTX, CtxFree> ctx(EVP_MD_CTX_new());
+  if (!ctx || EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, static_cast<EVP_PKEY*>(key_.get())) != 1)
+    Fail("Signatures cannot be checked with the key " + file_);
+  return EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(signature.data()), signature.size(),
+                          reinterpret_cast<const unsigned char*>(message.data()), message.size()) == 1;
+}

@@ -1,0 +1,193 @@
+// Signed listings: what a signature catches, the key file rules, every way a
+// listing is saved, and a standard tool checking our signatures.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "TestSupport.h"
+#include "documents/ListingFile.h"
+#include "documents/ListingSignature.h"
+#include "platform/QuillonError.h"
+#include "surfaces/ListPane.h"
+
+namespace {
+
+const std::vector<std::string_view> kLines = {"01.01.2024 00:00:00 0000000001 Bytes ____N______ /d/a",
+                                              "Number of Files = 1"};
+const std::vector<std::string_view> kOtherLines = {"01.01.2024 00:00:00 0000000002 Bytes ____N______ /d/a",
+                                                   "Number of Files = 1"};
+
+ProgramResult Cli(const std::vector<std::string>& args) {
+  std::vector<std::string> all{CliPath()};
+  all.insert(all.end(), args.begin(), args.end());
+  return RunProgram(all);
+}
+
+class SignedListing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SigningKey::Generate(tree.Path("key"));
+    SigningKey::Generate(tree.Path("other"));
+    key = SigningKey::LoadPrivate(tree.Path("key"));
+    pub = SigningKey::LoadPublic(tree.Path("key.pub"));
+  }
+
+  // The verdict on the listing file as it is read back.
+  ListingSignature::Verdict Check(const std::string& name, const SigningKey& with) {
+    ListPane store;
+    ReadListingFile(tree.Path(name), store);
+    return ListingSignature::Check(store.Lines().Lines(), tree.Path(name), with);
+  }
+
+  TempTree tree;
+  std::optional<SigningKey> key, pub;
+};
+
+}  // namespace
+
+TEST_F(SignedListing, AnyChangeToListingOrSignatureFailsTheCheck) {
+  WriteListingFile(kLines, tree.Path("l.qln"));
+  ListingSignature::Write(kLines, tree.Path("l.qln"), *key);
+  EXPECT_EQ(tree.Read("l.qln.sig").size(), SigningKey::kSignatureSize);
+  EXPECT_EQ(Check("l.qln", *pub), ListingSignature::Verdict::Verified);
+  EXPECT_EQ(Check("l.qln", *key), ListingSignature::Verdict::Verified);  // a private key checks too
+
+  const std::string listing = tree.Read("l.qln");
+  const std::string signature = tree.Read("l.qln.sig");
+  // One byte changed: the size digit of the file line.
+  std::string changed = listing;
+  changed[29] = '7';
+  tree.File("l.qln", changed);
+  EXPECT_EQ(Check("l.qln", *pub), ListingSignature::Verdict::Mismatch);
+  tree.File("l.qln", listing);
+  // The signature of another listing.
+  WriteListingFile(kOtherLines, tree.Path("m.qln"));
+  ListingSignature::Write(kOtherLines, tree.Path("m.qln"), *key);
+  tree.File("l.qln.sig", tree.Read("m.qln.sig"));
+  EXPECT_EQ(Check("l.qln", *pub), ListingSignature::Verdict::Mismatch);
+  // A truncated signature, and one with a byte too many.
+  tree.File("l.qln.sig", signature.substr(0, 63));
+  EXPECT_EQ(Check("l.qln", *pub), ListingSignature::Verdict::Mismatch);
+  tree.File("l.qln.sig", signature + "x");
+  EXPECT_EQ(Check("l.qln", *pub), ListingSignature::Verdict::Mismatch);
+  // The wrong public key.
+  tree.File("l.qln.sig", signature);
+  EXPECT_EQ(Check("l.qln", SigningKey::LoadPublic(tree.Path("other.pub"))), ListingSignature::Verdict::Mismatch);
+  EXPECT_EQ(Check("l.qln", *pub), ListingSignature::Verdict::Verified);
+  // No signature at all.
+  unlink(tree.Path("l.qln.sig").c_str());
+  EXPECT_EQ(Check("l.qln", *pub), ListingSignature::Verdict::Unsigned);
+}
+
+TEST_F(SignedListing, KeyFilesAreGuarded) {
+  struct stat st {};
+  ASSERT_EQ(stat(tree.Path("key").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // A new key never replaces an old one, nor leaves half a pair behind.
+  EXPECT_THROW(SigningKey::Generate(tree.Path("key")), QuillonError);
+  tree.File("lone.pub", "kept");
+  EXPECT_THROW(SigningKey::Generate(tree.Path("lone")), QuillonError);
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("lone")));
+  EXPECT_EQ(tree.Read("lone.pub"), "kept");
+  // A private key others may read signs nothing.
+  for (const unsigned mode : {0640u, 0604u, 0620u}) {
+    tree.Chmod("key", mode);
+    try {
+      SigningKey::LoadPrivate(tree.Path("key"));
+      ADD_FAILURE() << "mode " << mode << " was taken";
+    } catch (const QuillonError& error) {
+      EXPECT_NE(std::string(error.what()).find("chmod 600 " + tree.Path("key")), std::string::npos) << error.what();
+    }
+  }
+  // A public key does not sign, and a listing is no key.
+  EXPECT_THROW(SigningKey::LoadPrivate(tree.Path("key.pub")), QuillonError);
+  WriteListingFile(kLines, tree.Path("l.qln"));
+  EXPECT_THROW(SigningKey::LoadPublic(tree.Path("l.qln")), QuillonError);
+}
+
+TEST_F(SignedListing, VerifiesAfterEverySavePath) {
+  // A new file, a file replaced by the renamed temporary file, a file with
+  // two names rewritten in place, and a FIFO written directly.
+  tree.File("old.qln", "old");
+  tree.File("linked.qln", "old");
+  ASSERT_EQ(link(tree.Path("linked.qln").c_str(), tree.Path("second.qln").c_str()), 0);
+  for (const std::string name : {"new.qln", "old.qln", "linked.qln"}) {
+    WriteListingFile(kLines, tree.Path(name));
+    ListingSignature::Write(kLines, tree.Path(name), *key);
+    EXPECT_EQ(Check(name, *pub), ListingSignature::Verdict::Verified) << name;
+  }
+  EXPECT_EQ(tree.Read("second.qln"), tree.Read("linked.qln"));  // rewritten in place
+
+  tree.Fifo("pipe");
+  std::string received;
+  std::thread reader([&] { received = tree.Read("pipe"); });
+  WriteListingFile(kLines, tree.Path("pipe"));
+  reader.join();
+  ListingSignature::Write(kLines, tree.Path("pipe"), *key);
+  tree.File("received.qln", received);
+  tree.File("received.qln.sig", tree.Read("pipe.sig"));
+  EXPECT_EQ(Check("received.qln", *pub), ListingSignature::Verdict::Verified);
+}
+
+TEST(CliSignedListing, StandardToolAndCompareCheckOurSignature) {
+  TempTree tree;
+  tree.Dir("d");
+  tree.File("d/a", "content");
+  ASSERT_EQ(Cli({"keygen", "-o", tree.Path("key")}).exitCode, 0);
+  ASSERT_EQ(Cli({"keygen", "-o", tree.Path("other")}).exitCode, 0);
+  EXPECT_EQ(Cli({"keygen", "-o", tree.Path("key")}).exitCode, 2);
+  const ProgramResult listed = Cli({"list", "--md5", tree.Path("d"), "-o", tree.Path("l.qln"), "--sign", tree.Path("key")});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  const auto openssl = [&](const std::string& pub) {
+    return RunProgram({"/usr/bin/openssl", "pkeyutl", "-verify", "-rawin", "-pubin", "-inkey", tree.Path(pub),
+                       "-sigfile", tree.Path("l.qln.sig"), "-in", tree.Path("l.qln")});
+  };
+  const ProgramResult tool = openssl("key.pub");
+  EXPECT_EQ(tool.exitCode, 0) << tool.out << tool.err;
+  EXPECT_NE(openssl("other.pub").exitCode, 0);
+
+  const std::vector<std::string> check = {"compare", "--folder", tree.Path("d"), "--md5", tree.Path("l.qln")};
+  const auto verifyWith = [&](const std::string& pub) {
+    std::vector<std::string> args = check;
+    args.insert(args.end(), {"--verify-with", tree.Path(pub)});
+    return Cli(args);
+  };
+  EXPECT_EQ(verifyWith("key.pub").exitCode, 0);
+  // Unchecked: compared as ever, with a note.
+  const ProgramResult unchecked = Cli(check);
+  EXPECT_EQ(unchecked.exitCode, 0);
+  EXPECT_NE(unchecked.err.find("was not checked"), std::string::npos) << unchecked.err;
+  // The wrong key, then no signature: an error naming the file, and nothing compared.
+  for (const bool removeSignature : {false, true}) {
+    if (removeSignature) unlink(tree.Path("l.qln.sig").c_str());
+    const ProgramResult refused = verifyWith(removeSignature ? "key.pub" : "other.pub");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find(tree.Path("l.qln.sig")), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+  }
+  tree.Chmod("key", 0644);
+  const ProgramResult exposed = Cli({"list", tree.Path("d"), "-o", tree.Path("m.qln"), "--sign", tree.Path("key")});
+  EXPECT_EQ(exposed.exitCode, 2);
+  EXPECT_NE(exposed.err.find("chmod 600"), std::string::npos) << exposed.err;
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("m.qln")));  // refused before the listing
+  // Neither the listing nor its signature takes the place of a key, nor results that of the signature checked.
+  for (const std::vector<std::string>& call :
+       {std::vector<std::string>{"list", tree.Path("d"), "-o", tree.Path("key"), "--sign", tree.Path("key")},
+        {"list", tree.Path("d"), "-o", tree.Path("key"), "--sign", tree.Path("key.sig")},
+        {"compare", "--verify-with", tree.Path("key.pub"), tree.Path("m.qln"), tree.Path("l.qln"), "-o",
+         tree.Path("l.qln.sig")}}) {
+    const ProgramResult refused = Cli(call);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("it would be replaced"), std::string::npos) << refused.err;
+  }
+  // A link to a pipe, like /dev/stdout, would put the signature beside the link.
+  tree.Chmod("key", 0600);
+  tree.Fifo("pipe");
+  tree.Link("out", tree.Path("pipe"));
+  EXPECT_EQ(Cli({"list", tree.Path("d"), "-o", tree.Path("out"), "--sign", tree.Path("key")}).exitCode, 2);
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("out.sig")));
+}
