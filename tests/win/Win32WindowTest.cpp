@@ -482,7 +482,8 @@ TEST_F(Win32Window, OpensAMillionLineListingAndScrollsToItsEnd) {
   const int rows = client.bottom / L::kPaneLineHeight;
   EXPECT_EQ(SendMessageW(box, LB_GETTOPINDEX, 0, 0), kLines - rows);
   // Selecting the last line shows it in the read-only line.
-  SendMessageW(box, LB_SETCURSEL, kLines - 1, 0);
+  SendMessageW(box, LB_SETSEL, TRUE, kLines - 1);
+  SendMessageW(box, LB_SETCARETINDEX, kLines - 1, FALSE);
   SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(0, LBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
   wchar_t line[64];
   GetWindowTextW(window.NonViewEdit(), line, 64);
