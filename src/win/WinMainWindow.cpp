@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "app/ActionTable.h"
@@ -42,8 +43,10 @@ constexpr COLORREF kChangedColour = RGB(208, 0, 0);
 // The window's place and its splitters, kept from one session to the next.
 constexpr std::array<const char*, 4> kPlaceKeys{"Window/Left", "Window/Top", "Window/Width", "Window/Height"};
 constexpr const char* kMaximizedKey = "Window/Maximized";
-constexpr const char* kListBox1WidthKey = "Window/ListBox1Width";
-constexpr const char* kListBox3HeightKey = "Window/ListBox3Height";
+// The splitters as ListBox1's share of the width and ListBox3's of the height, in millionths.
+constexpr const char* kListBox1ShareKey = "Window/ListBox1Share";
+constexpr const char* kListBox3ShareKey = "Window/ListBox3Share";
+constexpr int kShareUnit = 1000000;
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
@@ -98,8 +101,9 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
     : dialogs_(dialogs),
       options_(std::move(options)),
       settings_(options_.settingsRoot),
-      list1Width_(L::kListBox1Width),
-      list3Height_(L::kListBox3Height),
+      list1Share_(static_cast<double>(L::kListBox1Width) / (L::kClientWidth - L::kSplitterSize)),
+      list3Share_(static_cast<double>(L::kListBox3Height) /
+                  (L::kClientHeight - L::kToolBarHeight - L::kPanelHeight - L::kStatusBarHeight - L::kSplitterSize)),
       panel3Width_(L::kPanelWidths[3]) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
@@ -131,7 +135,9 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
   AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, TRUE, 0, dpi_);
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  // Never larger than the screen's work area, as on a small screen at a large scale.
+  const int width = std::min(frame.right - frame.left, work.right - work.left);
+  const int height = std::min(frame.bottom - frame.top, work.bottom - work.top);
   SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
                work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   RestoreSettings();
@@ -344,13 +350,14 @@ void WinMainWindow::Relayout() {
   MoveWindow(status_, 0, height - S(L::kStatusBarHeight), width, S(L::kStatusBarHeight), TRUE);
   SetStatusParts();
 
-  // Widening widens ListBox2 only; ListBox1 keeps its width and ListBox3 its height.
+  // The panes keep their shares of the room as the window grows or shrinks.
   const int areaTop = S(L::kToolBarHeight + L::kPanelHeight);
   const int areaBottom = std::max(areaTop, height - S(L::kStatusBarHeight));
   const int split = S(L::kSplitterSize);
-  const int h3 = std::clamp(S(list3Height_), 1, std::max(1, areaBottom - areaTop - split - 1));
+  const POINT room = PaneRoom();
+  const int h3 = std::clamp(static_cast<int>(std::lround(list3Share_ * room.y)), 1, std::max<int>(1, room.y - 1));
   const int split2 = std::max(areaTop + 1, areaBottom - h3 - split);
-  const int w1 = std::clamp(S(list1Width_), 1, std::max(1, width - split - 1));
+  const int w1 = std::clamp(static_cast<int>(std::lround(list1Share_ * room.x)), 1, std::max<int>(1, room.x - 1));
   MoveWindow(panes_[0].box, 0, areaTop, w1, split2 - areaTop, TRUE);
   MoveWindow(panes_[1].box, w1 + split, areaTop, std::max(1, width - w1 - split), split2 - areaTop, TRUE);
   // The toggles of the result kinds and the old line take the top of ListBox3's part.
@@ -384,6 +391,15 @@ void WinMainWindow::SetStatusParts() {
     SendMessageW(status_, SB_GETRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&tool.rect));
     SendMessageW(tips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
   }
+}
+
+POINT WinMainWindow::PaneRoom() const {
+  // The panes' room beside (and above) the splitters.
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  const int split = S(L::kSplitterSize);
+  const int height = client.bottom - S(L::kToolBarHeight + L::kPanelHeight + L::kStatusBarHeight) - split;
+  return {std::max<LONG>(1, client.right - split), std::max(1, height)};
 }
 
 int WinMainWindow::Splitter(POINT p) const {
@@ -474,9 +490,13 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         // The panes follow while dragging; none gets smaller than one pixel.
         RECT client{};
         GetClientRect(hwnd_, &client);
-        const int at = dragging_ == 1 ? GET_X_LPARAM(lParam) : client.bottom - S(L::kStatusBarHeight) -
-                                                                   GET_Y_LPARAM(lParam) - S(L::kSplitterSize);
-        (dragging_ == 1 ? list1Width_ : list3Height_) = std::max(1, MulDiv(at, 96, static_cast<int>(dpi_)));
+        const POINT room = PaneRoom();
+        if (dragging_ == 1) {
+          list1Share_ = static_cast<double>(std::max(1, GET_X_LPARAM(lParam))) / std::max<LONG>(1, room.x);
+        } else {
+          const int at = client.bottom - S(L::kStatusBarHeight) - GET_Y_LPARAM(lParam) - S(L::kSplitterSize);
+          list3Share_ = static_cast<double>(std::max(1, at)) / std::max<LONG>(1, room.y);
+        }
         Relayout();
       }
       return 0;
@@ -1239,8 +1259,8 @@ std::string WinMainWindow::LabelText(LabelId label) const {
 // ---- Views beside the commands ----
 
 void WinMainWindow::RestoreSettings() {
-  if (const auto width = settings_.ReadInt(kListBox1WidthKey)) list1Width_ = std::max(1, *width);
-  if (const auto height = settings_.ReadInt(kListBox3HeightKey)) list3Height_ = std::max(1, *height);
+  if (const auto share = settings_.ReadInt(kListBox1ShareKey)) list1Share_ = std::clamp(*share, 1, kShareUnit) / double{kShareUnit};
+  if (const auto share = settings_.ReadInt(kListBox3ShareKey)) list3Share_ = std::clamp(*share, 1, kShareUnit) / double{kShareUnit};
   SendMessageW(md5_, BM_SETCHECK, settings_.ReadBool(L::kMd5Key, false) ? BST_CHECKED : BST_UNCHECKED, 0);
   std::array<int, 4> place{};
   for (std::size_t i = 0; i < place.size(); ++i) {
@@ -1270,8 +1290,8 @@ void WinMainWindow::SaveSettings() const {
     for (std::size_t i = 0; i < place.size(); ++i) settings_.WriteInt(kPlaceKeys[i], place[i]);
     settings_.WriteBool(kMaximizedKey, placement.showCmd == SW_SHOWMAXIMIZED);
   }
-  settings_.WriteInt(kListBox1WidthKey, list1Width_);
-  settings_.WriteInt(kListBox3HeightKey, list3Height_);
+  settings_.WriteInt(kListBox1ShareKey, static_cast<int>(std::lround(list1Share_ * kShareUnit)));
+  settings_.WriteInt(kListBox3ShareKey, static_cast<int>(std::lround(list3Share_ * kShareUnit)));
   settings_.WriteBool(L::kMd5Key, SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED);
 }
 

@@ -167,6 +167,7 @@ class WinMainWindow : public Surfaces {
   void ShowPanel(int panel, std::string_view text);
   void EditExcludePatterns();
   void ToggleChoice(int command, const char* key);
+  POINT PaneRoom() const;
   int Splitter(POINT client) const;  // 1 between ListBox1 and ListBox2, 2 above ListBox3, else 0
   void RestoreSettings();
   void SaveSettings() const;
@@ -211,8 +212,8 @@ class WinMainWindow : public Surfaces {
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   unsigned dpi_ = 96;
-  int list1Width_ = 0;   // at 96 pixels per inch
-  int list3Height_ = 0;  // at 96 pixels per inch
+  double list1Share_ = 0;  // ListBox1's share of the panes' width
+  double list3Share_ = 0;  // ListBox3's share (with the toggles) of their height
   int dragging_ = 0;     // the splitter being dragged
   int panel3Width_ = 0;  // at 96 pixels per inch
   std::array<bool, kActionCount> enabled_{};

@@ -130,12 +130,16 @@ TEST_F(Win32Window, StartsAsLaidOutWithTheStatesOfTheActionTable) {
   EXPECT_EQ(two.right - two.left, 404);
   EXPECT_EQ(two.bottom - two.top, 391);
   EXPECT_EQ(three.bottom - three.top, L::kListBox3Height);
-  // Widening the window widens ListBox2 only.
-  SetWindowPos(window.Handle(), nullptr, 0, 0, 1017, 616, SWP_NOMOVE | SWP_NOZORDER);
-  EXPECT_EQ(ClientRectOf(window.PaneBox(PaneId::ListBox1)).right - ClientRectOf(window.PaneBox(PaneId::ListBox1)).left,
-            L::kListBox1Width);
-  EXPECT_GT(ClientRectOf(window.PaneBox(PaneId::ListBox2)).right - ClientRectOf(window.PaneBox(PaneId::ListBox2)).left,
-            404);
+  // The panes keep their proportions as the window grows.
+  SetWindowPos(window.Handle(), nullptr, 0, 0, 1017 + 400, 616 + 300, SWP_NOMOVE | SWP_NOZORDER);
+  const auto width = [](RECT r) { return static_cast<double>(r.right - r.left); };
+  const auto height = [](RECT r) { return static_cast<double>(r.bottom - r.top); };
+  EXPECT_NEAR(width(ClientRectOf(window.PaneBox(PaneId::ListBox1))) /
+                  (width(ClientRectOf(window.PaneBox(PaneId::ListBox1))) + width(ClientRectOf(window.PaneBox(PaneId::ListBox2)))),
+              width(one) / (width(one) + width(two)), 0.01);
+  EXPECT_NEAR(height(ClientRectOf(window.PaneBox(PaneId::ListBox3))) /
+                  (height(ClientRectOf(window.PaneBox(PaneId::ListBox3))) + height(ClientRectOf(window.PaneBox(PaneId::ListBox1)))),
+              height(three) / (height(three) + height(one)), 0.01);
   // The panes hold no control item per line.
   for (PaneId pane : {PaneId::ListBox1, PaneId::ListBox2, PaneId::ListBox3})
     EXPECT_NE(GetWindowLongW(window.PaneBox(pane), GWL_STYLE) & LBS_NODATA, 0);
@@ -143,10 +147,10 @@ TEST_F(Win32Window, StartsAsLaidOutWithTheStatesOfTheActionTable) {
   // A move to a screen of 144 pixels per inch lays everything out anew at that size.
   RECT suggested{0, 0, 1226, 925};
   SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-  EXPECT_EQ(ClientRectOf(window.PaneBox(PaneId::ListBox1)).right - ClientRectOf(window.PaneBox(PaneId::ListBox1)).left,
-            MulDiv(L::kListBox1Width, 3, 2));
-  EXPECT_EQ(ClientRectOf(window.PaneBox(PaneId::ListBox3)).bottom - ClientRectOf(window.PaneBox(PaneId::ListBox3)).top,
-            MulDiv(L::kListBox3Height, 3, 2));
+  EXPECT_NEAR(width(ClientRectOf(window.PaneBox(PaneId::ListBox1))), MulDiv(L::kListBox1Width, 3, 2), 2);
+  EXPECT_NEAR(height(ClientRectOf(window.PaneBox(PaneId::ListBox3))) /
+                  (height(ClientRectOf(window.PaneBox(PaneId::ListBox3))) + height(ClientRectOf(window.PaneBox(PaneId::ListBox1)))),
+              height(three) / (height(three) + height(one)), 0.01);
   EXPECT_EQ(SendMessageW(window.PaneBox(PaneId::ListBox1), LB_GETITEMHEIGHT, 0, 0), MulDiv(L::kPaneLineHeight, 3, 2));
   RECT bar{};
   GetWindowRect(window.StatusBar(), &bar);
