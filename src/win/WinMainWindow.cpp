@@ -36,7 +36,7 @@ constexpr UINT_PTR kFindTimer = 1;
 constexpr UINT kFindPollMs = 50;  // hits are taken from the search this often
 // The toggles of the result kinds above ListBox3, at 96 pixels per inch.
 constexpr int kResultsBarHeight = 20;
-constexpr int kToggleWidth = 110;
+constexpr int kToggleWidth = 96;  // at least
 constexpr int kFindEditWidth = 180;
 constexpr int kFindCountWidth = 100;
 constexpr COLORREF kChangedColour = RGB(208, 0, 0);
@@ -363,9 +363,20 @@ void WinMainWindow::Relayout() {
   // The toggles of the result kinds and the old line take the top of ListBox3's part.
   bottomTop_ = split2 + split;
   const int bar = resultsBar_ ? std::min(S(kResultsBarHeight), h3 - 1) : 0;
-  for (std::size_t i = 0; i < kindToggles_.size(); ++i)
-    MoveWindow(kindToggles_[i], S(4) + static_cast<int>(i) * S(kToggleWidth), bottomTop_, S(kToggleWidth), bar, TRUE);
-  const int oldLeft = S(4) + static_cast<int>(kindToggles_.size()) * S(kToggleWidth);
+  // Each toggle as wide as its caption and box, so that a large count is never cut off.
+  int oldLeft = S(4);
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ font = SelectObject(dc, uiFont_);
+  for (HWND toggle : kindToggles_) {
+    const std::wstring caption = WindowText(toggle);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+    const int wide = std::max<int>(S(kToggleWidth), size.cx + S(28));
+    MoveWindow(toggle, oldLeft, bottomTop_, wide, bar, TRUE);
+    oldLeft += wide;
+  }
+  SelectObject(dc, font);
+  ReleaseDC(hwnd_, dc);
   MoveWindow(oldLineView_, oldLeft, bottomTop_, std::max(1, width - oldLeft), bar, TRUE);
   for (HWND control : kindToggles_) ShowWindow(control, resultsBar_ ? SW_SHOWNA : SW_HIDE);
   ShowWindow(oldLineView_, resultsBar_ ? SW_SHOWNA : SW_HIDE);
@@ -1340,10 +1351,8 @@ void WinMainWindow::RecountResults() {
     SetWindowTextW(KindToggle(kind), Shown(filter_.Caption(kind)).c_str());
     any = any || filter_.CountOf(kind) > 0;
   }
-  if (any != resultsBar_) {
-    resultsBar_ = any;
-    Relayout();
-  }
+  resultsBar_ = any;
+  Relayout();  // the toggles fit their new counts
   ApplyResultFilter();
 }
 
