@@ -20,7 +20,7 @@ PACKAGES=(build-essential cmake ninja-build pkg-config libssl-dev libsqlite3-dev
           g++-mingw-w64-x86-64-posix wine wine64
           dpkg-dev lintian bash-completion zsh fish)
 
-FUZZ_TARGETS=(read_listing:read compare_listings:compare parse_line:line)
+FUZZ_TARGETS=(read_listing:read compare_listings:compare parse_line:line md5_lanes:md5)
 
 install_missing() {
   local missing=()

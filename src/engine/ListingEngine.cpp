@@ -348,6 +348,44 @@ FileDigester::Result ListingEngine::DigestJob::operator()(FileDigester& digester
   return digest;
 }
 
+void ListingEngine::DigestJob::RunBatch(FileDigester& digester, DigestPool::Batch& batch) {
+  // Each file is claimed from the fetcher as it is taken, and told to it as
+  // it is done, as a job of its own would be.
+  class BatchSource final : public FileDigester::Source {
+   public:
+    explicit BatchSource(DigestPool::Batch& batch) : batch_(batch) {}
+    bool Next(FileDigester::Task& task) override {
+      std::size_t job;
+      const DigestJob* work = batch_.Next(job);
+      if (work == nullptr) return false;
+      const PageFetcher::File& queued = *work->file;
+      task = FileDigester::Task{&queued.path, queued.expected, work->engine->fetcher_.Claim(*work->file), job};
+      taken_.push_back(work);
+      return true;
+    }
+    void Done(const FileDigester::Task& task, FileDigester::Result result) override {
+      const auto taken = std::find_if(taken_.begin(), taken_.end(),
+                                      [&](const DigestJob* work) { return &work->file->path == task.path; });
+      const DigestJob* work = *taken;
+      taken_.erase(taken);
+      work->engine->fetcher_.Digested(*work->file, task.fetchedAhead, result.waitedForDisk);
+      batch_.Done(task.id, std::move(result));
+    }
+
+   private:
+    DigestPool::Batch& batch_;
+    std::vector<const DigestJob*> taken_;  // at most one per slot
+  };
+  if (!FileDigester::HashesInLanes()) {
+    // The system's own MD5, one file at a time.
+    std::size_t job;
+    while (const DigestJob* work = batch.Next(job)) batch.Done(job, (*work)(digester));
+    return;
+  }
+  BatchSource source(batch);
+  digester.DigestMany(source);
+}
+
 void ListingEngine::LookAhead() {
   filesSinceLookAhead_ = 0;
   // Both queues are topped up in large batches once they are half empty, so

@@ -79,13 +79,17 @@ class ListingEngine {
   };
   struct NoContext {};
   // The digest of one file queued ahead, made on whichever thread comes first.
+  struct DigestJob;
+  using DigestPool = ReadAheadPool<FileDigester::Result, FileDigester, DigestJob>;
   struct DigestJob {
     ListingEngine* engine;
     std::shared_ptr<PageFetcher::File> file;
     FileDigester::Result operator()(FileDigester& digester) const;
+    // Many files at once, a block of each hashed together, where the CPU
+    // has the vector instructions for it.
+    static void RunBatch(FileDigester& digester, DigestPool::Batch& batch);
   };
   using SearchPool = ReadAheadPool<ListedFolder, NoContext>;
-  using DigestPool = ReadAheadPool<FileDigester::Result, FileDigester, DigestJob>;
   static constexpr std::size_t kNoJob = DigestPool::kNoJob;
 
   // Searches one folder, on any thread; gives up part-way once stop says so.
