@@ -7,6 +7,7 @@
 #include "app/PaneFind.h"
 #include "app/PaneText.h"
 #include "app/RunFigures.h"
+#include "app/ShownRows.h"
 #include "app/ResultFilter.h"
 #include "app/TMainWindow.h"
 #include "platform/SystemFolderSearch.h"
@@ -53,11 +54,34 @@ TEST(PaneFind, FindsOnAWorkerAndStepsRoundTheHits) {
   EXPECT_EQ(find.Step(7, false), 99007);
   EXPECT_EQ(find.PlaceOf(1007), 2);
   EXPECT_EQ(find.PlaceOf(1008), 0);
+  EXPECT_EQ(find.CountText(2), "2 of 100");
+  EXPECT_EQ(find.CountText(0), "100 found");
+  // Hidden lines are passed over; from no line the first or the last one shown.
+  const auto shown = [](int line) { return line % 2000 == 1007; };
+  EXPECT_EQ(find.StepShown(1007, true, shown), 3007);
+  EXPECT_EQ(find.StepShown(-1, false, shown), 99007);
+  EXPECT_EQ(find.StepShown(-1, true, [](int) { return false; }), -1);
   // A new search forgets the old hits; an empty text finds nothing.
   find.Start(lines, "");
   EXPECT_TRUE(find.Done());
   EXPECT_TRUE(find.Hits().empty());
   EXPECT_EQ(find.Step(0, true), -1);
+  EXPECT_EQ(find.CountText(0), "");
+  find.Restart(*lines, "nothing like it");
+  while (!find.Done()) find.Poll();
+  EXPECT_EQ(find.CountText(0), "not found");
+}
+
+TEST(ShownRows, MapsTheRowsOfAFilteredPaneToItsLinesAndBack) {
+  ShownRows rows;
+  EXPECT_EQ(rows.LineOfRow(3, 5), 3);
+  EXPECT_EQ(rows.RowOfLine(5, 5), -1);
+  rows.Show({1, 4});
+  EXPECT_EQ(rows.Count(5), 2);
+  EXPECT_EQ(rows.LineOfRow(1, 5), 4);
+  EXPECT_EQ(rows.LineOfRow(2, 5), -1);
+  EXPECT_EQ(rows.RowOfLine(4, 5), 1);
+  EXPECT_EQ(rows.RowOfLine(2, 5), -1);
 }
 
 TEST(ResultFilter, CountsEachKindAndShowsOnlyTheChosenOnes) {
@@ -86,6 +110,8 @@ TEST(PaneText, NamesPathsFoldersAndTheChangedFieldsOfALine) {
     marked.push_back(std::string(field.name) + "=" + old.substr(field.offset, field.length));
   EXPECT_EQ(marked, (std::vector<std::string>{"size=0000000010", "attributes=____N_____R", "path=/r/old/a.txt"}));
   EXPECT_TRUE(PaneText::ChangedFields("Deleted: x", old).empty());
+  EXPECT_EQ(PaneText::ChangedNames(PaneText::ChangedFields(moved, old)), "Changed: size, attributes, path");
+  EXPECT_EQ(PaneText::ChangedNames({}), "");
 }
 
 #ifndef _WIN32

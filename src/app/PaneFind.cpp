@@ -1,6 +1,7 @@
 #include "app/PaneFind.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -13,6 +14,7 @@ char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 
 void PaneFind::Start(Lines lines, std::string text) {
   Cancel();
   if (text.empty()) return;
+  active_ = true;
   std::transform(text.begin(), text.end(), text.begin(), Folded);
   cancel_ = false;
   finished_ = false;
@@ -26,6 +28,18 @@ void PaneFind::Cancel() {
   found_.clear();
   hits_.clear();
   searching_ = false;
+  active_ = false;
+}
+
+void PaneFind::Restart(const std::vector<std::string_view>& lines, std::string text) {
+  Cancel();
+  if (!lines_ || lines_->size() != lines.size()) lines_ = std::make_shared<const std::vector<std::string_view>>(lines);
+  Start(lines_, std::move(text));
+}
+
+void PaneFind::Forget() {
+  Cancel();
+  lines_.reset();
 }
 
 void PaneFind::Search(Lines lines, std::string text) {
@@ -77,4 +91,20 @@ int PaneFind::Step(int row, bool forward) const {
 int PaneFind::PlaceOf(int row) const {
   const auto at = std::lower_bound(hits_.begin(), hits_.end(), row);
   return at != hits_.end() && *at == row ? static_cast<int>(at - hits_.begin()) + 1 : 0;
+}
+
+int PaneFind::StepShown(int row, bool forward, const std::function<bool(int)>& shown) const {
+  if (row < 0 && !forward) row = std::numeric_limits<int>::max();
+  int line = Step(row, forward);
+  for (std::size_t tries = 0; line >= 0 && !shown(line) && tries < hits_.size(); ++tries) line = Step(line, forward);
+  return line >= 0 && shown(line) ? line : -1;
+}
+
+std::string PaneFind::CountText(int place) const {
+  if (!active_) return {};
+  const std::string more = searching_ ? "+" : "";
+  const std::string count = std::to_string(hits_.size());
+  if (hits_.empty()) return searching_ ? "searching..." : "not found";
+  if (place > 0) return std::to_string(place) + " of " + count + more;
+  return count + more + " found";
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,6 +28,11 @@ class PaneFind {
   void Start(Lines lines, std::string text);
   // Ends the search under way and forgets its hits.
   void Cancel();
+  // Starts a search of a pane's lines, taking their views once for all the
+  // searches of one content: until Forget, while the count stays the same.
+  void Restart(const std::vector<std::string_view>& lines, std::string text);
+  // Cancels, and lets go of the views of a content that goes.
+  void Forget();
 
   // Takes the hits the worker found since the last call; true when there
   // were any or the search has just ended.
@@ -38,6 +44,12 @@ class PaneFind {
   int Step(int row, bool forward) const;
   // The place, from 1, of row among the hits; 0 when it is none.
   int PlaceOf(int row) const;
+  // The hit after (or before) row among the lines shown, wrapping round;
+  // from no row (-1) it is the first (or the last) one shown. -1 when none.
+  int StepShown(int row, bool forward, const std::function<bool(int)>& shown) const;
+  // What the find bar counts: "2 of 5", "5 found" (with "+" while the search
+  // goes on), "searching...", "not found", or nothing without a text.
+  std::string CountText(int place) const;
 
  private:
   void Search(Lines lines, std::string text);
@@ -48,5 +60,7 @@ class PaneFind {
   std::mutex mutex_;
   std::vector<int> found_;  // handed over by the worker under mutex_
   std::vector<int> hits_;
+  Lines lines_;  // the views Restart took
   bool searching_ = false;
+  bool active_ = false;  // a text is searched for
 };

@@ -83,4 +83,10 @@ std::vector<MarkedField> ChangedFields(std::string_view newLine, std::string_vie
   return changed;
 }
 
+std::string ChangedNames(const std::vector<MarkedField>& changed) {
+  std::string names;
+  for (const MarkedField& field : changed) names.append(names.empty() ? "Changed: " : ", ").append(field.name);
+  return names;
+}
+
 }  // namespace PaneText

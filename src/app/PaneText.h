@@ -25,5 +25,7 @@ std::optional<std::string> ContainingFolder(std::string_view line);
 // attributes, digest and path, as byte ranges of the old line. Empty when
 // either is no file line.
 std::vector<MarkedField> ChangedFields(std::string_view newLine, std::string_view oldLine);
+// "Changed: size, digest", naming the fields; empty for none.
+std::string ChangedNames(const std::vector<MarkedField>& changed);
 
 }  // namespace PaneText

@@ -47,6 +47,17 @@ inline constexpr ChoiceInfo kVerifyKey{
     "Signing/PublicKey"};
 inline constexpr const char* kPrivateKeyKey = "Signing/PrivateKey";
 inline constexpr const char* kDetectMovesKey = "Compare/DetectMoves";
+// The folder listed last, where the folder browser opens without a
+// suggestion, and the MD5 box, both kept from one session to the next.
+inline constexpr const char* kLastFolderKey = "Listing/LastFolder";
+inline constexpr const char* kMd5Key = "Listing/Md5";
+
+// The views beside the commands: the toggles of the result kinds, the old
+// line of a change, the find bar and the right-click menu of a pane.
+inline constexpr const char* kKindToggleTip = "Shows or hides these lines; Save Comparison Results writes them all";
+inline constexpr const char* kOldLinePrefix = "Was: ";
+inline constexpr const char* kFindPlaceholder = "Find";
+inline constexpr std::array<const char*, 3> kPaneMenuItems{"&Copy", "Copy &Path", "&Open Containing Folder"};
 
 inline constexpr const char* kExcludePatternsTitle = "Exclude Patterns";
 inline constexpr const char* kExcludePatternsHelp =

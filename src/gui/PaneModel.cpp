@@ -11,32 +11,23 @@ PaneModel::PaneModel(QObject* parent) : QAbstractListModel(parent) {}
 
 int PaneModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
-  return filtered_ ? static_cast<int>(rows_.size()) : announced_;
+  return shown_.Count(announced_);
 }
 
-int PaneModel::LineOfRow(int row) const {
-  if (row < 0 || row >= rowCount()) return -1;
-  return filtered_ ? rows_[static_cast<std::size_t>(row)] : row;
-}
+int PaneModel::LineOfRow(int row) const { return shown_.LineOfRow(row, announced_); }
 
-int PaneModel::RowOfLine(int line) const {
-  if (!filtered_) return line >= 0 && line < announced_ ? line : -1;
-  const auto at = std::lower_bound(rows_.begin(), rows_.end(), line);
-  return at != rows_.end() && *at == line ? static_cast<int>(at - rows_.begin()) : -1;
-}
+int PaneModel::RowOfLine(int line) const { return shown_.RowOfLine(line, announced_); }
 
 void PaneModel::ShowRows(std::vector<int> rows) {
   beginResetModel();
-  rows_ = std::move(rows);
-  filtered_ = true;
+  shown_.Show(std::move(rows));
   endResetModel();
 }
 
 void PaneModel::ShowAllRows() {
-  if (!filtered_) return;
+  if (!shown_.Filtered()) return;
   beginResetModel();
-  rows_.clear();
-  filtered_ = false;
+  shown_.ShowAll();
   endResetModel();
 }
 
@@ -56,8 +47,7 @@ void PaneModel::Clear() {
   beginResetModel();
   pane_.Clear();
   announced_ = 0;
-  filtered_ = false;
-  rows_.clear();
+  shown_.ShowAll();
   endResetModel();
 }
 
@@ -69,8 +59,7 @@ void PaneModel::AddLine(std::string_view line) {
 void PaneModel::LoadFromFile(const std::string& fileName) {
   // The pane repaints once, when all lines are in, also when reading fails.
   beginResetModel();
-  filtered_ = false;
-  rows_.clear();
+  shown_.ShowAll();
   try {
     // Open takes regular files only: a FIFO or a device could hold the window.
     ReadListingFile(fileName, pane_, {.regularFileOnly = true});
@@ -94,7 +83,7 @@ void PaneModel::SetScrollExtent(int pixels) {
 bool PaneModel::Announce() {
   scheduled_ = false;
   const int count = pane_.Count();
-  if (count <= announced_ || filtered_) return false;
+  if (count <= announced_ || shown_.Filtered()) return false;
   beginInsertRows(QModelIndex(), announced_, count - 1);
   announced_ = count;
   endInsertRows();

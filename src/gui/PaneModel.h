@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <vector>
 
+#include "app/ShownRows.h"
 #include "surfaces/ListPane.h"
 
 // A list pane's model over the core's own line storage. Appends are only
@@ -26,7 +27,7 @@ class PaneModel : public QAbstractListModel {
   // the pane keeps every line.
   void ShowRows(std::vector<int> rows);
   void ShowAllRows();
-  bool Filtered() const { return filtered_; }
+  bool Filtered() const { return shown_.Filtered(); }
   // A row of the view as a line of the pane, and back; -1 for none.
   int LineOfRow(int row) const;
   int RowOfLine(int line) const;
@@ -46,6 +47,5 @@ class PaneModel : public QAbstractListModel {
   bool scheduled_ = false;
   bool held_ = false;
   int lineHeight_ = 13;
-  bool filtered_ = false;
-  std::vector<int> rows_;  // the lines shown while filtered
+  ShownRows shown_;
 };

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <span>
 
 #include "surfaces/Texts.h"
 #include "app/WindowLayout.h"
@@ -92,14 +93,16 @@ QStringList QtDialogProvider::FileTypes() {
 }
 
 QStringList QtDialogProvider::ResultsFileTypes() {
-  return FileTypes() << QStringLiteral("CSV (*.csv)") << QStringLiteral("JSON Lines (*.jsonl)");
+  QStringList types = FileTypes();
+  for (const Texts::FileType& type : Texts::kResultsFileTypes) types << QString::fromUtf8(type.name);
+  return types;
 }
 
 QString QtDialogProvider::ExtensionFor(const QString& fileType) {
-  if (fileType.contains(QStringLiteral("*.csv"))) return QStringLiteral("csv");
-  if (fileType.contains(QStringLiteral("*.jsonl"))) return QStringLiteral("jsonl");
-  for (const Texts::FileType& type : Texts::kFileTypes) {
-    if (fileType == QString::fromUtf8(type.name)) return QString::fromUtf8(type.extension);
+  for (const auto& types : {std::span<const Texts::FileType>(Texts::kFileTypes), std::span<const Texts::FileType>(Texts::kResultsFileTypes)}) {
+    for (const Texts::FileType& type : types) {
+      if (fileType == QString::fromUtf8(type.name)) return QString::fromUtf8(type.extension);
+    }
   }
   return QString::fromUtf8(Texts::kDefaultExtension);
 }
@@ -131,8 +134,8 @@ std::optional<ResultsFileChoice> QtDialogProvider::SaveResultsFile(QWidget* pare
   if (!name) return std::nullopt;
   const QString type = results_->selectedNameFilter();
   ResultsFormat format = ResultsFormat::Text;
-  if (type.contains(QStringLiteral("*.csv"))) format = ResultsFormat::Csv;
-  if (type.contains(QStringLiteral("*.jsonl"))) format = ResultsFormat::JsonLines;
+  if (type == QString::fromUtf8(Texts::kResultsFileTypes[0].name)) format = ResultsFormat::Csv;
+  if (type == QString::fromUtf8(Texts::kResultsFileTypes[1].name)) format = ResultsFormat::JsonLines;
   return ResultsFileChoice{std::move(*name), format};
 }
 

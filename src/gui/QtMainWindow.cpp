@@ -69,8 +69,8 @@ constexpr const char* kPublicKeyKey = WindowLayout::kVerifyKey.settingKey;
 constexpr const char* kGeometryKey = "Window/Geometry";
 constexpr const char* kSplitter1Key = "Window/Splitter1";
 constexpr const char* kSplitter2Key = "Window/Splitter2";
-constexpr const char* kLastFolderKey = "Listing/LastFolder";
-constexpr const char* kMd5Key = "Listing/Md5";
+constexpr const char* kLastFolderKey = WindowLayout::kLastFolderKey;
+constexpr const char* kMd5Key = WindowLayout::kMd5Key;
 constexpr int kFindPollMs = 50;  // hits are taken from the search this often
 // Fonts that draw the control pictures of odd names, the first preferred.
 const QStringList kPaneFamilies = {QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Symbola")};
@@ -958,7 +958,7 @@ QWidget* QtMainWindow::BuildResultsBar() {
     toggle->setCheckable(true);
     toggle->setChecked(true);
     toggle->setText(QString::fromStdString(filter_.Caption(kind)));
-    toggle->setToolTip(QStringLiteral("Shows or hides these lines; Save Comparison Results writes them all"));
+    toggle->setToolTip(QString::fromUtf8(WindowLayout::kKindToggleTip));
     connect(toggle, &QToolButton::toggled, this, [this, kind](bool shown) {
       filter_.Show(kind, shown);
       ApplyResultFilter();
@@ -1005,15 +1005,13 @@ void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedFi
     return;
   }
   // The old line, its changed fields in red.
-  QString text = QStringLiteral("<span style=\"font-family:monospace\">Was: ");
-  QStringList names;
+  QString text = QStringLiteral("<span style=\"font-family:monospace\">") + QString::fromUtf8(WindowLayout::kOldLinePrefix);
   std::size_t at = 0;
   const auto plain = [&](std::size_t end) {
     if (end > at) text += FromView(line.substr(at, end - at)).toHtmlEscaped();
     at = std::max(at, end);
   };
   for (const MarkedField& field : changed) {
-    names << QString::fromLatin1(field.name.data(), static_cast<qsizetype>(field.name.size()));
     plain(field.offset);
     text += QStringLiteral("<b style=\"color:#d00000\">") +
             FromView(line.substr(field.offset, field.length)).toHtmlEscaped() + QStringLiteral("</b>");
@@ -1021,7 +1019,7 @@ void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedFi
   }
   plain(line.size());
   oldLine_->setText(text + QStringLiteral("</span>"));
-  oldLine_->setToolTip(names.isEmpty() ? QString() : QStringLiteral("Changed: ") + names.join(QStringLiteral(", ")));
+  oldLine_->setToolTip(QString::fromStdString(PaneText::ChangedNames(changed)));
 }
 
 std::vector<std::string_view> QtMainWindow::SelectedLines(PaneId pane) const {
@@ -1042,13 +1040,13 @@ void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
   const auto folder = PaneText::ContainingFolder(Model(pane)->Pane().LineAt(current < 0 ? 0 : current));
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("PaneMenu"));
-  menu.addAction(QStringLiteral("&Copy"), this,
+  menu.addAction(QString::fromUtf8(WindowLayout::kPaneMenuItems[0]), this,
                  [lines] { QGuiApplication::clipboard()->setText(DisplayText::Of(PaneText::Joined(lines))); });
-  QAction* paths = menu.addAction(QStringLiteral("Copy &Path"), this, [lines] {
+  QAction* paths = menu.addAction(QString::fromUtf8(WindowLayout::kPaneMenuItems[1]), this, [lines] {
     QGuiApplication::clipboard()->setText(DisplayText::Of(PaneText::Paths(lines)));
   });
   paths->setEnabled(!PaneText::Paths(lines).empty());
-  QAction* open = menu.addAction(QStringLiteral("&Open Containing Folder"), this, [folder] {
+  QAction* open = menu.addAction(QString::fromUtf8(WindowLayout::kPaneMenuItems[2]), this, [folder] {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(*folder))));
   });
   open->setEnabled(folder.has_value());
@@ -1066,7 +1064,7 @@ void QtMainWindow::BuildFindBar() {
   layout->setContentsMargins(4, 2, 4, 2);
   findEdit_ = new QLineEdit(findBar_);
   findEdit_->setObjectName(QStringLiteral("FindEdit"));
-  findEdit_->setPlaceholderText(QStringLiteral("Find"));
+  findEdit_->setPlaceholderText(QString::fromUtf8(WindowLayout::kFindPlaceholder));
   findEdit_->setMinimumWidth(160);
   findEdit_->installEventFilter(this);
   findCount_ = new QLabel(findBar_);
@@ -1112,12 +1110,8 @@ void QtMainWindow::OpenFindBar() {
 
 void QtMainWindow::StartFind() {
   findJumped_ = false;
-  // The lines are taken once for all the searches of one content.
-  const std::vector<std::string_view>& lines = Model(findPane_)->Pane().Lines().Lines();
-  if (!findLines_ || findLines_->size() != lines.size())
-    findLines_ = std::make_shared<const std::vector<std::string_view>>(lines);
-  finder_.Start(findLines_, findEdit_->text().toStdString());
-  findCount_->setText(findEdit_->text().isEmpty() ? QString() : QStringLiteral("searching..."));
+  finder_.Restart(Model(findPane_)->Pane().Lines().Lines(), findEdit_->text().toStdString());
+  ShowFindCount(0);
   if (!finder_.Done()) findTimer_->start();
 }
 
@@ -1140,26 +1134,14 @@ void QtMainWindow::FinishFind() {
   }
 }
 
-void QtMainWindow::ShowFindCount(int place) {
-  const QString more = finder_.Done() ? QString() : QStringLiteral("+");
-  const int count = static_cast<int>(finder_.Hits().size());
-  if (count == 0) {
-    findCount_->setText(finder_.Done() ? QStringLiteral("not found") : QStringLiteral("searching..."));
-  } else if (place > 0) {
-    findCount_->setText(QStringLiteral("%1 of %2%3").arg(place).arg(count).arg(more));
-  } else {
-    findCount_->setText(QStringLiteral("%1%2 found").arg(count).arg(more));
-  }
-}
+void QtMainWindow::ShowFindCount(int place) { findCount_->setText(QString::fromStdString(finder_.CountText(place))); }
 
 void QtMainWindow::StepFind(bool forward) {
   if (working_ || finder_.Hits().empty()) return;
   PaneModel* model = Model(findPane_);
-  const int from = PaneSelectedIndex(findPane_);
   // Lines the filter hides are passed over.
-  int line = finder_.Step(from < 0 && forward ? -1 : from < 0 ? model->Pane().Count() : from, forward);
-  for (std::size_t tries = 0; model->RowOfLine(line) < 0 && tries < finder_.Hits().size(); ++tries)
-    line = finder_.Step(line, forward);
+  const int line = finder_.StepShown(PaneSelectedIndex(findPane_), forward,
+                                     [model](int at) { return model->RowOfLine(at) >= 0; });
   const int row = model->RowOfLine(line);
   if (row < 0) return;
   QListView* view = PaneView(findPane_);
@@ -1172,8 +1154,7 @@ void QtMainWindow::StepFind(bool forward) {
 void QtMainWindow::ForgetFind(PaneId pane) {
   // The search holds views of the pane's lines, which go now.
   if (pane != findPane_) return;
-  finder_.Cancel();
-  findLines_.reset();
+  finder_.Forget();
   findTimer_->stop();
   if (findBar_->isVisible()) findCount_->setText(QString());
 }

@@ -200,7 +200,6 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   PaneId findPane_ = PaneId::ListBox1;
   PaneId lastPane_ = PaneId::ListBox1;  // the pane that had the focus last
   PaneFind finder_;
-  PaneFind::Lines findLines_;  // the pane's lines as last searched, kept while they stand
   bool findJumped_ = false;  // the first hit has been gone to
   // The results' kinds, shown or not, and the old line of a change.
   ResultFilter filter_;

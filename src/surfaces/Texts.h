@@ -29,6 +29,10 @@ inline constexpr FileType kFileTypes[] = {{"Quillon Files (*.qln)", "*.qln", "ql
                                           {"Text File (*.txt)", "*.txt", "txt"},
                                           {"All Files (*.*)", "*.*", "rtf"}};
 inline constexpr const char* kDefaultExtension = "rtf";
+// The save dialog of the comparison results offers these after the file
+// types above, in the forms quillon-cli writes with --format csv and json.
+inline constexpr FileType kResultsFileTypes[] = {{"CSV (*.csv)", "*.csv", "csv"},
+                                                 {"JSON Lines (*.jsonl)", "*.jsonl", "jsonl"}};
 
 // The about box.
 inline constexpr const char* kAboutCaption = "About...";

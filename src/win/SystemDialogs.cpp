@@ -1,7 +1,10 @@
 #include "win/SystemDialogs.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
 #include <shlobj.h>
+
+#include <iterator>
 
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
@@ -22,20 +25,28 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
 }  // namespace
 
 SystemDialogs::SystemDialogs() {
-  open_.name.assign(kNameRoom, L'\0');
-  save_.name.assign(kNameRoom, L'\0');
+  for (FileDialogState* state : {&open_, &save_, &results_}) state->name.assign(kNameRoom, L'\0');
 }
 
-std::wstring SystemDialogs::Filter() {
+std::wstring SystemDialogs::Filter(bool results) {
   std::wstring filter;
-  for (const Texts::FileType& type : Texts::kFileTypes) {
-    filter += Shown(type.name) + L'\0' + Shown(type.pattern) + L'\0';
+  for (const Texts::FileType& type : Texts::kFileTypes) filter += Shown(type.name) + L'\0' + Shown(type.pattern) + L'\0';
+  if (results) {
+    for (const Texts::FileType& type : Texts::kResultsFileTypes)
+      filter += Shown(type.name) + L'\0' + Shown(type.pattern) + L'\0';
   }
   return filter + L'\0';
 }
 
-std::optional<std::string> SystemDialogs::RunFileDialog(HWND owner, FileDialogState& state, bool save) {
-  const std::wstring filter = Filter();
+ResultsFormat SystemDialogs::FormatOf(DWORD typeIndex) {
+  constexpr DWORD kFirst = std::size(Texts::kFileTypes) + 1;  // the index of CSV
+  if (typeIndex == kFirst) return ResultsFormat::Csv;
+  if (typeIndex == kFirst + 1) return ResultsFormat::JsonLines;
+  return ResultsFormat::Text;
+}
+
+std::optional<std::string> SystemDialogs::RunFileDialog(HWND owner, FileDialogState& state, bool save, bool results) {
+  const std::wstring filter = Filter(results);
   const std::wstring extension = Shown(Texts::kDefaultExtension);
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
@@ -58,7 +69,14 @@ std::optional<std::string> SystemDialogs::OpenFile(HWND owner) { return RunFileD
 
 std::optional<std::string> SystemDialogs::SaveFile(HWND owner) { return RunFileDialog(owner, save_, true); }
 
-std::optional<std::string> SystemDialogs::BrowseForFolder(HWND owner, std::string_view title) {
+std::optional<ResultsFileChoice> SystemDialogs::SaveResultsFile(HWND owner) {
+  auto name = RunFileDialog(owner, results_, true, true);
+  if (!name) return std::nullopt;
+  return ResultsFileChoice{std::move(*name), FormatOf(results_.typeIndex)};
+}
+
+std::optional<std::string> SystemDialogs::BrowseForFolder(HWND owner, std::string_view title, const std::string& start) {
+  if (!start.empty()) lastFolder_ = WideOf(start);
   const std::wstring caption = Shown(title);
   BROWSEINFOW browse{};
   browse.hwndOwner = owner;
@@ -100,4 +118,18 @@ void SystemDialogs::ShowAbout(HWND owner) { ModalBox::About(owner); }
 
 std::optional<std::string> SystemDialogs::EditExcludePatterns(HWND owner, const std::string& patterns) {
   return ModalBox::ExcludePatterns(owner, patterns);
+}
+
+int SystemDialogs::PopupMenu(HWND owner, POINT at, const std::vector<MenuItem>& items) {
+  HMENU menu = CreatePopupMenu();
+  for (std::size_t i = 0; i < items.size(); ++i)
+    AppendMenuW(menu, MF_STRING | (items[i].enabled ? MF_ENABLED : MF_GRAYED), i + 1, Shown(items[i].caption).c_str());
+  const int chosen = static_cast<int>(
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, owner, nullptr));
+  DestroyMenu(menu);
+  return chosen - 1;
+}
+
+void SystemDialogs::OpenFolder(HWND owner, const std::string& folder) {
+  ShellExecuteW(owner, L"open", WideOf(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

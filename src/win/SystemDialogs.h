@@ -10,17 +10,23 @@ class SystemDialogs : public WinDialogs {
  public:
   SystemDialogs();
 
-  std::optional<std::string> BrowseForFolder(HWND owner, std::string_view title) override;
+  std::optional<std::string> BrowseForFolder(HWND owner, std::string_view title, const std::string& start) override;
   std::optional<std::string> OpenFile(HWND owner) override;
   std::optional<std::string> SaveFile(HWND owner) override;
+  std::optional<ResultsFileChoice> SaveResultsFile(HWND owner) override;
   ConfirmAnswer Confirm(HWND owner, std::string_view question) override;
   void ShowError(HWND owner, std::string_view message) override;
   void ShowWarning(HWND owner, std::string_view message) override;
   void ShowAbout(HWND owner) override;
   std::optional<std::string> EditExcludePatterns(HWND owner, const std::string& patterns) override;
+  int PopupMenu(HWND owner, POINT at, const std::vector<MenuItem>& items) override;
+  void OpenFolder(HWND owner, const std::string& folder) override;
 
-  // The filter of both file dialogs: name, NUL, pattern, NUL, ..., NUL.
-  static std::wstring Filter();
+  // The filter of the file dialogs: name, NUL, pattern, NUL, ..., NUL; the
+  // results' dialog offers CSV and JSON Lines after the listing's types.
+  static std::wstring Filter(bool results = false);
+  // The form of the results by the filter's index, from 1.
+  static ResultsFormat FormatOf(DWORD typeIndex);
 
  private:
   // Each file dialog remembers the name and the type last chosen in it.
@@ -28,9 +34,10 @@ class SystemDialogs : public WinDialogs {
     std::vector<wchar_t> name;
     DWORD typeIndex = 1;
   };
-  std::optional<std::string> RunFileDialog(HWND owner, FileDialogState& state, bool save);
+  std::optional<std::string> RunFileDialog(HWND owner, FileDialogState& state, bool save, bool results = false);
 
   FileDialogState open_;
   FileDialogState save_;
+  FileDialogState results_;
   std::wstring lastFolder_;
 };

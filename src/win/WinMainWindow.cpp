@@ -4,10 +4,12 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "app/ActionTable.h"
 #include "app/Hint.h"
+#include "app/PaneText.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
 #include "documents/ListingFile.h"
@@ -30,6 +32,21 @@ constexpr int kPaintShare = 20;  // new rows take at most about a twentieth of a
 // Panels 3 (the digest rate) and 4 (a long hint, or what could not be read)
 // have tooltips: their tools are the panels' indexes.
 constexpr std::array<int, 2> kTipPanels{3, 4};
+constexpr UINT_PTR kFindTimer = 1;
+constexpr UINT kFindPollMs = 50;  // hits are taken from the search this often
+// The toggles of the result kinds above ListBox3, at 96 pixels per inch.
+constexpr int kResultsBarHeight = 20;
+constexpr int kToggleWidth = 96;  // at least
+constexpr int kFindEditWidth = 180;
+constexpr int kFindCountWidth = 100;
+constexpr COLORREF kChangedColour = RGB(208, 0, 0);
+// The window's place and its splitters, kept from one session to the next.
+constexpr std::array<const char*, 4> kPlaceKeys{"Window/Left", "Window/Top", "Window/Width", "Window/Height"};
+constexpr const char* kMaximizedKey = "Window/Maximized";
+// The splitters as ListBox1's share of the width and ListBox3's of the height, in millionths.
+constexpr const char* kListBox1ShareKey = "Window/ListBox1Share";
+constexpr const char* kListBox3ShareKey = "Window/ListBox3Share";
+constexpr int kShareUnit = 1000000;
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
@@ -84,8 +101,9 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
     : dialogs_(dialogs),
       options_(std::move(options)),
       settings_(options_.settingsRoot),
-      list1Width_(L::kListBox1Width),
-      list3Height_(L::kListBox3Height),
+      list1Share_(static_cast<double>(L::kListBox1Width) / (L::kClientWidth - L::kSplitterSize)),
+      list3Share_(static_cast<double>(L::kListBox3Height) /
+                  (L::kClientHeight - L::kToolBarHeight - L::kPanelHeight - L::kStatusBarHeight - L::kSplitterSize)),
       panel3Width_(L::kPanelWidths[3]) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
@@ -111,14 +129,18 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
   MakeFonts();
   BuildMenu();
   CreateControls();
+  CreateDailyViews();
   // The client area of the layout, centred on the screen's work area.
   RECT frame{0, 0, S(L::kClientWidth), S(L::kClientHeight)};
   AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, TRUE, 0, dpi_);
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  // Never larger than the screen's work area, as on a small screen at a large scale.
+  const int width = std::min(frame.right - frame.left, work.right - work.left);
+  const int height = std::min(frame.bottom - frame.top, work.bottom - work.top);
   SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
                work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  RestoreSettings();
   Relayout();
   bigIcon_ = WinGlyphs::ProgramIcon(GetSystemMetricsForDpi(SM_CXICON, dpi_));
   smallIcon_ = WinGlyphs::ProgramIcon(GetSystemMetricsForDpi(SM_CXSMICON, dpi_));
@@ -238,8 +260,8 @@ void WinMainWindow::CreateControls() {
   edit_ = child(WS_EX_CLIENTEDGE, L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP);
   for (Pane& pane : panes_) {
     pane.box = child(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
-                     LBS_NODATA | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_HSCROLL |
-                         WS_TABSTOP);
+                     LBS_NODATA | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | LBS_EXTENDEDSEL |
+                         WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | WS_CLIPSIBLINGS);
     SendMessageW(pane.box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
   }
   for (std::size_t i = 0; i < labels_.size(); ++i) {
@@ -336,16 +358,38 @@ void WinMainWindow::Relayout() {
   MoveWindow(status_, 0, height - S(L::kStatusBarHeight), width, S(L::kStatusBarHeight), TRUE);
   SetStatusParts();
 
-  // Widening widens ListBox2 only; ListBox1 keeps its width and ListBox3 its height.
+  // The panes keep their shares of the room as the window grows or shrinks.
   const int areaTop = S(L::kToolBarHeight + L::kPanelHeight);
   const int areaBottom = std::max(areaTop, height - S(L::kStatusBarHeight));
   const int split = S(L::kSplitterSize);
-  const int h3 = std::clamp(S(list3Height_), 1, std::max(1, areaBottom - areaTop - split - 1));
+  const POINT room = PaneRoom();
+  const int h3 = std::clamp(static_cast<int>(std::lround(list3Share_ * room.y)), 1, std::max<int>(1, room.y - 1));
   const int split2 = std::max(areaTop + 1, areaBottom - h3 - split);
-  const int w1 = std::clamp(S(list1Width_), 1, std::max(1, width - split - 1));
+  const int w1 = std::clamp(static_cast<int>(std::lround(list1Share_ * room.x)), 1, std::max<int>(1, room.x - 1));
   MoveWindow(panes_[0].box, 0, areaTop, w1, split2 - areaTop, TRUE);
   MoveWindow(panes_[1].box, w1 + split, areaTop, std::max(1, width - w1 - split), split2 - areaTop, TRUE);
-  MoveWindow(panes_[2].box, 0, split2 + split, width, h3, TRUE);
+  // The toggles of the result kinds and the old line take the top of ListBox3's part.
+  bottomTop_ = split2 + split;
+  const int bar = resultsBar_ ? std::min(S(kResultsBarHeight), h3 - 1) : 0;
+  // Each toggle as wide as its caption and box, so that a large count is never cut off.
+  int oldLeft = S(4);
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ font = SelectObject(dc, uiFont_);
+  for (HWND toggle : kindToggles_) {
+    const std::wstring caption = WindowText(toggle);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+    const int wide = std::max<int>(S(kToggleWidth), size.cx + S(28));
+    MoveWindow(toggle, oldLeft, bottomTop_, wide, bar, TRUE);
+    oldLeft += wide;
+  }
+  SelectObject(dc, font);
+  ReleaseDC(hwnd_, dc);
+  MoveWindow(oldLineView_, oldLeft, bottomTop_, std::max(1, width - oldLeft), bar, TRUE);
+  for (HWND control : kindToggles_) ShowWindow(control, resultsBar_ ? SW_SHOWNA : SW_HIDE);
+  ShowWindow(oldLineView_, resultsBar_ ? SW_SHOWNA : SW_HIDE);
+  MoveWindow(panes_[2].box, 0, bottomTop_ + bar, width, h3 - bar, TRUE);
+  PlaceFindBar();
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -368,14 +412,21 @@ void WinMainWindow::SetStatusParts() {
   }
 }
 
+POINT WinMainWindow::PaneRoom() const {
+  // The panes' room beside (and above) the splitters.
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  const int split = S(L::kSplitterSize);
+  const int height = client.bottom - S(L::kToolBarHeight + L::kPanelHeight + L::kStatusBarHeight) - split;
+  return {std::max<LONG>(1, client.right - split), std::max(1, height)};
+}
+
 int WinMainWindow::Splitter(POINT p) const {
-  RECT one{}, three{};
+  RECT one{};
   GetWindowRect(panes_[0].box, &one);
-  GetWindowRect(panes_[2].box, &three);
   MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&one), 2);
-  MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&three), 2);
   if (p.y >= one.top && p.y < one.bottom && p.x >= one.right && p.x < one.right + S(L::kSplitterSize)) return 1;
-  if (p.y >= three.top - S(L::kSplitterSize) && p.y < three.top) return 2;
+  if (p.y >= bottomTop_ - S(L::kSplitterSize) && p.y < bottomTop_) return 2;
   return 0;
 }
 
@@ -413,8 +464,21 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(S(L::kPaneLineHeight));
       return TRUE;
     case WM_DRAWITEM:
-      OnDrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+      if (reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->hwndItem == oldLineView_) {
+        DrawOldLine(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+      } else {
+        OnDrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+      }
       return TRUE;
+    case WM_TIMER:
+      if (wParam == kFindTimer) TakeHits();
+      return 0;
+    case WM_CONTEXTMENU:
+      if (const int pane = PaneOf(reinterpret_cast<HWND>(wParam)); pane >= 0) {
+        ShowPaneMenu(static_cast<PaneId>(pane), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+      }
+      break;
     case WM_CTLCOLORLISTBOX:
       return reinterpret_cast<LRESULT>(black_);
     case WM_MENUSELECT:
@@ -445,9 +509,13 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         // The panes follow while dragging; none gets smaller than one pixel.
         RECT client{};
         GetClientRect(hwnd_, &client);
-        const int at = dragging_ == 1 ? GET_X_LPARAM(lParam) : client.bottom - S(L::kStatusBarHeight) -
-                                                                   GET_Y_LPARAM(lParam) - S(L::kSplitterSize);
-        (dragging_ == 1 ? list1Width_ : list3Height_) = std::max(1, MulDiv(at, 96, static_cast<int>(dpi_)));
+        const POINT room = PaneRoom();
+        if (dragging_ == 1) {
+          list1Share_ = static_cast<double>(std::max(1, GET_X_LPARAM(lParam))) / std::max<LONG>(1, room.x);
+        } else {
+          const int at = client.bottom - S(L::kStatusBarHeight) - GET_Y_LPARAM(lParam) - S(L::kSplitterSize);
+          list3Share_ = static_cast<double>(std::max(1, at)) / std::max<LONG>(1, room.y);
+        }
         Relayout();
       }
       return 0;
@@ -489,6 +557,7 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       if (!destroyed_) {
         destroyed_ = true;
+        SaveSettings();
         logic_->FormDestroy(this);
       }
       DestroyWindow(hwnd_);
@@ -521,7 +590,9 @@ bool WinMainWindow::OnSetCursor(LPARAM lParam) {
 void WinMainWindow::OnDpiChanged(unsigned dpi, const RECT& suggested) {
   dpi_ = dpi;
   MakeFonts();
-  for (HWND control : {md5_, edit_, status_}) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), TRUE);
+  for (HWND control : {md5_, edit_, status_, findEdit_, findCount_})
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), TRUE);
+  for (HWND control : kindToggles_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), TRUE);
   for (HWND label : labels_) SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_), TRUE);
   for (Pane& pane : panes_) {
     SendMessageW(pane.box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
@@ -608,8 +679,19 @@ void WinMainWindow::OnCommand(int command, int notification, HWND control) {
       static constexpr Handler kClicks[] = {&TMainWindow::ListBox1Click, &TMainWindow::ListBox2Click,
                                             &TMainWindow::ListBox3Click};
       if (notification == LBN_SELCHANGE) Run(kClicks[i]);
+      if (notification == LBN_SETFOCUS) lastPane_ = static_cast<PaneId>(i);
       return;
     }
+  }
+  if (control != nullptr && control == findEdit_) {
+    if (notification == EN_CHANGE) StartFind();
+    return;
+  }
+  for (const ChangeKind kind : ResultFilter::kKinds) {
+    if (control == nullptr || control != KindToggle(kind) || notification != BN_CLICKED) continue;
+    filter_.Show(kind, SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    ApplyResultFilter();
+    return;
   }
   if (control != nullptr && control != toolbar_) return;  // the check box and the line need no command
   if (command == kReuseDigestsCommand || command == kExcludePatternsCommand || command == kSha256Command) {
@@ -635,15 +717,23 @@ void WinMainWindow::OnCommand(int command, int notification, HWND control) {
     case ActionId::EditDetectMovesAction:
       ToggleChoice(command, L::kDetectMovesKey);
       return;
+    // Finding only moves through a pane; it is no command of the logic.
+    case ActionId::EditFindAction:
+      OpenFindBar();
+      return;
+    case ActionId::EditFindNextAction:
+    case ActionId::EditFindPreviousAction:
+      StepFind(info->id == ActionId::EditFindNextAction);
+      return;
     // The standard edit actions work on the line when it has the focus.
     case ActionId::EditCutAction:
     case ActionId::EditCopyAction:
     case ActionId::EditPasteAction:
-      if (!working_ && GetFocus() == edit_) {
+      if (HWND line = GetFocus(); !working_ && (line == edit_ || line == findEdit_)) {
         const UINT operation = info->id == ActionId::EditCutAction    ? WM_CUT
                                : info->id == ActionId::EditCopyAction ? WM_COPY
                                                                       : WM_PASTE;
-        SendMessageW(edit_, operation, 0, 0);
+        SendMessageW(line, operation, 0, 0);
       }
       return;
     default:
@@ -707,8 +797,11 @@ void WinMainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
   if (pane == nullptr) return;
   const bool selected = (item.itemState & ODS_SELECTED) != 0;
   FillRect(item.hDC, &item.rcItem, selected ? GetSysColorBrush(COLOR_HIGHLIGHT) : black_);
-  if (item.itemID != static_cast<UINT>(-1) && static_cast<int>(item.itemID) < pane->lines.Count()) {
-    const std::wstring text = Shown(pane->lines.Lines().At(item.itemID));
+  const int line = item.itemID == static_cast<UINT>(-1)
+                       ? -1
+                       : pane->shown.LineOfRow(static_cast<int>(item.itemID), pane->lines.Count());
+  if (line >= 0 && line < pane->lines.Count()) {
+    const std::wstring text = Shown(pane->lines.Lines().At(static_cast<std::size_t>(line)));
     HGDIOBJ old = SelectObject(item.hDC, paneFont_);
     SetTextColor(item.hDC, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(255, 255, 255));
     SetBkMode(item.hDC, TRANSPARENT);
@@ -747,6 +840,20 @@ void WinMainWindow::ProcessPending() {
 
 void WinMainWindow::Dispatch(MSG& msg) {
   if (help_.PreTranslate(msg)) return;
+  if (msg.hwnd == findEdit_ && findEdit_ != nullptr) {
+    // Enter goes to the next line found (Shift+Enter to the one before), Escape closes the bar.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
+      StepFind((GetKeyState(VK_SHIFT) & 0x8000) == 0);
+      return;
+    }
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+      ShowWindow(findEdit_, SW_HIDE);
+      ShowWindow(findCount_, SW_HIDE);
+      SetFocus(PaneBox(findPane_));
+      return;
+    }
+    if (msg.message == WM_CHAR && (msg.wParam == L'\r' || msg.wParam == 0x1B)) return;  // no beep
+  }
   const bool ours = hwnd_ != nullptr && (msg.hwnd == hwnd_ || IsChild(hwnd_, msg.hwnd));
   if (ours && TranslateAcceleratorW(hwnd_, accelerators_, &msg)) return;
   // Tab moves the focus between the check box, the line and the panes.
@@ -764,9 +871,10 @@ void WinMainWindow::Idle() {
 
 void WinMainWindow::UpdateEditActions() {
   if (hwnd_ == nullptr) return;
-  const bool line = GetFocus() == edit_;
+  HWND focus = GetFocus();
+  const bool line = focus == edit_ || focus == findEdit_;
   DWORD start = 0, end = 0;
-  if (line) SendMessageW(edit_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  if (line) SendMessageW(focus, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   const auto set = [this](ActionId id, bool enabled) {
     if (enabled_[static_cast<int>(id)] != enabled) SetActionEnabled(id, enabled);
   };
@@ -820,6 +928,7 @@ void WinMainWindow::Run(Handler handler) {
   logic_->Dispatch([this, handler] { (logic_.get()->*handler)(this); });
   --running_;
   AnnouncePanes();
+  if (resultsChanged_ && running_ == 0 && hwnd_ != nullptr) RecountResults();
   if (running_ == 0 && closeRequested_ && hwnd_ != nullptr) {
     closeRequested_ = false;
     PostMessageW(hwnd_, WM_CLOSE, 0, 0);
@@ -829,7 +938,8 @@ void WinMainWindow::Run(Handler handler) {
 void WinMainWindow::AnnouncePanes() {
   for (Pane& pane : panes_) {
     const int count = pane.lines.Count();
-    if (count == pane.announced) continue;
+    // A filtered pane shows its rows when the filter is applied anew.
+    if (count == pane.announced || pane.shown.Filtered()) continue;
     // During work a pane follows its end until the user scrolls away from it.
     RECT client{};
     GetClientRect(pane.box, &client);
@@ -933,14 +1043,18 @@ void WinMainWindow::ShowPanel(int panel, std::string_view text) {
 // ---- Surfaces ----
 
 void WinMainWindow::PaneClear(PaneId pane) {
+  ForgetFind(pane);
   Pane& target = panes_[static_cast<int>(pane)];
   target.lines.Clear();
+  target.shown.ShowAll();
   SendMessageW(target.box, LB_RESETCONTENT, 0, 0);
   target.announced = 0;
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
 }
 
 void WinMainWindow::PaneAddLine(PaneId pane, std::string_view line) {
   panes_[static_cast<int>(pane)].lines.AddLine(line);
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
 }
 
 int WinMainWindow::PaneLineCount(PaneId pane) { return panes_[static_cast<int>(pane)].lines.Count(); }
@@ -950,8 +1064,15 @@ std::string_view WinMainWindow::PaneLineAt(PaneId pane, int index) {
 }
 
 int WinMainWindow::PaneSelectedIndex(PaneId pane) {
-  const auto selected = SendMessageW(PaneBox(pane), LB_GETCURSEL, 0, 0);
-  return selected == LB_ERR ? -1 : static_cast<int>(selected);
+  // Of many selected lines, the one clicked last.
+  HWND box = PaneBox(pane);
+  int row = static_cast<int>(SendMessageW(box, LB_GETCARETINDEX, 0, 0));
+  if (row < 0 || SendMessageW(box, LB_GETSEL, static_cast<WPARAM>(row), 0) <= 0) {
+    row = -1;
+    SendMessageW(box, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&row));
+  }
+  const Pane& target = panes_[static_cast<int>(pane)];
+  return target.shown.LineOfRow(row, target.lines.Count());
 }
 
 void WinMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) {
@@ -978,6 +1099,9 @@ void WinMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
       SendMessageW(pane.box, WM_HSCROLL, SB_TOP, 0);
     }
   } show{target};
+  ForgetFind(pane);
+  target.shown.ShowAll();
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
   // Open takes regular files only: a FIFO or a device could hold the window.
   ReadListingFile(fileName, target.lines, {.regularFileOnly = true});
 }
@@ -1116,8 +1240,17 @@ std::optional<std::string> WinMainWindow::RunOpenDialog() { return dialogs_.Open
 std::optional<std::string> WinMainWindow::RunSaveDialog() { return dialogs_.SaveFile(hwnd_); }
 
 std::optional<std::string> WinMainWindow::RunFolderBrowser(std::string_view title) {
-  return dialogs_.BrowseForFolder(hwnd_, title);
+  return RunFolderBrowserAt(title, std::string());
 }
+
+std::optional<std::string> WinMainWindow::RunFolderBrowserAt(std::string_view title, const std::string& start) {
+  // Without a suggestion, the folder listed last, in this session or before.
+  auto chosen = dialogs_.BrowseForFolder(hwnd_, title, start.empty() ? settings_.ReadText(L::kLastFolderKey) : start);
+  if (chosen && !chosen->empty()) settings_.WriteText(L::kLastFolderKey, *chosen);
+  return chosen;
+}
+
+std::optional<ResultsFileChoice> WinMainWindow::RunSaveResultsDialog() { return dialogs_.SaveResultsFile(hwnd_); }
 
 void WinMainWindow::ShowErrorBox(std::string_view message) {
   AnnouncePanes();
@@ -1151,4 +1284,324 @@ std::string WinMainWindow::PanelTip(int panel) const { return panel == 4 ? panel
 
 std::string WinMainWindow::LabelText(LabelId label) const {
   return NarrowOf(WindowText(labels_[static_cast<std::size_t>(label)]));
+}
+
+// ---- Views beside the commands ----
+
+void WinMainWindow::RestoreSettings() {
+  if (const auto share = settings_.ReadInt(kListBox1ShareKey)) list1Share_ = std::clamp(*share, 1, kShareUnit) / double{kShareUnit};
+  if (const auto share = settings_.ReadInt(kListBox3ShareKey)) list3Share_ = std::clamp(*share, 1, kShareUnit) / double{kShareUnit};
+  SendMessageW(md5_, BM_SETCHECK, settings_.ReadBool(L::kMd5Key, false) ? BST_CHECKED : BST_UNCHECKED, 0);
+  std::array<int, 4> place{};
+  for (std::size_t i = 0; i < place.size(); ++i) {
+    const auto value = settings_.ReadInt(kPlaceKeys[i]);
+    if (!value) return;
+    place[i] = *value;
+  }
+  // A place no screen shows any more, as after a monitor was taken away, is forgotten.
+  const RECT kept{place[0], place[1], place[0] + place[2], place[1] + place[3]};
+  if (place[2] <= 0 || place[3] <= 0 || MonitorFromRect(&kept, MONITOR_DEFAULTTONULL) == nullptr) return;
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  GetWindowPlacement(hwnd_, &placement);
+  placement.rcNormalPosition = kept;
+  placement.showCmd = SW_HIDE;  // the program shows it
+  SetWindowPlacement(hwnd_, &placement);
+}
+
+bool WinMainWindow::StartsMaximized() const { return settings_.ReadBool(kMaximizedKey, false); }
+
+void WinMainWindow::SaveSettings() const {
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  if (GetWindowPlacement(hwnd_, &placement)) {
+    const RECT& r = placement.rcNormalPosition;
+    const std::array<int, 4> place{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    for (std::size_t i = 0; i < place.size(); ++i) settings_.WriteInt(kPlaceKeys[i], place[i]);
+    settings_.WriteBool(kMaximizedKey, placement.showCmd == SW_SHOWMAXIMIZED);
+  }
+  settings_.WriteInt(kListBox1ShareKey, static_cast<int>(std::lround(list1Share_ * kShareUnit)));
+  settings_.WriteInt(kListBox3ShareKey, static_cast<int>(std::lround(list3Share_ * kShareUnit)));
+  settings_.WriteBool(L::kMd5Key, SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED);
+}
+
+void WinMainWindow::CreateDailyViews() {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const auto child = [&](DWORD extended, const wchar_t* type, DWORD style) {
+    HWND control = CreateWindowExW(extended, type, L"", WS_CHILD | style, 0, 0, 0, 0, hwnd_, nullptr, instance, nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), FALSE);
+    return control;
+  };
+  const std::wstring toggleTip = Shown(L::kKindToggleTip);
+  for (const ChangeKind kind : ResultFilter::kKinds) {
+    HWND toggle = child(0, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP);
+    SetWindowTextW(toggle, Shown(filter_.Caption(kind)).c_str());
+    SendMessageW(toggle, BM_SETCHECK, BST_CHECKED, 0);
+    kindToggles_[static_cast<std::size_t>(kind)] = toggle;
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(toggle);
+    tool.lpszText = const_cast<wchar_t*>(toggleTip.c_str());
+    SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  // The old line of a change, drawn with its changed fields in red; its
+  // tooltip names them.
+  oldLineView_ = child(0, L"STATIC", SS_OWNERDRAW | SS_NOTIFY);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(oldLineView_);
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  // The find bar lies over the pane it searches, in its top right corner.
+  findEdit_ = child(WS_EX_CLIENTEDGE, L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP);
+  SendMessageW(findEdit_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Shown(L::kFindPlaceholder).c_str()));
+  findCount_ = child(0, L"STATIC", SS_NOPREFIX | SS_CENTERIMAGE);
+}
+
+void WinMainWindow::RecountResults() {
+  resultsChanged_ = false;
+  filter_.Count(panes_[2].lines.Lines().Lines());
+  bool any = false;
+  for (const ChangeKind kind : ResultFilter::kKinds) {
+    SetWindowTextW(KindToggle(kind), Shown(filter_.Caption(kind)).c_str());
+    any = any || filter_.CountOf(kind) > 0;
+  }
+  resultsBar_ = any;
+  Relayout();  // the toggles fit their new counts
+  ApplyResultFilter();
+}
+
+void WinMainWindow::ApplyResultFilter() {
+  Pane& pane = panes_[2];
+  if (filter_.ShowsAll()) {
+    if (!pane.shown.Filtered()) return;
+    pane.shown.ShowAll();
+  } else {
+    pane.shown.Show(filter_.VisibleRows(pane.lines.Lines().Lines()));
+  }
+  const int count = pane.lines.Count();
+  SendMessageW(pane.box, LB_RESETCONTENT, 0, 0);
+  SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.shown.Count(count)), 0);
+  pane.announced = count;
+}
+
+void WinMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) {
+  oldLine_.assign(line);
+  oldLineChanges_ = changed;
+  oldLineTip_ = PaneText::ChangedNames(changed);
+  SetWindowTextW(oldLineView_, line.empty() ? L"" : Shown(std::string(L::kOldLinePrefix) + oldLine_).c_str());
+  const std::wstring tip = Shown(oldLineTip_);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(oldLineView_);
+  tool.lpszText = const_cast<wchar_t*>(tip.c_str());
+  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  InvalidateRect(oldLineView_, nullptr, TRUE);
+}
+
+void WinMainWindow::DrawOldLine(const DRAWITEMSTRUCT& item) {
+  FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+  if (oldLine_.empty()) return;
+  HGDIOBJ old = SelectObject(item.hDC, paneFont_);
+  SetBkMode(item.hDC, TRANSPARENT);
+  const int top = (item.rcItem.bottom - S(L::kPaneLineHeight)) / 2;
+  int x = item.rcItem.left + S(2);
+  // The old line in pieces, each changed field in red.
+  const auto piece = [&](std::string_view text, COLORREF colour) {
+    const std::wstring shown = Shown(text);
+    SIZE size{};
+    GetTextExtentPoint32W(item.hDC, shown.c_str(), static_cast<int>(shown.size()), &size);
+    SetTextColor(item.hDC, colour);
+    ExtTextOutW(item.hDC, x, top, ETO_CLIPPED, &item.rcItem, shown.c_str(), static_cast<UINT>(shown.size()), nullptr);
+    x += size.cx;
+  };
+  const COLORREF plain = GetSysColor(COLOR_BTNTEXT);
+  piece(L::kOldLinePrefix, plain);
+  const std::string_view line = oldLine_;
+  std::size_t at = 0;
+  for (const MarkedField& field : oldLineChanges_) {
+    if (field.offset > at) piece(line.substr(at, field.offset - at), plain);
+    if (field.offset >= at) piece(line.substr(field.offset, field.length), kChangedColour);
+    at = std::max(at, field.offset + field.length);
+  }
+  if (at < line.size()) piece(line.substr(at), plain);
+  SelectObject(item.hDC, old);
+}
+
+int WinMainWindow::PaneOf(HWND box) const {
+  for (std::size_t i = 0; i < panes_.size(); ++i) {
+    if (box != nullptr && panes_[i].box == box) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::vector<std::string_view> WinMainWindow::SelectedLines(PaneId pane) const {
+  const Pane& target = panes_[static_cast<int>(pane)];
+  const auto count = SendMessageW(target.box, LB_GETSELCOUNT, 0, 0);
+  if (count <= 0) return {};
+  std::vector<int> rows(static_cast<std::size_t>(count));
+  SendMessageW(target.box, LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()));
+  std::vector<int> lines;
+  for (const int row : rows) {
+    const int line = target.shown.LineOfRow(row, target.lines.Count());
+    if (line >= 0) lines.push_back(line);
+  }
+  std::sort(lines.begin(), lines.end());
+  std::vector<std::string_view> texts;
+  for (const int line : lines) texts.push_back(target.lines.LineAt(line));
+  return texts;
+}
+
+void WinMainWindow::SelectRow(PaneId pane, int row) {
+  HWND box = PaneBox(pane);
+  SendMessageW(box, LB_SETSEL, FALSE, -1);
+  SendMessageW(box, LB_SETSEL, TRUE, row);
+  SendMessageW(box, LB_SETCARETINDEX, static_cast<WPARAM>(row), FALSE);
+}
+
+void WinMainWindow::ShowPaneMenu(PaneId pane, POINT screen) {
+  if (working_) return;
+  HWND box = PaneBox(pane);
+  // A right click on a line that is not selected selects it alone; from the
+  // keyboard (no point) the menu opens at the line with the caret.
+  if (screen.x == -1 && screen.y == -1) {
+    RECT line{};
+    SendMessageW(box, LB_GETITEMRECT, SendMessageW(box, LB_GETCARETINDEX, 0, 0), reinterpret_cast<LPARAM>(&line));
+    screen = {line.left + S(8), line.bottom};
+    ClientToScreen(box, &screen);
+  } else {
+    POINT client = screen;
+    ScreenToClient(box, &client);
+    const auto hit = SendMessageW(box, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
+    const int row = LOWORD(hit);
+    if (HIWORD(hit) == 0 && SendMessageW(box, LB_GETSEL, static_cast<WPARAM>(row), 0) <= 0) {
+      SelectRow(pane, row);
+      Run(pane == PaneId::ListBox1 ? &TMainWindow::ListBox1Click
+          : pane == PaneId::ListBox2 ? &TMainWindow::ListBox2Click
+                                     : &TMainWindow::ListBox3Click);
+    }
+  }
+  const std::vector<std::string_view> lines = SelectedLines(pane);
+  if (lines.empty()) return;
+  const std::string paths = PaneText::Paths(lines);
+  const int current = PaneSelectedIndex(pane);
+  const auto folder = PaneText::ContainingFolder(PaneLines(pane).LineAt(current < 0 ? 0 : current));
+  const std::vector<WinDialogs::MenuItem> items{
+      {L::kPaneMenuItems[0], true}, {L::kPaneMenuItems[1], !paths.empty()}, {L::kPaneMenuItems[2], folder.has_value()}};
+  switch (dialogs_.PopupMenu(hwnd_, screen, items)) {
+    case 0:
+      CopyText(PaneText::Joined(lines));
+      break;
+    case 1:
+      if (!paths.empty()) CopyText(paths);
+      break;
+    case 2:
+      if (folder) dialogs_.OpenFolder(hwnd_, *folder);
+      break;
+    default:
+      break;
+  }
+}
+
+void WinMainWindow::CopyText(const std::string& text) {
+  // Lines on the clipboard end with CR LF, as Windows programs expect.
+  std::wstring wide;
+  for (const wchar_t c : Shown(text)) {
+    if (c == L'\n') wide += L'\r';
+    wide += c;
+  }
+  if (!OpenClipboard(hwnd_)) return;
+  EmptyClipboard();
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t))) {
+    std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(GlobalLock(memory)));
+    GlobalUnlock(memory);
+    if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr) GlobalFree(memory);
+  }
+  CloseClipboard();
+}
+
+// ---- Find in a pane ----
+
+void WinMainWindow::OpenFindBar() {
+  if (working_) return;
+  const bool shown = IsWindowVisible(findEdit_) != FALSE;
+  if (findPane_ != lastPane_ || !shown) {
+    ForgetFind(findPane_);
+    findPane_ = lastPane_;
+    ShowWindow(findEdit_, SW_SHOW);
+    ShowWindow(findCount_, SW_SHOW);
+    PlaceFindBar();
+    StartFind();
+  }
+  SetFocus(findEdit_);
+  SendMessageW(findEdit_, EM_SETSEL, 0, -1);
+}
+
+void WinMainWindow::PlaceFindBar() {
+  if (findEdit_ == nullptr || !IsWindowVisible(findEdit_)) return;
+  RECT pane{};
+  GetWindowRect(PaneBox(findPane_), &pane);
+  MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&pane), 2);
+  const int height = S(L::kToolControlHeight);
+  const int countLeft = std::max<int>(pane.left, pane.right - S(20) - S(kFindCountWidth));
+  const int editLeft = std::max<int>(pane.left, countLeft - S(kFindEditWidth));
+  SetWindowPos(findEdit_, HWND_TOP, editLeft, pane.top + S(2), countLeft - editLeft, height, SWP_NOACTIVATE);
+  SetWindowPos(findCount_, HWND_TOP, countLeft, pane.top + S(2), S(kFindCountWidth), height, SWP_NOACTIVATE);
+}
+
+void WinMainWindow::StartFind() {
+  findJumped_ = false;
+  const std::wstring text = WindowText(findEdit_);
+  finder_.Restart(PaneLines(findPane_).Lines().Lines(), NarrowOf(text));
+  SetWindowTextW(findCount_, Shown(finder_.CountText(0)).c_str());
+  if (!finder_.Done()) SetTimer(hwnd_, kFindTimer, kFindPollMs, nullptr);
+}
+
+void WinMainWindow::TakeHits() {
+  if (!finder_.Poll()) return;
+  if (finder_.Done()) KillTimer(hwnd_, kFindTimer);
+  // The first hit is gone to as soon as it is found.
+  if (!findJumped_ && !finder_.Hits().empty()) {
+    findJumped_ = true;
+    StepFind(true);
+    return;
+  }
+  SetWindowTextW(findCount_, Shown(finder_.CountText(finder_.PlaceOf(PaneSelectedIndex(findPane_)))).c_str());
+}
+
+void WinMainWindow::FinishFind() {
+  while (!finder_.Done()) {
+    Sleep(1);
+    TakeHits();
+  }
+}
+
+void WinMainWindow::StepFind(bool forward) {
+  if (working_ || finder_.Hits().empty()) return;
+  const Pane& pane = panes_[static_cast<int>(findPane_)];
+  const int count = pane.lines.Count();
+  // Lines the filter hides are passed over.
+  const int line = finder_.StepShown(PaneSelectedIndex(findPane_), forward,
+                                     [&pane, count](int at) { return pane.shown.RowOfLine(at, count) >= 0; });
+  const int row = pane.shown.RowOfLine(line, count);
+  if (row < 0) return;
+  SelectRow(findPane_, row);
+  RECT client{};
+  GetClientRect(pane.box, &client);
+  const int rows = std::max(1, static_cast<int>(client.bottom / std::max(1, S(L::kPaneLineHeight))));
+  SendMessageW(pane.box, LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, row - rows / 2)), 0);
+  SetWindowTextW(findCount_, Shown(finder_.CountText(finder_.PlaceOf(line))).c_str());
+}
+
+void WinMainWindow::ForgetFind(PaneId pane) {
+  // The search holds views of the pane's lines, which go now.
+  if (pane != findPane_ || findEdit_ == nullptr) return;
+  finder_.Forget();
+  KillTimer(hwnd_, kFindTimer);
+  SetWindowTextW(findCount_, L"");
 }

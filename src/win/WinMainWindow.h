@@ -6,7 +6,10 @@
 #include <set>
 #include <string>
 
+#include "app/PaneFind.h"
+#include "app/ResultFilter.h"
 #include "app/RunFigures.h"
+#include "app/ShownRows.h"
 #include "app/TMainWindow.h"
 #include "app/UnreadableList.h"
 #include "surfaces/ListPane.h"
@@ -52,6 +55,20 @@ class WinMainWindow : public Surfaces {
   std::string LabelText(LabelId label) const;
   bool Working() const { return working_; }
   bool Busy() const { return busy_; }
+  // The find bar over a pane: its line and its count of hits.
+  HWND FindEdit() const { return findEdit_; }
+  HWND FindCount() const { return findCount_; }
+  // Waits for the search of the find bar to end; for tests.
+  void FinishFind();
+  // The toggles of the result kinds, and the old line of a selected change
+  // with the names of its changed fields.
+  HWND KindToggle(ChangeKind kind) const { return kindToggles_[static_cast<std::size_t>(kind)]; }
+  HWND OldLineView() const { return oldLineView_; }
+  const std::string& OldLineTip() const { return oldLineTip_; }
+  // The lines selected in a pane, in pane order.
+  std::vector<std::string_view> SelectedLines(PaneId pane) const;
+  // It was maximized when it closed last.
+  bool StartsMaximized() const;
 
   static int CommandOf(ActionId id);
   static constexpr int kReuseDigestsCommand = 1100;
@@ -99,6 +116,9 @@ class WinMainWindow : public Surfaces {
   std::optional<std::string> RunOpenDialog() override;
   std::optional<std::string> RunSaveDialog() override;
   std::optional<std::string> RunFolderBrowser(std::string_view title) override;
+  std::optional<std::string> RunFolderBrowserAt(std::string_view title, const std::string& start) override;
+  std::optional<ResultsFileChoice> RunSaveResultsDialog() override;
+  void ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) override;
   void ShowErrorBox(std::string_view message) override;
   void ShowAboutBox() override;
   void ShowHelpContents() override;
@@ -113,6 +133,7 @@ class WinMainWindow : public Surfaces {
     HWND box = nullptr;
     ListPane lines;
     int announced = 0;  // lines the list box has been told of
+    ShownRows shown;    // the lines it shows, while the results are filtered
   };
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -149,7 +170,25 @@ class WinMainWindow : public Surfaces {
   void ToggleChoice(int command, const char* key);
   // Listing runs make the digest the SHA-256 item chooses.
   void ApplyDigestChoice();
+  POINT PaneRoom() const;
   int Splitter(POINT client) const;  // 1 between ListBox1 and ListBox2, 2 above ListBox3, else 0
+  void RestoreSettings();
+  void SaveSettings() const;
+  // The views beside the commands.
+  void CreateDailyViews();
+  void RecountResults();
+  void ApplyResultFilter();
+  void DrawOldLine(const DRAWITEMSTRUCT& item);
+  void ShowPaneMenu(PaneId pane, POINT screen);
+  void CopyText(const std::string& text);
+  void OpenFindBar();
+  void PlaceFindBar();
+  void StartFind();
+  void TakeHits();
+  void StepFind(bool forward);
+  void ForgetFind(PaneId pane);
+  void SelectRow(PaneId pane, int row);
+  int PaneOf(HWND box) const;  // -1 for no pane
   int S(int pixels) const;
 
   WinDialogs& dialogs_;
@@ -176,8 +215,8 @@ class WinMainWindow : public Surfaces {
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   unsigned dpi_ = 96;
-  int list1Width_ = 0;   // at 96 pixels per inch
-  int list3Height_ = 0;  // at 96 pixels per inch
+  double list1Share_ = 0;  // ListBox1's share of the panes' width
+  double list3Share_ = 0;  // ListBox3's share (with the toggles) of their height
   int dragging_ = 0;     // the splitter being dragged
   int panel3Width_ = 0;  // at 96 pixels per inch
   std::array<bool, kActionCount> enabled_{};
@@ -207,5 +246,22 @@ class WinMainWindow : public Surfaces {
   Clock::time_point lastWindowPaint_;
   Clock::time_point lastStatusPaint_;
   Clock::duration announceInterval_{};
+  // The find bar, over whichever pane it searches.
+  HWND findEdit_ = nullptr;
+  HWND findCount_ = nullptr;
+  PaneId findPane_ = PaneId::ListBox1;
+  PaneId lastPane_ = PaneId::ListBox1;  // the pane that had the focus last
+  PaneFind finder_;
+  bool findJumped_ = false;  // the first hit has been gone to
+  // The results' kinds, shown or not, and the old line of a change.
+  ResultFilter filter_;
+  std::array<HWND, 4> kindToggles_{};
+  HWND oldLineView_ = nullptr;
+  std::string oldLine_;
+  std::vector<MarkedField> oldLineChanges_;
+  std::string oldLineTip_;
+  bool resultsBar_ = false;  // the toggles are shown above ListBox3
+  bool resultsChanged_ = false;
+  int bottomTop_ = 0;  // the top of ListBox3's part of the window, below splitter 2
   std::unique_ptr<TMainWindow> logic_;
 };

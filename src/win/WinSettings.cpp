@@ -33,19 +33,26 @@ void Write(const Place& place, DWORD type, const void* data, DWORD size) {
 
 }  // namespace
 
-bool WinSettings::ReadBool(std::string_view key, bool fallback) const {
+std::optional<int> WinSettings::ReadInt(std::string_view key) const {
   const Place place = PlaceOf(root_, key);
   DWORD value = 0, size = sizeof value;
   if (RegGetValueW(HKEY_CURRENT_USER, place.subkey.c_str(), place.value.c_str(), RRF_RT_REG_DWORD, nullptr, &value,
                    &size) != ERROR_SUCCESS)
-    return fallback;
-  return value != 0;
+    return std::nullopt;
+  return static_cast<int>(value);
 }
 
-void WinSettings::WriteBool(std::string_view key, bool value) const {
-  const DWORD data = value ? 1 : 0;
+void WinSettings::WriteInt(std::string_view key, int value) const {
+  const DWORD data = static_cast<DWORD>(value);
   Write(PlaceOf(root_, key), REG_DWORD, &data, sizeof data);
 }
+
+bool WinSettings::ReadBool(std::string_view key, bool fallback) const {
+  const std::optional<int> value = ReadInt(key);
+  return value ? *value != 0 : fallback;
+}
+
+void WinSettings::WriteBool(std::string_view key, bool value) const { WriteInt(key, value ? 1 : 0); }
 
 std::string WinSettings::ReadText(std::string_view key) const {
   const Place place = PlaceOf(root_, key);

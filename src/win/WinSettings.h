@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,8 @@ class WinSettings {
 
   bool ReadBool(std::string_view key, bool fallback) const;
   void WriteBool(std::string_view key, bool value) const;
+  std::optional<int> ReadInt(std::string_view key) const;
+  void WriteInt(std::string_view key, int value) const;
   std::string ReadText(std::string_view key) const;
   void WriteText(std::string_view key, std::string_view value) const;
   // Removes the whole root, for tests.

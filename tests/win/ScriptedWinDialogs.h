@@ -11,12 +11,20 @@
 // blocking, and keeps what the boxes were asked to show.
 class ScriptedWinDialogs : public WinDialogs {
  public:
-  std::optional<std::string> BrowseForFolder(HWND, std::string_view title) override {
+  std::optional<std::string> BrowseForFolder(HWND, std::string_view title, const std::string& start) override {
     Titles.emplace_back(title);
+    Starts.push_back(start);
     return Next(Folders);
   }
   std::optional<std::string> OpenFile(HWND) override { return Next(OpenNames); }
   std::optional<std::string> SaveFile(HWND) override { return Next(SaveNames); }
+  std::optional<ResultsFileChoice> SaveResultsFile(HWND) override {
+    auto name = Next(SaveNames);
+    if (!name) return std::nullopt;
+    const ResultsFormat format = ResultsFormats.empty() ? ResultsFormat::Text : ResultsFormats.front();
+    if (!ResultsFormats.empty()) ResultsFormats.pop_front();
+    return ResultsFileChoice{*name, format};
+  }
   ConfirmAnswer Confirm(HWND, std::string_view question) override {
     Questions.emplace_back(question);
     if (Answers.empty()) return ConfirmAnswer::Cancel;
@@ -32,9 +40,18 @@ class ScriptedWinDialogs : public WinDialogs {
     return Next(PatternAnswers);
   }
 
+  int PopupMenu(HWND, POINT, const std::vector<MenuItem>& items) override {
+    Offered = items;
+    return MenuChoice;
+  }
+  void OpenFolder(HWND, const std::string& folder) override { OpenedFolders.push_back(folder); }
+
   std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames, PatternAnswers;
   std::deque<ConfirmAnswer> Answers;
-  std::vector<std::string> Titles, Questions, Errors, Warnings, ShownPatterns;
+  std::deque<ResultsFormat> ResultsFormats;
+  std::vector<std::string> Titles, Starts, Questions, Errors, Warnings, ShownPatterns, OpenedFolders;
+  std::vector<MenuItem> Offered;  // by the last right-click menu
+  int MenuChoice = -1;
   int AboutShown = 0;
 
  private:

@@ -130,12 +130,16 @@ TEST_F(Win32Window, StartsAsLaidOutWithTheStatesOfTheActionTable) {
   EXPECT_EQ(two.right - two.left, 404);
   EXPECT_EQ(two.bottom - two.top, 391);
   EXPECT_EQ(three.bottom - three.top, L::kListBox3Height);
-  // Widening the window widens ListBox2 only.
-  SetWindowPos(window.Handle(), nullptr, 0, 0, 1017, 616, SWP_NOMOVE | SWP_NOZORDER);
-  EXPECT_EQ(ClientRectOf(window.PaneBox(PaneId::ListBox1)).right - ClientRectOf(window.PaneBox(PaneId::ListBox1)).left,
-            L::kListBox1Width);
-  EXPECT_GT(ClientRectOf(window.PaneBox(PaneId::ListBox2)).right - ClientRectOf(window.PaneBox(PaneId::ListBox2)).left,
-            404);
+  // The panes keep their proportions as the window grows.
+  SetWindowPos(window.Handle(), nullptr, 0, 0, 1017 + 400, 616 + 300, SWP_NOMOVE | SWP_NOZORDER);
+  const auto width = [](RECT r) { return static_cast<double>(r.right - r.left); };
+  const auto height = [](RECT r) { return static_cast<double>(r.bottom - r.top); };
+  EXPECT_NEAR(width(ClientRectOf(window.PaneBox(PaneId::ListBox1))) /
+                  (width(ClientRectOf(window.PaneBox(PaneId::ListBox1))) + width(ClientRectOf(window.PaneBox(PaneId::ListBox2)))),
+              width(one) / (width(one) + width(two)), 0.01);
+  EXPECT_NEAR(height(ClientRectOf(window.PaneBox(PaneId::ListBox3))) /
+                  (height(ClientRectOf(window.PaneBox(PaneId::ListBox3))) + height(ClientRectOf(window.PaneBox(PaneId::ListBox1)))),
+              height(three) / (height(three) + height(one)), 0.01);
   // The panes hold no control item per line.
   for (PaneId pane : {PaneId::ListBox1, PaneId::ListBox2, PaneId::ListBox3})
     EXPECT_NE(GetWindowLongW(window.PaneBox(pane), GWL_STYLE) & LBS_NODATA, 0);
@@ -143,10 +147,10 @@ TEST_F(Win32Window, StartsAsLaidOutWithTheStatesOfTheActionTable) {
   // A move to a screen of 144 pixels per inch lays everything out anew at that size.
   RECT suggested{0, 0, 1226, 925};
   SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-  EXPECT_EQ(ClientRectOf(window.PaneBox(PaneId::ListBox1)).right - ClientRectOf(window.PaneBox(PaneId::ListBox1)).left,
-            MulDiv(L::kListBox1Width, 3, 2));
-  EXPECT_EQ(ClientRectOf(window.PaneBox(PaneId::ListBox3)).bottom - ClientRectOf(window.PaneBox(PaneId::ListBox3)).top,
-            MulDiv(L::kListBox3Height, 3, 2));
+  EXPECT_NEAR(width(ClientRectOf(window.PaneBox(PaneId::ListBox1))), MulDiv(L::kListBox1Width, 3, 2), 2);
+  EXPECT_NEAR(height(ClientRectOf(window.PaneBox(PaneId::ListBox3))) /
+                  (height(ClientRectOf(window.PaneBox(PaneId::ListBox3))) + height(ClientRectOf(window.PaneBox(PaneId::ListBox1)))),
+              height(three) / (height(three) + height(one)), 0.01);
   EXPECT_EQ(SendMessageW(window.PaneBox(PaneId::ListBox1), LB_GETITEMHEIGHT, 0, 0), MulDiv(L::kPaneLineHeight, 3, 2));
   RECT bar{};
   GetWindowRect(window.StatusBar(), &bar);
@@ -488,17 +492,171 @@ TEST_F(Win32Window, OpensAMillionLineListingAndScrollsToItsEnd) {
   const int rows = client.bottom / L::kPaneLineHeight;
   EXPECT_EQ(SendMessageW(box, LB_GETTOPINDEX, 0, 0), kLines - rows);
   // Selecting the last line shows it in the read-only line.
-  SendMessageW(box, LB_SETCURSEL, kLines - 1, 0);
+  SendMessageW(box, LB_SETSEL, TRUE, kLines - 1);
+  SendMessageW(box, LB_SETCARETINDEX, kLines - 1, FALSE);
   SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(0, LBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
   wchar_t line[64];
   GetWindowTextW(window.NonViewEdit(), line, 64);
   EXPECT_EQ(std::wstring(line), L"line 999999 of the listing");
 }
 
+// The daily audit views: a.txt goes, b.txt grows, d.txt comes since the baseline.
+class Win32WindowDaily : public Win32Window {
+ protected:
+  void CompareWithBaseline() {
+    tree.Dir("t");
+    tree.File("t/a.txt", "alpha");
+    tree.File("t/b.txt", "beta");
+    tree.File("t/c.txt", "gamma");
+    List(tree.Path("t"));
+    dialogs.SaveNames.push_back(Fresh("base.qln"));
+    Trigger(ActionId::FileSaveAction);
+    DeleteFileW(WideOf(tree.Path("t/a.txt")).c_str());
+    tree.File("t/b.txt", "beta, longer");
+    tree.File("t/d.txt", "delta");
+    dialogs.OpenNames.push_back(files.Path("base.qln"));
+    dialogs.Folders.push_back(tree.Path("t"));
+    Trigger(ActionId::EditCompareFolderAction);
+    ASSERT_EQ(window.PaneLines(PaneId::ListBox3).Count(), 3);
+  }
+  HWND Results() { return window.PaneBox(PaneId::ListBox3); }
+  void Select(HWND box, std::initializer_list<int> rows) {
+    SendMessageW(box, LB_SETSEL, FALSE, -1);
+    for (const int row : rows) SendMessageW(box, LB_SETSEL, TRUE, row);
+    SendMessageW(box, LB_SETCARETINDEX, static_cast<WPARAM>(*rows.begin()), FALSE);
+    SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(0, LBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+  }
+  static std::string TextOf(HWND control) {
+    wchar_t text[512] = L"";
+    GetWindowTextW(control, text, 512);
+    return NarrowOf(text);
+  }
+};
+
+TEST_F(Win32WindowDaily, FiltersTheResultsShowsTheOldLineAndSavesEverything) {
+  CompareWithBaseline();
+  HWND deleted = window.KindToggle(ChangeKind::Deleted);
+  EXPECT_TRUE(IsWindowVisible(deleted));
+  EXPECT_EQ(TextOf(deleted), "Deleted (1)");
+  EXPECT_EQ(TextOf(window.KindToggle(ChangeKind::Moved)), "Moved (0)");
+  SendMessageW(deleted, BM_CLICK, 0, 0);
+  ASSERT_EQ(SendMessageW(Results(), LB_GETCOUNT, 0, 0), 2);
+  Select(Results(), {0, 1});
+  const std::vector<std::string_view> shown = window.SelectedLines(PaneId::ListBox3);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(std::string(shown[0].substr(0, 10)) + std::string(shown[1].substr(0, 7)), "Modified: Added: ");
+  // The Modified line, the first shown, has its line of the baseline beside the toggles.
+  Select(Results(), {0});
+  EXPECT_EQ(TextOf(window.NonViewEdit()).substr(0, 10), "Modified: ");
+  EXPECT_EQ(TextOf(window.OldLineView()).substr(0, 5), "Was: ");
+  EXPECT_NE(TextOf(window.OldLineView()).find("b.txt"), std::string::npos);
+  EXPECT_NE(window.OldLineTip().find("size"), std::string::npos) << window.OldLineTip();
+  // Saved as CSV, the results are all there.
+  dialogs.SaveNames = {Fresh("results.csv")};
+  dialogs.ResultsFormats = {ResultsFormat::Csv};
+  Trigger(ActionId::FileSaveResultAction);
+  const std::vector<std::string> rows = SplitCrLf(files.Read("results.csv"));
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0].substr(0, 19), "change,path,size,da");
+  EXPECT_EQ(rows[1].substr(0, 8), "deleted,");
+  EXPECT_EQ(SystemDialogs::FormatOf(5), ResultsFormat::JsonLines);
+  // A new listing takes the results, and the toggles with them.
+  List(tree.Path("t"));
+  EXPECT_FALSE(IsWindowVisible(deleted));
+  EXPECT_EQ(TextOf(window.OldLineView()), "");
+}
+
+TEST_F(Win32WindowDaily, CopiesSelectedLinesAndOpensTheirFolderFromTheRightClickMenu) {
+  CompareWithBaseline();
+  Select(Results(), {2, 0});
+  dialogs.MenuChoice = 0;
+  SendMessageW(window.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Results()), MAKELPARAM(-1, -1));
+  ASSERT_EQ(dialogs.Offered.size(), 3u);
+  EXPECT_EQ(dialogs.Offered[1].caption + dialogs.Offered[2].caption, "Copy &Path&Open Containing Folder");
+  const auto clipboard = [&] {
+    std::wstring text;
+    if (!OpenClipboard(window.Handle())) return std::string("(no clipboard)");
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+      text = static_cast<const wchar_t*>(GlobalLock(data));
+      GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return NarrowOf(text);
+  };
+  const ListPane& results = window.PaneLines(PaneId::ListBox3);
+  EXPECT_EQ(clipboard(), std::string(results.LineAt(0)) + "\r\n" + std::string(results.LineAt(2)) + "\r\n");
+  dialogs.MenuChoice = 1;
+  SendMessageW(window.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Results()), MAKELPARAM(-1, -1));
+  EXPECT_EQ(clipboard(), tree.Path("t/a.txt") + "\r\n" + tree.Path("t/d.txt") + "\r\n");
+  dialogs.MenuChoice = 2;
+  SendMessageW(window.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Results()), MAKELPARAM(-1, -1));
+  EXPECT_EQ(dialogs.OpenedFolders, std::vector<std::string>{tree.Path("t") + "\\"});
+}
+
+TEST_F(Win32WindowDaily, FindsInThePaneWithTheFocusAndStepsWithF3AndEnter) {
+  tree.Dir("t");
+  for (int i = 0; i < 5; ++i) tree.File("t/file" + std::to_string(i), "x");
+  List(tree.Path("t"));
+  SetForegroundWindow(window.Handle());
+  SetFocus(window.PaneBox(PaneId::ListBox1));
+  Trigger(ActionId::EditFindAction);
+  ASSERT_TRUE(IsWindowVisible(window.FindEdit()));
+  EXPECT_EQ(GetFocus(), window.FindEdit());
+  SetWindowTextW(window.FindEdit(), L"\\FILE");
+  window.FinishFind();
+  EXPECT_EQ(TextOf(window.FindCount()), "1 of 5");
+  EXPECT_EQ(window.PaneLines(PaneId::ListBox1).LineAt(window.PaneSelectedIndex(PaneId::ListBox1)).find("file"),
+            window.PaneLines(PaneId::ListBox1).LineAt(0).find("file"));
+  const auto press = [&](WPARAM key) {
+    PostMessageW(window.FindEdit(), WM_KEYDOWN, key, 0);
+    window.ProcessPending();
+  };
+  press(VK_F3);
+  EXPECT_EQ(TextOf(window.FindCount()), "2 of 5");
+  press(VK_RETURN);
+  EXPECT_EQ(TextOf(window.FindCount()), "3 of 5");
+  Trigger(ActionId::EditFindPreviousAction);
+  Trigger(ActionId::EditFindPreviousAction);
+  Trigger(ActionId::EditFindPreviousAction);
+  EXPECT_EQ(TextOf(window.FindCount()), "5 of 5");
+  SetWindowTextW(window.FindEdit(), L"nowhere");
+  window.FinishFind();
+  EXPECT_EQ(TextOf(window.FindCount()), "not found");
+  press(VK_ESCAPE);
+  EXPECT_FALSE(IsWindowVisible(window.FindEdit()));
+  EXPECT_EQ(GetFocus(), window.PaneBox(PaneId::ListBox1));
+}
+
+TEST_F(Win32WindowDaily, RemembersItsPlaceSplittersLastFolderAndMd5BoxBetweenSessions) {
+  tree.Dir("t");
+  tree.File("t/a.txt", "alpha");
+  Tick(true);
+  List(tree.Path("t"));
+  SetWindowPos(window.Handle(), nullptr, 40, 30, 700, 500, SWP_NOZORDER);
+  RECT before{}, pane{};
+  GetWindowRect(window.Handle(), &before);
+  GetWindowRect(window.PaneBox(PaneId::ListBox1), &pane);
+  SendMessageW(window.Handle(), WM_CLOSE, 0, 0);
+  ASSERT_EQ(window.Handle(), nullptr);
+  WinMainWindow next(dialogs, search, {L"Software\\Quillon-Tests-" + std::to_wstring(GetCurrentProcessId()), false});
+  RECT after{}, nextPane{};
+  GetWindowRect(next.Handle(), &after);
+  GetWindowRect(next.PaneBox(PaneId::ListBox1), &nextPane);
+  EXPECT_EQ(std::vector<LONG>({after.left, after.top, after.right, after.bottom}),
+            std::vector<LONG>({before.left, before.top, before.right, before.bottom}));
+  EXPECT_EQ(nextPane.right - nextPane.left, pane.right - pane.left);
+  EXPECT_EQ(SendMessageW(next.Md5CheckBox(), BM_GETCHECK, 0, 0), BST_CHECKED);
+  // The folder browser opens at the folder listed last.
+  SendMessageW(next.Handle(), WM_COMMAND, WinMainWindow::CommandOf(ActionId::EditListContentAction), 0);
+  EXPECT_EQ(dialogs.Starts.back(), tree.Path("t"));
+}
+
 TEST(Win32Dialogs, OfferTheThreeFileTypesAndShowTheHelpAsText) {
   const std::wstring filter = SystemDialogs::Filter();
   static constexpr wchar_t kExpected[] = L"Quillon Files (*.qln)\0*.qln\0Text File (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
   EXPECT_EQ(filter, std::wstring(kExpected, std::size(kExpected)));
+  EXPECT_EQ(SystemDialogs::Filter(true), std::wstring(kExpected, std::size(kExpected) - 1) +
+                                             std::wstring(L"CSV (*.csv)\0*.csv\0JSON Lines (*.jsonl)\0*.jsonl\0\0", 48));
   EXPECT_EQ(HtmlText::ToPlain("<html><head><title>x</title></head><body><h2 id=\"a\">Caf&eacute; &amp; more</h2>"
                               "<p>one\n  two</p><ul><li>a &lt;b&gt;</li></ul><pre>x  y\nz</pre></body></html>"),
             "Caf&eacute; & more\r\n------------------\r\n\r\none two\r\n\r\n  \xE2\x80\xA2 a <b>\r\n\r\nx  y\r\nz\r\n\r\n");
