@@ -1,6 +1,8 @@
 #include "cli/CliCommand.h"
 
+#include <cctype>
 #include <chrono>
+#include <limits>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -12,10 +14,15 @@
 #include "surfaces/Texts.h"
 #include "cli/HeadlessSurfaces.h"
 #include "cli/ProgressLine.h"
+#include "compare/BoundedComparison.h"
 #include "compare/ReadableRecords.h"
 #include "documents/ListingFile.h"
+#include "documents/ListingLineReader.h"
+#include "documents/ListingWriter.h"
 #include "engine/ExcludePatterns.h"
+#include "platform/MemoryBudget.h"
 #include "platform/QuillonError.h"
+#include "platform/SpillFile.h"
 #include "platform/StandardStream.h"
 #include "platform/SystemFolderSearch.h"
 #include "platform/SystemPaths.h"
@@ -25,9 +32,11 @@ namespace {
 constexpr const char* kUsage =
     "usage: quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
     "                        FOLDER [-o FILE]\n"
-    "       quillon-cli compare [--moves] [--format F] CURRENT LOADED [-o FILE]\n"
-    "       quillon-cli compare [--moves] [--format F] --folder DIR [--md5 [--reuse-digests]]\n"
-    "                           [--readers N] [EXCLUDES] LOADED [-o FILE]\n"
+    "       quillon-cli compare [--moves] [--format F] [--memory SIZE] [--temp-dir DIR]\n"
+    "                           CURRENT LOADED [-o FILE]\n"
+    "       quillon-cli compare [--moves] [--format F] [--memory SIZE] [--temp-dir DIR]\n"
+    "                           --folder DIR [--md5 [--reuse-digests]] [--readers N] [EXCLUDES]\n"
+    "                           LOADED [-o FILE]\n"
     "       quillon-cli --help | --version\n"
     "\n"
     "list     lists FOLDER and its whole tree, breadth-first: one line per file\n"
@@ -41,6 +50,11 @@ constexpr const char* kUsage =
     "\n"
     "--format text (the default) writes the lines above; csv writes CSV with a\n"
     "header row and json writes JSON Lines, one record per file or change.\n"
+    "\n"
+    "--memory SIZE (such as 512M or 4G; default a quarter of the memory available)\n"
+    "is the budget of compare. Listings that do not fit are compared through\n"
+    "temporary files in --temp-dir DIR (default $TMPDIR, else /tmp), with the\n"
+    "same results.\n"
     "\n"
     "--readers N keeps N reads of files under way at once ahead of a --md5\n"
     "listing, 1 to 1024 (default 256); with N above 1 folders are searched ahead\n"
@@ -68,6 +82,35 @@ constexpr const char* kUsage =
     "Exit status: 0 success (compare: no differences), 1 differences found,\n"
     "2 error, 3 incomplete: list or compare --folder could not read some\n"
     "folders or files (this outranks 0 and 1), 128 + the signal when interrupted.\n";
+
+// The changes as result lines, or as records, and "No differences found"
+// when there are none; false when a write falls short.
+bool WriteChanges(BoundedComparison& comparison, std::optional<ReadableRecords::Format> format, OutputChannel& out) {
+  ListingWriter writer(out);
+  std::optional<ReadableRecords> records;
+  if (format) records.emplace(*format);
+  const auto passRecords = [&records, &writer] {
+    for (const std::string_view record : records->Lines()) writer.Add(record);
+    records->Clear();
+  };
+  if (records) records->AddChangeHeader();
+  comparison.ForEachChange([&](ChangeKind kind, std::string_view current, std::string_view loaded) {
+    if (!records) {
+      writer.Add(ResultLineParts(kind, current, loaded));
+      return;
+    }
+    records->AddChange(kind, current, loaded);
+    if (records->Lines().size() >= 4096) passRecords();
+  });
+  const ComparisonResult& counts = comparison.Counts();
+  if (records) {
+    records->AddChangeCounts(counts);
+    passRecords();
+  } else if (counts.Modified + counts.Deleted + counts.Added + counts.Moved == 0) {
+    writer.Add(Texts::kNoDifferences);
+  }
+  return writer.Finish();
+}
 
 bool ParseReaders(const std::string& text, std::size_t& readers) {
   if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -251,6 +294,17 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
         problem = "--readers needs a number from 1 to " + std::to_string(ListingEngine::kMaxReaders);
         return std::nullopt;
       }
+    } else if (arg == "--memory" && options.command == "compare") {
+      if (++i >= args.size() || !(options.memory = ParseSize(args[i]))) {
+        problem = "--memory needs a size, such as 512M or 4G";
+        return std::nullopt;
+      }
+    } else if (arg == "--temp-dir" && options.command == "compare") {
+      if (++i >= args.size() || args[i].empty()) {
+        problem = "--temp-dir needs a folder";
+        return std::nullopt;
+      }
+      options.temporaryFolder = args[i];
     } else if (arg == "--folder" && options.command == "compare") {
       if (++i >= args.size()) {
         problem = "--folder needs a folder";
@@ -268,6 +322,22 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
     }
   }
   return options;
+}
+
+std::optional<std::size_t> CliCommand::ParseSize(const std::string& text) {
+  const std::size_t digits = text.find_first_not_of("0123456789");
+  if (digits == 0 || digits == std::string::npos ? text.empty() || text.size() > 19 : digits > 19) return std::nullopt;
+  const std::string suffix = digits == std::string::npos ? "" : text.substr(digits);
+  static constexpr std::string_view kUnits = "KMGT";
+  unsigned shift = 0;
+  if (!suffix.empty()) {
+    const std::size_t unit = suffix.size() == 1 ? kUnits.find(static_cast<char>(std::toupper(suffix[0]))) : std::string::npos;
+    if (unit == std::string::npos) return std::nullopt;
+    shift = 10 * (static_cast<unsigned>(unit) + 1);
+  }
+  const unsigned long long value = std::stoull(text.substr(0, digits));
+  if (value == 0 || value > (std::numeric_limits<std::size_t>::max() >> shift)) return std::nullopt;
+  return static_cast<std::size_t>(value) << shift;
 }
 
 int CliCommand::Main(const std::vector<std::string>& args) {
@@ -354,37 +424,50 @@ int CliCommand::Compare(Options options) {
   if (options.folder && !PrepareListing(options, status)) return status;
   Session session;
   HeadlessSurfaces& surfaces = session.Surfaces();
-  surfaces.SetDetectMoves(options.moves);
   if (options.folder) {
     const std::string folder = SystemPaths::AbsoluteFolder(*options.folder);
     if (!CheckFolder(folder)) return 2;
     if (!session.ListFolder(folder, options)) return 2;
     if (options.reuseDigests) session.PrintReuse();
-  } else if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox1, options.operands[0]); })) {
-    return 2;
   }
-  if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); })) return 2;
-  if (!session.Run([&] { session.Window().EditCompareContentActionExecute(); })) {
+  BoundedComparison::Options budget;
+  budget.memory = options.memory.value_or(MemoryBudget::AvailableBytes() / 4);
+  budget.temporaryFolder = options.temporaryFolder.value_or(SpillFile::DefaultFolder());
+  budget.moves = options.moves;
+  BoundedComparison comparison(budget);
+  const auto openLoaded = [&loaded] { return std::make_unique<ListingLineReader>(loaded); };
+  const bool compared = session.Run([&] {
+    if (options.folder) {
+      comparison.Run(surfaces.Pane(PaneId::ListBox1).Lines().Lines(), openLoaded);
+    } else {
+      ListingLineReader current(options.operands[0]);
+      comparison.Run(current, openLoaded);
+    }
+  });
+  if (!compared) {
     // The program's message tells of a line that is missing; say which listing had none.
-    if (!options.folder && surfaces.Pane(PaneId::ListBox1).Count() == 0) {
-      std::cerr << "quillon-cli: the current listing '" << options.operands[0] << "' is empty\n";
-    } else if (surfaces.Pane(PaneId::ListBox2).Count() == 0) {
-      std::cerr << "quillon-cli: the loaded listing '" << loaded << "' is empty\n";
+    if (comparison.ListingsRead()) {
+      if (!options.folder && comparison.CurrentLineCount() == 0) {
+        std::cerr << "quillon-cli: the current listing '" << options.operands[0] << "' is empty\n";
+      } else if (comparison.LoadedLineCount() == 0) {
+        std::cerr << "quillon-cli: the loaded listing '" << loaded << "' is empty\n";
+      }
     }
     return 2;
   }
-  const ComparisonResult& result = session.Window().LastComparison();
-  if (const auto format = ReadableRecords::FormatNamed(options.format)) {
-    ReadableRecords records(*format);
-    records.AddChanges(result, surfaces.Pane(PaneId::ListBox1).Lines().Lines(),
-                       surfaces.Pane(PaneId::ListBox2).Lines().Lines());
-    if (!session.Emit(records, options.output)) return 2;
-  } else if (!session.Emit(PaneId::ListBox3, options.output)) {
+  const auto format = ReadableRecords::FormatNamed(options.format);
+  const auto write = [&](OutputChannel& out) { return WriteChanges(comparison, format, out); };
+  if (!session.Run([&] {
+        if (options.output) {
+          SaveListingFile(*options.output, write);
+        } else if (StandardStream out(StandardStream::Which::Output); !write(out)) {
+          throw QuillonError(ErrorText::kStreamWriteError);
+        }
+      }))
     return 2;
-  }
-  std::cerr << result.CountsText() << "\n";
-  const ListPane& results = surfaces.Pane(PaneId::ListBox3);
-  const bool same = results.Count() == 1 && results.LineAt(0) == Texts::kNoDifferences;
+  const ComparisonResult& counts = comparison.Counts();
+  std::cerr << counts.CountsText() << "\n";
+  const bool same = counts.Modified + counts.Deleted + counts.Added + counts.Moved == 0;
   // Files left out of the current listing would show as deleted: an
   // incomplete listing outranks what the comparison found.
   if (session.Incomplete()) return 3;

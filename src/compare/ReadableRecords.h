@@ -42,6 +42,14 @@ class ReadableRecords {
   void AddChanges(const ComparisonResult& result, const std::vector<std::string_view>& current,
                   const std::vector<std::string_view>& loaded);
 
+  // The same one change at a time, for results too many to hold at once:
+  // the header (CSV), each change with an empty text for a side it lacks,
+  // then the counts (JSON). Clear drops the records handed on so far.
+  void AddChangeHeader();
+  void AddChange(ChangeKind kind, std::string_view current, std::string_view loaded);
+  void AddChangeCounts(const ComparisonResult& result);
+  void Clear() { records_.Clear(); }
+
   // The records, each to be written followed by CR LF.
   const std::vector<std::string_view>& Lines() const { return records_.Lines(); }
 

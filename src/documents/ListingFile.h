@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,10 @@
 // file %s" or "Stream write error", each with the system's reason on a second
 // line.
 void WriteListingFile(const std::vector<std::string_view>& lines, const std::string& fileName);
+
+// Saves what writeText puts to the channel it is given as the named file, by
+// the rules and with the failures of WriteListingFile.
+void SaveListingFile(const std::string& fileName, const std::function<bool(OutputChannel&)>& writeText);
 
 // Writes the lines, each followed by CR LF, to a channel in large chunks.
 // False when a write falls short.
