@@ -78,3 +78,34 @@ TEST(CliCompare, ReportsErrorsWithExitCodeTwo) {
   EXPECT_EQ(Cli({"compare", "--folder", tree.Path("no-folder"), tree.Path("listing.qln")}).exitCode, 2);
   EXPECT_EQ(Cli({"compare", "--md5", tree.Path("listing.qln"), tree.Path("listing.qln")}).exitCode, 2);
 }
+
+TEST(CliCompare, ASmallMemoryBudgetSpillsToTheTemporaryFolderWithTheSameBytesOut) {
+  TempTree tree;
+  std::string old, now;
+  for (int k = 0; k < 3000; ++k) {
+    const std::string path = " /srv/f" + std::to_string(k);
+    old += "01.02.2024 10:00:00 0000000100 Bytes ____N______" + path + "\r\n";
+    if (k % 97 != 0) now += "01.02.2024 10:00:0" + std::to_string(k % 89 == 0) + " 0000000100 Bytes ____N______" + path + "\r\n";
+  }
+  tree.File("old.qln", old + "Number of Files = 3000\r\n");
+  tree.File("new.qln", now + "/srv/new 1\r\nNumber of Files = 9999\r\n" + now + "Number of Files = 2969\r\n");
+  tree.Dir("spill");
+  for (const char* format : {"text", "csv"}) {
+    const auto whole = Cli({"compare", "--moves", "--format", format, tree.Path("new.qln"), tree.Path("old.qln")});
+    const auto spilled = Cli({"compare", "--moves", "--format", format, "--memory", "64K", "--temp-dir",
+                              tree.Path("spill"), tree.Path("new.qln"), tree.Path("old.qln")});
+    EXPECT_EQ(whole.exitCode, 1);
+    EXPECT_EQ(spilled.exitCode, 1);
+    EXPECT_EQ(spilled.out, whole.out);
+    EXPECT_EQ(spilled.err, whole.err);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(tree.Path("spill")));
+
+  const auto nowhere = Cli({"compare", "--memory", "1K", "--temp-dir", tree.Path("none"), tree.Path("new.qln"),
+                            tree.Path("old.qln"), "-o", tree.Path("out.txt")});
+  EXPECT_EQ(nowhere.exitCode, 2);
+  EXPECT_EQ(nowhere.out, "");
+  EXPECT_EQ(nowhere.err, "Cannot use temporary files in " + tree.Path("none") + "\nNo such file or directory.\n");
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("out.txt")));
+  EXPECT_EQ(Cli({"compare", "--memory", "12Q", tree.Path("new.qln"), tree.Path("old.qln")}).exitCode, 2);
+}
