@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <utility>
 
 #include "surfaces/ErrorText.h"
 #include "app/TMainWindow.h"
@@ -16,10 +17,12 @@
 #include "cli/ProgressLine.h"
 #include "compare/BoundedComparison.h"
 #include "compare/ReadableRecords.h"
+#include "compare/SpilledListing.h"
 #include "documents/ListingFile.h"
 #include "documents/ListingLineReader.h"
 #include "documents/ListingWriter.h"
 #include "engine/ExcludePatterns.h"
+#include "platform/FileSaver.h"
 #include "platform/MemoryBudget.h"
 #include "platform/QuillonError.h"
 #include "platform/SpillFile.h"
@@ -83,16 +86,33 @@ constexpr const char* kUsage =
     "2 error, 3 incomplete: list or compare --folder could not read some\n"
     "folders or files (this outranks 0 and 1), 128 + the signal when interrupted.\n";
 
+constexpr std::size_t kRecordBatch = 4096;
+
+// A channel into records kept for later; a full disk fails with its own text.
+class SpillOutput : public OutputChannel {
+ public:
+  explicit SpillOutput(SpillChannel& channel) : channel_(channel) {}
+  bool Write(const char* data, std::size_t size) override {
+    channel_.Put(data, size);
+    return true;
+  }
+
+ private:
+  SpillChannel& channel_;
+};
+
+// Writes the records made so far and drops them.
+void PassRecords(ReadableRecords& records, ListingWriter& writer) {
+  for (const std::string_view record : records.Lines()) writer.Add(record);
+  records.Clear();
+}
+
 // The changes as result lines, or as records, and "No differences found"
 // when there are none; false when a write falls short.
 bool WriteChanges(BoundedComparison& comparison, std::optional<ReadableRecords::Format> format, OutputChannel& out) {
   ListingWriter writer(out);
   std::optional<ReadableRecords> records;
   if (format) records.emplace(*format);
-  const auto passRecords = [&records, &writer] {
-    for (const std::string_view record : records->Lines()) writer.Add(record);
-    records->Clear();
-  };
   if (records) records->AddChangeHeader();
   comparison.ForEachChange([&](ChangeKind kind, std::string_view current, std::string_view loaded) {
     if (!records) {
@@ -100,12 +120,12 @@ bool WriteChanges(BoundedComparison& comparison, std::optional<ReadableRecords::
       return;
     }
     records->AddChange(kind, current, loaded);
-    if (records->Lines().size() >= 4096) passRecords();
+    if (records->Lines().size() >= kRecordBatch) PassRecords(*records, writer);
   });
   const ComparisonResult& counts = comparison.Counts();
   if (records) {
     records->AddChangeCounts(counts);
-    passRecords();
+    PassRecords(*records, writer);
   } else if (counts.Modified + counts.Deleted + counts.Added + counts.Moved == 0) {
     writer.Add(Texts::kNoDifferences);
   }
@@ -204,15 +224,16 @@ class Session {
     std::cerr << state.ReusedDigestCount << " of " << state.DigestCount << " digests reused\n";
   }
 
-  // The pane to standard output, or to the file through the safe writer.
-  bool Emit(PaneId pane, const std::optional<std::string>& output) {
-    if (output) return Run([&] { surfaces_.PaneSaveToFile(pane, *output); });
-    return EmitToStandardOutput(surfaces_.Pane(pane).Lines().Lines());
-  }
-
-  bool Emit(const ReadableRecords& records, const std::optional<std::string>& output) {
-    if (output) return Run([&] { WriteListingFile(records.Lines(), *output); });
-    return EmitToStandardOutput(records.Lines());
+  // What write puts out, to standard output or to FILE through the safe
+  // writer; on failure prints the error and returns false.
+  bool WriteOut(const std::optional<std::string>& output, const std::function<bool(OutputChannel&)>& write) {
+    if (output) return Run([&] { SaveListingFile(*output, write); });
+    StandardStream out(StandardStream::Which::Output);
+    // Lines on the terminal would break into the progress line.
+    if (out.IsConsole()) surfaces_.SetRefreshHook({});
+    return Run([&] {
+      if (!write(out)) throw QuillonError(ErrorText::kStreamWriteError);
+    });
   }
 
  private:
@@ -227,13 +248,6 @@ class Session {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     progress_.Show(ProgressLine::ListingText(state.FileCount, static_cast<long long>(state.FolderQueue.size()),
                                              state.TotalSize, seconds));
-  }
-
-  bool EmitToStandardOutput(const std::vector<std::string_view>& lines) {
-    StandardStream out(StandardStream::Which::Output);
-    if (WriteListingText(out, lines)) return true;
-    std::cerr << ErrorText::ForErrorBox(ErrorText::kStreamWriteError) << "\n";
-    return false;
   }
 
   HeadlessSurfaces surfaces_;
@@ -299,7 +313,7 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
         problem = "--memory needs a size, such as 512M or 4G";
         return std::nullopt;
       }
-    } else if (arg == "--temp-dir" && options.command == "compare") {
+    } else if (arg == "--temp-dir") {
       if (++i >= args.size() || args[i].empty()) {
         problem = "--temp-dir needs a folder";
         return std::nullopt;
@@ -394,12 +408,53 @@ int CliCommand::List(Options options) {
   const std::string folder = SystemPaths::AbsoluteFolder(options.operands[0]);
   if (!CheckFolder(folder)) return 2;
   Session session;
-  if (!session.ListFolder(folder, options)) return 2;
-  if (const auto format = ReadableRecords::FormatNamed(options.format)) {
-    ReadableRecords records(*format);
-    records.AddListing(session.Surfaces().Pane(PaneId::ListBox1).Lines().Lines());
-    if (!session.Emit(records, options.output)) return 2;
-  } else if (!session.Emit(PaneId::ListBox1, options.output)) {
+  HeadlessSurfaces& surfaces = session.Surfaces();
+  const auto format = ReadableRecords::FormatNamed(options.format);
+  // Each line goes out as soon as the run has made it; a failed run leaves
+  // FILE as it was, while standard output has had what came before.
+  struct ListingFailed {};
+  const auto writeListing = [&](OutputChannel& out) {
+    ListingWriter writer(out);
+    std::optional<ReadableRecords> records;
+    LineStore batch;
+    bool first = true;
+    const auto passBatch = [&] {
+      records->AddListing(batch.Lines(), std::exchange(first, false));
+      PassRecords(*records, writer);
+      batch.Clear();
+    };
+    if (format) records.emplace(*format);
+    surfaces.SetPaneSink(PaneId::ListBox1, [&](std::string_view line) {
+      if (!records) {
+        writer.Add(line);
+        return;
+      }
+      batch.Append(line);
+      if (batch.Size() >= kRecordBatch) passBatch();
+    });
+    if (!session.ListFolder(folder, options)) throw ListingFailed{};
+    if (records) passBatch();
+    return writer.Finish();
+  };
+  try {
+    if (!options.output || FileSaver::WritesAsStream(*options.output)) {
+      if (!session.WriteOut(options.output, writeListing)) return 2;
+    } else {
+      // FILE is touched only once the listing is whole: until then it goes to
+      // a temporary file (in memory while it is small).
+      SpillChannel::Place place{options.temporaryFolder.value_or(SpillFile::DefaultFolder()), 0};
+      SpillChannel text(&place, std::size_t{8} << 20);
+      SpillOutput spill(text);
+      if (!session.Run([&] { writeListing(spill); })) return 2;
+      text.StartReading();
+      if (!session.WriteOut(options.output, [&text](OutputChannel& out) {
+            for (std::string_view piece; !(piece = text.TakeUpTo(std::size_t{1} << 20)).empty();)
+              if (!out.Write(piece.data(), piece.size())) return false;
+            return true;
+          }))
+        return 2;
+    }
+  } catch (const ListingFailed&) {
     return 2;
   }
   session.PrintTotals();
@@ -424,21 +479,26 @@ int CliCommand::Compare(Options options) {
   if (options.folder && !PrepareListing(options, status)) return status;
   Session session;
   HeadlessSurfaces& surfaces = session.Surfaces();
-  if (options.folder) {
-    const std::string folder = SystemPaths::AbsoluteFolder(*options.folder);
-    if (!CheckFolder(folder)) return 2;
-    if (!session.ListFolder(folder, options)) return 2;
-    if (options.reuseDigests) session.PrintReuse();
-  }
   BoundedComparison::Options budget;
   budget.memory = options.memory.value_or(MemoryBudget::AvailableBytes() / 4);
   budget.temporaryFolder = options.temporaryFolder.value_or(SpillFile::DefaultFolder());
   budget.moves = options.moves;
+  // The listing of DIR stays in memory while it takes less than half the
+  // budget, and goes to a temporary file past that.
+  SpilledListing listing(budget.temporaryFolder, budget.memory / 2);
+  if (options.folder) {
+    const std::string folder = SystemPaths::AbsoluteFolder(*options.folder);
+    if (!CheckFolder(folder)) return 2;
+    surfaces.SetPaneSink(PaneId::ListBox1, [&listing](std::string_view line) { listing.Add(line); });
+    if (!session.ListFolder(folder, options)) return 2;
+    if (options.reuseDigests) session.PrintReuse();
+    if (!session.Run([&] { listing.StartReading(); })) return 2;
+  }
   BoundedComparison comparison(budget);
   const auto openLoaded = [&loaded] { return std::make_unique<ListingLineReader>(loaded); };
   const bool compared = session.Run([&] {
     if (options.folder) {
-      comparison.Run(surfaces.Pane(PaneId::ListBox1).Lines().Lines(), openLoaded);
+      comparison.Run(listing, openLoaded);
     } else {
       ListingLineReader current(options.operands[0]);
       comparison.Run(current, openLoaded);
@@ -456,14 +516,7 @@ int CliCommand::Compare(Options options) {
     return 2;
   }
   const auto format = ReadableRecords::FormatNamed(options.format);
-  const auto write = [&](OutputChannel& out) { return WriteChanges(comparison, format, out); };
-  if (!session.Run([&] {
-        if (options.output) {
-          SaveListingFile(*options.output, write);
-        } else if (StandardStream out(StandardStream::Which::Output); !write(out)) {
-          throw QuillonError(ErrorText::kStreamWriteError);
-        }
-      }))
+  if (!session.WriteOut(options.output, [&](OutputChannel& out) { return WriteChanges(comparison, format, out); }))
     return 2;
   const ComparisonResult& counts = comparison.Counts();
   std::cerr << counts.CountsText() << "\n";

@@ -62,7 +62,7 @@ struct Record {
     std::memcpy(&head, at, sizeof head);
     const std::size_t length = std::size_t{head.first} + head.second;
     const char* text = length > 0 ? channel.Take(length) : "";
-    if (text == nullptr) throw QuillonError("A temporary file was cut short");
+    if (text == nullptr) throw QuillonError(ErrorText::kTemporaryFileCutShort);
     first = std::string_view(text, head.first);
     second = std::string_view(text + head.first, head.second);
     return true;
@@ -197,7 +197,7 @@ void BoundedComparison::OnDisk(std::span<const std::string_view> prefix, LineSou
   const unsigned long long currentBytes =
       rest == nullptr ? bytes : hint >= 0 ? static_cast<unsigned long long>(hint) : std::max(bytes * 4, 1ull << 30);
   const unsigned count = options_.partitions > 0 ? options_.partitions : PartitionCount(currentBytes, averageLine);
-  const std::size_t bufferSize = std::clamp<std::size_t>(options_.memory / 8 / count, 16u << 10, 1u << 20);
+  const std::size_t bufferSize = std::clamp<std::size_t>(options_.memory / 8 / count, 256, 1u << 20);
   // Both listings with a head per line, and the results: the guess a full
   // disk is told with until the loaded listing's size is known.
   place_.bytesNeeded = currentBytes * 5 / 2;
@@ -338,7 +338,7 @@ void BoundedComparison::PairMoves() {
     }
     std::sort(fates.begin(), fates.end());
     fates_.emplace_back();
-    if (moves.OnDisk()) fates_.back() = SpillChannel(&place_, std::max<std::size_t>(16u << 10, options_.memory / 8 / moves_.size()));
+    if (spilled_) fates_.back() = SpillChannel(&place_, std::clamp<std::size_t>(options_.memory / 8 / moves_.size(), 256, 1u << 20));
     for (const auto& [key, partner] : fates) {
       const bool moved = partner != SIZE_MAX;
       const std::string_view old = moved ? deleted[partner] : std::string_view();
@@ -372,7 +372,7 @@ void BoundedComparison::ForEachChange(const ChangeTaker& take) {
       }
     };
     for (std::size_t r = 0; r < runs.size(); ++r) {
-      if (!runs[r].OnDisk()) runs[r].StartReading();
+      runs[r].StartReading();
       advance(r);
     }
     return advance;

@@ -223,10 +223,10 @@ std::optional<ReadableRecords::Format> ReadableRecords::FormatNamed(std::string_
   return std::nullopt;
 }
 
-void ReadableRecords::AddListing(const std::vector<std::string_view>& lines) {
+void ReadableRecords::AddListing(const std::vector<std::string_view>& lines, bool header) {
   std::string record;
   JsonRecord plain{"path", "size", "datetime", "attributes", "digest"};
-  if (format_ == Format::Csv) records_.Append("path,size,datetime,attributes,digest,line");
+  if (format_ == Format::Csv && header) records_.Append("path,size,datetime,attributes,digest,line");
   for (const std::string_view line : lines) {
     const Side side = Side::Of(line);
     record.clear();

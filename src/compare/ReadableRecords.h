@@ -32,7 +32,8 @@ class ReadableRecords {
 
   // A listing, line by line: CSV columns path, size, datetime, attributes,
   // digest, line.
-  void AddListing(const std::vector<std::string_view>& lines);
+  // A long listing may come in parts, the header only with the first.
+  void AddListing(const std::vector<std::string_view>& lines, bool header = true);
   // The changes of a comparison of the current lines with the loaded ones:
   // CSV columns change, path, size, datetime, attributes, digest, old_size,
   // old_datetime, old_attributes, old_digest, old_path, line, old_line. The

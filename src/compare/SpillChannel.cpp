@@ -6,10 +6,7 @@
 #include "surfaces/ErrorText.h"
 
 SpillChannel::SpillChannel(const Place* place, std::size_t bufferSize)
-    : place_(place), file_(std::make_unique<SpillFile>()), bufferSize_(bufferSize) {
-  if (!file_->Create(place_->folder)) Fail(file_->Error());
-  buffer_.reserve(bufferSize_);
-}
+    : place_(place), bufferSize_(bufferSize) {}
 
 void SpillChannel::Fail(int errorNumber) const {
   if (errorNumber == ENOSPC)
@@ -19,13 +16,17 @@ void SpillChannel::Fail(int errorNumber) const {
 }
 
 void SpillChannel::Flush() {
+  if (!file_) {
+    file_ = std::make_unique<SpillFile>();
+    if (!file_->Create(place_->folder)) Fail(file_->Error());
+  }
   if (!file_->Write(buffer_.data(), buffer_.size())) Fail(file_->Error());
   buffer_.clear();
 }
 
 void SpillChannel::Put(const void* data, std::size_t size) {
   written_ += size;
-  if (OnDisk() && buffer_.size() + size > bufferSize_) {
+  if (place_ != nullptr && buffer_.size() + size > bufferSize_) {
     Flush();
     if (size >= bufferSize_) {
       if (!file_->Write(static_cast<const char*>(data), size)) Fail(file_->Error());
@@ -37,6 +38,7 @@ void SpillChannel::Put(const void* data, std::size_t size) {
 
 void SpillChannel::StartReading() {
   readAt_ = 0;
+  taken_ = 0;
   if (!OnDisk()) return;
   Flush();
   std::string().swap(buffer_);  // a reader takes its buffer when it starts
@@ -48,7 +50,7 @@ const char* SpillChannel::Take(std::size_t size) {
   if (OnDisk() && buffer_.size() - readAt_ < size && !fileAtEnd_) {
     buffer_.erase(0, readAt_);
     readAt_ = 0;
-    const std::size_t want = std::max(bufferSize_, size);
+    const std::size_t want = std::max(std::min(bufferSize_, kReadChunk), size);
     while (buffer_.size() < want && !fileAtEnd_) {
       const std::size_t had = buffer_.size();
       buffer_.resize(want);
@@ -64,7 +66,15 @@ const char* SpillChannel::Take(std::size_t size) {
   }
   const char* at = buffer_.data() + readAt_;
   readAt_ += size;
+  taken_ += size;
   return at;
+}
+
+std::string_view SpillChannel::TakeUpTo(std::size_t size) {
+  const unsigned long long left = written_ - taken_;
+  const auto piece = static_cast<std::size_t>(std::min<unsigned long long>(size, left));
+  const char* at = piece > 0 ? Take(piece) : nullptr;
+  return at != nullptr ? std::string_view(at, piece) : std::string_view();
 }
 
 std::string_view SpillChannel::TakeAll() {

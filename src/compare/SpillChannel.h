@@ -8,8 +8,9 @@
 
 #include "platform/SpillFile.h"
 
-// Records written once and then read from the start: in a temporary file
-// through a buffer, or, for work that fits, in memory. A failure of the file
+// Records written once and then read from the start: in memory while they
+// fit in the buffer, in a temporary file once they outgrow it (made only
+// then), or in memory alone for work that fits. A failure of the file
 // fails with the program's text, which names the folder and, for a full disk,
 // about how many bytes the work needs.
 class SpillChannel {
@@ -22,7 +23,8 @@ class SpillChannel {
 
   // In memory.
   SpillChannel() = default;
-  // In a temporary file in place->folder, buffered by bufferSize bytes.
+  // Going to a temporary file in place->folder once more than bufferSize
+  // bytes are written.
   SpillChannel(const Place* place, std::size_t bufferSize);
 
   void Put(const void* data, std::size_t size);
@@ -31,16 +33,19 @@ class SpillChannel {
   // The next size bytes in one piece, valid until the next Take; nullptr at
   // the end.
   const char* Take(std::size_t size);
+  // Up to size bytes, fewer only at the end; empty at the end.
+  std::string_view TakeUpTo(std::size_t size);
   // All that was written, in one piece, valid until Release.
   std::string_view TakeAll();
   // Frees the memory and the file.
   void Release();
 
   unsigned long long Written() const { return written_; }
-  bool OnDisk() const { return place_ != nullptr; }
+  bool OnDisk() const { return file_ != nullptr; }
 
  private:
   void Flush();
+  static constexpr std::size_t kReadChunk = std::size_t{1} << 20;
   [[noreturn]] void Fail(int errorNumber) const;
 
   const Place* place_ = nullptr;
@@ -49,5 +54,6 @@ class SpillChannel {
   std::size_t bufferSize_ = 0;
   std::size_t readAt_ = 0;
   unsigned long long written_ = 0;
+  unsigned long long taken_ = 0;
   bool fileAtEnd_ = false;
 };

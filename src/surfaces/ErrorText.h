@@ -14,6 +14,7 @@ std::string CannotOpenFile(std::string_view fileName);
 std::string CannotCreateFile(std::string_view fileName);
 // "No file count can be read from the last line of the current listing".
 std::string NoFileCount(std::string_view listingName);
+inline constexpr const char* kTemporaryFileCutShort = "A temporary file was cut short";
 std::string CannotUseTemporaryFiles(std::string_view folder);
 std::string NoRoomForTemporaryFiles(std::string_view folder, unsigned long long bytesNeeded);
 
