@@ -34,7 +34,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
-    "                        FOLDER [-o FILE]\n"
+    "                        [--temp-dir DIR] FOLDER [-o FILE]\n"
     "       quillon-cli compare [--moves] [--format F] [--memory SIZE] [--temp-dir DIR]\n"
     "                           CURRENT LOADED [-o FILE]\n"
     "       quillon-cli compare [--moves] [--format F] [--memory SIZE] [--temp-dir DIR]\n"
@@ -57,7 +57,7 @@ constexpr const char* kUsage =
     "--memory SIZE (such as 512M or 4G; default a quarter of the memory available)\n"
     "is the budget of compare. Listings that do not fit are compared through\n"
     "temporary files in --temp-dir DIR (default $TMPDIR, else /tmp), with the\n"
-    "same results.\n"
+    "same results; list -o FILE keeps its listing there until it is whole.\n"
     "\n"
     "--readers N keeps N reads of files under way at once ahead of a --md5\n"
     "listing, 1 to 1024 (default 256); with N above 1 folders are searched ahead\n"
