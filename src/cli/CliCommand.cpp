@@ -339,9 +339,9 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
 }
 
 std::optional<std::size_t> CliCommand::ParseSize(const std::string& text) {
-  const std::size_t digits = text.find_first_not_of("0123456789");
-  if (digits == 0 || digits == std::string::npos ? text.empty() || text.size() > 19 : digits > 19) return std::nullopt;
-  const std::string suffix = digits == std::string::npos ? "" : text.substr(digits);
+  const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
+  if (digits == 0 || digits > 19) return std::nullopt;
+  const std::string suffix = text.substr(digits);
   static constexpr std::string_view kUnits = "KMGT";
   unsigned shift = 0;
   if (!suffix.empty()) {

@@ -256,7 +256,7 @@ void BoundedComparison::OnDisk(std::span<const std::string_view> prefix, LineSou
       }
       at += head.second;
     }
-    KeyJoin join(lines, keyLengths);
+    KeyJoin join(lines, std::move(keyLengths));
     Record loadedLine;
     while (loadedLine.ReadFrom(loadedParts.channels[p])) {
       if (loadedLine.head.key >= loadedCount) continue;

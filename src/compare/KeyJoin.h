@@ -35,19 +35,24 @@ class KeyJoin {
   long long Match(std::string_view key, std::uint64_t loadedLine);
   // Whether current line j has a key that no loaded line before loadedCount
   // had.
-  bool IsAdded(std::size_t j, std::uint64_t loadedCount) const;
+  bool IsAdded(std::size_t j, std::uint64_t loadedCount);
 
-  // The bytes a join of that many lines takes besides the lines themselves.
-  static constexpr std::size_t kBytesPerLine = 4 + 4 + 16;
+  // The bytes a join takes per line besides the line itself.
+  static constexpr std::size_t kBytesPerLine = 4 + 2 * 12;
 
  private:
-  static constexpr std::uint32_t kFree = 0;
-  long long Find(std::string_view key, std::uint64_t hash) const;
+  // Where a key is found: its first current line, the high bits of its hash
+  // (to skip most key compares) and the first loaded line that met it, side
+  // by side so that a lookup touches one cache line.
+  struct Slot {
+    std::uint32_t line;  // current line + 1, 0 where free
+    std::uint32_t tag;
+    std::uint32_t firstLoaded;
+  };
+  Slot* Find(std::string_view key, std::uint64_t hash);
 
   std::span<const std::string_view> lines_;
   std::vector<std::uint32_t> keyLengths_;
-  std::vector<std::uint32_t> firstLoaded_;  // per current line: the first loaded line that met its key
-  std::vector<std::uint32_t> slots_;        // current line + 1, kFree where empty
-  std::vector<std::uint32_t> tags_;         // high hash bits, to skip most key compares
+  std::vector<Slot> slots_;  // at most half full
   std::size_t mask_ = 0;
 };
