@@ -28,7 +28,8 @@ void FolderQueue::clear() {
 }
 
 void FolderQueue::Passed(std::size_t i) {
-  while (spilled_ + passed_ < i && passed_ < held_.size()) passedBytes_ += held_[passed_++].size();
+  while (spilled_ + passed_ < i && passed_ < held_.size())
+    passedBytes_ += sizeof(std::string) + held_[passed_++].size();
   if (passedBytes_ <= limit_) return;
   if (!file_) {
     folder_ = SpillFile::DefaultFolder();
