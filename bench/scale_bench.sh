@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # compare and list in a fixed memory budget, at scale (README, Benchmarks).
-# Never run in CI. Needs about 8 GB of disk under $WORK; CLEAN=1 removes the
+# Never run in CI. Needs about 12 GB of disk under $WORK; CLEAN=1 removes the
 # big files afterwards. BASE_CLI=path/to/quillon-cli adds the figures of a
 # baseline build for the 10^6-line pair.
 set -euo pipefail
@@ -9,7 +9,7 @@ need python3 awk
 S=$WORK/scale
 mkdir -p "$S"
 BIG=${BIG:-10000000}
-TREE1M=${TREE1M:-$WORK/tree1m}
+TREES=${TREES:-$WORK/wide}
 BASE_CLI=${BASE_CLI:-}
 
 load() { awk '{ print $1 ", " $2 ", " $3 }' /proc/loadavg; }
@@ -72,17 +72,20 @@ echo "  spill: $((spill / 1048576)) MiB written = $(calc "round($spill / $lines)
 measure "$S/r7moves.txt" "$CLI" compare --moves --memory 256M --temp-dir "$S" "$S/new$BIG.qln" "$S/old$BIG.qln"
 echo "  with --moves: ${WALL} s wall, ${CPU} s CPU, peak $((PEAK / 1024)) MiB"
 
-# list: the 200,000-file bench tree and a 1,000,000-file tree.
-bench_tree
-[ -d "$TREE1M" ] || python3 "$SHARED/bench/make_tree.py" "$TREE1M" 1000000 25000 1000 >&2
-for tree in "$TREE" "$TREE1M"; do
+# list: trees of 200,000 and 1,000,000 small files, 40 to a folder.
+for n in 200000 1000000; do
+  [ -d "$TREES/$n" ] || python3 "$BENCH_DIR/make_wide_tree.py" "$TREES/$n" "$n" >&2
   for md5 in "" --md5; do
-    measure "$S/list.txt" "$CLI" list $md5 "$tree"
-    echo "list $md5 $(basename "$tree"): $(wc -l <"$S/list.txt") lines, ${WALL} s wall, ${CPU} s CPU, peak $((PEAK / 1024)) MiB (target <= 64)"
+    measure "$S/list.txt" "$CLI" list $md5 "$TREES/$n"
+    echo "list $md5 $n files: ${WALL} s wall, ${CPU} s CPU, peak $((PEAK / 1024)) MiB (target <= 64)"
+    if [ -n "$BASE_CLI" ]; then
+      measure "$S/list-base.txt" "$BASE_CLI" list $md5 "$TREES/$n"
+      echo "  baseline: ${WALL} s wall, ${CPU} s CPU, peak $((PEAK / 1024)) MiB; listing $(cmp -s "$S/list.txt" "$S/list-base.txt" && echo identical || echo DIFFERENT)"
+    fi
   done
 done
 echo "load after: $(load)"
 
 if [ "${CLEAN:-0}" = 1 ]; then
-  rm -rf "$S" "$TREE1M"
+  rm -rf "$S" "$TREES"
 fi

@@ -84,6 +84,7 @@ Outcome Bounded(const std::string& current, const std::string& loaded, bool move
     outcome.counts = ErrorText::ForErrorBox(error.what());
     return outcome;
   }
+  EXPECT_EQ(comparison.Partitions(), partitions);
   comparison.ForEachChange([&](ChangeKind kind, std::string_view now, std::string_view old) {
     outcome.lines.push_back(JoinLine(kind, now, old));
   });

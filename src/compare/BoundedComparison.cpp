@@ -270,8 +270,6 @@ void BoundedComparison::OnDisk(std::span<const std::string_view> prefix, LineSou
     }
     for (std::size_t k = 0; k < lines.size(); ++k)
       if (join.IsAdded(k, loadedCount)) AddResult(p, ChangeKind::Added, numbers[k], lines[k], {});
-    Track(currentParts.channels[p]);
-    Track(loadedParts.channels[p]);
     currentParts.channels[p].Release();
     loadedParts.channels[p].Release();
     results_[p].StartReading();
@@ -346,7 +344,6 @@ void BoundedComparison::PairMoves() {
                                     static_cast<std::uint32_t>(moved ? ChangeKind::Moved : ChangeKind::Deleted), 0},
                 {}, old);
     }
-    Track(moves);
     moves.Release();
     fates_.back().StartReading();
   }

@@ -56,13 +56,11 @@ class BoundedComparison {
   bool ListingsRead() const { return listingsRead_; }
   std::uint64_t CurrentLineCount() const { return currentLines_; }
   std::uint64_t LoadedLineCount() const { return loadedLines_; }
-  // How many partitions went to disk (0: none), and the bytes they took.
+  // How many partitions the listings were spread over; 0 in memory.
   unsigned Partitions() const { return spilled_ ? static_cast<unsigned>(results_.size()) : 0; }
-  unsigned long long SpillBytes() const { return spillBytes_; }
 
  private:
   class Partitioner;
-  struct Counts;
 
   void InMemory(std::span<const std::string_view> current, const std::function<std::unique_ptr<LineSource>()>& openLoaded);
   void OnDisk(std::span<const std::string_view> prefix, LineSource* rest, std::size_t averageLine,
@@ -71,7 +69,6 @@ class BoundedComparison {
   void CheckCounts();
   void AddResult(std::size_t run, ChangeKind kind, std::uint64_t line, std::string_view current, std::string_view loaded);
   void PairMoves();
-  void Track(SpillChannel& channel) { spillBytes_ += channel.OnDisk() ? channel.Written() : 0; }
 
   Options options_;
   SpillChannel::Place place_;
@@ -84,5 +81,4 @@ class BoundedComparison {
   std::vector<SpillChannel> moves_;    // Deleted and Added lines, by move key
   std::vector<SpillChannel> fates_;    // what pairing moves did to them, in result order
   ComparisonResult counts_;
-  unsigned long long spillBytes_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "compare/ComparisonKey.h"
+#include "platform/MemoryBudget.h"
 
 namespace {
 
@@ -29,6 +30,8 @@ KeyJoin::KeyJoin(std::span<const std::string_view> current, std::vector<std::uin
     : lines_(current), keyLengths_(std::move(keyLengths)) {
   std::size_t size = 16;
   while (size < current.size() * 2) size *= 2;
+  slots_.reserve(size);
+  MemoryBudget::PreferLargePages(slots_.data(), size * sizeof(Slot));
   slots_.assign(size, Slot{0, 0, kNever});
   mask_ = size - 1;
   for (std::size_t j = 0; j < current.size(); ++j) {
