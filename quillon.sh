@@ -7,13 +7,16 @@
 #                                              Windows and run their tests under wine
 #   ./quillon.sh sanitize                      build with clang, ASan and UBSan; run every test
 #   ./quillon.sh fuzz [SECONDS]                run each fuzz target (default 60 s each)
+#   ./quillon.sh package                       build the Debian package and the Windows zip
+#                                              into dist/, and check the package with lintian
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libssl-dev libsqlite3-dev libgtest-dev googletest
           qt6-base-dev libgl-dev fonts-dejavu-core locales xvfb xauth xdotool
           nlohmann-json3-dev python3 clang libclang-rt-14-dev
-          g++-mingw-w64-x86-64-posix wine wine64)
+          g++-mingw-w64-x86-64-posix wine wine64
+          dpkg-dev lintian bash-completion zsh fish)
 
 FUZZ_TARGETS=(read_listing:read compare_listings:compare parse_line:line)
 
@@ -127,8 +130,21 @@ case "${1:-}" in
     build_sanitized
     run_fuzzers "${2:-60}"
     ;;
+  package)
+    install_missing
+    build
+    mkdir -p dist && rm -f dist/quillon_*.deb dist/quillon-windows-x64.zip
+    (cd build && cpack -G DEB -B "$PWD/cpack")
+    cp build/cpack/quillon_*.deb dist/
+    # Errors fail the command; the warnings and notes left are in the README.
+    lintian --fail-on error dist/quillon_*.deb
+    build_windows
+    (cd build-windows && cpack -G ZIP -B "$PWD/cpack")
+    cp build-windows/cpack/quillon-windows-x64.zip dist/
+    ls -l dist
+    ;;
   *)
-    echo "usage: $0 run [quillon-cli arguments] | test | sanitize | fuzz [SECONDS]" >&2
+    echo "usage: $0 run [quillon-cli arguments] | test | sanitize | fuzz [SECONDS] | package" >&2
     exit 2
     ;;
 esac

@@ -66,13 +66,13 @@ TEST(CliCompare, ReportsErrorsWithExitCodeTwo) {
   const auto missing = Cli({"compare", tree.Path("listing.qln"), tree.Path("missing.qln")});
   EXPECT_EQ(missing.exitCode, 2);
   EXPECT_EQ(missing.out, "");
-  EXPECT_EQ(missing.err, "Cannot open file " + tree.Path("missing.qln") + "\nNo such file or directory.\n");
+  EXPECT_EQ(missing.err, "quillon-cli: Cannot open file " + tree.Path("missing.qln") + "\nNo such file or directory.\n");
   const auto text = Cli({"compare", tree.Path("not-a-listing.txt"), tree.Path("listing.qln")});
   EXPECT_EQ(text.exitCode, 2);
-  EXPECT_EQ(text.err, "No file count can be read from the last line of the current listing.\n");
+  EXPECT_EQ(text.err, "quillon-cli: No file count can be read from the last line of the current listing.\n");
   const auto empty = Cli({"compare", tree.Path("listing.qln"), tree.Path("empty.qln")});
   EXPECT_EQ(empty.exitCode, 2);
-  EXPECT_EQ(empty.err, "List index out of bounds (-1)\nquillon-cli: the loaded listing '" + tree.Path("empty.qln") +
+  EXPECT_EQ(empty.err, "quillon-cli: List index out of bounds (-1)\nquillon-cli: the loaded listing '" + tree.Path("empty.qln") +
                            "' is empty\n");
   EXPECT_EQ(Cli({"compare", tree.Path("listing.qln")}).exitCode, 2);
   EXPECT_EQ(Cli({"compare", "--folder", tree.Path("no-folder"), tree.Path("listing.qln")}).exitCode, 2);
@@ -105,7 +105,8 @@ TEST(CliCompare, ASmallMemoryBudgetSpillsToTheTemporaryFolderWithTheSameBytesOut
                             tree.Path("old.qln"), "-o", tree.Path("out.txt")});
   EXPECT_EQ(nowhere.exitCode, 2);
   EXPECT_EQ(nowhere.out, "");
-  EXPECT_EQ(nowhere.err, "Cannot use temporary files in " + tree.Path("none") + "\nNo such file or directory.\n");
+  EXPECT_EQ(nowhere.err,
+            "quillon-cli: Cannot use temporary files in " + tree.Path("none") + "\nNo such file or directory.\n");
   EXPECT_FALSE(std::filesystem::exists(tree.Path("out.txt")));
   EXPECT_EQ(Cli({"compare", "--memory", "12Q", tree.Path("new.qln"), tree.Path("old.qln")}).exitCode, 2);
 }

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include "TestSupport.h"
 
@@ -38,12 +39,22 @@ const std::string kListing = "01.01.2024 00:00:00 0000000001 Bytes ____N______ /
 
 }  // namespace
 
-TEST(CliFiles, RefusesAnOutputThatIsOneOfTheListingsRead) {
+TEST(CliFiles, RefusesAnOutputThatIsOneOfTheFilesRead) {
   TempTree tree;
   tree.Dir("d");
   tree.File("cur.qln", kListing);
   tree.File("old.qln", kListing);
   tree.Link("alias.qln", "old.qln");
+  tree.File("excludes", "*.tmp\n");
+  for (const std::vector<std::string>& call :
+       {std::vector<std::string>{"list", tree.Path("d")}, {"compare", "--folder", tree.Path("d"), tree.Path("old.qln")}}) {
+    std::vector<std::string> args = call;
+    args.insert(args.end(), {"--exclude-from", tree.Path("excludes"), "-o", tree.Path("excludes")});
+    const auto result = Cli(args);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("is the exclude pattern file"), std::string::npos) << result.err;
+  }
+  EXPECT_EQ(tree.Read("excludes"), "*.tmp\n");
   for (const std::vector<std::string>& call : {std::vector<std::string>{"compare", tree.Path("cur.qln"), tree.Path("old.qln")},
                                                {"compare", "--folder", tree.Path("d"), tree.Path("old.qln")}}) {
     for (const std::string out : {"cur.qln", "old.qln", "alias.qln"}) {
@@ -52,7 +63,7 @@ TEST(CliFiles, RefusesAnOutputThatIsOneOfTheListingsRead) {
       args.insert(args.end(), {"-o", tree.Path(out)});
       const auto result = Cli(args);
       EXPECT_EQ(result.exitCode, 2) << out;
-      EXPECT_NE(result.err.find("is the"), std::string::npos) << result.err;
+      EXPECT_NE(result.err.find("listing"), std::string::npos) << result.err;
     }
   }
   EXPECT_EQ(tree.Read("cur.qln"), kListing);
@@ -73,14 +84,14 @@ TEST(CliFiles, SaysThatANameOrAListingIsEmpty) {
   for (const std::string& empty : empties) {
     const auto loaded = Cli({"compare", tree.Path("cur.qln"), tree.Path(empty)});
     EXPECT_EQ(loaded.exitCode, 2);
-    EXPECT_EQ(loaded.err, "List index out of bounds (-1)\nquillon-cli: the loaded listing '" + tree.Path(empty) +
+    EXPECT_EQ(loaded.err, "quillon-cli: List index out of bounds (-1)\nquillon-cli: the loaded listing '" + tree.Path(empty) +
                               "' is empty\n");
   }
   const auto current = Cli({"compare", tree.Path("empty.qln"), tree.Path("cur.qln")});
-  EXPECT_EQ(current.err, "List index out of bounds (-1)\nquillon-cli: the current listing '" + tree.Path("empty.qln") +
+  EXPECT_EQ(current.err, "quillon-cli: List index out of bounds (-1)\nquillon-cli: the current listing '" + tree.Path("empty.qln") +
                              "' is empty\n");
   EXPECT_EQ(Cli({"compare", tree.Path("cur.qln"), tree.Path("missing.qln")}).err,
-            "Cannot open file " + tree.Path("missing.qln") + "\nNo such file or directory.\n");
+            "quillon-cli: Cannot open file " + tree.Path("missing.qln") + "\nNo such file or directory.\n");
 }
 
 TEST(CliInterrupt, EndsWith128PlusTheSignalLeavingNoPartialFileAndTheOldOneWhole) {
@@ -98,4 +109,35 @@ TEST(CliInterrupt, EndsWith128PlusTheSignalLeavingNoPartialFileAndTheOldOneWhole
       EXPECT_EQ(tree.Read("old.qln"), kListing);
     }
   }
+}
+
+TEST(CliInterrupt, SaysWhetherAFileRewrittenInPlaceIsOldOrNew) {
+  TempTree tree;
+  tree.Dir("d");
+  tree.File("out.qln", kListing);
+  // A second name makes the save rewrite the file in place.
+  ASSERT_EQ(link(tree.Path("out.qln").c_str(), tree.Path("other.qln").c_str()), 0);
+  const std::vector<std::string> args{"list", tree.Path("d"), "-o", tree.Path("out.qln")};
+  const auto whole = InterruptedAt("fallocate", SIGINT, args);
+  EXPECT_EQ(whole.exitCode, 130);
+  EXPECT_EQ(whole.err, "quillon-cli: " + tree.Path("out.qln") + " was written in full before the interrupt\n");
+  EXPECT_NE(tree.Read("out.qln"), kListing);
+  EXPECT_EQ(tree.Read("out.qln"), Cli({"list", tree.Path("d")}).out);
+
+  // On a full disk the room cannot be had: the file is never touched.
+  ScratchMount disk("64k");
+  if (!disk.Ready()) GTEST_SKIP() << "a tmpfs cannot be mounted here";
+  const std::string out = disk.Path("out.qln");
+  std::filesystem::copy_file(tree.Path("out.qln"), out);
+  ASSERT_EQ(link(out.c_str(), disk.Path("other.qln").c_str()), 0);
+  for (int i = 0; i < 200; ++i) tree.File("d/f" + std::to_string(i), "x");  // a listing longer than the room left
+  std::ofstream(disk.Path("filler")) << std::string(1 << 20, 'f');
+  const std::string old = tree.Read("out.qln");
+  const auto left = InterruptedAt("fallocate", SIGINT, {"list", tree.Path("d"), "-o", out});
+  EXPECT_EQ(left.exitCode, 130);
+  EXPECT_EQ(left.err, "quillon-cli: " + out + " was left as it was\n");
+  const auto full = Cli({"list", tree.Path("d"), "-o", out});
+  EXPECT_EQ(full.exitCode, 2);
+  std::ifstream in(out);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old);
 }

@@ -1,5 +1,6 @@
 #include <pty.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@
 #include <iterator>
 
 #include "TestSupport.h"
+#include "surfaces/BuildInfo.h"
+#include "surfaces/Texts.h"
 
 namespace {
 
@@ -104,7 +107,7 @@ TEST(CliList, KeepsAnExistingFileWhenItCannotBeWritten) {
     const auto result = Cli({"list", tree.Path("tree"), "-o", tree.Path(target)});
     EXPECT_EQ(result.exitCode, 2) << target;
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "Cannot create file " + tree.Path(target) + "\n" + reason + ".\n");
+    EXPECT_EQ(result.err, "quillon-cli: Cannot create file " + tree.Path(target) + "\n" + reason + ".\n");
   }
   EXPECT_EQ(tree.Read("kept.qln"), "old content\r\n");
   // Nothing half-written is left beside it.
@@ -116,11 +119,42 @@ TEST(CliList, KeepsAnExistingFileWhenItCannotBeWritten) {
 TEST(CliList, AnswersHelpAndVersion) {
   const auto version = Cli({"--version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_EQ(version.out, "Quillon 1.20\n");
+  // One version for the program's texts and the build: change both together.
+  EXPECT_EQ(std::string(Texts::kApplicationTitle), "Quillon " + BuildInfo::Version());
+  EXPECT_EQ(std::string(Texts::kCaption), "Quillon - V" + BuildInfo::Version());
+  EXPECT_EQ(version.out, BuildInfo::VersionLine() + "\n");
+  EXPECT_EQ(version.out.find(" (commit "), BuildInfo::Commit().empty() ? std::string::npos : 12u);
   const auto help = Cli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("quillon-cli list [--md5 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]"),
             std::string::npos);
+}
+
+TEST(CliList, BeginsEveryErrorWithItsNameAndKeepsTheReasonOnTheNextLine) {
+  TempTree tree;
+  tree.Dir("tree");
+  tree.File("listing.qln", "no summary\r\n");
+  const std::vector<std::vector<std::string>> calls{
+      {"list", "--format", "xml", tree.Path("tree")},                   // usage
+      {"list", tree.Path("missing")},                                   // a folder that is not there
+      {"list", "--exclude", "[", tree.Path("tree")},                    // a malformed pattern
+      {"list", tree.Path("tree"), "-o", tree.Path("no/such/out.qln")},  // the output cannot be made
+      {"compare", tree.Path("listing.qln"), tree.Path("missing.qln")},  // an input cannot be read
+      {"compare", tree.Path("listing.qln"), tree.Path("listing.qln")},  // no summary line to read
+  };
+  for (const auto& call : calls) {
+    const auto result = Cli(call);
+    EXPECT_EQ(result.exitCode, 2) << call[1];
+    EXPECT_EQ(result.err.rfind("quillon-cli: ", 0), 0u) << result.err;
+  }
+  EXPECT_NE(Cli(calls[4]).err.find("\nNo such file or directory"), std::string::npos);
+  // Standard output that cannot take the listing: a full device of our own.
+  if (geteuid() == 0 && mknod(tree.Path("full").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
+    const auto full = RunProgram({"/bin/sh", "-c", "exec \"$0\" list \"$1\" > \"$2\"", CliPath(), tree.Path("tree"),
+                                  tree.Path("full")});
+    EXPECT_EQ(full.exitCode, 2);
+    EXPECT_EQ(full.err, "quillon-cli: Stream write error.\n");
+  }
 }
 
 TEST(CliList, ShowsALiveProgressLineOnlyOnATerminal) {

@@ -8,9 +8,11 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
 #include <future>
 #include <thread>
+#include <tuple>
 
 #include "TestSupport.h"
 #include "documents/ListingFile.h"
@@ -105,23 +107,52 @@ TEST(SavingAFile, WritesDevicesFifosAndSocketsDirectlyAndRefusesBlockDevices) {
   EXPECT_TRUE(S_ISBLK(StatOf(tree.Path("disk")).st_mode));
 }
 
-TEST(SavingAFile, FollowsALinkInAStickySharedFolderOnlyWhenItIsOursOrTheFoldersOwners) {
+TEST(SavingAFile, FollowsALinkInAStickySharedFolderAnywhereOnThePathOnlyWhenItIsOursOrTheFoldersOwners) {
   REQUIRE_ROOT();
   TempTree tree;
   tree.File("secret", "root only\r\n");
   tree.Chmod("secret", 0600);
+  tree.Dir("elsewhere");
+  tree.File("elsewhere/important.txt", "root only\r\n");
   tree.Dir("shared");
   tree.Chmod("shared", 01777);
   tree.Link("shared/out.qln", tree.Path("secret"));
-  ASSERT_EQ(lchown(tree.Path("shared/out.qln").c_str(), kNobody, kNobody), 0);
-  EXPECT_EQ(SaveError(tree.Path("shared/out.qln")),
-            "Cannot create file " + tree.Path("shared/out.qln") + "\nPermission denied");
-  EXPECT_EQ(tree.Read("secret"), "root only\r\n");
-  EXPECT_TRUE(S_ISLNK(StatOf(tree.Path("shared/out.qln")).st_mode));
-  // The same link of our own is followed.
-  ASSERT_EQ(lchown(tree.Path("shared/out.qln").c_str(), 0, 0), 0);
-  EXPECT_EQ(SaveError(tree.Path("shared/out.qln")), "saved");
-  EXPECT_EQ(tree.Read("secret"), "new\r\n");
+  tree.Link("shared/dl", tree.Path("elsewhere"));
+  // The last part a planted link, or a folder higher up.
+  for (const auto& [link, file, target] : {std::tuple{"shared/out.qln", "shared/out.qln", "secret"},
+                                           {"shared/dl", "shared/dl/important.txt", "elsewhere/important.txt"}}) {
+    ASSERT_EQ(lchown(tree.Path(link).c_str(), kNobody, kNobody), 0);
+    EXPECT_EQ(SaveError(tree.Path(file)), "Cannot create file " + tree.Path(file) + "\nPermission denied");
+    EXPECT_EQ(tree.Read(target), "root only\r\n");
+    EXPECT_TRUE(S_ISLNK(StatOf(tree.Path(link)).st_mode));
+    // The same link of our own is followed.
+    ASSERT_EQ(lchown(tree.Path(link).c_str(), 0, 0), 0);
+    EXPECT_EQ(SaveError(tree.Path(file)), "saved");
+    EXPECT_EQ(tree.Read(target), "new\r\n");
+  }
+}
+
+TEST(SavingAFile, AnInPlaceRewriteOnAFullDiskKeepsTheOldContent) {
+  ScratchMount disk("256k");
+  if (!disk.Ready()) GTEST_SKIP() << "a tmpfs cannot be mounted here";
+  const std::string path = disk.Path("list.qln");
+  const std::string old(4000, 'o');
+  std::ofstream(path) << old;
+  // A second name makes the save rewrite the file in place.
+  ASSERT_EQ(link(path.c_str(), disk.Path("other.qln").c_str()), 0);
+  std::ofstream(disk.Path("filler")) << std::string(1 << 20, 'f');
+  const std::string line(60, 'n');
+  const std::vector<std::string_view> lines(2000, line);
+  EXPECT_THROW(WriteListingFile(lines, path), QuillonError);
+  for (const char* name : {"list.qln", "other.qln"}) {
+    std::ifstream in(disk.Path(name));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old) << name;
+  }
+  // With room, the same save goes through.
+  ASSERT_EQ(unlink(disk.Path("filler").c_str()), 0);
+  WriteListingFile(lines, path);
+  std::ifstream in(disk.Path("other.qln"));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}).size(), 2000u * 62);
 }
 
 TEST(SavingAFile, KeepsHardLinksAttributesAndTheAccessList) {

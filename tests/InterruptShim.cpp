@@ -1,9 +1,11 @@
 // Preloaded into quillon-cli by the interrupt tests. At the first call of the
 // function named by QUILLON_SHIM_AT ("fsync": the save has written its text;
-// "dirfd": the listing run reads a folder), the process gets the signal
+// "fallocate": an in-place rewrite makes room in its file; "dirfd": the
+// listing run reads a folder), the process gets the signal
 // numbered by QUILLON_SHIM_SIGNAL, as a user's Ctrl-C would reach it then.
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -38,4 +40,10 @@ extern "C" int dirfd(DIR* dir) {
   SignalAt("dirfd");
   static const auto real = Real<int (*)(DIR*)>("dirfd");
   return real(dir);
+}
+
+extern "C" int fallocate(int fd, int mode, off_t offset, off_t length) {
+  SignalAt("fallocate");
+  static const auto real = Real<int (*)(int, int, off_t, off_t)>("fallocate");
+  return real(fd, mode, offset, length);
 }

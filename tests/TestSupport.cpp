@@ -11,6 +11,7 @@
 #include "platform/WideText.h"
 #else
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -244,4 +245,17 @@ UserLocale::~UserLocale() {
   unsetenv("LOCPATH");
 }
 
+
+ScratchMount::ScratchMount(const std::string& size) {
+  tree_.Dir("mount");
+  ready_ = mount("tmpfs", tree_.Path("mount").c_str(), "tmpfs", 0, ("size=" + size + ",mode=0700").c_str()) == 0;
+}
+
+ScratchMount::~ScratchMount() {
+  if (ready_) umount2(tree_.Path("mount").c_str(), MNT_DETACH);
+}
+
+bool ScratchMount::MakeReadOnly() {
+  return mount(nullptr, tree_.Path("mount").c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
 #endif

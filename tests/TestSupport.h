@@ -70,4 +70,21 @@ class UserLocale {
  private:
   bool ready_ = false;
 };
+
+// A small tmpfs mounted on a folder of its own for one test, unmounted after
+// it. Ready() is false where mounting is not permitted (CI runs as root).
+class ScratchMount {
+ public:
+  explicit ScratchMount(const std::string& size);
+  ~ScratchMount();
+  ScratchMount(const ScratchMount&) = delete;
+  ScratchMount& operator=(const ScratchMount&) = delete;
+  bool Ready() const { return ready_; }
+  std::string Path(const std::string& relative) const { return tree_.Path("mount/" + relative); }
+  bool MakeReadOnly();
+
+ private:
+  TempTree tree_;
+  bool ready_ = false;
+};
 #endif

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <utility>
 
+#include "surfaces/BuildInfo.h"
 #include "surfaces/ErrorText.h"
 #include "app/TMainWindow.h"
 #include "surfaces/Texts.h"
@@ -22,6 +23,7 @@
 #include "documents/ListingLineReader.h"
 #include "documents/ListingWriter.h"
 #include "engine/ExcludePatterns.h"
+#include "platform/DigestStore.h"
 #include "platform/FileSaver.h"
 #include "platform/MemoryBudget.h"
 #include "platform/QuillonError.h"
@@ -75,7 +77,8 @@ constexpr const char* kUsage =
     "                      run from the digest cache instead of reading them;\n"
     "                      off by default, since a tamper audit should read all.\n"
     "--digest-cache FILE   the digest cache to use (default\n"
-    "                      $XDG_CACHE_HOME/quillon/digests.sqlite).\n"
+    "                      $XDG_CACHE_HOME/quillon/digests.sqlite); one that\n"
+    "                      others may write, or another user's, is not used.\n"
     "\n"
     "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
     "replaced only once it has been written whole (a device, FIFO or socket is\n"
@@ -85,6 +88,32 @@ constexpr const char* kUsage =
     "Exit status: 0 success (compare: no differences), 1 differences found,\n"
     "2 error, 3 incomplete: list or compare --folder could not read some\n"
     "folders or files (this outranks 0 and 1), 128 + the signal when interrupted.\n";
+
+// The help as far as this build can do it: without a digest cache, neither
+// --reuse-digests nor --digest-cache, and a line that says so instead.
+std::string Usage() {
+  if (DigestStore::Available()) return kUsage;
+  std::string text(kUsage);
+  for (std::size_t at; (at = text.find(" [--reuse-digests]")) != std::string::npos;) text.erase(at, 18);
+  std::istringstream lines(text);
+  std::string kept;
+  bool dropping = false, said = false;
+  for (std::string line; std::getline(lines, line);) {
+    // An option's own lines go on indented.
+    if (line.rfind("--reuse-digests", 0) == 0 || line.rfind("--digest-cache", 0) == 0) {
+      dropping = true;
+    } else if (line.rfind("  ", 0) != 0) {
+      dropping = false;
+    }
+    if (!dropping) {
+      kept += line + "\n";
+    } else if (!said) {
+      kept += "This build keeps no digest cache: --md5 reads every file each time.\n";
+      said = true;
+    }
+  }
+  return kept;
+}
 
 constexpr std::size_t kRecordBatch = 4096;
 
@@ -139,7 +168,7 @@ bool ParseReaders(const std::string& text, std::size_t& readers) {
 }
 
 int UsageError(const std::string& problem) {
-  std::cerr << "quillon-cli: " << problem << "\n" << kUsage;
+  std::cerr << "quillon-cli: " << problem << "\n" << Usage();
   return 2;
 }
 
@@ -152,18 +181,26 @@ bool CheckFolder(const std::string& folder) {
   return true;
 }
 
-// Refuses an output that is one of the listings read: it would be replaced
-// by what was made from it.
+// Refuses an output that is one of the files read (a listing, the exclude
+// patterns, the digest cache): it would be replaced by what was made from it.
 bool OutputSparesInputs(const std::optional<std::string>& output,
                         const std::vector<std::pair<std::string, std::string>>& inputs) {
   if (!output) return true;
   for (const auto& [role, input] : inputs) {
     if (!SystemPaths::SameFile(*output, input)) continue;
-    std::cerr << "quillon-cli: the output file '" << *output << "' is the " << role << " listing '" << input
+    std::cerr << "quillon-cli: the output file '" << *output << "' is the " << role << " '" << input
               << "'; it would be replaced by the results. Give another file with -o.\n";
     return false;
   }
   return true;
+}
+
+// The files a listing reads besides the tree, with the role each plays.
+std::vector<std::pair<std::string, std::string>> ListingInputs(const CliCommand::Options& options) {
+  std::vector<std::pair<std::string, std::string>> inputs;
+  for (const std::string& file : options.excludeFiles) inputs.emplace_back("exclude pattern file", file);
+  if (options.digestCache) inputs.emplace_back("digest cache", *options.digestCache);
+  return inputs;
 }
 
 // One front end over the core: the headless surfaces, the real folder search
@@ -192,7 +229,7 @@ class Session {
   bool Run(const std::function<void()>& command) {
     const bool ok = window_.Dispatch(command);
     progress_.Finish();
-    if (!ok) std::cerr << surfaces_.Errors().back() << "\n";
+    if (!ok) std::cerr << "quillon-cli: " << surfaces_.Errors().back() << "\n";
     return ok;
   }
 
@@ -356,11 +393,11 @@ std::optional<std::size_t> CliCommand::ParseSize(const std::string& text) {
 
 int CliCommand::Main(const std::vector<std::string>& args) {
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << kUsage;
+    std::cout << Usage();
     return 0;
   }
   if (!args.empty() && args[0] == "--version") {
-    std::cout << Texts::kApplicationTitle << "\n";
+    std::cout << BuildInfo::VersionLine() << "\n";
     return 0;
   }
   std::string problem;
@@ -403,6 +440,7 @@ bool CliCommand::PrepareListing(Options& options, int& status) {
 
 int CliCommand::List(Options options) {
   if (options.operands.size() != 1) return UsageError("list takes one FOLDER");
+  if (!OutputSparesInputs(options.output, ListingInputs(options))) return 2;
   int status = 0;
   if (!PrepareListing(options, status)) return status;
   const std::string folder = SystemPaths::AbsoluteFolder(options.operands[0]);
@@ -470,8 +508,9 @@ int CliCommand::Compare(Options options) {
   if ((options.md5 || options.readers != 0) && !options.folder)
     return UsageError(std::string(options.md5 ? "--md5" : "--readers") + " goes with --folder");
   const std::string& loaded = options.operands.back();
-  std::vector<std::pair<std::string, std::string>> inputs{{"loaded", loaded}};
-  if (!options.folder) inputs.emplace_back("current", options.operands[0]);
+  std::vector<std::pair<std::string, std::string>> inputs = ListingInputs(options);
+  inputs.emplace_back("loaded listing", loaded);
+  if (!options.folder) inputs.emplace_back("current listing", options.operands[0]);
   if (!OutputSparesInputs(options.output, inputs)) return 2;
   if (!options.folder && (!options.excludes.empty() || !options.excludeFiles.empty()))
     return UsageError("--exclude goes with --folder");

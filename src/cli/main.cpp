@@ -30,7 +30,7 @@ int wmain(int argc, wchar_t** argv) {
   std::streambuf* const oldError = std::cerr.rdbuf(&errorBuffer);
   // Ctrl-C and its kin end the program with 128 + the signal's number, as on
   // POSIX, its temporary file removed and any file it writes to left whole.
-  InterruptGuard::Install();
+  InterruptGuard::Install("quillon-cli: ");
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     const std::wstring_view arg(argv[i]);
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   // Ctrl-C and its kin end the program with 128 + the signal, its temporary
   // file removed and any file it writes to left whole.
-  InterruptGuard::Install();
+  InterruptGuard::Install("quillon-cli: ");
   return CliCommand::Main(std::vector<std::string>(argv + 1, argv + argc));
 }
 

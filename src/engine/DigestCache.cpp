@@ -86,7 +86,14 @@ void DigestCache::Disable(const std::string& why) {
   writing_ = false;
   pending_.clear();
   used_.clear();
-  if (warn_) warn_("The digest cache \"" + storePath_ + "\" cannot be used (" + why + "); digests are read from the files");
+  if (!warn_) return;
+  if (reused_ == 0) {
+    warn_("The digest cache \"" + storePath_ + "\" cannot be used (" + why + "); digests are read from the files");
+  } else {
+    // What was reused before the damage came to light was sound: each row is checked as it is read.
+    warn_("The digest cache \"" + storePath_ + "\" is damaged (" + why + "): reused " + std::to_string(reused_) +
+          (reused_ == 1 ? " digest" : " digests") + " before the cache was found damaged; the rest were read");
+  }
 }
 
 void DigestCache::StopWriting(const std::string& why) {
@@ -128,6 +135,7 @@ std::optional<std::string> DigestCache::Reusable(const FileStamp& stamp, std::st
     used_.push_back(DigestStore::KeyOf(stamp.Device, stamp.Inode, folder));
     if (used_.size() >= kBatchRows) Flush();
   }
+  ++reused_;
   return HexOf(row->Digest);
 }
 

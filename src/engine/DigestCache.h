@@ -56,6 +56,7 @@ class DigestCache {
   Clock clock_;
   std::unique_ptr<DigestStore> store_;
   bool writing_ = false;
+  std::uint64_t reused_ = 0;  // digests given so far
   std::vector<StoredDigest> pending_;
   std::vector<std::int64_t> used_;  // keys of rows whose day of last use is due
   // The rows of the folder last asked about.

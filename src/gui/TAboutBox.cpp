@@ -6,6 +6,7 @@
 #include <QStyle>
 
 #include "gui/Glyphs.h"
+#include "surfaces/BuildInfo.h"
 
 namespace {
 
@@ -78,6 +79,18 @@ TAboutBox::TAboutBox(QWidget* parent)
              false);
   WhiteLabel(panel, "Comments", QStringLiteral("Tells you exactly which files were added, deleted or modified."),
              QRect(8, 80, 207, 26), false, true);
+
+  // The commit the program was built from, when the build knew it, in the
+  // free corner beside the button: the panel's texts stay as they are.
+  if (const std::string commit = BuildInfo::Commit(); !commit.empty()) {
+    auto* build = new QLabel(QString::fromStdString(commit), this);
+    build->setObjectName(QStringLiteral("BuildCommit"));
+    build->setToolTip(QString::fromStdString(BuildInfo::VersionLine()));
+    QFont small = build->font();
+    small.setPixelSize(kSmallestHeight + 3);
+    build->setFont(small);
+    build->setGeometry(8, 148, 72, 16);
+  }
 
   auto* ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   ok->setObjectName(QStringLiteral("BitBtn1"));

@@ -1,15 +1,18 @@
 #include "platform/DigestStore.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <system_error>
 
+#include "platform/LongPath.h"
 #include "platform/QuillonError.h"
 
 namespace {
@@ -42,6 +45,52 @@ std::int64_t CheckValue(const FileStamp& stamp, const Md5Bytes& digest, std::int
 
 std::int64_t AsColumn(std::uint64_t value) { return static_cast<std::int64_t>(value); }
 
+// SQLite's own file layer, but taking each path as it is given. The store is
+// named through /proc/self/fd/N of the folder the checks were made on, and
+// resolving that link to its text, as SQLite does with links, would let a
+// folder swapped in meanwhile take its place.
+int PathAsGiven(sqlite3_vfs*, const char* path, int size, char* out) {
+  const std::size_t length = std::strlen(path);
+  if (length >= static_cast<std::size_t>(size)) return SQLITE_CANTOPEN;
+  std::memcpy(out, path, length + 1);
+  return SQLITE_OK;
+}
+
+const char* BoundFileLayer() {
+  static const char* const name = []() -> const char* {
+    const sqlite3_vfs* native = sqlite3_vfs_find("unix");
+    if (native == nullptr) return nullptr;  // SQLite's default, which resolves the link
+    static sqlite3_vfs bound = *native;
+    bound.zName = "quillon-bound";
+    bound.pNext = nullptr;
+    bound.xFullPathname = PathAsGiven;
+    sqlite3_vfs_register(&bound, 0);
+    return bound.zName;
+  }();
+  return name;
+}
+
+// A path as the path of a file: URI, with every byte that could mean more
+// than itself given as %XX.
+std::string UriPath(const std::string& path) {
+  std::string uri;
+  for (const unsigned char c : path) {
+    if (std::isalnum(c) != 0 || c == '/' || c == '.' || c == '-' || c == '_') {
+      uri += static_cast<char>(c);
+    } else {
+      constexpr const char* kHex = "0123456789ABCDEF";
+      uri += {'%', kHex[c >> 4], kHex[c & 15]};
+    }
+  }
+  return uri;
+}
+
+// Only the user or root may own the store and its folder, and no one else write them.
+void CheckOwner(const struct stat& st, const std::string& which) {
+  if (st.st_uid != geteuid() && st.st_uid != 0) throw QuillonError(which + " belongs to another user");
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) throw QuillonError("others may write " + which);
+}
+
 
 }  // namespace
 
@@ -67,6 +116,8 @@ DigestStore::~DigestStore() {
   sqlite3_close(db_);
 }
 
+bool DigestStore::Available() { return true; }
+
 std::string DigestStore::DefaultPath() {
   // A relative XDG_CACHE_HOME is to be ignored.
   const char* cacheHome = std::getenv("XDG_CACHE_HOME");
@@ -87,29 +138,49 @@ std::string DigestStore::DefaultPath() {
 void DigestStore::Fail(const std::string& what) const { throw QuillonError(what); }
 
 void DigestStore::Open(const std::string& path) {
+  // The store is reached as a save is, with links followed only where the
+  // planted-link rule allows, and opened through the folder reached.
+  std::optional<WalkedPath> walked;
+  try {
+    walked.emplace(path, true);
+  } catch (const std::system_error& error) {
+    Fail(std::string("it cannot be reached: ") + error.what());
+  }
+  if (walked->KernelLink()) Fail("it is not a regular file");
   std::string cannotWrite;
-  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  std::error_code error;
-  if (!folder.empty() && !std::filesystem::exists(folder, error)) {
-    // The folder holds the paths of the user's files: only the user reads it.
-    if (std::filesystem::create_directories(folder, error)) {
-      chmod(folder.c_str(), 0700);
-    } else {
-      cannotWrite = "its folder cannot be made: " + error.message();
+  {
+    // Made here for the user alone, so that SQLite never makes it wider.
+    FileDescriptor file(openat(walked->Folder(), walked->Name().c_str(),
+                               O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (file.Get() < 0) {
+      cannotWrite = std::strerror(errno);
+      file = FileDescriptor(LongPath::OpenAt(walked->Folder(), walked->Name().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
+      if (file.Get() < 0) Fail("it cannot be opened: " + cannotWrite);
     }
+    struct stat st, folder;
+    if (fstat(file.Get(), &st) != 0 || fstat(walked->Folder(), &folder) != 0) Fail(std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) Fail("it is not a regular file");
+    // Anyone else who can write the store or its folder could forge its rows,
+    // check values and all: it is refused, as ssh refuses such a key.
+    CheckOwner(st, "it");
+    CheckOwner(folder, "its folder");
+    // Closed before SQLite opens it: closing any descriptor of a file would
+    // drop SQLite's locks on it.
   }
-  int rc = sqlite3_open_v2(path.c_str(), &db_, kOpenFlags | SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  if (rc != SQLITE_OK) {
-    if (cannotWrite.empty()) cannotWrite = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-    sqlite3_close(db_);
-    db_ = nullptr;
-    rc = sqlite3_open_v2(path.c_str(), &db_, kOpenFlags | SQLITE_OPEN_READONLY, nullptr);
-    if (rc != SQLITE_OK) Fail("it cannot be opened: " + cannotWrite);
-  }
+  folder_ = std::move(walked);
+  const bool readOnly = !cannotWrite.empty();
+  // A store that cannot be written, with no -shm beside it that we could
+  // make, is read as it stands: no writer can change it under us then.
+  const bool immutable = readOnly && faccessat(folder_->Folder(), ".", W_OK, AT_EACCESS) != 0;
+  const std::string uri = "file:" + UriPath(folder_->BoundPath()) + (immutable ? "?immutable=1" : "");
+  const int rc = sqlite3_open_v2(uri.c_str(), &db_,
+                                 kOpenFlags | SQLITE_OPEN_URI | (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE),
+                                 BoundFileLayer());
+  if (rc != SQLITE_OK) Fail("it cannot be opened: " + std::string(db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)));
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, kBusyMilliseconds);
   writable_ = sqlite3_db_readonly(db_, "main") == 0;
-  if (!writable_) readOnlyReason_ = cannotWrite.empty() ? "it is read-only" : cannotWrite;
+  if (!writable_) readOnlyReason_ = readOnly ? cannotWrite : "it is read-only";
 
   const std::int64_t applicationId = QueryNumber("PRAGMA application_id", 0);
   if (applicationId == 0) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/WalkedPath.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -44,6 +46,8 @@ class DigestStore {
   static constexpr int kReadsPerTransaction = 4096;
 
   // Opens the store, creating it and its folder when they do not exist. A
+  // link on the way is followed as a save follows it. A store or folder that
+  // another user owns (root aside) or that others may write is refused. A
   // store that cannot be written is opened for reading when possible.
   explicit DigestStore(const std::string& path);
   ~DigestStore();
@@ -52,6 +56,8 @@ class DigestStore {
 
   // $XDG_CACHE_HOME/quillon/digests.sqlite, or ~/.cache/quillon/digests.sqlite.
   static std::string DefaultPath();
+  // False in a build without SQLite, where opening a store always fails.
+  static bool Available();
 
   bool Writable() const { return writable_; }
   // Why the store was opened for reading only; empty when it is writable.
@@ -90,6 +96,9 @@ class DigestStore {
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::string path_;
+  // The folder the store was checked in, held open while SQLite reaches the
+  // store and its -wal and -shm files through it.
+  std::optional<WalkedPath> folder_;
   sqlite3* db_ = nullptr;
   bool writable_ = false;
   std::string readOnlyReason_;

@@ -15,6 +15,7 @@ DigestStore::DigestStore(const std::string& path) : path_(path) {
 DigestStore::~DigestStore() = default;
 
 std::string DigestStore::DefaultPath() { return "digests.sqlite"; }
+bool DigestStore::Available() { return false; }
 
 std::vector<StoredDigest> DigestStore::FindFolder(std::uint64_t, std::string_view) { return {}; }
 bool DigestStore::Write(const std::vector<StoredDigest>&) { return false; }

@@ -12,10 +12,13 @@
 // attributes and access list, is flushed to disk and renamed over it, so that
 // on any failure it keeps its old content and nothing is left behind; a new
 // name is created the same way. Any other regular file is rewritten in place
-// and flushed. A character device, a FIFO or a socket is written directly; a
-// folder or a block device is refused. A link is written through, unless it
-// stands in a sticky world-writable folder and belongs neither to us nor to
-// the folder's owner; a dangling link or a loop is refused.
+// and flushed, but only once the whole text is made and the room for it
+// reserved, so that a full disk fails the save before the file is touched.
+// A character device, a FIFO or a socket is written directly; a folder or a
+// block device is refused. A link anywhere on the path is written through,
+// unless it stands in a sticky world-writable folder and belongs neither to
+// us nor to the folder's owner; a dangling link or a loop is refused. Every
+// step after that walk is taken inside the folder it reached.
 //
 // Windows: the text goes to a new file beside the target, is flushed, and
 // takes the target's place with ReplaceFileW, which keeps the old file's

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstring>
@@ -11,12 +12,19 @@ namespace {
 
 // Written by the program, read by the handler; nothing else is shared.
 char temporaryPath[PATH_MAX];
+char notePrefix[64];
+char noteText[PATH_MAX + 256];
+volatile std::sig_atomic_t noteLength = 0;
 volatile std::sig_atomic_t temporaryArmed = 0;
 volatile std::sig_atomic_t deferrals = 0;
 volatile std::sig_atomic_t pendingSignal = 0;
 
 [[noreturn]] void EndBySignal(int signal) {
   if (temporaryArmed) unlink(temporaryPath);
+  if (noteLength > 0) {
+    // A standard error that is gone cannot be told anything.
+    [[maybe_unused]] const ssize_t told = write(STDERR_FILENO, noteText, static_cast<std::size_t>(noteLength));
+  }
   _exit(128 + signal);
 }
 
@@ -30,7 +38,9 @@ void OnSignal(int signal) {
 
 }  // namespace
 
-void InterruptGuard::Install() {
+void InterruptGuard::Install(const char* prefix) {
+  notePrefix[0] = '\0';
+  std::strncat(notePrefix, prefix, sizeof notePrefix - 1);
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -53,4 +63,17 @@ InterruptGuard::Deferral::Deferral() { deferrals = deferrals + 1; }
 InterruptGuard::Deferral::~Deferral() {
   deferrals = deferrals - 1;
   if (deferrals == 0 && pendingSignal != 0) EndBySignal(pendingSignal);
+}
+
+InterruptGuard::Note::Note(const std::string& text) { Change(text); }
+
+InterruptGuard::Note::~Note() { noteLength = 0; }
+
+void InterruptGuard::Note::Change(const std::string& text) {
+  noteLength = 0;
+  const std::string line = notePrefix + text;
+  const std::size_t length = std::min(line.size(), sizeof noteText - 1);
+  std::memcpy(noteText, line.data(), length);
+  noteText[length] = '\n';
+  noteLength = static_cast<std::sig_atomic_t>(length + 1);
 }

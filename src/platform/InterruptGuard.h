@@ -1,15 +1,19 @@
 #pragma once
 
+#include <string>
+
 // What SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl-C, Ctrl-Break and the
 // closing of the console) must undo before the program ends: the one
 // temporary file being written is removed, and a file being rewritten in
-// place is finished first. The state behind this is the little that a signal
-// handler may touch: a fixed buffer and two flags.
+// place is finished first, and the program says in what state it leaves
+// that file. The state behind this is the little that a signal handler may
+// touch: fixed buffers and a few flags.
 class InterruptGuard {
  public:
   // Catches the three signals; each then ends the program with 128 + its
-  // number once the guarded work allows it.
-  static void Install();
+  // number once the guarded work allows it. Each note begins with
+  // notePrefix, such as the program's name.
+  static void Install(const char* notePrefix = "");
 
   // The temporary file that a signal removes, until Disarm.
   static void ArmTemporary(const char* path);
@@ -22,5 +26,16 @@ class InterruptGuard {
     ~Deferral();
     Deferral(const Deferral&) = delete;
     Deferral& operator=(const Deferral&) = delete;
+  };
+
+  // While one lives, a signal that ends the program first writes its text
+  // and a line end to standard error.
+  class Note {
+   public:
+    explicit Note(const std::string& text);
+    ~Note();
+    Note(const Note&) = delete;
+    Note& operator=(const Note&) = delete;
+    void Change(const std::string& text);
   };
 };

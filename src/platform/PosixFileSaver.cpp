@@ -3,28 +3,34 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/un.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <system_error>
 
+#include "platform/FileDescriptor.h"
 #include "platform/InterruptGuard.h"
+#include "platform/LongPath.h"
+#include "platform/WalkedPath.h"
 
 namespace {
 
 using TextWriter = std::function<bool(OutputChannel&)>;
 
-constexpr int kMaxLinkHops = 40;
+// Up to this much, a text rewritten in place waits in memory for its file.
+constexpr std::size_t kStagedInMemory = 16 << 20;
 
 // A failed save, carried out of the depths of the save to its one exit.
 struct SaveFailed {
   FileSaver::Outcome outcome;
 };
 
-[[noreturn]] void CannotCreate(const std::string& /*fileName*/, int errorNumber) {
+[[noreturn]] void CannotCreate(int errorNumber) {
   throw SaveFailed{{FileSaver::Failure::CannotCreate, errorNumber}};
 }
 
@@ -33,66 +39,11 @@ struct SaveFailed {
   throw SaveFailed{{FileSaver::Failure::StreamWrite, errorNumber != 0 ? errorNumber : ENOSPC}};
 }
 
-// An open file descriptor as a channel for the text.
-class FdChannel : public OutputChannel {
- public:
-  explicit FdChannel(int fd) : fd_(fd) {}
-  bool Write(const char* data, std::size_t size) override;
-
- private:
-  int fd_;
-};
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int Get() const { return fd_; }
-  // Closes now; false (with errno) when the close reports a failed write.
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-// Removes the temporary file unless it was renamed into place, also when a
-// signal ends the program while it is there.
-class TemporaryFile {
- public:
-  TemporaryFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  ~TemporaryFile() {
-    if (path_.empty()) return;
-    unlink(path_.c_str());
-    InterruptGuard::DisarmTemporary();
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  int Fd() const { return fd_.Get(); }
-  const std::string& Path() const { return path_; }
-  bool Close() { return fd_.Close(); }
-  void Keep() {
-    InterruptGuard::DisarmTemporary();
-    path_.clear();
-  }
-
- private:
-  FileDescriptor fd_;
-  std::string path_;
-};
-
-bool FdChannel::Write(const char* data, std::size_t size) {
-  const int fd = fd_;
+// Writes all the bytes, whatever a single call takes: at offset, or with
+// none where the file's own position goes on.
+bool WriteAll(int fd, const char* data, std::size_t size, off_t offset = -1) {
   while (size > 0) {
-    const ssize_t written = write(fd, data, size);
+    const ssize_t written = offset < 0 ? write(fd, data, size) : pwrite(fd, data, size, offset);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       if (written == 0) errno = ENOSPC;
@@ -100,62 +51,130 @@ bool FdChannel::Write(const char* data, std::size_t size) {
     }
     data += written;
     size -= static_cast<std::size_t>(written);
+    if (offset >= 0) offset += written;
   }
   return true;
 }
 
-bool WriteTo(const TextWriter& writeText, int fd) {
-  FdChannel channel(fd);
+// An open file descriptor as a channel for the text.
+class FdChannel : public OutputChannel {
+ public:
+  explicit FdChannel(int fd) : fd_(fd) {}
+  bool Write(const char* data, std::size_t size) override { return WriteAll(fd_, data, size); }
+
+ private:
+  int fd_;
+};
+
+// The whole new text of a file rewritten in place, held until the file can
+// take it: in memory while small, beyond that in an unnamed file of $TMPDIR
+// (or /tmp), or in memory where there is none.
+class StagedText : public OutputChannel {
+ public:
+  bool Write(const char* data, std::size_t size) override {
+    size_ += size;
+    if (!spillTried_ && memory_.size() + size > kStagedInMemory) Spill();
+    if (spill_.Get() < 0) {
+      memory_.append(data, size);
+      return true;
+    }
+    return WriteAll(spill_.Get(), data, size);
+  }
+  off_t Size() const { return static_cast<off_t>(size_); }
+
+  // Writes it over fd from its start.
+  bool CopyTo(int fd) const {
+    if (spill_.Get() < 0) return WriteAll(fd, memory_.data(), memory_.size(), 0);
+    std::string buffer(1 << 20, '\0');
+    for (std::uint64_t at = 0; at < size_;) {
+      const ssize_t got = pread(spill_.Get(), buffer.data(), buffer.size(), static_cast<off_t>(at));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      if (!WriteAll(fd, buffer.data(), static_cast<std::size_t>(got), static_cast<off_t>(at))) return false;
+      at += static_cast<std::uint64_t>(got);
+    }
+    return true;
+  }
+
+ private:
+  void Spill() {
+    spillTried_ = true;
+    const char* folder = std::getenv("TMPDIR");
+    if (folder == nullptr || folder[0] != '/') folder = "/tmp";
+    FileDescriptor spill(open(folder, O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600));
+    if (spill.Get() < 0 || !WriteAll(spill.Get(), memory_.data(), memory_.size())) return;
+    spill_ = std::move(spill);
+    std::string().swap(memory_);
+  }
+
+  std::string memory_;
+  FileDescriptor spill_;
+  bool spillTried_ = false;
+  std::uint64_t size_ = 0;
+};
+
+// Removes the temporary file unless it was renamed into place, also when a
+// signal ends the program while it is there.
+class TemporaryFile {
+ public:
+  TemporaryFile(int fd, int folder, std::string name) : fd_(fd), folder_(folder), name_(std::move(name)) {}
+  ~TemporaryFile() {
+    if (name_.empty()) return;
+    unlinkat(folder_, name_.c_str(), 0);
+    InterruptGuard::DisarmTemporary();
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  int Fd() const { return fd_.Get(); }
+  const std::string& Name() const { return name_; }
+  bool Close() { return fd_.Close(); }
+  void Keep() {
+    InterruptGuard::DisarmTemporary();
+    name_.clear();
+  }
+
+ private:
+  FileDescriptor fd_;
+  int folder_;
+  std::string name_;
+};
+
+bool WriteTo(const TextWriter& writeText, OutputChannel& channel) {
   errno = 0;
   return writeText(channel);
 }
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+bool WriteTo(const TextWriter& writeText, int fd) {
+  FdChannel channel(fd);
+  return WriteTo(writeText, channel);
 }
 
-// The rule of Linux's fs.protected_symlinks, kept whatever the system sets: a
-// link in a sticky world-writable folder, such as /tmp, is followed only when
-// it belongs to us or to the folder's owner, so that nobody can plant one
-// there that makes us overwrite a file of theirs choosing.
-void CheckLinksMayBeFollowed(const std::string& fileName) {
-  std::string path = fileName;
-  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-    struct stat link;
-    if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return;
-    const std::string folder = FolderOf(path);
-    struct stat folderStat;
-    if (stat(folder.c_str(), &folderStat) != 0) return;
-    const bool shared = (folderStat.st_mode & S_ISVTX) != 0 && (folderStat.st_mode & S_IWOTH) != 0;
-    if (shared && link.st_uid != geteuid() && link.st_uid != folderStat.st_uid) CannotCreate(fileName, EACCES);
-    char target[PATH_MAX];
-    const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
-    if (length <= 0) return;
-    const std::string next(target, static_cast<std::size_t>(length));
-    // The kernel's own links (/proc/self/fd/1 -> "pipe:[…]") name no path.
-    if (next.front() != '/' && folder.rfind("/proc/", 0) == 0) return;
-    path = next.front() == '/' ? next : folder + "/" + next;
+WalkedPath Walk(const std::string& fileName) {
+  try {
+    return WalkedPath(fileName);
+  } catch (const std::system_error& error) {
+    CannotCreate(error.code().value());
   }
 }
 
 // Copies the extended attributes, the access list among them, from the file
 // to the new one. False when one cannot be kept.
-bool CopyAttributes(const std::string& from, int to) {
-  const ssize_t listSize = listxattr(from.c_str(), nullptr, 0);
+bool CopyAttributes(const WalkedPath& from, int to) {
+  const std::string path = from.BoundPath();
+  const ssize_t listSize = llistxattr(path.c_str(), nullptr, 0);
   if (listSize < 0) return errno == ENOTSUP;
   std::string names(static_cast<std::size_t>(listSize), '\0');
-  const ssize_t got = listxattr(from.c_str(), names.data(), names.size());
+  const ssize_t got = llistxattr(path.c_str(), names.data(), names.size());
   if (got < 0) return false;
   names.resize(static_cast<std::size_t>(got));
   std::string value;
   for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
     const char* name = names.c_str() + at;
-    const ssize_t size = getxattr(from.c_str(), name, nullptr, 0);
+    const ssize_t size = lgetxattr(path.c_str(), name, nullptr, 0);
     if (size < 0) return false;
     value.resize(static_cast<std::size_t>(size));
-    const ssize_t read = getxattr(from.c_str(), name, value.data(), value.size());
+    const ssize_t read = lgetxattr(path.c_str(), name, value.data(), value.size());
     if (read < 0 || fsetxattr(to, name, value.data(), static_cast<std::size_t>(read), 0) != 0) return false;
   }
   return true;
@@ -163,7 +182,7 @@ bool CopyAttributes(const std::string& from, int to) {
 
 // Gives the new file the old one's owner, group, permissions and attributes.
 // False when that cannot be done, as for a file of another user.
-bool TakeOver(int fd, const std::string& oldPath, const struct stat& old) {
+bool TakeOver(int fd, const WalkedPath& oldPath, const struct stat& old) {
   struct stat now;
   if (fstat(fd, &now) != 0) return false;
   if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && fchown(fd, old.st_uid, old.st_gid) != 0) return false;
@@ -172,56 +191,83 @@ bool TakeOver(int fd, const std::string& oldPath, const struct stat& old) {
   return CopyAttributes(oldPath, fd);
 }
 
-// Writes through a new file renamed over target. With old, the existing
+// Writes through a new file renamed over the target. With old, the existing
 // file's properties are taken over first; false, with nothing written, when
 // they cannot be.
-bool ReplaceThroughNewFile(const TextWriter& writeText, const std::string& fileName,
-                           const std::string& target, const struct stat* old) {
-  const std::string folder = FolderOf(target);
+bool ReplaceThroughNewFile(const TextWriter& writeText, const WalkedPath& target, const struct stat* old) {
+  const int folder = target.Folder();
   int fd = -1;
-  std::string tempPath;
+  std::string tempName;
   int openError = 0;
   {
     // A signal between the creation and the arming would leave the file.
     InterruptGuard::Deferral hold;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-      tempPath = folder + "/.qln-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
-      fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, old != nullptr ? 0600 : 0666);
+      tempName = ".qln-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+      fd = openat(folder, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  old != nullptr ? 0600 : 0666);
       if (fd < 0 && errno != EEXIST) break;
     }
     openError = errno;
-    if (fd >= 0) InterruptGuard::ArmTemporary(tempPath.c_str());
+    if (fd >= 0) InterruptGuard::ArmTemporary((target.BoundFolder() + "/" + tempName).c_str());
   }
   if (fd < 0) {
     if (old != nullptr) return false;
-    CannotCreate(fileName, openError);
+    CannotCreate(openError);
   }
-  TemporaryFile temp(fd, tempPath);
+  TemporaryFile temp(fd, folder, tempName);
   if (old != nullptr && !TakeOver(fd, target, *old)) return false;
 
   if (!WriteTo(writeText, fd) || fsync(fd) != 0 || !temp.Close()) StreamWriteError(errno);
-  if (rename(temp.Path().c_str(), target.c_str()) != 0) CannotCreate(fileName, errno);
+  if (renameat(folder, temp.Name().c_str(), folder, target.Name().c_str()) != 0) CannotCreate(errno);
   temp.Keep();
   // Make the rename itself durable; a folder that cannot be synced is no failure.
-  const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    fsync(dirFd);
-    close(dirFd);
-  }
+  const FileDescriptor folderForSync(LongPath::OpenAt(folder, ".", O_RDONLY | O_DIRECTORY));
+  if (folderForSync.Get() >= 0) fsync(folderForSync.Get());
   return true;
 }
 
-// Rewrites a regular file where it stands, as the program always did where
-// no new file can take its place. A signal waits until it is whole.
-void RewriteInPlace(const TextWriter& writeText, const std::string& fileName,
-                    const std::string& target) {
+// Makes room for size bytes in the file before a byte of it is changed.
+bool MakeRoom(int fd, off_t size) {
+  if (size == 0) return true;
+  int result;
+  do result = fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size);
+  while (result != 0 && errno == EINTR);
+  if (result == 0) return true;
+  if (errno != EOPNOTSUPP && errno != ENOSYS) return false;
+  // A file system that cannot reserve space: its free space must do.
+  struct stat st;
+  struct statvfs space;
+  if (fstat(fd, &st) != 0 || fstatvfs(fd, &space) != 0) return false;
+  const std::uint64_t needed = size > st.st_size ? static_cast<std::uint64_t>(size - st.st_size) : 0;
+  if (static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize > needed) return true;
+  errno = ENOSPC;
+  return false;
+}
+
+// Rewrites a regular file where it stands, where no new file can take its
+// place. The whole text is made first and the file's room for it reserved,
+// so that the old content is lost only once the new one will fit. A signal
+// before that leaves the file as it was; after, it waits until it is whole.
+void RewriteInPlace(const TextWriter& writeText, const std::string& fileName, const WalkedPath& target) {
+  InterruptGuard::Note note(fileName + " was left as it was");
+  StagedText text;
+  if (!WriteTo(writeText, text)) StreamWriteError(errno);
   InterruptGuard::Deferral hold;
   // Non-blocking and no link, in case the name was swapped for a FIFO or a link.
-  FileDescriptor file(open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-  if (file.Get() < 0) CannotCreate(fileName, errno);
+  const int noLink = target.KernelLink() ? 0 : O_NOFOLLOW;
+  FileDescriptor file(LongPath::OpenAt(target.Folder(), target.Name().c_str(), O_WRONLY | O_NONBLOCK | noLink));
+  if (file.Get() < 0) CannotCreate(errno);
   struct stat st;
-  if (fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) CannotCreate(fileName, EINVAL);
-  if (!WriteTo(writeText, file.Get()) || fsync(file.Get()) != 0 || !file.Close()) StreamWriteError(errno);
+  if (fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) CannotCreate(EINVAL);
+  if (!MakeRoom(file.Get(), text.Size())) StreamWriteError(errno);
+  note.Change(fileName + " was written in full before the interrupt");
+  if (!text.CopyTo(file.Get()) || ftruncate(file.Get(), text.Size()) != 0 || fsync(file.Get()) != 0 ||
+      !file.Close()) {
+    const int error = errno;
+    note.Change(fileName + " could not be written in full before the interrupt");
+    StreamWriteError(error);
+  }
 }
 
 int ConnectToSocket(const std::string& path) {
@@ -245,43 +291,40 @@ int ConnectToSocket(const std::string& path) {
 
 // A character device, a FIFO or a socket takes the text as a stream, as it
 // would from any other program: /dev/null discards it, a FIFO passes it on.
-void WriteToStream(const TextWriter& writeText, const std::string& fileName, const struct stat& st) {
-  FileDescriptor stream(S_ISSOCK(st.st_mode) ? ConnectToSocket(fileName)
-                                             : open(fileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
-  if (stream.Get() < 0) CannotCreate(fileName, errno);
+void WriteToStream(const TextWriter& writeText, const WalkedPath& target, const struct stat& st) {
+  const int noLink = target.KernelLink() ? 0 : O_NOFOLLOW;
+  FileDescriptor stream(S_ISSOCK(st.st_mode)
+                            ? ConnectToSocket(target.BoundPath())
+                            : LongPath::OpenAt(target.Folder(), target.Name().c_str(), O_WRONLY | O_NOCTTY | noLink));
+  if (stream.Get() < 0) CannotCreate(errno);
   if (!WriteTo(writeText, stream.Get()) || !stream.Close()) StreamWriteError(errno);
 }
 
 void SaveFile(const TextWriter& writeText, const std::string& fileName) {
-  if (fileName.empty()) CannotCreate(fileName, ENOENT);
-  CheckLinksMayBeFollowed(fileName);
+  if (fileName.empty()) CannotCreate(ENOENT);
+  // Every step after the walk is taken relative to the folder it reached.
+  const WalkedPath target = Walk(fileName);
+  const int folder = target.Folder();
+  const char* name = target.Name().c_str();
   struct stat st;
-  if (stat(fileName.c_str(), &st) != 0) {
+  if (fstatat(folder, name, &st, target.KernelLink() ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
     const int error = errno;
-    struct stat link;
-    // A dangling link is not replaced by a file, nor is a loop.
-    if (error != ENOENT || lstat(fileName.c_str(), &link) == 0) CannotCreate(fileName, error);
-    ReplaceThroughNewFile(writeText, fileName, fileName, nullptr);
+    // A dangling link is not replaced by a file.
+    if (error != ENOENT || target.ThroughLink() || target.KernelLink()) CannotCreate(error);
+    ReplaceThroughNewFile(writeText, target, nullptr);
     return;
   }
-  if (S_ISDIR(st.st_mode)) CannotCreate(fileName, EISDIR);
-  if (S_ISBLK(st.st_mode))
-    throw SaveFailed{{FileSaver::Failure::BlockDevice, ENOTSUP}};
+  if (S_ISDIR(st.st_mode)) CannotCreate(EISDIR);
+  if (S_ISBLK(st.st_mode)) throw SaveFailed{{FileSaver::Failure::BlockDevice, ENOTSUP}};
   if (!S_ISREG(st.st_mode)) {
-    WriteToStream(writeText, fileName, st);
+    WriteToStream(writeText, target, st);
     return;
-  }
-  // A link is written through: the file it names is replaced, not the link.
-  std::string target = fileName;
-  if (char* real = realpath(fileName.c_str(), nullptr)) {
-    target = real;
-    std::free(real);
   }
   // A file that may not be written is not replaced, even by root.
-  if ((st.st_mode & S_IWUSR) == 0) CannotCreate(fileName, EACCES);
-  if (access(target.c_str(), W_OK) != 0) CannotCreate(fileName, errno);
-  const bool renameKeepsAll = st.st_nlink == 1 && access(FolderOf(target).c_str(), W_OK) == 0;
-  if (renameKeepsAll && ReplaceThroughNewFile(writeText, fileName, target, &st)) return;
+  if ((st.st_mode & S_IWUSR) == 0) CannotCreate(EACCES);
+  if (faccessat(folder, name, W_OK, 0) != 0) CannotCreate(errno);
+  const bool renameKeepsAll = !target.KernelLink() && st.st_nlink == 1 && faccessat(folder, ".", W_OK, 0) == 0;
+  if (renameKeepsAll && ReplaceThroughNewFile(writeText, target, &st)) return;
   RewriteInPlace(writeText, fileName, target);
 }
 

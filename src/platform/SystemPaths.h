@@ -8,7 +8,9 @@ class SystemPaths {
  public:
   // The folder as the user named it, made absolute and normalised, without a
   // trailing separator except at a root ("/", "C:\"). Links stay as they are.
-  // On Windows, a network share comes back as "\\server\share".
+  // On Windows, a network share comes back as "\\server\share", and each
+  // name that exists as the file system stores it (its letter case, its long
+  // name), so that one folder typed in two ways gives the same lines.
   static std::string AbsoluteFolder(const std::string& folder);
 
   // Why the folder cannot be listed, in the system's words; nothing when it

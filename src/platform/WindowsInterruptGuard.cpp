@@ -2,7 +2,9 @@
 
 #include "platform/InterruptGuard.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cwchar>
 
 namespace {
@@ -13,10 +15,16 @@ wchar_t temporaryPath[32768];
 std::atomic<int> temporaryArmed{0};
 std::atomic<int> deferrals{0};
 std::atomic<int> pendingExit{0};
+char notePrefix[64];
+char noteText[32768];
+std::atomic<int> noteLength{0};
 
 // The exit codes of the POSIX build: 128 + SIGINT, or + SIGHUP for a closed console.
 [[noreturn]] void EndWith(int code) {
   if (temporaryArmed.load()) DeleteFileW(temporaryPath);
+  DWORD written = 0;
+  if (noteLength.load() > 0)
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), noteText, static_cast<DWORD>(noteLength.load()), &written, nullptr);
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
   for (;;) Sleep(INFINITE);
 }
@@ -35,7 +43,11 @@ BOOL WINAPI OnControl(DWORD event) {
 
 }  // namespace
 
-void InterruptGuard::Install() { SetConsoleCtrlHandler(OnControl, TRUE); }
+void InterruptGuard::Install(const char* prefix) {
+  notePrefix[0] = '\0';
+  std::strncat(notePrefix, prefix, sizeof notePrefix - 1);
+  SetConsoleCtrlHandler(OnControl, TRUE);
+}
 
 void InterruptGuard::ArmTemporary(const char* path) {
   temporaryArmed.store(0);
@@ -51,4 +63,17 @@ InterruptGuard::Deferral::Deferral() { deferrals.fetch_add(1); }
 
 InterruptGuard::Deferral::~Deferral() {
   if (deferrals.fetch_sub(1) == 1 && pendingExit.load() != 0) EndWith(pendingExit.load());
+}
+
+InterruptGuard::Note::Note(const std::string& text) { Change(text); }
+
+InterruptGuard::Note::~Note() { noteLength.store(0); }
+
+void InterruptGuard::Note::Change(const std::string& text) {
+  noteLength.store(0);
+  const std::string line = notePrefix + text;
+  const std::size_t length = std::min(line.size(), sizeof noteText - 2);
+  std::memcpy(noteText, line.data(), length);
+  std::memcpy(noteText + length, "\r\n", 2);
+  noteLength.store(static_cast<int>(length + 2));
 }

@@ -1,5 +1,7 @@
 #include "platform/WindowsApi.h"
 
+#include <algorithm>
+
 #include "platform/SystemPaths.h"
 
 namespace {
@@ -23,6 +25,43 @@ bool IsRoot(const std::string& path) {
   return path.rfind("\\\\?\\", 0) == 0 && path.size() == 7 && path[5] == ':';
 }
 
+// The path with each name that exists written as the file system stores it
+// (the long name, in its own letter case), so that one folder typed in two
+// ways gives the same lines. The drive letter is upper case; a share's server
+// and share names, and everything from the first name not found on, stay as
+// typed. Links are not followed: a link keeps its own name.
+std::string StoredNames(const std::string& path) {
+  std::string stored;
+  std::size_t start = 0;  // where the first name below the root begins
+  if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
+    stored = path.substr(0, 3);
+    if (stored[0] >= 'a' && stored[0] <= 'z') stored[0] = static_cast<char>(stored[0] - 'a' + 'A');
+    start = 3;
+  } else if (path.rfind("\\\\", 0) == 0) {
+    const std::size_t server = path.find('\\', 2);
+    const std::size_t share = server == std::string::npos ? server : path.find('\\', server + 1);
+    if (share == std::string::npos) return path;
+    stored = path.substr(0, share + 1);
+    start = share + 1;
+  } else {
+    return path;
+  }
+  while (start < path.size()) {
+    const std::size_t end = std::min(path.find('\\', start), path.size());
+    const std::string name = path.substr(start, end - start);
+    // A name with a wildcard would be a search, not a look-up.
+    if (name.empty() || name.find_first_of("*?<>\"") != std::string::npos) return stored + path.substr(start);
+    WIN32_FIND_DATAW data;
+    const HANDLE search = FindFirstFileW(SystemPathOf(stored + name).c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return stored + path.substr(start);
+    FindClose(search);
+    stored += NarrowOf(data.cFileName);
+    if (end < path.size()) stored += '\\';
+    start = end + 1;
+  }
+  return stored;
+}
+
 }  // namespace
 
 std::string SystemPaths::AbsoluteFolder(const std::string& folder) {
@@ -35,7 +74,7 @@ std::string SystemPaths::AbsoluteFolder(const std::string& folder) {
   full.resize(length);
   std::string path = NarrowOf(full);
   while (path.size() > 1 && (path.back() == '\\' || path.back() == '/') && !IsRoot(path)) path.pop_back();
-  return path;
+  return StoredNames(path);
 }
 
 std::optional<std::string> SystemPaths::WhyNotAFolder(const std::string& folder) {

@@ -26,6 +26,7 @@
 #include "gui/QtMainWindow.h"
 #include "gui/QuillonApplication.h"
 #include "gui/TAboutBox.h"
+#include "surfaces/BuildInfo.h"
 
 namespace {
 
@@ -363,6 +364,14 @@ TEST(AboutBox, ShowsNameAndVersionAndClosesWithOk) {
   auto* ok = box.findChild<QPushButton*>(QStringLiteral("BitBtn1"));
   ASSERT_NE(ok, nullptr);
   EXPECT_TRUE(ok->isDefault());
+  // The build's commit, when known, in the free corner and whole.
+  auto* commit = box.findChild<QLabel*>(QStringLiteral("BuildCommit"));
+  ASSERT_EQ(commit != nullptr, !BuildInfo::Commit().empty());
+  if (commit) {
+    EXPECT_EQ(commit->text().toStdString(), BuildInfo::Commit());
+    EXPECT_FALSE(commit->geometry().intersects(ok->geometry()));
+    EXPECT_TRUE(commit->rect().contains(commit->fontMetrics().boundingRect(commit->rect(), 0, commit->text())));
+  }
   QTimer::singleShot(0, ok, [ok] { ok->click(); });
   EXPECT_EQ(box.exec(), QDialog::Accepted);
   QTimer::singleShot(0, &box, [&box] { box.close(); });
