@@ -15,7 +15,7 @@ class SpillFile;
 // of a run depends on the folders still ahead of the walk.
 class FolderQueue {
  public:
-  static constexpr std::size_t kMemoryLimit = std::size_t{8} << 20;
+  static constexpr std::size_t kMemoryLimit = std::size_t{1} << 20;
 
   FolderQueue();
   ~FolderQueue();
