@@ -39,11 +39,14 @@ struct RandomPair {
       const bool digests = pick(2) == 0;
       const int files = pick(40);
       for (int k = 0; k < files; ++k) lines.push_back(fileLine(pick(25), pick(4), digests));
-      for (int k = pick(3); k > 0; --k) lines.insert(lines.begin() + pick(static_cast<int>(lines.size()) + 1), pick(2) ? "note: x" + std::to_string(pick(3)) : "/srv/a/");
+      for (int k = pick(3); k > 0; --k)
+        lines.insert(lines.begin() + pick(static_cast<int>(lines.size()) + 1),
+                     pick(2) ? "note: x" + std::to_string(pick(3)) : "/srv/a/");
       lines.push_back(">>> All directories found >>>");
       lines.push_back("<<< All directories found <<<");
       const int count = pick(10) == 0 ? static_cast<int>(lines.size()) + 1 + pick(2) : files - pick(3);
-      if (pick(30) != 0) lines.push_back("Number of Files = " + std::to_string(std::max(count, 0)) + "  Number of Folders = 0");
+      if (pick(30) != 0)
+        lines.push_back("Number of Files = " + std::to_string(std::max(count, 0)) + "  Number of Folders = 0");
     };
     listing(current);
     listing(loaded);

@@ -382,7 +382,8 @@ std::optional<std::size_t> CliCommand::ParseSize(const std::string& text) {
   static constexpr std::string_view kUnits = "KMGT";
   unsigned shift = 0;
   if (!suffix.empty()) {
-    const std::size_t unit = suffix.size() == 1 ? kUnits.find(static_cast<char>(std::toupper(suffix[0]))) : std::string::npos;
+    const std::size_t unit =
+        suffix.size() == 1 ? kUnits.find(static_cast<char>(std::toupper(suffix[0]))) : std::string::npos;
     if (unit == std::string::npos) return std::nullopt;
     shift = 10 * (static_cast<unsigned>(unit) + 1);
   }

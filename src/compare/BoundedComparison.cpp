@@ -178,8 +178,10 @@ void BoundedComparison::InMemory(std::span<const std::string_view> current,
 
 unsigned BoundedComparison::PartitionCount(unsigned long long currentBytes, std::size_t averageLine) const {
   // Each partition of the current listing, indexed, should fill half the budget.
-  const double perByte = 1.0 + static_cast<double>(sizeof(Head) + kPerLine) / static_cast<double>(std::max<std::size_t>(averageLine, 1));
-  const double wanted = static_cast<double>(currentBytes) * perByte / static_cast<double>(std::max<std::size_t>(options_.memory / 2, 1));
+  const double perByte =
+      1.0 + static_cast<double>(sizeof(Head) + kPerLine) / static_cast<double>(std::max<std::size_t>(averageLine, 1));
+  const double wanted =
+      static_cast<double>(currentBytes) * perByte / static_cast<double>(std::max<std::size_t>(options_.memory / 2, 1));
   unsigned count = 2;
   while (count < kMostPartitions && count < wanted) count *= 2;
   return count;
@@ -336,7 +338,9 @@ void BoundedComparison::PairMoves() {
     }
     std::sort(fates.begin(), fates.end());
     fates_.emplace_back();
-    if (spilled_) fates_.back() = SpillChannel(&place_, std::clamp<std::size_t>(options_.memory / 8 / moves_.size(), 256, 1u << 20));
+    if (spilled_)
+      fates_.back() =
+          SpillChannel(&place_, std::clamp<std::size_t>(options_.memory / 8 / moves_.size(), 256, 1u << 20));
     for (const auto& [key, partner] : fates) {
       const bool moved = partner != SIZE_MAX;
       const std::string_view old = moved ? deleted[partner] : std::string_view();
@@ -376,8 +380,9 @@ void BoundedComparison::ForEachChange(const ChangeTaker& take) {
   };
   std::vector<Record> results, fates;
   std::priority_queue<Next, std::vector<Next>, std::greater<>> resultQueue, fateQueue;
-  const auto nextResult = merge(results_, results, resultQueue,
-                                [loadedCount](const Head& head) { return (head.key & kAdded) != 0 || head.key < loadedCount; });
+  const auto nextResult = merge(results_, results, resultQueue, [loadedCount](const Head& head) {
+    return (head.key & kAdded) != 0 || head.key < loadedCount;
+  });
   const auto nextFate = merge(fates_, fates, fateQueue, [](const Head&) { return true; });
 
   while (!resultQueue.empty()) {

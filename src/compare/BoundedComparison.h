@@ -62,12 +62,14 @@ class BoundedComparison {
  private:
   class Partitioner;
 
-  void InMemory(std::span<const std::string_view> current, const std::function<std::unique_ptr<LineSource>()>& openLoaded);
+  void InMemory(std::span<const std::string_view> current,
+                const std::function<std::unique_ptr<LineSource>()>& openLoaded);
   void OnDisk(std::span<const std::string_view> prefix, LineSource* rest, std::size_t averageLine,
               const std::function<std::unique_ptr<LineSource>()>& openLoaded, const std::function<void()>& freePrefix);
   unsigned PartitionCount(unsigned long long currentBytes, std::size_t averageLine) const;
   void CheckCounts();
-  void AddResult(std::size_t run, ChangeKind kind, std::uint64_t line, std::string_view current, std::string_view loaded);
+  void AddResult(std::size_t run, ChangeKind kind, std::uint64_t line, std::string_view current,
+                 std::string_view loaded);
   void PairMoves();
 
   Options options_;

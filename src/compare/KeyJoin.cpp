@@ -40,7 +40,8 @@ KeyJoin::KeyJoin(std::span<const std::string_view> current, std::vector<std::uin
     const std::uint64_t hash = Hash(key);
     // Only the first line of a key is kept.
     Slot* slot = Find(key, hash);
-    if (slot->line == 0) *slot = Slot{static_cast<std::uint32_t>(j + 1), static_cast<std::uint32_t>(hash >> 32), kNever};
+    if (slot->line == 0)
+      *slot = Slot{static_cast<std::uint32_t>(j + 1), static_cast<std::uint32_t>(hash >> 32), kNever};
   }
 }
 
@@ -56,8 +57,8 @@ KeyJoin::Slot* KeyJoin::Find(std::string_view key, std::uint64_t hash) {
 long long KeyJoin::Match(std::string_view key, std::uint64_t loadedLine) {
   Slot* slot = Find(key, Hash(key));
   if (slot->line == 0) return -1;
-  slot->firstLoaded =
-      static_cast<std::uint32_t>(std::min<std::uint64_t>(slot->firstLoaded, std::min<std::uint64_t>(loadedLine, kNever - 1)));
+  slot->firstLoaded = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(slot->firstLoaded, std::min<std::uint64_t>(loadedLine, kNever - 1)));
   return slot->line - 1;
 }
 
