@@ -72,11 +72,11 @@ void WriteFile(const std::string& name, const Lines& lines, const char* end) {
 }
 
 Outcome Bounded(const std::string& current, const std::string& loaded, bool moves, unsigned partitions,
-                const std::string& folder) {
+                const std::string& folder, std::size_t memory = std::size_t{1} << 30) {
   BoundedComparison::Options options;
   options.moves = moves;
   options.partitions = partitions;
-  options.memory = partitions > 0 ? 1 : std::size_t{1} << 30;
+  options.memory = partitions > 0 ? 1 : memory;
   options.temporaryFolder = folder;
   BoundedComparison comparison(options);
   Outcome outcome;
@@ -146,4 +146,18 @@ TEST(BoundedComparison, ReadsLinesInBlocksByTheRuleOfTheWholeFile) {
     for (std::string_view line; reader.Next(line);) blocks.emplace_back(line);
     ASSERT_EQ(blocks, whole) << "round " << round;
   }
+}
+
+TEST(BoundedComparison, ResultsPastAQuarterOfTheBudgetGoToDiskWhileTheCurrentListingStaysInMemory) {
+  TempTree tree;
+  Lines current{"01.02.2024 10:00:00 0000000001 Bytes ____N______ /a/kept", "Number of Files = 1"};
+  Lines loaded;
+  for (int k = 0; k < 300; ++k)
+    loaded.push_back("01.02.2024 10:00:00 0000000001 Bytes ____N______ /a/f" + std::to_string(k));
+  loaded.push_back("Number of Files = 300");
+  WriteFile(tree.Path("current"), current, "\r\n");
+  WriteFile(tree.Path("loaded"), loaded, "\r\n");
+  const Outcome whole = Bounded(tree.Path("current"), tree.Path("loaded"), true, 0, tree.Root());
+  EXPECT_EQ(whole.lines.size(), 301u);
+  EXPECT_EQ(Bounded(tree.Path("current"), tree.Path("loaded"), true, 0, tree.Root(), 8000), whole);
 }

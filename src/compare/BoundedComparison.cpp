@@ -140,8 +140,12 @@ void BoundedComparison::InMemory(std::span<const std::string_view> current,
   if (!current.empty()) lastCurrent_ = current.back();
   const std::unique_ptr<LineSource> loaded = openLoaded();
   currentCount_ = FileCount(lastCurrent_, currentLines_);
-  results_.resize(1);
-  if (options_.moves) moves_.resize(1);
+  // The results stay in memory up to a quarter of the budget: listings that
+  // differ in most lines have them on disk.
+  const std::size_t resultMemory = std::max<std::size_t>(options_.memory / 4, 4096);
+  place_.bytesNeeded = static_cast<unsigned long long>(std::max(loaded->SizeHint(), 0LL)) * 2;
+  results_.emplace_back(&place_, resultMemory);
+  if (options_.moves) moves_.emplace_back(&place_, resultMemory);
 
   // A current listing without a usable count gets no index: its fault is
   // told once the loaded listing has been read, as the window tells it.
@@ -337,10 +341,8 @@ void BoundedComparison::PairMoves() {
       fates.emplace_back(deletedKeys[static_cast<std::size_t>(partner)], SIZE_MAX);
     }
     std::sort(fates.begin(), fates.end());
-    fates_.emplace_back();
-    if (spilled_)
-      fates_.back() =
-          SpillChannel(&place_, std::clamp<std::size_t>(options_.memory / 8 / moves_.size(), 256, 1u << 20));
+    fates_.emplace_back(&place_, spilled_ ? std::clamp<std::size_t>(options_.memory / 8 / moves_.size(), 256, 1u << 20)
+                                          : std::max<std::size_t>(options_.memory / 4, 4096));
     for (const auto& [key, partner] : fates) {
       const bool moved = partner != SIZE_MAX;
       const std::string_view old = moved ? deleted[partner] : std::string_view();
