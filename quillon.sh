@@ -3,8 +3,10 @@
 #   ./quillon.sh run [quillon-cli arguments]   install, build, start the program
 #   ./quillon.sh test                          install, build, run every test, then the
 #                                              sanitizer build's tests and each fuzz target,
-#                                              then cross-build the core and quillon-cli for
-#                                              Windows and run their tests under wine
+#                                              then cross-build the core, quillon-cli and the
+#                                              window for Windows and run their tests under wine
+#   ./quillon.sh windows                       cross-build quillon.exe and quillon-cli.exe
+#                                              into build-windows/
 #   ./quillon.sh sanitize                      build with clang, ASan and UBSan; run every test
 #   ./quillon.sh fuzz [SECONDS]                run each fuzz target (default 60 s each)
 #   ./quillon.sh package                       build the Debian package and the Windows zip
@@ -84,11 +86,16 @@ run_fuzzers() {
   done
 }
 
-# The core and quillon-cli as Windows programs, cross-built with mingw-w64.
+# The core, quillon-cli and the Win32 window as Windows programs, cross-built
+# with mingw-w64. Arguments go to CMake's configure step; after "--", the
+# targets to build (all by default).
 build_windows() {
+  local configure=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do configure+=("$1"); shift; done
+  [ $# -gt 0 ] && shift && targets=(--target "$@")
   cmake -S . -B build-windows -G Ninja --toolchain cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
-        -DQUILLON_WERROR=ON -DQUILLON_BUILD_GUI=OFF "$@"
-  cmake --build build-windows
+        -DQUILLON_WERROR=ON -DQUILLON_BUILD_GUI=OFF "${configure[@]}"
+  cmake --build build-windows "${targets[@]}"
 }
 
 case "${1:-}" in
@@ -120,6 +127,12 @@ case "${1:-}" in
     build_windows -DQUILLON_BUILD_TESTS=ON -DQUILLON_LINUX_CLI="$PWD/build/quillon-cli"
     (cd build-windows && ctest --output-on-failure --timeout 300 -j2)
     ;;
+  windows)
+    install_missing
+    build_windows -DQUILLON_BUILD_TESTS=OFF -- quillon quillon-cli
+    echo "Built: $PWD/build-windows/quillon.exe and $PWD/build-windows/quillon-cli.exe"
+    echo "Try the window under wine: wine build-windows/quillon.exe"
+    ;;
   sanitize)
     install_missing
     build_sanitized
@@ -144,7 +157,7 @@ case "${1:-}" in
     ls -l dist
     ;;
   *)
-    echo "usage: $0 run [quillon-cli arguments] | test | sanitize | fuzz [SECONDS] | package" >&2
+    echo "usage: $0 run [quillon-cli arguments] | test | windows | sanitize | fuzz [SECONDS] | package" >&2
     exit 2
     ;;
 esac

@@ -99,11 +99,15 @@ TEST(ExcludeListing, TheCommandLineTakesPatternsAndPatternFiles) {
   const auto tmp = std::find_if(old.begin(), old.end(), [](const std::string& line) { return line.ends_with(".tmp"); });
   ASSERT_NE(tmp, old.end());
   EXPECT_EQ(SplitCrLf(compared.out), (std::vector<std::string>{"Deleted: " + *tmp}));
-  // A pattern file that cannot be read lists nothing.
-  const auto refused = RunProgram({CliPath(), "list", "--exclude-from", elsewhere.Path("missing"), tree.Root()});
-  EXPECT_EQ(refused.exitCode, 2);
-  EXPECT_EQ(refused.out, "");
-  EXPECT_NE(refused.err.find(elsewhere.Path("missing")), std::string::npos) << refused.err;
+  // A pattern file that cannot be read, a folder too, lists nothing.
+  for (const std::string& bad : {elsewhere.Path("missing"), elsewhere.Root()}) {
+    const auto refused = RunProgram({CliPath(), "list", "--exclude-from", bad, tree.Root()});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find("'" + bad + "'\n"), std::string::npos) << refused.err;
+  }
+  EXPECT_NE(RunProgram({CliPath(), "list", "--exclude-from", elsewhere.Root(), tree.Root()}).err.find("\nIs a directory"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -28,6 +28,10 @@ TEST(ExcludePatterns, FollowEachRuleOfAPattern) {
       // A trailing "/" matches folders only; case counts.
       {"tmp/", "a/tmp", true, true}, {"tmp/", "a/tmp", false, false}, {"a/tmp/", "a/tmp", false, false},
       {"*.O", "a.o", false, false}, {"Build", "build", true, false},
+      // As gitignore: a backwards range holds its first byte, [:space:] no \v, a run of stars alone is "**".
+      {"[z-a]", "z", false, true}, {"[z-a]", "a", false, false}, {"[[:space:]]", "\v", false, false},
+      {"[[:alpha:]]", "\xE9", false, false}, {"a/***/b", "a/x/y/b", false, true},
+      {"\\!x", "!x", false, true}, {"\\#x", "#x", false, true}, {"a\\ ", "a ", false, true},
   };
   for (const Case& c : cases)
     EXPECT_EQ(ExcludePatterns({c.pattern}).Excludes(c.path, c.folder), c.excluded) << c.pattern << " " << c.path;
@@ -39,6 +43,7 @@ TEST(ExcludePatterns, AMalformedPatternIsAnErrorThatNamesIt) {
       {"[[:bogus:]]", "no character class"}, {"end\\", "escapes nothing"},
       {"", "empty"},                         {"a//b", "empty name"},
       {"/", "names no entry"},               {"./x", "never the name"},
+      {"!", "negates nothing"},              {"a**/b", "\"**\" goes alone"},
   };
   for (const auto& [pattern, why] : cases) {
     try {
@@ -53,8 +58,19 @@ TEST(ExcludePatterns, AMalformedPatternIsAnErrorThatNamesIt) {
 }
 
 TEST(ExcludePatterns, ReadsOnePatternALineWithComments) {
-  EXPECT_EQ(ExcludePatterns::FromLines("# build output\r\n*.o\r\n\n   \nbuild/\n#x\nlast"),
-            (std::vector<std::string>{"*.o", "build/", "last"}));
+  // As gitignore: unescaped spaces at the end go, "\ " keeps one, a tab is a pattern.
+  EXPECT_EQ(ExcludePatterns::FromLines("\xEF\xBB\xBF# build output\r\n*.o  \r\n\n   \nbuild/\n#x\n\\#y\na\\  \n\t\nlast\r"),
+            (std::vector<std::string>{"*.o", "build/", "\\#y", "a\\ ", "\t", "last"}));
+}
+
+TEST(ExcludePatterns, TheLastPatternThatMatchesDecides) {
+  const ExcludePatterns patterns({"*.log", "!keep.log", "d*/", "!dk/", "dk/x", "!/dk/x"});
+  const std::pair<const char*, bool> cases[] = {{"a.log", true}, {"sub/keep.log", false}, {"!keep.log", true},
+                                                {"dz", true},     {"dk", false},          {"dk/x", false},
+                                                {"dk/y", false}};
+  for (const auto& [path, excluded] : cases)
+    EXPECT_EQ(patterns.Excludes(path, path[0] == 'd' && path[2] == '\0'), excluded) << path;
+  EXPECT_TRUE(ExcludePatterns({"!x", "x"}).Excludes("x", false));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <map>
+#include <vector>
 
 #include "surfaces/ErrorText.h"
 #include "surfaces/ScrollExtent.h"
@@ -90,6 +92,37 @@ TEST(ListingLineFormat, WritesEachControlByteOfANameAsItsOwnPicture) {
   // A real "?" stays one; bytes that are no UTF-8 stay as they are.
   AppendListingText(text, "a\nb\rc\x7f" "d\x01\x1f? caf\xC3\xA9 \xFF\xC3");
   EXPECT_EQ(text, "a\u240Ab\u240Dc\u2421d\u2401\u241F? caf\xC3\xA9 \xFF\xC3");
+}
+
+TEST(ListingLineFormat, NoTwoNamesGiveTheSameText) {
+  const auto shown = [](std::string_view name) {
+    std::string text;
+    AppendListingText(text, name);
+    return text;
+  };
+  // Each control byte against its own picture, the picture escaped.
+  for (int byte = 1; byte < 0x80; byte = byte == 0x1F ? 0x7F : byte + 1) {
+    const unsigned code = byte == 0x7F ? 0x21 : static_cast<unsigned>(byte);
+    const std::string picture = {'\xE2', '\x90', static_cast<char>(0x80 + code)};
+    EXPECT_EQ(shown("run" + std::string(1, static_cast<char>(byte))), "run" + picture);
+    EXPECT_EQ(shown("run" + picture), "run\u2426" + picture);
+  }
+  // A byte that is no UTF-8 against the U+FFFD a terminal shows for it, and the escape itself.
+  EXPECT_EQ(shown("a\xFF\xEF\xBF\xBD\u2426\u2400\u2422\xE2\x90"), "a\xFF\u2426\uFFFD\u2426\u2426\u2426\u2400\u2422\xE2\x90");
+  // Every name of up to four bytes from pieces of those forms gives a text of its own.
+  const char alphabet[] = {'\x01', '\xE2', '\x90', '\x81', '\xA6', '\xEF', '\xBF', '\xBD', 'a'};
+  std::map<std::string, std::string> nameOf;
+  std::vector<std::string> names{""};
+  for (std::size_t start = 0, length = 0; length < 4; ++length) {
+    const std::size_t end = names.size();
+    for (std::size_t i = start; i < end; ++i)
+      for (const char c : alphabet) names.push_back(names[i] + c);
+    start = end;
+  }
+  for (const std::string& name : names) {
+    const auto [it, fresh] = nameOf.emplace(shown(name), name);
+    EXPECT_TRUE(fresh) << "two names give " << it->first;
+  }
 }
 
 TEST(ScrollExtent, TruncatesTheRuleOnce) {

@@ -54,3 +54,17 @@ TEST(ReadableRecords, ALineThatIsNoFileLineKeepsItsRawText) {
   EXPECT_EQ(nlohmann::json::parse(json.Lines()[0])["line"], "odd: /o/f");
   EXPECT_EQ(json.Lines()[1], R"({"modified":0,"deleted":0,"added":0})");
 }
+
+TEST(ReadableRecords, AnImpossibleDateTimeKeepsTheRawLineAndAnOddOneKeepsItBeside) {
+  const std::string impossible = "31.02.2024 25:61:99 0000000005 Bytes ____N______ /d/a";
+  const std::string zero = "00.00.0000 00:00:00 0000000005 Bytes ____N______ /d/b";
+  const std::string dots = "01.02.2024 10.00.00 00000000005 Bytes ____N______ /d/c";
+  EXPECT_TRUE(SameLines({"path,size,datetime,attributes,digest,line", ",,,,," + impossible, ",,,,," + zero,
+                         "/d/c,5,2024-02-01T10:00:00Z,____N______,," + dots},
+                        Records(ReadableRecords::Format::Csv, {impossible, zero, dots})));
+  const Lines json = Records(ReadableRecords::Format::Json, {impossible, dots});
+  EXPECT_EQ(json[0], "{\"line\":\"" + impossible + "\"}");
+  const auto odd = nlohmann::json::parse(json[1]);
+  EXPECT_EQ(odd["datetime"], "2024-02-01T10:00:00Z");
+  EXPECT_EQ(odd["line"], dots);
+}

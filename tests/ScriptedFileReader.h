@@ -18,7 +18,11 @@ class ScriptedFileReader : public FileReader {
   std::map<std::string, int> ReadErrorOnce;               // path -> errno of its first read
   std::map<std::string, std::uint64_t> StatSizeOf;        // path -> the size the system claims
   std::function<void(const std::string& path)> AfterRead;  // after each read of a file
+  std::function<void(const std::string& path)> AfterOpen;  // after each open of a file
   std::vector<std::string> Opened;
+  // Nonzero: change times move once per tick of this many nanoseconds, as
+  // where the system stamps them from a coarse clock.
+  std::int64_t ChangeTimeTickNs = 0;
   // With ModelTheCache, a file reads from the page cache only when it is in
   // Cached; a fetch puts it there, and handing its pages back takes it out.
   bool ModelTheCache = false;
@@ -27,6 +31,7 @@ class ScriptedFileReader : public FileReader {
 
   int Open(const std::string& path) override {
     const int fd = system_.Open(path);
+    if (AfterOpen) AfterOpen(path);
     std::lock_guard<std::mutex> lock(mutex_);
     Opened.push_back(path);
     paths_[fd] = path;
@@ -49,6 +54,12 @@ class ScriptedFileReader : public FileReader {
     const int result = system_.Stat(fd, facts);
     std::lock_guard<std::mutex> lock(mutex_);
     if (const auto size = StatSizeOf.find(paths_[fd]); size != StatSizeOf.end()) facts.Size = size->second;
+    if (ChangeTimeTickNs != 0) {
+      const std::int64_t changed = facts.ChangedSeconds * 1'000'000'000 + facts.ChangedNanoseconds;
+      const std::int64_t tick = changed - changed % ChangeTimeTickNs + 1;  // never a whole second
+      facts.ChangedSeconds = tick / 1'000'000'000;
+      facts.ChangedNanoseconds = static_cast<std::uint32_t>(tick % 1'000'000'000);
+    }
     return result;
   }
   void Close(int fd) override { system_.Close(fd); }

@@ -62,7 +62,7 @@ TEST(Unreadable, EveryFolderAndEntryIsReportedInWalkOrderAndCounted) {
 
 TEST(Unreadable, ADigestReadsOnlyARegularFileAndOnlyAsTheSearchSawIt) {
   TempTree tree;
-  for (const char* name : {"eio", "eintr", "grows", "proc", "empty"}) {
+  for (const char* name : {"eio", "eintr", "grows", "proc", "empty", "torn"}) {
     tree.File(name, std::string(name) == "empty" ? "" : "hello\n");
     tree.SetTime(name, 0);
   }
@@ -73,11 +73,17 @@ TEST(Unreadable, ADigestReadsOnlyARegularFileAndOnlyAsTheSearchSawIt) {
   FakeFolderSearch search;
   search.AddFolder(r, {FakeFolderSearch::File("eio", 6), FakeFolderSearch::File("eintr", 6),
                        FakeFolderSearch::File("grows", 6), FakeFolderSearch::File("proc", 0),
-                       FakeFolderSearch::File("empty", 0), fifo});
+                       FakeFolderSearch::File("empty", 0), fifo, FakeFolderSearch::File("torn", 6)});
   ScriptedFileReader reader;
   reader.ReadErrorOnce = {{r + "eio", EIO}, {r + "eintr", EINTR}};
   reader.StatSizeOf[r + "proc"] = 0;  // as /proc claims, whatever the file holds
   reader.AfterRead = [&](const std::string& path) {
+    if (path == r + "torn") {  // rewritten in place, same size, its time put back
+      const int fd = open(path.c_str(), O_WRONLY);
+      EXPECT_EQ(pwrite(fd, "HELLO\n", 6, 0), 6);
+      close(fd);
+      tree.SetTime("torn", 0);
+    }
     if (path != r + "grows") return;
     std::thread writer([&] { tree.File("grows", "hello, grown\n"); });  // same time, larger
     writer.join();
@@ -95,12 +101,13 @@ TEST(Unreadable, ADigestReadsOnlyARegularFileAndOnlyAsTheSearchSawIt) {
   const auto lines = run.List(tree.Root(), true);
   const std::string zeros(32, '0');
   const std::vector<std::string> digests = {zeros, "b1946ac92492d2347c6235b4d2611184", zeros, zeros,
-                                            "d41d8cd98f00b204e9800998ecf8427e", zeros};
+                                            "d41d8cd98f00b204e9800998ecf8427e", zeros, zeros};
   for (std::size_t i = 0; i < digests.size(); ++i) EXPECT_EQ(lines[i].substr(49, 32), digests[i]) << lines[i];
   EXPECT_EQ(run.surfaces.Unreadable, (std::vector<std::string>{"file " + r + "eio: Input/output error",
                                                                "file " + r + "grows: changed during the run",
-                                                               "file " + r + "proc: changed during the run"}));
-  EXPECT_EQ(run.surfaces.Panels[4], "3 files could not be read");
+                                                               "file " + r + "proc: changed during the run",
+                                                               "file " + r + "torn: changed during the run"}));
+  EXPECT_EQ(run.surfaces.Panels[4], "4 files could not be read");
   EXPECT_EQ(std::count(reader.Opened.begin(), reader.Opened.end(), r + "fifo"), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // time for a wrongly released writer
   EXPECT_FALSE(released);
@@ -109,6 +116,27 @@ TEST(Unreadable, ADigestReadsOnlyARegularFileAndOnlyAsTheSearchSawIt) {
   char data[16];
   EXPECT_EQ(read(fd, data, sizeof data), 8);  // all its bytes, nothing lost
   close(fd);
+}
+
+TEST(Unreadable, ARewriteInTheTickOfTheLastChangeIsSeenWhereTheChangeTimeIsCoarse) {
+  TempTree tree;
+  tree.File("f", "hello\n");
+  const std::string path = tree.Root() + "/f";
+  ScriptedFileReader reader;
+  reader.ChangeTimeTickNs = 20'000'000;  // as coarse as a system's ever is
+  // Changed just before its read, and rewritten during it, in the same tick.
+  reader.AfterOpen = [&](const std::string&) { tree.SetTime("f", 0); };
+  reader.AfterRead = [&](const std::string&) {
+    const int fd = open(path.c_str(), O_WRONLY);
+    EXPECT_EQ(pwrite(fd, "HELLO\n", 6, 0), 6);
+    close(fd);
+    tree.SetTime("f", 0);
+  };
+  FakeFolderSearch search;
+  search.AddFolder(tree.Root() + "/", {FakeFolderSearch::File("f", 6)});
+  Lister run(search, &reader);
+  EXPECT_EQ(run.List(tree.Root(), true)[0].substr(49, 32), std::string(32, '0'));
+  EXPECT_EQ(run.surfaces.Unreadable, std::vector<std::string>{"file " + path + ": changed during the run"});
 }
 
 TEST(Unreadable, ATreeDeeperThanThePathLimitIsListedWhole) {

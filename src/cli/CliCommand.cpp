@@ -5,7 +5,6 @@
 #include <limits>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <utility>
@@ -27,6 +26,7 @@
 #include "platform/FileSaver.h"
 #include "platform/MemoryBudget.h"
 #include "platform/QuillonError.h"
+#include "platform/ReadableFile.h"
 #include "platform/SpillFile.h"
 #include "platform/StandardStream.h"
 #include "platform/SystemFolderSearch.h"
@@ -67,15 +67,19 @@ constexpr const char* kUsage =
     "spinning disk 1 keeps its head from jumping to and fro. The listing is the\n"
     "same whatever N is.\n"
 
-    "--exclude PATTERN     leaves out what matches (repeatable): without \"/\" a\n"
-    "                      name at any depth, with \"/\" a path below FOLDER;\n"
-    "                      * ? [...] stay within a name, ** crosses folders, and\n"
-    "                      a trailing / matches folders only. An excluded folder\n"
-    "                      is not searched; nothing excluded is counted.\n"
-    "--exclude-from FILE   the patterns of FILE, one a line; # starts a comment.\n"
+    "--exclude PATTERN     leaves out what matches (repeatable), as gitignore does:\n"
+    "                      without \"/\" a name at any depth, with \"/\" a path\n"
+    "                      below FOLDER; * ? [...] stay within a name, ** crosses\n"
+    "                      folders, a trailing / matches folders only, and a\n"
+    "                      leading ! keeps again what matches; the last pattern\n"
+    "                      that matches decides. An excluded folder is not\n"
+    "                      searched; nothing excluded is counted.\n"
+    "--exclude-from FILE   the patterns of FILE, read as a .gitignore is.\n"
     "--reuse-digests       takes the digests of files unchanged since an earlier\n"
     "                      run from the digest cache instead of reading them;\n"
     "                      off by default, since a tamper audit should read all.\n"
+    "                      Writes through a shared memory map (databases, VM\n"
+    "                      images) change no time and can go unseen.\n"
     "--digest-cache FILE   the digest cache to use (default\n"
     "                      $XDG_CACHE_HOME/quillon/digests.sqlite); one that\n"
     "                      others may write, or another user's, is not used.\n"
@@ -165,6 +169,21 @@ bool ParseReaders(const std::string& text, std::size_t& readers) {
   if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
   readers = std::stoul(text);
   return readers >= 1 && readers <= ListingEngine::kMaxReaders;
+}
+
+// The whole text of a pattern file; the errno value when it cannot be read.
+// A folder opens on POSIX but is no file of patterns.
+int ReadPatternFile(const std::string& path, std::string& text) {
+  ReadableFile file;
+  if (!file.OpenForLoading(path, false)) return file.Error();
+  if (file.IsFolder()) return EISDIR;
+  char block[16384];
+  for (;;) {
+    const long long got = file.Read(block, sizeof block);
+    if (got < 0) return file.Error();
+    if (got == 0) return 0;
+    text.append(block, static_cast<std::size_t>(got));
+  }
 }
 
 int UsageError(const std::string& problem) {
@@ -420,14 +439,13 @@ bool CliCommand::PrepareListing(Options& options, int& status) {
     return false;
   }
   for (const std::string& file : options.excludeFiles) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) {
-      std::cerr << "quillon-cli: cannot read exclude patterns from '" << file << "': " << std::strerror(errno) << "\n";
+    std::string text;
+    if (const int error = ReadPatternFile(file, text)) {
+      std::cerr << "quillon-cli: "
+                << ErrorText::WithSystemReason("cannot read exclude patterns from '" + file + "'", error) << "\n";
       return false;
     }
-    for (std::string& pattern : ExcludePatterns::FromLines(text.str())) options.excludes.push_back(std::move(pattern));
+    for (std::string& pattern : ExcludePatterns::FromLines(text)) options.excludes.push_back(std::move(pattern));
   }
   // A malformed pattern is refused before anything is listed.
   try {

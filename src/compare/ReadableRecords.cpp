@@ -90,21 +90,47 @@ std::string IsoDateTime(const FileLineFields& f) {
   return text;
 }
 
-// A line's fields when it is a file line whose size is a number.
+// A date-time that can be, from 01.01.0001 00:00:00 to 31.12.9999 23:59:59.
+bool RealDateTime(const FileLineFields& f) {
+  static constexpr int kDaysOf[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (f.Year < 1 || f.Month < 1 || f.Month > 12 || f.Day < 1) return false;
+  const bool leap = f.Year % 4 == 0 && (f.Year % 100 != 0 || f.Year % 400 == 0);
+  const int days = kDaysOf[f.Month - 1] + (f.Month == 2 && leap ? 1 : 0);
+  return f.Day <= days && f.Hour < 24 && f.Minute < 60 && f.Second < 60;
+}
+
+// A line's fields when it is a file line whose size is a number and whose
+// date-time is a real one.
 std::optional<FileLineFields> FieldsOf(std::string_view line) {
   auto fields = FileLineFields::Parse(line);
-  if (fields && !fields->Size()) return std::nullopt;
+  if (fields && (!fields->Size() || !RealDateTime(*fields))) return std::nullopt;
   return fields;
 }
 
+// Whether the fields give the line back as it is: "dd.mm.yyyy hh:nn:ss ",
+// the size zero-filled to ten digits, and the rest as it stands. Another time
+// separator, or more leading zeros, are only in the raw line.
+bool Rebuildable(const FileLineFields& f, std::string_view line) {
+  constexpr std::ptrdiff_t kSizeAt = 20;
+  return f.SizeDigits.data() - line.data() == kSizeAt && line[13] == ':' && line[16] == ':' &&
+         (f.SizeDigits.size() == 10 || f.SizeDigits.front() != '0');
+}
+
 // One side of a record: the fields of a file line, or the raw text of any
-// other line, or nothing at all.
+// other line, or nothing at all. A file line that its fields do not give
+// back keeps its raw text beside them.
 struct Side {
   std::optional<FileLineFields> fields;
   std::string_view raw;
   bool present = false;
+  bool rawToo = false;
 
-  static Side Of(std::string_view line) { return {FieldsOf(line), line, true}; }
+  static Side Of(std::string_view line) {
+    Side side{FieldsOf(line), line, true};
+    side.rawToo = side.fields && !Rebuildable(*side.fields, line);
+    return side;
+  }
+  bool NeedsRaw() const { return present && (!fields || rawToo); }
 };
 
 // The fields of a side under their keys with the prefix, in the order of
@@ -151,9 +177,7 @@ void AppendSideCsv(std::string& record, const Side& side, bool pathLast = false)
   }
 }
 
-std::string_view RawUnlessParsed(const Side& side) {
-  return side.present && !side.fields ? side.raw : std::string_view();
-}
+std::string_view RawWhereNeeded(const Side& side) { return side.NeedsRaw() ? side.raw : std::string_view(); }
 
 const char* WordOf(ChangeKind kind) {
   switch (kind) {
@@ -211,9 +235,9 @@ class JsonRecord {
   std::vector<Json*> slots_;
 };
 
-// Whether a side fits a JsonRecord: absent, or a file line whose path is
-// valid UTF-8.
-bool Plain(const Side& side) { return !side.present || (side.fields && IsUtf8(side.fields->Path)); }
+// Whether a side fits a JsonRecord: absent, or a file line given back by its
+// fields whose path is valid UTF-8.
+bool Plain(const Side& side) { return !side.NeedsRaw() && (!side.present || IsUtf8(side.fields->Path)); }
 
 }  // namespace
 
@@ -233,7 +257,7 @@ void ReadableRecords::AddListing(const std::vector<std::string_view>& lines, boo
     if (format_ == Format::Csv) {
       AppendSideCsv(record, side);
       record += ',';
-      AppendCsvField(record, RawUnlessParsed(side));
+      AppendCsvField(record, RawWhereNeeded(side));
       records_.Append(record);
       continue;
     }
@@ -243,11 +267,8 @@ void ReadableRecords::AddListing(const std::vector<std::string_view>& lines, boo
       continue;
     }
     Json object = Json::object();
-    if (side.fields) {
-      PutSideJson(object, side, "");
-    } else {
-      PutText(object, "line", line);
-    }
+    if (side.fields) PutSideJson(object, side, "");
+    if (side.NeedsRaw()) PutText(object, "line", line);
     records_.Append(Dump(object));
   }
 }
@@ -278,9 +299,9 @@ void ReadableRecords::AddChange(ChangeKind kind, std::string_view current, std::
     record += ',';
     AppendSideCsv(record, old, true);
     record += ',';
-    AppendCsvField(record, RawUnlessParsed(now));
+    AppendCsvField(record, RawWhereNeeded(now));
     record += ',';
-    AppendCsvField(record, RawUnlessParsed(old));
+    AppendCsvField(record, RawWhereNeeded(old));
     records_.Append(record);
     return;
   }
@@ -297,8 +318,8 @@ void ReadableRecords::AddChange(ChangeKind kind, std::string_view current, std::
   object["change"] = WordOf(kind);
   PutSideJson(object, now, "");
   PutSideJson(object, old, "old_");
-  if (now.present && !now.fields) PutText(object, "line", now.raw);
-  if (old.present && !old.fields) PutText(object, "old_line", old.raw);
+  if (now.NeedsRaw()) PutText(object, "line", now.raw);
+  if (old.NeedsRaw()) PutText(object, "old_line", old.raw);
   records_.Append(Dump(object));
 }
 

@@ -18,12 +18,15 @@ bool HasWildcards(std::string_view name) { return name.find_first_of("*?[\\") !=
 
 // Refuses what would otherwise be taken literally or never match: an
 // unclosed "[", an unknown character class, a "\" with nothing to escape.
-void CheckName(const std::string& pattern, const std::string& name) {
+// True when the name has two stars in a row outside "[...]".
+bool CheckName(const std::string& pattern, const std::string& name) {
+  bool starRun = false;
   for (std::size_t i = 0; i < name.size(); ++i) {
     if (name[i] == '\\') {
       if (++i == name.size()) Malformed(pattern, "it ends with \"\\\", which escapes nothing");
       continue;
     }
+    if (name[i] == '*' && i + 1 < name.size() && name[i + 1] == '*') starRun = true;
     if (name[i] != '[') continue;
     std::size_t j = i + 1;
     if (j < name.size() && (name[j] == '!' || name[j] == '^')) ++j;
@@ -48,17 +51,22 @@ void CheckName(const std::string& pattern, const std::string& name) {
     if (!closed) Malformed(pattern, "the \"[\" is never closed");
     i = j;
   }
+  return starRun;
 }
 
+// Space as gitignore has it: vertical tab and form feed are none.
+int IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The classes hold ASCII bytes only, whatever the locale.
 bool InClass(const std::string& className, unsigned char c) {
   static constexpr struct {
     const char* name;
     int (*test)(int);
   } kTests[] = {{"alnum", std::isalnum}, {"alpha", std::isalpha}, {"blank", std::isblank}, {"cntrl", std::iscntrl},
                 {"digit", std::isdigit}, {"graph", std::isgraph}, {"lower", std::islower}, {"print", std::isprint},
-                {"punct", std::ispunct}, {"space", std::isspace}, {"upper", std::isupper}, {"xdigit", std::isxdigit}};
+                {"punct", std::ispunct}, {"space", IsSpace},      {"upper", std::isupper}, {"xdigit", std::isxdigit}};
   for (const auto& test : kTests)
-    if (className == test.name) return test.test(c) != 0;
+    if (className == test.name) return c < 0x80 && test.test(c) != 0;
   return false;
 }
 
@@ -82,7 +90,9 @@ bool MatchBracket(const std::string& pattern, std::size_t& p, unsigned char c) {
       p += pattern[p + 1] == '\\' ? 2 : 1;
       high = static_cast<unsigned char>(pattern[p++]);
     }
-    matched = matched || (c >= low && c <= high);
+    // The first byte of a range is a member even when the range runs
+    // backwards: "[z-a]" holds "z" alone, as in gitignore.
+    matched = matched || c == low || (c >= low && c <= high);
   }
   ++p;
   return matched != negated;
@@ -137,6 +147,11 @@ ExcludePatterns::Pattern ExcludePatterns::Compile(const std::string& text) {
   Pattern pattern;
   std::string_view rest = text;
   if (rest.empty()) Malformed(text, "it is empty");
+  if (rest.front() == '!') {
+    pattern.negated = true;
+    rest.remove_prefix(1);
+    if (rest.empty()) Malformed(text, "\"!\" negates nothing");
+  }
   if (rest.size() > 1 && rest.back() == '/') {
     pattern.foldersOnly = true;
     rest.remove_suffix(1);
@@ -149,7 +164,15 @@ ExcludePatterns::Pattern ExcludePatterns::Compile(const std::string& text) {
     std::string name(rest.substr(0, slash));
     if (name.empty()) Malformed(text, "it has an empty name between two \"/\"");
     if (name == "." || name == "..") Malformed(text, "\"" + name + "\" is never the name of an entry");
-    CheckName(text, name);
+    // Any run of two or more stars as a whole name is "**". Within a name of
+    // a path pattern git reads such a run one way or the other depending on
+    // what comes before it, so it is refused.
+    if (CheckName(text, name)) {
+      if (name.find_first_not_of('*') == std::string::npos)
+        name = "**";
+      else if (pattern.anchored)
+        Malformed(text, "\"**\" goes alone between \"/\"; within a name \"*\" does");
+    }
     pattern.names.push_back(std::move(name));
     if (slash == std::string_view::npos) break;
     rest.remove_prefix(slash + 1);
@@ -157,15 +180,38 @@ ExcludePatterns::Pattern ExcludePatterns::Compile(const std::string& text) {
   return pattern;
 }
 
+namespace {
+
+// The line without its unescaped spaces at the end; a backslash keeps the
+// byte after it, and a backslash at the very end keeps the line as it is.
+std::string_view WithoutTrailingSpaces(std::string_view line) {
+  std::size_t end = line.size();
+  bool inSpaces = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == ' ') {
+      if (!inSpaces) end = i;
+      inSpaces = true;
+      continue;
+    }
+    if (line[i] == '\\' && ++i == line.size()) return line;
+    inSpaces = false;
+  }
+  return inSpaces ? line.substr(0, end) : line;
+}
+
+}  // namespace
+
 std::vector<std::string> ExcludePatterns::FromLines(std::string_view text) {
   std::vector<std::string> patterns;
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   while (!text.empty()) {
     const auto end = text.find('\n');
     std::string_view line = text.substr(0, end);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.find_first_not_of(" \t") == std::string_view::npos || line.front() == '#') continue;
-    patterns.emplace_back(line);
+    if (line.empty() || line.front() == '#') continue;
+    if (line.back() == '\r') line.remove_suffix(1);
+    line = WithoutTrailingSpaces(line);
+    if (!line.empty()) patterns.emplace_back(line);
   }
   return patterns;
 }
@@ -194,11 +240,13 @@ bool ExcludePatterns::Excludes(std::string_view relativePath, bool isFolder) con
   const auto lastSlash = relativePath.rfind('/');
   const std::string_view name = lastSlash == std::string_view::npos ? relativePath : relativePath.substr(lastSlash + 1);
   Components components;
-  for (const Pattern& pattern : patterns_) {
+  // The last pattern that matches decides.
+  for (auto it = patterns_.rbegin(); it != patterns_.rend(); ++it) {
+    const Pattern& pattern = *it;
     if (pattern.foldersOnly && !isFolder) continue;
     if (!pattern.anchored) {
       const std::string& only = pattern.names.front();
-      if (only == "**" || NameMatches(only, name)) return true;
+      if (only == "**" || NameMatches(only, name)) return !pattern.negated;
       continue;
     }
     if (components.empty()) {
@@ -210,7 +258,7 @@ bool ExcludePatterns::Excludes(std::string_view relativePath, bool isFolder) con
         rest.remove_prefix(slash + 1);
       }
     }
-    if (Matches(pattern.names, 0, components, 0)) return true;
+    if (Matches(pattern.names, 0, components, 0)) return !pattern.negated;
   }
   return false;
 }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "platform/Vexmd5.h"
@@ -21,6 +23,28 @@ bool SameFile(const OpenFileFacts& facts, const FileDigester::Expected& expected
          facts.ModifiedNanoseconds == expected.nanoseconds;
 }
 
+// The same inode, untouched: a rewrite during the read that puts the
+// modification time back (rsync --inplace -t, touch -r) moves the change time.
+bool Untouched(const OpenFileFacts& after, const OpenFileFacts& before) {
+  return after.Device == before.Device && after.Inode == before.Inode && after.ChangedSeconds == before.ChangedSeconds &&
+         after.ChangedNanoseconds == before.ChangedNanoseconds;
+}
+
+// How long until a change would move the change time past the one in facts.
+// Where the system stamps times from a clock that moves once per tick (a
+// kernel tick, up to 10 ms; Windows, 15.6 ms), a change in the same tick
+// leaves the time as it was, and that clock lags ours by up to a tick; a time
+// without a fraction may come from a file system that keeps whole seconds,
+// or two. A time ahead of our clock, as a file server's may be, tells nothing.
+std::int64_t UnsettledNs(const OpenFileFacts& facts) {
+  constexpr std::int64_t kTickNs = 50'000'000, kWholeSecondsNs = 2'000'000'000;
+  const std::int64_t now =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  const std::int64_t changed = facts.ChangedSeconds * 1'000'000'000 + facts.ChangedNanoseconds;
+  if (changed > now) return 0;
+  return std::max<std::int64_t>(0, changed + (facts.ChangedNanoseconds == 0 ? kWholeSecondsNs : kTickNs) - now);
+}
+
 }  // namespace
 
 FileDigester::FileDigester(FileReader& reader, PageReleaser* releaser)
@@ -33,16 +57,30 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
   if (!expected.regularFile) return {kNoDigest, Outcome::NotAFile, 0};
   const int fd = OpenFile(filePath);
   if (fd < 0) return {kNoDigest, Outcome::Failed, errno};
+  // The state the read starts from, once a change would show in it: a file
+  // changed that recently is looked at again after a pause.
   OpenFileFacts st;
-  if (reader_.Stat(fd, st) != 0) {
-    const int error = errno;
-    reader_.Close(fd);
-    return {kNoDigest, Outcome::Failed, error};
-  }
-  // Replaced or rewritten since the search saw it.
-  if (!SameFile(st, expected)) {
-    reader_.Close(fd);
-    return {kNoDigest, Outcome::Changed, 0};
+  constexpr int kMostLooks = 4;
+  for (int looks = 1;; ++looks) {
+    if (reader_.Stat(fd, st) != 0) {
+      const int error = errno;
+      reader_.Close(fd);
+      return {kNoDigest, Outcome::Failed, error};
+    }
+    // Replaced or rewritten since the search saw it, or changing all along.
+    const std::int64_t unsettled = UnsettledNs(st);
+    if (!SameFile(st, expected) || (unsettled > 0 && looks == kMostLooks)) {
+      reader_.Close(fd);
+      return {kNoDigest, Outcome::Changed, 0};
+    }
+    if (unsettled == 0) break;
+    for (std::int64_t left = unsettled; left > 0; left -= 10'000'000) {
+      std::this_thread::sleep_for(std::chrono::nanoseconds(std::min<std::int64_t>(left, 10'000'000)));
+      if (PollInterrupt()) {
+        reader_.Close(fd);
+        return {kNoDigest, Outcome::GivenUp, 0};
+      }
+    }
   }
   // Most files fit in one block; only a larger one gains from the system
   // reading further ahead.
@@ -89,7 +127,9 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
       break;
     }
   }
-  const bool unchanged = error == 0 && total == expected.size && reader_.Stat(fd, st) == 0 && SameFile(st, expected);
+  OpenFileFacts after;
+  const bool unchanged = error == 0 && total == expected.size && reader_.Stat(fd, after) == 0 &&
+                         SameFile(after, expected) && Untouched(after, st);
   // A file read only for its digest leaves no pages behind, so that a long
   // listing does not push the user's own files out of the cache; a file that
   // was cached already stays as it was.

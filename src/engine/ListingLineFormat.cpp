@@ -96,6 +96,19 @@ void AppendListingText(std::string& out, std::string_view text) {
       out += '\x90';
       out += static_cast<char>(0x80 + picture);
       start = i + 1;
+    } else if ((byte == 0xE2 || byte == 0xEF) && i + 2 < text.size()) {
+      // A picture, the escape itself, or U+FFFD (which a terminal shows for
+      // a byte that is no UTF-8) taken literally from the name.
+      const auto second = static_cast<unsigned char>(text[i + 1]);
+      const auto third = static_cast<unsigned char>(text[i + 2]);
+      const bool literal = byte == 0xE2 ? second == 0x90 && ((third >= 0x80 && third <= 0xA1) || third == 0xA6)
+                                        : second == 0xBF && third == 0xBD;
+      if (!literal) continue;
+      out.append(text, start, i - start);
+      out += kNameEscape;
+      out.append(text, i, 3);
+      i += 2;
+      start = i + 1;
     }
   }
   out.append(text, start, std::string_view::npos);

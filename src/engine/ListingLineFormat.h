@@ -15,11 +15,17 @@ void AppendDateTime(std::string& out, double dayCount, std::string_view timeSepa
 // The size as a whole number, zero-filled to at least 10 digits.
 void AppendSize(std::string& out, double size);
 
+// The escape of a name's character that would otherwise read as something
+// else: U+2426, in UTF-8.
+inline constexpr std::string_view kNameEscape = "\xE2\x90\xA6";
+
 // Text of a name or path as a listing line carries it: each control byte
 // 0x01-0x1F becomes its own visible picture, U+2400 + byte, and 0x7F U+2421,
-// both in UTF-8, so that a line never breaks in a saved listing and names that
-// differ only in control bytes still give different lines. Every other byte,
-// valid UTF-8 or not, stays as it is.
+// both in UTF-8, so that a line never breaks in a saved listing. So that no
+// two names give the same text, a name's own U+2400-U+2421, U+2426 (the
+// escape) and U+FFFD (which stands for bytes that are no UTF-8 where the line
+// is shown) get U+2426 before them. Every other byte, valid UTF-8 or not,
+// stays as it is.
 void AppendListingText(std::string& out, std::string_view text);
 
 // The 11-character attribute field, "EOCTNADVSHR" or "_" per position.

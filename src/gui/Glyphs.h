@@ -3,10 +3,12 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include "app/GlyphPicture.h"
+
 // The program's pictures, drawn in code: the toolbar and menu glyphs by their
 // index, and the program's icon.
 namespace Glyphs {
-constexpr int kGlyphCount = 20;
+constexpr int kGlyphCount = GlyphPicture::kGlyphCount;
 QIcon Glyph(int index);
 QPixmap ProgramPicture(int size);
 QIcon ProgramIcon();

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "surfaces/Texts.h"
 #include "gui/Glyphs.h"
 
 namespace {
@@ -50,7 +51,7 @@ void HelpViewer::ShowContents(const QWidget* owner) {
     frame_ = new QWidget(nullptr, Qt::Window);
     frame_->setObjectName(QStringLiteral("HelpWindow"));
     frame_->setAttribute(Qt::WA_DeleteOnClose);
-    frame_->setWindowTitle(QStringLiteral("Quillon Help"));
+    frame_->setWindowTitle(QString::fromUtf8(Texts::kHelpTitle));
     frame_->setWindowIcon(Glyphs::ProgramIcon());
     auto* layout = new QVBoxLayout(frame_);
     browser_ = new QTextBrowser(frame_);

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "surfaces/Texts.h"
+#include "app/WindowLayout.h"
 #include "gui/TAboutBox.h"
 
 namespace {
@@ -83,14 +84,16 @@ QtDialogProvider::QtDialogProvider()
 QtDialogProvider::~QtDialogProvider() = default;
 
 QStringList QtDialogProvider::FileTypes() {
-  return {QStringLiteral("Quillon Files (*.qln)"), QStringLiteral("Text File (*.txt)"),
-          QStringLiteral("All Files (*.*)")};
+  QStringList types;
+  for (const Texts::FileType& type : Texts::kFileTypes) types << QString::fromUtf8(type.name);
+  return types;
 }
 
 QString QtDialogProvider::ExtensionFor(const QString& fileType) {
-  if (fileType.contains(QStringLiteral("*.qln"))) return QStringLiteral("qln");
-  if (fileType.contains(QStringLiteral("*.txt"))) return QStringLiteral("txt");
-  return QStringLiteral("rtf");
+  for (const Texts::FileType& type : Texts::kFileTypes) {
+    if (fileType == QString::fromUtf8(type.name)) return QString::fromUtf8(type.extension);
+  }
+  return QString::fromUtf8(Texts::kDefaultExtension);
 }
 
 std::optional<std::string> QtDialogProvider::Run(QFileDialog& dialog, QWidget* parent) {
@@ -152,13 +155,9 @@ void QtDialogProvider::ShowWarning(QWidget* parent, const QString& message) {
 std::optional<QString> QtDialogProvider::EditExcludePatterns(QWidget* parent, const QString& patterns) {
   QDialog dialog(parent);
   dialog.setObjectName(QStringLiteral("ExcludePatternsDialog"));
-  dialog.setWindowTitle(QStringLiteral("Exclude Patterns"));
+  dialog.setWindowTitle(QString::fromUtf8(WindowLayout::kExcludePatternsTitle));
   auto* layout = new QVBoxLayout(&dialog);
-  auto* help = new QLabel(
-      QStringLiteral("One pattern a line; lines starting with # are comments.\n"
-                     "Without \"/\" a pattern matches a name at any depth, with \"/\" a path below the listed "
-                     "folder.\n* ? [...] stay within a name, ** crosses folders, a trailing / matches folders only."),
-      &dialog);
+  auto* help = new QLabel(QString::fromUtf8(WindowLayout::kExcludePatternsHelp), &dialog);
   help->setWordWrap(true);
   layout->addWidget(help);
   auto* edit = new QPlainTextEdit(patterns, &dialog);

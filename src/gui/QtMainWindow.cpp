@@ -28,6 +28,7 @@
 
 #include "app/ActionTable.h"
 #include "app/Hint.h"
+#include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
 #include "documents/ListingFile.h"
 #include "engine/ExcludePatterns.h"
@@ -44,20 +45,14 @@ QString FromView(std::string_view text) { return DisplayText::Of(text); }
 constexpr int kRepaintIntervalMs = 100;  // new rows and figures at most 10 times a second during a run
 constexpr int kPumpIntervalMs = 20;      // input, Escape and Stop above all, answered this often
 constexpr int kPaintShare = 20;          // new rows take at most about a twentieth of a run
-constexpr int kUnreadableShown = 20;    // paths in the tooltip of panel 4
-constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
-constexpr int kPanel3Width = 80;
+constexpr int kPanel3Width = WindowLayout::kPanelWidths[3];
+using WindowLayout::kMd5Hint;
 
 // The user's choices that outlive a session.
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Quillon", "Quillon"); }
-constexpr const char* kDetectMovesKey = "Compare/DetectMoves";
-constexpr const char* kReuseDigestsHint =
-    "Reuse Digests of Unchanged Files| Takes the MD5 number of each file unchanged since an earlier listing "
-    "from the digest cache instead of reading it. Leave it off for an audit against tampering.";
-constexpr const char* kExcludePatternsHint =
-    "Exclude Patterns| Names the files and folders that listings leave out...";
-constexpr const char* kReuseDigestsKey = "Listing/ReuseDigests";
-constexpr const char* kExcludePatternsKey = "Listing/ExcludePatterns";
+constexpr const char* kDetectMovesKey = WindowLayout::kDetectMovesKey;
+constexpr const char* kReuseDigestsKey = WindowLayout::kReuseDigests.settingKey;
+constexpr const char* kExcludePatternsKey = WindowLayout::kExcludePatterns.settingKey;
 
 }  // namespace
 
@@ -72,7 +67,7 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   BuildCentralArea();
   BuildStatusBar();
 
-  resize(809, 570 + menuBar()->sizeHint().height());
+  resize(WindowLayout::kClientWidth, WindowLayout::kClientHeight + menuBar()->sizeHint().height());
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect frame(QPoint(), size());
     frame.moveCenter(screen->availableGeometry().center());
@@ -154,19 +149,19 @@ void QtMainWindow::BuildActions() {
 
 void QtMainWindow::BuildListingChoices() {
   const QSettings settings = UserSettings();
-  const auto make = [this](const char* name, const char* caption, const char* hint) {
-    auto* action = new QAction(QString::fromUtf8(caption), this);
-    action->setObjectName(QString::fromLatin1(name));
-    action->setToolTip(FromView(Hint::ShortPart(hint)));
-    action->setStatusTip(FromView(Hint::LongPart(hint)));
+  const auto make = [this](const WindowLayout::ChoiceInfo& choice) {
+    auto* action = new QAction(QString::fromUtf8(choice.caption), this);
+    action->setObjectName(QString::fromLatin1(choice.name));
+    action->setToolTip(FromView(Hint::ShortPart(choice.hint)));
+    action->setStatusTip(FromView(Hint::LongPart(choice.hint)));
     return action;
   };
-  reuseDigests_ = make("EditReuseDigestsAction", "Reuse Digests of &Unchanged Files", kReuseDigestsHint);
+  reuseDigests_ = make(WindowLayout::kReuseDigests);
   reuseDigests_->setCheckable(true);
   reuseDigests_->setChecked(settings.value(QString::fromLatin1(kReuseDigestsKey), false).toBool());
   connect(reuseDigests_, &QAction::toggled, this,
           [](bool checked) { UserSettings().setValue(QString::fromLatin1(kReuseDigestsKey), checked); });
-  excludePatterns_ = make("EditExcludePatternsAction", "E&xclude Patterns...", kExcludePatternsHint);
+  excludePatterns_ = make(WindowLayout::kExcludePatterns);
   excludeText_ = settings.value(QString::fromLatin1(kExcludePatternsKey), QString()).toString();
   connect(excludePatterns_, &QAction::triggered, this, [this] { EditExcludePatterns(); });
 }
@@ -198,33 +193,25 @@ void QtMainWindow::BuildMenu() {
     m->menuAction()->setStatusTip(QString::fromUtf8(hint));
     return m;
   };
-  QMenu* file = menu("File1", "&File", "File Commands");
-  file->addAction(Action(ActionId::FileNewAction));
-  file->addAction(Action(ActionId::FileOpenAction));
-  file->addAction(Action(ActionId::FileSaveAction));
-  file->addAction(Action(ActionId::FileSaveAsAction));
-  file->addSeparator()->setObjectName(QStringLiteral("N1"));
-  file->addAction(Action(ActionId::FileSaveResultAction));
-  file->addSeparator()->setObjectName(QStringLiteral("N2"));
-  file->addAction(Action(ActionId::FileExitAction));
-  QMenu* edit = menu("Edit1", "&Edit", "Edit commands");
-  edit->addAction(Action(ActionId::EditCutAction));
-  edit->addAction(Action(ActionId::EditCopyAction));
-  edit->addAction(Action(ActionId::EditPasteAction));
-  edit->addSeparator()->setObjectName(QStringLiteral("N3"));
-  edit->addAction(Action(ActionId::EditListContentAction));
-  edit->addAction(Action(ActionId::EditCompareContentAction));
-  edit->addAction(Action(ActionId::EditDetectMovesAction));
-  edit->addSeparator()->setObjectName(QStringLiteral("N4"));
-  edit->addAction(Action(ActionId::EditRepeatLastAction));
-  edit->addAction(Action(ActionId::EditStopAction));
-  edit->addSeparator()->setObjectName(QStringLiteral("N6"));
-  edit->addAction(reuseDigests_);
-  edit->addAction(excludePatterns_);
-  QMenu* help = menu("Help1", "&Help", "Help topics");
-  help->addAction(Action(ActionId::HelpProgramAction));
-  help->addSeparator()->setObjectName(QStringLiteral("N5"));
-  help->addAction(Action(ActionId::HelpAboutAction));
+  for (const WindowLayout::MenuInfo& info : WindowLayout::kMenus) {
+    QMenu* m = menu(info.name, info.title, info.hint);
+    for (const WindowLayout::MenuItem& item : info.items) {
+      switch (item.kind) {
+        case WindowLayout::ItemKind::Action:
+          m->addAction(Action(item.action));
+          break;
+        case WindowLayout::ItemKind::Separator:
+          m->addSeparator()->setObjectName(QString::fromLatin1(item.name));
+          break;
+        case WindowLayout::ItemKind::ReuseDigests:
+          m->addAction(reuseDigests_);
+          break;
+        case WindowLayout::ItemKind::ExcludePatterns:
+          m->addAction(excludePatterns_);
+          break;
+      }
+    }
+  }
 }
 
 void QtMainWindow::BuildToolBar() {
@@ -232,7 +219,7 @@ void QtMainWindow::BuildToolBar() {
   bar->setObjectName(QStringLiteral("ToolBar1"));
   bar->setMovable(false);
   bar->setFloatable(false);
-  bar->setFixedHeight(30);
+  bar->setFixedHeight(WindowLayout::kToolBarHeight);
   bar->setIconSize(QSize(16, 16));
   bar->setContentsMargins(5, 0, 0, 0);
   const auto button = [bar, this](ActionId id, const char* name) {
@@ -244,34 +231,25 @@ void QtMainWindow::BuildToolBar() {
     action->setObjectName(QString::fromLatin1(name));
     if (QWidget* widget = bar->widgetForAction(action)) widget->setObjectName(QString::fromLatin1(name));
   };
-  button(ActionId::FileNewAction, "ToolNewButton");
-  button(ActionId::FileOpenAction, "ToolOpenButton");
-  button(ActionId::FileSaveAction, "ToolSaveButton");
-  separator("ToolSepButton1");
-  button(ActionId::EditCutAction, "ToolCutButton");
-  button(ActionId::EditCopyAction, "ToolCopyButton");
-  button(ActionId::EditPasteAction, "ToolPasteButton");
-  separator("ToolSepButton2");
-  button(ActionId::EditListContentAction, "ToolListButton");
-  button(ActionId::EditRepeatLastAction, "ToolRepeatButton");
-  button(ActionId::EditStopAction, "ToolStopButton");
+  for (const WindowLayout::MenuItem& item : WindowLayout::kToolItems) {
+    if (item.kind == WindowLayout::ItemKind::Separator) {
+      separator(item.name);
+    } else {
+      button(item.action, item.name);
+    }
+  }
   stopButton_ = bar->widgetForAction(Action(ActionId::EditStopAction));
-  separator("ToolSepButton3");
-  button(ActionId::EditCompareContentAction, "ToolCompareButton");
-  separator("ToolSepButton4");
-  button(ActionId::FileSaveResultAction, "ToolSaveResultButton");
-  separator("ToolButton1");
 
-  md5_ = new QCheckBox(QStringLiteral("MD5"), bar);
+  md5_ = new QCheckBox(QString::fromUtf8(WindowLayout::kMd5Caption), bar);
   md5_->setObjectName(QStringLiteral("MD5CheckBox"));
-  md5_->setFixedSize(80, 22);
+  md5_->setFixedSize(WindowLayout::kMd5Width, WindowLayout::kToolControlHeight);
   md5_->setToolTip(QString::fromUtf8(kMd5Hint));
   md5_->setStatusTip(QString::fromUtf8(kMd5Hint));
   bar->addWidget(md5_);
 
   edit_ = new QLineEdit(bar);
   edit_->setObjectName(QStringLiteral("NonViewEdit"));
-  edit_->setFixedSize(444, 22);
+  edit_->setFixedSize(WindowLayout::kEditWidth, WindowLayout::kToolControlHeight);
   edit_->setReadOnly(true);
   bar->addWidget(edit_);
 }
@@ -287,10 +265,10 @@ QListView* QtMainWindow::MakePane(PaneId pane, const char* name) {
   view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   view->setEditTriggers(QAbstractItemView::NoEditTriggers);
   QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setPointSize(8);
+  font.setPointSize(WindowLayout::kPaneFontPoints);
   font.setBold(true);
   view->setFont(font);
-  model->SetLineHeight(std::max(13, QFontMetrics(font).height()));
+  model->SetLineHeight(std::max(WindowLayout::kPaneLineHeight, QFontMetrics(font).height()));
   // A palette, not a style sheet: style sheets make every row's paint slow.
   QPalette colours = view->palette();
   colours.setColor(QPalette::Base, Qt::black);
@@ -319,19 +297,19 @@ void QtMainWindow::BuildCentralArea() {
 
   auto* panel = new QFrame(central);
   panel->setObjectName(QStringLiteral("Panel1"));
-  panel->setFixedHeight(30);
+  panel->setFixedHeight(WindowLayout::kPanelHeight);
   panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   QFont labelFont = font();
   labelFont.setBold(true);
   label1_ = new QLabel(QStringLiteral("Selected: ?"), panel);
   label1_->setObjectName(QStringLiteral("Label1"));
   label1_->setFont(labelFont);
-  label1_->move(8, 8);
+  label1_->move(WindowLayout::kLabel1Left, WindowLayout::kLabelTop);
   label1_->adjustSize();
   label2_ = new QLabel(QStringLiteral("Loaded File: ?"), panel);
   label2_->setObjectName(QStringLiteral("Label2"));
   label2_->setFont(labelFont);
-  label2_->move(408, 8);
+  label2_->move(WindowLayout::kLabel2Left, WindowLayout::kLabelTop);
   label2_->adjustSize();
   layout->addWidget(panel);
 
@@ -340,7 +318,7 @@ void QtMainWindow::BuildCentralArea() {
   auto* splitter1 = new QSplitter(Qt::Horizontal, splitter2);
   splitter1->setObjectName(QStringLiteral("Splitter1"));
   for (QSplitter* splitter : {splitter1, splitter2}) {
-    splitter->setHandleWidth(3);
+    splitter->setHandleWidth(WindowLayout::kSplitterSize);
     splitter->setChildrenCollapsible(false);
     splitter->setOpaqueResize(true);
   }
@@ -348,12 +326,12 @@ void QtMainWindow::BuildCentralArea() {
   splitter1->addWidget(MakePane(PaneId::ListBox2, "ListBox2"));
   splitter1->setStretchFactor(0, 0);
   splitter1->setStretchFactor(1, 1);
-  splitter1->setSizes({402, 404});
+  splitter1->setSizes({WindowLayout::kListBox1Width, 404});
   splitter2->addWidget(splitter1);
   splitter2->addWidget(MakePane(PaneId::ListBox3, "ListBox3"));
   splitter2->setStretchFactor(0, 1);
   splitter2->setStretchFactor(1, 0);
-  splitter2->setSizes({391, 97});
+  splitter2->setSizes({391, WindowLayout::kListBox3Height});
   for (QListView* view : views_) view->setMinimumSize(1, 1);
   layout->addWidget(splitter2, 1);
   setCentralWidget(central);
@@ -362,11 +340,11 @@ void QtMainWindow::BuildCentralArea() {
 void QtMainWindow::BuildStatusBar() {
   statusBar_ = new QWidget(centralWidget());
   statusBar_->setObjectName(QStringLiteral("StatusBar"));
-  statusBar_->setFixedHeight(19);
+  statusBar_->setFixedHeight(WindowLayout::kStatusBarHeight);
   auto* layout = new QHBoxLayout(statusBar_);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(2);
-  static constexpr int kWidths[] = {100, 100, 170, kPanel3Width, 50};
+  static constexpr auto kWidths = WindowLayout::kPanelWidths;
   for (int i = 0; i < 5; ++i) {
     auto* label = new QLabel(statusBar_);
     label->setObjectName(QStringLiteral("Panel%1").arg(i));
@@ -387,10 +365,7 @@ void QtMainWindow::BuildStatusBar() {
 void QtMainWindow::Run(Handler handler) {
   // A command asked for while work runs is dropped, not queued for later.
   if (working_) return;
-  if (running_ == 0) {
-    unreadable_.clear();
-    unreadableCount_ = 0;
-  }
+  if (running_ == 0) unreadable_.Clear();
   ++running_;
   logic_->Dispatch([this, handler] { (logic_.get()->*handler)(this); });
   --running_;
@@ -419,9 +394,7 @@ void QtMainWindow::BeginWork() {
   excludePatterns_->setEnabled(false);
   stopRequested_ = false;
   figuresShown_ = figuresPending_ = false;
-  rate_ = -1.0;
-  rateBytes_ = 0;
-  rateClock_.invalidate();
+  figures_.Restart();
   for (PaneModel* model : models_) model->HoldAnnouncements(true);
   // Input is answered during the work; what it may not do is dropped here.
   qApp->installEventFilter(this);
@@ -489,27 +462,9 @@ void QtMainWindow::Pump() {
 void QtMainWindow::ShowFigures() {
   figuresPending_ = false;
   figuresShown_ = true;
-  const auto megabytes = [](double bytes) { return QString::number(bytes / 1e6, 'f', 1); };
-  panels_[0]->setText(QStringLiteral("Files = %1").arg(progress_.files));
-  panels_[1]->setText(QStringLiteral("Folders = %1").arg(progress_.folders));
-  if (!progress_.digests) {
-    panels_[2]->setText(QStringLiteral("Total = %1 MB").arg(megabytes(progress_.bytes)));
-    panels_[3]->setText(QString());
-    return;
-  }
-  panels_[2]->setText(QStringLiteral("MD5 %1 of %2 MB")
-                          .arg(megabytes(static_cast<double>(progress_.bytesDigested)), megabytes(progress_.bytes)));
-  // The rate over the last second or so.
-  if (!rateClock_.isValid()) {
-    rateClock_.start();
-    rateBytes_ = progress_.bytesDigested;
-  } else if (rateClock_.elapsed() >= 1000) {
-    rate_ = static_cast<double>(progress_.bytesDigested - rateBytes_) * 1000.0 /
-            static_cast<double>(rateClock_.restart());
-    rateBytes_ = progress_.bytesDigested;
-  }
-  panels_[3]->setText(rate_ < 0 ? QString() : QStringLiteral("%1 MB/s").arg(megabytes(rate_)));
-  panels_[3]->setToolTip(QStringLiteral("MD5 digests read per second"));
+  const std::array<std::string, 4> texts = figures_.PanelTexts(progress_, RunFigures::Clock::now());
+  for (std::size_t i = 0; i < texts.size(); ++i) panels_[i]->setText(QString::fromStdString(texts[i]));
+  if (progress_.digests) panels_[3]->setToolTip(QString::fromUtf8(RunFigures::kRateTip));
 }
 
 bool QtMainWindow::DropsDuringWork(QObject* watched, QEvent* event) {
@@ -668,9 +623,8 @@ void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
   // Panel 4 gets its text from a command only at the end of a listing run,
   // for the count of what could not be read: its tooltip names them.
   if (panel == 4) {
-    QStringList tip = unreadable_;
-    if (unreadableCount_ > static_cast<int>(unreadable_.size()))
-      tip << QStringLiteral("... and %1 more").arg(unreadableCount_ - static_cast<int>(unreadable_.size()));
+    QStringList tip;
+    for (const std::string& line : unreadable_.TipLines()) tip << FromView(line);
     panels_[4]->setToolTip(tip.join(QLatin1Char('\n')));
     unreadableTip_ = !tip.isEmpty();
   }
@@ -765,8 +719,7 @@ std::optional<std::string> QtMainWindow::RunFolderBrowser(std::string_view title
 
 void QtMainWindow::ReportUnreadable(UnreadableKind, std::string_view path, std::string_view) {
   // Shown when the run ends; the window does not stop the run for each one.
-  ++unreadableCount_;
-  if (unreadable_.size() < kUnreadableShown) unreadable_ << FromView(path);
+  unreadable_.Add(path);
 }
 
 void QtMainWindow::ShowErrorBox(std::string_view message) {

@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "surfaces/Surfaces.h"
+#include "app/RunFigures.h"
 #include "app/TMainWindow.h"
+#include "app/UnreadableList.h"
 #include "gui/HelpViewer.h"
 #include "gui/PaneModel.h"
 
@@ -124,8 +126,7 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   std::array<PaneModel*, 3> models_{};
   std::array<QLabel*, 5> panels_{};
   std::array<std::string, 5> panelTexts_;
-  QStringList unreadable_;  // the first paths of the running command that could not be read
-  int unreadableCount_ = 0;
+  UnreadableList unreadable_;  // what the running command could not read
   bool unreadableTip_ = false;  // panel 4's tooltip names them, not a long hint
   QLabel* label1_ = nullptr;
   QLabel* label2_ = nullptr;
@@ -144,9 +145,7 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   RunProgress progress_;
   QElapsedTimer lastPump_;
   qint64 announceInterval_ = 0;  // ms between two showings of new rows during work
-  QElapsedTimer rateClock_;
-  std::uint64_t rateBytes_ = 0;
-  double rate_ = -1.0;  // bytes digested a second; negative until measured
+  RunFigures figures_;
   int running_ = 0;
   bool closeRequested_ = false;
   bool destroyed_ = false;

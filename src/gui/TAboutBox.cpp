@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "surfaces/Texts.h"
 #include "gui/Glyphs.h"
 #include "surfaces/BuildInfo.h"
 
@@ -48,7 +49,7 @@ TAboutBox::TAboutBox(QWidget* parent)
   // A fixed dialog frame: no resizing, and a close button but no minimise or
   // maximise button, with or without a window manager.
   setObjectName(QStringLiteral("AboutBox"));
-  setWindowTitle(QStringLiteral("About..."));
+  setWindowTitle(QString::fromUtf8(Texts::kAboutCaption));
   setFixedSize(242, 179);
   setSizeGripEnabled(false);
   // The box is laid out for characters 11 pixels high, not the user's size.
@@ -73,11 +74,11 @@ TAboutBox::TAboutBox(QWidget* parent)
 
   // Each text has the room from its place to the panel's inner edge.
   const int right = panel->width() - 8;
-  WhiteLabel(panel, "ProductName", QStringLiteral("Quillon"), QRect(72, 16, right - 72, 16), true);
-  WhiteLabel(panel, "Version", QStringLiteral("Version 1.20"), QRect(104, 32, right - 104, 16), false);
-  WhiteLabel(panel, "Notice", QStringLiteral("Lists folder trees and compares them."), QRect(8, 56, right - 8, 16),
+  WhiteLabel(panel, "ProductName", QString::fromUtf8(Texts::kProductName), QRect(72, 16, right - 72, 16), true);
+  WhiteLabel(panel, "Version", QString::fromUtf8(Texts::kVersionText), QRect(104, 32, right - 104, 16), false);
+  WhiteLabel(panel, "Notice", QString::fromUtf8(Texts::kAboutNotice), QRect(8, 56, right - 8, 16),
              false);
-  WhiteLabel(panel, "Comments", QStringLiteral("Tells you exactly which files were added, deleted or modified."),
+  WhiteLabel(panel, "Comments", QString::fromUtf8(Texts::kAboutComments),
              QRect(8, 80, 207, 26), false, true);
 
   // The commit the program was built from, when the build knew it, in the

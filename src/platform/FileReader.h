@@ -10,6 +10,12 @@ struct OpenFileFacts {
   std::uint64_t Size = 0;
   std::int64_t ModifiedSeconds = 0;  // since 1970-01-01 UTC
   std::uint32_t ModifiedNanoseconds = 0;
+  // Which file it is and when its inode last changed: a rewrite that puts
+  // the modification time back still moves the change time.
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  std::int64_t ChangedSeconds = 0;
+  std::uint32_t ChangedNanoseconds = 0;
 };
 
 // The file access that a digest reads through; the tests put failures and

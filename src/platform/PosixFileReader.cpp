@@ -34,6 +34,10 @@ int PosixFileReader::Stat(int fd, OpenFileFacts& facts) {
   facts.Size = static_cast<std::uint64_t>(st.st_size);
   facts.ModifiedSeconds = st.st_mtim.tv_sec;
   facts.ModifiedNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
+  facts.Device = static_cast<std::uint64_t>(st.st_dev);
+  facts.Inode = static_cast<std::uint64_t>(st.st_ino);
+  facts.ChangedSeconds = st.st_ctim.tv_sec;
+  facts.ChangedNanoseconds = static_cast<std::uint32_t>(st.st_ctim.tv_nsec);
   return 0;
 }
 

@@ -54,6 +54,16 @@ int WindowsFileReader::Stat(int fd, OpenFileFacts& facts) {
   facts.RegularFile = GetFileType(file) == FILE_TYPE_DISK && (info.dwFileAttributes & notRegular) == 0;
   facts.Size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   UnixTimeOf(info.ftLastWriteTime, facts.ModifiedSeconds, facts.ModifiedNanoseconds);
+  facts.Device = info.dwVolumeSerialNumber;
+  facts.Inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  // The change time is not among the facts above.
+  FILE_BASIC_INFO basic;
+  if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+    SetErrnoFromLastError();
+    return -1;
+  }
+  const FILETIME changed{basic.ChangeTime.LowPart, static_cast<DWORD>(basic.ChangeTime.HighPart)};
+  UnixTimeOf(changed, facts.ChangedSeconds, facts.ChangedNanoseconds);
   return 0;
 }
 

@@ -13,4 +13,25 @@ inline constexpr const char* kNoDifferences = "No differences found... ;-)";
 inline constexpr const char* kListingStopped = "*** Listing stopped: incomplete, so it cannot be saved or compared ***";
 inline constexpr const char* kComparisonStopped = "*** Comparison stopped: the results above are incomplete ***";
 inline constexpr const char* kChangedDuringRun = "changed during the run";
+
+// The file types of the open and save dialogs, the first one selected at
+// first; a typed name without an extension gets the selected type's, and
+// under All Files the default one.
+struct FileType {
+  const char* name;
+  const char* pattern;
+  const char* extension;
+};
+inline constexpr FileType kFileTypes[] = {{"Quillon Files (*.qln)", "*.qln", "qln"},
+                                          {"Text File (*.txt)", "*.txt", "txt"},
+                                          {"All Files (*.*)", "*.*", "rtf"}};
+inline constexpr const char* kDefaultExtension = "rtf";
+
+// The about box.
+inline constexpr const char* kAboutCaption = "About...";
+inline constexpr const char* kProductName = "Quillon";
+inline constexpr const char* kVersionText = "Version 1.20";
+inline constexpr const char* kAboutNotice = "Lists folder trees and compares them.";
+inline constexpr const char* kAboutComments = "Tells you exactly which files were added, deleted or modified.";
+inline constexpr const char* kHelpTitle = "Quillon Help";
 }  // namespace Texts

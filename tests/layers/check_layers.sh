@@ -13,6 +13,7 @@ declare -A allowed=(
   [app]="app engine documents compare surfaces platform"
   [cli]="cli app engine documents compare surfaces platform"
   [gui]="gui app engine documents compare surfaces platform"
+  [win]="win app engine documents compare surfaces platform"
 )
 bad=0
 for layer in "${!allowed[@]}"; do

@@ -4,7 +4,7 @@ modules and checks every record against the text output it stands for.
 
 usage: roundtrip.py QUILLON_CLI
 """
-import base64, csv, io, json, os, re, subprocess, sys, tempfile
+import base64, csv, datetime, io, json, os, random, re, subprocess, sys, tempfile
 
 CLI = sys.argv[1]
 FILE_LINE = re.compile(rb"^(\d\d)\.(\d\d)\.(\d{4}) (\d\d)\D*(\d\d)\D*(\d\d) (\d{10,}) Bytes ([A-Z_]{11}) "
@@ -60,6 +60,41 @@ def expected_changes(text):
     return changes
 
 
+def rebuilt(record, prefix=""):
+    """The text line a record side stands for: its raw line, or the line its
+    fields give, whose date-time must be a real one."""
+    if record.get(prefix + "line") is not None:
+        return record[prefix + "line"]
+    when = datetime.datetime.strptime(record[prefix + "datetime"], "%Y-%m-%dT%H:%M:%SZ")
+    digest = record[prefix + "digest"]
+    return (when.strftime("%d.%m.") + "%04d" % when.year + when.strftime(" %H:%M:%S") +
+            " %010d Bytes %s " % (record[prefix + "size"], record[prefix + "attributes"]) +
+            (digest + " " if digest else "")).encode() + record[prefix + "path"]
+
+
+def damaged_lines(rng, folder, count):
+    """File lines with impossible or odd dates, times, separators and sizes."""
+    fixed = ["31.02.2024 25:61:99", "00.00.0000 00:00:00", "29.02.2023 10:00:00", "29.02.2024 10:00:00",
+             "29.02.1900 10:00:00", "29.02.2000 10:00:00", "31.04.2024 10:00:00", "01.13.2024 10:00:00",
+             "01.01.0001 00:00:00", "31.12.9999 23:59:59", "01.01.2024 24:00:00", "01.01.2024 23:60:00",
+             "01.01.2024 23:59:60", "01.01.2024 10.00.00", "01.01.2024 100000", "01.01.2024 10::00:00",
+             "01.01.2024 10\u223600\u223600"]
+    lines = []
+    for i in range(count):
+        if i < len(fixed):
+            when = fixed[i]
+        else:
+            sep = rng.choice([":", ":", ".", "", "h", ": "])
+            when = "%02d.%02d.%04d %02d%s%02d%s%02d" % (rng.randint(0, 39), rng.randint(0, 19),
+                                                        rng.choice([0, 1, 1900, 2000, 2023, 2024, 9999]),
+                                                        rng.randint(0, 29), sep, rng.randint(0, 99),
+                                                        rng.choice([sep, ":"]), rng.randint(0, 99))
+        size = rng.choice(["0000000005", "00000000000005", "12345678901", "99999999999999999999", "0000000000"])
+        digest = rng.choice(["", "0123456789ABCDEF0123456789abcdef "])
+        lines.append(("%s %s Bytes ____N______ %s" % (when, size, digest)).encode() + b"%s/f%d" % (folder, i))
+    return lines
+
+
 def check(records, expected):
     assert len(records) == len(expected), (len(records), len(expected))
     for record, want in zip(records, expected):
@@ -103,4 +138,20 @@ with tempfile.TemporaryDirectory() as tmp:
     as_json = read_json(run(*args, "--format", "json", code=1)[0])
     check(as_json[:-1], changes)
     assert as_json[-1] == {"modified": 1, "deleted": 3, "added": 2, "moved": 2, "ambiguous_move_candidates": 3}
+
+    # Damaged lines on both sides: every record gives its text line back.
+    rng = random.Random(1)
+    for name, folder, count in (("current.qln", b"/d\xff", 200), ("loaded.qln", b"/e,", 150)):
+        with open(os.path.join(tmp, name), "wb") as out:
+            out.write(b"\r\n".join(damaged_lines(rng, folder, count)) +
+                      b"\r\nNumber of Files = %d  Number of Folders = 0  Total Size = 0 Bytes\r\n" % count)
+    args = ["compare", os.path.join(tmp, "current.qln"), os.path.join(tmp, "loaded.qln")]
+    text = run(*args, code=1)[0].split(b"\r\n")[:-1]
+    assert len(text) == 350, len(text)
+    for records in (read_csv(run(*args, "--format", "csv", code=1)[0]),
+                    read_json(run(*args, "--format", "json", code=1)[0])[:-1]):
+        assert len(records) == len(text)
+        for record, line in zip(records, text):
+            word, rest = line.split(b": ", 1)
+            assert rest == rebuilt(record, "old_" if word == b"Deleted" else ""), (record, line)
 print("ok")

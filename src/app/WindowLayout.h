@@ -1,0 +1,132 @@
+#pragma once
+
+#include <array>
+#include <span>
+
+#include "surfaces/ActionId.h"
+
+// What every window front end lays out the same way: the menu, the toolbar,
+// the listing choices beside the actions, and the sizes at 96 pixels per inch.
+// The captions, hints and glyphs of the actions are in the action table.
+namespace WindowLayout {
+
+// A choice of the Edit menu that outlives the session, kept under its key in
+// the user's settings ("group/name").
+struct ChoiceInfo {
+  const char* name;
+  const char* caption;
+  const char* hint;  // short part "|" long part
+  const char* settingKey;
+};
+
+inline constexpr ChoiceInfo kReuseDigests{
+    "EditReuseDigestsAction", "Reuse Digests of &Unchanged Files",
+    "Reuse Digests of Unchanged Files| Takes the MD5 number of each file unchanged since an earlier listing "
+    "from the digest cache instead of reading it. Leave it off for an audit against tampering.",
+    "Listing/ReuseDigests"};
+inline constexpr ChoiceInfo kExcludePatterns{"EditExcludePatternsAction", "E&xclude Patterns...",
+                                             "Exclude Patterns| Names the files and folders that listings leave out...",
+                                             "Listing/ExcludePatterns"};
+inline constexpr const char* kDetectMovesKey = "Compare/DetectMoves";
+
+inline constexpr const char* kExcludePatternsTitle = "Exclude Patterns";
+inline constexpr const char* kExcludePatternsHelp =
+    "One pattern a line; lines starting with # are comments.\n"
+    "Without \"/\" a pattern matches a name at any depth, with \"/\" a path below the listed folder.\n"
+    "* ? [...] stay within a name, ** crosses folders, a trailing / matches folders only.";
+
+inline constexpr const char* kMd5Caption = "MD5";
+inline constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
+
+enum class ItemKind { Action, Separator, ReuseDigests, ExcludePatterns };
+
+struct MenuItem {
+  ItemKind kind;
+  ActionId action;  // for ItemKind::Action
+  const char* name;
+};
+
+struct MenuInfo {
+  const char* name;
+  const char* title;
+  const char* hint;
+  std::span<const MenuItem> items;
+};
+
+constexpr MenuItem Item(ActionId action, const char* name) { return {ItemKind::Action, action, name}; }
+constexpr MenuItem Separator(const char* name) { return {ItemKind::Separator, ActionId::FileNewAction, name}; }
+
+inline constexpr std::array kFileItems{
+    Item(ActionId::FileNewAction, "FileNewItem"),        Item(ActionId::FileOpenAction, "FileOpenItem"),
+    Item(ActionId::FileSaveAction, "FileSaveItem"),      Item(ActionId::FileSaveAsAction, "FileSaveAsItem"),
+    Separator("N1"),
+    Item(ActionId::FileSaveResultAction, "FileSaveResultItem"),
+    Separator("N2"),
+    Item(ActionId::FileExitAction, "FileExitItem"),
+};
+inline constexpr std::array kEditItems{
+    Item(ActionId::EditCutAction, "EditCutItem"),
+    Item(ActionId::EditCopyAction, "EditCopyItem"),
+    Item(ActionId::EditPasteAction, "EditPasteItem"),
+    Separator("N3"),
+    Item(ActionId::EditListContentAction, "EditListDirItem"),
+    Item(ActionId::EditCompareContentAction, "EditCompareContentItem"),
+    Item(ActionId::EditDetectMovesAction, "EditDetectMovesItem"),
+    Separator("N4"),
+    Item(ActionId::EditRepeatLastAction, "EditRepeatLastItem"),
+    Item(ActionId::EditStopAction, "EditStopItem"),
+    Separator("N6"),
+    MenuItem{ItemKind::ReuseDigests, ActionId::FileNewAction, kReuseDigests.name},
+    MenuItem{ItemKind::ExcludePatterns, ActionId::FileNewAction, kExcludePatterns.name},
+};
+inline constexpr std::array kHelpItems{
+    Item(ActionId::HelpProgramAction, "HelpQuillonItem"),
+    Separator("N5"),
+    Item(ActionId::HelpAboutAction, "HelpAboutItem"),
+};
+inline constexpr std::array<MenuInfo, 3> kMenus{{
+    {"File1", "&File", "File Commands", kFileItems},
+    {"Edit1", "&Edit", "Edit commands", kEditItems},
+    {"Help1", "&Help", "Help topics", kHelpItems},
+}};
+
+// The toolbar from the left; MD5CheckBox and NonViewEdit follow the last one.
+inline constexpr std::array kToolItems{
+    Item(ActionId::FileNewAction, "ToolNewButton"),
+    Item(ActionId::FileOpenAction, "ToolOpenButton"),
+    Item(ActionId::FileSaveAction, "ToolSaveButton"),
+    Separator("ToolSepButton1"),
+    Item(ActionId::EditCutAction, "ToolCutButton"),
+    Item(ActionId::EditCopyAction, "ToolCopyButton"),
+    Item(ActionId::EditPasteAction, "ToolPasteButton"),
+    Separator("ToolSepButton2"),
+    Item(ActionId::EditListContentAction, "ToolListButton"),
+    Item(ActionId::EditRepeatLastAction, "ToolRepeatButton"),
+    Item(ActionId::EditStopAction, "ToolStopButton"),
+    Separator("ToolSepButton3"),
+    Item(ActionId::EditCompareContentAction, "ToolCompareButton"),
+    Separator("ToolSepButton4"),
+    Item(ActionId::FileSaveResultAction, "ToolSaveResultButton"),
+    Separator("ToolButton1"),
+};
+
+// Sizes in pixels at 96 pixels per inch.
+inline constexpr int kClientWidth = 809;
+inline constexpr int kClientHeight = 570;  // below the menu bar
+inline constexpr int kToolBarHeight = 30;
+inline constexpr int kPanelHeight = 30;
+inline constexpr int kLabel1Left = 8;
+inline constexpr int kLabel2Left = 408;
+inline constexpr int kLabelTop = 8;
+inline constexpr int kListBox1Width = 402;
+inline constexpr int kListBox3Height = 97;
+inline constexpr int kSplitterSize = 3;
+inline constexpr int kStatusBarHeight = 19;
+inline constexpr std::array<int, 5> kPanelWidths{100, 100, 170, 80, 50};
+inline constexpr int kMd5Width = 80;
+inline constexpr int kEditWidth = 444;
+inline constexpr int kToolControlHeight = 22;
+inline constexpr int kPaneFontPoints = 8;
+inline constexpr int kPaneLineHeight = 13;
+
+}  // namespace WindowLayout

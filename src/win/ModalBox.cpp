@@ -1,0 +1,177 @@
+#include "win/ModalBox.h"
+
+#include <vector>
+
+#include "app/WindowLayout.h"
+#include "surfaces/Texts.h"
+#include "win/Resources.h"
+#include "win/WinText.h"
+
+namespace {
+
+enum class Kind { About, ExcludePatterns };
+
+struct Box {
+  Kind kind;
+  std::string patterns;
+  unsigned dpi = 96;
+  HFONT font = nullptr;
+  HFONT bold = nullptr;
+  HWND panel = nullptr;
+  HWND edit = nullptr;
+  HBRUSH black = nullptr;
+};
+
+constexpr int kEditId = 100;
+
+HFONT MakeFont(unsigned dpi, int pixels, int weight, const wchar_t* face) {
+  return CreateFontW(-Scaled(pixels, dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                     DEFAULT_QUALITY, 0, face);
+}
+
+HWND Child(HWND parent, const wchar_t* type, const std::wstring& text, DWORD style, RECT r, Box& box, HFONT font,
+           int id = 0, DWORD extended = 0) {
+  HWND child = CreateWindowExW(extended, type, text.c_str(), WS_CHILD | WS_VISIBLE | style, Scaled(r.left, box.dpi),
+                               Scaled(r.top, box.dpi), Scaled(r.right, box.dpi), Scaled(r.bottom, box.dpi), parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return child;
+}
+
+// Gives the box its client size and centres it over its owner.
+void Place(HWND dialog, int width, int height, unsigned dpi) {
+  RECT frame{0, 0, Scaled(width, dpi), Scaled(height, dpi)};
+  AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)), dpi);
+  RECT owner{};
+  HWND parent = GetWindow(dialog, GW_OWNER);
+  if (parent == nullptr || !GetWindowRect(parent, &owner)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &owner, 0);
+  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+  SetWindowPos(dialog, nullptr, (owner.left + owner.right - w) / 2, (owner.top + owner.bottom - h) / 2, w, h,
+               SWP_NOZORDER);
+}
+
+void BuildAbout(HWND dialog, Box& box) {
+  SetWindowTextW(dialog, Shown(Texts::kAboutCaption).c_str());
+  box.font = MakeFont(box.dpi, 11, FW_NORMAL, L"MS Sans Serif");
+  box.bold = MakeFont(box.dpi, 11, FW_BOLD, L"MS Sans Serif");
+  box.black = CreateSolidBrush(RGB(0, 0, 0));
+  box.panel = Child(dialog, L"STATIC", L"", SS_SUNKEN, {8, 8, 225, 121}, box, box.font);
+  // The labels lie over the panel; each has the room up to its inner edge.
+  constexpr int kRight = 8 + 225 - 8;
+  HWND icon = Child(dialog, L"STATIC", L"", SS_ICON | SS_CENTERIMAGE, {24, 16, 41, 41}, box, box.font);
+  SendMessageW(icon, STM_SETICON,
+               reinterpret_cast<WPARAM>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_QUILLON), IMAGE_ICON,
+                                                   Scaled(37, box.dpi), Scaled(37, box.dpi), 0)),
+               0);
+  Child(dialog, L"STATIC", Shown(Texts::kProductName), SS_NOPREFIX, {80, 24, kRight - 80, 16}, box, box.bold);
+  Child(dialog, L"STATIC", Shown(Texts::kVersionText), SS_NOPREFIX, {112, 40, kRight - 112, 16}, box, box.font);
+  Child(dialog, L"STATIC", Shown(Texts::kAboutNotice), SS_NOPREFIX, {16, 64, kRight - 16, 16}, box, box.font);
+  Child(dialog, L"STATIC", Shown(Texts::kAboutComments), SS_NOPREFIX, {16, 88, 207, 26}, box, box.font);
+  Child(dialog, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {84, 144, 75, 25}, box, box.font, IDOK);
+  Place(dialog, 242, 179, box.dpi);
+}
+
+void BuildExcludePatterns(HWND dialog, Box& box) {
+  constexpr int kWidth = 460, kHeight = 300;
+  SetWindowTextW(dialog, Shown(WindowLayout::kExcludePatternsTitle).c_str());
+  SetWindowLongW(dialog, GWL_STYLE, GetWindowLongW(dialog, GWL_STYLE) | WS_THICKFRAME);
+  box.font = MakeFont(box.dpi, 12, FW_NORMAL, L"MS Shell Dlg");
+  box.bold = MakeFont(box.dpi, 13, FW_NORMAL, L"Courier New");
+  std::wstring help = Shown(WindowLayout::kExcludePatternsHelp), text;
+  for (const wchar_t c : help) text += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+  Child(dialog, L"STATIC", text, SS_NOPREFIX, {8, 8, kWidth - 16, 56}, box, box.font);
+  std::wstring patterns;
+  for (const wchar_t c : Shown(box.patterns)) patterns += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+  box.edit = Child(dialog, L"EDIT", patterns,
+                   ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL |
+                       WS_TABSTOP,
+                   {8, 68, kWidth - 16, kHeight - 68 - 41}, box, box.bold, kEditId, WS_EX_CLIENTEDGE);
+  Child(dialog, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {kWidth - 166, kHeight - 33, 75, 25}, box,
+        box.font, IDOK);
+  Child(dialog, L"BUTTON", L"Cancel", WS_TABSTOP, {kWidth - 83, kHeight - 33, 75, 25}, box, box.font, IDCANCEL);
+  Place(dialog, kWidth, kHeight, box.dpi);
+  SetFocus(box.edit);
+}
+
+INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    auto& box = *reinterpret_cast<Box*>(lParam);
+    box.dpi = GetDpiForWindow(dialog);
+    if (box.kind == Kind::About) {
+      BuildAbout(dialog, box);
+    } else {
+      BuildExcludePatterns(dialog, box);
+    }
+    return box.kind == Kind::About;  // the edit has taken the focus itself
+  }
+  auto* box = reinterpret_cast<Box*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (box == nullptr) return FALSE;
+  switch (message) {
+    case WM_CTLCOLORDLG:
+      return box->kind == Kind::About ? reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_ACTIVEBORDER)) : FALSE;
+    case WM_CTLCOLORSTATIC:
+      if (box->kind != Kind::About) return FALSE;
+      // The panel and everything on it: white on black.
+      SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
+      SetBkColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
+      return reinterpret_cast<INT_PTR>(box->black);
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+        if (LOWORD(wParam) == IDOK && box->edit != nullptr) {
+          const int length = GetWindowTextLengthW(box->edit);
+          std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, L'\0');
+          GetWindowTextW(box->edit, text.data(), length + 1);
+          std::string patterns = NarrowOf(text.data()), lines;
+          for (const char c : patterns) {
+            if (c != '\r') lines += c;
+          }
+          box->patterns = lines;
+        }
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+      }
+      return FALSE;
+    case WM_SIZE:
+      if (box->edit != nullptr) {
+        const int w = LOWORD(lParam), h = HIWORD(lParam);
+        const auto s = [&](int pixels) { return Scaled(pixels, box->dpi); };
+        MoveWindow(box->edit, s(8), s(68), w - s(16), h - s(68 + 41), TRUE);
+        MoveWindow(GetDlgItem(dialog, IDOK), w - s(166), h - s(33), s(75), s(25), TRUE);
+        MoveWindow(GetDlgItem(dialog, IDCANCEL), w - s(83), h - s(33), s(75), s(25), TRUE);
+      }
+      return FALSE;
+    case WM_DESTROY:
+      DeleteObject(box->font);
+      DeleteObject(box->bold);
+      if (box->black != nullptr) DeleteObject(box->black);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+INT_PTR Run(HWND owner, Box& box) {
+  // An empty template: the box lays its controls out itself, in pixels.
+  struct alignas(4) Template {
+    DLGTEMPLATE header;
+    WORD menu = 0, windowClass = 0, title = 0;
+  } layout{};
+  layout.header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+  return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &layout.header, owner, &Procedure,
+                                 reinterpret_cast<LPARAM>(&box));
+}
+
+}  // namespace
+
+void ModalBox::About(HWND owner) {
+  Box box{Kind::About, {}};
+  Run(owner, box);
+}
+
+std::optional<std::string> ModalBox::ExcludePatterns(HWND owner, const std::string& patterns) {
+  Box box{Kind::ExcludePatterns, patterns};
+  if (Run(owner, box) != IDOK) return std::nullopt;
+  return box.patterns;
+}

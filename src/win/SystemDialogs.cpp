@@ -1,0 +1,103 @@
+#include "win/SystemDialogs.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include "app/WindowLayout.h"
+#include "surfaces/Texts.h"
+#include "win/ModalBox.h"
+#include "win/WinText.h"
+
+namespace {
+
+// Long paths: the dialogs may return more than MAX_PATH characters.
+constexpr std::size_t kNameRoom = 32768;
+
+int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
+  // The browser opens at the folder chosen last time.
+  if (message == BFFM_INITIALIZED && data != 0) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
+  return 0;
+}
+
+}  // namespace
+
+SystemDialogs::SystemDialogs() {
+  open_.name.assign(kNameRoom, L'\0');
+  save_.name.assign(kNameRoom, L'\0');
+}
+
+std::wstring SystemDialogs::Filter() {
+  std::wstring filter;
+  for (const Texts::FileType& type : Texts::kFileTypes) {
+    filter += Shown(type.name) + L'\0' + Shown(type.pattern) + L'\0';
+  }
+  return filter + L'\0';
+}
+
+std::optional<std::string> SystemDialogs::RunFileDialog(HWND owner, FileDialogState& state, bool save) {
+  const std::wstring filter = Filter();
+  const std::wstring extension = Shown(Texts::kDefaultExtension);
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = state.typeIndex;
+  dialog.lpstrFile = state.name.data();
+  dialog.nMaxFile = static_cast<DWORD>(state.name.size());
+  // The selected type's extension completes a bare name, and the default
+  // one under All Files; the program asks its own overwrite question.
+  dialog.lpstrDefExt = extension.c_str();
+  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR | OFN_LONGNAMES;
+  const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+  if (!chosen) return std::nullopt;
+  state.typeIndex = dialog.nFilterIndex;
+  return NarrowOf(state.name.data());
+}
+
+std::optional<std::string> SystemDialogs::OpenFile(HWND owner) { return RunFileDialog(owner, open_, false); }
+
+std::optional<std::string> SystemDialogs::SaveFile(HWND owner) { return RunFileDialog(owner, save_, true); }
+
+std::optional<std::string> SystemDialogs::BrowseForFolder(HWND owner, std::string_view title) {
+  const std::wstring caption = Shown(title);
+  BROWSEINFOW browse{};
+  browse.hwndOwner = owner;
+  browse.lpszTitle = caption.c_str();
+  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  browse.lpfn = &BrowseCallback;
+  browse.lParam = lastFolder_.empty() ? 0 : reinterpret_cast<LPARAM>(lastFolder_.c_str());
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
+  if (chosen == nullptr) return std::nullopt;
+  std::vector<wchar_t> path(kNameRoom, L'\0');
+  const BOOL found = SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
+  CoTaskMemFree(chosen);
+  // A place that is no folder of the file system (a printer, the network) is no choice.
+  if (!found || path[0] == L'\0') return std::nullopt;
+  lastFolder_ = path.data();
+  return NarrowOf(path.data());
+}
+
+ConfirmAnswer SystemDialogs::Confirm(HWND owner, std::string_view question) {
+  switch (MessageBoxW(owner, Shown(question).c_str(), L"Confirm", MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES:
+      return ConfirmAnswer::Yes;
+    case IDNO:
+      return ConfirmAnswer::No;
+    default:
+      return ConfirmAnswer::Cancel;
+  }
+}
+
+void SystemDialogs::ShowError(HWND owner, std::string_view message) {
+  MessageBoxW(owner, Shown(message).c_str(), Shown(Texts::kApplicationTitle).c_str(), MB_OK | MB_ICONERROR);
+}
+
+void SystemDialogs::ShowWarning(HWND owner, std::string_view message) {
+  MessageBoxW(owner, Shown(message).c_str(), Shown(Texts::kApplicationTitle).c_str(), MB_OK | MB_ICONWARNING);
+}
+
+void SystemDialogs::ShowAbout(HWND owner) { ModalBox::About(owner); }
+
+std::optional<std::string> SystemDialogs::EditExcludePatterns(HWND owner, const std::string& patterns) {
+  return ModalBox::ExcludePatterns(owner, patterns);
+}

@@ -1,0 +1,1134 @@
+#include "win/WinMainWindow.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "app/ActionTable.h"
+#include "app/Hint.h"
+#include "app/WindowLayout.h"
+#include "surfaces/Texts.h"
+#include "documents/ListingFile.h"
+#include "engine/ExcludePatterns.h"
+#include "platform/QuillonError.h"
+#include "platform/RegionalSettings.h"
+#include "win/WinDialogs.h"
+#include "win/WinGlyphs.h"
+#include "win/WinText.h"
+
+namespace L = WindowLayout;
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"QuillonMainWindow";
+constexpr int kFirstActionCommand = 1000;
+constexpr auto kRepaintInterval = std::chrono::milliseconds(100);  // new rows and figures at most 10 times a second
+constexpr auto kPumpInterval = std::chrono::milliseconds(20);      // input, Escape and Stop above all
+constexpr int kPaintShare = 20;  // new rows take at most about a twentieth of a run
+// Panels 3 (the digest rate) and 4 (a long hint, or what could not be read)
+// have tooltips: their tools are the panels' indexes.
+constexpr std::array<int, 2> kTipPanels{3, 4};
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : "\r\n") + line;
+  return text;
+}
+
+std::wstring WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  GetWindowTextW(window, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+// "Ctrl+N", "F1" or "Esc" as an accelerator.
+bool AcceleratorOf(std::string_view shortcut, WORD command, ACCEL& accel) {
+  accel = {FVIRTKEY, 0, command};
+  while (true) {
+    const auto plus = shortcut.find('+');
+    if (plus == std::string_view::npos) break;
+    const std::string_view modifier = shortcut.substr(0, plus);
+    if (modifier == "Ctrl") accel.fVirt |= FCONTROL;
+    if (modifier == "Shift") accel.fVirt |= FSHIFT;
+    if (modifier == "Alt") accel.fVirt |= FALT;
+    shortcut.remove_prefix(plus + 1);
+  }
+  if (shortcut == "Esc") {
+    accel.key = VK_ESCAPE;
+  } else if (shortcut.size() > 1 && shortcut[0] == 'F') {
+    accel.key = static_cast<WORD>(VK_F1 + std::stoi(std::string(shortcut.substr(1))) - 1);
+  } else if (shortcut.size() == 1) {
+    accel.key = static_cast<WORD>(shortcut[0]);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+const ActionInfo* ActionOfCommand(int command) {
+  const int index = command - kFirstActionCommand;
+  return index >= 0 && index < kActionCount ? &kActionTable[static_cast<std::size_t>(index)] : nullptr;
+}
+
+}  // namespace
+
+int WinMainWindow::CommandOf(ActionId id) { return kFirstActionCommand + static_cast<int>(id); }
+
+int WinMainWindow::S(int pixels) const { return Scaled(pixels, dpi_); }
+
+WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options options)
+    : dialogs_(dialogs),
+      options_(std::move(options)),
+      settings_(options_.settingsRoot),
+      list1Width_(L::kListBox1Width),
+      list3Height_(L::kListBox3Height),
+      panel3Width_(L::kPanelWidths[3]) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  if (!GetClassInfoExW(instance, kClassName, &windowClass)) {
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = &WinMainWindow::Procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassExW(&windowClass);
+  }
+  for (const ActionInfo& info : kActionTable) enabled_[static_cast<int>(info.id)] = info.enabledAtStart;
+  excludeText_ = settings_.ReadText(L::kExcludePatterns.settingKey);
+  hwnd_ = CreateWindowExW(0, kClassName, Shown(Texts::kCaption).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                          CW_USEDEFAULT, CW_USEDEFAULT, 817, 616, nullptr, nullptr, instance, this);
+  if (hwnd_ == nullptr) throw QuillonError("The main window cannot be created");
+  dpi_ = GetDpiForWindow(hwnd_);
+  black_ = CreateSolidBrush(RGB(0, 0, 0));
+  MakeFonts();
+  BuildMenu();
+  CreateControls();
+  // The client area of the layout, centred on the screen's work area.
+  RECT frame{0, 0, S(L::kClientWidth), S(L::kClientHeight)};
+  AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, TRUE, 0, dpi_);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
+               work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  Relayout();
+  bigIcon_ = WinGlyphs::ProgramIcon(GetSystemMetricsForDpi(SM_CXICON, dpi_));
+  smallIcon_ = WinGlyphs::ProgramIcon(GetSystemMetricsForDpi(SM_CXSMICON, dpi_));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  lastPump_ = lastWindowPaint_ = lastStatusPaint_ = Clock::now();
+  logic_ = std::make_unique<TMainWindow>(*this, search, RegionalSettings::FromUserLocale());
+  logic_->FormCreate(this);
+}
+
+WinMainWindow::~WinMainWindow() {
+  if (!destroyed_ && logic_) logic_->FormDestroy(this);
+  destroyed_ = true;
+  help_.Quit();
+  options_.quitOnClose = false;
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
+  if (images_ != nullptr) ImageList_Destroy(images_);
+  for (HBITMAP bitmap : menuBitmaps_) {
+    if (bitmap != nullptr) DeleteObject(bitmap);
+  }
+  for (HGDIOBJ object : std::initializer_list<HGDIOBJ>{paneFont_, labelFont_, uiFont_, black_}) {
+    if (object != nullptr) DeleteObject(object);
+  }
+  for (HICON icon : {bigIcon_, smallIcon_}) {
+    if (icon != nullptr) DestroyIcon(icon);
+  }
+}
+
+// ---- Building ----
+
+void WinMainWindow::MakeFonts() {
+  for (HFONT font : {paneFont_, labelFont_, uiFont_}) {
+    if (font != nullptr) DeleteObject(font);
+  }
+  // Character height 11 pixels (8 points at 96 pixels per inch), bold, fixed pitch.
+  paneFont_ = CreateFontW(-S(11), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
+                          FIXED_PITCH | FF_MODERN, L"Courier New");
+  labelFont_ = CreateFontW(-S(11), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY,
+                           FF_SWISS, L"MS Sans Serif");
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_);
+  uiFont_ = CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+void WinMainWindow::BuildMenu() {
+  std::vector<ACCEL> accels;
+  for (const ActionInfo& info : kActionTable) {
+    ACCEL accel{};
+    if (*info.shortcut && AcceleratorOf(info.shortcut, static_cast<WORD>(CommandOf(info.id)), accel))
+      accels.push_back(accel);
+  }
+  accelerators_ = CreateAcceleratorTableW(accels.data(), static_cast<int>(accels.size()));
+  for (int glyph = 0; glyph < GlyphPicture::kGlyphCount; ++glyph)
+    menuBitmaps_[static_cast<std::size_t>(glyph)] = WinGlyphs::Bitmap(GlyphPicture::Glyph(glyph, 16));
+
+  menu_ = CreateMenu();
+  const bool detectMoves = settings_.ReadBool(L::kDetectMovesKey, false);
+  const bool reuseDigests = settings_.ReadBool(L::kReuseDigests.settingKey, false);
+  for (const L::MenuInfo& info : L::kMenus) {
+    HMENU popup = CreatePopupMenu();
+    for (const L::MenuItem& item : info.items) {
+      switch (item.kind) {
+        case L::ItemKind::Separator:
+          AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+          break;
+        case L::ItemKind::ReuseDigests:
+          AppendMenuW(popup, MF_STRING | (reuseDigests ? MF_CHECKED : 0), kReuseDigestsCommand,
+                      Shown(L::kReuseDigests.caption).c_str());
+          break;
+        case L::ItemKind::ExcludePatterns:
+          AppendMenuW(popup, MF_STRING, kExcludePatternsCommand, Shown(L::kExcludePatterns.caption).c_str());
+          break;
+        case L::ItemKind::Action: {
+          const ActionInfo& action = InfoOf(item.action);
+          if (!action.visible) break;  // a hidden item takes no room
+          std::string caption = action.caption;
+          if (*action.shortcut) caption += std::string("\t") + action.shortcut;
+          UINT flags = MF_STRING | (action.enabledAtStart ? MF_ENABLED : MF_GRAYED);
+          if (item.action == ActionId::EditDetectMovesAction && detectMoves) flags |= MF_CHECKED;
+          AppendMenuW(popup, flags, static_cast<UINT_PTR>(CommandOf(item.action)), Shown(caption).c_str());
+          if (action.glyph >= 0) {
+            MENUITEMINFOW glyph{};
+            glyph.cbSize = sizeof glyph;
+            glyph.fMask = MIIM_BITMAP;
+            glyph.hbmpItem = menuBitmaps_[static_cast<std::size_t>(action.glyph)];
+            SetMenuItemInfoW(popup, static_cast<UINT>(CommandOf(item.action)), FALSE, &glyph);
+          }
+          break;
+        }
+      }
+    }
+    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Shown(info.title).c_str());
+  }
+  SetMenu(hwnd_, menu_);
+}
+
+void WinMainWindow::CreateControls() {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const auto child = [&](DWORD extended, const wchar_t* type, const wchar_t* text, DWORD style, int id = 0) {
+    HWND control = CreateWindowExW(extended, type, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), FALSE);
+    return control;
+  };
+  // Created in the order the focus moves: the check box, the line, the panes.
+  md5_ = child(0, L"BUTTON", Shown(L::kMd5Caption).c_str(), BS_AUTOCHECKBOX | WS_TABSTOP);
+  edit_ = child(WS_EX_CLIENTEDGE, L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP);
+  for (Pane& pane : panes_) {
+    pane.box = child(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                     LBS_NODATA | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_HSCROLL |
+                         WS_TABSTOP);
+    SendMessageW(pane.box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
+  }
+  for (std::size_t i = 0; i < labels_.size(); ++i) {
+    labels_[i] = child(0, L"STATIC", i == 0 ? L"Selected: ?" : L"Loaded File: ?", SS_NOPREFIX | SS_LEFTNOWORDWRAP);
+    SendMessageW(labels_[i], WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_), FALSE);
+  }
+  SetLabelText(LabelId::Label1, "Selected: ?");
+  SetLabelText(LabelId::Label2, "Loaded File: ?");
+  status_ = child(0, STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER);
+  BuildToolBar();
+
+  tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
+                          0, hwnd_, nullptr, instance, nullptr);
+  SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, S(600));
+  const std::wstring md5Hint = Shown(L::kMd5Hint);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(md5_);
+  tool.lpszText = const_cast<wchar_t*>(md5Hint.c_str());
+  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  for (const int index : kTipPanels) {
+    TOOLINFOW panel{};
+    panel.cbSize = sizeof panel;
+    panel.uFlags = TTF_SUBCLASS;
+    panel.hwnd = status_;
+    panel.uId = static_cast<UINT_PTR>(index);
+    panel.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&panel));
+  }
+}
+
+void WinMainWindow::SetPanelTip(int panel, const std::string& tip) {
+  const std::wstring text = Shown(tip);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = status_;
+  tool.uId = static_cast<UINT_PTR>(panel);
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void WinMainWindow::BuildToolBar() {
+  if (toolbar_ != nullptr) DestroyWindow(toolbar_);
+  toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS |
+                                 CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER,
+                             0, 0, 0, 0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  if (images_ != nullptr) ImageList_Destroy(images_);
+  images_ = WinGlyphs::ImageList(S(16));
+  SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+  SendMessageW(toolbar_, TB_SETINDENT, S(5), 0);
+  std::vector<TBBUTTON> buttons;
+  for (const L::MenuItem& item : L::kToolItems) {
+    TBBUTTON button{};
+    if (item.kind == L::ItemKind::Separator) {
+      button.iBitmap = S(8);
+      button.fsStyle = BTNS_SEP;
+    } else {
+      const ActionInfo& info = InfoOf(item.action);
+      button.iBitmap = info.glyph;
+      button.idCommand = CommandOf(item.action);
+      button.fsState = static_cast<BYTE>((enabled_[static_cast<int>(item.action)] ? TBSTATE_ENABLED : 0) |
+                                         (info.visible ? 0 : TBSTATE_HIDDEN));
+      button.fsStyle = BTNS_BUTTON;
+    }
+    buttons.push_back(button);
+  }
+  SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
+  // Below the check box and the line, which lie on it.
+  SetWindowPos(toolbar_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void WinMainWindow::Relayout() {
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  const int width = client.right, height = client.bottom;
+  MoveWindow(toolbar_, 0, 0, width, S(L::kToolBarHeight), TRUE);
+  const int count = static_cast<int>(SendMessageW(toolbar_, TB_BUTTONCOUNT, 0, 0));
+  RECT last{};
+  SendMessageW(toolbar_, TB_GETITEMRECT, static_cast<WPARAM>(count - 1), reinterpret_cast<LPARAM>(&last));
+  const int top = (S(L::kToolBarHeight) - S(L::kToolControlHeight)) / 2;
+  MoveWindow(md5_, last.right, top, S(L::kMd5Width), S(L::kToolControlHeight), TRUE);
+  MoveWindow(edit_, last.right + S(L::kMd5Width), top, S(L::kEditWidth), S(L::kToolControlHeight), TRUE);
+
+  for (std::size_t i = 0; i < labels_.size(); ++i) {
+    RECT place{};
+    GetWindowRect(labels_[i], &place);
+    MoveWindow(labels_[i], S(i == 0 ? L::kLabel1Left : L::kLabel2Left), S(L::kToolBarHeight + L::kLabelTop),
+               place.right - place.left, place.bottom - place.top, TRUE);
+  }
+  MoveWindow(status_, 0, height - S(L::kStatusBarHeight), width, S(L::kStatusBarHeight), TRUE);
+  SetStatusParts();
+
+  // Widening widens ListBox2 only; ListBox1 keeps its width and ListBox3 its height.
+  const int areaTop = S(L::kToolBarHeight + L::kPanelHeight);
+  const int areaBottom = std::max(areaTop, height - S(L::kStatusBarHeight));
+  const int split = S(L::kSplitterSize);
+  const int h3 = std::clamp(S(list3Height_), 1, std::max(1, areaBottom - areaTop - split - 1));
+  const int split2 = std::max(areaTop + 1, areaBottom - h3 - split);
+  const int w1 = std::clamp(S(list1Width_), 1, std::max(1, width - split - 1));
+  MoveWindow(panes_[0].box, 0, areaTop, w1, split2 - areaTop, TRUE);
+  MoveWindow(panes_[1].box, w1 + split, areaTop, std::max(1, width - w1 - split), split2 - areaTop, TRUE);
+  MoveWindow(panes_[2].box, 0, split2 + split, width, h3, TRUE);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void WinMainWindow::SetStatusParts() {
+  std::array<int, 5> edges{};
+  int right = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    right += S(i == 3 ? panel3Width_ : L::kPanelWidths[i]);
+    edges[i] = right;
+  }
+  edges[4] = -1;  // the last panel reaches the right edge
+  SendMessageW(status_, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+  for (const int index : kTipPanels) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = status_;
+    tool.uId = static_cast<UINT_PTR>(index);
+    SendMessageW(status_, SB_GETRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&tool.rect));
+    SendMessageW(tips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+int WinMainWindow::Splitter(POINT p) const {
+  RECT one{}, three{};
+  GetWindowRect(panes_[0].box, &one);
+  GetWindowRect(panes_[2].box, &three);
+  MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&one), 2);
+  MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&three), 2);
+  if (p.y >= one.top && p.y < one.bottom && p.x >= one.right && p.x < one.right + S(L::kSplitterSize)) return 1;
+  if (p.y >= three.top - S(L::kSplitterSize) && p.y < three.top) return 2;
+  return 0;
+}
+
+// ---- Messages ----
+
+LRESULT CALLBACK WinMainWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<WinMainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<WinMainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  return self->Handle(message, wParam, lParam);
+}
+
+LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+      return 0;
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (header->code == TTN_GETDISPINFOW) {
+        // A toolbar button's tooltip: the short part of its action's hint.
+        auto* tip = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        if (const ActionInfo* info = ActionOfCommand(static_cast<int>(header->idFrom))) {
+          tipText_ = Shown(Hint::ShortPart(info->hint));
+          tip->lpszText = tipText_.data();
+        }
+      }
+      return 0;
+    }
+    case WM_MEASUREITEM:
+      reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(S(L::kPaneLineHeight));
+      return TRUE;
+    case WM_DRAWITEM:
+      OnDrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_CTLCOLORLISTBOX:
+      return reinterpret_cast<LRESULT>(black_);
+    case WM_MENUSELECT:
+      OnMenuSelect(wParam, lParam);
+      return 0;
+    case WM_SIZE:
+      if (toolbar_ != nullptr) Relayout();
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(hwnd_, &paint);
+      RECT client{};
+      GetClientRect(hwnd_, &client);
+      RECT panel{0, S(L::kToolBarHeight), client.right, S(L::kToolBarHeight + L::kPanelHeight)};
+      DrawEdge(dc, &panel, EDGE_SUNKEN, BF_RECT);
+      EndPaint(hwnd_, &paint);
+      return 0;
+    }
+    case WM_SETCURSOR:
+      if (OnSetCursor(lParam)) return TRUE;
+      break;
+    case WM_LBUTTONDOWN:
+      dragging_ = Splitter({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      if (dragging_ != 0) SetCapture(hwnd_);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (dragging_ != 0) {
+        // The panes follow while dragging; none gets smaller than one pixel.
+        RECT client{};
+        GetClientRect(hwnd_, &client);
+        const int at = dragging_ == 1 ? GET_X_LPARAM(lParam) : client.bottom - S(L::kStatusBarHeight) -
+                                                                   GET_Y_LPARAM(lParam) - S(L::kSplitterSize);
+        (dragging_ == 1 ? list1Width_ : list3Height_) = std::max(1, MulDiv(at, 96, static_cast<int>(dpi_)));
+        Relayout();
+      }
+      return 0;
+    case WM_LBUTTONUP:
+      if (dragging_ != 0) ReleaseCapture();
+      return 0;
+    case WM_CAPTURECHANGED:
+      dragging_ = 0;
+      return 0;
+    case WM_ACTIVATE:
+      // The control that had the focus gets it back; at first the check box, the first in the tab order.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        if (HWND focus = GetFocus(); focus != nullptr && IsChild(hwnd_, focus)) focused_ = focus;
+      }
+      break;  // activating gives the window the focus, which WM_SETFOCUS hands on
+    case WM_SETFOCUS:
+      SetFocus(focused_ != nullptr && IsWindow(focused_) ? focused_ : md5_);
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<RECT*>(lParam));
+      return 0;
+    case WM_SETTINGCHANGE:
+      // The regional settings are read again when the system announces a
+      // change; a running listing keeps its separators to its end.
+      if (lParam != 0 && lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"intl") == 0 && logic_) {
+        if (working_) {
+          regionalChange_ = true;
+        } else {
+          logic_->SetRegionalSettings(RegionalSettings::FromUserLocale());
+        }
+      }
+      return 0;
+    case WM_CLOSE:
+      // A command that is running stops or finishes first; the window closes after it.
+      if (running_ > 0) {
+        stopRequested_ = working_;
+        closeRequested_ = true;
+        return 0;
+      }
+      if (!destroyed_) {
+        destroyed_ = true;
+        logic_->FormDestroy(this);
+      }
+      DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      hwnd_ = nullptr;
+      if (options_.quitOnClose) PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+bool WinMainWindow::OnSetCursor(LPARAM lParam) {
+  if (busy_) {
+    SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
+    return true;
+  }
+  if (LOWORD(lParam) != HTCLIENT) return false;
+  POINT p{};
+  GetCursorPos(&p);
+  ScreenToClient(hwnd_, &p);
+  const int splitter = Splitter(p);
+  if (splitter == 0) return false;
+  SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(splitter == 1 ? 32644 : 32645)));  // IDC_SIZEWE, IDC_SIZENS
+  return true;
+}
+
+void WinMainWindow::OnDpiChanged(unsigned dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  MakeFonts();
+  for (HWND control : {md5_, edit_, status_}) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), TRUE);
+  for (HWND label : labels_) SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_), TRUE);
+  for (Pane& pane : panes_) {
+    SendMessageW(pane.box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
+    SendMessageW(pane.box, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pane.lines.ScrollExtent())), 0);
+  }
+  for (std::size_t i = 0; i < labels_.size(); ++i)
+    SetLabelText(static_cast<LabelId>(i), NarrowOf(WindowText(labels_[i])));
+  BuildToolBar();
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Relayout();
+}
+
+void WinMainWindow::OnMenuSelect(WPARAM wParam, LPARAM lParam) {
+  const UINT flags = HIWORD(wParam);
+  std::string hint;
+  if (flags == 0xFFFF && lParam == 0) {
+    hint.clear();  // the menu closed
+  } else if ((flags & MF_POPUP) != 0 && reinterpret_cast<HMENU>(lParam) == menu_) {
+    const std::size_t index = LOWORD(wParam);
+    if (index < L::kMenus.size()) hint = L::kMenus[index].hint;
+  } else if ((flags & MF_SEPARATOR) == 0) {
+    const int command = LOWORD(wParam);
+    if (const ActionInfo* info = ActionOfCommand(command)) hint = info->hint;
+    if (command == kReuseDigestsCommand) hint = L::kReuseDigests.hint;
+    if (command == kExcludePatternsCommand) hint = L::kExcludePatterns.hint;
+  }
+  ShowHint(std::string(Hint::LongPart(hint)));
+}
+
+void WinMainWindow::ShowHintAt(POINT screen) {
+  HWND under = WindowFromPoint(screen);
+  std::string hint;
+  if (under == toolbar_) {
+    POINT p = screen;
+    ScreenToClient(toolbar_, &p);
+    const int index = static_cast<int>(SendMessageW(toolbar_, TB_HITTEST, 0, reinterpret_cast<LPARAM>(&p)));
+    TBBUTTON button{};
+    if (index >= 0 && SendMessageW(toolbar_, TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&button)))
+      if (const ActionInfo* info = ActionOfCommand(button.idCommand)) hint = info->hint;
+  } else if (under == md5_) {
+    hint = L::kMd5Hint;
+  }
+  // A control without a hint, a pane among them, empties the panel.
+  ShowHint(std::string(Hint::LongPart(hint)));
+}
+
+void WinMainWindow::ShowHint(const std::string& text) {
+  // Setting the text it already has changes nothing.
+  if (hint_ == text) return;
+  hint_ = text;
+  SetPanel(4, text);
+  // The hint replaces the count of unreadable items, and so their paths.
+  unreadableTip_ = false;
+  UpdatePanelTip();
+}
+
+void WinMainWindow::UpdatePanelTip() {
+  // A hint too long for the panel is shown whole as the panel's tooltip.
+  std::string tip;
+  if (unreadableTip_) {
+    tip = Joined(unreadable_.TipLines());
+  } else {
+    RECT part{};
+    SendMessageW(status_, SB_GETRECT, 4, reinterpret_cast<LPARAM>(&part));
+    HDC dc = GetDC(status_);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status_, WM_GETFONT, 0, 0)));
+    const std::wstring shown = Shown(panelTexts_[4]);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(status_, dc);
+    if (size.cx > part.right - part.left - S(4)) tip = panelTexts_[4];
+  }
+  if (tip == panelTip_) return;
+  panelTip_ = tip;
+  SetPanelTip(4, tip);
+}
+
+void WinMainWindow::OnCommand(int command, int notification, HWND control) {
+  for (std::size_t i = 0; i < panes_.size(); ++i) {
+    if (control == panes_[i].box && control != nullptr) {
+      static constexpr Handler kClicks[] = {&TMainWindow::ListBox1Click, &TMainWindow::ListBox2Click,
+                                            &TMainWindow::ListBox3Click};
+      if (notification == LBN_SELCHANGE) Run(kClicks[i]);
+      return;
+    }
+  }
+  if (control != nullptr && control != toolbar_) return;  // the check box and the line need no command
+  if (command == kReuseDigestsCommand || command == kExcludePatternsCommand) {
+    if (working_) return;  // the listing choices hold from the start of a run to its end
+    if (command == kReuseDigestsCommand) {
+      ToggleChoice(command, L::kReuseDigests.settingKey);
+    } else {
+      EditExcludePatterns();
+    }
+    return;
+  }
+  const ActionInfo* info = ActionOfCommand(command);
+  if (info == nullptr || !enabled_[static_cast<int>(info->id)]) return;
+  switch (info->id) {
+    // Stop acts while a command runs, so it cannot wait for its turn as the
+    // other commands do: it only raises the request the work polls for.
+    case ActionId::EditStopAction:
+      if (working_) stopRequested_ = true;
+      return;
+    case ActionId::EditDetectMovesAction:
+      ToggleChoice(command, L::kDetectMovesKey);
+      return;
+    // The standard edit actions work on the line when it has the focus.
+    case ActionId::EditCutAction:
+    case ActionId::EditCopyAction:
+    case ActionId::EditPasteAction:
+      if (!working_ && GetFocus() == edit_) {
+        const UINT operation = info->id == ActionId::EditCutAction    ? WM_CUT
+                               : info->id == ActionId::EditCopyAction ? WM_COPY
+                                                                      : WM_PASTE;
+        SendMessageW(edit_, operation, 0, 0);
+      }
+      return;
+    default:
+      break;
+  }
+  static constexpr std::array<std::pair<ActionId, Handler>, 11> kHandlers{{
+      {ActionId::FileNewAction, &TMainWindow::FileNewActionExecute},
+      {ActionId::FileOpenAction, &TMainWindow::FileOpenActionExecute},
+      {ActionId::FileSaveAction, &TMainWindow::FileSaveActionExecute},
+      {ActionId::FileSaveAsAction, &TMainWindow::FileSaveAsActionExecute},
+      {ActionId::FileSaveResultAction, &TMainWindow::FileSaveResultActionExecute},
+      {ActionId::FileExitAction, &TMainWindow::FileExitActionExecute},
+      {ActionId::EditListContentAction, &TMainWindow::EditListContentActionExecute},
+      {ActionId::EditCompareContentAction, &TMainWindow::EditCompareContentActionExecute},
+      {ActionId::EditRepeatLastAction, &TMainWindow::EditRepeatLastActionExecute},
+      {ActionId::HelpProgramAction, &TMainWindow::HelpProgramActionExecute},
+      {ActionId::HelpAboutAction, &TMainWindow::HelpAboutActionExecute},
+  }};
+  for (const auto& [id, handler] : kHandlers) {
+    if (id == info->id) Run(handler);
+  }
+}
+
+void WinMainWindow::ToggleChoice(int command, const char* key) {
+  const bool checked = (GetMenuState(menu_, static_cast<UINT>(command), MF_BYCOMMAND) & MF_CHECKED) == 0;
+  CheckMenuItem(menu_, static_cast<UINT>(command), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+  settings_.WriteBool(key, checked);
+}
+
+void WinMainWindow::EditExcludePatterns() {
+  std::string text = excludeText_;
+  for (;;) {
+    const std::optional<std::string> edited = dialogs_.EditExcludePatterns(hwnd_, text);
+    if (!edited) return;
+    text = *edited;
+    try {
+      // A malformed pattern is refused here, long before a listing.
+      ExcludePatterns check(ExcludePatterns::FromLines(text));
+    } catch (const QuillonError& error) {
+      dialogs_.ShowError(hwnd_, error.what());
+      continue;
+    }
+    excludeText_ = text;
+    settings_.WriteText(L::kExcludePatterns.settingKey, text);
+    return;
+  }
+}
+
+void WinMainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
+  if (item.CtlType != ODT_LISTBOX) return;
+  const Pane* pane = nullptr;
+  for (const Pane& candidate : panes_) {
+    if (candidate.box == item.hwndItem) pane = &candidate;
+  }
+  if (pane == nullptr) return;
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  FillRect(item.hDC, &item.rcItem, selected ? GetSysColorBrush(COLOR_HIGHLIGHT) : black_);
+  if (item.itemID != static_cast<UINT>(-1) && static_cast<int>(item.itemID) < pane->lines.Count()) {
+    const std::wstring text = Shown(pane->lines.Lines().At(item.itemID));
+    HGDIOBJ old = SelectObject(item.hDC, paneFont_);
+    SetTextColor(item.hDC, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(255, 255, 255));
+    SetBkMode(item.hDC, TRANSPARENT);
+    ExtTextOutW(item.hDC, item.rcItem.left + S(2), item.rcItem.top, ETO_CLIPPED, &item.rcItem, text.c_str(),
+                static_cast<UINT>(text.size()), nullptr);
+    SelectObject(item.hDC, old);
+  }
+  if ((item.itemState & ODS_FOCUS) != 0) DrawFocusRect(item.hDC, &item.rcItem);
+}
+
+// ---- The message loop ----
+
+int WinMainWindow::RunMessageLoop() {
+  MSG msg;
+  for (;;) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+      Dispatch(msg);
+    }
+    Idle();
+    WaitMessage();
+  }
+}
+
+void WinMainWindow::ProcessPending() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop that waits for it
+      return;
+    }
+    if (!DropsDuringWork(msg)) Dispatch(msg);
+  }
+  if (!working_) Idle();
+}
+
+void WinMainWindow::Dispatch(MSG& msg) {
+  if (help_.PreTranslate(msg)) return;
+  const bool ours = hwnd_ != nullptr && (msg.hwnd == hwnd_ || IsChild(hwnd_, msg.hwnd));
+  if (ours && TranslateAcceleratorW(hwnd_, accelerators_, &msg)) return;
+  // Tab moves the focus between the check box, the line and the panes.
+  if (ours && msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && IsDialogMessageW(hwnd_, &msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+void WinMainWindow::Idle() {
+  // When the input has been handled, the hint follows the pointer.
+  POINT cursor{};
+  if (hwnd_ != nullptr && GetCursorPos(&cursor)) ShowHintAt(cursor);
+  UpdateEditActions();
+}
+
+void WinMainWindow::UpdateEditActions() {
+  if (hwnd_ == nullptr) return;
+  const bool line = GetFocus() == edit_;
+  DWORD start = 0, end = 0;
+  if (line) SendMessageW(edit_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  const auto set = [this](ActionId id, bool enabled) {
+    if (enabled_[static_cast<int>(id)] != enabled) SetActionEnabled(id, enabled);
+  };
+  set(ActionId::EditCutAction, line && start != end);
+  set(ActionId::EditCopyAction, line && start != end);
+  set(ActionId::EditPasteAction, line && IsClipboardFormatAvailable(CF_UNICODETEXT));
+}
+
+bool WinMainWindow::DropsDuringWork(const MSG& msg) {
+  if (!working_ || hwnd_ == nullptr) return false;
+  // Only this window waits for the work: another one, a warning or the help, answers as usual.
+  if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
+  switch (msg.message) {
+    case WM_KEYDOWN:
+      if (msg.wParam == VK_ESCAPE) stopRequested_ = true;
+      return true;
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_DEADCHAR:
+      return true;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK: {
+      // The splitters and the Stop button still answer; scroll bars, the menu
+      // bar and the frame are no client area and answer anyway.
+      if (msg.hwnd == hwnd_) return false;
+      if (msg.hwnd != toolbar_) return true;
+      POINT p{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+      const int index = static_cast<int>(SendMessageW(toolbar_, TB_HITTEST, 0, reinterpret_cast<LPARAM>(&p)));
+      return index != static_cast<int>(SendMessageW(toolbar_, TB_COMMANDTOINDEX,
+                                                    static_cast<WPARAM>(CommandOf(ActionId::EditStopAction)), 0));
+    }
+    default:
+      return false;
+  }
+}
+
+// ---- Commands and work that may be stopped ----
+
+void WinMainWindow::Run(Handler handler) {
+  // A command asked for while work runs is dropped, not queued for later.
+  if (working_ || hwnd_ == nullptr) return;
+  if (running_ == 0) unreadable_.Clear();
+  ++running_;
+  logic_->Dispatch([this, handler] { (logic_.get()->*handler)(this); });
+  --running_;
+  AnnouncePanes();
+  if (running_ == 0 && closeRequested_ && hwnd_ != nullptr) {
+    closeRequested_ = false;
+    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+  }
+}
+
+void WinMainWindow::AnnouncePanes() {
+  for (Pane& pane : panes_) {
+    const int count = pane.lines.Count();
+    if (count == pane.announced) continue;
+    // During work a pane follows its end until the user scrolls away from it.
+    RECT client{};
+    GetClientRect(pane.box, &client);
+    const int rows = std::max(1, static_cast<int>(client.bottom / std::max(1, S(L::kPaneLineHeight))));
+    const int top = static_cast<int>(SendMessageW(pane.box, LB_GETTOPINDEX, 0, 0));
+    const bool follow = working_ && top + rows >= pane.announced;
+    SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(count), 0);
+    pane.announced = count;
+    if (follow) SendMessageW(pane.box, LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, count - rows)), 0);
+  }
+}
+
+void WinMainWindow::BeginWork() {
+  working_ = true;
+  stopRequested_ = false;
+  figuresShown_ = figuresPending_ = false;
+  figures_.Restart();
+  md5Ticked_ = SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  EnableMenuItem(menu_, kReuseDigestsCommand, MF_BYCOMMAND | MF_GRAYED);
+  EnableMenuItem(menu_, kExcludePatternsCommand, MF_BYCOMMAND | MF_GRAYED);
+  lastPump_ = lastWindowPaint_ = lastStatusPaint_ = Clock::now();
+  announceInterval_ = kRepaintInterval;
+}
+
+void WinMainWindow::EndWork() {
+  // The last lines, still following the end; and input that came in at the
+  // very end is dropped too, not left for later.
+  AnnouncePanes();
+  ProcessPending();
+  working_ = false;
+  ShowCaption();
+  if (std::exchange(regionalChange_, false)) logic_->SetRegionalSettings(RegionalSettings::FromUserLocale());
+  stopRequested_ = false;
+  EnableMenuItem(menu_, kReuseDigestsCommand, MF_BYCOMMAND | MF_ENABLED);
+  EnableMenuItem(menu_, kExcludePatternsCommand, MF_BYCOMMAND | MF_ENABLED);
+  if (figuresShown_) {
+    // The figures were shown in place of the panels' texts, which come back.
+    for (int i = 0; i < 4; ++i) ShowPanel(i, panelTexts_[static_cast<std::size_t>(i)]);
+    SetPanelTip(3, "");
+  }
+  figuresShown_ = false;
+}
+
+bool WinMainWindow::StopRequested() {
+  if (!working_) return false;
+  if (Clock::now() - lastPump_ >= kPumpInterval) Pump();
+  return stopRequested_;
+}
+
+void WinMainWindow::ShowRunProgress(const RunProgress& progress) {
+  progress_ = progress;
+  figuresPending_ = working_;
+}
+
+void WinMainWindow::Pump() {
+  const Clock::time_point now = Clock::now();
+  lastPump_ = now;
+  if (figuresPending_ && now - lastStatusPaint_ >= kRepaintInterval) {
+    lastStatusPaint_ = now;
+    ShowFigures();
+  }
+  if (now - lastWindowPaint_ < announceInterval_) {
+    ProcessPending();
+    return;
+  }
+  // New rows cost a repaint: the pause between them grows with their cost,
+  // so that they take a small and steady share of the run whatever its size.
+  ShowCaption();
+  AnnouncePanes();
+  ProcessPending();
+  const Clock::time_point done = Clock::now();
+  announceInterval_ = std::max<Clock::duration>(kRepaintInterval, (done - now) * kPaintShare);
+  lastWindowPaint_ = done;
+}
+
+void WinMainWindow::ShowFigures() {
+  figuresPending_ = false;
+  figuresShown_ = true;
+  // Shown in place of the panels' texts, which come back at the end of the work.
+  const std::array<std::string, 4> texts = figures_.PanelTexts(progress_, Clock::now());
+  for (int i = 0; i < 4; ++i) ShowPanel(i, texts[static_cast<std::size_t>(i)]);
+  if (progress_.digests) SetPanelTip(3, RunFigures::kRateTip);
+}
+
+void WinMainWindow::SetPanel(int panel, std::string_view text) {
+  std::string& kept = panelTexts_.at(static_cast<std::size_t>(panel));
+  // The comparison sets panel 3 once a line; an unchanged text costs nothing.
+  if (kept == text) return;
+  kept.assign(text);
+  ShowPanel(panel, text);
+}
+
+void WinMainWindow::ShowPanel(int panel, std::string_view text) {
+  // Panels 0 to 3 are centred: the text after a tab is.
+  const std::wstring wide = (panel < 4 ? L"\t" : L"") + Shown(text);
+  SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+// ---- Surfaces ----
+
+void WinMainWindow::PaneClear(PaneId pane) {
+  Pane& target = panes_[static_cast<int>(pane)];
+  target.lines.Clear();
+  SendMessageW(target.box, LB_RESETCONTENT, 0, 0);
+  target.announced = 0;
+}
+
+void WinMainWindow::PaneAddLine(PaneId pane, std::string_view line) {
+  panes_[static_cast<int>(pane)].lines.AddLine(line);
+}
+
+int WinMainWindow::PaneLineCount(PaneId pane) { return panes_[static_cast<int>(pane)].lines.Count(); }
+
+std::string_view WinMainWindow::PaneLineAt(PaneId pane, int index) {
+  return panes_[static_cast<int>(pane)].lines.LineAt(index);
+}
+
+int WinMainWindow::PaneSelectedIndex(PaneId pane) {
+  const auto selected = SendMessageW(PaneBox(pane), LB_GETCURSEL, 0, 0);
+  return selected == LB_ERR ? -1 : static_cast<int>(selected);
+}
+
+void WinMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) {
+  Pane& target = panes_[static_cast<int>(pane)];
+  target.lines.SetScrollExtent(pixels);
+  SendMessageW(target.box, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pixels)), 0);
+}
+
+// The panes' font in the units of the layout; the extent is scaled to the screen.
+int WinMainWindow::PaneFontSize(PaneId) { return L::kPaneFontPoints; }
+
+int WinMainWindow::PanePixelsPerInch(PaneId) { return 96; }
+
+void WinMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
+  Pane& target = panes_[static_cast<int>(pane)];
+  // The pane shows the file once, when all lines are in, also when reading
+  // fails; another file starts at its first line.
+  struct Show {
+    Pane& pane;
+    ~Show() {
+      SendMessageW(pane.box, LB_RESETCONTENT, 0, 0);
+      SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.lines.Count()), 0);
+      pane.announced = pane.lines.Count();
+      SendMessageW(pane.box, WM_HSCROLL, SB_TOP, 0);
+    }
+  } show{target};
+  // Open takes regular files only: a FIFO or a device could hold the window.
+  ReadListingFile(fileName, target.lines, {.regularFileOnly = true});
+}
+
+void WinMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
+  WriteListingFile(PaneLines(pane).Lines().Lines(), fileName);
+}
+
+void WinMainWindow::StatusSetPanelText(int panel, std::string_view text) {
+  // Panel 4 gets its text from a command only at the end of a listing run,
+  // for the count of what could not be read: its tooltip names them.
+  SetPanel(panel, text);
+  if (panel == 4) {
+    unreadableTip_ = !unreadable_.TipLines().empty();
+    UpdatePanelTip();
+  }
+  // Panel 3 widens for the counts of a finished comparison, at the hints' cost.
+  if (panel == 3) {
+    const std::wstring shown = Shown(text);
+    HDC dc = GetDC(status_);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status_, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(status_, dc);
+    const int width = std::max(L::kPanelWidths[3], MulDiv(size.cx, 96, static_cast<int>(dpi_)) + 8);
+    if (width != panel3Width_) {
+      panel3Width_ = width;
+      SetStatusParts();
+    }
+  }
+}
+
+void WinMainWindow::StatusRefresh() {
+  if (Clock::now() - lastStatusPaint_ < kRepaintInterval) return;
+  lastStatusPaint_ = Clock::now();
+  UpdateWindow(status_);
+}
+
+void WinMainWindow::SetCaption(std::string_view text) {
+  caption_.assign(text);
+  // During work the caption changes every few files; the window shows it at
+  // the repaint cadence, as it does the new lines.
+  if (!working_) ShowCaption();
+}
+
+void WinMainWindow::ShowCaption() {
+  if (hwnd_ == nullptr || shownCaption_ == caption_) return;
+  shownCaption_ = caption_;
+  SetWindowTextW(hwnd_, Shown(caption_).c_str());
+}
+
+void WinMainWindow::RefreshWindow() {
+  // The run polls for a stop far more often than it refreshes; this only
+  // makes sure of a pump when it is due.
+  if (working_ && Clock::now() - lastPump_ >= kPumpInterval) Pump();
+}
+
+void WinMainWindow::SetLabelText(LabelId label, std::string_view text) {
+  HWND target = labels_[static_cast<std::size_t>(label)];
+  const std::wstring shown = Shown(text);
+  SetWindowTextW(target, shown.c_str());
+  // A label sizes itself to its text.
+  HDC dc = GetDC(target);
+  HGDIOBJ old = SelectObject(dc, labelFont_);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(target, dc);
+  SetWindowPos(target, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void WinMainWindow::EditSetText(std::string_view text) { SetWindowTextW(edit_, Shown(text).c_str()); }
+
+void WinMainWindow::EditFocus() { SetFocus(edit_); }
+
+void WinMainWindow::EditSelectAll() { SendMessageW(edit_, EM_SETSEL, 0, -1); }
+
+bool WinMainWindow::Md5Ticked() {
+  // A run reads it for every file; during work a click on the box is dropped,
+  // so the state it had at the start holds.
+  if (!working_) md5Ticked_ = SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return md5Ticked_;
+}
+
+bool WinMainWindow::DetectMovesChecked() {
+  return (GetMenuState(menu_, static_cast<UINT>(CommandOf(ActionId::EditDetectMovesAction)), MF_BYCOMMAND) &
+          MF_CHECKED) != 0;
+}
+
+bool WinMainWindow::ReuseDigestsChecked() {
+  return (GetMenuState(menu_, kReuseDigestsCommand, MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+std::vector<std::string> WinMainWindow::ExcludePatternList() { return ExcludePatterns::FromLines(excludeText_); }
+
+void WinMainWindow::ShowWarning(std::string_view text) {
+  // Each warning once a session: the next run would only repeat it.
+  if (!warned_.emplace(text).second) return;
+  dialogs_.ShowWarning(hwnd_, text);
+}
+
+void WinMainWindow::SetActionEnabled(ActionId action, bool enabled) {
+  enabled_[static_cast<int>(action)] = enabled;
+  const int command = CommandOf(action);
+  EnableMenuItem(menu_, static_cast<UINT>(command), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  SendMessageW(toolbar_, TB_ENABLEBUTTON, static_cast<WPARAM>(command), MAKELPARAM(enabled ? TRUE : FALSE, 0));
+  if (action == ActionId::EditStopAction && enabled != working_) {
+    if (enabled) {
+      BeginWork();
+    } else {
+      EndWork();
+    }
+  }
+}
+
+void WinMainWindow::SetBusyCursor() {
+  busy_ = true;
+  SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
+}
+
+void WinMainWindow::SetNormalCursor() {
+  busy_ = false;
+  SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
+}
+
+void WinMainWindow::ReportUnreadable(UnreadableKind, std::string_view path, std::string_view) {
+  // Shown when the run ends; the window does not stop the run for each one.
+  unreadable_.Add(path);
+}
+
+ConfirmAnswer WinMainWindow::AskConfirmation(std::string_view question) { return dialogs_.Confirm(hwnd_, question); }
+
+std::optional<std::string> WinMainWindow::RunOpenDialog() { return dialogs_.OpenFile(hwnd_); }
+
+std::optional<std::string> WinMainWindow::RunSaveDialog() { return dialogs_.SaveFile(hwnd_); }
+
+std::optional<std::string> WinMainWindow::RunFolderBrowser(std::string_view title) {
+  return dialogs_.BrowseForFolder(hwnd_, title);
+}
+
+void WinMainWindow::ShowErrorBox(std::string_view message) {
+  AnnouncePanes();
+  dialogs_.ShowError(hwnd_, message);
+}
+
+void WinMainWindow::ShowAboutBox() { dialogs_.ShowAbout(hwnd_); }
+
+void WinMainWindow::ShowHelpContents() { help_.ShowContents(hwnd_); }
+
+void WinMainWindow::QuitHelp() { help_.Quit(); }
+
+void WinMainWindow::CloseWindow() {
+  if (running_ > 0) {
+    closeRequested_ = true;
+  } else if (hwnd_ != nullptr) {
+    SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+  }
+}
+
+std::string WinMainWindow::PanelText(int panel) const {
+  const auto length = LOWORD(SendMessageW(status_, SB_GETTEXTLENGTHW, static_cast<WPARAM>(panel), 0));
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  SendMessageW(status_, SB_GETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(length);
+  if (!text.empty() && text[0] == L'\t') text.erase(0, 1);
+  return NarrowOf(text);
+}
+
+std::string WinMainWindow::PanelTip(int panel) const { return panel == 4 ? panelTip_ : std::string(); }
+
+std::string WinMainWindow::LabelText(LabelId label) const {
+  return NarrowOf(WindowText(labels_[static_cast<std::size_t>(label)]));
+}

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+
+#include "app/ActionTable.h"
+#include "app/GlyphPicture.h"
+#include "app/RunFigures.h"
+#include "app/UnreadableList.h"
+#include "app/WindowLayout.h"
+#include "surfaces/TextForDisplay.h"
+
+TEST(TextForDisplay, ReadsValidUtf8AsUtf8AndAnythingElseAsWindows1252) {
+  EXPECT_EQ(TextForDisplay::Of("plain"), u"plain");
+  EXPECT_EQ(TextForDisplay::Of("caf\xC3\xA9 \xE2\x82\xAC"), u"caf\u00E9 \u20AC");
+  EXPECT_EQ(TextForDisplay::Of("\xF0\x9F\x98\x80"), u"\U0001F600");  // a surrogate pair
+  // Not UTF-8: a lone continuation byte, an overlong form, an encoded
+  // surrogate, a cut sequence; the whole line is then read as Windows-1252.
+  EXPECT_EQ(TextForDisplay::Of("a\x80" "b\xE9"), u"a\u20ACb\u00E9");
+  EXPECT_EQ(TextForDisplay::Of("\xC0\xAF"), u"\u00C0\u00AF");
+  EXPECT_EQ(TextForDisplay::Of("\xED\xA0\x80"), u"\u00ED\u00A0\u20AC");
+  EXPECT_EQ(TextForDisplay::Of("\xC3\xA9\xE2\x82"), u"\u00C3\u00A9\u00E2\u201A");
+  EXPECT_EQ(TextForDisplay::Of("\x81\x9F"), u"\u0081\u0178");  // undefined bytes keep their code
+}
+
+TEST(RunFigures, ShowCountsSizesAndTheDigestRateOverAboutASecond) {
+  RunFigures figures;
+  const auto start = RunFigures::Clock::now();
+  RunProgress progress{3, 2, 1.5e6, false, 0};
+  EXPECT_EQ(figures.PanelTexts(progress, start),
+            (std::array<std::string, 4>{"Files = 3", "Folders = 2", "Total = 1.5 MB", ""}));
+  progress.digests = true;
+  progress.bytesDigested = 1000000;
+  EXPECT_EQ(figures.PanelTexts(progress, start)[2], "MD5 1.0 of 1.5 MB");
+  EXPECT_EQ(figures.PanelTexts(progress, start)[3], "");  // no rate before a second has passed
+  progress.bytesDigested = 5000000;
+  EXPECT_EQ(figures.PanelTexts(progress, start + std::chrono::seconds(2))[3], "2.0 MB/s");
+  figures.Restart();
+  EXPECT_EQ(figures.PanelTexts(progress, start + std::chrono::seconds(4))[3], "");
+}
+
+TEST(UnreadableList, NamesTheFirstTwentyAndCountsTheRest) {
+  UnreadableList list;
+  EXPECT_TRUE(list.TipLines().empty());
+  for (int i = 0; i < 22; ++i) list.Add("/p" + std::to_string(i));
+  const std::vector<std::string> lines = list.TipLines();
+  ASSERT_EQ(lines.size(), 21u);
+  EXPECT_EQ(lines.front(), "/p0");
+  EXPECT_EQ(lines[19], "/p19");
+  EXPECT_EQ(lines.back(), "... and 2 more");
+  list.Clear();
+  EXPECT_TRUE(list.TipLines().empty());
+}
+
+TEST(GlyphPicture, DrawsTheUsedGlyphsAtAnySizeAndLeavesTheOthersEmpty) {
+  for (const ActionInfo& info : kActionTable) {
+    if (info.glyph >= 0) {
+      EXPECT_FALSE(GlyphPicture::Glyph(info.glyph).Empty()) << info.caption;
+    }
+  }
+  EXPECT_TRUE(GlyphPicture::Glyph(3).Empty());
+  const GlyphPicture::Picture stop = GlyphPicture::Glyph(13, 32);
+  ASSERT_EQ(stop.pixels.size(), 32u * 32u);
+  EXPECT_EQ(stop.pixels[0] >> 24, 0u);  // the corner is transparent
+  const std::uint32_t red = stop.pixels[5 * 32 + 16];  // the red sign above its white bar
+  EXPECT_EQ(red >> 24, 255u);
+  EXPECT_GT(red >> 16 & 0xFF, 150u);
+  EXPECT_LT(red >> 8 & 0xFF, 40u);
+  EXPECT_FALSE(GlyphPicture::Program(48).Empty());
+}
+
+TEST(WindowLayout, PutsEveryActionInOneMenuAndTheToolbarOnlyOnActionsWithGlyphs) {
+  std::map<ActionId, int> items;
+  for (const WindowLayout::MenuInfo& menu : WindowLayout::kMenus) {
+    for (const WindowLayout::MenuItem& item : menu.items) {
+      if (item.kind == WindowLayout::ItemKind::Action) ++items[item.action];
+    }
+  }
+  for (const ActionInfo& info : kActionTable) EXPECT_EQ(items[info.id], 1) << info.caption;
+  for (const WindowLayout::MenuItem& item : WindowLayout::kToolItems) {
+    if (item.kind == WindowLayout::ItemKind::Action) {
+      EXPECT_GE(InfoOf(item.action).glyph, 0) << item.name;
+    }
+  }
+}

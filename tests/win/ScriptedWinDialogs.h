@@ -1,0 +1,47 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "win/WinDialogs.h"
+
+// Answers every dialog of the Win32 window as a test scripts it, without
+// blocking, and keeps what the boxes were asked to show.
+class ScriptedWinDialogs : public WinDialogs {
+ public:
+  std::optional<std::string> BrowseForFolder(HWND, std::string_view title) override {
+    Titles.emplace_back(title);
+    return Next(Folders);
+  }
+  std::optional<std::string> OpenFile(HWND) override { return Next(OpenNames); }
+  std::optional<std::string> SaveFile(HWND) override { return Next(SaveNames); }
+  ConfirmAnswer Confirm(HWND, std::string_view question) override {
+    Questions.emplace_back(question);
+    if (Answers.empty()) return ConfirmAnswer::Cancel;
+    const ConfirmAnswer answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+  }
+  void ShowError(HWND, std::string_view message) override { Errors.emplace_back(message); }
+  void ShowWarning(HWND, std::string_view message) override { Warnings.emplace_back(message); }
+  void ShowAbout(HWND) override { ++AboutShown; }
+  std::optional<std::string> EditExcludePatterns(HWND, const std::string& patterns) override {
+    ShownPatterns.push_back(patterns);
+    return Next(PatternAnswers);
+  }
+
+  std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames, PatternAnswers;
+  std::deque<ConfirmAnswer> Answers;
+  std::vector<std::string> Titles, Questions, Errors, Warnings, ShownPatterns;
+  int AboutShown = 0;
+
+ private:
+  static std::optional<std::string> Next(std::deque<std::optional<std::string>>& queue) {
+    if (queue.empty()) return std::nullopt;
+    auto answer = queue.front();
+    queue.pop_front();
+    return answer;
+  }
+};
