@@ -29,16 +29,11 @@ constexpr std::uint64_t kAdded = std::uint64_t{1} << 63;
 constexpr std::size_t kPerLine = sizeof(std::string_view) + KeyJoin::kBytesPerLine;
 constexpr unsigned kMostPartitions = 512;
 
-unsigned BitsOf(std::size_t count) {
-  unsigned bits = 0;
-  while ((std::size_t{1} << bits) < count) ++bits;
-  return bits;
-}
-
-// A partition by other bits of the hash than the join's table uses.
+// A partition by other bits of the hash than the join's table uses: the high
+// half of the hash, mixed, scaled to the count.
 std::size_t PartitionOf(std::uint64_t hash, std::size_t count) {
-  if (count <= 1) return 0;
-  return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - BitsOf(count)));
+  const std::uint64_t mixed = (hash * 0x9E3779B97F4A7C15ull) >> 32;
+  return static_cast<std::size_t>((mixed * count) >> 32);
 }
 
 // The file count of a listing's last line as the window reads it; -1 where it
