@@ -361,3 +361,103 @@ TEST(FileDigester, HandsBackThePagesOfAFileOnlyWhenItReadThemFromTheDisk) {
   EXPECT_EQ(FileDigester(reader).ComputeFileDigest(path, ExpectedOf(path)).text, Md5Hex(content));
   EXPECT_EQ(CachedPages(path, content.size()), cached);
 }
+
+namespace {
+
+// Gives DigestMany the files in order and keeps what it hands back, once each.
+class RecordingSource : public FileDigester::Source {
+ public:
+  explicit RecordingSource(const std::vector<std::pair<std::string, FileDigester::Expected>>& files) : files_(files) {}
+  bool Next(FileDigester::Task& task) override {
+    if (next_ == files_.size()) return false;
+    task = FileDigester::Task{&files_[next_].first, files_[next_].second, false, next_};
+    ++next_;
+    return true;
+  }
+  void Done(const FileDigester::Task& task, FileDigester::Result result) override {
+    EXPECT_TRUE(results.emplace(task.id, result).second) << "handed back twice: " << *task.path;
+  }
+  std::map<std::size_t, FileDigester::Result> results;
+
+ private:
+  const std::vector<std::pair<std::string, FileDigester::Expected>>& files_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace
+
+TEST(FileDigester, ManyFilesAtOnceGiveWhatOneAtATimeGives) {
+  // Sizes around the block and padding edges, files larger than a lane's
+  // block, and every kind of failure, more files than there are lanes.
+  TempTree tree;
+  const std::string r = tree.Root() + "/";
+  std::vector<std::pair<std::string, FileDigester::Expected>> files;
+  int n = 0;
+  for (std::size_t size : {0, 1, 55, 56, 63, 64, 65, 119, 120, 128, 1000, 65535, 65536, 65537, 200000, 1 << 20}) {
+    const std::string name = "f" + std::to_string(n++);
+    std::string content(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>(i * 7 + n);
+    tree.File(name, content);
+    files.emplace_back(r + name, ExpectedOf(r + name));
+  }
+  for (const char* name : {"eio", "grows", "proc", "gone"}) {
+    tree.File(name, std::string(100000, 'x'));
+    files.emplace_back(r + name, ExpectedOf(r + name));
+  }
+  tree.Fifo("fifo");
+  files.emplace_back(r + "fifo", ExpectedOf(r + "fifo"));
+  std::remove((r + "gone").c_str());
+  const auto script = [&](ScriptedFileReader& reader) {
+    reader.ReadErrorOnce = {{r + "eio", EIO}};
+    reader.StatSizeOf[r + "proc"] = 0;
+    reader.ModelTheCache = true;  // every file comes from the disk
+    reader.AfterRead = [&](const std::string& path) {
+      if (path == r + "grows") tree.File("grows", std::string(100001, 'x'));
+    };
+  };
+  for (auto& [path, expected] : files)
+    if (path == r + "proc") expected.size = 0;
+  std::vector<FileDigester::Result> alone;
+  {
+    ScriptedFileReader reader;
+    script(reader);
+    FileDigester digester(reader);
+    for (const auto& [path, expected] : files) alone.push_back(digester.ComputeFileDigest(path, expected));
+  }
+  tree.File("grows", std::string(100000, 'x'));
+  for (auto& [path, expected] : files)
+    if (path == r + "grows") expected = ExpectedOf(path);
+  ScriptedFileReader reader;
+  script(reader);
+  FileDigester digester(reader);
+  RecordingSource source(files);
+  digester.DigestMany(source);
+  ASSERT_EQ(source.results.size(), files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const FileDigester::Result& many = source.results[i];
+    EXPECT_EQ(many.text.View(), alone[i].text.View()) << files[i].first;
+    EXPECT_EQ(many.outcome, alone[i].outcome) << files[i].first;
+    EXPECT_EQ(many.error, alone[i].error) << files[i].first;
+    EXPECT_TRUE(many.waitedForDisk || many.outcome != FileDigester::Outcome::Read) << files[i].first;
+    // What came from the disk went back to it, once.
+    if (many.waitedForDisk) {
+      EXPECT_EQ(reader.Drops[files[i].first], 1) << files[i].first;
+    }
+  }
+  EXPECT_EQ(source.results[0].text, "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(source.results[16].outcome, FileDigester::Outcome::Failed);   // eio
+  EXPECT_EQ(source.results[18].outcome, FileDigester::Outcome::Changed);  // proc: more than it claims
+
+  // Told to stop, it gives up every file it holds, each handed back once.
+  FileDigester stopping(reader);
+  stopping.SetInterrupt([] { return true; });
+  RecordingSource stopped(files);
+  stopping.DigestMany(stopped);
+  ASSERT_FALSE(stopped.results.empty());
+  // Files are taken in order, none after the stop.
+  EXPECT_EQ(stopped.results.rbegin()->first + 1, stopped.results.size());
+  EXPECT_LT(stopped.results.size(), files.size());
+  EXPECT_GT(std::count_if(stopped.results.begin(), stopped.results.end(),
+                          [](const auto& result) { return result.second.outcome == FileDigester::Outcome::GivenUp; }),
+            0);
+}

@@ -182,9 +182,12 @@ class DocumentsTest : public ::testing::Test {
     surfaces.FolderAnswers.push_back(Native("/r"));
     ASSERT_TRUE(Run(&TMainWindow::EditListContentActionExecute));
   }
+  // Opens a file, a listing or not.
   void OpenFile(const std::string& path) {
     surfaces.OpenAnswers.push_back(path);
+    surfaces.ConfirmAnswers.push_back(ConfirmAnswer::Yes);
     ASSERT_TRUE(Run(&TMainWindow::FileOpenActionExecute));
+    surfaces.ConfirmAnswers.clear();
   }
   bool Enabled(ActionId action) { return surfaces.IsEnabled(action); }
 
@@ -318,16 +321,41 @@ TEST_F(DocumentsTest, SaveAsToAFolderAsksNothingAndFails) {
   EXPECT_TRUE(Enabled(ActionId::FileSaveAction));
 }
 
-TEST_F(DocumentsTest, SaveAfterOpenWritesTheListingOverTheLoadedFileWithoutAsking) {
-  tree.File("document.qln", "old listing\r\n");
+TEST_F(DocumentsTest, SaveOverTheLoadedListingAsksFirstAndOnlyYesWritesIt) {
+  tree.File("document.qln", "old listing\r\nNumber of Files = 0\r\n");
   OpenFile(tree.Path("document.qln"));
   ListTree();
-  surfaces.ClearLog();
-  ASSERT_TRUE(Run(&TMainWindow::FileSaveActionExecute));
-  EXPECT_TRUE(surfaces.Ops({"Run", "AskConfirmation"}).empty());
-  EXPECT_EQ(ReadLines(tree.Path("document.qln")), surfaces.Lines(PaneId::ListBox1));
-  EXPECT_FALSE(Enabled(ActionId::FileSaveAction));
-  EXPECT_FALSE(Enabled(ActionId::EditRepeatLastAction));
+  for (const ConfirmAnswer answer : {ConfirmAnswer::No, ConfirmAnswer::Cancel, ConfirmAnswer::Yes}) {
+    surfaces.ConfirmAnswers.push_back(answer);
+    surfaces.Questions.clear();
+    ASSERT_TRUE(Run(&TMainWindow::FileSaveActionExecute));
+    EXPECT_EQ(surfaces.Questions, std::vector<std::string>{"OK to overwrite " + tree.Path("document.qln")});
+    EXPECT_EQ(ReadLines(tree.Path("document.qln")).size(), answer == ConfirmAnswer::Yes ? 5u : 2u);
+    EXPECT_EQ(Enabled(ActionId::FileSaveAction), answer != ConfirmAnswer::Yes);
+  }
+  EXPECT_FALSE(surfaces.Busy);
+}
+
+TEST_F(DocumentsTest, OpenAsksBeforeLoadingAFileThatIsNoListing) {
+  tree.File("binary.bin", std::string("\x7f" "ELF\0\0\x01", 7) + "Number of Files = 1\r\n");
+  tree.File("results.txt", "Added: x\r\n");
+  tree.File("listing.qln", "a\r\n" + std::string(70000, 'x') + "\r\nNumber of Files = 1  Number of Folders = 0\r\n");
+  for (const char* name : {"binary.bin", "results.txt", "listing.qln"}) {
+    surfaces.Questions.clear();
+    surfaces.OpenAnswers.push_back(tree.Path(name));
+    surfaces.ConfirmAnswers.push_back(ConfirmAnswer::No);
+    ASSERT_TRUE(Run(&TMainWindow::FileOpenActionExecute));
+    const bool listing = std::string(name) == "listing.qln";
+    EXPECT_EQ(surfaces.Questions.empty(), listing) << name;
+    EXPECT_EQ(window.State().HasLoadedListing, listing) << name;
+    surfaces.ConfirmAnswers.clear();
+  }
+  // Yes loads it all the same.
+  surfaces.OpenAnswers.push_back(tree.Path("results.txt"));
+  surfaces.ConfirmAnswers.push_back(ConfirmAnswer::Yes);
+  ASSERT_TRUE(Run(&TMainWindow::FileOpenActionExecute));
+  EXPECT_EQ(surfaces.Questions.back(), "This file does not look like a listing. Open it anyway?");
+  EXPECT_EQ(surfaces.Lines(PaneId::ListBox2), std::vector<std::string>{"Added: x"});
 }
 
 TEST_F(DocumentsTest, SaveComparisonResultsWritesTheResultsPaneOnly) {

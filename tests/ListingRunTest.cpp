@@ -72,6 +72,7 @@ TEST_F(ListingRunTest, RunsItsSurfaceOperationsInOrder) {
       "SetActionEnabled(FileSaveAction, true)",
       "SetActionEnabled(EditRepeatLastAction, true)",
       "SetActionEnabled(EditStopAction, false)",
+      "SetActionEnabled(FileSaveAsAction, true)",
   };
   EXPECT_TRUE(SameLines(expected, surfaces.Ops()));
   const MainWindowState& state = window.State();

@@ -157,6 +157,17 @@ void RecordingSurfaces::ReportUnreadable(UnreadableKind kind, std::string_view p
   Record(Call("ReportUnreadable", item));
   Unreadable.push_back(item);
 }
+void RecordingSurfaces::ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) {
+  OldLine.clear();
+  std::size_t at = 0;
+  for (const MarkedField& field : changed) {
+    OldLine.append(line.substr(at, field.offset - at)).append("[").append(field.name).append(":");
+    OldLine.append(line.substr(field.offset, field.length)).append("]");
+    at = field.offset + field.length;
+  }
+  OldLine.append(line.substr(std::min(at, line.size())));
+}
+
 void RecordingSurfaces::ShowErrorBox(std::string_view message) {
   Record(Call("ShowErrorBox", std::string(message)));
   Errors.emplace_back(message);

@@ -46,6 +46,8 @@ class RecordingSurfaces : public Surfaces {
   bool Busy = false;
   std::vector<std::string> Errors, Questions;
   std::vector<std::string> Unreadable;  // "folder PATH: REASON" or "file PATH: REASON"
+  std::vector<std::string> FolderStarts;  // the folders the browser was opened at
+  std::string OldLine;                    // with each changed field as [name:text]
 
   bool IsEnabled(ActionId action) const { return Enabled[static_cast<int>(action)].value_or(false); }
 
@@ -81,6 +83,11 @@ class RecordingSurfaces : public Surfaces {
   std::optional<std::string> RunOpenDialog() override;
   std::optional<std::string> RunSaveDialog() override;
   std::optional<std::string> RunFolderBrowser(std::string_view title) override;
+  std::optional<std::string> RunFolderBrowserAt(std::string_view title, const std::string& start) override {
+    FolderStarts.push_back(start);
+    return RunFolderBrowser(title);
+  }
+  void ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) override;
   void ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) override;
   void ShowErrorBox(std::string_view message) override;
   void ShowAboutBox() override;

@@ -68,16 +68,26 @@ TEST(StopListing, KeepsTheLinesFoundSoFarAndCountsAsNoListing) {
   EXPECT_EQ(search.Patterns, std::vector<std::string>{"/r/*.*"});
   EXPECT_EQ(surfaces.Progress.files, 2);
   EXPECT_EQ(surfaces.Progress.bytes, 11.0);
-  EXPECT_EQ(surfaces.Panels[0] + surfaces.Panels[1] + surfaces.Panels[2], "");
+  // The counts so far stay, marked as partial, and the comparison's go.
+  EXPECT_EQ(surfaces.Panels[0] + "|" + surfaces.Panels[1] + "|" + surfaces.Panels[2],
+            "Files = 2 (partial)|Folders = 1 (partial)|Total = 11 Bytes (partial)");
+  EXPECT_EQ(surfaces.Panels[3], "");
+  EXPECT_TRUE(surfaces.Lines(PaneId::ListBox3).empty());
+  EXPECT_FALSE(surfaces.IsEnabled(ActionId::FileSaveResultAction));
   EXPECT_EQ(surfaces.Caption, "Quillon - V1.20");
   EXPECT_FALSE(surfaces.Busy);
   EXPECT_FALSE(window.State().HasListing);
   EXPECT_EQ(window.State().LastCommand, 2);
-  for (ActionId id : {ActionId::FileSaveAction, ActionId::EditCompareContentAction, ActionId::EditRepeatLastAction,
-                      ActionId::EditStopAction})
+  for (ActionId id : {ActionId::FileSaveAction, ActionId::FileSaveAsAction, ActionId::EditCompareContentAction,
+                      ActionId::EditRepeatLastAction, ActionId::EditStopAction})
     EXPECT_FALSE(surfaces.IsEnabled(id)) << NameOf(id);
-  // Even asked directly, the comparison takes no count from a stopped listing.
+  // Even asked directly, the comparison takes no count from a stopped listing,
+  // and Save As writes nothing.
   EXPECT_FALSE(window.Dispatch([&] { window.EditCompareContentActionExecute(); }));
+  surfaces.SaveAnswers.push_back(tree.Path("partial.qln"));
+  EXPECT_FALSE(window.Dispatch([&] { window.FileSaveAsActionExecute(); }));
+  EXPECT_EQ(surfaces.Errors.back(), "A stopped listing is incomplete and cannot be saved.");
+  EXPECT_EQ(surfaces.SaveAnswers.size(), 1u);
 }
 
 TEST(StopListing, GivesUpAHugeFileBetweenBlocksAndEndsTheReadingThreads) {

@@ -21,7 +21,7 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
     {ActionId::FileNewAction, "File", "&New", "Ctrl+N", 6, true, true, "New| Initializes the program new..."},
     {ActionId::FileOpenAction, "File", "&Open", "Ctrl+O", 7, true, true, "Open| Opens a saved Quillon content..."},
     {ActionId::FileSaveAction, "File", "&Save", "Ctrl+S", 8, false, true, "Save| Saves a Quillon content..."},
-    {ActionId::FileSaveAsAction, "File", "Save &As...", "", -1, false, false, "Save As| Save a Quillon window as..."},
+    {ActionId::FileSaveAsAction, "File", "Save &As...", "Ctrl+Shift+S", -1, false, true, "Save As| Save a Quillon window as..."},
     {ActionId::FileSaveResultAction, "File", "Save Comparison &Results", "", 16, false, true,
      "Save Comparison Results| Saves compared list results..."},
     {ActionId::FileExitAction, "File", "E&xit", "Ctrl+Q", -1, true, true, "Exit| Exits the application..."},
@@ -34,7 +34,7 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
      "List Directory Content| List all directories and files for a specified location path..."},
     {ActionId::EditCompareContentAction, "Edit", "&Compare Content with...", "", 12, false, true,
      "Compare Content with| Compares the current list with a previous saved list..."},
-    {ActionId::EditRepeatLastAction, "Edit", "&Repeat Last Command...", "", 17, false, true,
+    {ActionId::EditRepeatLastAction, "Edit", "&Repeat Last Command...", "F5", 17, false, true,
      "Repeat Last command| Repeats the last executed command..."},
     {ActionId::HelpProgramAction, "Help", "Quillon &Help", "F1", 18, true, true,
      "Quillon Help| Provides help for the program..."},
@@ -44,6 +44,13 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
      "Detect Moved Files| Reports a file that moved as one Moved line instead of Deleted and Added..."},
     {ActionId::EditStopAction, "Edit", "S&top", "Esc", 13, false, true,
      "Stop| Stops the listing or the comparison that is running; what it found so far stays to look at"},
+    {ActionId::EditCompareFolderAction, "Edit", "Compare &Folder with Listing...", "Ctrl+K", 14, true, true,
+     "Compare Folder with Listing| Opens a saved listing, lists the folder again and compares the two..."},
+    {ActionId::EditFindAction, "Edit", "&Find...", "Ctrl+F", -1, true, true,
+     "Find| Finds a text in the focused pane..."},
+    {ActionId::EditFindNextAction, "Edit", "Find &Next", "F3", -1, true, true, "Find Next| Goes to the next line found..."},
+    {ActionId::EditFindPreviousAction, "Edit", "Find Pre&vious", "Shift+F3", -1, true, true,
+     "Find Previous| Goes to the line found before..."},
 }};
 
 inline constexpr const ActionInfo& InfoOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }

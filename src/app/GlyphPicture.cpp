@@ -169,6 +169,15 @@ void Arrowhead(Canvas& c, Point tip, Point left, Point right, Colour colour) {
   c.Polygon({tip, left, right});
 }
 
+// A magnifying glass: its lens centred at centre, its handle down to the right.
+void Lens(Canvas& c, Point centre, double radius, double handle, double weight) {
+  c.Pen(kBlack, weight * 5 / 3, true);
+  c.Line({centre.x + radius * 0.8, centre.y + radius * 0.8}, {centre.x + radius + handle, centre.y + radius + handle});
+  c.Pen(kBlack, weight);
+  c.Brush(kSky);
+  c.Ellipse(centre, radius, radius);
+}
+
 void Draw(Canvas& c, int index) {
   switch (index) {
     case 0:  // scissors
@@ -212,11 +221,13 @@ void Draw(Canvas& c, int index) {
       c.Rect(4.5, 9.5, 7, 5);
       break;
     case 12:  // a magnifying glass
-      c.Pen(kBlack, 2.5, true);
-      c.Line({10, 10}, {14.5, 14.5});
-      c.Pen(kBlack, 1.5);
-      c.Brush(kSky);
-      c.Ellipse({6.5, 6.5}, 4.5, 4.5);
+      Lens(c, {6.5, 6.5}, 4.5, 3.5, 1.5);
+      break;
+    case 14:  // a folder under a magnifying glass
+      c.Pen(kBlack, 1);
+      c.Brush(kYellow);
+      c.Rect(0.5, 4.5, 10, 8);
+      Lens(c, {10, 9.5}, 3.5, 2, 1.2);
       break;
     case 13:  // a red stop sign
       c.Pen(kDarkRed, 1);

@@ -1,5 +1,6 @@
 #include "app/RunFigures.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -23,9 +24,14 @@ std::array<std::string, 4> RunFigures::PanelTexts(const RunProgress& progress, C
     texts[2] = "Total = " + Megabytes(progress.bytes) + " MB";
     return texts;
   }
-  texts[2] = "MD5 " + Megabytes(static_cast<double>(progress.bytesDigested)) + " of " + Megabytes(progress.bytes) +
-             " MB";
-  if (!measuring_) {
+  // A file's digest may be read before its line is added, and a file may
+  // grow while it is read: neither shows more bytes read than found. With
+  // nothing found yet, only what was read is shown.
+  const double found = std::max(progress.bytes, progress.bytesFound);
+  const auto digested = static_cast<double>(progress.bytesDigested);
+  texts[2] = found > 0 ? "MD5 " + Megabytes(std::min(digested, found)) + " of " + Megabytes(found) + " MB"
+                       : "MD5 " + Megabytes(digested) + " MB";
+  if (!measuring_ || progress.bytesDigested < bytesSince_) {
     measuring_ = true;
     since_ = now;
     bytesSince_ = progress.bytesDigested;

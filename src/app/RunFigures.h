@@ -9,7 +9,8 @@
 
 // The live figures of a running listing in the texts of status panels 0 to 3:
 // files, folders, and the megabytes found or, with digests, read of them and
-// the rate of reading over about the last second.
+// the rate of reading over about the last second. The bytes read are shown
+// against the bytes of the files found so far and never pass them.
 class RunFigures {
  public:
   using Clock = std::chrono::steady_clock;

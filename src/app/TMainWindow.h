@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "surfaces/MainWindowState.h"
 #include "surfaces/Surfaces.h"
@@ -38,12 +40,16 @@ class TMainWindow {
   void FileExitActionExecute(const void* sender = nullptr);
   void HelpAboutActionExecute(const void* sender = nullptr);
   void HelpProgramActionExecute(const void* sender = nullptr);
+  // Open, List and Compare in one step: the listing file, then the folder,
+  // suggested from the top of that listing.
+  void EditCompareFolderActionExecute(const void* sender = nullptr);
   void ListBox1Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox1); }
   void ListBox2Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox2); }
   void ListBox3Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox3); }
 
-  // False when the user stopped the run.
-  bool RunListing(const std::string& folderPath) { return engine_.RunListing(folderPath); }
+  // False when the user stopped the run. The results of a comparison go
+  // with the listing they were made from.
+  bool RunListing(const std::string& folderPath);
   // How many threads a listing run reads the tree with; see ListingEngine.
   void SetReaders(std::size_t readers) { engine_.SetReaders(readers); }
   // The digest cache of runs with reuse switched on; empty: the user's default one.
@@ -54,9 +60,19 @@ class TMainWindow {
   const MainWindowState& State() const { return state_; }
   // What the last comparison found, by the lines of the panes it compared.
   const ComparisonResult& LastComparison() const { return comparison_.Outcome(); }
+  // "2 folders and 1 file could not be read" for the last run; empty when it read everything.
+  const std::string& UnreadableText() const { return engine_.UnreadableText(); }
 
  private:
   void ListBoxClick(PaneId pane);
+  // Lists a folder the user chose; false when it was stopped.
+  bool ListChosenFolder(const std::string& chosen);
+  // Results and counts that describe listings no longer shown go.
+  void ForgetComparison();
+  // The old line of a selected Modified or Moved result line, or none.
+  void ShowOldLineOf(int resultRow);
+  std::string TopFolderOfLoadedListing();
+  std::vector<std::string_view> PaneLines(PaneId pane);
 
   Surfaces& surfaces_;
   RegionalSettings settings_;
@@ -64,4 +80,5 @@ class TMainWindow {
   ListingEngine engine_;
   ListingDocuments documents_;
   ListingComparison comparison_;
+  bool comparisonShown_ = false;  // ListBox3 or panel 3 tell of a comparison
 };

@@ -271,7 +271,7 @@ class Session {
   // window shows in panel 4, and says so.
   bool Incomplete() {
     if (surfaces_.UnreadableCount() == 0) return false;
-    std::cerr << "quillon-cli: " << surfaces_.PanelText(4) << "\n";
+    std::cerr << "quillon-cli: " << window_.UnreadableText() << "\n";
     return true;
   }
 

@@ -23,6 +23,8 @@ class ListingComparison {
   void Run();
   // What the last run found; complete only when it ended without failure.
   const ComparisonResult& Outcome() const { return outcome_; }
+  // Forgets the last run's outcome once its results are gone.
+  void Forget() { outcome_.Clear(); }
 
  private:
   int ReadCount(PaneId pane, const char* listingName);

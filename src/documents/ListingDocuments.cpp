@@ -1,5 +1,6 @@
 #include "documents/ListingDocuments.h"
 
+#include "documents/ListingFileCheck.h"
 #include "surfaces/ScrollExtent.h"
 #include "surfaces/Texts.h"
 #include "platform/SystemPaths.h"
@@ -35,20 +36,32 @@ void ListingDocuments::FileNew() {
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
   state_.HasListing = false;
   state_.HasLoadedListing = false;
+  state_.LoadedFileName.clear();
   surfaces_.PaneSetScrollExtent(PaneId::ListBox1, 0);
   surfaces_.PaneSetScrollExtent(PaneId::ListBox2, 0);
   surfaces_.SetNormalCursor();
 }
 
-void ListingDocuments::FileOpen() {
+bool ListingDocuments::FileOpen() {
   surfaces_.SetBusyCursor();
   const auto name = surfaces_.RunOpenDialog();
   if (!Chosen(name)) {
     surfaces_.SetNormalCursor();
-    return;
+    return false;
   }
-  surfaces_.PaneLoadFromFile(PaneId::ListBox2, *name);
-  state_.DocumentFileName = *name;
+  return OpenListing(*name);
+}
+
+bool ListingDocuments::OpenListing(const std::string& fileName) {
+  // A binary file or one without a summary line is opened only when wanted.
+  if (!ListingFileCheck::LooksLikeListing(fileName) &&
+      surfaces_.AskConfirmation(Texts::kNotAListing) != ConfirmAnswer::Yes) {
+    surfaces_.SetNormalCursor();
+    return false;
+  }
+  surfaces_.PaneLoadFromFile(PaneId::ListBox2, fileName);
+  state_.DocumentFileName = fileName;
+  state_.LoadedFileName = fileName;
   surfaces_.SetLabelText(LabelId::Label2, "Loaded File: " + state_.DocumentFileName);
   surfaces_.SetActionEnabled(ActionId::FileSaveAsAction, true);
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
@@ -62,12 +75,15 @@ void ListingDocuments::FileOpen() {
   }
   SetPaneScrollExtent(surfaces_, PaneId::ListBox2, state_.WidestLoadedLine);
   surfaces_.SetNormalCursor();
+  return true;
 }
 
 void ListingDocuments::FileSave() {
   surfaces_.SetBusyCursor();
   if (state_.DocumentFileName == Texts::kUntitled) {
     FileSaveAs();
+  } else if (WritesOverBaseline(state_.DocumentFileName) && !Confirmed(state_.DocumentFileName)) {
+    // The listing the next audit compares with is not replaced without a word.
   } else {
     surfaces_.PaneSaveToFile(PaneId::ListBox1, state_.DocumentFileName);
     surfaces_.SetActionEnabled(ActionId::FileSaveAction, false);
@@ -88,15 +104,20 @@ void ListingDocuments::FileSaveAs() {
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
 }
 
-void ListingDocuments::FileSaveResult() {
+void ListingDocuments::FileSaveResult(const RecordsWriter& writeRecords) {
   surfaces_.SetBusyCursor();
-  const auto name = surfaces_.RunSaveDialog();
-  if (Chosen(name)) {
-    if (!ConfirmOverwrite(*name)) {
+  const auto choice = surfaces_.RunSaveResultsDialog();
+  if (choice && !choice->fileName.empty()) {
+    if (!ConfirmOverwrite(choice->fileName)) {
       surfaces_.SetNormalCursor();
       return;
     }
-    surfaces_.PaneSaveToFile(PaneId::ListBox3, *name);
+    // Every result is written, whatever the window shows of them.
+    if (choice->format == ResultsFormat::Text || !writeRecords) {
+      surfaces_.PaneSaveToFile(PaneId::ListBox3, choice->fileName);
+    } else {
+      writeRecords(*choice);
+    }
   }
   surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, false);
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
@@ -104,6 +125,14 @@ void ListingDocuments::FileSaveResult() {
 }
 
 bool ListingDocuments::ConfirmOverwrite(const std::string& fileName) {
-  if (!SystemPaths::IsExistingFile(fileName)) return true;
+  return !SystemPaths::IsExistingFile(fileName) || Confirmed(fileName);
+}
+
+bool ListingDocuments::Confirmed(const std::string& fileName) {
   return surfaces_.AskConfirmation(OverwriteQuestion(fileName)) == ConfirmAnswer::Yes;
+}
+
+bool ListingDocuments::WritesOverBaseline(const std::string& fileName) const {
+  return state_.HasLoadedListing && SystemPaths::IsExistingFile(fileName) &&
+         SystemPaths::SameFile(fileName, state_.LoadedFileName);
 }

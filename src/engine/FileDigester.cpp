@@ -52,11 +52,113 @@ FileDigester::FileDigester(FileReader& reader, PageReleaser* releaser)
 
 FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath, const Expected& expected,
                                                      bool fetchedAhead) {
+  FileRead read;
+  Result early;
+  if (!Begin(filePath, expected, fetchedAhead, read, early)) return early;
+  md5_context context;
+  md5_starts(&context);
+  bool givenUp = false;
+  while (const std::size_t count = ReadBlock(read, buffer_.get(), kReadBufferSize)) {
+    // One call per block read: the system's digest (CNG on Windows) costs a
+    // call each time, however few bytes it is given.
+    md5_update(&context, buffer_.get(), static_cast<std::uint32_t>(count));
+    if (Interrupted(count)) {
+      givenUp = true;
+      break;
+    }
+  }
+  unsigned char digest[16];
+  md5_finish(&context, digest);
+  return Finish(read, digest, givenUp);
+}
+
+bool FileDigester::HashesInLanes() { return Md5Lanes::ChosenKernel() != Md5Kernel::Scalar; }
+
+void FileDigester::DigestMany(Source& source) {
+  constexpr std::size_t kSlots = Md5Lanes::kSlots;
+  if (!lanes_) {
+    lanes_ = std::make_unique<Md5Lanes>();
+    laneBuffers_ = std::make_unique_for_overwrite<unsigned char[]>(kSlots * kLaneBlockSize);
+  }
+  struct Lane {
+    Task task;
+    FileRead read;
+    bool open = false;
+  };
+  std::array<Lane, kSlots> lanes;
+  bool givenUp = false;
+  for (;;) {
+    // A free slot takes the next file that has anything to read. A source
+    // with none for now may have more later, while the open files are read.
+    std::size_t open = 0;
+    bool more = true;
+    for (std::size_t slot = 0; slot < kSlots; ++slot) {
+      Lane& lane = lanes[slot];
+      while (!lane.open && more && !givenUp) {
+        lane = Lane{};
+        if (!source.Next(lane.task)) {
+          more = false;
+          break;
+        }
+        Result early;
+        if (Begin(*lane.task.path, lane.task.expected, lane.task.fetchedAhead, lane.read, early)) {
+          lanes_->Start(slot);
+          lane.open = true;
+        } else {
+          givenUp = early.outcome == Outcome::GivenUp;  // told to stop while it waited for the file to settle
+          source.Done(lane.task, early);
+        }
+      }
+      open += lane.open ? 1 : 0;
+    }
+    if (open == 0) return;
+    // A block of each file whose lane has hashed what it had, then the lanes
+    // hashed until one of them wants more. A file's last block is the one
+    // that leaves nothing to ask for, or the one that comes back empty. The
+    // files whose start is not in the cache are all asked of the disk first,
+    // and read after the others, so that their reads overlap.
+    for (const bool waiting : {false, true}) {
+      for (std::size_t slot = 0; slot < kSlots && !givenUp; ++slot) {
+        Lane& lane = lanes[slot];
+        if (!lane.open || !lanes_->Hungry(slot) || lane.read.fetching != waiting) continue;
+        unsigned char* buffer = laneBuffers_.get() + slot * kLaneBlockSize;
+        lane.read.fetching = false;
+        const std::size_t count = ReadBlock(lane.read, buffer, kLaneBlockSize, !waiting);
+        if (lane.read.fetching) continue;
+        lanes_->Feed(slot, buffer, count, count == 0 || lane.read.remaining == 0);
+        givenUp = Interrupted(count);
+      }
+    }
+    if (givenUp) {
+      for (Lane& lane : lanes)
+        if (lane.open) source.Done(lane.task, Finish(lane.read, nullptr, true));
+      return;
+    }
+    lanes_->HashSome();
+    for (std::size_t slot = 0; slot < kSlots; ++slot) {
+      Lane& lane = lanes[slot];
+      if (!lane.open || !lanes_->Ended(slot)) continue;
+      unsigned char digest[16];
+      lanes_->Digest(slot, digest);
+      lane.open = false;
+      source.Done(lane.task, Finish(lane.read, digest, false));
+    }
+  }
+}
+
+bool FileDigester::Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, FileRead& read,
+                         Result& early) {
   // Opening a FIFO or a device can change what other programs see; only what
   // the search found to be a regular file is ever opened.
-  if (!expected.regularFile) return {kNoDigest, Outcome::NotAFile, 0};
+  if (!expected.regularFile) {
+    early = {kNoDigest, Outcome::NotAFile, 0};
+    return false;
+  }
   const int fd = OpenFile(filePath);
-  if (fd < 0) return {kNoDigest, Outcome::Failed, errno};
+  if (fd < 0) {
+    early = {kNoDigest, Outcome::Failed, errno};
+    return false;
+  }
   // The state the read starts from, once a change would show in it: a file
   // changed that recently is looked at again after a pause.
   OpenFileFacts st;
@@ -65,75 +167,90 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
     if (reader_.Stat(fd, st) != 0) {
       const int error = errno;
       reader_.Close(fd);
-      return {kNoDigest, Outcome::Failed, error};
+      early = {kNoDigest, Outcome::Failed, error};
+      return false;
     }
     // Replaced or rewritten since the search saw it, or changing all along.
     const std::int64_t unsettled = UnsettledNs(st);
     if (!SameFile(st, expected) || (unsettled > 0 && looks == kMostLooks)) {
       reader_.Close(fd);
-      return {kNoDigest, Outcome::Changed, 0};
+      early = {kNoDigest, Outcome::Changed, 0};
+      return false;
     }
     if (unsettled == 0) break;
     for (std::int64_t left = unsettled; left > 0; left -= 10'000'000) {
       std::this_thread::sleep_for(std::chrono::nanoseconds(std::min<std::int64_t>(left, 10'000'000)));
       if (PollInterrupt()) {
         reader_.Close(fd);
-        return {kNoDigest, Outcome::GivenUp, 0};
+        early = {kNoDigest, Outcome::GivenUp, 0};
+        return false;
       }
     }
   }
   // Most files fit in one block; only a larger one gains from the system
   // reading further ahead.
   if (expected.size > kReadBufferSize) reader_.AdviseSequential(fd);
-
-  md5_context context;
-  md5_starts(&context);
+  read = FileRead{};
+  read.fd = fd;
+  read.expected = expected;
+  read.before = st;
+  read.fetchedAhead = fetchedAhead;
   // A read of a disk file ends at the size the file has, and the size is
   // checked again afterwards, so a file that grows is seen without reading
   // past its listed size. Only a file listed as empty gets one byte more
   // asked for, since a file of /proc claims 0 bytes whatever it holds.
-  std::uint64_t remaining = expected.size == 0 ? 1 : expected.size;
-  std::uint64_t total = 0;
-  int error = 0;
-  bool givenUp = false;
-  // The first block is asked of the cache alone: that one read tells whether
-  // the file came from the disk.
-  bool first = true;
-  bool fromDisk = false;
-  while (remaining > 0) {
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kReadBufferSize));
-    const long long got = first ? reader_.ReadIfCached(fd, buffer_.get(), want) : reader_.Read(fd, buffer_.get(), want);
+  read.remaining = expected.size == 0 ? 1 : expected.size;
+  return true;
+}
+
+std::size_t FileDigester::ReadBlock(FileRead& read, unsigned char* buffer, std::size_t size, bool fetchFirst) {
+  while (read.remaining > 0 && read.error == 0) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(read.remaining, size));
+    // The first block is asked of the cache alone: that one read tells
+    // whether the file came from the disk.
+    const long long got = read.first ? reader_.ReadIfCached(read.fd, buffer, want) : reader_.Read(read.fd, buffer, want);
     if (got < 0) {
-      const bool notCached = first && errno == EAGAIN;
-      first = false;
+      const bool notCached = read.first && errno == EAGAIN;
+      read.first = false;
       if (notCached) {
-        fromDisk = true;
+        read.fromDisk = true;
+        if (fetchFirst) {
+          reader_.FetchAhead(read.fd, std::min(read.remaining, kFetchFirstBytes));
+          read.fetching = true;
+          return 0;
+        }
         continue;
       }
       if (errno == EINTR) continue;
-      error = errno;
-      break;
+      read.error = errno;
+      return 0;
     }
-    first = false;
-    if (got == 0) break;
+    read.first = false;
+    if (got == 0) {
+      read.remaining = 0;  // ended short: the check afterwards tells
+      return 0;
+    }
     const auto count = static_cast<std::size_t>(got);
-    // One call per block read: the system's digest (CNG on Windows) costs a
-    // call each time, however few bytes it is given.
-    md5_update(&context, buffer_.get(), static_cast<std::uint32_t>(count));
-    total += count;
-    remaining -= count;
-    if (Interrupted(count)) {
-      givenUp = true;
-      break;
-    }
+    read.total += count;
+    read.remaining -= count;
+    return count;
   }
+  return 0;
+}
+
+FileDigester::Result FileDigester::Finish(FileRead& read, const unsigned char digest[16], bool givenUp) {
+  const Expected& expected = read.expected;
+  const std::uint64_t total = read.total;
+  const int error = read.error;
+  const bool fromDisk = read.fromDisk;
+  const int fd = read.fd;
   OpenFileFacts after;
   const bool unchanged = error == 0 && total == expected.size && reader_.Stat(fd, after) == 0 &&
-                         SameFile(after, expected) && Untouched(after, st);
+                         SameFile(after, expected) && Untouched(after, read.before);
   // A file read only for its digest leaves no pages behind, so that a long
   // listing does not push the user's own files out of the cache; a file that
   // was cached already stays as it was.
-  if (!fromDisk && !fetchedAhead) {
+  if (!fromDisk && !read.fetchedAhead) {
     reader_.Close(fd);
   } else if (releaser_ != nullptr) {
     releaser_->Release(fd);
@@ -141,9 +258,8 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
     reader_.DropCache(fd);
     reader_.Close(fd);
   }
+  read.fd = -1;
   bytesRead_.fetch_add(std::exchange(sinceCheck_, 0), std::memory_order_relaxed);
-  unsigned char digest[16];
-  md5_finish(&context, digest);
   // A digest of part of a file, or of another content than its line shows, is never given.
   if (givenUp) return {kNoDigest, Outcome::GivenUp, 0, fromDisk};
   if (error != 0) return {kNoDigest, Outcome::Failed, error, fromDisk};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -11,12 +12,19 @@
 #include "engine/PageReleaser.h"
 #include "platform/FileReader.h"
 #include "platform/FindData.h"
+#include "platform/Md5Lanes.h"
 
 // Reads files for their MD5 digest through one large buffer that is reused
-// for every file.
+// for every file, or many files at once, a block of each in turn, their
+// digests made side by side in the lanes of a vector (DigestMany).
 class FileDigester {
  public:
   static constexpr std::size_t kReadBufferSize = 256 * 1024;
+  // The block read of each file at a time when many are digested at once:
+  // the blocks of all the files together stay within a core's own cache.
+  static constexpr std::size_t kLaneBlockSize = 64 * 1024;
+  // What DigestMany asks the disk for at once of a file not in the cache.
+  static constexpr std::uint64_t kFetchFirstBytes = 1 << 20;
 
   // What the search saw of a file; the digest is of that file or of none.
   struct Expected {
@@ -70,6 +78,35 @@ class FileDigester {
   // so they are handed back whatever the read finds in the cache.
   Result ComputeFileDigest(const std::string& filePath, const Expected& expected, bool fetchedAhead = false);
 
+  // A file DigestMany is to digest, and what it is to be called back with.
+  struct Task {
+    const std::string* path = nullptr;  // stays in place until the task is done
+    Expected expected;
+    bool fetchedAhead = false;
+    std::size_t id = 0;
+  };
+  // Where DigestMany takes its files from and hands their digests to.
+  class Source {
+   public:
+    virtual ~Source() = default;
+    // The next file, if there is one to take now; asked again later.
+    virtual bool Next(Task& task) = 0;
+    virtual void Done(const Task& task, Result result) = 0;
+  };
+
+  // Whether DigestMany hashes in the lanes of a vector, which this CPU has
+  // (or QUILLON_MD5_KERNEL allows). Otherwise files are best digested one at
+  // a time with ComputeFileDigest, by the system's own MD5.
+  static bool HashesInLanes();
+  // Digests the files source gives, up to Md5Lanes::kSlots of them open at
+  // once: reads a block of each, hashes the blocks together, and hands each
+  // file's result back as soon as it is made, each the same as
+  // ComputeFileDigest gives. A file that ends leaves its place to the next.
+  // Returns when the source has no more once every file taken is done, or
+  // when the interrupt says stop, after every file it took has been handed
+  // back.
+  void DigestMany(Source& source);
+
   // Asked between blocks, every kInterruptEvery bytes, whether to give up
   // the file; a file given up gets 32 "0" too. Nothing set: never.
   void SetInterrupt(std::function<bool()> interrupt) { interrupt_ = std::move(interrupt); }
@@ -83,6 +120,30 @@ class FileDigester {
   void ForgetFolder();
 
  private:
+  // A file open for its digest, between Begin and Finish.
+  struct FileRead {
+    int fd = -1;
+    Expected expected;
+    OpenFileFacts before;         // as the read started
+    bool fetchedAhead = false;
+    std::uint64_t remaining = 0;  // bytes still to be asked for
+    std::uint64_t total = 0;      // bytes read
+    int error = 0;
+    bool first = true;            // no block read yet
+    bool fromDisk = false;
+    bool fetching = false;        // its start is being fetched from the disk
+  };
+  // Opens the file and checks it is the one the search saw: false, with the
+  // result in early, when there is nothing to read.
+  bool Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, FileRead& read, Result& early);
+  // Reads the next block into buffer: its size, or 0 at the end or on a
+  // failure (then read.error is set). With fetchFirst, a first block not in
+  // the page cache is only asked of the disk, to be read later without the
+  // wait (read.fetching): 0 then too.
+  std::size_t ReadBlock(FileRead& read, unsigned char* buffer, std::size_t size, bool fetchFirst = false);
+  // Closes the file; the result for the digest of what was read.
+  Result Finish(FileRead& read, const unsigned char digest[16], bool givenUp);
+
   // Counts a block; true when the read is to be given up.
   bool Interrupted(std::size_t count);
   // Files come folder by folder, so the last folder stays open and the next
@@ -92,6 +153,8 @@ class FileDigester {
   FileReader& reader_;
   PageReleaser* releaser_;
   std::unique_ptr<unsigned char[]> buffer_;
+  std::unique_ptr<Md5Lanes> lanes_;                   // made when first wanted
+  std::unique_ptr<unsigned char[]> laneBuffers_;       // kLaneBlockSize per slot
   std::function<bool()> interrupt_;
   std::size_t sinceCheck_ = 0;
   std::string folder_;  // with its separator; the one folderFd_ is

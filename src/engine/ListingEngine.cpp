@@ -189,6 +189,7 @@ bool ListingEngine::StopAsked() {
   progress_.files = state_.FileCount;
   progress_.folders = state_.FolderQueue.size();
   progress_.bytes = state_.TotalSize;
+  progress_.bytesFound = state_.TotalSize + aheadBytes_ + pendingBytes_;
   progress_.digests = digestsWanted_;
   progress_.bytesDigested = BytesDigested() - digestedBefore_;
   surfaces_.ShowRunProgress(progress_);
@@ -207,10 +208,14 @@ std::uint64_t ListingEngine::BytesDigested() const {
 
 void ListingEngine::EndStoppedRun() {
   // The lines found so far stay to be looked at; nothing marks them as a
-  // listing, so they can be neither saved nor compared.
+  // listing, so they can be neither saved nor compared. The counts so far
+  // stay too, marked as partial.
+  const std::string totalText = ListingLineFormat::FormatTotalText(state_.TotalSize, settings_.ThousandSeparator);
+  surfaces_.StatusSetPanelText(0, "Files = " + std::to_string(state_.FileCount) + Texts::kPartial);
+  surfaces_.StatusSetPanelText(1, "Folders = " + std::to_string(state_.FolderQueue.size()) + Texts::kPartial);
+  surfaces_.StatusSetPanelText(2, "Total = " + totalText + " Bytes" + Texts::kPartial);
   state_.FolderQueue.clear();
   surfaces_.PaneAddLine(PaneId::ListBox1, Texts::kListingStopped);
-  for (int panel = 0; panel <= 2; ++panel) surfaces_.StatusSetPanelText(panel, "");
   surfaces_.SetNormalCursor();
   surfaces_.SetCaption(Texts::kCaption);
   state_.HasListing = false;
@@ -331,6 +336,7 @@ void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
     }
     auto file = std::make_shared<PageFetcher::File>(folder.path + entry.Name, FileDigester::Expected::Of(entry));
     folder.jobs[i] = digests_.Add(DigestJob{this, file});
+    aheadBytes_ += vexuf::GetWFDFileSize(entry);
     toFetch.push_back(std::move(file));
   }
   fetcher_.Add(std::move(toFetch));
@@ -341,6 +347,44 @@ FileDigester::Result ListingEngine::DigestJob::operator()(FileDigester& digester
   FileDigester::Result digest = digester.ComputeFileDigest(file->path, file->expected, fetched);
   engine->fetcher_.Digested(*file, fetched, digest.waitedForDisk);
   return digest;
+}
+
+void ListingEngine::DigestJob::RunBatch(FileDigester& digester, DigestPool::Batch& batch) {
+  // Each file is claimed from the fetcher as it is taken, and told to it as
+  // it is done, as a job of its own would be.
+  class BatchSource final : public FileDigester::Source {
+   public:
+    explicit BatchSource(DigestPool::Batch& batch) : batch_(batch) {}
+    bool Next(FileDigester::Task& task) override {
+      std::size_t job;
+      const DigestJob* work = batch_.Next(job);
+      if (work == nullptr) return false;
+      const PageFetcher::File& queued = *work->file;
+      task = FileDigester::Task{&queued.path, queued.expected, work->engine->fetcher_.Claim(*work->file), job};
+      taken_.push_back(work);
+      return true;
+    }
+    void Done(const FileDigester::Task& task, FileDigester::Result result) override {
+      const auto taken = std::find_if(taken_.begin(), taken_.end(),
+                                      [&](const DigestJob* work) { return &work->file->path == task.path; });
+      const DigestJob* work = *taken;
+      taken_.erase(taken);
+      work->engine->fetcher_.Digested(*work->file, task.fetchedAhead, result.waitedForDisk);
+      batch_.Done(task.id, std::move(result));
+    }
+
+   private:
+    DigestPool::Batch& batch_;
+    std::vector<const DigestJob*> taken_;  // at most one per slot
+  };
+  if (!FileDigester::HashesInLanes()) {
+    // The system's own MD5, one file at a time.
+    std::size_t job;
+    while (const DigestJob* work = batch.Next(job)) batch.Done(job, (*work)(digester));
+    return;
+  }
+  BatchSource source(batch);
+  digester.DigestMany(source);
 }
 
 void ListingEngine::LookAhead() {
@@ -380,6 +424,7 @@ void ListingEngine::StopPrefetching() {
   fetcher_.Reset();  // after the digests, which tell it what they took
   for (ListedFolder& folder : ahead_) folder.jobs.clear();
   currentJob_ = kNoJob;
+  aheadBytes_ = 0.0;
 }
 
 void ListingEngine::EndRun() {
@@ -450,7 +495,11 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
   line_ += ' ';
   digestsWanted_ = surfaces_.Md5Ticked();
   if (digestsWanted_) {
+    // Found, though not listed until its digest is made.
+    if (currentJob_ != kNoJob) aheadBytes_ -= size;
+    pendingBytes_ = size;
     const FileDigester::Result digest = DigestOf(entry, folderPath);
+    pendingBytes_ = 0.0;
     line_ += digest.text.View();
     line_ += ' ';
     if (stopped_) return;  // the read was given up: no line for a digest never made
@@ -486,8 +535,18 @@ void ListingEngine::ReportUnreadable(UnreadableKind kind, const std::string& pat
 }
 
 void ListingEngine::ShowUnreadableCount() {
-  if (unreadableFolders_ + unreadableFiles_ > 0) {
-    surfaces_.StatusSetPanelText(4, UnreadableCountText(unreadableFolders_, unreadableFiles_));
+  unreadableText_.clear();
+  if (unreadableFolders_ + unreadableFiles_ > 0)
+    unreadableText_ = UnreadableCountText(unreadableFolders_, unreadableFiles_);
+  // Whoever turned reuse on wants to know what it saved.
+  std::string text = unreadableText_;
+  if (reuseDigests_ && state_.DigestCount > 0) {
+    if (!text.empty()) text += "; ";
+    text += std::to_string(state_.ReusedDigestCount) + " of " + std::to_string(state_.DigestCount) +
+            " digests reused";
+  }
+  if (!text.empty()) {
+    surfaces_.StatusSetPanelText(4, text);
     showingUnreadable_ = true;
   } else if (showingUnreadable_) {
     // The count of an earlier run no longer holds.

@@ -47,6 +47,8 @@ class ListingEngine {
 
   // "2 folders and 1 file could not be read", as panel 4 shows it after a run.
   static std::string UnreadableCountText(int folders, int files);
+  // That text for the last run; empty when it read everything.
+  const std::string& UnreadableText() const { return unreadableText_; }
 
   // How many reads of files a digest listing keeps under way ahead of the
   // walk, from 1 (everything on the calling thread, one read at a time) to
@@ -77,13 +79,17 @@ class ListingEngine {
   };
   struct NoContext {};
   // The digest of one file queued ahead, made on whichever thread comes first.
+  struct DigestJob;
+  using DigestPool = ReadAheadPool<FileDigester::Result, FileDigester, DigestJob>;
   struct DigestJob {
     ListingEngine* engine;
     std::shared_ptr<PageFetcher::File> file;
     FileDigester::Result operator()(FileDigester& digester) const;
+    // Many files at once, a block of each hashed together, where the CPU
+    // has the vector instructions for it.
+    static void RunBatch(FileDigester& digester, DigestPool::Batch& batch);
   };
   using SearchPool = ReadAheadPool<ListedFolder, NoContext>;
-  using DigestPool = ReadAheadPool<FileDigester::Result, FileDigester, DigestJob>;
   static constexpr std::size_t kNoJob = DigestPool::kNoJob;
 
   // Searches one folder, on any thread; gives up part-way once stop says so.
@@ -137,8 +143,11 @@ class ListingEngine {
   bool stopped_ = false;
   RunProgress progress_;
   std::uint64_t digestedBefore_ = 0;  // the readers' byte counts when the run began
+  double aheadBytes_ = 0.0;         // sizes of the files queued for digests and not yet listed
+  double pendingBytes_ = 0.0;       // size of the file whose digest the walk waits for
   std::string line_;                // reused for every file line
   int unreadableFolders_ = 0;       // in this run
   int unreadableFiles_ = 0;
   bool showingUnreadable_ = false;  // panel 4 shows the count of the last run
+  std::string unreadableText_;
 };

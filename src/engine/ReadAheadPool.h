@@ -21,12 +21,56 @@
 // with a Context of its own (a read buffer, say), which a job may ask whether
 // the pool has been told to give up (Aborted). Work is what a job calls; a
 // type of its own spares the allocation a std::function may need per job.
+// A Work type with a static RunBatch(Context&, Batch&) runs many jobs at once
+// instead: each worker draws jobs from a Batch and hands back each result as
+// soon as it is made.
 template <typename Result, typename Context, typename Work = std::function<Result(Context&)>>
 class ReadAheadPool {
  public:
   using MakeContext = std::function<std::unique_ptr<Context>()>;
   static constexpr std::size_t kNoJob = std::numeric_limits<std::size_t>::max();
   static constexpr std::chrono::milliseconds kPollInterval{10};
+
+  // The jobs one worker runs at once, when Work runs them in batches.
+  class Batch {
+   public:
+    // Claims the oldest job not yet started: its work, and its number in
+    // job; null when none is left or the pool gave up. While other workers
+    // idle, a batch that holds jobs already leaves them their share of what
+    // is left; the taker's batch takes no more once the job it waits for is
+    // done.
+    const Work* Next(std::size_t& job) {
+      std::lock_guard<std::mutex> lock(pool_.mutex_);
+      const std::size_t end = pool_.base_ + pool_.jobs_.size();
+      if (pool_.Aborted() || pool_.next_ >= end) return nullptr;
+      if (taker_ && pool_.jobs_.front().done) return nullptr;
+      if (held_ > 0) {
+        const std::size_t workers = pool_.wantedHelpers_ + 1;
+        const std::size_t idle = workers > static_cast<std::size_t>(pool_.busy_) ? workers - pool_.busy_ : 0;
+        const std::size_t share = (end - pool_.next_ + held_ + idle) / (idle + 1);
+        if (held_ >= share) return nullptr;
+      }
+      job = pool_.next_++;
+      ++held_;
+      return &pool_.jobs_[job - pool_.base_].work;
+    }
+    void Done(std::size_t job, Result result) {
+      std::lock_guard<std::mutex> lock(pool_.mutex_);
+      Job& slot = pool_.jobs_[job - pool_.base_];
+      slot.result = std::move(result);
+      slot.done = true;
+      --held_;
+      pool_.doneChanged_.notify_all();
+    }
+    bool Aborted() const { return pool_.Aborted(); }
+
+   private:
+    friend class ReadAheadPool;
+    Batch(ReadAheadPool& pool, bool taker) : pool_(pool), taker_(taker) {}
+    ReadAheadPool& pool_;
+    bool taker_;
+    std::size_t held_ = 0;
+  };
 
   explicit ReadAheadPool(MakeContext makeContext) : makeContext_(std::move(makeContext)) {}
   ~ReadAheadPool() { EndHelpers(); }
@@ -78,7 +122,7 @@ class ReadAheadPool {
     if (job != base_ || jobs_.empty()) return std::nullopt;
     const auto done = [this] { return jobs_.front().done; };
     while (!done()) {
-      if (RunNext(lock, context)) continue;
+      if (RunNext(lock, context, true)) continue;
       if (!stop || Aborted()) {
         doneChanged_.wait(lock, done);
       } else if (!doneChanged_.wait_for(lock, kPollInterval, done)) {
@@ -148,10 +192,22 @@ class ReadAheadPool {
     }
   }
 
-  // Runs the oldest job not yet started; the lock is held on entry and on
-  // return. False when every job is started.
-  bool RunNext(std::unique_lock<std::mutex>& lock, Context& context) {
+  static constexpr bool kBatches = requires(Context& context, Batch& batch) { Work::RunBatch(context, batch); };
+
+  // Runs the oldest job not yet started, or a batch from it on; the lock is
+  // held on entry and on return. False when every job is started.
+  bool RunNext(std::unique_lock<std::mutex>& lock, Context& context, bool taker = false) {
     if (next_ >= base_ + jobs_.size()) return false;
+    if constexpr (kBatches) {
+      ++busy_;
+      lock.unlock();
+      Batch batch(*this, taker);
+      Work::RunBatch(context, batch);
+      lock.lock();
+      --busy_;
+      doneChanged_.notify_all();
+      return true;
+    }
     const std::size_t job = next_++;
     // The deque may grow meanwhile, but a job is only dropped once it is done
     // or once no one works (Reset), so its work stays where it is.

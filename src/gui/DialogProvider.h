@@ -13,9 +13,13 @@ class QWidget;
 class DialogProvider {
  public:
   virtual ~DialogProvider() = default;
-  virtual std::optional<std::string> BrowseForFolder(QWidget* parent, const QString& title) = 0;
+  // The folder browser opens at start when it names a folder.
+  virtual std::optional<std::string> BrowseForFolder(QWidget* parent, const QString& title,
+                                                     const QString& start = QString()) = 0;
   virtual std::optional<std::string> OpenFile(QWidget* parent) = 0;
   virtual std::optional<std::string> SaveFile(QWidget* parent) = 0;
+  // The save dialog of the comparison results, which offers CSV and JSON Lines too.
+  virtual std::optional<ResultsFileChoice> SaveResultsFile(QWidget* parent) = 0;
   virtual ConfirmAnswer Confirm(QWidget* parent, const QString& question) = 0;
   virtual void ShowError(QWidget* parent, const QString& message) = 0;
   virtual void ShowAbout(QWidget* parent) = 0;

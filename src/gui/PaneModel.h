@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <vector>
 
 #include "surfaces/ListPane.h"
 
@@ -21,6 +22,14 @@ class PaneModel : public QAbstractListModel {
   void LoadFromFile(const std::string& fileName);
   void SetScrollExtent(int pixels);
   void SetLineHeight(int pixels) { lineHeight_ = pixels; }
+  // Shows only the given rows of the pane, ascending, or all of them again;
+  // the pane keeps every line.
+  void ShowRows(std::vector<int> rows);
+  void ShowAllRows();
+  bool Filtered() const { return filtered_; }
+  // A row of the view as a line of the pane, and back; -1 for none.
+  int LineOfRow(int row) const;
+  int RowOfLine(int line) const;
   // Announces the lines added since the last announcement; false if none.
   bool Announce();
   // While held, added lines wait for an explicit Announce.
@@ -37,4 +46,6 @@ class PaneModel : public QAbstractListModel {
   bool scheduled_ = false;
   bool held_ = false;
   int lineHeight_ = 13;
+  bool filtered_ = false;
+  std::vector<int> rows_;  // the lines shown while filtered
 };

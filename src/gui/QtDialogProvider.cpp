@@ -43,13 +43,14 @@ std::unique_ptr<QFileDialog> MakeDialog() {
   return dialog;
 }
 
-std::unique_ptr<QFileDialog> MakeFileDialog(QFileDialog::AcceptMode mode) {
+std::unique_ptr<QFileDialog> MakeFileDialog(QFileDialog::AcceptMode mode,
+                                            const QStringList& types = QtDialogProvider::FileTypes()) {
   auto dialog = MakeDialog();
   dialog->setAcceptMode(mode);
   dialog->setFileMode(QFileDialog::AnyFile);
   // The program asks its own overwrite question, and a missing file is its own error.
   dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
-  dialog->setNameFilters(QtDialogProvider::FileTypes());
+  dialog->setNameFilters(types);
   dialog->selectNameFilter(QtDialogProvider::FileTypes().first());
   dialog->setDefaultSuffix(QtDialogProvider::ExtensionFor(QtDialogProvider::FileTypes().first()));
   QFileDialog* raw = dialog.get();
@@ -79,6 +80,7 @@ void CloseSuggestions(QFileDialog& dialog) {
 QtDialogProvider::QtDialogProvider()
     : open_(MakeFileDialog(QFileDialog::AcceptOpen)),
       save_(MakeFileDialog(QFileDialog::AcceptSave)),
+      results_(MakeFileDialog(QFileDialog::AcceptSave, ResultsFileTypes())),
       browse_(MakeFolderBrowser()) {}
 
 QtDialogProvider::~QtDialogProvider() = default;
@@ -89,7 +91,13 @@ QStringList QtDialogProvider::FileTypes() {
   return types;
 }
 
+QStringList QtDialogProvider::ResultsFileTypes() {
+  return FileTypes() << QStringLiteral("CSV (*.csv)") << QStringLiteral("JSON Lines (*.jsonl)");
+}
+
 QString QtDialogProvider::ExtensionFor(const QString& fileType) {
+  if (fileType.contains(QStringLiteral("*.csv"))) return QStringLiteral("csv");
+  if (fileType.contains(QStringLiteral("*.jsonl"))) return QStringLiteral("jsonl");
   for (const Texts::FileType& type : Texts::kFileTypes) {
     if (fileType == QString::fromUtf8(type.name)) return QString::fromUtf8(type.extension);
   }
@@ -112,8 +120,20 @@ std::optional<std::string> QtDialogProvider::OpenFile(QWidget* parent) { return 
 
 std::optional<std::string> QtDialogProvider::SaveFile(QWidget* parent) { return Run(*save_, parent); }
 
-std::optional<std::string> QtDialogProvider::BrowseForFolder(QWidget* parent, const QString& title) {
+std::optional<ResultsFileChoice> QtDialogProvider::SaveResultsFile(QWidget* parent) {
+  auto name = Run(*results_, parent);
+  if (!name) return std::nullopt;
+  const QString type = results_->selectedNameFilter();
+  ResultsFormat format = ResultsFormat::Text;
+  if (type.contains(QStringLiteral("*.csv"))) format = ResultsFormat::Csv;
+  if (type.contains(QStringLiteral("*.jsonl"))) format = ResultsFormat::JsonLines;
+  return ResultsFileChoice{std::move(*name), format};
+}
+
+std::optional<std::string> QtDialogProvider::BrowseForFolder(QWidget* parent, const QString& title,
+                                                             const QString& start) {
   browse_->setWindowTitle(title);
+  if (!start.isEmpty() && QFileInfo(start).isDir()) browse_->setDirectory(start);
   // Run selects the folder chosen now, so the next run starts at it.
   return Run(*browse_, parent);
 }

@@ -15,9 +15,11 @@ class QtDialogProvider : public DialogProvider {
   QtDialogProvider();
   ~QtDialogProvider() override;
 
-  std::optional<std::string> BrowseForFolder(QWidget* parent, const QString& title) override;
+  std::optional<std::string> BrowseForFolder(QWidget* parent, const QString& title,
+                                             const QString& start = QString()) override;
   std::optional<std::string> OpenFile(QWidget* parent) override;
   std::optional<std::string> SaveFile(QWidget* parent) override;
+  std::optional<ResultsFileChoice> SaveResultsFile(QWidget* parent) override;
   ConfirmAnswer Confirm(QWidget* parent, const QString& question) override;
   void ShowError(QWidget* parent, const QString& message) override;
   void ShowAbout(QWidget* parent) override;
@@ -26,6 +28,8 @@ class QtDialogProvider : public DialogProvider {
 
   // The file types every file dialog offers, the first selected at first.
   static QStringList FileTypes();
+  // Those of the results: the file types, then CSV and JSON Lines.
+  static QStringList ResultsFileTypes();
   // The extension a name typed without one gets under a file type.
   static QString ExtensionFor(const QString& fileType);
 
@@ -34,5 +38,6 @@ class QtDialogProvider : public DialogProvider {
 
   std::unique_ptr<QFileDialog> open_;
   std::unique_ptr<QFileDialog> save_;
+  std::unique_ptr<QFileDialog> results_;
   std::unique_ptr<QFileDialog> browse_;
 };

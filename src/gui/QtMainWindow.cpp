@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -19,15 +21,18 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusTipEvent>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QUrl>
 #include <QWindow>
 #include <functional>
 
 #include "app/ActionTable.h"
 #include "app/Hint.h"
+#include "app/PaneText.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
 #include "documents/ListingFile.h"
@@ -45,6 +50,7 @@ QString FromView(std::string_view text) { return DisplayText::Of(text); }
 constexpr int kRepaintIntervalMs = 100;  // new rows and figures at most 10 times a second during a run
 constexpr int kPumpIntervalMs = 20;      // input, Escape and Stop above all, answered this often
 constexpr int kPaintShare = 20;          // new rows take at most about a twentieth of a run
+constexpr int kUnreadableShown = 20;    // paths in the tooltip of panel 4
 constexpr int kPanel3Width = WindowLayout::kPanelWidths[3];
 using WindowLayout::kMd5Hint;
 
@@ -53,6 +59,31 @@ QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::
 constexpr const char* kDetectMovesKey = WindowLayout::kDetectMovesKey;
 constexpr const char* kReuseDigestsKey = WindowLayout::kReuseDigests.settingKey;
 constexpr const char* kExcludePatternsKey = WindowLayout::kExcludePatterns.settingKey;
+constexpr const char* kGeometryKey = "Window/Geometry";
+constexpr const char* kSplitter1Key = "Window/Splitter1";
+constexpr const char* kSplitter2Key = "Window/Splitter2";
+constexpr const char* kLastFolderKey = "Listing/LastFolder";
+constexpr const char* kMd5Key = "Listing/Md5";
+constexpr int kFindPollMs = 50;  // hits are taken from the search this often
+// Fonts that draw the control pictures of odd names, the first preferred.
+const QStringList kPaneFamilies = {QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Symbola")};
+
+// A status panel 0 to 3: as wide as laid out, or as its text, where there
+// is room; narrower in a narrow window, which cuts its text off.
+class StatusPanel : public QLabel {
+ public:
+  StatusPanel(int width, QWidget* parent) : QLabel(parent), width_(width) {}
+  void SetWidth(int width) {
+    if (width == width_) return;
+    width_ = width;
+    updateGeometry();
+  }
+  QSize sizeHint() const override { return {width_, QLabel::sizeHint().height()}; }
+  QSize minimumSizeHint() const override { return {std::min(width_, 24), QLabel::minimumSizeHint().height()}; }
+
+ private:
+  int width_;
+};
 
 }  // namespace
 
@@ -66,13 +97,11 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   BuildToolBar();
   BuildCentralArea();
   BuildStatusBar();
+  BuildFindBar();
 
   resize(WindowLayout::kClientWidth, WindowLayout::kClientHeight + menuBar()->sizeHint().height());
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(), size());
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  FitToScreen();
+  RestoreSettings();
   setTabOrder(md5_, edit_);
   setTabOrder(edit_, views_[0]);
   setTabOrder(views_[0], views_[1]);
@@ -126,6 +155,11 @@ void QtMainWindow::BuildActions() {
   bind(ActionId::EditRepeatLastAction, &TMainWindow::EditRepeatLastActionExecute);
   bind(ActionId::HelpProgramAction, &TMainWindow::HelpProgramActionExecute);
   bind(ActionId::HelpAboutAction, &TMainWindow::HelpAboutActionExecute);
+  bind(ActionId::EditCompareFolderAction, &TMainWindow::EditCompareFolderActionExecute);
+  // Finding only moves through a pane; it is no command of the logic.
+  connect(Action(ActionId::EditFindAction), &QAction::triggered, this, [this] { OpenFindBar(); });
+  connect(Action(ActionId::EditFindNextAction), &QAction::triggered, this, [this] { StepFind(true); });
+  connect(Action(ActionId::EditFindPreviousAction), &QAction::triggered, this, [this] { StepFind(false); });
   // Stop acts while a command runs, so it cannot wait for its turn as the
   // other commands do: it only raises the request the work polls for.
   connect(Action(ActionId::EditStopAction), &QAction::triggered, this, [this] { RequestStop(); });
@@ -249,7 +283,11 @@ void QtMainWindow::BuildToolBar() {
 
   edit_ = new QLineEdit(bar);
   edit_->setObjectName(QStringLiteral("NonViewEdit"));
-  edit_->setFixedSize(WindowLayout::kEditWidth, WindowLayout::kToolControlHeight);
+  // As wide as laid out, narrower in a narrow window.
+  edit_->setFixedHeight(WindowLayout::kToolControlHeight);
+  edit_->setMinimumWidth(120);
+  edit_->setMaximumWidth(WindowLayout::kEditWidth);
+  edit_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   edit_->setReadOnly(true);
   bar->addWidget(edit_);
 }
@@ -260,11 +298,16 @@ QListView* QtMainWindow::MakePane(PaneId pane, const char* name) {
   view->setObjectName(QString::fromLatin1(name));
   view->setModel(model);
   view->setUniformItemSizes(true);
-  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  // Shift and Ctrl clicks select many lines, to copy them at once.
+  view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  view->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(view, &QWidget::customContextMenuRequested, this,
+          [this, pane](const QPoint& at) { ShowPaneMenu(pane, at); });
   view->setTextElideMode(Qt::ElideNone);
   view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   view->setEditTriggers(QAbstractItemView::NoEditTriggers);
   QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setFamilies(kPaneFamilies + QStringList{font.family()});
   font.setPointSize(WindowLayout::kPaneFontPoints);
   font.setBold(true);
   view->setFont(font);
@@ -313,9 +356,9 @@ void QtMainWindow::BuildCentralArea() {
   label2_->adjustSize();
   layout->addWidget(panel);
 
-  auto* splitter2 = new QSplitter(Qt::Vertical, central);
+  auto* splitter2 = splitter2_ = new QSplitter(Qt::Vertical, central);
   splitter2->setObjectName(QStringLiteral("Splitter2"));
-  auto* splitter1 = new QSplitter(Qt::Horizontal, splitter2);
+  auto* splitter1 = splitter1_ = new QSplitter(Qt::Horizontal, splitter2);
   splitter1->setObjectName(QStringLiteral("Splitter1"));
   for (QSplitter* splitter : {splitter1, splitter2}) {
     splitter->setHandleWidth(WindowLayout::kSplitterSize);
@@ -324,13 +367,16 @@ void QtMainWindow::BuildCentralArea() {
   }
   splitter1->addWidget(MakePane(PaneId::ListBox1, "ListBox1"));
   splitter1->addWidget(MakePane(PaneId::ListBox2, "ListBox2"));
-  splitter1->setStretchFactor(0, 0);
-  splitter1->setStretchFactor(1, 1);
+  // Without stretch factors the panes keep their proportions as the window grows.
   splitter1->setSizes({WindowLayout::kListBox1Width, 404});
   splitter2->addWidget(splitter1);
-  splitter2->addWidget(MakePane(PaneId::ListBox3, "ListBox3"));
-  splitter2->setStretchFactor(0, 1);
-  splitter2->setStretchFactor(1, 0);
+  auto* results = new QWidget(splitter2);
+  auto* resultsLayout = new QVBoxLayout(results);
+  resultsLayout->setContentsMargins(0, 0, 0, 0);
+  resultsLayout->setSpacing(0);
+  resultsLayout->addWidget(BuildResultsBar());
+  resultsLayout->addWidget(MakePane(PaneId::ListBox3, "ListBox3"), 1);
+  splitter2->addWidget(results);
   splitter2->setSizes({391, WindowLayout::kListBox3Height});
   for (QListView* view : views_) view->setMinimumSize(1, 1);
   layout->addWidget(splitter2, 1);
@@ -344,17 +390,13 @@ void QtMainWindow::BuildStatusBar() {
   auto* layout = new QHBoxLayout(statusBar_);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(2);
-  static constexpr auto kWidths = WindowLayout::kPanelWidths;
   for (int i = 0; i < 5; ++i) {
-    auto* label = new QLabel(statusBar_);
+    // Panel 4 takes what room is left, down to none in a narrow window.
+    QLabel* label = i < 4 ? new StatusPanel(WindowLayout::kPanelWidths[static_cast<std::size_t>(i)], statusBar_) : new QLabel(statusBar_);
     label->setObjectName(QStringLiteral("Panel%1").arg(i));
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setAlignment(i < 4 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
-    if (i < 4) {
-      label->setFixedWidth(kWidths[i]);
-    } else {
-      label->setMinimumWidth(kWidths[i]);
-    }
+    if (i == 4) label->setMinimumWidth(0);
     layout->addWidget(label, i < 4 ? 0 : 1);
     if (i == 4) label->installEventFilter(this);
     panels_[static_cast<std::size_t>(i)] = label;
@@ -370,6 +412,7 @@ void QtMainWindow::Run(Handler handler) {
   logic_->Dispatch([this, handler] { (logic_.get()->*handler)(this); });
   --running_;
   AnnouncePanes();
+  if (resultsChanged_ && running_ == 0) RecountResults();
   if (running_ == 0 && closeRequested_) {
     closeRequested_ = false;
     QTimer::singleShot(0, this, &QWidget::close);
@@ -464,7 +507,7 @@ void QtMainWindow::ShowFigures() {
   figuresShown_ = true;
   const std::array<std::string, 4> texts = figures_.PanelTexts(progress_, RunFigures::Clock::now());
   for (std::size_t i = 0; i < texts.size(); ++i) panels_[i]->setText(QString::fromStdString(texts[i]));
-  if (progress_.digests) panels_[3]->setToolTip(QString::fromUtf8(RunFigures::kRateTip));
+  panels_[3]->setToolTip(progress_.digests ? QString::fromUtf8(RunFigures::kRateTip) : QString());
 }
 
 bool QtMainWindow::DropsDuringWork(QObject* watched, QEvent* event) {
@@ -488,6 +531,9 @@ bool QtMainWindow::DropsDuringWork(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick: {
+      // A click reaches the window first and is handed on to the control
+      // under the pointer; only there is it known whether it may act.
+      if (qobject_cast<const QWindow*>(watched) != nullptr) return false;
       // Scroll bars, splitters, menus and the Stop button still answer.
       if (QApplication::activePopupWidget() != nullptr) return false;
       if (watched == stopButton_) return false;
@@ -549,6 +595,19 @@ bool QtMainWindow::event(QEvent* event) {
 bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == panels_[4] && event->type() == QEvent::Resize) UpdateHintTip();
   if (working_ && DropsDuringWork(watched, event)) return true;
+  if (watched == findEdit_ && event->type() == QEvent::KeyPress) {
+    // Enter goes to the next line found, Escape closes the bar.
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      StepFind(!(static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier));
+      return true;
+    }
+    if (key == Qt::Key_Escape) {
+      findBar_->hide();
+      PaneView(findPane_)->setFocus(Qt::OtherFocusReason);
+      return true;
+    }
+  }
   for (QListView* view : views_) {
     if (watched != view) continue;
     // A pane has no hint of its own: pointing at it empties panel 4.
@@ -576,6 +635,7 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
   }
   if (!destroyed_) {
     destroyed_ = true;
+    SaveSettings();
     logic_->FormDestroy(this);
   }
   event->accept();
@@ -583,17 +643,32 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
 
 // ---- Surfaces ----
 
-void QtMainWindow::PaneClear(PaneId pane) { Model(pane)->Clear(); }
+void QtMainWindow::PaneClear(PaneId pane) {
+  ForgetFind(pane);
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
+  Model(pane)->Clear();
+}
 
-void QtMainWindow::PaneAddLine(PaneId pane, std::string_view line) { Model(pane)->AddLine(line); }
+void QtMainWindow::PaneAddLine(PaneId pane, std::string_view line) {
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
+  Model(pane)->AddLine(line);
+}
 
 int QtMainWindow::PaneLineCount(PaneId pane) { return Model(pane)->Pane().Count(); }
 
 std::string_view QtMainWindow::PaneLineAt(PaneId pane, int index) { return Model(pane)->Pane().LineAt(index); }
 
 int QtMainWindow::PaneSelectedIndex(PaneId pane) {
-  const QModelIndexList rows = PaneView(pane)->selectionModel()->selectedRows();
-  return rows.isEmpty() ? -1 : rows.first().row();
+  // Of many selected lines, the one clicked last.
+  const QItemSelectionModel* selection = PaneView(pane)->selectionModel();
+  const QModelIndex current = selection->currentIndex();
+  int row = -1;
+  if (current.isValid() && selection->isSelected(current)) {
+    row = current.row();
+  } else if (const QModelIndexList rows = selection->selectedRows(); !rows.isEmpty()) {
+    row = rows.first().row();
+  }
+  return Model(pane)->LineOfRow(row);
 }
 
 void QtMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) { Model(pane)->SetScrollExtent(pixels); }
@@ -612,6 +687,8 @@ void QtMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
       view->horizontalScrollBar()->setValue(0);
     }
   } rewind{view};
+  ForgetFind(pane);
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
   Model(pane)->LoadFromFile(fileName);
 }
 
@@ -634,9 +711,11 @@ void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
   shown.assign(text);
   QLabel* label = panels_[static_cast<std::size_t>(panel)];
   label->setText(FromView(text));
-  // Panel 3 widens for the counts of a finished comparison, at the hints' cost.
-  if (panel == 3)
-    label->setFixedWidth(std::max(kPanel3Width, label->fontMetrics().horizontalAdvance(label->text()) + 8));
+  // A panel widens for a longer text, such as the counts of a finished
+  // comparison or of a stopped listing, at the hints' cost.
+  if (panel < 4)
+    static_cast<StatusPanel*>(label)->SetWidth(
+        std::max(WindowLayout::kPanelWidths[static_cast<std::size_t>(panel)], label->fontMetrics().horizontalAdvance(label->text()) + 8));
 }
 
 void QtMainWindow::StatusRefresh() {
@@ -714,8 +793,19 @@ std::optional<std::string> QtMainWindow::RunOpenDialog() { return dialogs_.OpenF
 std::optional<std::string> QtMainWindow::RunSaveDialog() { return dialogs_.SaveFile(this); }
 
 std::optional<std::string> QtMainWindow::RunFolderBrowser(std::string_view title) {
-  return dialogs_.BrowseForFolder(this, FromView(title));
+  return RunFolderBrowserAt(title, std::string());
 }
+
+std::optional<std::string> QtMainWindow::RunFolderBrowserAt(std::string_view title, const std::string& start) {
+  // Without a suggestion, the folder listed last, in this session or before.
+  const QString from = start.empty() ? UserSettings().value(QString::fromLatin1(kLastFolderKey)).toString()
+                                     : QString::fromStdString(start);
+  auto chosen = dialogs_.BrowseForFolder(this, FromView(title), from);
+  if (chosen && !chosen->empty()) UserSettings().setValue(QString::fromLatin1(kLastFolderKey), QString::fromStdString(*chosen));
+  return chosen;
+}
+
+std::optional<ResultsFileChoice> QtMainWindow::RunSaveResultsDialog() { return dialogs_.SaveResultsFile(this); }
 
 void QtMainWindow::ReportUnreadable(UnreadableKind, std::string_view path, std::string_view) {
   // Shown when the run ends; the window does not stop the run for each one.
@@ -739,4 +829,266 @@ void QtMainWindow::CloseWindow() {
   } else {
     close();
   }
+}
+
+// ---- Views beside the commands ----
+
+void QtMainWindow::FitToScreen() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  // The first size as laid out, but never beyond the screen with the frame
+  // and title bar the window manager adds.
+  const QRect room = screen->availableGeometry();
+  resize(size().boundedTo(room.size() - QSize(16, 48)).expandedTo(minimumSizeHint()));
+  QRect frame(QPoint(), size() + QSize(16, 48));
+  frame.moveCenter(room.center());
+  move(frame.topLeft().x() + 8, std::max(room.top(), frame.top()) + 40);
+}
+
+void QtMainWindow::RestoreSettings() {
+  const QSettings settings = UserSettings();
+  if (settings.contains(QString::fromLatin1(kGeometryKey)))
+    restoreGeometry(settings.value(QString::fromLatin1(kGeometryKey)).toByteArray());
+  splitter1_->restoreState(settings.value(QString::fromLatin1(kSplitter1Key)).toByteArray());
+  splitter2_->restoreState(settings.value(QString::fromLatin1(kSplitter2Key)).toByteArray());
+  md5_->setChecked(settings.value(QString::fromLatin1(kMd5Key), false).toBool());
+}
+
+void QtMainWindow::SaveSettings() const {
+  QSettings settings = UserSettings();
+  settings.setValue(QString::fromLatin1(kGeometryKey), saveGeometry());
+  settings.setValue(QString::fromLatin1(kSplitter1Key), splitter1_->saveState());
+  settings.setValue(QString::fromLatin1(kSplitter2Key), splitter2_->saveState());
+  settings.setValue(QString::fromLatin1(kMd5Key), md5_->isChecked());
+}
+
+QWidget* QtMainWindow::BuildResultsBar() {
+  resultsBar_ = new QWidget;
+  resultsBar_->setObjectName(QStringLiteral("ResultsBar"));
+  auto* layout = new QHBoxLayout(resultsBar_);
+  layout->setContentsMargins(2, 1, 2, 1);
+  layout->setSpacing(4);
+  for (const ChangeKind kind : ResultFilter::kKinds) {
+    auto* toggle = new QToolButton(resultsBar_);
+    toggle->setCheckable(true);
+    toggle->setChecked(true);
+    toggle->setText(QString::fromStdString(filter_.Caption(kind)));
+    toggle->setToolTip(QStringLiteral("Shows or hides these lines; Save Comparison Results writes them all"));
+    connect(toggle, &QToolButton::toggled, this, [this, kind](bool shown) {
+      filter_.Show(kind, shown);
+      ApplyResultFilter();
+    });
+    layout->addWidget(toggle);
+    kindToggles_[static_cast<std::size_t>(kind)] = toggle;
+  }
+  oldLine_ = new QLabel(resultsBar_);
+  oldLine_->setObjectName(QStringLiteral("OldLineView"));
+  oldLine_->setTextFormat(Qt::RichText);
+  oldLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  oldLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  layout->addWidget(oldLine_, 1);
+  resultsBar_->hide();
+  return resultsBar_;
+}
+
+void QtMainWindow::RecountResults() {
+  resultsChanged_ = false;
+  const std::vector<std::string_view>& lines = Model(PaneId::ListBox3)->Pane().Lines().Lines();
+  filter_.Count(lines);
+  bool any = false;
+  for (const ChangeKind kind : ResultFilter::kKinds) {
+    kindToggles_[static_cast<std::size_t>(kind)]->setText(QString::fromStdString(filter_.Caption(kind)));
+    any = any || filter_.CountOf(kind) > 0;
+  }
+  resultsBar_->setVisible(any);
+  ApplyResultFilter();
+}
+
+void QtMainWindow::ApplyResultFilter() {
+  PaneModel* model = Model(PaneId::ListBox3);
+  if (filter_.ShowsAll()) {
+    model->ShowAllRows();
+  } else {
+    model->ShowRows(filter_.VisibleRows(model->Pane().Lines().Lines()));
+  }
+}
+
+void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) {
+  if (line.empty()) {
+    oldLine_->clear();
+    oldLine_->setToolTip(QString());
+    return;
+  }
+  // The old line, its changed fields in red.
+  QString text = QStringLiteral("<span style=\"font-family:monospace\">Was: ");
+  QStringList names;
+  std::size_t at = 0;
+  const auto plain = [&](std::size_t end) {
+    if (end > at) text += FromView(line.substr(at, end - at)).toHtmlEscaped();
+    at = std::max(at, end);
+  };
+  for (const MarkedField& field : changed) {
+    names << QString::fromLatin1(field.name.data(), static_cast<qsizetype>(field.name.size()));
+    plain(field.offset);
+    text += QStringLiteral("<b style=\"color:#d00000\">") +
+            FromView(line.substr(field.offset, field.length)).toHtmlEscaped() + QStringLiteral("</b>");
+    at = field.offset + field.length;
+  }
+  plain(line.size());
+  oldLine_->setText(text + QStringLiteral("</span>"));
+  oldLine_->setToolTip(names.isEmpty() ? QString() : QStringLiteral("Changed: ") + names.join(QStringLiteral(", ")));
+}
+
+std::vector<std::string_view> QtMainWindow::SelectedLines(PaneId pane) const {
+  std::vector<int> lines;
+  for (const QModelIndex& index : PaneView(pane)->selectionModel()->selectedRows())
+    lines.push_back(Model(pane)->LineOfRow(index.row()));
+  std::sort(lines.begin(), lines.end());
+  std::vector<std::string_view> texts;
+  for (const int line : lines) texts.push_back(Model(pane)->Pane().LineAt(line));
+  return texts;
+}
+
+void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
+  if (working_) return;
+  const std::vector<std::string_view> lines = SelectedLines(pane);
+  if (lines.empty()) return;
+  const int current = PaneSelectedIndex(pane);
+  const auto folder = PaneText::ContainingFolder(Model(pane)->Pane().LineAt(current < 0 ? 0 : current));
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("PaneMenu"));
+  menu.addAction(QStringLiteral("&Copy"), this,
+                 [lines] { QGuiApplication::clipboard()->setText(DisplayText::Of(PaneText::Joined(lines))); });
+  QAction* paths = menu.addAction(QStringLiteral("Copy &Path"), this, [lines] {
+    QGuiApplication::clipboard()->setText(DisplayText::Of(PaneText::Paths(lines)));
+  });
+  paths->setEnabled(!PaneText::Paths(lines).empty());
+  QAction* open = menu.addAction(QStringLiteral("&Open Containing Folder"), this, [folder] {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(*folder))));
+  });
+  open->setEnabled(folder.has_value());
+  menu.exec(PaneView(pane)->viewport()->mapToGlobal(at));
+}
+
+// ---- Find in a pane ----
+
+void QtMainWindow::BuildFindBar() {
+  findBar_ = new QFrame(this);
+  findBar_->setObjectName(QStringLiteral("FindBar"));
+  static_cast<QFrame*>(findBar_)->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  findBar_->setAutoFillBackground(true);
+  auto* layout = new QHBoxLayout(findBar_);
+  layout->setContentsMargins(4, 2, 4, 2);
+  findEdit_ = new QLineEdit(findBar_);
+  findEdit_->setObjectName(QStringLiteral("FindEdit"));
+  findEdit_->setPlaceholderText(QStringLiteral("Find"));
+  findEdit_->setMinimumWidth(160);
+  findEdit_->installEventFilter(this);
+  findCount_ = new QLabel(findBar_);
+  findCount_->setObjectName(QStringLiteral("FindCount"));
+  findCount_->setMinimumWidth(90);
+  layout->addWidget(findEdit_);
+  layout->addWidget(findCount_);
+  for (const ActionId id : {ActionId::EditFindPreviousAction, ActionId::EditFindNextAction}) {
+    auto* step = new QToolButton(findBar_);
+    step->setText(id == ActionId::EditFindNextAction ? QStringLiteral("\u25BC") : QStringLiteral("\u25B2"));
+    step->setToolTip(Action(id)->toolTip());
+    connect(step, &QToolButton::clicked, Action(id), &QAction::trigger);
+    layout->addWidget(step);
+  }
+  findBar_->hide();
+  findTimer_ = new QTimer(this);
+  findTimer_->setInterval(kFindPollMs);
+  connect(findTimer_, &QTimer::timeout, this, [this] { TakeHits(); });
+  connect(findEdit_, &QLineEdit::textChanged, this, [this] { StartFind(); });
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    for (int i = 0; i < 3; ++i)
+      if (now == views_[static_cast<std::size_t>(i)]) lastPane_ = static_cast<PaneId>(i);
+  });
+}
+
+void QtMainWindow::OpenFindBar() {
+  if (working_) return;
+  const PaneId pane = lastPane_;
+  QListView* view = PaneView(pane);
+  if (findPane_ != pane || !findBar_->isVisible()) {
+    ForgetFind(findPane_);
+    findPane_ = pane;
+    findBar_->setParent(view);
+    findBar_->adjustSize();
+    findBar_->move(std::max(0, view->width() - findBar_->width() - 20), 2);
+    StartFind();
+  }
+  findBar_->show();
+  findBar_->raise();
+  findEdit_->setFocus(Qt::ShortcutFocusReason);
+  findEdit_->selectAll();
+}
+
+void QtMainWindow::StartFind() {
+  findJumped_ = false;
+  // The lines are taken once for all the searches of one content.
+  const std::vector<std::string_view>& lines = Model(findPane_)->Pane().Lines().Lines();
+  if (!findLines_ || findLines_->size() != lines.size())
+    findLines_ = std::make_shared<const std::vector<std::string_view>>(lines);
+  finder_.Start(findLines_, findEdit_->text().toStdString());
+  findCount_->setText(findEdit_->text().isEmpty() ? QString() : QStringLiteral("searching..."));
+  if (!finder_.Done()) findTimer_->start();
+}
+
+void QtMainWindow::TakeHits() {
+  if (!finder_.Poll()) return;
+  if (finder_.Done()) findTimer_->stop();
+  // The first hit is gone to as soon as it is found.
+  if (!findJumped_ && !finder_.Hits().empty()) {
+    findJumped_ = true;
+    StepFind(true);
+    return;
+  }
+  ShowFindCount(finder_.PlaceOf(PaneSelectedIndex(findPane_)));
+}
+
+void QtMainWindow::FinishFind() {
+  while (!finder_.Done()) {
+    QThread::msleep(1);
+    TakeHits();
+  }
+}
+
+void QtMainWindow::ShowFindCount(int place) {
+  const QString more = finder_.Done() ? QString() : QStringLiteral("+");
+  const int count = static_cast<int>(finder_.Hits().size());
+  if (count == 0) {
+    findCount_->setText(finder_.Done() ? QStringLiteral("not found") : QStringLiteral("searching..."));
+  } else if (place > 0) {
+    findCount_->setText(QStringLiteral("%1 of %2%3").arg(place).arg(count).arg(more));
+  } else {
+    findCount_->setText(QStringLiteral("%1%2 found").arg(count).arg(more));
+  }
+}
+
+void QtMainWindow::StepFind(bool forward) {
+  if (working_ || finder_.Hits().empty()) return;
+  PaneModel* model = Model(findPane_);
+  const int from = PaneSelectedIndex(findPane_);
+  // Lines the filter hides are passed over.
+  int line = finder_.Step(from < 0 && forward ? -1 : from < 0 ? model->Pane().Count() : from, forward);
+  for (std::size_t tries = 0; model->RowOfLine(line) < 0 && tries < finder_.Hits().size(); ++tries)
+    line = finder_.Step(line, forward);
+  const int row = model->RowOfLine(line);
+  if (row < 0) return;
+  QListView* view = PaneView(findPane_);
+  const QModelIndex index = model->index(row);
+  view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  view->scrollTo(index, QAbstractItemView::PositionAtCenter);
+  ShowFindCount(finder_.PlaceOf(line));
+}
+
+void QtMainWindow::ForgetFind(PaneId pane) {
+  // The search holds views of the pane's lines, which go now.
+  if (pane != findPane_) return;
+  finder_.Cancel();
+  findLines_.reset();
+  findTimer_->stop();
+  if (findBar_->isVisible()) findCount_->setText(QString());
 }

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "surfaces/Surfaces.h"
+#include "app/PaneFind.h"
+#include "app/ResultFilter.h"
 #include "app/RunFigures.h"
 #include "app/TMainWindow.h"
 #include "app/UnreadableList.h"
@@ -18,6 +20,9 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QSplitter;
+class QTimer;
+class QToolButton;
 class DialogProvider;
 class FolderSearch;
 
@@ -46,6 +51,17 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   // A listing run or a comparison is under way: Stop is enabled, and every
   // input but Stop, Escape, scrolling and the menus is dropped.
   bool Working() const { return working_; }
+  // The find bar over a pane, its text and its count of hits.
+  QWidget* FindBar() const { return findBar_; }
+  QLineEdit* FindEdit() const { return findEdit_; }
+  QLabel* FindCount() const { return findCount_; }
+  // Waits for the search of the find bar to end; for tests.
+  void FinishFind();
+  // The toggles of the result kinds, and the old line of a selected change.
+  QToolButton* KindToggle(ChangeKind kind) const { return kindToggles_[static_cast<std::size_t>(kind)]; }
+  QLabel* OldLineView() const { return oldLine_; }
+  // The lines selected in a pane, in pane order.
+  std::vector<std::string_view> SelectedLines(PaneId pane) const;
 
   // Surfaces.
   void PaneClear(PaneId pane) override;
@@ -80,6 +96,9 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   std::optional<std::string> RunOpenDialog() override;
   std::optional<std::string> RunSaveDialog() override;
   std::optional<std::string> RunFolderBrowser(std::string_view title) override;
+  std::optional<std::string> RunFolderBrowserAt(std::string_view title, const std::string& start) override;
+  std::optional<ResultsFileChoice> RunSaveResultsDialog() override;
+  void ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) override;
   void ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) override;
   void ShowErrorBox(std::string_view message) override;
   void ShowAboutBox() override;
@@ -117,6 +136,20 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   bool DropsDuringWork(QObject* watched, QEvent* event);
   void BuildListingChoices();
   void EditExcludePatterns();
+  QWidget* BuildResultsBar();
+  void BuildFindBar();
+  void OpenFindBar();
+  void StartFind();
+  void TakeHits();
+  void StepFind(bool forward);
+  void ShowFindCount(int place);
+  void ForgetFind(PaneId pane);
+  void RecountResults();
+  void ApplyResultFilter();
+  void ShowPaneMenu(PaneId pane, const QPoint& at);
+  void RestoreSettings();
+  void SaveSettings() const;
+  void FitToScreen();
 
   DialogProvider& dialogs_;
   HelpViewer help_;
@@ -146,6 +179,24 @@ class QtMainWindow : public QMainWindow, public Surfaces {
   QElapsedTimer lastPump_;
   qint64 announceInterval_ = 0;  // ms between two showings of new rows during work
   RunFigures figures_;
+  QSplitter* splitter1_ = nullptr;
+  QSplitter* splitter2_ = nullptr;
+  // The find bar, over whichever pane it searches.
+  QWidget* findBar_ = nullptr;
+  QLineEdit* findEdit_ = nullptr;
+  QLabel* findCount_ = nullptr;
+  QTimer* findTimer_ = nullptr;
+  PaneId findPane_ = PaneId::ListBox1;
+  PaneId lastPane_ = PaneId::ListBox1;  // the pane that had the focus last
+  PaneFind finder_;
+  PaneFind::Lines findLines_;  // the pane's lines as last searched, kept while they stand
+  bool findJumped_ = false;  // the first hit has been gone to
+  // The results' kinds, shown or not, and the old line of a change.
+  ResultFilter filter_;
+  std::array<QToolButton*, 4> kindToggles_{};
+  QWidget* resultsBar_ = nullptr;
+  QLabel* oldLine_ = nullptr;
+  bool resultsChanged_ = false;
   int running_ = 0;
   bool closeRequested_ = false;
   bool destroyed_ = false;

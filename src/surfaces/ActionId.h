@@ -22,15 +22,20 @@ enum class ActionId {
   HelpAboutAction,
   EditDetectMovesAction,  // checkable; the comparison reads its state
   EditStopAction,
+  EditCompareFolderAction,  // Open, List and Compare in one step
+  EditFindAction,           // the find bar over the focused pane
+  EditFindNextAction,
+  EditFindPreviousAction,
 };
 
-inline constexpr int kActionCount = 16;
+inline constexpr int kActionCount = 20;
 
 inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "FileNewAction",       "FileOpenAction",        "FileSaveAction",           "FileSaveAsAction",
     "FileSaveResultAction", "FileExitAction",       "EditCutAction",            "EditCopyAction",
     "EditPasteAction",     "EditListContentAction", "EditCompareContentAction", "EditRepeatLastAction",
     "HelpProgramAction",   "HelpAboutAction",       "EditDetectMovesAction",    "EditStopAction",
+    "EditCompareFolderAction", "EditFindAction",        "EditFindNextAction",       "EditFindPreviousAction",
 };
 
 inline constexpr std::string_view NameOf(ActionId id) { return kActionNames[static_cast<int>(id)]; }

@@ -22,4 +22,5 @@ struct MainWindowState {
   std::int32_t ReusedDigestCount = 0;  // of them, taken from the digest cache
   bool HasListing = false;
   bool HasLoadedListing = false;
+  std::string LoadedFileName;  // the file shown in ListBox2, the baseline of the next comparison
 };

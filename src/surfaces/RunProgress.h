@@ -10,4 +10,5 @@ struct RunProgress {
   double bytes = 0.0;                // the sizes of the files listed so far
   bool digests = false;              // the check box asked for digests
   std::uint64_t bytesDigested = 0;   // read for digests so far, files begun included
+  double bytesFound = 0.0;           // the sizes of the files listed, found ahead of the walk or being read
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,20 @@ enum class PaneId { ListBox1, ListBox2, ListBox3 };
 enum class LabelId { Label1, Label2 };
 enum class ConfirmAnswer { Yes, No, Cancel };
 enum class UnreadableKind { Folder, File };
+// How Save Comparison Results writes the results: the pane's lines, or
+// records for other programs.
+enum class ResultsFormat { Text, Csv, JsonLines };
+struct ResultsFileChoice {
+  std::string fileName;
+  ResultsFormat format = ResultsFormat::Text;
+};
+// A field of a line, by its bytes, that differs from the line it is shown
+// against.
+struct MarkedField {
+  std::size_t offset = 0;
+  std::size_t length = 0;
+  std::string_view name;  // "date-time", "size", "attributes", "digest" or "path"
+};
 
 // Everything the commands do to the window goes through these operations.
 // The desktop window, the headless front of quillon-cli and the recording
@@ -78,7 +93,22 @@ class Surfaces {
   virtual std::optional<std::string> RunOpenDialog() = 0;
   virtual std::optional<std::string> RunSaveDialog() = 0;
   virtual std::optional<std::string> RunFolderBrowser(std::string_view title) = 0;
+  // The folder browser opened at a suggested folder; a front end that cannot
+  // suggest one shows the plain browser.
+  virtual std::optional<std::string> RunFolderBrowserAt(std::string_view title, const std::string& /*start*/) {
+    return RunFolderBrowser(title);
+  }
+  // The save dialog of Save Comparison Results, which may offer other forms
+  // than text; by default it is the plain save dialog.
+  virtual std::optional<ResultsFileChoice> RunSaveResultsDialog() {
+    auto name = RunSaveDialog();
+    if (!name) return std::nullopt;
+    return ResultsFileChoice{std::move(*name), ResultsFormat::Text};
+  }
   virtual void ShowErrorBox(std::string_view message) = 0;
+  // The line a selected Modified or Moved result line had in the loaded
+  // listing, with the fields that changed; an empty line takes it away.
+  virtual void ShowOldLine(std::string_view /*line*/, const std::vector<MarkedField>& /*changed*/) {}
   virtual void ShowAboutBox() = 0;
   virtual void ShowHelpContents() = 0;
   virtual void QuitHelp() = 0;

@@ -637,7 +637,8 @@ void WinMainWindow::OnCommand(int command, int notification, HWND control) {
     default:
       break;
   }
-  static constexpr std::array<std::pair<ActionId, Handler>, 11> kHandlers{{
+  static constexpr std::array<std::pair<ActionId, Handler>, 12> kHandlers{{
+      {ActionId::EditCompareFolderAction, &TMainWindow::EditCompareFolderActionExecute},
       {ActionId::FileNewAction, &TMainWindow::FileNewActionExecute},
       {ActionId::FileOpenAction, &TMainWindow::FileOpenActionExecute},
       {ActionId::FileSaveAction, &TMainWindow::FileSaveActionExecute},

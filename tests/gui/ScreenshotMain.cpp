@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QListView>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
   Write(tree + "/src/main.cpp", "int main() {}\n");
   Write(tree + "/src/engine/scan.cpp", "// scan\n");
   Write(tree + "/photos 2024/beach.jpg", std::string(48213, 'j'));
+  Write(tree + "/photos 2024/odd\x01name\x1b.txt", "shown with control pictures\n");
 
   ScriptedDialogs dialogs;
   SystemFolderSearch search;
@@ -66,6 +68,13 @@ int main(int argc, char** argv) {
   dialogs.Folders.push_back(tree);
   window.Action(ActionId::EditListContentAction)->trigger();
   window.Action(ActionId::EditCompareContentAction)->trigger();
+  // The changed file selected: its old line shows beside the result toggles.
+  QListView* results = window.PaneView(PaneId::ListBox3);
+  for (int row = 0; row < results->model()->rowCount(); ++row) {
+    if (!results->model()->index(row, 0).data().toString().startsWith(QStringLiteral("Modified"))) continue;
+    results->setCurrentIndex(results->model()->index(row, 0));
+    window.Logic().ListBox3Click();
+  }
 
   std::unique_ptr<TAboutBox> about;
   if (what == "about") {

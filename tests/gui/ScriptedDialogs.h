@@ -11,12 +11,18 @@
 // and keeps what the error box and the confirmation box were asked to show.
 class ScriptedDialogs : public DialogProvider {
  public:
-  std::optional<std::string> BrowseForFolder(QWidget*, const QString& title) override {
+  std::optional<std::string> BrowseForFolder(QWidget*, const QString& title, const QString& start) override {
     Titles.push_back(title.toStdString());
+    Starts.push_back(start.toStdString());
     return Next(Folders);
   }
   std::optional<std::string> OpenFile(QWidget*) override { return Next(OpenNames); }
   std::optional<std::string> SaveFile(QWidget*) override { return Next(SaveNames); }
+  std::optional<ResultsFileChoice> SaveResultsFile(QWidget*) override {
+    const auto name = Next(SaveNames);
+    if (!name) return std::nullopt;
+    return ResultsFileChoice{*name, ResultsFormats.empty() ? ResultsFormat::Text : ResultsFormats.front()};
+  }
   ConfirmAnswer Confirm(QWidget*, const QString& question) override {
     Questions.push_back(question.toStdString());
     if (Answers.empty()) return ConfirmAnswer::Cancel;
@@ -36,7 +42,8 @@ class ScriptedDialogs : public DialogProvider {
 
   std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames, PatternAnswers;
   std::deque<ConfirmAnswer> Answers;
-  std::vector<std::string> Titles, Questions, Errors, Warnings, ShownPatterns;
+  std::vector<ResultsFormat> ResultsFormats;  // the first is chosen for every results file
+  std::vector<std::string> Titles, Starts, Questions, Errors, Warnings, ShownPatterns;
   int AboutShown = 0;
 
  private:

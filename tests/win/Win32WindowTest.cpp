@@ -248,6 +248,12 @@ TEST_F(Win32Window, SavesOpensComparesAndSavesTheResultsFollowingTheEnabledState
   EXPECT_NE(results.front().find("b.txt"), std::string::npos);
   EXPECT_TRUE(Enabled(ActionId::FileSaveResultAction));
   ExpectControlsFollowTheActions();
+  // The same audit in one step, from the logic below the window.
+  Trigger(ActionId::FileNewAction);
+  dialogs.OpenNames.push_back(saved);
+  dialogs.Folders.push_back(tree.Path("t"));
+  Trigger(ActionId::EditCompareFolderAction);
+  EXPECT_EQ(LinesOf(window.PaneLines(PaneId::ListBox3)), results);
 
   const std::string resultFile = Fresh("results.txt");
   dialogs.SaveNames.push_back(resultFile);
@@ -462,7 +468,9 @@ TEST_F(Win32Window, OpensAMillionLineListingAndScrollsToItsEnd) {
   for (int i = 0; i < kLines; ++i) text += "line " + std::to_string(i) + " of the listing\r\n";
   files.File("big.qln", text);
   dialogs.OpenNames.push_back(files.Path("big.qln"));
+  dialogs.Answers.push_back(ConfirmAnswer::Yes);  // it has no summary line, so Open asks
   Trigger(ActionId::FileOpenAction);
+  EXPECT_EQ(dialogs.Questions, std::vector<std::string>{Texts::kNotAListing});
   ASSERT_TRUE(dialogs.Errors.empty()) << dialogs.Errors.front();
   HWND box = window.PaneBox(PaneId::ListBox2);
   ASSERT_EQ(SendMessageW(box, LB_GETCOUNT, 0, 0), kLines);

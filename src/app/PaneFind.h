@@ -1,0 +1,52 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+// Finds a text in a pane's lines on a worker thread, so that typing stays
+// instant on a pane of a million lines; the hits are taken as they come.
+// Case is ignored for ASCII letters. Used from one thread, the window's.
+class PaneFind {
+ public:
+  PaneFind() = default;
+  ~PaneFind() { Cancel(); }
+  PaneFind(const PaneFind&) = delete;
+  PaneFind& operator=(const PaneFind&) = delete;
+
+  // The lines of a pane, shared by the searches of one content. The views
+  // must stay valid until Cancel or the next Start.
+  using Lines = std::shared_ptr<const std::vector<std::string_view>>;
+
+  // Starts a search of lines for text, ending any search under way; an
+  // empty text finds nothing.
+  void Start(Lines lines, std::string text);
+  // Ends the search under way and forgets its hits.
+  void Cancel();
+
+  // Takes the hits the worker found since the last call; true when there
+  // were any or the search has just ended.
+  bool Poll();
+  bool Done() const { return !searching_; }
+  // The rows that hold the text, ascending, as far as taken.
+  const std::vector<int>& Hits() const { return hits_; }
+  // The hit after (or before) row, wrapping round; -1 when there is none.
+  int Step(int row, bool forward) const;
+  // The place, from 1, of row among the hits; 0 when it is none.
+  int PlaceOf(int row) const;
+
+ private:
+  void Search(Lines lines, std::string text);
+
+  std::thread worker_;
+  std::atomic<bool> cancel_{false};
+  std::atomic<bool> finished_{true};
+  std::mutex mutex_;
+  std::vector<int> found_;  // handed over by the worker under mutex_
+  std::vector<int> hits_;
+  bool searching_ = false;
+};

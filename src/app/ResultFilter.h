@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compare/ComparisonResult.h"
+
+// Which kinds of result lines the window shows, with the count of each. It
+// only chooses rows to show: the results pane keeps every line, and Save
+// Comparison Results writes them all.
+class ResultFilter {
+ public:
+  static constexpr std::array<ChangeKind, 4> kKinds = {ChangeKind::Modified, ChangeKind::Deleted, ChangeKind::Added,
+                                                       ChangeKind::Moved};
+
+  // The kind of a result line by its prefix; nothing for other lines, such
+  // as "No differences found... ;-)" or the closing line of a stop.
+  static std::optional<ChangeKind> KindOf(std::string_view line);
+
+  // Counts the lines of the results pane afresh.
+  void Count(const std::vector<std::string_view>& lines);
+  long long CountOf(ChangeKind kind) const { return counts_[Index(kind)]; }
+  // "Modified (12)", for a toggle.
+  std::string Caption(ChangeKind kind) const;
+
+  void Show(ChangeKind kind, bool shown) { shown_[Index(kind)] = shown; }
+  bool Shown(ChangeKind kind) const { return shown_[Index(kind)]; }
+  bool ShowsAll() const;
+  // The rows to show, in order: lines of a shown kind and lines of no kind.
+  std::vector<int> VisibleRows(const std::vector<std::string_view>& lines) const;
+
+ private:
+  static std::size_t Index(ChangeKind kind) { return static_cast<std::size_t>(kind); }
+
+  std::array<long long, 4> counts_{};
+  std::array<bool, 4> shown_{true, true, true, true};
+};

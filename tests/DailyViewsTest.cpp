@@ -1,0 +1,131 @@
+#include <chrono>
+#include <thread>
+
+#include "FakeFolderSearch.h"
+#include "RecordingSurfaces.h"
+#include "TestSupport.h"
+#include "app/PaneFind.h"
+#include "app/PaneText.h"
+#include "app/RunFigures.h"
+#include "app/ResultFilter.h"
+#include "app/TMainWindow.h"
+#include "platform/SystemFolderSearch.h"
+
+namespace {
+
+std::string FileLine(const char* size, const char* attributes, const char* digest, const char* path) {
+  return std::string("01.02.2024 10:00:00 ") + size + " Bytes " + attributes + " " + digest + path;
+}
+
+}  // namespace
+
+TEST(RunFigures, NeverShowMoreDigestedThanFoundAndLeaveOutWhatIsUnknown) {
+  RunFigures figures;
+  const auto start = RunFigures::Clock::now();
+  RunProgress progress;
+  progress.digests = true;
+  progress.bytesDigested = 7'524'800'000;
+  progress.bytes = 1'000'000'000;
+  progress.bytesFound = 2'147'500'000;  // queued ahead of the walk
+  EXPECT_EQ(figures.PanelTexts(progress, start)[2], "MD5 2147.5 of 2147.5 MB");
+  progress.bytes = progress.bytesFound = 0;  // the first file's digest before its line
+  progress.bytesDigested = 1'449'700'000;
+  EXPECT_EQ(figures.PanelTexts(progress, start)[2], "MD5 1449.7 MB");
+  // A count that went back starts the rate afresh rather than wrapping round.
+  progress.bytesDigested += 50'000'000;
+  EXPECT_EQ(figures.PanelTexts(progress, start + std::chrono::seconds(2))[3], "25.0 MB/s");
+}
+
+TEST(PaneFind, FindsOnAWorkerAndStepsRoundTheHits) {
+  std::vector<std::string> store;
+  for (int i = 0; i < 100000; ++i) store.push_back(i % 1000 == 7 ? "a /Data/Report.TXT" : "a /data/other");
+  const auto lines = std::make_shared<const std::vector<std::string_view>>(store.begin(), store.end());
+  PaneFind find;
+  find.Start(lines, "report.txt");
+  while (!find.Done()) {
+    find.Poll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_EQ(find.Hits().size(), 100u);
+  EXPECT_EQ(find.Hits().front(), 7);
+  EXPECT_EQ(find.Step(7, true), 1007);
+  EXPECT_EQ(find.Step(99007, true), 7);  // round from the last
+  EXPECT_EQ(find.Step(7, false), 99007);
+  EXPECT_EQ(find.PlaceOf(1007), 2);
+  EXPECT_EQ(find.PlaceOf(1008), 0);
+  // A new search forgets the old hits; an empty text finds nothing.
+  find.Start(lines, "");
+  EXPECT_TRUE(find.Done());
+  EXPECT_TRUE(find.Hits().empty());
+  EXPECT_EQ(find.Step(0, true), -1);
+}
+
+TEST(ResultFilter, CountsEachKindAndShowsOnlyTheChosenOnes) {
+  const std::vector<std::string_view> lines = {"Modified: m", "Deleted: d1", "Added: a", "Deleted: d2",
+                                               "*** Comparison stopped: the results above are incomplete ***"};
+  ResultFilter filter;
+  filter.Count(lines);
+  EXPECT_EQ(filter.Caption(ChangeKind::Deleted), "Deleted (2)");
+  EXPECT_EQ(filter.CountOf(ChangeKind::Moved), 0);
+  filter.Show(ChangeKind::Deleted, false);
+  EXPECT_FALSE(filter.ShowsAll());
+  EXPECT_EQ(filter.VisibleRows(lines), (std::vector<int>{0, 2, 4}));
+}
+
+TEST(PaneText, NamesPathsFoldersAndTheChangedFieldsOfALine) {
+  const std::string now = FileLine("0000000020", "____N______", "0123456789abcdef0123456789abcdef ", "/r/new/a.txt");
+  const std::string old = FileLine("0000000010", "____N_____R", "0123456789abcdef0123456789abcdef ", "/r/old/a.txt");
+  const std::string moved = "Moved: " + now + " <= /r/old/a.txt";
+  EXPECT_EQ(PaneText::PathOf(moved), "/r/new/a.txt");
+  EXPECT_EQ(PaneText::PathOf("/r/sub/"), "/r/sub/");
+  EXPECT_EQ(PaneText::PathOf("Number of Files = 1"), std::nullopt);
+  EXPECT_EQ(PaneText::ContainingFolder("/r/sub/"), "/r/");
+  EXPECT_EQ(PaneText::Paths({moved, ">>> All directories found >>>", "/r/sub/"}), "/r/new/a.txt\n/r/sub/\n");
+  std::vector<std::string> marked;
+  for (const MarkedField& field : PaneText::ChangedFields(moved, old))
+    marked.push_back(std::string(field.name) + "=" + old.substr(field.offset, field.length));
+  EXPECT_EQ(marked, (std::vector<std::string>{"size=0000000010", "attributes=____N_____R", "path=/r/old/a.txt"}));
+  EXPECT_TRUE(PaneText::ChangedFields("Deleted: x", old).empty());
+}
+
+#ifndef _WIN32
+TEST(ReuseDigestsInTheWindow, TellsHowManyDigestsWereReusedInPanelFour) {
+  TempTree tree, store;
+  tree.File("a", "one");
+  tree.File("b", "two");
+  RecordingSurfaces surfaces;
+  SystemFolderSearch search;
+  TMainWindow window(surfaces, search, RegionalSettings{});
+  window.SetDigestCacheFile(store.Path("cache.sqlite"));
+  surfaces.Md5 = [] { return true; };
+  surfaces.ReuseDigests = true;
+  surfaces.FolderAnswers.push_back(tree.Root());
+  ASSERT_TRUE(window.Dispatch([&] { window.EditListContentActionExecute(); }));
+  EXPECT_EQ(surfaces.Panels[4], "0 of 2 digests reused");  // nothing settled long enough yet
+}
+#endif
+
+TEST(CompareFolderWithListing, OpensListsAndComparesAndShowsTheOldLineOfAChange) {
+  TempTree tree;
+  const std::string top = Native("/r/");
+  tree.File("base.qln", FileLine("0000000005", "____N______", "", (top + "a").c_str()) + "\r\n" +
+                            FileLine("0000000001", "____N______", "", (top + "gone").c_str()) +
+                            "\r\n>>> All directories found >>>\r\n" + Native("/r/sub/") +
+                            "\r\n<<< All directories found <<<\r\nNumber of Files = 2\r\n");
+  RecordingSurfaces surfaces;
+  FakeFolderSearch search;
+  search.AddFolder(top, {FakeFolderSearch::File("a", 6, 1706781600)});
+  TMainWindow window(surfaces, search, RegionalSettings{});
+  surfaces.OpenAnswers.push_back(tree.Path("base.qln"));
+  surfaces.FolderAnswers.push_back(Native("/r"));
+  ASSERT_TRUE(window.Dispatch([&] { window.EditCompareFolderActionExecute(); }));
+  EXPECT_EQ(surfaces.FolderStarts, std::vector<std::string>{top});
+  ASSERT_EQ(surfaces.Lines(PaneId::ListBox3).size(), 2u);
+  EXPECT_EQ(window.State().LastCommand, 2);
+  surfaces.Pane(PaneId::ListBox3).SetSelectedIndex(0);
+  window.ListBox3Click();
+  EXPECT_EQ(surfaces.OldLine, "01.02.2024 10:00:00 [size:0000000005] Bytes ____N______ " + top + "a");
+  surfaces.Pane(PaneId::ListBox3).SetSelectedIndex(1);  // Deleted: no old line
+  window.ListBox3Click();
+  EXPECT_EQ(surfaces.OldLine, "");
+}
