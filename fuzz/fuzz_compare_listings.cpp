@@ -4,15 +4,19 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/TMainWindow.h"
 #include "cli/HeadlessSurfaces.h"
+#include "compare/BoundedComparison.h"
 #include "compare/ComparisonKey.h"
 #include "documents/ListingFile.h"
 #include "platform/PosixFolderSearch.h"
+#include "platform/QuillonError.h"
+#include "platform/SpillFile.h"
 #include "surfaces/ErrorText.h"
 #include "surfaces/Texts.h"
 
@@ -82,6 +86,45 @@ Outcome Reference(const Lines& current, const Lines& loaded) {
   return out;
 }
 
+// The loaded listing handed out line by line, as from a file.
+class LinesSource : public LineSource {
+ public:
+  explicit LinesSource(const Lines& lines) : lines_(lines) {}
+  bool Next(std::string_view& line) override {
+    if (next_ == lines_.size()) return false;
+    line = lines_[next_++];
+    return true;
+  }
+
+ private:
+  const Lines& lines_;
+  std::size_t next_ = 0;
+};
+
+// The comparison in a memory budget, spilled into a few partitions.
+Outcome Bounded(const Lines& current, const Lines& loaded, unsigned partitions) {
+  BoundedComparison::Options options;
+  options.memory = partitions > 0 ? 1 : std::size_t{1} << 30;
+  options.partitions = partitions;
+  options.temporaryFolder = SpillFile::DefaultFolder();
+  BoundedComparison comparison(options);
+  const std::vector<std::string_view> views(current.begin(), current.end());
+  Outcome out;
+  try {
+    comparison.Run(views, [&loaded] { return std::make_unique<LinesSource>(loaded); });
+  } catch (const QuillonError& error) {
+    out.error = error.what();
+    return out;
+  }
+  comparison.ForEachChange([&](ChangeKind kind, std::string_view now, std::string_view old) {
+    std::string line;
+    for (const std::string_view part : ResultLineParts(kind, now, old)) line += part;
+    out.results.push_back(line);
+  });
+  if (out.results.empty()) out.results.push_back(Texts::kNoDifferences);
+  return out;
+}
+
 Lines Split(std::string_view text) {
   Lines lines;
   SplitListingText(text, [&](std::string_view line) { lines.emplace_back(line); });
@@ -109,6 +152,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool ok = window.Dispatch([&] { window.EditCompareContentActionExecute(); });
 
   const Outcome expected = Reference(current, loaded);
+  for (const unsigned partitions : {0u, 3u}) {
+    const Outcome bounded = Bounded(current, loaded, partitions);
+    if (bounded.error != expected.error || (bounded.error.empty() && bounded.results != expected.results)) std::abort();
+  }
   if (ok != expected.error.empty()) std::abort();
   if (!ok && surfaces.Errors().back() != ErrorText::ForErrorBox(expected.error)) std::abort();
   if (!ok) return 0;

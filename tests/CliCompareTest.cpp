@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "TestSupport.h"
 
@@ -72,9 +74,74 @@ TEST(CliCompare, ReportsErrorsWithExitCodeTwo) {
   EXPECT_EQ(text.err, "quillon-cli: No file count can be read from the last line of the current listing.\n");
   const auto empty = Cli({"compare", tree.Path("listing.qln"), tree.Path("empty.qln")});
   EXPECT_EQ(empty.exitCode, 2);
-  EXPECT_EQ(empty.err, "quillon-cli: List index out of bounds (-1)\nquillon-cli: the loaded listing '" + tree.Path("empty.qln") +
-                           "' is empty\n");
+  EXPECT_EQ(empty.err, "quillon-cli: List index out of bounds (-1)\nquillon-cli: the loaded listing '" +
+                           tree.Path("empty.qln") + "' is empty\n");
   EXPECT_EQ(Cli({"compare", tree.Path("listing.qln")}).exitCode, 2);
   EXPECT_EQ(Cli({"compare", "--folder", tree.Path("no-folder"), tree.Path("listing.qln")}).exitCode, 2);
   EXPECT_EQ(Cli({"compare", "--md5", tree.Path("listing.qln"), tree.Path("listing.qln")}).exitCode, 2);
+}
+
+TEST(CliCompare, ASmallMemoryBudgetSpillsToTheTemporaryFolderWithTheSameBytesOut) {
+  TempTree tree;
+  std::string old, now;
+  for (int k = 0; k < 3000; ++k) {
+    const std::string path = " /srv/f" + std::to_string(k);
+    old += "01.02.2024 10:00:00 0000000100 Bytes ____N______" + path + "\r\n";
+    if (k % 97 != 0)
+      now += "01.02.2024 10:00:0" + std::to_string(k % 89 == 0) + " 0000000100 Bytes ____N______" + path + "\r\n";
+  }
+  tree.File("old.qln", old + "Number of Files = 3000\r\n");
+  tree.File("new.qln", now + "/srv/new 1\r\nNumber of Files = 9999\r\n" + now + "Number of Files = 2969\r\n");
+  tree.Dir("spill");
+  for (const char* format : {"text", "csv"}) {
+    const auto whole = Cli({"compare", "--moves", "--format", format, tree.Path("new.qln"), tree.Path("old.qln")});
+    const auto spilled = Cli({"compare", "--moves", "--format", format, "--memory", "64K", "--temp-dir",
+                              tree.Path("spill"), tree.Path("new.qln"), tree.Path("old.qln")});
+    EXPECT_EQ(whole.exitCode, 1);
+    EXPECT_EQ(spilled.exitCode, 1);
+    EXPECT_EQ(spilled.out, whole.out);
+    EXPECT_EQ(spilled.err, whole.err);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(tree.Path("spill")));
+
+  const auto nowhere = Cli({"compare", "--memory", "1K", "--temp-dir", tree.Path("none"), tree.Path("new.qln"),
+                            tree.Path("old.qln"), "-o", tree.Path("out.txt")});
+  EXPECT_EQ(nowhere.exitCode, 2);
+  EXPECT_EQ(nowhere.out, "");
+  EXPECT_EQ(nowhere.err,
+            "quillon-cli: Cannot use temporary files in " + tree.Path("none") + "\nNo such file or directory.\n");
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("out.txt")));
+  EXPECT_EQ(Cli({"compare", "--memory", "12Q", tree.Path("new.qln"), tree.Path("old.qln")}).exitCode, 2);
+}
+
+TEST(CliCompare, AListingFromAPipeAndTheListingOfAFolderSpillAlike) {
+  TempTree tree;
+  for (int d = 0; d < 7; ++d) tree.Dir("data/d" + std::to_string(d));
+  for (int k = 0; k < 60; ++k) {
+    tree.File("data/d" + std::to_string(k % 7) + "/f" + std::to_string(k),
+              std::string(static_cast<std::size_t>(k), 'x'));
+    tree.SetTime("data/d" + std::to_string(k % 7) + "/f" + std::to_string(k), 1700000000);
+  }
+  const auto listed = Cli({"list", tree.Path("data"), "-o", tree.Path("old.qln")});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  for (int k = 0; k < 60; k += 9)
+    std::filesystem::remove(tree.Path("data/d" + std::to_string(k % 7) + "/f" + std::to_string(k)));
+  tree.File("data/d1/new", "n");
+  ASSERT_EQ(Cli({"list", tree.Path("data"), "-o", tree.Path("new.qln")}).exitCode, 0);
+
+  // The listing of the folder goes to a temporary file past half of 1 KiB.
+  const auto whole = Cli({"compare", "--moves", "--folder", tree.Path("data"), tree.Path("old.qln")});
+  const auto spilled =
+      Cli({"compare", "--moves", "--memory", "1K", "--folder", tree.Path("data"), tree.Path("old.qln")});
+  EXPECT_EQ(whole.exitCode, 1);
+  EXPECT_EQ(spilled.out, whole.out);
+  EXPECT_EQ(spilled.err, whole.err);
+
+  // A FIFO has no size to plan the partitions by.
+  tree.Fifo("pipe");
+  std::thread writer([&tree] { std::ofstream(tree.Path("pipe"), std::ios::binary) << tree.Read("new.qln"); });
+  const auto piped = Cli({"compare", "--moves", "--memory", "1K", tree.Path("pipe"), tree.Path("old.qln")});
+  writer.join();
+  EXPECT_EQ(piped.out, whole.out);
+  EXPECT_EQ(piped.exitCode, 1);
 }

@@ -223,3 +223,22 @@ TEST_F(ListingRunTest, EnablesCompareOnlyWithALoadedListing) {
   EXPECT_EQ(surfaces.Ops({"SetActionEnabled(EditCompareContentAction"}),
             std::vector<std::string>{"SetActionEnabled(EditCompareContentAction, true)"});
 }
+
+TEST(FolderQueue, KeepsPassedFoldersInATemporaryFileAndGivesThemAllBackInOrder) {
+  FolderQueue queue;
+  queue.SetMemoryLimit(10);
+  std::vector<std::string> all;
+  for (int k = 0; k < 50; ++k) {
+    all.push_back("/r/folder" + std::to_string(k) + "/");
+    queue.push_back(all.back());
+    // The walk passes every other folder as it goes; those ahead stay at hand.
+    if (k % 2 == 1) queue.Passed(static_cast<std::size_t>(k / 2));
+    EXPECT_EQ(queue[static_cast<std::size_t>(k / 2)], all[static_cast<std::size_t>(k / 2)]);
+  }
+  EXPECT_EQ(queue.size(), all.size());
+  std::vector<std::string> section;
+  queue.ForEach([&section](const std::string& folder) { section.push_back(folder); });
+  EXPECT_EQ(section, all);
+  queue.clear();
+  EXPECT_TRUE(queue.empty());
+}

@@ -9,7 +9,7 @@ _quillon_cli() {
       COMPREPLY=($(compgen -W 'text csv json' -- "$cur"))
       return
       ;;
-    --folder)
+    --folder | --temp-dir)
       _filedir -d
       return
       ;;
@@ -17,7 +17,7 @@ _quillon_cli() {
       _filedir
       return
       ;;
-    --readers | --exclude)
+    --readers | --exclude | --memory)
       return
       ;;
   esac
@@ -29,9 +29,9 @@ _quillon_cli() {
 
   local command=${words[1]}
   if [[ $cur == -* ]]; then
-    local options='--md5 --sha256 --reuse-digests --digest-cache --readers --format --exclude --exclude-from -o --output --'
+    local options='--md5 --sha256 --reuse-digests --digest-cache --readers --format --exclude --exclude-from --temp-dir -o --output --'
     [[ $command == list ]] && options+=' --sign'
-    [[ $command == compare ]] && options+=' --moves --folder --verify-with'
+    [[ $command == compare ]] && options+=' --moves --folder --memory --verify-with'
     [[ $command == keygen ]] && options='-o --output'
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
     return

@@ -20,6 +20,8 @@ complete -c quillon-cli -n $listing -s o -l output -r -F -d 'Write to a file'
 complete -c quillon-cli -n '__fish_seen_subcommand_from keygen' -s o -l output -r -F -d 'The private key file to make'
 complete -c quillon-cli -n '__fish_seen_subcommand_from list' -l sign -r -F -d 'Sign the listing with a private key'
 complete -c quillon-cli -n '__fish_seen_subcommand_from compare' -l verify-with -r -F -d 'Check the loaded listing\'s signature with a public key'
+complete -c quillon-cli -n $listing -l temp-dir -x -a '(__fish_complete_directories)' -d 'The folder for temporary files'
+complete -c quillon-cli -n '__fish_seen_subcommand_from compare' -l memory -x -d 'The memory budget, such as 512M or 4G'
 complete -c quillon-cli -n '__fish_seen_subcommand_from compare' -l moves -d 'Report a moved file as one Moved line'
 complete -c quillon-cli -n '__fish_seen_subcommand_from compare' -l folder -x -a '(__fish_complete_directories)' -d 'List a folder and compare that listing'
 # list takes a folder, compare its listing files.

@@ -1,11 +1,14 @@
 #include "cli/CliCommand.h"
 
+#include <cctype>
 #include <chrono>
+#include <limits>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
+#include <utility>
 
 #include "surfaces/BuildInfo.h"
 #include "surfaces/ErrorText.h"
@@ -13,14 +16,21 @@
 #include "surfaces/Texts.h"
 #include "cli/HeadlessSurfaces.h"
 #include "cli/ProgressLine.h"
+#include "compare/BoundedComparison.h"
 #include "compare/ReadableRecords.h"
+#include "compare/SpilledListing.h"
 #include "documents/ListingFile.h"
 #include "documents/ListingSignature.h"
+#include "documents/ListingLineReader.h"
+#include "documents/ListingWriter.h"
 #include "engine/ExcludePatterns.h"
 #include "platform/DigestStore.h"
+#include "platform/FileSaver.h"
+#include "platform/MemoryBudget.h"
 #include "platform/QuillonError.h"
 #include "platform/ReadableFile.h"
 #include "platform/SigningKey.h"
+#include "platform/SpillFile.h"
 #include "platform/StandardStream.h"
 #include "platform/SystemFolderSearch.h"
 #include "platform/SystemPaths.h"
@@ -29,10 +39,11 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quillon-cli list [--md5|--sha256 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
-    "                        FOLDER [-o FILE [--sign KEY]]\n"
-    "       quillon-cli compare [--moves] [--format F] [--verify-with PUBKEY]\n"
-    "                           CURRENT LOADED [-o FILE]\n"
-    "       quillon-cli compare [--moves] [--format F] [--verify-with PUBKEY] --folder DIR\n"
+    "                        [--temp-dir DIR] FOLDER [-o FILE [--sign KEY]]\n"
+    "       quillon-cli compare [--moves] [--format F] [--memory SIZE] [--temp-dir DIR]\n"
+    "                           [--verify-with PUBKEY] CURRENT LOADED [-o FILE]\n"
+    "       quillon-cli compare [--moves] [--format F] [--memory SIZE] [--temp-dir DIR]\n"
+    "                           [--verify-with PUBKEY] --folder DIR\n"
     "                           [--md5|--sha256 [--reuse-digests]] [--readers N] [EXCLUDES]\n"
     "                           LOADED [-o FILE]\n"
     "       quillon-cli keygen -o KEY\n"
@@ -68,6 +79,11 @@ constexpr const char* kUsage =
     "\n"
     "--format text (the default) writes the lines above; csv writes CSV with a\n"
     "header row and json writes JSON Lines, one record per file or change.\n"
+    "\n"
+    "--memory SIZE (such as 512M or 4G; default a quarter of the memory available)\n"
+    "is the budget of compare. Listings that do not fit are compared through\n"
+    "temporary files in --temp-dir DIR (default $TMPDIR, else /tmp), with the\n"
+    "same results; list -o FILE keeps its listing there until it is whole.\n"
     "\n"
     "--readers N keeps N reads of files under way at once ahead of a digest\n"
     "listing, 1 to 1024 (default 256); with N above 1 folders are searched ahead\n"
@@ -125,6 +141,81 @@ std::string Usage() {
     }
   }
   return kept;
+}
+
+constexpr std::size_t kRecordBatch = 4096;
+
+// Passes what is written on, keeping a copy where one is asked for.
+class CopyingChannel : public OutputChannel {
+ public:
+  CopyingChannel(OutputChannel& out, std::string* copy) : out_(out), copy_(copy) {}
+  bool Write(const char* data, std::size_t size) override {
+    if (copy_ != nullptr) copy_->append(data, size);
+    return out_.Write(data, size);
+  }
+
+ private:
+  OutputChannel& out_;
+  std::string* copy_;
+};
+
+// Lines held in memory, handed out one at a time.
+class LinesInMemory : public LineSource {
+ public:
+  explicit LinesInMemory(const std::vector<std::string_view>& lines) : lines_(lines) {}
+  bool Next(std::string_view& line) override {
+    if (next_ == lines_.size()) return false;
+    line = lines_[next_++];
+    return true;
+  }
+
+ private:
+  const std::vector<std::string_view>& lines_;
+  std::size_t next_ = 0;
+};
+
+// A channel into records kept for later; a full disk fails with its own text.
+class SpillOutput : public OutputChannel {
+ public:
+  explicit SpillOutput(SpillChannel& channel) : channel_(channel) {}
+  bool Write(const char* data, std::size_t size) override {
+    channel_.Put(data, size);
+    return true;
+  }
+
+ private:
+  SpillChannel& channel_;
+};
+
+// Writes the records made so far and drops them.
+void PassRecords(ReadableRecords& records, ListingWriter& writer) {
+  for (const std::string_view record : records.Lines()) writer.Add(record);
+  records.Clear();
+}
+
+// The changes as result lines, or as records, and "No differences found"
+// when there are none; false when a write falls short.
+bool WriteChanges(BoundedComparison& comparison, std::optional<ReadableRecords::Format> format, OutputChannel& out) {
+  ListingWriter writer(out);
+  std::optional<ReadableRecords> records;
+  if (format) records.emplace(*format);
+  if (records) records->AddChangeHeader();
+  comparison.ForEachChange([&](ChangeKind kind, std::string_view current, std::string_view loaded) {
+    if (!records) {
+      writer.Add(ResultLineParts(kind, current, loaded));
+      return;
+    }
+    records->AddChange(kind, current, loaded);
+    if (records->Lines().size() >= kRecordBatch) PassRecords(*records, writer);
+  });
+  const ComparisonResult& counts = comparison.Counts();
+  if (records) {
+    records->AddChangeCounts(counts);
+    PassRecords(*records, writer);
+  } else if (counts.Modified + counts.Deleted + counts.Added + counts.Moved == 0) {
+    writer.Add(Texts::kNoDifferences);
+  }
+  return writer.Finish();
 }
 
 bool ParseReaders(const std::string& text, std::size_t& readers) {
@@ -254,15 +345,9 @@ class Session {
     std::cerr << state.ReusedDigestCount << " of " << state.DigestCount << " digests reused\n";
   }
 
-  // The pane to standard output, or to the file through the safe writer.
-  bool Emit(PaneId pane, const std::optional<std::string>& output) {
-    if (output) return Run([&] { surfaces_.PaneSaveToFile(pane, *output); });
-    return EmitToStandardOutput(surfaces_.Pane(pane).Lines().Lines());
-  }
-
-  // Writes the signature of the lines written to output beside it.
-  bool Sign(const std::vector<std::string_view>& lines, const std::string& output, const SigningKey& key) {
-    return Run([&] { ListingSignature::Write(lines, output, key); });
+  // Writes the signature of the bytes written to output beside it.
+  bool Sign(std::string_view text, const std::string& output, const SigningKey& key) {
+    return Run([&] { ListingSignature::WriteForText(text, output, key); });
   }
 
   // Checks the loaded listing's signature with key; without a key, only
@@ -293,9 +378,16 @@ class Session {
     return true;
   }
 
-  bool Emit(const ReadableRecords& records, const std::optional<std::string>& output) {
-    if (output) return Run([&] { WriteListingFile(records.Lines(), *output); });
-    return EmitToStandardOutput(records.Lines());
+  // What write puts out, to standard output or to FILE through the safe
+  // writer; on failure prints the error and returns false.
+  bool WriteOut(const std::optional<std::string>& output, const std::function<bool(OutputChannel&)>& write) {
+    if (output) return Run([&] { SaveListingFile(*output, write); });
+    StandardStream out(StandardStream::Which::Output);
+    // Lines on the terminal would break into the progress line.
+    if (out.IsConsole()) surfaces_.SetRefreshHook({});
+    return Run([&] {
+      if (!write(out)) throw QuillonError(ErrorText::kStreamWriteError);
+    });
   }
 
  private:
@@ -310,13 +402,6 @@ class Session {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     progress_.Show(ProgressLine::ListingText(state.FileCount, static_cast<long long>(state.FolderQueue.size()),
                                              state.TotalSize, seconds));
-  }
-
-  bool EmitToStandardOutput(const std::vector<std::string_view>& lines) {
-    StandardStream out(StandardStream::Which::Output);
-    if (WriteListingText(out, lines)) return true;
-    std::cerr << "quillon-cli: " << ErrorText::ForErrorBox(ErrorText::kStreamWriteError) << "\n";
-    return false;
   }
 
   HeadlessSurfaces surfaces_;
@@ -386,6 +471,17 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
         problem = "--readers needs a number from 1 to " + std::to_string(ListingEngine::kMaxReaders);
         return std::nullopt;
       }
+    } else if (arg == "--memory" && options.command == "compare") {
+      if (++i >= args.size() || !(options.memory = ParseSize(args[i]))) {
+        problem = "--memory needs a size, such as 512M or 4G";
+        return std::nullopt;
+      }
+    } else if (arg == "--temp-dir") {
+      if (++i >= args.size() || args[i].empty()) {
+        problem = "--temp-dir needs a folder";
+        return std::nullopt;
+      }
+      options.temporaryFolder = args[i];
     } else if (arg == "--folder" && options.command == "compare") {
       if (++i >= args.size()) {
         problem = "--folder needs a folder";
@@ -403,6 +499,23 @@ std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::stri
     }
   }
   return options;
+}
+
+std::optional<std::size_t> CliCommand::ParseSize(const std::string& text) {
+  const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
+  if (digits == 0 || digits > 19) return std::nullopt;
+  const std::string suffix = text.substr(digits);
+  static constexpr std::string_view kUnits = "KMGT";
+  unsigned shift = 0;
+  if (!suffix.empty()) {
+    const std::size_t unit =
+        suffix.size() == 1 ? kUnits.find(static_cast<char>(std::toupper(suffix[0]))) : std::string::npos;
+    if (unit == std::string::npos) return std::nullopt;
+    shift = 10 * (static_cast<unsigned>(unit) + 1);
+  }
+  const unsigned long long value = std::stoull(text.substr(0, digits));
+  if (value == 0 || value > (std::numeric_limits<std::size_t>::max() >> shift)) return std::nullopt;
+  return static_cast<std::size_t>(value) << shift;
 }
 
 int CliCommand::Main(const std::vector<std::string>& args) {
@@ -473,18 +586,59 @@ int CliCommand::List(Options options) {
   // A key that cannot sign is refused before the tree is read.
   std::optional<SigningKey> key;
   if (options.sign && !session.Run([&] { key = SigningKey::LoadPrivate(*options.sign); })) return 2;
-  if (!session.ListFolder(folder, options)) return 2;
-  const std::vector<std::string_view>* written = &session.Surfaces().Pane(PaneId::ListBox1).Lines().Lines();
-  std::optional<ReadableRecords> records;
-  if (const auto format = ReadableRecords::FormatNamed(options.format)) {
-    records.emplace(*format);
-    records->AddListing(*written);
-    written = &records->Lines();
-    if (!session.Emit(*records, options.output)) return 2;
-  } else if (!session.Emit(PaneId::ListBox1, options.output)) {
+  std::string signedText;
+  HeadlessSurfaces& surfaces = session.Surfaces();
+  const auto format = ReadableRecords::FormatNamed(options.format);
+  // Each line goes out as soon as the run has made it; a failed run leaves
+  // FILE as it was, while standard output has had what came before.
+  struct ListingFailed {};
+  const auto writeListing = [&](OutputChannel& out) {
+    // A signature is of the bytes written: with a key, they are kept too.
+    CopyingChannel copy(out, key ? &signedText : nullptr);
+    ListingWriter writer(copy);
+    std::optional<ReadableRecords> records;
+    LineStore batch;
+    bool first = true;
+    const auto passBatch = [&] {
+      records->AddListing(batch.Lines(), std::exchange(first, false));
+      PassRecords(*records, writer);
+      batch.Clear();
+    };
+    if (format) records.emplace(*format);
+    surfaces.SetPaneSink(PaneId::ListBox1, [&](std::string_view line) {
+      if (!records) {
+        writer.Add(line);
+        return;
+      }
+      batch.Append(line);
+      if (batch.Size() >= kRecordBatch) passBatch();
+    });
+    if (!session.ListFolder(folder, options)) throw ListingFailed{};
+    if (records) passBatch();
+    return writer.Finish();
+  };
+  try {
+    if (!options.output || FileSaver::WritesAsStream(*options.output)) {
+      if (!session.WriteOut(options.output, writeListing)) return 2;
+    } else {
+      // FILE is touched only once the listing is whole: until then it goes to
+      // a temporary file (in memory while it is small).
+      SpillChannel::Place place{options.temporaryFolder.value_or(SpillFile::DefaultFolder()), 0};
+      SpillChannel text(&place, std::size_t{8} << 20);
+      SpillOutput spill(text);
+      if (!session.Run([&] { writeListing(spill); })) return 2;
+      text.StartReading();
+      if (!session.WriteOut(options.output, [&text](OutputChannel& out) {
+            for (std::string_view piece; !(piece = text.TakeUpTo(std::size_t{1} << 20)).empty();)
+              if (!out.Write(piece.data(), piece.size())) return false;
+            return true;
+          }))
+        return 2;
+    }
+  } catch (const ListingFailed&) {
     return 2;
   }
-  if (key && !session.Sign(*written, *options.output, *key)) return 2;
+  if (key && !session.Sign(signedText, *options.output, *key)) return 2;
   session.PrintTotals();
   if (options.reuseDigests) session.PrintReuse();
   return session.Incomplete() ? 3 : 0;
@@ -510,45 +664,59 @@ int CliCommand::Compare(Options options) {
   if (options.folder && !PrepareListing(options, status)) return status;
   Session session;
   HeadlessSurfaces& surfaces = session.Surfaces();
-  surfaces.SetDetectMoves(options.moves);
+  BoundedComparison::Options budget;
+  budget.memory = options.memory.value_or(MemoryBudget::AvailableBytes() / 4);
+  budget.temporaryFolder = options.temporaryFolder.value_or(SpillFile::DefaultFolder());
+  budget.moves = options.moves;
+  // The listing of DIR stays in memory while it takes less than half the
+  // budget, and goes to a temporary file past that.
+  SpilledListing listing(budget.temporaryFolder, budget.memory / 2);
   std::optional<SigningKey> verifier;
   if (options.verifyWith && !session.Run([&] { verifier = SigningKey::LoadPublic(*options.verifyWith); })) return 2;
-  const auto loadBaseline = [&] {
-    return session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); }) &&
-           session.CheckSignature(loaded, verifier);
-  };
+  // A baseline checked against its signature is compared from the lines the
+  // check read, with no second read of the file that another could slip in;
+  // it is held in memory for that. A failed check is told before a long
+  // listing, not after it.
+  if (verifier && !session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); })) return 2;
+  if (!session.CheckSignature(loaded, verifier)) return 2;
   if (options.folder) {
     const std::string folder = SystemPaths::AbsoluteFolder(*options.folder);
     if (!CheckFolder(folder)) return 2;
-    // A baseline that fails its check is told before a long listing, not after it.
-    if (!loadBaseline()) return 2;
+    surfaces.SetPaneSink(PaneId::ListBox1, [&listing](std::string_view line) { listing.Add(line); });
     if (!session.ListFolder(folder, options)) return 2;
     if (options.reuseDigests) session.PrintReuse();
-  } else if (!session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox1, options.operands[0]); }) ||
-             !loadBaseline()) {
-    return 2;
+    if (!session.Run([&] { listing.StartReading(); })) return 2;
   }
-  if (!session.Run([&] { session.Window().EditCompareContentActionExecute(); })) {
+  BoundedComparison comparison(budget);
+  const auto openLoaded = [&]() -> std::unique_ptr<LineSource> {
+    if (verifier) return std::make_unique<LinesInMemory>(surfaces.Pane(PaneId::ListBox2).Lines().Lines());
+    return std::make_unique<ListingLineReader>(loaded);
+  };
+  const bool compared = session.Run([&] {
+    if (options.folder) {
+      comparison.Run(listing, openLoaded);
+    } else {
+      ListingLineReader current(options.operands[0]);
+      comparison.Run(current, openLoaded);
+    }
+  });
+  if (!compared) {
     // The program's message tells of a line that is missing; say which listing had none.
-    if (!options.folder && surfaces.Pane(PaneId::ListBox1).Count() == 0) {
-      std::cerr << "quillon-cli: the current listing '" << options.operands[0] << "' is empty\n";
-    } else if (surfaces.Pane(PaneId::ListBox2).Count() == 0) {
-      std::cerr << "quillon-cli: the loaded listing '" << loaded << "' is empty\n";
+    if (comparison.ListingsRead()) {
+      if (!options.folder && comparison.CurrentLineCount() == 0) {
+        std::cerr << "quillon-cli: the current listing '" << options.operands[0] << "' is empty\n";
+      } else if (comparison.LoadedLineCount() == 0) {
+        std::cerr << "quillon-cli: the loaded listing '" << loaded << "' is empty\n";
+      }
     }
     return 2;
   }
-  const ComparisonResult& result = session.Window().LastComparison();
-  if (const auto format = ReadableRecords::FormatNamed(options.format)) {
-    ReadableRecords records(*format);
-    records.AddChanges(result, surfaces.Pane(PaneId::ListBox1).Lines().Lines(),
-                       surfaces.Pane(PaneId::ListBox2).Lines().Lines());
-    if (!session.Emit(records, options.output)) return 2;
-  } else if (!session.Emit(PaneId::ListBox3, options.output)) {
+  const auto format = ReadableRecords::FormatNamed(options.format);
+  if (!session.WriteOut(options.output, [&](OutputChannel& out) { return WriteChanges(comparison, format, out); }))
     return 2;
-  }
-  std::cerr << result.CountsText() << "\n";
-  const ListPane& results = surfaces.Pane(PaneId::ListBox3);
-  const bool same = results.Count() == 1 && results.LineAt(0) == Texts::kNoDifferences;
+  const ComparisonResult& counts = comparison.Counts();
+  std::cerr << counts.CountsText() << "\n";
+  const bool same = counts.Modified + counts.Deleted + counts.Added + counts.Moved == 0;
   // Files left out of the current listing would show as deleted: an
   // incomplete listing outranks what the comparison found.
   if (session.Incomplete()) return 3;

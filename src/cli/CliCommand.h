@@ -25,6 +25,8 @@ class CliCommand {
     std::vector<std::string> excludes;       // --exclude PATTERN
     std::vector<std::string> excludeFiles;   // --exclude-from FILE
     std::optional<std::string> folder;       // compare --folder DIR
+    std::optional<std::size_t> memory;       // compare --memory SIZE, in bytes
+    std::optional<std::string> temporaryFolder;  // compare --temp-dir DIR
     std::optional<std::string> output;       // -o FILE
     std::optional<std::string> sign;         // list --sign KEY
     std::optional<std::string> verifyWith;   // compare --verify-with PUBKEY
@@ -39,4 +41,7 @@ class CliCommand {
   static int List(Options options);
   static int Compare(Options options);
   static int Keygen(const Options& options);
+  // "512M", "4G", "65536": a size in bytes with an optional K, M, G or T
+  // (powers of 1024); nothing for anything else or 0.
+  static std::optional<std::size_t> ParseSize(const std::string& text);
 };

@@ -29,6 +29,11 @@ class HeadlessSurfaces : public Surfaces {
   void SetUnreadableHook(std::function<void(std::string_view path, std::string_view reason)> hook) {
     unreadableHook_ = std::move(hook);
   }
+  // Hands each line added to the pane to sink instead of keeping it; an
+  // empty sink keeps them again.
+  void SetPaneSink(PaneId pane, std::function<void(std::string_view)> sink) {
+    sinks_[static_cast<std::size_t>(pane)] = std::move(sink);
+  }
   // How many folders and files the runs could not read.
   int UnreadableCount() const { return unreadable_; }
 
@@ -37,7 +42,13 @@ class HeadlessSurfaces : public Surfaces {
   const std::vector<std::string>& Errors() const { return errors_; }
 
   void PaneClear(PaneId pane) override { At(pane).Clear(); }
-  void PaneAddLine(PaneId pane, std::string_view line) override { At(pane).AddLine(line); }
+  void PaneAddLine(PaneId pane, std::string_view line) override {
+    if (const auto& sink = sinks_[static_cast<std::size_t>(pane)]) {
+      sink(line);
+    } else {
+      At(pane).AddLine(line);
+    }
+  }
   int PaneLineCount(PaneId pane) override { return At(pane).Count(); }
   std::string_view PaneLineAt(PaneId pane, int index) override { return At(pane).LineAt(index); }
   int PaneSelectedIndex(PaneId pane) override { return At(pane).SelectedIndex(); }
@@ -90,6 +101,7 @@ class HeadlessSurfaces : public Surfaces {
   }
 
   std::array<ListPane, 3> panes_;
+  std::array<std::function<void(std::string_view)>, 3> sinks_;
   std::array<std::string, 5> panels_;
   std::string caption_;
   std::optional<std::string> folder_;

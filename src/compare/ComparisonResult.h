@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class ChangeKind { Modified, Deleted, Added, Moved };
@@ -26,3 +28,8 @@ struct ComparisonResult {
   // detected and ", N ambiguous move candidates" when there are any.
   std::string CountsText() const;
 };
+
+// The pieces of a change's result line, to be joined: "Modified: " or
+// "Added: " and the current line, "Deleted: " and the loaded line, or
+// "Moved: ", the current line, " <= " and the loaded line's path.
+std::array<std::string_view, 4> ResultLineParts(ChangeKind kind, std::string_view current, std::string_view loaded);

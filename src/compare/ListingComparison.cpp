@@ -4,40 +4,20 @@
 #include <limits>
 #include <vector>
 
+#include "surfaces/ErrorText.h"
 #include "surfaces/ScrollExtent.h"
 #include "surfaces/Texts.h"
 #include "compare/ComparisonKey.h"
-#include "compare/KeyIndex.h"
+#include "compare/KeyJoin.h"
 #include "compare/MovePairing.h"
 #include "platform/QuillonError.h"
-
-namespace {
-
-// Whether line holds part as one unbroken run of bytes; lines of equal length
-// only by being equal, which is the common case of an unchanged file.
-bool Contains(std::string_view line, std::string_view part) {
-  if (line.size() == part.size()) return line == part;
-  return line.size() > part.size() && line.find(part) != std::string_view::npos;
-}
-
-std::string_view PrefixOf(ChangeKind kind) {
-  switch (kind) {
-    case ChangeKind::Modified: return "Modified: ";
-    case ChangeKind::Deleted: return "Deleted: ";
-    case ChangeKind::Added: return "Added: ";
-    case ChangeKind::Moved: return "Moved: ";
-  }
-  return {};
-}
-
-}  // namespace
 
 int ListingComparison::ReadCount(PaneId pane, const char* listingName) {
   const int lines = surfaces_.PaneLineCount(pane);
   const auto count = ComparisonKey::ReadFileCount(surfaces_.PaneLineAt(pane, lines - 1));
   // A count past the pane's lines fails later, at the first line it lacks.
   if (!count || *count < 0 || *count > std::numeric_limits<int>::max())
-    throw QuillonError(std::string("No file count can be read from the last line of the ") + listingName);
+    throw QuillonError(ErrorText::NoFileCount(listingName));
   return static_cast<int>(*count);
 }
 
@@ -51,29 +31,23 @@ void ListingComparison::ShowProgress(long long step, long long steps) {
   surfaces_.StatusRefresh();
 }
 
-void ListingComparison::AddResult(std::string_view prefix, std::string_view line, std::string_view oldPath) {
-  result_.assign(prefix).append(line);
-  if (!oldPath.empty()) result_.append(" <= ").append(oldPath);
+void ListingComparison::AddResult(const std::array<std::string_view, 4>& parts) {
+  result_.clear();
+  for (const std::string_view part : parts) result_.append(part);
   surfaces_.PaneAddLine(PaneId::ListBox3, result_);
   if (static_cast<int>(result_.size()) > widestResult_) widestResult_ = static_cast<int>(result_.size());
 }
 
-void ListingComparison::AddChange(ChangeKind kind, int current, int loaded, std::string_view line) {
+void ListingComparison::AddChange(ChangeKind kind, int current, int loaded) {
   outcome_.Changes.push_back({kind, current, loaded});
   // With moves detected, the lines are written once the pairing is known.
-  if (outcome_.MovesDetected) return;
-  outcome_.Count(kind);
-  AddResult(PrefixOf(kind), line);
+  if (!outcome_.MovesDetected) AddChangeLine(outcome_.Changes.back());
 }
 
 void ListingComparison::AddChangeLine(const Change& change) {
   outcome_.Count(change.Kind);
-  if (change.Kind == ChangeKind::Moved) {
-    AddResult(PrefixOf(change.Kind), CurrentLine(change),
-              ComparisonKey::FileLinePath(LoadedLine(change)).value_or(std::string_view()));
-  } else {
-    AddResult(PrefixOf(change.Kind), change.Kind == ChangeKind::Deleted ? LoadedLine(change) : CurrentLine(change));
-  }
+  AddResult(ResultLineParts(change.Kind, change.Current >= 0 ? CurrentLine(change) : std::string_view(),
+                            change.Loaded >= 0 ? LoadedLine(change) : std::string_view()));
 }
 
 std::string_view ListingComparison::CurrentLine(const Change& change) {
@@ -124,7 +98,7 @@ bool ListingComparison::Stopped() {
   // so far are written as they are, no move paired among them.
   if (outcome_.MovesDetected)
     for (const Change& change : outcome_.Changes) AddChangeLine(change);
-  AddResult("", Texts::kComparisonStopped);
+  AddResult({Texts::kComparisonStopped});
   Finish("");
   surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, false);
   working_.clear();
@@ -157,35 +131,31 @@ void ListingComparison::Run() {
   surfaces_.StatusRefresh();
   outcome_.MovesDetected = surfaces_.DetectMovesChecked();
 
-  // The working list, and the first current line of each key. Lines are paired
-  // when their keys are equal, so an index replaces the scan of the other side
-  // and the first line in listing order still wins.
+  // The working list, indexed by key: lines are paired when their keys are
+  // equal, and the first line in listing order wins.
   std::vector<std::string_view>& working = working_;
-  std::vector<std::string_view> workingKeys;  // empty where a line has no key; a key never is
+  std::vector<std::uint32_t> keyLengths;
   const auto currentLines = static_cast<std::size_t>(std::min(currentCount, surfaces_.PaneLineCount(PaneId::ListBox1)));
   working.reserve(currentLines);
-  workingKeys.reserve(currentLines);
-  KeyIndex currentByKey(currentLines);
+  keyLengths.reserve(currentLines);
   for (int i = 0; i < currentCount; ++i) {
     if (Stopped()) return;
     working.push_back(surfaces_.PaneLineAt(PaneId::ListBox1, i));
-    workingKeys.push_back(ComparisonKey::KeyOf(working.back()).value_or(std::string_view()));
-    if (!workingKeys.back().empty()) currentByKey.InsertFirst(workingKeys.back(), i);
+    keyLengths.push_back(KeyJoin::KeyLength(working.back()));
   }
+  KeyJoin join(working, std::move(keyLengths));
 
   const long long steps = static_cast<long long>(currentCount) + loadedCount;
-  KeyIndex loadedKeys(static_cast<std::size_t>(std::min(loadedCount, surfaces_.PaneLineCount(PaneId::ListBox2))));
   for (int i = 0; i < loadedCount; ++i) {
     if (Stopped()) return;
     ShowProgress(i + 1, steps);
     const std::string_view loaded = surfaces_.PaneLineAt(PaneId::ListBox2, i);
-    if (const auto key = ComparisonKey::KeyOf(loaded)) {
-      loadedKeys.InsertFirst(*key, i);
-      const int match = currentByKey.Find(*key);
+    if (const std::uint32_t keyLength = KeyJoin::KeyLength(loaded); keyLength != KeyJoin::kNoKey) {
+      const long long match = join.Match(KeyJoin::KeyOf(loaded, keyLength), static_cast<std::uint64_t>(i));
       if (match < 0) {
-        AddChange(ChangeKind::Deleted, -1, i, loaded);
-      } else if (!Contains(working[static_cast<std::size_t>(match)], loaded)) {
-        AddChange(ChangeKind::Modified, match, i, working[static_cast<std::size_t>(match)]);
+        AddChange(ChangeKind::Deleted, -1, i);
+      } else if (KeyJoin::Differs(working[static_cast<std::size_t>(match)], loaded)) {
+        AddChange(ChangeKind::Modified, static_cast<int>(match), i);
       }
     }
     state_.LastCommand = 2;
@@ -194,12 +164,12 @@ void ListingComparison::Run() {
   for (std::size_t j = 0; j < working.size(); ++j) {
     if (Stopped()) return;
     ShowProgress(loadedCount + static_cast<long long>(j), steps);
-    if (!workingKeys[j].empty() && loadedKeys.Find(workingKeys[j]) < 0)
-      AddChange(ChangeKind::Added, static_cast<int>(j), -1, working[j]);
+    if (join.IsAdded(j, static_cast<std::uint64_t>(loadedCount)))
+      AddChange(ChangeKind::Added, static_cast<int>(j), -1);
   }
   if (outcome_.MovesDetected) PairMovesAndAddLines();
 
-  if (surfaces_.PaneLineCount(PaneId::ListBox3) == 0) AddResult("", Texts::kNoDifferences);
+  if (surfaces_.PaneLineCount(PaneId::ListBox3) == 0) AddResult({Texts::kNoDifferences});
   // The counts take the place of the percentage once the comparison is done.
   Finish(outcome_.CountsText());
   surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, true);

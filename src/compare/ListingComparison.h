@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +29,8 @@ class ListingComparison {
  private:
   int ReadCount(PaneId pane, const char* listingName);
   void ShowProgress(long long step, long long steps);
-  void AddResult(std::string_view prefix, std::string_view line, std::string_view oldPath = {});
-  void AddChange(ChangeKind kind, int current, int loaded, std::string_view line);
+  void AddResult(const std::array<std::string_view, 4>& parts);
+  void AddChange(ChangeKind kind, int current, int loaded);
   void AddChangeLine(const Change& change);
   void PairMovesAndAddLines();
   std::string_view CurrentLine(const Change& change);

@@ -6,10 +6,7 @@
 
 #include "compare/FileLineFields.h"
 
-namespace {
-
-// The key a line pairs by; nothing for a line that can never be a move.
-std::optional<std::string> MoveKey(std::string_view line) {
+std::optional<std::string> MovePairing::KeyOf(std::string_view line) {
   const auto fields = FileLineFields::Parse(line);
   if (!fields) return std::nullopt;
   const auto size = fields->Size();
@@ -30,6 +27,8 @@ std::optional<std::string> MoveKey(std::string_view line) {
   return key;
 }
 
+namespace {
+
 bool SameFolder(std::string_view a, std::string_view b) {
   const auto fa = FileLineFields::Parse(a);
   const auto fb = FileLineFields::Parse(b);
@@ -48,14 +47,14 @@ MovePairing::MovePairing(const std::vector<std::string_view>& deleted, const std
   std::unordered_map<std::string, Occurrences> byKey;
   byKey.reserve(deleted.size() + added.size());
   for (std::size_t i = 0; i < deleted.size(); ++i) {
-    if (auto key = MoveKey(deleted[i])) {
+    if (auto key = KeyOf(deleted[i])) {
       Occurrences& o = byKey[std::move(*key)];
       ++o.deletedCount;
       o.deleted = static_cast<int>(i);
     }
   }
   for (std::size_t j = 0; j < added.size(); ++j) {
-    if (auto key = MoveKey(added[j])) {
+    if (auto key = KeyOf(added[j])) {
       // Keys found on the Added side only can never pair; they are not kept.
       const auto found = byKey.find(*key);
       if (found == byKey.end()) continue;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +19,9 @@
 class MovePairing {
  public:
   MovePairing(const std::vector<std::string_view>& deleted, const std::vector<std::string_view>& added);
+
+  // The key a line pairs by; nothing for a line that can never be a move.
+  static std::optional<std::string> KeyOf(std::string_view line);
 
   // For each Added line, the index of its Deleted partner, or -1.
   const std::vector<int>& PartnerOfAdded() const { return partnerOfAdded_; }

@@ -257,12 +257,12 @@ std::optional<ReadableRecords::Format> ReadableRecords::FormatNamed(std::string_
   return std::nullopt;
 }
 
-void ReadableRecords::AddListing(const std::vector<std::string_view>& lines) {
+void ReadableRecords::AddListing(const std::vector<std::string_view>& lines, bool header) {
   std::string record;
   JsonRecord plain{"path", "size", "datetime", "attributes", "digest", "digest_algorithm"};
   // The digest's algorithm came later than the other columns: it is last, so
   // that readers who count columns find the others where they were.
-  if (format_ == Format::Csv) records_.Append("path,size,datetime,attributes,digest,line,digest_algorithm");
+  if (format_ == Format::Csv && header) records_.Append("path,size,datetime,attributes,digest,line,digest_algorithm");
   for (const std::string_view line : lines) {
     const Side side = Side::Of(line);
     record.clear();
@@ -289,50 +289,61 @@ void ReadableRecords::AddListing(const std::vector<std::string_view>& lines) {
 
 void ReadableRecords::AddChanges(const ComparisonResult& result, const std::vector<std::string_view>& current,
                                  const std::vector<std::string_view>& loaded) {
+  AddChangeHeader();
+  for (const Change& change : result.Changes)
+    AddChange(change.Kind, change.Current >= 0 ? current[static_cast<std::size_t>(change.Current)] : std::string_view(),
+              change.Loaded >= 0 ? loaded[static_cast<std::size_t>(change.Loaded)] : std::string_view());
+  AddChangeCounts(result);
+}
+
+void ReadableRecords::AddChangeHeader() {
   if (format_ == Format::Csv)
     records_.Append(
         "change,path,size,datetime,attributes,digest,old_size,old_datetime,old_attributes,old_digest,old_path,line,"
         "old_line,digest_algorithm,old_digest_algorithm");
-  std::string record;
-  JsonRecord plain{"change",       "path",           "size",       "datetime",
-                   "attributes",   "digest",         "digest_algorithm",
-                   "old_size",     "old_datetime",   "old_attributes",
-                   "old_digest",   "old_digest_algorithm", "old_path"};
-  for (const Change& change : result.Changes) {
-    const Side now = change.Current >= 0 ? Side::Of(current[static_cast<std::size_t>(change.Current)]) : Side();
-    const Side old = change.Loaded >= 0 ? Side::Of(loaded[static_cast<std::size_t>(change.Loaded)]) : Side();
-    if (format_ == Format::Csv) {
-      record.assign(WordOf(change.Kind));
-      record += ',';
-      AppendSideCsv(record, now);
-      record += ',';
-      AppendSideCsv(record, old, true);
-      record += ',';
-      AppendCsvField(record, RawWhereNeeded(now));
-      record += ',';
-      AppendCsvField(record, RawWhereNeeded(old));
-      record += ',';
-      record += AlgorithmOf(now);
-      record += ',';
-      record += AlgorithmOf(old);
-      records_.Append(record);
-      continue;
-    }
-    if (Plain(now) && Plain(old)) {
-      plain.Text(0, WordOf(change.Kind));
-      plain.PutSide({1, 2, 3, 4, 5, 6}, now);
-      plain.PutSide({12, 7, 8, 9, 10, 11}, old);
-      records_.Append(plain.Dump());
-      continue;
-    }
-    Json object = Json::object();
-    object["change"] = WordOf(change.Kind);
-    PutSideJson(object, now, "");
-    PutSideJson(object, old, "old_");
-    if (now.NeedsRaw()) PutText(object, "line", now.raw);
-    if (old.NeedsRaw()) PutText(object, "old_line", old.raw);
-    records_.Append(Dump(object));
+}
+
+void ReadableRecords::AddChange(ChangeKind kind, std::string_view current, std::string_view loaded) {
+  const Side now = !current.empty() ? Side::Of(current) : Side();
+  const Side old = !loaded.empty() ? Side::Of(loaded) : Side();
+  if (format_ == Format::Csv) {
+    std::string record(WordOf(kind));
+    record += ',';
+    AppendSideCsv(record, now);
+    record += ',';
+    AppendSideCsv(record, old, true);
+    record += ',';
+    AppendCsvField(record, RawWhereNeeded(now));
+    record += ',';
+    AppendCsvField(record, RawWhereNeeded(old));
+    record += ',';
+    record += AlgorithmOf(now);
+    record += ',';
+    record += AlgorithmOf(old);
+    records_.Append(record);
+    return;
   }
+  if (Plain(now) && Plain(old)) {
+    JsonRecord plain{"change",       "path",           "size",       "datetime",
+                     "attributes",   "digest",         "digest_algorithm",
+                     "old_size",     "old_datetime",   "old_attributes",
+                     "old_digest",   "old_digest_algorithm", "old_path"};
+    plain.Text(0, WordOf(kind));
+    plain.PutSide({1, 2, 3, 4, 5, 6}, now);
+    plain.PutSide({12, 7, 8, 9, 10, 11}, old);
+    records_.Append(plain.Dump());
+    return;
+  }
+  Json object = Json::object();
+  object["change"] = WordOf(kind);
+  PutSideJson(object, now, "");
+  PutSideJson(object, old, "old_");
+  if (now.NeedsRaw()) PutText(object, "line", now.raw);
+  if (old.NeedsRaw()) PutText(object, "old_line", old.raw);
+  records_.Append(Dump(object));
+}
+
+void ReadableRecords::AddChangeCounts(const ComparisonResult& result) {
   if (format_ == Format::Json) {
     Json counts = Json::object();
     counts["modified"] = result.Modified;

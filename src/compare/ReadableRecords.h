@@ -33,7 +33,8 @@ class ReadableRecords {
   // A listing, line by line: CSV columns path, size, datetime, attributes,
   // digest, line, digest_algorithm ("md5", "sha256", or empty without a
   // digest; in JSON it follows digest).
-  void AddListing(const std::vector<std::string_view>& lines);
+  // A long listing may come in parts, the header only with the first.
+  void AddListing(const std::vector<std::string_view>& lines, bool header = true);
   // The changes of a comparison of the current lines with the loaded ones:
   // CSV columns change, path, size, datetime, attributes, digest, old_size,
   // old_datetime, old_attributes, old_digest, old_path, line, old_line,
@@ -43,6 +44,14 @@ class ReadableRecords {
   // with one object of counts, which has no "change" key.
   void AddChanges(const ComparisonResult& result, const std::vector<std::string_view>& current,
                   const std::vector<std::string_view>& loaded);
+
+  // The same one change at a time, for results too many to hold at once:
+  // the header (CSV), each change with an empty text for a side it lacks,
+  // then the counts (JSON). Clear drops the records handed on so far.
+  void AddChangeHeader();
+  void AddChange(ChangeKind kind, std::string_view current, std::string_view loaded);
+  void AddChangeCounts(const ComparisonResult& result);
+  void Clear() { records_.Clear(); }
 
   // The records, each to be written followed by CR LF.
   const std::vector<std::string_view>& Lines() const { return records_.Lines(); }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "documents/ListingWriter.h"
 #include "platform/FileSaver.h"
 #include "platform/MemoryBudget.h"
 #include "platform/QuillonError.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr std::size_t kWriteChunk = std::size_t{1} << 20;
 constexpr std::size_t kReadChunk = std::size_t{1} << 16;
 
 [[noreturn]] void CannotOpen(const std::string& fileName, int errorNumber) {
@@ -22,31 +22,20 @@ constexpr std::size_t kReadChunk = std::size_t{1} << 16;
 }  // namespace
 
 bool WriteListingText(OutputChannel& out, const std::vector<std::string_view>& lines) {
-  std::string chunk;
-  chunk.reserve(kWriteChunk + 2);
-  for (const std::string_view line : lines) {
-    if (line.size() >= kWriteChunk) {
-      if (!out.Write(chunk.data(), chunk.size()) || !out.Write(line.data(), line.size())) return false;
-      chunk.assign("\r\n");
-      continue;
-    }
-    chunk.append(line).append("\r\n");
-    if (chunk.size() >= kWriteChunk) {
-      if (!out.Write(chunk.data(), chunk.size())) return false;
-      chunk.clear();
-    }
-  }
-  return out.Write(chunk.data(), chunk.size());
+  ListingWriter writer(out);
+  for (const std::string_view line : lines)
+    if (!writer.Add(line)) return false;
+  return writer.Finish();
 }
 
 void WriteListingFile(const std::vector<std::string_view>& lines, const std::string& fileName) {
-  WriteFileWith(fileName, [&lines](OutputChannel& out) { return WriteListingText(out, lines); });
+  SaveListingFile(fileName, [&lines](OutputChannel& out) { return WriteListingText(out, lines); });
 }
 
-void WriteFileWith(const std::string& fileName, const std::function<bool(OutputChannel&)>& write) {
+void SaveListingFile(const std::string& fileName, const std::function<bool(OutputChannel&)>& writeText) {
   if (fileName.empty())
     throw QuillonError(ErrorText::WithSystemReason(ErrorText::CannotCreateFile(fileName), ENOENT));
-  const FileSaver::Outcome outcome = FileSaver::Save(fileName, write);
+  const FileSaver::Outcome outcome = FileSaver::Save(fileName, writeText);
   switch (outcome.failure) {
     case FileSaver::Failure::None:
       return;
@@ -85,7 +74,7 @@ void ReadListingFile(const std::string& fileName, LineSink& lines, const Listing
         text = std::move(bigger);
         capacity = larger;
       }
-      const long long got = file.Read(text.get() + size, std::min(capacity - size, kWriteChunk * 64));
+      const long long got = file.Read(text.get() + size, std::min(capacity - size, std::size_t{64} << 20));
       if (got < 0) CannotOpen(fileName, file.Error());
       if (got == 0) break;
       const auto* nul = static_cast<const char*>(std::memchr(text.get() + size, '\0', static_cast<std::size_t>(got)));

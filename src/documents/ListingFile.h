@@ -17,9 +17,9 @@
 // line.
 void WriteListingFile(const std::vector<std::string_view>& lines, const std::string& fileName);
 
-// Writes whatever write puts to the channel it is given to the named file,
-// the same way and with the same failures as WriteListingFile.
-void WriteFileWith(const std::string& fileName, const std::function<bool(OutputChannel&)>& write);
+// Saves what writeText puts to the channel it is given as the named file, by
+// the rules and with the failures of WriteListingFile.
+void SaveListingFile(const std::string& fileName, const std::function<bool(OutputChannel&)>& writeText);
 
 // Writes the lines, each followed by CR LF, to a channel in large chunks.
 // False when a write falls short.

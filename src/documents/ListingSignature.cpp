@@ -23,8 +23,12 @@ std::string ListingSignature::TextOf(const std::vector<std::string_view>& lines)
 
 void ListingSignature::Write(const std::vector<std::string_view>& lines, const std::string& listingFile,
                              const SigningKey& key) {
-  const std::string signature = key.Sign(TextOf(lines));
-  WriteFileWith(FileOf(listingFile),
+  WriteForText(TextOf(lines), listingFile, key);
+}
+
+void ListingSignature::WriteForText(std::string_view text, const std::string& listingFile, const SigningKey& key) {
+  const std::string signature = key.Sign(text);
+  SaveListingFile(FileOf(listingFile),
                 [&signature](OutputChannel& out) { return out.Write(signature.data(), signature.size()); });
 }
 

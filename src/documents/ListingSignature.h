@@ -28,6 +28,8 @@ class ListingSignature {
   // Signs the lines as saved and writes the signature beside listingFile,
   // through the same safe saving as the listing.
   static void Write(const std::vector<std::string_view>& lines, const std::string& listingFile, const SigningKey& key);
+  // The same for the bytes of a listing as they were written.
+  static void WriteForText(std::string_view text, const std::string& listingFile, const SigningKey& key);
 
   // Unsigned when there is no signature file; a signature file that cannot
   // be read fails with "Cannot open file".

@@ -146,6 +146,7 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   // the path is copied because the vector may move its entries meanwhile.
   for (std::size_t i = 0; i < state_.FolderQueue.size() && !StopAsked(); ++i) {
     if (ahead_.empty() && pending_.empty() && lookAheadNext_ <= i) lookAheadNext_ = i + 1;
+    state_.FolderQueue.Passed(std::min(i, lookAheadNext_));
     const std::string folder = state_.FolderQueue[i];
     ScanFolder(folder);
     surfaces_.RefreshWindow();
@@ -167,11 +168,11 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
                               "  Number of Folders = " + folderCount + "  Total Size = " + totalText + " Bytes";
   surfaces_.PaneAddLine(PaneId::ListBox1, kOpeningMarker);
   std::string folderLine;
-  for (const std::string& folder : state_.FolderQueue) {
+  state_.FolderQueue.ForEach([&](const std::string& folder) {
     folderLine.clear();
     ListingLineFormat::AppendListingText(folderLine, folder);
     surfaces_.PaneAddLine(PaneId::ListBox1, folderLine);
-  }
+  });
   state_.FolderQueue.clear();
   surfaces_.PaneAddLine(PaneId::ListBox1, kClosingMarker);
   surfaces_.PaneAddLine(PaneId::ListBox1, summary);

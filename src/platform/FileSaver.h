@@ -35,5 +35,9 @@ class FileSaver {
 
   // writeText puts the whole text to the channel it is given, and says
   // whether every byte was stored.
+  // Whether Save would hand the text straight to what the name stands for
+  // (a character device, a FIFO or a socket), as it comes.
+  static bool WritesAsStream(const std::string& fileName);
+
   static Outcome Save(const std::string& fileName, const std::function<bool(OutputChannel&)>& writeText);
 };

@@ -1,9 +1,11 @@
 #include "platform/MemoryBudget.h"
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <limits>
 #include <string>
@@ -43,4 +45,12 @@ std::size_t ProcessLimit(int resource) {
 
 std::size_t MemoryBudget::AvailableBytes() {
   return std::min({SystemAvailable(), GroupAvailable(), ProcessLimit(RLIMIT_AS), ProcessLimit(RLIMIT_DATA)});
+}
+
+void MemoryBudget::PreferLargePages(void* data, std::size_t bytes) {
+  // madvise takes whole pages: the pages that lie within the table.
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto start = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) / page * page;
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }

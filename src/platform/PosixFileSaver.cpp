@@ -330,6 +330,11 @@ void SaveFile(const TextWriter& writeText, const std::string& fileName) {
 
 }  // namespace
 
+bool FileSaver::WritesAsStream(const std::string& fileName) {
+  struct stat st;
+  return stat(fileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISBLK(st.st_mode);
+}
+
 FileSaver::Outcome FileSaver::Save(const std::string& fileName, const std::function<bool(OutputChannel&)>& writeText) {
   try {
     SaveFile(writeText, fileName);

@@ -79,6 +79,9 @@ class NewFile : public OutputChannel {
 
 }  // namespace
 
+// Every name is saved through a new file.
+bool FileSaver::WritesAsStream(const std::string&) { return false; }
+
 FileSaver::Outcome FileSaver::Save(const std::string& fileName, const std::function<bool(OutputChannel&)>& writeText) {
   const std::wstring target = SystemPathOf(fileName);
   const DWORD attributes = GetFileAttributesW(target.c_str());

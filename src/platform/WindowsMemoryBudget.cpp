@@ -12,3 +12,6 @@ std::size_t MemoryBudget::AvailableBytes() {
   // What the machine has free, within what the process can still address.
   return static_cast<std::size_t>(std::min(status.ullAvailPhys, status.ullAvailVirtual));
 }
+
+// Large pages need a privilege that programs seldom hold: nothing to ask for.
+void MemoryBudget::PreferLargePages(void*, std::size_t) {}

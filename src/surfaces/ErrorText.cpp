@@ -10,6 +10,19 @@ std::string CannotOpenFile(std::string_view fileName) { return "Cannot open file
 
 std::string CannotCreateFile(std::string_view fileName) { return "Cannot create file " + std::string(fileName); }
 
+std::string NoFileCount(std::string_view listingName) {
+  return "No file count can be read from the last line of the " + std::string(listingName);
+}
+
+std::string CannotUseTemporaryFiles(std::string_view folder) {
+  return "Cannot use temporary files in " + std::string(folder);
+}
+
+std::string NoRoomForTemporaryFiles(std::string_view folder, unsigned long long bytesNeeded) {
+  return "Not enough room for temporary files in " + std::string(folder) + ": about " + std::to_string(bytesNeeded) +
+         " bytes are needed";
+}
+
 std::string WithReason(std::string_view message, std::string_view reason) {
   std::string text(message);
   text += '\n';

@@ -12,6 +12,11 @@ inline constexpr const char* kStreamWriteError = "Stream write error";
 std::string ListIndexOutOfBounds(int index);
 std::string CannotOpenFile(std::string_view fileName);
 std::string CannotCreateFile(std::string_view fileName);
+// "No file count can be read from the last line of the current listing".
+std::string NoFileCount(std::string_view listingName);
+inline constexpr const char* kTemporaryFileCutShort = "A temporary file was cut short";
+std::string CannotUseTemporaryFiles(std::string_view folder);
+std::string NoRoomForTemporaryFiles(std::string_view folder, unsigned long long bytesNeeded);
 
 // The message with the reason for it, such as the system's text for an error
 // number, on a second line.

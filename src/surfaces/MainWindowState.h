@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "surfaces/FolderQueue.h"
+
 // What one command of the main window leaves for the next.
 struct MainWindowState {
   std::string DocumentFileName;
@@ -13,7 +15,7 @@ struct MainWindowState {
   std::int32_t WidestLine = 0;
   std::int32_t WidestLoadedLine = 0;
   std::int32_t LastCommand = 0;  // 0 none, 1 listing run, 2 comparison
-  std::vector<std::string> FolderQueue;
+  ::FolderQueue FolderQueue;
   std::int32_t FileCount = 0;
   double TotalSize = 0.0;
   std::int32_t DigestCount = 0;        // digests put on file lines in the last run

@@ -1,0 +1,406 @@
+#include "compare/BoundedComparison.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <optional>
+#include <queue>
+
+#include "compare/ComparisonKey.h"
+#include "compare/KeyJoin.h"
+#include "compare/MovePairing.h"
+#include "platform/QuillonError.h"
+#include "surfaces/ErrorText.h"
+#include "surfaces/LineStore.h"
+
+namespace {
+
+// The head of a record in a temporary file, followed by its two texts.
+struct Head {
+  std::uint64_t key;        // a line number; for an Added result kAdded and the current line number
+  std::uint32_t first;      // the length of the first text: a result's current line
+  std::uint32_t second;     // of the second: a listing line, or a result's loaded line
+  std::uint32_t kind;       // a result's ChangeKind
+  std::uint32_t keyLength;  // a listing line's key
+};
+constexpr std::uint64_t kAdded = std::uint64_t{1} << 63;
+// What a current line held in memory costs besides its text: a view, and its
+// share of the join.
+constexpr std::size_t kPerLine = sizeof(std::string_view) + KeyJoin::kBytesPerLine;
+constexpr unsigned kMostPartitions = 512;
+
+// A partition by other bits of the hash than the join's table uses: the high
+// half of the hash, mixed, scaled to the count.
+std::size_t PartitionOf(std::uint64_t hash, std::size_t count) {
+  const std::uint64_t mixed = (hash * 0x9E3779B97F4A7C15ull) >> 32;
+  return static_cast<std::size_t>((mixed * count) >> 32);
+}
+
+// The file count of a listing's last line as the window reads it; -1 where it
+// cannot be read.
+long long FileCount(const std::string& lastLine, std::uint64_t lines) {
+  if (lines == 0) return -1;
+  const auto count = ComparisonKey::ReadFileCount(lastLine);
+  return count && *count >= 0 && *count <= INT_MAX ? *count : -1;
+}
+
+int AsIndex(std::uint64_t count) { return static_cast<int>(std::min<std::uint64_t>(count, INT_MAX)); }
+
+// The records of a channel one at a time: the head and both texts.
+struct Record {
+  Head head;
+  std::string_view first, second;
+
+  bool ReadFrom(SpillChannel& channel) {
+    const char* at = channel.Take(sizeof head);
+    if (at == nullptr) return false;
+    std::memcpy(&head, at, sizeof head);
+    const std::size_t length = std::size_t{head.first} + head.second;
+    const char* text = length > 0 ? channel.Take(length) : "";
+    if (text == nullptr) throw QuillonError(ErrorText::kTemporaryFileCutShort);
+    first = std::string_view(text, head.first);
+    second = std::string_view(text + head.first, head.second);
+    return true;
+  }
+};
+
+void PutRecord(SpillChannel& channel, const Head& head, std::string_view first, std::string_view second) {
+  channel.Put(&head, sizeof head);
+  channel.Put(first.data(), first.size());
+  channel.Put(second.data(), second.size());
+}
+
+}  // namespace
+
+// Spills listing lines with a key into K temporary files by its hash.
+class BoundedComparison::Partitioner {
+ public:
+  Partitioner(const SpillChannel::Place* place, unsigned count, std::size_t bufferSize) {
+    channels.reserve(count);
+    for (unsigned p = 0; p < count; ++p) channels.emplace_back(place, bufferSize);
+  }
+
+  void Add(std::string_view line, std::uint64_t number) {
+    const std::uint32_t keyLength = KeyJoin::KeyLength(line);
+    if (keyLength == KeyJoin::kNoKey) return;
+    const std::size_t p = PartitionOf(KeyJoin::Hash(KeyJoin::KeyOf(line, keyLength)), channels.size());
+    PutRecord(channels[p], Head{number, 0, static_cast<std::uint32_t>(line.size()), 0, keyLength}, {}, line);
+  }
+
+  void StartReading() {
+    for (SpillChannel& channel : channels) channel.StartReading();
+  }
+
+  std::vector<SpillChannel> channels;
+};
+
+BoundedComparison::BoundedComparison(Options options) : options_(std::move(options)) {
+  place_.folder = options_.temporaryFolder;
+}
+
+BoundedComparison::~BoundedComparison() = default;
+
+void BoundedComparison::Run(LineSource& current, const std::function<std::unique_ptr<LineSource>()>& openLoaded) {
+  LineStore store;
+  std::size_t bytes = 0;
+  bool fits = options_.partitions == 0;
+  std::string_view line;
+  while (fits && current.Next(line)) {
+    store.Append(line);
+    bytes += line.size();
+    fits = bytes + store.Size() * kPerLine <= options_.memory / 2;
+  }
+  if (fits) {
+    InMemory(store.Lines(), openLoaded);
+    return;
+  }
+  const std::size_t average = store.Size() > 0 ? bytes / store.Size() : 128;
+  OnDisk(store.Lines(), &current, average, openLoaded, [&store] { store.Clear(); });
+}
+
+void BoundedComparison::Run(std::span<const std::string_view> current,
+                            const std::function<std::unique_ptr<LineSource>()>& openLoaded) {
+  std::size_t bytes = 0;
+  for (const std::string_view line : current) bytes += line.size();
+  if (options_.partitions == 0 && bytes + current.size() * KeyJoin::kBytesPerLine <= options_.memory / 2) {
+    InMemory(current, openLoaded);
+    return;
+  }
+  OnDisk(current, nullptr, current.empty() ? 128 : bytes / current.size(), openLoaded, {});
+}
+
+void BoundedComparison::InMemory(std::span<const std::string_view> current,
+                                 const std::function<std::unique_ptr<LineSource>()>& openLoaded) {
+  currentLines_ = current.size();
+  if (!current.empty()) lastCurrent_ = current.back();
+  const std::unique_ptr<LineSource> loaded = openLoaded();
+  currentCount_ = FileCount(lastCurrent_, currentLines_);
+  // The results stay in memory up to a quarter of the budget: listings that
+  // differ in most lines have them on disk.
+  const std::size_t resultMemory = std::max<std::size_t>(options_.memory / 4, 4096);
+  place_.bytesNeeded = static_cast<unsigned long long>(std::max(loaded->SizeHint(), 0LL)) * 2;
+  results_.emplace_back(&place_, resultMemory);
+  if (options_.moves) moves_.emplace_back(&place_, resultMemory);
+
+  // A current listing without a usable count gets no index: its fault is
+  // told once the loaded listing has been read, as the window tells it.
+  std::optional<KeyJoin> join;
+  std::span<const std::string_view> indexed;
+  if (currentCount_ >= 0 && static_cast<std::uint64_t>(currentCount_) <= currentLines_) {
+    indexed = current.first(static_cast<std::size_t>(currentCount_));
+    std::vector<std::uint32_t> keyLengths(indexed.size());
+    for (std::size_t j = 0; j < indexed.size(); ++j) keyLengths[j] = KeyJoin::KeyLength(indexed[j]);
+    join.emplace(indexed, std::move(keyLengths));
+  }
+  // The loaded count is known only at the end: results of lines past it are
+  // left out when the results are read.
+  std::uint64_t i = 0;
+  std::string_view line;
+  for (; loaded->Next(line); ++i) {
+    lastLoaded_.assign(line);
+    if (!join) continue;
+    const std::uint32_t keyLength = KeyJoin::KeyLength(line);
+    if (keyLength == KeyJoin::kNoKey) continue;
+    const long long match = join->Match(KeyJoin::KeyOf(line, keyLength), i);
+    if (match < 0) {
+      AddResult(0, ChangeKind::Deleted, i, {}, line);
+    } else if (KeyJoin::Differs(indexed[static_cast<std::size_t>(match)], line)) {
+      AddResult(0, ChangeKind::Modified, i, indexed[static_cast<std::size_t>(match)], line);
+    }
+  }
+  loadedLines_ = i;
+  CheckCounts();
+  for (std::size_t j = 0; j < indexed.size(); ++j)
+    if (join->IsAdded(j, static_cast<std::uint64_t>(loadedCount_))) AddResult(0, ChangeKind::Added, j, indexed[j], {});
+  PairMoves();
+}
+
+unsigned BoundedComparison::PartitionCount(unsigned long long currentBytes, std::size_t averageLine) const {
+  // Each partition of the current listing, indexed, should fill half the budget.
+  const double perByte =
+      1.0 + static_cast<double>(sizeof(Head) + kPerLine) / static_cast<double>(std::max<std::size_t>(averageLine, 1));
+  const double wanted =
+      static_cast<double>(currentBytes) * perByte / static_cast<double>(std::max<std::size_t>(options_.memory / 2, 1));
+  unsigned count = 2;
+  while (count < kMostPartitions && count < wanted) count *= 2;
+  return count;
+}
+
+void BoundedComparison::OnDisk(std::span<const std::string_view> prefix, LineSource* rest, std::size_t averageLine,
+                               const std::function<std::unique_ptr<LineSource>()>& openLoaded,
+                               const std::function<void()>& freePrefix) {
+  spilled_ = true;
+  unsigned long long bytes = 0;
+  for (const std::string_view line : prefix) bytes += line.size();
+  // A listing of unknown size that outgrew the budget is taken to be a few
+  // times what has been read of it.
+  const long long hint = rest != nullptr ? rest->SizeHint() : -1;
+  const unsigned long long currentBytes =
+      rest == nullptr ? bytes : hint >= 0 ? static_cast<unsigned long long>(hint) : std::max(bytes * 4, 1ull << 30);
+  const unsigned count = options_.partitions > 0 ? options_.partitions : PartitionCount(currentBytes, averageLine);
+  const std::size_t bufferSize = std::clamp<std::size_t>(options_.memory / 8 / count, 256, 1u << 20);
+  // Both listings with a head per line, and the results: the guess a full
+  // disk is told with until the loaded listing's size is known.
+  place_.bytesNeeded = currentBytes * 5 / 2;
+
+  Partitioner currentParts(&place_, count, bufferSize);
+  std::uint64_t j = 0;
+  for (const std::string_view line : prefix) currentParts.Add(line, j++);
+  if (!prefix.empty()) lastCurrent_ = prefix.back();
+  if (freePrefix) freePrefix();
+  std::string_view line;
+  if (rest != nullptr) {
+    for (; rest->Next(line); ++j) {
+      currentParts.Add(line, j);
+      lastCurrent_.assign(line);
+    }
+  }
+  currentLines_ = j;
+  currentParts.StartReading();
+  currentCount_ = FileCount(lastCurrent_, currentLines_);
+
+  const std::unique_ptr<LineSource> loaded = openLoaded();
+  if (loaded->SizeHint() >= 0)
+    place_.bytesNeeded = (currentBytes + static_cast<unsigned long long>(loaded->SizeHint())) * 6 / 5;
+  Partitioner loadedParts(&place_, count, bufferSize);
+  std::uint64_t i = 0;
+  for (; loaded->Next(line); ++i) {
+    loadedParts.Add(line, i);
+    lastLoaded_.assign(line);
+  }
+  loadedLines_ = i;
+  loadedParts.StartReading();
+  CheckCounts();
+
+  for (unsigned p = 0; p < count; ++p) results_.emplace_back(&place_, bufferSize);
+  if (options_.moves)
+    for (unsigned p = 0; p < count; ++p) moves_.emplace_back(&place_, bufferSize);
+  const auto currentCount = static_cast<std::uint64_t>(currentCount_);
+  const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
+  std::vector<std::string_view> lines;
+  std::vector<std::uint64_t> numbers;
+  std::vector<std::uint32_t> keyLengths;
+  for (unsigned p = 0; p < count; ++p) {
+    // The current lines of the partition in memory, in their order.
+    lines.clear();
+    numbers.clear();
+    keyLengths.clear();
+    const std::string_view part = currentParts.channels[p].TakeAll();
+    for (std::size_t at = 0; at < part.size();) {
+      Head head;
+      std::memcpy(&head, part.data() + at, sizeof head);
+      at += sizeof head;
+      if (head.key < currentCount) {
+        lines.push_back(part.substr(at, head.second));
+        numbers.push_back(head.key);
+        keyLengths.push_back(head.keyLength);
+      }
+      at += head.second;
+    }
+    KeyJoin join(lines, std::move(keyLengths));
+    Record loadedLine;
+    while (loadedLine.ReadFrom(loadedParts.channels[p])) {
+      if (loadedLine.head.key >= loadedCount) continue;
+      const std::string_view text = loadedLine.second;
+      const long long match = join.Match(KeyJoin::KeyOf(text, loadedLine.head.keyLength), loadedLine.head.key);
+      if (match < 0) {
+        AddResult(p, ChangeKind::Deleted, loadedLine.head.key, {}, text);
+      } else if (KeyJoin::Differs(lines[static_cast<std::size_t>(match)], text)) {
+        AddResult(p, ChangeKind::Modified, loadedLine.head.key, lines[static_cast<std::size_t>(match)], text);
+      }
+    }
+    for (std::size_t k = 0; k < lines.size(); ++k)
+      if (join.IsAdded(k, loadedCount)) AddResult(p, ChangeKind::Added, numbers[k], lines[k], {});
+    currentParts.channels[p].Release();
+    loadedParts.channels[p].Release();
+    results_[p].StartReading();
+  }
+  PairMoves();
+}
+
+void BoundedComparison::CheckCounts() {
+  listingsRead_ = true;
+  loadedCount_ = FileCount(lastLoaded_, loadedLines_);
+  if (currentLines_ == 0) throw QuillonError(ErrorText::ListIndexOutOfBounds(-1));
+  if (currentCount_ < 0) throw QuillonError(ErrorText::NoFileCount("current listing"));
+  if (loadedLines_ == 0) throw QuillonError(ErrorText::ListIndexOutOfBounds(-1));
+  if (loadedCount_ < 0) throw QuillonError(ErrorText::NoFileCount("loaded listing"));
+  // The window fails at the first line a listing lacks.
+  if (static_cast<std::uint64_t>(currentCount_) > currentLines_)
+    throw QuillonError(ErrorText::ListIndexOutOfBounds(AsIndex(currentLines_)));
+  if (static_cast<std::uint64_t>(loadedCount_) > loadedLines_)
+    throw QuillonError(ErrorText::ListIndexOutOfBounds(AsIndex(loadedLines_)));
+}
+
+void BoundedComparison::AddResult(std::size_t run, ChangeKind kind, std::uint64_t line, std::string_view current,
+                                  std::string_view loaded) {
+  const Head head{kind == ChangeKind::Added ? kAdded | line : line, static_cast<std::uint32_t>(current.size()),
+                  static_cast<std::uint32_t>(loaded.size()), static_cast<std::uint32_t>(kind), 0};
+  PutRecord(results_[run], head, current, loaded);
+  if (!options_.moves || kind == ChangeKind::Modified) return;
+  if (const auto key = MovePairing::KeyOf(kind == ChangeKind::Added ? current : loaded))
+    PutRecord(moves_[PartitionOf(KeyJoin::Hash(*key), moves_.size())], head, current, loaded);
+}
+
+void BoundedComparison::PairMoves() {
+  if (!options_.moves) return;
+  const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
+  std::vector<std::string_view> deleted, added;
+  std::vector<std::uint64_t> deletedKeys, addedKeys;
+  std::vector<std::pair<std::uint64_t, std::size_t>> fates;  // result key; the Deleted line, or -1 to drop it
+  for (SpillChannel& moves : moves_) {
+    deleted.clear(), added.clear(), deletedKeys.clear(), addedKeys.clear(), fates.clear();
+    moves.StartReading();
+    const std::string_view part = moves.TakeAll();
+    for (std::size_t at = 0; at < part.size();) {
+      Head head;
+      std::memcpy(&head, part.data() + at, sizeof head);
+      at += sizeof head;
+      const std::string_view current = part.substr(at, head.first);
+      const std::string_view loaded = part.substr(at + head.first, head.second);
+      at += std::size_t{head.first} + head.second;
+      if (static_cast<ChangeKind>(head.kind) == ChangeKind::Added) {
+        added.push_back(current);
+        addedKeys.push_back(head.key);
+      } else if (head.key < loadedCount) {
+        deleted.push_back(loaded);
+        deletedKeys.push_back(head.key);
+      }
+    }
+    const MovePairing pairing(deleted, added);
+    counts_.AmbiguousMoves += pairing.Ambiguous();
+    for (std::size_t a = 0; a < added.size(); ++a) {
+      const int partner = pairing.PartnerOfAdded()[a];
+      if (partner < 0) continue;
+      fates.emplace_back(addedKeys[a], static_cast<std::size_t>(partner));
+      fates.emplace_back(deletedKeys[static_cast<std::size_t>(partner)], SIZE_MAX);
+    }
+    std::sort(fates.begin(), fates.end());
+    fates_.emplace_back(&place_, spilled_ ? std::clamp<std::size_t>(options_.memory / 8 / moves_.size(), 256, 1u << 20)
+                                          : std::max<std::size_t>(options_.memory / 4, 4096));
+    for (const auto& [key, partner] : fates) {
+      const bool moved = partner != SIZE_MAX;
+      const std::string_view old = moved ? deleted[partner] : std::string_view();
+      PutRecord(fates_.back(), Head{key, 0, static_cast<std::uint32_t>(old.size()),
+                                    static_cast<std::uint32_t>(moved ? ChangeKind::Moved : ChangeKind::Deleted), 0},
+                {}, old);
+    }
+    moves.Release();
+    fates_.back().StartReading();
+  }
+}
+
+void BoundedComparison::ForEachChange(const ChangeTaker& take) {
+  const long long ambiguous = counts_.AmbiguousMoves;
+  counts_ = ComparisonResult();
+  counts_.AmbiguousMoves = ambiguous;
+  counts_.MovesDetected = options_.moves;
+  const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
+
+  // The next record of each run, smallest key first.
+  using Next = std::pair<std::uint64_t, std::size_t>;
+  const auto merge = [](std::vector<SpillChannel>& runs, std::vector<Record>& heads,
+                        std::priority_queue<Next, std::vector<Next>, std::greater<>>& queue, auto keep) {
+    heads.resize(runs.size());
+    const auto advance = [&runs, &heads, &queue, keep](std::size_t r) {
+      while (heads[r].ReadFrom(runs[r])) {
+        if (!keep(heads[r].head)) continue;
+        queue.emplace(heads[r].head.key, r);
+        return;
+      }
+    };
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+      runs[r].StartReading();
+      advance(r);
+    }
+    return advance;
+  };
+  std::vector<Record> results, fates;
+  std::priority_queue<Next, std::vector<Next>, std::greater<>> resultQueue, fateQueue;
+  const auto nextResult = merge(results_, results, resultQueue, [loadedCount](const Head& head) {
+    return (head.key & kAdded) != 0 || head.key < loadedCount;
+  });
+  const auto nextFate = merge(fates_, fates, fateQueue, [](const Head&) { return true; });
+
+  while (!resultQueue.empty()) {
+    const auto [key, r] = resultQueue.top();
+    resultQueue.pop();
+    const Record& result = results[r];
+    auto kind = static_cast<ChangeKind>(result.head.kind);
+    std::string_view loaded = result.second;
+    std::size_t fateRun = SIZE_MAX;
+    if (!fateQueue.empty() && fateQueue.top().first == key) {
+      fateRun = fateQueue.top().second;
+      fateQueue.pop();
+      kind = static_cast<ChangeKind>(fates[fateRun].head.kind);
+      loaded = fates[fateRun].second;
+    }
+    // A Deleted line that moved is told by its Added line.
+    if (!(fateRun != SIZE_MAX && kind == ChangeKind::Deleted)) {
+      counts_.Count(kind);
+      take(kind, result.first, loaded);
+    }
+    nextResult(r);
+    if (fateRun != SIZE_MAX) nextFate(fateRun);
+  }
+}
