@@ -53,8 +53,6 @@ QString FromView(std::string_view text) { return DisplayText::Of(text); }
 constexpr int kRepaintIntervalMs = 100;  // new rows and figures at most 10 times a second during a run
 constexpr int kPumpIntervalMs = 20;      // input, Escape and Stop above all, answered this often
 constexpr int kPaintShare = 20;          // new rows take at most about a twentieth of a run
-constexpr int kUnreadableShown = 20;    // paths in the tooltip of panel 4
-constexpr int kPanel3Width = WindowLayout::kPanelWidths[3];
 using WindowLayout::kMd5Hint;
 
 // The user's choices that outlive a session.
