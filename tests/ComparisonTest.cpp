@@ -376,7 +376,8 @@ TEST_F(ComparisonTest, KeepsTheBytesOfAListingInAnOlderCodePage) {
 
 TEST_F(MoveTest, Sha256DigestsCompareAndPairLikeMd5OnesButNeverWithThem) {
   const std::string sha(64, 'a'), shaB(64, 'b'), zeros(64, '0');
-  const auto f = FileLineFields::Parse(Digested("/d/a b", sha));
+  const std::string line = Digested("/d/a b", sha);  // the fields are views into it
+  const auto f = FileLineFields::Parse(line);
   ASSERT_TRUE(f.has_value());
   EXPECT_EQ(f->Digest, sha);
   EXPECT_EQ(f->Path, "/d/a b");
