@@ -34,6 +34,7 @@ TEST(RunFigures, ShowCountsSizesAndTheDigestRateOverAboutASecond) {
   EXPECT_EQ(figures.PanelTexts(progress, start)[2], "MD5 1.0 of 1.5 MB");
   progress.digestName = "SHA-256";
   EXPECT_EQ(figures.PanelTexts(progress, start)[2], "SHA-256 1.0 of 1.5 MB");
+  EXPECT_EQ(RunFigures::RateTip(progress), "SHA-256 digests read per second");
   EXPECT_EQ(figures.PanelTexts(progress, start)[3], "");  // no rate before a second has passed
   progress.bytesDigested = 5000000;
   EXPECT_EQ(figures.PanelTexts(progress, start + std::chrono::seconds(2))[3], "2.0 MB/s");

@@ -14,7 +14,10 @@
 class RunFigures {
  public:
   using Clock = std::chrono::steady_clock;
-  static constexpr const char* kRateTip = "MD5 digests read per second";
+  // The tooltip of the rate, named after the digest being made.
+  static std::string RateTip(const RunProgress& progress) {
+    return std::string(progress.digestName) + " digests read per second";
+  }
 
   // A new run: no rate measured yet.
   void Restart();

@@ -590,7 +590,7 @@ void QtMainWindow::ShowFigures() {
   figuresShown_ = true;
   const std::array<std::string, 4> texts = figures_.PanelTexts(progress_, RunFigures::Clock::now());
   for (std::size_t i = 0; i < texts.size(); ++i) panels_[i]->setText(QString::fromStdString(texts[i]));
-  panels_[3]->setToolTip(progress_.digests ? QString::fromUtf8(RunFigures::kRateTip) : QString());
+  panels_[3]->setToolTip(progress_.digests ? QString::fromStdString(RunFigures::RateTip(progress_)) : QString());
 }
 
 bool QtMainWindow::DropsDuringWork(QObject* watched, QEvent* event) {

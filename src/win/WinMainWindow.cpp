@@ -1023,7 +1023,7 @@ void WinMainWindow::ShowFigures() {
   // Shown in place of the panels' texts, which come back at the end of the work.
   const std::array<std::string, 4> texts = figures_.PanelTexts(progress_, Clock::now());
   for (int i = 0; i < 4; ++i) ShowPanel(i, texts[static_cast<std::size_t>(i)]);
-  if (progress_.digests) SetPanelTip(3, RunFigures::kRateTip);
+  if (progress_.digests) SetPanelTip(3, RunFigures::RateTip(progress_));
 }
 
 void WinMainWindow::SetPanel(int panel, std::string_view text) {
