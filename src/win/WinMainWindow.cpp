@@ -276,14 +276,7 @@ void WinMainWindow::CreateControls() {
   tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
                           0, hwnd_, nullptr, instance, nullptr);
   SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, S(600));
-  const std::wstring md5Hint = Shown(L::kMd5Hint);
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(md5_);
-  tool.lpszText = const_cast<wchar_t*>(md5Hint.c_str());
-  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  AddControlTip(md5_, Shown(L::kMd5Hint));
   for (const int index : kTipPanels) {
     TOOLINFOW panel{};
     panel.cbSize = sizeof panel;
@@ -293,6 +286,17 @@ void WinMainWindow::CreateControls() {
     panel.lpszText = const_cast<wchar_t*>(L"");
     SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&panel));
   }
+}
+
+// The tooltip control copies the text, so it need not outlive the call.
+void WinMainWindow::AddControlTip(HWND control, const std::wstring& text) {
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void WinMainWindow::SetPanelTip(int panel, const std::string& tip) {
@@ -1338,24 +1342,12 @@ void WinMainWindow::CreateDailyViews() {
     SetWindowTextW(toggle, Shown(filter_.Caption(kind)).c_str());
     SendMessageW(toggle, BM_SETCHECK, BST_CHECKED, 0);
     kindToggles_[static_cast<std::size_t>(kind)] = toggle;
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(toggle);
-    tool.lpszText = const_cast<wchar_t*>(toggleTip.c_str());
-    SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    AddControlTip(toggle, toggleTip);
   }
   // The old line of a change, drawn with its changed fields in red; its
   // tooltip names them.
   oldLineView_ = child(0, L"STATIC", SS_OWNERDRAW | SS_NOTIFY);
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(oldLineView_);
-  tool.lpszText = const_cast<wchar_t*>(L"");
-  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  AddControlTip(oldLineView_, L"");
   // The find bar lies over the pane it searches, in its top right corner.
   findEdit_ = child(WS_EX_CLIENTEDGE, L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP);
   SendMessageW(findEdit_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Shown(L::kFindPlaceholder).c_str()));

@@ -157,6 +157,7 @@ class WinMainWindow : public Surfaces {
   void ShowHint(const std::string& text);
   void UpdatePanelTip();
   void SetPanelTip(int panel, const std::string& tip);
+  void AddControlTip(HWND control, const std::wstring& text);
   void Run(Handler handler);
   void AnnouncePanes();
   void BeginWork();
