@@ -4,6 +4,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -80,6 +81,32 @@ TEST(ReadAheadPool, HandsOutResultsInTheOrderTheJobsWereAdded) {
     const std::size_t again = pool.Add([](int&) { return 7; });
     EXPECT_EQ(pool.Take(again, mine), 7);
   }
+}
+
+TEST(ReadAheadPool, GatheringHelpersWaitForEnoughJobsOrTheTaker) {
+  ReadAheadPool<std::thread::id, int> pool([] { return std::make_unique<int>(0); });
+  pool.SetHelpers(1);
+  pool.SetGather(3);
+  std::atomic<int> started{0};
+  const auto job = [&](int&) {
+    ++started;
+    return std::this_thread::get_id();
+  };
+  std::vector<std::size_t> jobs{pool.Add(job), pool.Add(job)};
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(started, 0);  // two are fewer than three
+  jobs.push_back(pool.Add(job));
+  int mine = 0;
+  for (const std::size_t added : jobs) EXPECT_NE(pool.Take(added, mine), std::this_thread::get_id());
+  EXPECT_EQ(started, 3);
+  // One job alone starts once the taker waits for it, on the helper still.
+  const std::size_t alone = pool.Add(job);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(started, 3);
+  EXPECT_NE(pool.Take(alone, mine), std::this_thread::get_id());
+  // With no helper the taker does the work itself.
+  pool.SetHelpers(0);
+  EXPECT_EQ(pool.Take(pool.Add(job), mine), std::this_thread::get_id());
 }
 
 TEST(ReadAheadPool, KeepsAJobUnderWayOnEveryHelperAndTheTaker) {
@@ -194,6 +221,13 @@ TEST(DigestReadAhead, ListsLikeOneReaderWithFifosLinksDevicesAndUnreadableEntrie
     tree.Dir(folder);
     tree.File(folder + "/f" + std::to_string(f), std::string(static_cast<std::size_t>(f * 4099), static_cast<char>(f)));
   }
+  // Large files are read ahead of their turn, in lanes of their own, one of
+  // them unreadable.
+  for (int f = 0; f < 20; ++f) {
+    tree.File("d" + std::to_string(f % 7) + "/large" + std::to_string(f),
+              std::string(static_cast<std::size_t>((1 << 20) + f * 4099), static_cast<char>('A' + f)));
+  }
+  tree.Chmod("d3/large3", 0);
   tree.Fifo("d1/fifo");
   tree.Link("d2/link", "../d1/e1/f1");
   tree.Link("d2/folder link", "../d3");
@@ -228,9 +262,11 @@ TEST(DigestReadAhead, ListsLikeOneReaderWithFifosLinksDevicesAndUnreadableEntrie
       return list(options);
     };
     const std::string one = withReaders("1");
-    EXPECT_NE(one.find("Number of Files = " + std::string(root ? "66" : "65")), std::string::npos) << one;
+    EXPECT_NE(one.find("Number of Files = " + std::string(root ? "86" : "85")), std::string::npos) << one;
     if (md5) {
       EXPECT_NE(one.find(std::string(32, '0') + " " + tree.Path("d3/closed")), std::string::npos) << one;
+      EXPECT_NE(one.find(std::string(32, '0') + " " + tree.Path("d3/large3")), std::string::npos) << one;
+      EXPECT_NE(one.find(Md5Hex(std::string((1 << 20) + 4099, 'B')) + " " + tree.Path("d1/large1")), std::string::npos);
     }
     EXPECT_EQ(withReaders("3"), one);
     EXPECT_EQ(withReaders("64"), one);
@@ -385,6 +421,29 @@ class RecordingSource : public FileDigester::Source {
 };
 
 }  // namespace
+
+TEST(FileDigester, AFileSwappedSinceTheSearchSawItGetsNoDigest) {
+  TempTree tree;
+  tree.File("seen", "12345\n");
+  tree.File("spare", "54321\n");
+  tree.SetTime("seen", 1700000000);
+  tree.SetTime("spare", 1700000000);
+  // What a search that tells the inode saw, once the change times have settled.
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  struct stat st;
+  ASSERT_EQ(lstat(tree.Path("seen").c_str(), &st), 0);
+  FileDigester::Expected seen = ExpectedOf(tree.Path("seen"));
+  seen.device = st.st_dev;
+  seen.inode = st.st_ino;
+  seen.changedSeconds = st.st_ctim.tv_sec;
+  seen.changedNanoseconds = static_cast<std::uint32_t>(st.st_ctim.tv_nsec);
+  PosixFileReader reader;
+  FileDigester digester(reader);
+  EXPECT_EQ(digester.ComputeFileDigest(tree.Path("seen"), seen).text, Md5Hex("12345\n"));
+  // Another file of the same size and time put in its place before the open.
+  ASSERT_EQ(rename(tree.Path("spare").c_str(), tree.Path("seen").c_str()), 0);
+  EXPECT_EQ(digester.ComputeFileDigest(tree.Path("seen"), seen).outcome, FileDigester::Outcome::Changed);
+}
 
 TEST(FileDigester, ManyFilesAtOnceGiveWhatOneAtATimeGives) {
   // Sizes around the block and padding edges, files larger than a lane's

@@ -169,10 +169,16 @@ bool FileDigester::Begin(const std::string& filePath, const Expected& expected, 
     return false;
   }
   // The state the read starts from, once a change would show in it: a file
-  // changed that recently is looked at again after a pause.
-  OpenFileFacts st;
+  // changed that recently is looked at again after a pause. The search's
+  // look serves where it names the file and the file had settled then: the
+  // look after the read finds any change since, a file put in its place
+  // before the open as well.
+  const OpenFileFacts seen{expected.regularFile, expected.size,  expected.seconds,        expected.nanoseconds,
+                           expected.device,      expected.inode, expected.changedSeconds, expected.changedNanoseconds};
+  const bool seenWillDo = expected.inode != 0 && UnsettledNs(seen) == 0;
+  OpenFileFacts st = seen;
   constexpr int kMostLooks = 4;
-  for (int looks = 1;; ++looks) {
+  for (int looks = 1; !seenWillDo; ++looks) {
     if (reader_.Stat(fd, st) != 0) {
       const int error = errno;
       reader_.Close(fd);

@@ -30,13 +30,20 @@ class FileDigester {
   static constexpr std::uint64_t kFetchFirstBytes = 1 << 20;
 
   // What the search saw of a file; the digest is of that file or of none.
+  // Where the search tells which file it saw (inode not 0), and when it
+  // last changed, the read starts from that look rather than one more.
   struct Expected {
     bool regularFile = false;
     std::uint64_t size = 0;
     std::int64_t seconds = 0;
     std::uint32_t nanoseconds = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t changedSeconds = 0;
+    std::uint32_t changedNanoseconds = 0;
     static Expected Of(const FindData& entry) {
-      return {entry.RegularFile, entry.Size, entry.ModifiedSeconds, entry.ModifiedNanoseconds};
+      return {entry.RegularFile, entry.Size,  entry.ModifiedSeconds, entry.ModifiedNanoseconds,
+              entry.Device,      entry.Inode, entry.ChangedSeconds,  entry.ChangedNanoseconds};
     }
   };
 

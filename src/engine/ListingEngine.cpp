@@ -22,6 +22,13 @@ constexpr std::size_t kJobsAhead = 16384;
 constexpr std::size_t kFoldersAhead = 4096;
 // How often, in files, the walk tops up the digests queued ahead.
 constexpr std::size_t kLookAheadEvery = 64;
+// A file this large is queued as soon as its folder has been searched, ahead
+// of its turn, so that the large files hash side by side in the lanes of a
+// vector, rather than each on its own while the walk waits for it. Among
+// small files a large one gets nowhere: they bring too few bytes to keep the
+// lanes going, and each one's reading holds up all the lanes.
+constexpr std::uint64_t kLargeFile = 1 << 20;
+constexpr std::size_t kLargeAhead = 2 * Md5Lanes::kSlots;
 
 bool IsDotEntry(const FindData& entry) { return entry.Name == "." || entry.Name == ".."; }
 
@@ -58,11 +65,16 @@ ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderS
       fetcher_(reader_),
       digester_(reader_, &releaser_),
       searches_([] { return std::make_unique<NoContext>(); }),
+      // A helper lives for one run: it makes that run's digest, and gives up
+      // its file between blocks once the run stops.
       digests_([this] {
-        // A helper lives for one run: it makes that run's digest, and gives
-        // up its file between blocks once the run stops.
         auto digester = std::make_unique<FileDigester>(reader_, &releaser_, algorithm_);
         digester->SetInterrupt([this] { return digests_.Aborted(); });
+        return digester;
+      }),
+      largeDigests_([this] {
+        auto digester = std::make_unique<FileDigester>(reader_, &releaser_, algorithm_);
+        digester->SetInterrupt([this] { return largeDigests_.Aborted(); });
         return digester;
       }) {
   // A digest read on this thread asks between blocks, so that a stop does
@@ -81,6 +93,8 @@ void ListingEngine::SetReaders(std::size_t readers) {
   const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
   searches_.SetHelpers(std::min(readers_, kSearchesAtOnce) - 1);
   digests_.SetHelpers(readers_ == 1 ? 0 : std::min(readers_ - 1, cores));
+  largeDigests_.SetHelpers(readers_ == 1 ? 0 : 1);
+  largeDigests_.SetGather(Md5Lanes::kSlots);
   fetcher_.SetDepth(readers_ == 1 ? 0 : readers_);
 }
 
@@ -107,6 +121,7 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
       engine.EndRun();
       engine.searches_.EndHelpers();
       engine.digests_.EndHelpers();
+      engine.largeDigests_.EndHelpers();
       engine.fetcher_.Finish();
       engine.releaser_.Finish();
       engine.digester_.ForgetFolder();
@@ -201,12 +216,14 @@ bool ListingEngine::StopAsked() {
   stopped_ = true;
   searches_.Abort();
   digests_.Abort();
+  largeDigests_.Abort();
   return true;
 }
 
 std::uint64_t ListingEngine::BytesDigested() const {
   std::uint64_t bytes = digester_.BytesRead();
   for (const auto& helper : digests_.HelperContexts()) bytes += helper->BytesRead();
+  for (const auto& helper : largeDigests_.HelperContexts()) bytes += helper->BytesRead();
   return bytes;
 }
 
@@ -234,7 +251,7 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
   if (stopped_) return;  // the search may have been given up part-way
   const std::vector<FindData>& entries = folder.entries;
   if (readers_ > 1) {
-    if (digestsWanted_ && folder.jobs.empty()) QueueDigests(folder, 0);
+    if (digestsWanted_ && !folder.queued) QueueDigests(folder, 0);
     LookAhead();
   }
   // What could not be read is told when the walk reaches its folder, after
@@ -268,12 +285,13 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
     currentReused_ = nullptr;
     if (readers_ == 1) continue;
     // The first digest asked for starts the reading ahead, from the next entry on.
-    if (digestsWanted_ && folder.jobs.empty() && i + 1 < entries.size()) {
+    if (digestsWanted_ && !folder.queued && i + 1 < entries.size()) {
       QueueDigests(folder, i + 1);
       LookAhead();
     } else if (!digestsWanted_ && !folder.jobs.empty()) {
       StopPrefetching();  // digests are no longer wanted: read nothing ahead
       folder.jobs.clear();
+      folder.queued = false;
     } else if (++filesSinceLookAhead_ >= kLookAheadEvery) {
       LookAhead();
     }
@@ -305,6 +323,11 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
   if (!ahead_.empty() && ahead_.front().path == folderPath) {
     ListedFolder folder = std::move(ahead_.front());
     ahead_.pop_front();
+    if (largeFolder_ > 0) {
+      --largeFolder_;
+    } else {
+      largeEntry_ = 0;
+    }
     return folder;
   }
   if (ahead_.empty() && !pending_.empty() && pending_.front().path == folderPath) {
@@ -323,25 +346,50 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
 }
 
 void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
-  folder.jobs.assign(folder.entries.size(), kNoJob);
-  DigestCache* cache = Cache();
-  if (cache != nullptr) folder.reused.assign(folder.entries.size(), std::string());
   std::vector<std::shared_ptr<PageFetcher::File>> toFetch;
-  for (std::size_t i = from; i < folder.entries.size(); ++i) {
-    const FindData& entry = folder.entries[i];
-    if (IsDotEntry(entry) || (entry.Attributes & FileAttribute::Directory)) continue;
-    if (!entry.RegularFile) continue;  // never opened: nothing to read ahead
-    // A digest the cache gives back needs no read.
-    if (cache != nullptr) {
-      if (auto digest = cache->Reusable(StampOf(entry), folder.path, algorithm_)) {
-        folder.reused[i] = std::move(*digest);
-        continue;
-      }
+  for (std::size_t i = from; i < folder.entries.size(); ++i) QueueDigest(folder, i, digests_, toFetch);
+  folder.queued = true;
+  fetcher_.Add(std::move(toFetch));
+}
+
+void ListingEngine::QueueDigest(ListedFolder& folder, std::size_t i, DigestPool& pool,
+                                std::vector<std::shared_ptr<PageFetcher::File>>& toFetch) {
+  DigestCache* cache = Cache();
+  if (folder.jobs.empty()) {
+    folder.jobs.assign(folder.entries.size(), kNoJob);
+    if (cache != nullptr) folder.reused.assign(folder.entries.size(), std::string());
+  }
+  const FindData& entry = folder.entries[i];
+  if (IsDotEntry(entry) || (entry.Attributes & FileAttribute::Directory)) return;
+  if (!entry.RegularFile) return;  // never opened: nothing to read ahead
+  if (folder.jobs[i] != kNoJob || (cache != nullptr && !folder.reused[i].empty())) return;
+  // A digest the cache gives back needs no read.
+  if (cache != nullptr) {
+    if (auto digest = cache->Reusable(StampOf(entry), folder.path, algorithm_)) {
+      folder.reused[i] = std::move(*digest);
+      return;
     }
-    auto file = std::make_shared<PageFetcher::File>(folder.path + entry.Name, FileDigester::Expected::Of(entry));
-    folder.jobs[i] = digests_.Add(DigestJob{this, file});
-    aheadBytes_ += vexuf::GetWFDFileSize(entry);
-    toFetch.push_back(std::move(file));
+  }
+  auto file = std::make_shared<PageFetcher::File>(folder.path + entry.Name, FileDigester::Expected::Of(entry));
+  const std::size_t job = pool.Add(DigestJob{this, file});
+  folder.jobs[i] = &pool == &largeDigests_ ? job | kLargeJob : job;
+  aheadBytes_ += vexuf::GetWFDFileSize(entry);
+  toFetch.push_back(std::move(file));
+}
+
+void ListingEngine::QueueLargeFiles() {
+  // Only where they hash in lanes: one at a time they gain nothing by it.
+  if (!digester_.HashesInLanes()) return;
+  std::vector<std::shared_ptr<PageFetcher::File>> toFetch;
+  for (; largeFolder_ < ahead_.size(); ++largeFolder_, largeEntry_ = 0) {
+    ListedFolder& folder = ahead_[largeFolder_];
+    if (folder.queued) continue;
+    for (; largeEntry_ < folder.entries.size(); ++largeEntry_) {
+      if (folder.entries[largeEntry_].Size < kLargeFile) continue;
+      if (largeDigests_.Outstanding() >= kLargeAhead) break;
+      QueueDigest(folder, largeEntry_, largeDigests_, toFetch);
+    }
+    if (largeEntry_ < folder.entries.size()) break;  // the rest of this folder is looked at later
   }
   fetcher_.Add(std::move(toFetch));
 }
@@ -407,26 +455,34 @@ void ListingEngine::LookAhead() {
     });
     pending_.push_back(PendingSearch{std::move(path), job});
   }
-  // Digests are queued in walk order: the folders searched ahead first, then
-  // those whose search has ended, as long as no earlier one is under way.
-  if (!digestsWanted_ || digests_.Outstanding() >= kJobsAhead / 2) return;
-  for (ListedFolder& folder : ahead_) {
-    if (!folder.jobs.empty()) continue;
-    if (digests_.Outstanding() >= kJobsAhead) return;
-    QueueDigests(folder, 0);
-  }
-  while (!pending_.empty() && digests_.Outstanding() < kJobsAhead && searches_.OldestDone()) {
+  if (!digestsWanted_) return;
+  // The folders whose search has ended join those searched ahead, as long
+  // as no earlier one is under way.
+  while (!pending_.empty() && searches_.OldestDone()) {
     std::optional<ListedFolder> folder = searches_.Take(pending_.front().job, noContext_);
     pending_.pop_front();
-    QueueDigests(*folder, 0);
     ahead_.push_back(std::move(*folder));
   }
+  // Digests are queued in walk order, a folder at a time.
+  if (digests_.Outstanding() < kJobsAhead / 2) {
+    for (ListedFolder& folder : ahead_) {
+      if (folder.queued) continue;
+      if (digests_.Outstanding() >= kJobsAhead) break;
+      QueueDigests(folder, 0);
+    }
+  }
+  QueueLargeFiles();
 }
 
 void ListingEngine::StopPrefetching() {
   digests_.Reset();
+  largeDigests_.Reset();
   fetcher_.Reset();  // after the digests, which tell it what they took
-  for (ListedFolder& folder : ahead_) folder.jobs.clear();
+  for (ListedFolder& folder : ahead_) {
+    folder.jobs.clear();
+    folder.queued = false;
+  }
+  largeFolder_ = largeEntry_ = 0;
   currentJob_ = kNoJob;
   aheadBytes_ = 0.0;
 }
@@ -471,7 +527,10 @@ FileDigester::Result ListingEngine::DigestOf(const FindData& entry, const std::s
   }
   // The digest opens the file by its real name, whatever the line shows.
   std::optional<FileDigester::Result> digest;
-  if (currentJob_ != kNoJob) digest = digests_.Take(currentJob_, digester_, [this] { return StopAsked(); });
+  if (currentJob_ != kNoJob) {
+    DigestPool& pool = (currentJob_ & kLargeJob) != 0 ? largeDigests_ : digests_;
+    digest = pool.Take(currentJob_ & ~kLargeJob, digester_, [this] { return StopAsked(); });
+  }
   if (!digest) digest = ComputeFileDigest(folderPath + entry.Name, entry);
   // Only the digest of the file as its line shows it is kept; a read given
   // up for a stop is none.

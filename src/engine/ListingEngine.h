@@ -71,6 +71,7 @@ class ListingEngine {
     std::string path;
     std::vector<FindData> entries;  // empty: the search yielded nothing
     std::vector<std::size_t> jobs;  // empty: no digests queued for it
+    bool queued = false;            // all its digests are queued, not only its large files'
     std::vector<SearchFailure> failures;  // what the search could not read
     std::vector<std::string> reused;  // digests found in the cache when queued, per entry
     std::int64_t searchStartNs = 0;   // taken before any entry's state was read
@@ -94,12 +95,21 @@ class ListingEngine {
   };
   using SearchPool = ReadAheadPool<ListedFolder, NoContext>;
   static constexpr std::size_t kNoJob = DigestPool::kNoJob;
+  // Marks a job of largeDigests_.
+  static constexpr std::size_t kLargeJob = kNoJob / 2 + 1;
 
   // Searches one folder, on any thread; gives up part-way once stop says so.
   ListedFolder ListFolder(const std::string& folderPath, const std::string& mask, int attributes,
                           const std::function<bool()>& stop) const;
   ListedFolder TakeListedFolder(const std::string& folderPath);
   void QueueDigests(ListedFolder& folder, std::size_t from);
+  // Queues the digest of folder's entry i, in pool, unless it is queued
+  // already or the cache gives it back.
+  void QueueDigest(ListedFolder& folder, std::size_t i, DigestPool& pool,
+                   std::vector<std::shared_ptr<PageFetcher::File>>& toFetch);
+  // Queues the large files of the folders searched ahead, ahead of their
+  // turn, so that they are hashed side by side.
+  void QueueLargeFiles();
   void LookAhead();
   void StopPrefetching();
   void EndRun();
@@ -129,9 +139,14 @@ class ListingEngine {
   std::size_t readers_ = kDefaultReaders;
   SearchPool searches_;
   DigestPool digests_;
+  // The large files' digests, queued once their folder is searched and
+  // hashed in lanes of their own, each in walk order like digests_.
+  DigestPool largeDigests_;
   std::deque<PendingSearch> pending_;  // searches of the queued folders after ahead_, in walk order
   std::deque<ListedFolder> ahead_;     // queued folders already searched, in walk order
   std::size_t lookAheadNext_ = 0;      // the next queued folder to search ahead
+  std::size_t largeFolder_ = 0;        // where in ahead_ the look for large files has got to
+  std::size_t largeEntry_ = 0;
   std::size_t currentJob_ = kNoJob;
   std::size_t filesSinceLookAhead_ = 0;
   const std::string* currentReused_ = nullptr;  // the cache's digest of the entry being added

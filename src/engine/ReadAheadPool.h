@@ -42,10 +42,10 @@ class ReadAheadPool {
     const Work* Next(std::size_t& job) {
       std::lock_guard<std::mutex> lock(pool_.mutex_);
       const std::size_t end = pool_.base_ + pool_.jobs_.size();
-      if (pool_.Aborted() || pool_.next_ >= end) return nullptr;
+      if (!pool_.MayStart()) return nullptr;
       if (taker_ && pool_.jobs_.front().done) return nullptr;
       if (held_ > 0) {
-        const std::size_t workers = pool_.wantedHelpers_ + 1;
+        const std::size_t workers = pool_.wantedHelpers_ + (pool_.TakerWorks() ? 1 : 0);
         const std::size_t idle = workers > static_cast<std::size_t>(pool_.busy_) ? workers - pool_.busy_ : 0;
         const std::size_t share = (end - pool_.next_ + held_ + idle) / (idle + 1);
         if (held_ >= share) return nullptr;
@@ -60,7 +60,8 @@ class ReadAheadPool {
       slot.result = std::move(result);
       slot.done = true;
       --held_;
-      pool_.doneChanged_.notify_all();
+      // Only the oldest job is waited for.
+      if (job == pool_.base_) pool_.doneChanged_.notify_all();
     }
     bool Aborted() const { return pool_.Aborted(); }
 
@@ -82,6 +83,10 @@ class ReadAheadPool {
     EndHelpers();
     wantedHelpers_ = helpers;
   }
+  // Jobs start only once this many wait to be started, or once the taker
+  // waits for one, so that a batch starts with many at once; the taker then
+  // leaves the work to the helpers. 0: whenever there is a job.
+  void SetGather(std::size_t jobs) { gather_ = jobs; }
 
   // Queues a job and returns its number; starts the helpers if they are not
   // running.
@@ -121,8 +126,10 @@ class ReadAheadPool {
     std::unique_lock<std::mutex> lock(mutex_);
     if (job != base_ || jobs_.empty()) return std::nullopt;
     const auto done = [this] { return jobs_.front().done; };
+    takerWaiting_ = true;
+    changed_.notify_all();
     while (!done()) {
-      if (RunNext(lock, context, true)) continue;
+      if (TakerWorks() && RunNext(lock, context, true)) continue;
       if (!stop || Aborted()) {
         doneChanged_.wait(lock, done);
       } else if (!doneChanged_.wait_for(lock, kPollInterval, done)) {
@@ -131,6 +138,7 @@ class ReadAheadPool {
         lock.lock();
       }
     }
+    takerWaiting_ = false;
     Result result = std::move(jobs_.front().result);
     jobs_.pop_front();
     ++base_;
@@ -186,10 +194,17 @@ class ReadAheadPool {
   void HelperLoop(Context& context) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      changed_.wait(lock, [this] { return stopping_ || (next_ < base_ + jobs_.size() && !Aborted()); });
+      changed_.wait(lock, [this] { return stopping_ || MayStart(); });
       if (stopping_) return;
       RunNext(lock, context);
     }
+  }
+
+  bool TakerWorks() const { return gather_ == 0 || wantedHelpers_ == 0; }
+  // Whether the oldest job not yet started may start now; the lock is held.
+  bool MayStart() const {
+    const std::size_t waiting = base_ + jobs_.size() - next_;
+    return waiting > 0 && !Aborted() && (waiting >= gather_ || takerWaiting_);
   }
 
   static constexpr bool kBatches = requires(Context& context, Batch& batch) { Work::RunBatch(context, batch); };
@@ -226,6 +241,8 @@ class ReadAheadPool {
 
   MakeContext makeContext_;
   std::size_t wantedHelpers_ = 1;
+  std::size_t gather_ = 0;
+  bool takerWaiting_ = false;
   std::mutex mutex_;
   std::condition_variable changed_;      // a job was added, or the helpers are to stop
   std::condition_variable doneChanged_;  // a job is done, or a worker went idle
