@@ -90,12 +90,20 @@ void ListingEngine::SetReaders(std::size_t readers) {
   // would only take turns. Reading is bound by the disk, whose queue one
   // fetching thread keeps full; a few searches at once are enough to keep
   // the folders ahead of the digests.
-  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
   searches_.SetHelpers(std::min(readers_, kSearchesAtOnce) - 1);
-  digests_.SetHelpers(readers_ == 1 ? 0 : std::min(readers_ - 1, cores));
-  largeDigests_.SetHelpers(readers_ == 1 ? 0 : 1);
-  largeDigests_.SetGather(Md5Lanes::kSlots);
   fetcher_.SetDepth(readers_ == 1 ? 0 : readers_);
+  SetDigestHelpers();
+}
+
+void ListingEngine::SetDigestHelpers() {
+  // Where large files hash in lanes of their own, their helper takes one of
+  // the cores.
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const bool large = readers_ > 1 && digester_.HashesInLanes();
+  const std::size_t helpers = readers_ == 1 ? 0 : std::min(readers_ - 1, cores);
+  digests_.SetHelpers(large && helpers > 1 ? helpers - 1 : helpers);
+  largeDigests_.SetHelpers(large ? 1 : 0);
+  largeDigests_.SetGather(Md5Lanes::kSlots);
 }
 
 std::string ListingEngine::UnreadableCountText(int folders, int files) {
@@ -140,6 +148,7 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   reuseDigests_ = surfaces_.ReuseDigestsChecked();
   algorithm_ = nextAlgorithm_;
   digester_.SetAlgorithm(algorithm_);
+  SetDigestHelpers();
   state_.DigestCount = 0;
   state_.ReusedDigestCount = 0;
   // Nobody should wonder where the left-out files went.

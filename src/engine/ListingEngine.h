@@ -110,6 +110,8 @@ class ListingEngine {
   // Queues the large files of the folders searched ahead, ahead of their
   // turn, so that they are hashed side by side.
   void QueueLargeFiles();
+  // As many digest helpers as the readers, the cores and the digest allow.
+  void SetDigestHelpers();
   void LookAhead();
   void StopPrefetching();
   void EndRun();
