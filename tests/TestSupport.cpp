@@ -225,10 +225,20 @@ std::vector<std::string> SplitCrLf(const std::string& text) {
 #ifndef _WIN32
 
 UserLocale::UserLocale(const std::string& name) {
-  static const std::string folder = [] {
-    char pattern[] = "/tmp/quillon-locales-XXXXXX";
-    return std::string(mkdtemp(pattern));
-  }();
+  // Built once per test program, and gone with it.
+  static const struct LocaleFolder {
+    std::string path;
+    LocaleFolder() {
+      char pattern[] = "/tmp/quillon-locales-XXXXXX";
+      if (mkdtemp(pattern) != nullptr) path = pattern;
+    }
+    ~LocaleFolder() {
+      std::error_code error;
+      if (!path.empty()) std::filesystem::remove_all(path, error);
+    }
+  } locales;
+  const std::string& folder = locales.path;
+  if (folder.empty()) return;
   const std::string target = folder + "/" + name + ".UTF-8";
   if (!std::filesystem::exists(target)) {
     const auto result = RunProgram({"/usr/bin/localedef", "-i", name, "-f", "UTF-8", target});
