@@ -242,3 +242,21 @@ TEST(FolderQueue, KeepsPassedFoldersInATemporaryFileAndGivesThemAllBackInOrder) 
   queue.clear();
   EXPECT_TRUE(queue.empty());
 }
+
+TEST_F(ListingRunTest, ARegionalChangeDuringARunAppliesOnceTheRunEnds) {
+  SmallTree();
+  // Announced as the second file is listed.
+  int asked = 0;
+  surfaces.Md5 = [&] {
+    if (++asked == 2) window.SetRegionalSettings(RegionalSettings{".", "."});
+    return false;
+  };
+  ASSERT_TRUE(List(Native("/r")));
+  auto lines = surfaces.Lines(PaneId::ListBox1);
+  EXPECT_EQ(lines[2], FileLine("0000000007", Native("/r/sub/c")));
+  EXPECT_EQ(lines.back(), "Number of Files = 3  Number of Folders = 1  Total Size = 1,012 Bytes");
+  ASSERT_TRUE(List(Native("/r")));
+  lines = surfaces.Lines(PaneId::ListBox1);
+  EXPECT_EQ(lines[2], "01.01.1970 00.00.00 0000000007 Bytes ____N______ " + Native("/r/sub/c"));
+  EXPECT_EQ(lines.back(), "Number of Files = 3  Number of Folders = 1  Total Size = 1.012 Bytes");
+}

@@ -24,6 +24,16 @@ TMainWindow::TMainWindow(Surfaces& surfaces, FolderSearch& search, RegionalSetti
 }
 
 bool TMainWindow::Dispatch(const std::function<void()>& command) {
+  struct Under {
+    TMainWindow& window;
+    explicit Under(TMainWindow& w) : window(w) { ++window.dispatching_; }
+    ~Under() {
+      if (--window.dispatching_ == 0 && window.nextSettings_) {
+        window.settings_ = *window.nextSettings_;
+        window.nextSettings_.reset();
+      }
+    }
+  } under(*this);
   try {
     command();
     return true;
@@ -35,6 +45,14 @@ bool TMainWindow::Dispatch(const std::function<void()>& command) {
     surfaces_.ShowErrorBox(ErrorText::ForErrorBox(error.what()));
   }
   return false;
+}
+
+void TMainWindow::SetRegionalSettings(const RegionalSettings& settings) {
+  if (dispatching_ > 0) {
+    nextSettings_ = settings;
+  } else {
+    settings_ = settings;
+  }
 }
 
 void TMainWindow::FormCreate(const void*) {}

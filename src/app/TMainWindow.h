@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,7 +64,9 @@ class TMainWindow {
   void SetVerifyKey(std::string publicKeyFile) { documents_.SetVerifyKey(std::move(publicKeyFile)); }
 
   // The regional settings are read again when the system announces a change.
-  void SetRegionalSettings(const RegionalSettings& settings) { settings_ = settings; }
+  // A command under way keeps the ones it began with to its end, so that one
+  // listing never mixes two time separators; the new ones apply after it.
+  void SetRegionalSettings(const RegionalSettings& settings);
   const MainWindowState& State() const { return state_; }
   // What the last comparison found, by the lines of the panes it compared.
   const ComparisonResult& LastComparison() const { return comparison_.Outcome(); }
@@ -88,4 +91,6 @@ class TMainWindow {
   ListingDocuments documents_;
   ListingComparison comparison_;
   bool comparisonShown_ = false;  // ListBox3 or panel 3 tell of a comparison
+  int dispatching_ = 0;            // commands under way, one within another
+  std::optional<RegionalSettings> nextSettings_;  // announced while one was
 };

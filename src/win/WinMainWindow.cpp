@@ -544,13 +544,8 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETTINGCHANGE:
       // The regional settings are read again when the system announces a
       // change; a running listing keeps its separators to its end.
-      if (lParam != 0 && lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"intl") == 0 && logic_) {
-        if (working_) {
-          regionalChange_ = true;
-        } else {
-          logic_->SetRegionalSettings(RegionalSettings::FromUserLocale());
-        }
-      }
+      if (lParam != 0 && lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"intl") == 0 && logic_)
+        logic_->SetRegionalSettings(RegionalSettings::FromUserLocale());
       return 0;
     case WM_CLOSE:
       // A command that is running stops or finishes first; the window closes after it.
@@ -976,7 +971,6 @@ void WinMainWindow::EndWork() {
   ProcessPending();
   working_ = false;
   ShowCaption();
-  if (std::exchange(regionalChange_, false)) logic_->SetRegionalSettings(RegionalSettings::FromUserLocale());
   stopRequested_ = false;
   EnableMenuItem(menu_, kReuseDigestsCommand, MF_BYCOMMAND | MF_ENABLED);
   EnableMenuItem(menu_, kSha256Command, MF_BYCOMMAND | MF_ENABLED);

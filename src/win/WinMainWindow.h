@@ -228,7 +228,6 @@ class WinMainWindow : public Surfaces {
   std::string caption_;       // as the commands set it
   std::string shownCaption_;  // as the title bar shows it
   bool md5Ticked_ = false;    // the check box as the running work reads it
-  bool regionalChange_ = false;  // announced during work, read when it ends
   std::wstring tipText_;  // the toolbar tooltip being shown
   std::string excludeText_;
   std::set<std::string> warned_;
