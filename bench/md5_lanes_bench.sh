@@ -72,10 +72,11 @@ for turn in $(seq "$RUNS"); do
   take ours1 "$CLI list --md5 --readers 1 $TREE > $OUT/ours1.qln"
   command -v hashdeep >/dev/null && take hashdeep "hashdeep -c md5 -r $TREE > $OUT/hashdeep.out"
   [ -n "${BEFORE:-}" ] && take before "$BEFORE list --md5 $TREE > $OUT/before.qln"
+  [ -n "${BEFORE:-}" ] && take before1 "$BEFORE list --md5 --readers 1 $TREE > $OUT/before1.qln"
   echo "turn $turn of $RUNS, load $(cut -d' ' -f1 /proc/loadavg)" >&2
 done
 for peer in "${peers[@]}"; do summary ours "$peer"; done
-[ -n "${BEFORE:-}" ] && summary ours1 before
+[ -n "${BEFORE:-}" ] && summary ours1 before1
 for peer in "${peers[@]}"; do summary "$peer" "$peer" | sed 's/   vs.*//'; done
 if [ -n "${BEFORE:-}" ]; then
   cmp -s "$OUT/ours.qln" "$OUT/before.qln" && cmp -s "$OUT/ours1.qln" "$OUT/before.qln" &&
