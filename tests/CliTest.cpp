@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <pty.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -194,6 +195,50 @@ TEST(CliList, ShowsALiveProgressLineOnlyOnATerminal) {
   close(outFd);
   EXPECT_EQ(listing.find("files/s"), std::string::npos);
   EXPECT_EQ(SplitCrLf(listing).back(), "Number of Files = 5  Number of Folders = 5  Total Size = 5 Bytes");
+}
+
+TEST(CliCompare, ShowsHowFarItHasReadOnATerminal) {
+  // Listings long enough for the line to be shown.
+  TempTree tree;
+  std::string old, current;
+  for (int i = 0; i < 6000; ++i) {
+    const std::string tail = " " + std::to_string(1000000000 + i).substr(0, 10) + " Bytes ____N______ /r/f" + std::to_string(i) + "\r\n";
+    old += "01.01.2020 10:00:00" + tail;
+    current += (i == 42 ? "01.01.2020 11:00:00" : "01.01.2020 10:00:00") + tail;
+  }
+  const std::string end = ">>> All directories found >>>\r\n<<< All directories found <<<\r\n"
+                          "Number of Files = 6000  Number of Folders = 0  Total Size = 1 Bytes\r\n";
+  tree.File("old.qln", old + end);
+  tree.File("new.qln", current + end);
+  int master = -1, slave = -1;
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  tree.File("out", "");
+  const int outFd = open(tree.Path("out").c_str(), O_WRONLY);
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(outFd, 1);
+    dup2(slave, 2);
+    execl(CliPath().c_str(), "quillon-cli", "compare", tree.Path("new.qln").c_str(), tree.Path("old.qln").c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(slave);
+  close(outFd);
+  std::string terminal;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(master, buffer, sizeof buffer)) > 0) terminal.append(buffer, static_cast<std::size_t>(got));
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(master);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_NE(terminal.find("\rcomparing: "), std::string::npos) << terminal;
+  EXPECT_NE(terminal.find(" %\x1b[K"), std::string::npos) << terminal;
+  // The line is wiped before the counts, and the results hold none of it.
+  EXPECT_NE(terminal.find("\r\x1b[K1 modified, 0 deleted, 0 added"), std::string::npos) << terminal;
+  std::ifstream out(tree.Path("out"), std::ios::binary);
+  const std::string results((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(results, "Modified: 01.01.2020 11:00:00 1000000042 Bytes ____N______ /r/f42\r\n");
 }
 
 TEST(CliList, WarnsOfWhatItCouldNotReadAndEndsIncomplete) {

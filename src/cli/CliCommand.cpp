@@ -286,6 +286,34 @@ std::vector<std::pair<std::string, std::string>> ListingInputs(const CliCommand:
   return inputs;
 }
 
+// A listing a comparison reads, each line counted, with its line end, as it
+// goes by.
+class CountedLines final : public LineSource {
+ public:
+  using Counter = std::function<void(std::size_t bytes)>;
+  CountedLines(LineSource& source, Counter count) : source_(source), count_(std::move(count)) {}
+  CountedLines(std::unique_ptr<LineSource> source, Counter count)
+      : owned_(std::move(source)), source_(*owned_), count_(std::move(count)) {}
+  bool Next(std::string_view& line) override {
+    if (!source_.Next(line)) return false;
+    count_(line.size() + 2);
+    return true;
+  }
+  long long SizeHint() const override { return source_.SizeHint(); }
+
+ private:
+  std::unique_ptr<LineSource> owned_;
+  LineSource& source_;
+  Counter count_;
+};
+
+// The bytes of a file, 0 when that cannot be told.
+std::uint64_t SizeOfFile(const std::string& file) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(file, error);
+  return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
 // One front end over the core: the headless surfaces, the real folder search
 // and the window logic, with the live progress line on a terminal.
 class Session {
@@ -307,6 +335,12 @@ class Session {
 
   HeadlessSurfaces& Surfaces() { return surfaces_; }
   TMainWindow& Window() { return window_; }
+
+  // How much of the listings a comparison has read, on the progress line.
+  void ShowComparing(std::uint64_t read, std::uint64_t total) {
+    if (total == 0 || !progress_.Due()) return;
+    progress_.Show("comparing: " + std::to_string(std::min(read, total) * 100 / total) + " %");
+  }
 
   // Runs a command; on failure prints the error box's text and returns false.
   bool Run(const std::function<void()>& command) {
@@ -688,15 +722,29 @@ int CliCommand::Compare(Options options) {
     if (!session.Run([&] { listing.StartReading(); })) return 2;
   }
   BoundedComparison comparison(budget);
+  // Reading the listings is most of a long comparison: the progress line
+  // tells how far it has got, by their bytes. A baseline held in memory for
+  // its signature check takes no time to read.
+  std::uint64_t bytesRead = 0;
+  std::size_t linesRead = 0;
+  const std::uint64_t totalBytes =
+      (options.folder ? static_cast<std::uint64_t>(std::max(0LL, listing.SizeHint())) : SizeOfFile(options.operands[0])) +
+      (verifier ? 0 : SizeOfFile(loaded));
+  const auto count = [&](std::size_t bytes) {
+    bytesRead += bytes;
+    if (++linesRead % 4096 == 0) session.ShowComparing(bytesRead, totalBytes);
+  };
   const auto openLoaded = [&]() -> std::unique_ptr<LineSource> {
     if (verifier) return std::make_unique<LinesInMemory>(surfaces.Pane(PaneId::ListBox2).Lines().Lines());
-    return std::make_unique<ListingLineReader>(loaded);
+    return std::make_unique<CountedLines>(std::make_unique<ListingLineReader>(loaded), count);
   };
   const bool compared = session.Run([&] {
     if (options.folder) {
-      comparison.Run(listing, openLoaded);
+      CountedLines current(listing, count);
+      comparison.Run(current, openLoaded);
     } else {
-      ListingLineReader current(options.operands[0]);
+      ListingLineReader reader(options.operands[0]);
+      CountedLines current(reader, count);
       comparison.Run(current, openLoaded);
     }
   });
