@@ -126,8 +126,11 @@ class ReadAheadPool {
     std::unique_lock<std::mutex> lock(mutex_);
     if (job != base_ || jobs_.empty()) return std::nullopt;
     const auto done = [this] { return jobs_.front().done; };
-    takerWaiting_ = true;
-    changed_.notify_all();
+    // Gathering helpers start for a taker that waits.
+    if (gather_ > 0 && !done()) {
+      takerWaiting_ = true;
+      changed_.notify_all();
+    }
     while (!done()) {
       if (TakerWorks() && RunNext(lock, context, true)) continue;
       if (!stop || Aborted()) {
