@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <pty.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -6,9 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "TestSupport.h"
 #include "surfaces/BuildInfo.h"
@@ -23,6 +21,39 @@ ProgramResult Cli(const std::vector<std::string>& args) {
   std::vector<std::string> all{CliPath()};
   all.insert(all.end(), args.begin(), args.end());
   return RunProgram(all);
+}
+
+// Runs quillon-cli with standard error on a terminal of its own: what the
+// terminal showed as err, standard output as out.
+ProgramResult CliOnTerminal(const std::vector<std::string>& args) {
+  ProgramResult result;
+  int master = -1, slave = -1;
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return result;
+  FILE* out = std::tmpfile();
+  std::vector<std::string> all{CliPath()};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : all) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(fileno(out), 1);
+    dup2(slave, 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(slave);
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(master, buffer, sizeof buffer)) > 0) result.err.append(buffer, static_cast<std::size_t>(got));
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(master);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::rewind(out);
+  while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, out)) result.out.append(buffer, n);
+  std::fclose(out);
+  return result;
 }
 
 }  // namespace
@@ -164,37 +195,14 @@ TEST(CliList, ShowsALiveProgressLineOnlyOnATerminal) {
     tree.Dir("d" + std::to_string(i));
     tree.File("d" + std::to_string(i) + "/f", "x");
   }
-  int master = -1, slave = -1;
-  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-  char outName[] = "/tmp/quillon-out-XXXXXX";
-  const int outFd = mkstemp(outName);
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(outFd, 1);
-    dup2(slave, 2);
-    execl(CliPath().c_str(), "quillon-cli", "list", tree.Root().c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(slave);
-  std::string terminal;
-  char buffer[4096];
-  ssize_t got;
-  while ((got = read(master, buffer, sizeof buffer)) > 0) terminal.append(buffer, static_cast<std::size_t>(got));
-  int status = 0;
-  waitpid(child, &status, 0);
-  close(master);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_NE(terminal.find("files/s"), std::string::npos) << terminal;
+  const ProgramResult run = CliOnTerminal({"list", tree.Root()});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.err.find("files/s"), std::string::npos) << run.err;
   // The line is wiped before the totals are written.
-  EXPECT_NE(terminal.find("\r\x1b[KFiles = 5  Folders = 5  Total = 5 Bytes"), std::string::npos) << terminal;
+  EXPECT_NE(run.err.find("\r\x1b[KFiles = 5  Folders = 5  Total = 5 Bytes"), std::string::npos) << run.err;
   // Standard output holds the listing alone.
-  std::ifstream out(outName, std::ios::binary);
-  const std::string listing((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
-  unlink(outName);
-  close(outFd);
-  EXPECT_EQ(listing.find("files/s"), std::string::npos);
-  EXPECT_EQ(SplitCrLf(listing).back(), "Number of Files = 5  Number of Folders = 5  Total Size = 5 Bytes");
+  EXPECT_EQ(run.out.find("files/s"), std::string::npos);
+  EXPECT_EQ(SplitCrLf(run.out).back(), "Number of Files = 5  Number of Folders = 5  Total Size = 5 Bytes");
 }
 
 TEST(CliCompare, ShowsHowFarItHasReadOnATerminal) {
@@ -210,35 +218,12 @@ TEST(CliCompare, ShowsHowFarItHasReadOnATerminal) {
                           "Number of Files = 6000  Number of Folders = 0  Total Size = 1 Bytes\r\n";
   tree.File("old.qln", old + end);
   tree.File("new.qln", current + end);
-  int master = -1, slave = -1;
-  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-  tree.File("out", "");
-  const int outFd = open(tree.Path("out").c_str(), O_WRONLY);
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(outFd, 1);
-    dup2(slave, 2);
-    execl(CliPath().c_str(), "quillon-cli", "compare", tree.Path("new.qln").c_str(), tree.Path("old.qln").c_str(),
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(slave);
-  close(outFd);
-  std::string terminal;
-  char buffer[4096];
-  ssize_t got;
-  while ((got = read(master, buffer, sizeof buffer)) > 0) terminal.append(buffer, static_cast<std::size_t>(got));
-  int status = 0;
-  waitpid(child, &status, 0);
-  close(master);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_NE(terminal.find("\rcomparing: "), std::string::npos) << terminal;
-  EXPECT_NE(terminal.find(" %\x1b[K"), std::string::npos) << terminal;
+  const ProgramResult run = CliOnTerminal({"compare", tree.Path("new.qln"), tree.Path("old.qln")});
+  EXPECT_NE(run.err.find("\rcomparing: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(" %\x1b[K"), std::string::npos) << run.err;
   // The line is wiped before the counts, and the results hold none of it.
-  EXPECT_NE(terminal.find("\r\x1b[K1 modified, 0 deleted, 0 added"), std::string::npos) << terminal;
-  std::ifstream out(tree.Path("out"), std::ios::binary);
-  const std::string results((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(results, "Modified: 01.01.2020 11:00:00 1000000042 Bytes ____N______ /r/f42\r\n");
+  EXPECT_NE(run.err.find("\r\x1b[K1 modified, 0 deleted, 0 added"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "Modified: 01.01.2020 11:00:00 1000000042 Bytes ____N______ /r/f42\r\n");
 }
 
 TEST(CliList, WarnsOfWhatItCouldNotReadAndEndsIncomplete) {
