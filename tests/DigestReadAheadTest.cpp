@@ -104,6 +104,11 @@ TEST(ReadAheadPool, GatheringHelpersWaitForEnoughJobsOrTheTaker) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(started, 3);
   EXPECT_NE(pool.Take(alone, mine), std::this_thread::get_id());
+  // Given up before the helper took it, a job is not waited for.
+  const std::size_t unstarted = pool.Add(job);
+  pool.Abort();
+  EXPECT_FALSE(pool.Take(unstarted, mine, [] { return true; }).has_value());
+  EXPECT_EQ(started, 4);
   // With no helper the taker does the work itself.
   pool.SetHelpers(0);
   EXPECT_EQ(pool.Take(pool.Add(job), mine), std::this_thread::get_id());

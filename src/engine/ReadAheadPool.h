@@ -119,9 +119,10 @@ class ReadAheadPool {
   }
 
   // The result of job, made here or by a helper, whichever comes first.
-  // Jobs are taken oldest first; nothing when job is not the oldest. While it
-  // waits it asks stop, if given, every kPollInterval; once that says yes the
-  // pool gives up (Abort), and the job ends as soon as it notices.
+  // Jobs are taken oldest first; nothing when job is not the oldest, or when
+  // the pool gave up before anyone started it. While it waits it asks stop,
+  // if given, every kPollInterval; once that says yes the pool gives up
+  // (Abort), and the job ends as soon as it notices.
   std::optional<Result> Take(std::size_t job, Context& context, const std::function<bool()>& stop = {}) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (job != base_ || jobs_.empty()) return std::nullopt;
@@ -132,6 +133,11 @@ class ReadAheadPool {
       changed_.notify_all();
     }
     while (!done()) {
+      // Given up before any worker took it, it never will be done.
+      if (Aborted() && next_ <= job) {
+        takerWaiting_ = false;
+        return std::nullopt;
+      }
       if (TakerWorks() && RunNext(lock, context, true)) continue;
       if (!stop || Aborted()) {
         doneChanged_.wait(lock, done);
