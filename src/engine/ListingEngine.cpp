@@ -65,22 +65,22 @@ ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderS
       fetcher_(reader_),
       digester_(reader_, &releaser_),
       searches_([] { return std::make_unique<NoContext>(); }),
-      // A helper lives for one run: it makes that run's digest, and gives up
-      // its file between blocks once the run stops.
-      digests_([this] {
-        auto digester = std::make_unique<FileDigester>(reader_, &releaser_, algorithm_);
-        digester->SetInterrupt([this] { return digests_.Aborted(); });
-        return digester;
-      }),
-      largeDigests_([this] {
-        auto digester = std::make_unique<FileDigester>(reader_, &releaser_, algorithm_);
-        digester->SetInterrupt([this] { return largeDigests_.Aborted(); });
-        return digester;
-      }) {
+      digests_(HelperDigesters(&ListingEngine::digests_)),
+      largeDigests_(HelperDigesters(&ListingEngine::largeDigests_)) {
   // A digest read on this thread asks between blocks, so that a stop does
   // not wait for the end of a huge file.
   digester_.SetInterrupt([this] { return StopAsked(); });
   SetReaders(kDefaultReaders);
+}
+
+ListingEngine::DigestPool::MakeContext ListingEngine::HelperDigesters(DigestPool ListingEngine::*pool) {
+  // A helper lives for one run: it makes that run's digest, and gives up its
+  // file between blocks once the run stops.
+  return [this, pool] {
+    auto digester = std::make_unique<FileDigester>(reader_, &releaser_, algorithm_);
+    digester->SetInterrupt([this, pool] { return (this->*pool).Aborted(); });
+    return digester;
+  };
 }
 
 void ListingEngine::SetReaders(std::size_t readers) {
@@ -128,8 +128,7 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
     ~RunEnd() {
       engine.EndRun();
       engine.searches_.EndHelpers();
-      engine.digests_.EndHelpers();
-      engine.largeDigests_.EndHelpers();
+      for (DigestPool* pool : engine.DigestPools()) pool->EndHelpers();
       engine.fetcher_.Finish();
       engine.releaser_.Finish();
       engine.digester_.ForgetFolder();
@@ -224,15 +223,14 @@ bool ListingEngine::StopAsked() {
   if (!surfaces_.StopRequested()) return false;
   stopped_ = true;
   searches_.Abort();
-  digests_.Abort();
-  largeDigests_.Abort();
+  for (DigestPool* pool : DigestPools()) pool->Abort();
   return true;
 }
 
 std::uint64_t ListingEngine::BytesDigested() const {
   std::uint64_t bytes = digester_.BytesRead();
-  for (const auto& helper : digests_.HelperContexts()) bytes += helper->BytesRead();
-  for (const auto& helper : largeDigests_.HelperContexts()) bytes += helper->BytesRead();
+  for (const DigestPool* pool : DigestPools())
+    for (const auto& helper : pool->HelperContexts()) bytes += helper->BytesRead();
   return bytes;
 }
 
@@ -484,8 +482,7 @@ void ListingEngine::LookAhead() {
 }
 
 void ListingEngine::StopPrefetching() {
-  digests_.Reset();
-  largeDigests_.Reset();
+  for (DigestPool* pool : DigestPools()) pool->Reset();
   fetcher_.Reset();  // after the digests, which tell it what they took
   for (ListedFolder& folder : ahead_) {
     folder.jobs.clear();

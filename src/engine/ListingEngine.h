@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -112,6 +113,10 @@ class ListingEngine {
   void QueueLargeFiles();
   // As many digest helpers as the readers, the cores and the digest allow.
   void SetDigestHelpers();
+  // What makes the digester of each helper of pool.
+  DigestPool::MakeContext HelperDigesters(DigestPool ListingEngine::*pool);
+  std::array<DigestPool*, 2> DigestPools() { return {&digests_, &largeDigests_}; }
+  std::array<const DigestPool*, 2> DigestPools() const { return {&digests_, &largeDigests_}; }
   void LookAhead();
   void StopPrefetching();
   void EndRun();
