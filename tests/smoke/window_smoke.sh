@@ -10,39 +10,14 @@ for tool in xvfb-run xdotool; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
+here=$(cd "$(dirname "$0")" && pwd)
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  program=$1
+  here=$1 program=$2
   "$program" &
   pid=$!
-  window=""
-  for _ in $(seq 100); do
-    # Only a mapped window can take the focus; a slow start (a sanitizer
-    # build) names the window before it is shown.
-    window=$(xdotool search --onlyvisible --name "^Quillon - V1.20$" 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  if [ -z "$window" ]; then
-    echo "FAIL: no window named \"Quillon - V1.20\" appeared"
-    kill "$pid" 2>/dev/null
-    exit 1
-  fi
-  for _ in $(seq 50); do
-    xdotool windowfocus --sync "$window" 2>/dev/null && break
-    sleep 0.1
-  done
-  xdotool key --clearmodifiers ctrl+q
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "FAIL: the program did not end after Ctrl+Q"
-    kill "$pid"
-    exit 1
-  fi
+  "$here/close_window.sh" "$pid" || exit 1
   wait "$pid"
   code=$?
   echo "window closed, exit code $code"
   exit "$code"
-' smoke "$program"
+' smoke "$here" "$program"

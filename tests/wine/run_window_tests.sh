@@ -24,33 +24,7 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   fi
   run "$2" &
   pid=$!
-  window=""
-  for _ in $(seq 300); do
-    window=$(xdotool search --onlyvisible --name "^Quillon - V1\.20$" 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ -z "$window" ]; then
-    echo "FAIL: no window titled \"Quillon - V1.20\" appeared"
-    kill "$pid" 2>/dev/null
-    finish 1
-  fi
-  echo "the window \"Quillon - V1.20\" appeared"
-  for _ in $(seq 50); do
-    xdotool windowfocus --sync "$window" 2>/dev/null && break
-    sleep 0.1
-  done
-  xdotool key --clearmodifiers ctrl+q
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "FAIL: the program did not end after Ctrl+Q"
-    kill "$pid"
-    finish 1
-  fi
+  "$here/../smoke/close_window.sh" "$pid" || finish 1
   wait "$pid"
   code=$?
   echo "closed with Ctrl+Q, exit code $code"
