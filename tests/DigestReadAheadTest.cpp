@@ -4,6 +4,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -277,6 +278,61 @@ TEST(DigestReadAhead, ListsLikeOneReaderWithFifosLinksDevicesAndUnreadableEntrie
     EXPECT_EQ(withReaders("64"), one);
     EXPECT_EQ(list(digest), one);
   }
+}
+
+TEST(DigestReadAhead, SearchesFarAheadOfTheQueueYetEachFolderOnceInWalkOrder) {
+  // Three subfolders to a folder, four levels deep, with files, an excluded
+  // folder, a folder that cannot be searched and one that fails part-way:
+  // the searches ahead go into the subfolders of folders the walk has not
+  // come to yet, and must foretell exactly what it will queue, or a folder
+  // is searched twice.
+  FakeFolderSearch search;
+  std::vector<std::string> walkOrder{"/r/"};
+  for (std::size_t i = 0; i < walkOrder.size(); ++i) {
+    const std::string folder = walkOrder[i];
+    const auto depth = static_cast<std::size_t>(std::count(folder.begin(), folder.end(), '/'));
+    // Files and folders mixed, as a real search returns them, with enough
+    // files between them that the walk looks ahead part-way.
+    std::vector<FindData> entries;
+    for (const char* name : {"a", "f", "b", "skip", "f", "c", "f"}) {
+      if (name[0] == 'f') {
+        for (int f = 0; f < 40; ++f) entries.push_back(FakeFolderSearch::File("f" + std::to_string(entries.size()), 10));
+      } else if (depth < 5) {
+        entries.push_back(FakeFolderSearch::Folder(name));
+      }
+    }
+    search.AddFolder(folder, FakeFolderSearch::WithDots(entries));
+    if (depth < 5)
+      for (const char* sub : {"a", "b", "c"}) walkOrder.push_back(folder + sub + "/");
+  }
+  search.FailFolder("/r/b/a/", 0, EACCES);
+  search.FailFolder("/r/c/", 5, EIO);
+  std::vector<std::vector<std::string>> listings;
+  for (const std::size_t readers : {1, 2, 8}) {
+    search.Patterns.clear();
+    RecordingSurfaces surfaces;
+    TMainWindow window(surfaces, search, RegionalSettings{});
+    window.SetReaders(readers);
+    surfaces.Md5 = [] { return true; };
+    surfaces.Excludes = {"skip/"};
+    surfaces.FolderAnswers.push_back("/r");
+    ASSERT_TRUE(window.Dispatch([&] { window.EditListContentActionExecute(); }));
+    listings.push_back(surfaces.Lines(PaneId::ListBox1));
+    // What the two failures hide is never found: all under "/r/b/a/", and
+    // what "/r/c/" holds after its first folder and two files. Searches run side
+    // by side, so they may start in any order.
+    std::vector<std::string> searched;
+    for (const std::string& folder : walkOrder) {
+      const bool lost = (folder.starts_with("/r/b/a/") && folder != "/r/b/a/") || folder.starts_with("/r/c/b/") ||
+                        folder.starts_with("/r/c/c/");
+      if (!lost) searched.push_back(folder + "*.*");
+    }
+    std::sort(searched.begin(), searched.end());
+    std::sort(search.Patterns.begin(), search.Patterns.end());
+    EXPECT_EQ(search.Patterns, searched) << readers << " readers";
+  }
+  EXPECT_TRUE(SameLines(listings[0], listings[1]));
+  EXPECT_TRUE(SameLines(listings[0], listings[2]));
 }
 
 TEST(DigestReadAhead, FetchesAndHandsBackOnlyWhatWasNotCached) {

@@ -32,6 +32,18 @@ constexpr std::size_t kLargeAhead = 2 * Md5Lanes::kSlots;
 
 bool IsDotEntry(const FindData& entry) { return entry.Name == "." || entry.Name == ".."; }
 
+// A folder the walk queues when it comes to the folder holding it, and the
+// path it queues it by.
+bool IsSubfolder(const FindData& entry) {
+  return (entry.Attributes & FileAttribute::Directory) != 0 && !IsDotEntry(entry);
+}
+std::string SubfolderPath(const std::string& folderPath, const FindData& entry) {
+  std::string path;
+  path.reserve(folderPath.size() + entry.Name.size() + 1);
+  path.append(folderPath).append(entry.Name) += kPathSeparator;
+  return path;
+}
+
 // Nanoseconds since 1970, held at the ends of the 64-bit range: a time past
 // the year 2262 still compares equal to itself.
 std::int64_t Nanoseconds(std::int64_t seconds, std::uint32_t nanoseconds) {
@@ -164,14 +176,14 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   // A run that failed part-way may have left folders in the queue.
   state_.FolderQueue.clear();
 
-  ScanFolder(folderPath);
+  WalkFolder(folderPath);
   // The queue grows while it is walked, so its size is read before every step;
   // the path is copied because the vector may move its entries meanwhile.
   for (std::size_t i = 0; i < state_.FolderQueue.size() && !StopAsked(); ++i) {
     if (ahead_.empty() && pending_.empty() && lookAheadNext_ <= i) lookAheadNext_ = i + 1;
     state_.FolderQueue.Passed(std::min(i, lookAheadNext_));
     const std::string folder = state_.FolderQueue[i];
-    ScanFolder(folder);
+    WalkFolder(folder);
     surfaces_.RefreshWindow();
   }
   EndRun();
@@ -253,6 +265,14 @@ void ListingEngine::EndStoppedRun() {
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
 }
 
+void ListingEngine::WalkFolder(const std::string& folderPath) {
+  ScanFolder(folderPath);
+  // Its subfolders are all queued: those of the folders after it can be
+  // foretold from here on.
+  walkUnforetold_ = false;
+  PredictFolders();
+}
+
 void ListingEngine::ScanFolder(const std::string& folderPath) {
   ListedFolder folder = TakeListedFolder(folderPath);
   if (stopped_) return;  // the search may have been given up part-way
@@ -327,9 +347,16 @@ ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderP
 }
 
 ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& folderPath) {
+  walkPredicted_ = false;
+  walkUnforetold_ = true;
   if (!ahead_.empty() && ahead_.front().path == folderPath) {
     ListedFolder folder = std::move(ahead_.front());
     ahead_.pop_front();
+    if (predictedFolders_ > 0) {
+      --predictedFolders_;
+      walkPredicted_ = true;
+      walkUnforetold_ = false;
+    }
     if (largeFolder_ > 0) {
       --largeFolder_;
     } else {
@@ -348,6 +375,7 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
     searches_.Reset();
     pending_.clear();
     ahead_.clear();
+    ForgetPredictions();
   }
   return ListFolder(folderPath, state_.ScanMask, state_.ScanAttributes, {});
 }
@@ -455,8 +483,10 @@ void ListingEngine::LookAhead() {
   const int attributes = state_.ScanAttributes;
   const bool searchesLow = ahead_.size() + pending_.size() < kFoldersAhead / 2;
   while (searchesLow && ahead_.size() + pending_.size() < kFoldersAhead &&
-         lookAheadNext_ < state_.FolderQueue.size()) {
-    std::string path = state_.FolderQueue[lookAheadNext_++];
+         lookAheadNext_ < state_.FolderQueue.size() + predicted_.size()) {
+    const std::size_t queued = state_.FolderQueue.size();
+    std::string path = lookAheadNext_ < queued ? state_.FolderQueue[lookAheadNext_] : predicted_[lookAheadNext_ - queued];
+    ++lookAheadNext_;
     const std::size_t job = searches_.Add([this, path, mask, attributes](NoContext&) {
       return ListFolder(path, mask, attributes, [this] { return searches_.Aborted(); });
     });
@@ -470,6 +500,7 @@ void ListingEngine::LookAhead() {
     pending_.pop_front();
     ahead_.push_back(std::move(*folder));
   }
+  PredictFolders();
   // Digests are queued in walk order, a folder at a time.
   if (digests_.Outstanding() < kJobsAhead / 2) {
     for (ListedFolder& folder : ahead_) {
@@ -479,6 +510,31 @@ void ListingEngine::LookAhead() {
     }
   }
   QueueLargeFiles();
+}
+
+void ListingEngine::PredictFolders() {
+  // The walk queues each folder's subfolders as it comes to the folder, so
+  // that the queue reaches only a level or so past the walk. The subfolders
+  // of the folders searched ahead are the ones it will queue next, in that
+  // order: the searches go on into them, as far as kFoldersAhead allows. A
+  // folder with more subfolders than that is left to the queue, which can
+  // hold any number. While the walk queues subfolders not foretold, what
+  // comes after them is not known yet.
+  if (walkUnforetold_) return;
+  while (predictedFolders_ < ahead_.size()) {
+    const ListedFolder& folder = ahead_[predictedFolders_];
+    const auto subfolders = static_cast<std::size_t>(std::count_if(folder.entries.begin(), folder.entries.end(), IsSubfolder));
+    if (predicted_.size() + subfolders > kFoldersAhead) return;
+    for (const FindData& entry : folder.entries)
+      if (IsSubfolder(entry)) predicted_.push_back(SubfolderPath(folder.path, entry));
+    ++predictedFolders_;
+  }
+}
+
+void ListingEngine::ForgetPredictions() {
+  predicted_.clear();
+  predictedFolders_ = 0;
+  walkPredicted_ = false;
 }
 
 void ListingEngine::StopPrefetching() {
@@ -498,6 +554,7 @@ void ListingEngine::EndRun() {
   searches_.Reset();
   pending_.clear();
   ahead_.clear();
+  ForgetPredictions();
   lookAheadNext_ = 0;
   digestsWanted_ = false;
   cache_.reset();  // writes back what it holds
@@ -546,14 +603,22 @@ FileDigester::Result ListingEngine::DigestOf(const FindData& entry, const std::s
 }
 
 void ListingEngine::AddListingEntry(const FindData& entry, const std::string& folderPath) {
-  if (IsDotEntry(entry)) return;
-  if (entry.Attributes & FileAttribute::Directory) {
-    std::string folder;
-    folder.reserve(folderPath.size() + entry.Name.size() + 1);
-    folder.append(folderPath).append(entry.Name) += kPathSeparator;
+  if (IsSubfolder(entry)) {
+    std::string folder = SubfolderPath(folderPath, entry);
+    if (walkPredicted_) {
+      if (!predicted_.empty() && predicted_.front() == folder) {
+        predicted_.pop_front();
+      } else {
+        // Not as foretold: the searches ahead are out of step, and are
+        // dropped when the walk comes to them.
+        ForgetPredictions();
+        lookAheadNext_ = std::min(lookAheadNext_, state_.FolderQueue.size());
+      }
+    }
     state_.FolderQueue.push_back(std::move(folder));
     return;
   }
+  if (IsDotEntry(entry)) return;
   const double size = vexuf::GetWFDFileSize(entry);
   line_.clear();
   ListingLineFormat::AppendDateTime(line_, vexuf::GetWFDUTCTimeInTDataTime(entry, 0), settings_.TimeSeparator);

@@ -118,6 +118,11 @@ class ListingEngine {
   std::array<DigestPool*, 2> DigestPools() { return {&digests_, &largeDigests_}; }
   std::array<const DigestPool*, 2> DigestPools() const { return {&digests_, &largeDigests_}; }
   void LookAhead();
+  // Scans a folder, then foretells what comes after it.
+  void WalkFolder(const std::string& folderPath);
+  // Foretells the folders the walk will queue next, from those searched ahead.
+  void PredictFolders();
+  void ForgetPredictions();
   void StopPrefetching();
   void EndRun();
   // Shows the figures so far and asks the window whether to stop; true from
@@ -151,7 +156,11 @@ class ListingEngine {
   DigestPool largeDigests_;
   std::deque<PendingSearch> pending_;  // searches of the queued folders after ahead_, in walk order
   std::deque<ListedFolder> ahead_;     // queued folders already searched, in walk order
-  std::size_t lookAheadNext_ = 0;      // the next queued folder to search ahead
+  std::size_t lookAheadNext_ = 0;      // the next queued folder to search ahead, or foretold one past the queue
+  std::deque<std::string> predicted_;  // the subfolders of ahead_'s first predictedFolders_, to be queued in this order
+  std::size_t predictedFolders_ = 0;
+  bool walkPredicted_ = false;         // the folder being walked is one of those
+  bool walkUnforetold_ = false;        // it is walked, and its subfolders were not foretold
   std::size_t largeFolder_ = 0;        // where in ahead_ the look for large files has got to
   std::size_t largeEntry_ = 0;
   std::size_t currentJob_ = kNoJob;
