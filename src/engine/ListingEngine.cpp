@@ -16,10 +16,15 @@ constexpr const char* kClosingMarker = "<<< All directories found <<<";
 constexpr std::int32_t kAllAttributes = 63;
 
 // Files queued ahead of the walk, enough that the other cores keep hashing
-// while one hashes a large file the walk waits for; and a bound on what the
-// folders searched ahead hold. Neither grows with the number of readers.
+// while one hashes a large file the walk waits for; and bounds on the folders
+// searched ahead and on the entries they hold, which is what costs memory:
+// few folders of many files, or many of few, reach the same. A few hundred
+// searches queued keep the searching threads busy. None grows with the
+// number of readers.
 constexpr std::size_t kJobsAhead = 16384;
-constexpr std::size_t kFoldersAhead = 4096;
+constexpr std::size_t kFoldersAhead = 8192;
+constexpr std::size_t kEntriesAhead = 131072;
+constexpr std::size_t kSearchesQueued = 512;
 // How often, in files, the walk tops up the digests queued ahead.
 constexpr std::size_t kLookAheadEvery = 64;
 // A file this large is queued as soon as its folder has been searched, ahead
@@ -352,6 +357,7 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
   if (!ahead_.empty() && ahead_.front().path == folderPath) {
     ListedFolder folder = std::move(ahead_.front());
     ahead_.pop_front();
+    aheadEntries_ -= folder.entries.size();
     if (predictedFolders_ > 0) {
       --predictedFolders_;
       walkPredicted_ = true;
@@ -375,6 +381,7 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
     searches_.Reset();
     pending_.clear();
     ahead_.clear();
+    aheadEntries_ = 0;
     ForgetPredictions();
   }
   return ListFolder(folderPath, state_.ScanMask, state_.ScanAttributes, {});
@@ -481,8 +488,15 @@ void ListingEngine::LookAhead() {
   // Searches of the folders queued next, so that many are under way at once.
   const std::string mask = state_.ScanMask;
   const int attributes = state_.ScanAttributes;
-  const bool searchesLow = ahead_.size() + pending_.size() < kFoldersAhead / 2;
-  while (searchesLow && ahead_.size() + pending_.size() < kFoldersAhead &&
+  // What the folders searched ahead hold is bounded too, those still being
+  // searched counted at the size of the average folder so far.
+  const auto roomAhead = [this] {
+    const double perFolder = searchedFolders_ == 0 ? 0.0 : static_cast<double>(searchedEntries_) / searchedFolders_;
+    return ahead_.size() + pending_.size() < kFoldersAhead &&
+           static_cast<double>(aheadEntries_) + static_cast<double>(pending_.size()) * perFolder < kEntriesAhead;
+  };
+  const bool searchesLow = pending_.size() < kSearchesQueued / 2;
+  while (searchesLow && pending_.size() < kSearchesQueued && roomAhead() &&
          lookAheadNext_ < state_.FolderQueue.size() + predicted_.size()) {
     const std::size_t queued = state_.FolderQueue.size();
     std::string path = lookAheadNext_ < queued ? state_.FolderQueue[lookAheadNext_] : predicted_[lookAheadNext_ - queued];
@@ -498,6 +512,9 @@ void ListingEngine::LookAhead() {
   while (!pending_.empty() && searches_.OldestDone()) {
     std::optional<ListedFolder> folder = searches_.Take(pending_.front().job, noContext_);
     pending_.pop_front();
+    aheadEntries_ += folder->entries.size();
+    ++searchedFolders_;
+    searchedEntries_ += folder->entries.size();
     ahead_.push_back(std::move(*folder));
   }
   PredictFolders();
@@ -554,6 +571,7 @@ void ListingEngine::EndRun() {
   searches_.Reset();
   pending_.clear();
   ahead_.clear();
+  aheadEntries_ = searchedFolders_ = searchedEntries_ = 0;
   ForgetPredictions();
   lookAheadNext_ = 0;
   digestsWanted_ = false;

@@ -156,6 +156,9 @@ class ListingEngine {
   DigestPool largeDigests_;
   std::deque<PendingSearch> pending_;  // searches of the queued folders after ahead_, in walk order
   std::deque<ListedFolder> ahead_;     // queued folders already searched, in walk order
+  std::size_t aheadEntries_ = 0;       // what ahead_ holds
+  std::size_t searchedFolders_ = 0;    // folders searched ahead in this run, and their entries
+  std::size_t searchedEntries_ = 0;
   std::size_t lookAheadNext_ = 0;      // the next queued folder to search ahead, or foretold one past the queue
   std::deque<std::string> predicted_;  // the subfolders of ahead_'s first predictedFolders_, to be queued in this order
   std::size_t predictedFolders_ = 0;
