@@ -495,8 +495,11 @@ void ListingEngine::LookAhead() {
     return ahead_.size() + pending_.size() < kFoldersAhead &&
            static_cast<double>(aheadEntries_) + static_cast<double>(pending_.size()) * perFolder < kEntriesAhead;
   };
-  const bool searchesLow = pending_.size() < kSearchesQueued / 2;
-  while (searchesLow && pending_.size() < kSearchesQueued && roomAhead() &&
+  // A plain listing holds nothing ahead but the searches queued: more of
+  // them keep its searching threads from waiting on the walk.
+  const std::size_t searchesQueued = digestsWanted_ ? kSearchesQueued : kFoldersAhead / 2;
+  const bool searchesLow = pending_.size() < searchesQueued / 2;
+  while (searchesLow && pending_.size() < searchesQueued && roomAhead() &&
          lookAheadNext_ < state_.FolderQueue.size() + predicted_.size()) {
     const std::size_t queued = state_.FolderQueue.size();
     std::string path = lookAheadNext_ < queued ? state_.FolderQueue[lookAheadNext_] : predicted_[lookAheadNext_ - queued];
