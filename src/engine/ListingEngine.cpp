@@ -274,7 +274,7 @@ void ListingEngine::WalkFolder(const std::string& folderPath) {
   ScanFolder(folderPath);
   // Its subfolders are all queued: those of the folders after it can be
   // foretold from here on.
-  walkUnforetold_ = false;
+  walkSubfolders_ = WalkSubfolders::Queued;
   PredictFolders();
 }
 
@@ -352,16 +352,14 @@ ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderP
 }
 
 ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& folderPath) {
-  walkPredicted_ = false;
-  walkUnforetold_ = true;
+  walkSubfolders_ = WalkSubfolders::NotForetold;
   if (!ahead_.empty() && ahead_.front().path == folderPath) {
     ListedFolder folder = std::move(ahead_.front());
     ahead_.pop_front();
     aheadEntries_ -= folder.entries.size();
     if (predictedFolders_ > 0) {
       --predictedFolders_;
-      walkPredicted_ = true;
-      walkUnforetold_ = false;
+      walkSubfolders_ = WalkSubfolders::Foretold;
     }
     if (largeFolder_ > 0) {
       --largeFolder_;
@@ -540,7 +538,7 @@ void ListingEngine::PredictFolders() {
   // folder with more subfolders than that is left to the queue, which can
   // hold any number. While the walk queues subfolders not foretold, what
   // comes after them is not known yet.
-  if (walkUnforetold_) return;
+  if (walkSubfolders_ == WalkSubfolders::NotForetold) return;
   while (predictedFolders_ < ahead_.size()) {
     const ListedFolder& folder = ahead_[predictedFolders_];
     const auto subfolders = static_cast<std::size_t>(std::count_if(folder.entries.begin(), folder.entries.end(), IsSubfolder));
@@ -554,7 +552,6 @@ void ListingEngine::PredictFolders() {
 void ListingEngine::ForgetPredictions() {
   predicted_.clear();
   predictedFolders_ = 0;
-  walkPredicted_ = false;
 }
 
 void ListingEngine::StopPrefetching() {
@@ -626,13 +623,15 @@ FileDigester::Result ListingEngine::DigestOf(const FindData& entry, const std::s
 void ListingEngine::AddListingEntry(const FindData& entry, const std::string& folderPath) {
   if (IsSubfolder(entry)) {
     std::string folder = SubfolderPath(folderPath, entry);
-    if (walkPredicted_) {
+    if (walkSubfolders_ == WalkSubfolders::Foretold) {
       if (!predicted_.empty() && predicted_.front() == folder) {
         predicted_.pop_front();
       } else {
         // Not as foretold: the searches ahead are out of step, and are
-        // dropped when the walk comes to them.
+        // dropped when the walk comes to them; nothing more is foretold
+        // until this folder's subfolders are all queued.
         ForgetPredictions();
+        walkSubfolders_ = WalkSubfolders::NotForetold;
         lookAheadNext_ = std::min(lookAheadNext_, state_.FolderQueue.size());
       }
     }

@@ -162,8 +162,10 @@ class ListingEngine {
   std::size_t lookAheadNext_ = 0;      // the next queued folder to search ahead, or foretold one past the queue
   std::deque<std::string> predicted_;  // the subfolders of ahead_'s first predictedFolders_, to be queued in this order
   std::size_t predictedFolders_ = 0;
-  bool walkPredicted_ = false;         // the folder being walked is one of those
-  bool walkUnforetold_ = false;        // it is walked, and its subfolders were not foretold
+  // The subfolders of the folder being walked: foretold (at the front of
+  // predicted_), not foretold, or all queued once it is walked.
+  enum class WalkSubfolders { Queued, Foretold, NotForetold };
+  WalkSubfolders walkSubfolders_ = WalkSubfolders::Queued;
   std::size_t largeFolder_ = 0;        // where in ahead_ the look for large files has got to
   std::size_t largeEntry_ = 0;
   std::size_t currentJob_ = kNoJob;
