@@ -11,8 +11,15 @@ template <typename Ops>
 inline void Md5LaneRounds(typename Ops::Vec state[4], const typename Ops::Vec m[16]) {
   using Vec = typename Ops::Vec;
   Vec a = state[0], b = state[1], c = state[2], d = state[3];
-#define QUILLON_MD5_STEP(FN, w, x, y, z, k, s, t) \
-  w = Ops::Add(x, Ops::template Rotl<s>(Ops::Add(Ops::Add(w, Ops::FN(x, y, z)), Ops::Add(m[k], Ops::Const(t)))))
+  // Each step waits on the one before only through x: w + m[k] + t is summed
+  // ahead, and kept whole, lest the compiler regroup the additions and put
+  // one more of them after the function of x.
+#define QUILLON_MD5_STEP(FN, w, x, y, z, k, s, t)                                        \
+  {                                                                                      \
+    Vec ahead = Ops::Add(w, Ops::Add(m[k], Ops::Const(t)));                              \
+    asm("" : "+v"(ahead));                                                               \
+    w = Ops::Add(x, Ops::template Rotl<s>(Ops::Add(ahead, Ops::FN(x, y, z))));           \
+  }
   QUILLON_MD5_STEP(F, a, b, c, d, 0, 7, 0xd76aa478);
   QUILLON_MD5_STEP(F, d, a, b, c, 1, 12, 0xe8c7b756);
   QUILLON_MD5_STEP(F, c, d, a, b, 2, 17, 0x242070db);
