@@ -114,6 +114,28 @@ TEST(RealTree, DigestsReadWholeFilesInBlocks) {
   EXPECT_EQ(digestByPath[r + "one-thousand"], "10046f077f2082ac19676b8079f1cb1a");
 }
 
+// Files of one name in folders of one name under different parents: each
+// digest is of its own file, however the folders are held open between files.
+TEST(RealTree, DigestsEachFileInItsOwnFolderWhereNamesRepeat) {
+  TempTree tree;
+  const std::map<std::string, std::string> contents = {
+      {"q/x", "abc"}, {"p/q/x", "a"}, {"p/s/x", "abc"}, {"t/q/x", "message digest"}, {"t/x", ""}, {"t/q/r/x", "a"}};
+  const std::map<std::string, std::string> digests = {{"a", "0cc175b9c0f1b6a831c399e269772661"},
+                                                      {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+                                                      {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+                                                      {"", "d41d8cd98f00b204e9800998ecf8427e"}};
+  for (const char* folder : {"p", "p/q", "p/s", "q", "t", "t/q", "t/q/r"}) tree.Dir(folder);
+  for (const auto& [path, content] : contents) tree.File(path, content);
+  const std::string r = tree.Root() + "/";
+  std::map<std::string, std::string> digestByPath;
+  for (const auto& line : ListTree(tree.Root(), true)) {
+    const auto at = line.find(r);
+    if (at != std::string::npos && line.size() > 82) digestByPath[line.substr(at + r.size())] = line.substr(49, 32);
+  }
+  ASSERT_EQ(digestByPath.size(), contents.size());
+  for (const auto& [path, content] : contents) EXPECT_EQ(digestByPath[path], digests.at(content)) << path;
+}
+
 TEST(RealTree, ASparseFileOfTenGigabytesTakesElevenDigits) {
   TempTree tree;
   const int fd = open(tree.Path("sparse").c_str(), O_CREAT | O_WRONLY, 0644);

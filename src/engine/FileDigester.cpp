@@ -296,18 +296,38 @@ int FileDigester::OpenFile(const std::string& filePath) {
   if (slash == std::string::npos) return reader_.Open(filePath);
   const std::string_view folder(filePath.data(), slash + 1);
   if (folder != folder_) {
-    ForgetFolder();
+    if (folderFd_ >= 0) reader_.Close(folderFd_);
+    folderFd_ = OpenFolder(folder);
     folder_.assign(folder);
-    folderFd_ = reader_.OpenFolder(folder_);
   }
   if (folderFd_ < 0) return reader_.Open(filePath);
   return reader_.OpenIn(folderFd_, filePath.c_str() + slash + 1);
 }
 
+int FileDigester::OpenFolder(std::string_view folder) {
+  const auto cut = folder.size() < 2 ? std::string_view::npos : folder.rfind(kPathSeparator, folder.size() - 2);
+  if (cut != std::string_view::npos) {
+    const std::string_view parent = folder.substr(0, cut + 1);
+    if (parent != parent_) {
+      if (parentFd_ >= 0) reader_.Close(parentFd_);
+      parent_.assign(parent);
+      parentFd_ = reader_.OpenFolder(parent_);
+    }
+    if (parentFd_ >= 0) {
+      const std::string name(folder.substr(cut + 1, folder.size() - cut - 2));
+      if (const int fd = reader_.OpenFolderIn(parentFd_, name.c_str()); fd >= 0) return fd;
+    }
+  }
+  return reader_.OpenFolder(std::string(folder));
+}
+
 void FileDigester::ForgetFolder() {
-  if (folderFd_ >= 0) reader_.Close(folderFd_);
-  folderFd_ = -1;
+  for (int* fd : {&folderFd_, &parentFd_}) {
+    if (*fd >= 0) reader_.Close(*fd);
+    *fd = -1;
+  }
   folder_.clear();
+  parent_.clear();
 }
 
 bool FileDigester::Interrupted(std::size_t count) {

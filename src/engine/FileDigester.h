@@ -167,6 +167,9 @@ class FileDigester {
   // Files come folder by folder, so the last folder stays open and the next
   // file in it opens by its name alone.
   int OpenFile(const std::string& filePath);
+  // Folders come in walk order, those of one parent side by side, so the
+  // last parent stays open too and the next folder in it opens by its name.
+  int OpenFolder(std::string_view folder);
 
   FileReader& reader_;
   PageReleaser* releaser_;
@@ -178,5 +181,7 @@ class FileDigester {
   std::size_t sinceCheck_ = 0;
   std::string folder_;  // with its separator; the one folderFd_ is
   int folderFd_ = -1;
+  std::string parent_;  // the same for the folder that holds it
+  int parentFd_ = -1;
   std::atomic<std::uint64_t> bytesRead_{0};
 };

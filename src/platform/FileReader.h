@@ -34,6 +34,8 @@ class FileReader {
   virtual int OpenFolder(const std::string& /*path*/) { return -1; }
   // Opens the file name in a folder from OpenFolder, as Open does.
   virtual int OpenIn(int /*folder*/, const char* /*name*/) { return -1; }
+  // Opens the folder name in a folder from OpenFolder, as OpenFolder does.
+  virtual int OpenFolderIn(int /*folder*/, const char* /*name*/) { return -1; }
   // As read(2), with errno set on failure.
   virtual long long Read(int fd, void* buffer, std::size_t count) = 0;
   // The facts of the open file; -1 with errno set on failure.

@@ -25,6 +25,10 @@ int PosixFileReader::OpenFolder(const std::string& path) {
 
 int PosixFileReader::OpenIn(int folder, const char* name) { return LongPath::OpenAt(folder, name, kFileFlags); }
 
+int PosixFileReader::OpenFolderIn(int folder, const char* name) {
+  return LongPath::OpenAt(folder, name, O_PATH | O_DIRECTORY);
+}
+
 long long PosixFileReader::Read(int fd, void* buffer, std::size_t count) { return read(fd, buffer, count); }
 
 int PosixFileReader::Stat(int fd, OpenFileFacts& facts) {

@@ -8,6 +8,7 @@ class PosixFileReader : public FileReader {
   int Open(const std::string& path) override;
   int OpenFolder(const std::string& path) override;
   int OpenIn(int folder, const char* name) override;
+  int OpenFolderIn(int folder, const char* name) override;
   long long Read(int fd, void* buffer, std::size_t count) override;
   int Stat(int fd, OpenFileFacts& facts) override;
   void Close(int fd) override;
