@@ -10,14 +10,18 @@ void PageFetcher::SetDepth(std::size_t files) {
 
 void PageFetcher::Add(std::vector<std::shared_ptr<File>> files) {
   if (depth_ == 0 || files.empty()) return;
+  bool resting;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     // While it rests the digests pass it by; what they took is of no use.
     while (!queue_.empty() && queue_.front()->state.load() != kQueued) queue_.pop_front();
     for (auto& file : files) queue_.push_back(std::move(file));
     if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
+    resting = resting_;
   }
-  changed_.notify_one();
+  // A resting fetcher has nothing to do with more files until a digest
+  // wakes it: waking it for each folder queued costs two system calls.
+  if (!resting) changed_.notify_one();
 }
 
 bool PageFetcher::Claim(File& file) {
