@@ -115,6 +115,62 @@ TEST(ReadAheadPool, GatheringHelpersWaitForEnoughJobsOrTheTaker) {
   EXPECT_EQ(pool.Take(pool.Add(job), mine), std::this_thread::get_id());
 }
 
+namespace {
+
+// The second job waits until the taker has the result of the first, which
+// the batch that runs both hands back before it ends.
+struct HandedOnWork {
+  struct Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool secondStarted = false;
+    bool firstTaken = false;
+    bool firstTakenInTime = false;
+  };
+  using Pool = ReadAheadPool<int, int, HandedOnWork>;
+  int value;
+  Shared* shared;
+  int operator()(int&) const { return value * 10; }
+  static void RunBatch(int&, Pool::Batch& batch) {
+    std::size_t job;
+    while (const HandedOnWork* work = batch.Next(job)) {
+      if (work->value == 1) {
+        std::unique_lock<std::mutex> lock(work->shared->mutex);
+        work->shared->secondStarted = true;
+        work->shared->changed.notify_all();
+        work->shared->firstTakenInTime =
+            work->shared->changed.wait_for(lock, std::chrono::seconds(5), [&] { return work->shared->firstTaken; });
+      }
+      batch.Done(job, work->value * 10);
+    }
+  }
+};
+
+}  // namespace
+
+TEST(ReadAheadPool, ABatchHandsBackEachResultWhileItGoesOn) {
+  HandedOnWork::Shared shared;
+  HandedOnWork::Pool pool([] { return std::make_unique<int>(0); });
+  pool.SetHelpers(1);
+  // The helper's batch takes the first two of four jobs, leaving the taker
+  // its share; the second starts before the taker asks for anything.
+  const std::size_t first = pool.AddMany(
+      {HandedOnWork{0, &shared}, HandedOnWork{1, &shared}, HandedOnWork{2, &shared}, HandedOnWork{3, &shared}});
+  {
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    ASSERT_TRUE(shared.changed.wait_for(lock, std::chrono::seconds(5), [&] { return shared.secondStarted; }));
+  }
+  int mine = 0;
+  EXPECT_EQ(pool.Take(first, mine), 0);
+  {
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    shared.firstTaken = true;
+  }
+  shared.changed.notify_all();
+  for (int i = 1; i < 4; ++i) EXPECT_EQ(pool.Take(first + static_cast<std::size_t>(i), mine), i * 10);
+  EXPECT_TRUE(shared.firstTakenInTime);
+}
+
 TEST(ReadAheadPool, KeepsAJobUnderWayOnEveryHelperAndTheTaker) {
   // Each job ends only once all of them have started, which they do only if
   // the five helpers and the taker all run one at the same time.

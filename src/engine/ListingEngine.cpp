@@ -386,35 +386,45 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
 }
 
 void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
+  // A folder's files are queued together: the digest pool's lock, which
+  // its workers take for every file, is taken once.
   std::vector<std::shared_ptr<PageFetcher::File>> toFetch;
-  for (std::size_t i = from; i < folder.entries.size(); ++i) QueueDigest(folder, i, digests_, toFetch);
+  std::vector<DigestJob> works;
+  std::vector<std::size_t> entries;
+  for (std::size_t i = from; i < folder.entries.size(); ++i) {
+    if (auto file = FileToDigest(folder, i)) {
+      works.push_back(DigestJob{this, file});
+      entries.push_back(i);
+      toFetch.push_back(std::move(file));
+    }
+  }
+  const std::size_t first = works.empty() ? 0 : digests_.AddMany(std::move(works));
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    folder.jobs[entries[k]] = first + k;
+    aheadBytes_ += vexuf::GetWFDFileSize(folder.entries[entries[k]]);
+  }
   folder.queued = true;
   fetcher_.Add(std::move(toFetch));
 }
 
-void ListingEngine::QueueDigest(ListedFolder& folder, std::size_t i, DigestPool& pool,
-                                std::vector<std::shared_ptr<PageFetcher::File>>& toFetch) {
+std::shared_ptr<PageFetcher::File> ListingEngine::FileToDigest(ListedFolder& folder, std::size_t i) {
   DigestCache* cache = Cache();
   if (folder.jobs.empty()) {
     folder.jobs.assign(folder.entries.size(), kNoJob);
     if (cache != nullptr) folder.reused.assign(folder.entries.size(), std::string());
   }
   const FindData& entry = folder.entries[i];
-  if (IsDotEntry(entry) || (entry.Attributes & FileAttribute::Directory)) return;
-  if (!entry.RegularFile) return;  // never opened: nothing to read ahead
-  if (folder.jobs[i] != kNoJob || (cache != nullptr && !folder.reused[i].empty())) return;
+  if (IsDotEntry(entry) || (entry.Attributes & FileAttribute::Directory)) return nullptr;
+  if (!entry.RegularFile) return nullptr;  // never opened: nothing to read ahead
+  if (folder.jobs[i] != kNoJob || (cache != nullptr && !folder.reused[i].empty())) return nullptr;
   // A digest the cache gives back needs no read.
   if (cache != nullptr) {
     if (auto digest = cache->Reusable(StampOf(entry), folder.path, algorithm_)) {
       folder.reused[i] = std::move(*digest);
-      return;
+      return nullptr;
     }
   }
-  auto file = std::make_shared<PageFetcher::File>(folder.path + entry.Name, FileDigester::Expected::Of(entry));
-  const std::size_t job = pool.Add(DigestJob{this, file});
-  folder.jobs[i] = &pool == &largeDigests_ ? job | kLargeJob : job;
-  aheadBytes_ += vexuf::GetWFDFileSize(entry);
-  toFetch.push_back(std::move(file));
+  return std::make_shared<PageFetcher::File>(folder.path + entry.Name, FileDigester::Expected::Of(entry));
 }
 
 void ListingEngine::QueueLargeFiles() {
@@ -427,7 +437,11 @@ void ListingEngine::QueueLargeFiles() {
     for (; largeEntry_ < folder.entries.size(); ++largeEntry_) {
       if (folder.entries[largeEntry_].Size < kLargeFile) continue;
       if (largeDigests_.Outstanding() >= kLargeAhead) break;
-      QueueDigest(folder, largeEntry_, largeDigests_, toFetch);
+      if (auto file = FileToDigest(folder, largeEntry_)) {
+        folder.jobs[largeEntry_] = largeDigests_.Add(DigestJob{this, file}) | kLargeJob;
+        aheadBytes_ += vexuf::GetWFDFileSize(folder.entries[largeEntry_]);
+        toFetch.push_back(std::move(file));
+      }
     }
     if (largeEntry_ < folder.entries.size()) break;  // the rest of this folder is looked at later
   }

@@ -104,10 +104,9 @@ class ListingEngine {
                           const std::function<bool()>& stop) const;
   ListedFolder TakeListedFolder(const std::string& folderPath);
   void QueueDigests(ListedFolder& folder, std::size_t from);
-  // Queues the digest of folder's entry i, in pool, unless it is queued
-  // already or the cache gives it back.
-  void QueueDigest(ListedFolder& folder, std::size_t i, DigestPool& pool,
-                   std::vector<std::shared_ptr<PageFetcher::File>>& toFetch);
+  // The file whose digest folder's entry i needs, null when it is queued
+  // already, the cache gives it back, or there is nothing to read.
+  std::shared_ptr<PageFetcher::File> FileToDigest(ListedFolder& folder, std::size_t i);
   // Queues the large files of the folders searched ahead, ahead of their
   // turn, so that they are hashed side by side.
   void QueueLargeFiles();

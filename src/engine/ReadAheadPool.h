@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // Runs jobs ahead of one taker on helper threads, and hands their results to
@@ -41,6 +42,7 @@ class ReadAheadPool {
     // done.
     const Work* Next(std::size_t& job) {
       std::lock_guard<std::mutex> lock(pool_.mutex_);
+      HandBack();
       const std::size_t end = pool_.base_ + pool_.jobs_.size();
       if (!pool_.MayStart()) return nullptr;
       if (taker_ && pool_.jobs_.front().done) return nullptr;
@@ -54,23 +56,33 @@ class ReadAheadPool {
       ++held_;
       return &pool_.jobs_[job - pool_.base_].work;
     }
-    void Done(std::size_t job, Result result) {
-      std::lock_guard<std::mutex> lock(pool_.mutex_);
-      Job& slot = pool_.jobs_[job - pool_.base_];
-      slot.result = std::move(result);
-      slot.done = true;
-      --held_;
-      // Only the oldest job is waited for.
-      if (job == pool_.base_) pool_.doneChanged_.notify_all();
-    }
+    // The result of a job. It reaches the pool with the next Next, which
+    // follows at once, or as the batch ends: the lock that the workers and
+    // the taker share is then taken once per job, not twice.
+    void Done(std::size_t job, Result result) { finished_.emplace_back(job, std::move(result)); }
     bool Aborted() const { return pool_.Aborted(); }
 
    private:
     friend class ReadAheadPool;
     Batch(ReadAheadPool& pool, bool taker) : pool_(pool), taker_(taker) {}
+    // Puts the results of Done in their jobs; the lock is held.
+    void HandBack() {
+      bool oldest = false;
+      for (auto& [job, result] : finished_) {
+        Job& slot = pool_.jobs_[job - pool_.base_];
+        slot.result = std::move(result);
+        slot.done = true;
+        --held_;
+        oldest = oldest || job == pool_.base_;
+      }
+      finished_.clear();
+      // Only the oldest job is waited for.
+      if (oldest) pool_.doneChanged_.notify_all();
+    }
     ReadAheadPool& pool_;
     bool taker_;
     std::size_t held_ = 0;
+    std::vector<std::pair<std::size_t, Result>> finished_;
   };
 
   explicit ReadAheadPool(MakeContext makeContext) : makeContext_(std::move(makeContext)) {}
@@ -91,11 +103,17 @@ class ReadAheadPool {
   // Queues a job and returns its number; starts the helpers if they are not
   // running.
   std::size_t Add(Work work) {
+    std::vector<Work> one;
+    one.push_back(std::move(work));
+    return AddMany(std::move(one));
+  }
+  // Queues jobs, numbered one after the other from the number returned.
+  std::size_t AddMany(std::vector<Work> works) {
     std::size_t job;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       job = base_ + jobs_.size();
-      jobs_.push_back(Job{std::move(work), {}, false});
+      for (Work& work : works) jobs_.push_back(Job{std::move(work), {}, false});
     }
     while (helpers_.size() < wantedHelpers_) {
       contexts_.push_back(makeContext_());
@@ -228,6 +246,7 @@ class ReadAheadPool {
       Batch batch(*this, taker);
       Work::RunBatch(context, batch);
       lock.lock();
+      batch.HandBack();
       --busy_;
       doneChanged_.notify_all();
       return true;
