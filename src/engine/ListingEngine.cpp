@@ -283,7 +283,12 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
   if (stopped_) return;  // the search may have been given up part-way
   const std::vector<FindData>& entries = folder.entries;
   if (readers_ > 1) {
-    if (digestsWanted_ && !folder.queued) QueueDigests(folder, 0);
+    if (digestsWanted_ && !folder.queued) {
+      // Its large files first, in order, ahead of those of the folders after it.
+      const bool largeApart = LargeLanes() && walkedLargeFrom_ != kNoJob;
+      if (largeApart) QueueLargeFiles(folder, walkedLargeFrom_, kNoJob);
+      QueueDigests(folder, 0, largeApart);
+    }
     LookAhead();
   }
   // What could not be read is told when the walk reaches its folder, after
@@ -318,7 +323,7 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
     if (readers_ == 1) continue;
     // The first digest asked for starts the reading ahead, from the next entry on.
     if (digestsWanted_ && !folder.queued && i + 1 < entries.size()) {
-      QueueDigests(folder, i + 1);
+      QueueDigests(folder, i + 1, false);
       LookAhead();
     } else if (!digestsWanted_ && !folder.jobs.empty()) {
       StopPrefetching();  // digests are no longer wanted: read nothing ahead
@@ -353,6 +358,9 @@ ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderP
 
 ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& folderPath) {
   walkSubfolders_ = WalkSubfolders::NotForetold;
+  // Large files of a folder not searched ahead go to the large files' lanes
+  // only while none of a later folder is queued there.
+  walkedLargeFrom_ = largeDigests_.Outstanding() == 0 ? 0 : kNoJob;
   if (!ahead_.empty() && ahead_.front().path == folderPath) {
     ListedFolder folder = std::move(ahead_.front());
     ahead_.pop_front();
@@ -363,8 +371,9 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
     }
     if (largeFolder_ > 0) {
       --largeFolder_;
+      walkedLargeFrom_ = folder.entries.size();  // all queued
     } else {
-      largeEntry_ = 0;
+      walkedLargeFrom_ = std::exchange(largeEntry_, 0);
     }
     return folder;
   }
@@ -385,13 +394,14 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
   return ListFolder(folderPath, state_.ScanMask, state_.ScanAttributes, {});
 }
 
-void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from) {
+void ListingEngine::QueueDigests(ListedFolder& folder, std::size_t from, bool largeApart) {
   // A folder's files are queued together: the digest pool's lock, which
   // its workers take for every file, is taken once.
   std::vector<std::shared_ptr<PageFetcher::File>> toFetch;
   std::vector<DigestJob> works;
   std::vector<std::size_t> entries;
   for (std::size_t i = from; i < folder.entries.size(); ++i) {
+    if (largeApart && folder.entries[i].Size >= kLargeFile) continue;
     if (auto file = FileToDigest(folder, i)) {
       works.push_back(DigestJob{this, file});
       entries.push_back(i);
@@ -429,23 +439,27 @@ std::shared_ptr<PageFetcher::File> ListingEngine::FileToDigest(ListedFolder& fol
 
 void ListingEngine::QueueLargeFiles() {
   // Only where they hash in lanes: one at a time they gain nothing by it.
-  if (!digester_.HashesInLanes()) return;
-  std::vector<std::shared_ptr<PageFetcher::File>> toFetch;
+  if (!LargeLanes()) return;
   for (; largeFolder_ < ahead_.size(); ++largeFolder_, largeEntry_ = 0) {
-    ListedFolder& folder = ahead_[largeFolder_];
-    if (folder.queued) continue;
-    for (; largeEntry_ < folder.entries.size(); ++largeEntry_) {
-      if (folder.entries[largeEntry_].Size < kLargeFile) continue;
-      if (largeDigests_.Outstanding() >= kLargeAhead) break;
-      if (auto file = FileToDigest(folder, largeEntry_)) {
-        folder.jobs[largeEntry_] = largeDigests_.Add(DigestJob{this, file}) | kLargeJob;
-        aheadBytes_ += vexuf::GetWFDFileSize(folder.entries[largeEntry_]);
-        toFetch.push_back(std::move(file));
-      }
+    largeEntry_ = QueueLargeFiles(ahead_[largeFolder_], largeEntry_, kLargeAhead);
+    if (largeEntry_ < ahead_[largeFolder_].entries.size()) break;  // the rest of this folder is looked at later
+  }
+}
+
+std::size_t ListingEngine::QueueLargeFiles(ListedFolder& folder, std::size_t from, std::size_t most) {
+  std::vector<std::shared_ptr<PageFetcher::File>> toFetch;
+  std::size_t i = from;
+  for (; i < folder.entries.size(); ++i) {
+    if (folder.entries[i].Size < kLargeFile) continue;
+    if (largeDigests_.Outstanding() >= most) break;
+    if (auto file = FileToDigest(folder, i)) {
+      folder.jobs[i] = largeDigests_.Add(DigestJob{this, file}) | kLargeJob;
+      aheadBytes_ += vexuf::GetWFDFileSize(folder.entries[i]);
+      toFetch.push_back(std::move(file));
     }
-    if (largeEntry_ < folder.entries.size()) break;  // the rest of this folder is looked at later
   }
   fetcher_.Add(std::move(toFetch));
+  return i;
 }
 
 FileDigester::Result ListingEngine::DigestJob::operator()(FileDigester& digester) const {
@@ -538,7 +552,7 @@ void ListingEngine::LookAhead() {
     for (ListedFolder& folder : ahead_) {
       if (folder.queued) continue;
       if (digests_.Outstanding() >= kJobsAhead) break;
-      QueueDigests(folder, 0);
+      QueueDigests(folder, 0, LargeLanes());
     }
   }
   QueueLargeFiles();

@@ -103,13 +103,20 @@ class ListingEngine {
   ListedFolder ListFolder(const std::string& folderPath, const std::string& mask, int attributes,
                           const std::function<bool()>& stop) const;
   ListedFolder TakeListedFolder(const std::string& folderPath);
-  void QueueDigests(ListedFolder& folder, std::size_t from);
+  // Queues the digests of folder's entries from from on; those of its large
+  // files too unless the large files' own lanes take them (largeApart).
+  void QueueDigests(ListedFolder& folder, std::size_t from, bool largeApart);
+  // Where large files hash in lanes of their own.
+  bool LargeLanes() const { return readers_ > 1 && digester_.HashesInLanes(); }
   // The file whose digest folder's entry i needs, null when it is queued
   // already, the cache gives it back, or there is nothing to read.
   std::shared_ptr<PageFetcher::File> FileToDigest(ListedFolder& folder, std::size_t i);
   // Queues the large files of the folders searched ahead, ahead of their
   // turn, so that they are hashed side by side.
   void QueueLargeFiles();
+  // Queues folder's large files from entry from on while fewer than most
+  // are outstanding; the entry it got to.
+  std::size_t QueueLargeFiles(ListedFolder& folder, std::size_t from, std::size_t most);
   // As many digest helpers as the readers, the cores and the digest allow.
   void SetDigestHelpers();
   // What makes the digester of each helper of pool.
@@ -167,6 +174,9 @@ class ListingEngine {
   WalkSubfolders walkSubfolders_ = WalkSubfolders::Queued;
   std::size_t largeFolder_ = 0;        // where in ahead_ the look for large files has got to
   std::size_t largeEntry_ = 0;
+  // The walked folder's large files from this entry on are not queued yet,
+  // and may be, in order; kNoJob when files after them are queued already.
+  std::size_t walkedLargeFrom_ = kNoJob;
   std::size_t currentJob_ = kNoJob;
   std::size_t filesSinceLookAhead_ = 0;
   const std::string* currentReused_ = nullptr;  // the cache's digest of the entry being added
