@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The multi-lane MD5 engine and the digest listing built on it:
-#  1. the engine alone on one core, in GB/s, per kernel, for 1, 4, 16 and 64
+#  1. the engine alone on one core, in GB/s, per kernel and as a listing runs
+#     it (auto: narrower kernels for few busy lanes), for 1, 4, 16 and 64
 #     streams of 1 MiB and of 16 KiB, beside openssl speed -evp md5;
 #  2. a warm digest listing of the bench tree against find | xargs -0 -P2
 #     md5sum, hashdeep -c md5 (when installed) and BEFORE (a quillon-cli built
@@ -28,7 +29,7 @@ echo "== engine, one core, GB/s of CPU time"
 printf '%-8s' kernel
 for size in 1048576 16384; do for streams in 1 4 16 64; do printf '%12s' "${streams}x$((size / 1024))K"; done; done
 echo
-for kernel in scalar sse2 avx2 avx512; do
+for kernel in scalar sse2 avx2 avx512 auto; do
   printf '%-8s' "$kernel"
   for size in 1048576 16384; do
     for streams in 1 4 16 64; do

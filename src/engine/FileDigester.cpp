@@ -83,7 +83,8 @@ bool FileDigester::HashesInLanes() const {
 void FileDigester::DigestMany(Source& source) {
   constexpr std::size_t kSlots = Md5Lanes::kSlots;
   if (!lanes_) {
-    lanes_ = std::make_unique<Md5Lanes>();
+    // Few busy lanes may run on a narrower kernel, unless one is forced.
+    lanes_ = std::make_unique<Md5Lanes>(Md5Lanes::ChosenKernel(), !Md5Lanes::KernelForced());
     laneBuffers_ = std::make_unique_for_overwrite<unsigned char[]>(kSlots * kLaneBlockSize);
   }
   struct Lane {

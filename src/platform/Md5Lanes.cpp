@@ -1,8 +1,12 @@
 #include "platform/Md5Lanes.h"
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 #include "platform/Md5Kernels.h"
 
@@ -24,7 +28,59 @@ std::size_t FewestLanes(Md5Kernel kernel) {
   return Md5Lanes::kSlots + 1;
 }
 
+constexpr Md5Kernel kKernels[] = {Md5Kernel::Scalar, Md5Kernel::Sse2, Md5Kernel::Avx2, Md5Kernel::Avx512};
+
+// One block in each of its lanes (blocks[0], blocks[1], ...; one lane for the
+// scalar kernel), count times.
+void RunKernel(Md5Kernel kernel, std::uint32_t* state, const unsigned char* const* blocks, std::size_t count) {
+  switch (kernel) {
+    case Md5Kernel::Scalar: {
+      std::uint32_t one[4] = {state[0], state[kMd5StateStride], state[2 * kMd5StateStride], state[3 * kMd5StateStride]};
+      Md5BlocksScalar(one, blocks[0], count);
+      for (std::size_t k = 0; k < 4; ++k) state[k * kMd5StateStride] = one[k];
+      break;
+    }
+    case Md5Kernel::Sse2: Md5BlocksSse2(state, blocks, count); break;
+    case Md5Kernel::Avx2: Md5BlocksAvx2(state, blocks, count); break;
+    case Md5Kernel::Avx512: Md5BlocksAvx512(state, blocks, count); break;
+  }
+}
+
+// What one block in every lane costs each kernel the CPU has, in seconds,
+// measured once: the cheapest of a few runs over blocks in the cache.
+const std::array<double, 4>& StepCosts() {
+  static const std::array<double, 4> costs = [] {
+    constexpr std::size_t kBlocks = 64;
+    std::array<double, 4> measured;
+    std::vector<unsigned char> data(Md5Lanes::kSlots * kBlocks * 64, 0x5a);
+    const unsigned char* blocks[Md5Lanes::kSlots];
+    for (std::size_t lane = 0; lane < Md5Lanes::kSlots; ++lane) blocks[lane] = data.data() + lane * kBlocks * 64;
+    for (const Md5Kernel kernel : kKernels) {
+      measured[static_cast<std::size_t>(kernel)] = std::numeric_limits<double>::infinity();
+      if (!Md5Lanes::Supported(kernel)) continue;
+      std::uint32_t state[4 * kMd5StateStride] = {};
+      for (int run = 0; run < 8; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        RunKernel(kernel, state, blocks, kBlocks);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        // The first run warms the caches up.
+        if (run > 0)
+          measured[static_cast<std::size_t>(kernel)] = std::min(measured[static_cast<std::size_t>(kernel)], took.count() / kBlocks);
+      }
+    }
+    return measured;
+  }();
+  return costs;
+}
+
+double StepCost(Md5Kernel kernel) { return StepCosts()[static_cast<std::size_t>(kernel)]; }
+
 }  // namespace
+
+bool Md5Lanes::KernelForced() {
+  const char* forced = std::getenv("QUILLON_MD5_KERNEL");
+  return forced != nullptr && Name(ChosenKernel()) == forced;
+}
 
 bool Md5Lanes::Supported(Md5Kernel kernel) {
 #if defined(__x86_64__) || defined(__i386__)
@@ -75,10 +131,11 @@ std::size_t Md5Lanes::Width(Md5Kernel kernel) {
   return 1;
 }
 
-Md5Lanes::Md5Lanes(Md5Kernel kernel)
+Md5Lanes::Md5Lanes(Md5Kernel kernel, bool narrower)
     : kernel_(Supported(kernel) ? kernel : Md5Kernel::Scalar),
       width_(Width(kernel_)),
-      fewestLanes_(FewestLanes(kernel_)) {
+      fewestLanes_(FewestLanes(kernel_)),
+      narrower_(narrower && width_ > 1) {
   for (std::size_t slot = 0; slot < kSlots; ++slot) Start(slot);
 }
 
@@ -154,7 +211,34 @@ void Md5Lanes::HashGroup(std::size_t first, std::size_t width, bool anyDone) {
       count = std::min(count, s.runs[s.runAt].blocks);
     }
     if (busy == 0) return;
-    if (busy < fewestLanes_) {
+    if (narrower_) {
+      // The kernel that hashes the busy slots at the least cost: the
+      // group's own, a narrower one, or none (one slot after another).
+      Md5Kernel cheapest = kernel_;
+      double least = StepCost(kernel_);
+      for (const Md5Kernel other : kKernels) {
+        const std::size_t lanes = Width(other);
+        if (lanes >= width) continue;
+        const double cost = StepCost(other) * static_cast<double>((busy + lanes - 1) / lanes);
+        if (cost < least) {
+          least = cost;
+          cheapest = other;
+        }
+      }
+      if (cheapest == Md5Kernel::Scalar) {
+        for (std::size_t lane = 0; lane < width; ++lane) HashAlone(first + lane);
+        return;
+      }
+      if (cheapest != kernel_) {
+        std::size_t busySlots[kSlots];
+        std::size_t n = 0;
+        for (std::size_t lane = 0; lane < width; ++lane)
+          if (slots_[first + lane].Pending()) busySlots[n++] = first + lane;
+        HashNarrower(cheapest, busySlots, n, count);
+        if (anyDone) return;  // one of them has used up its piece
+        continue;
+      }
+    } else if (busy < fewestLanes_) {
       for (std::size_t lane = 0; lane < width; ++lane) HashAlone(first + lane);
       return;
     }
@@ -171,12 +255,7 @@ void Md5Lanes::HashGroup(std::size_t first, std::size_t width, bool anyDone) {
       if (!s.Pending())
         for (int k = 0; k < 4; ++k) idleState[k][lane] = state_[k][first + lane];
     }
-    switch (kernel_) {
-      case Md5Kernel::Sse2: Md5BlocksSse2(&state_[0][first], blocks, count); break;
-      case Md5Kernel::Avx2: Md5BlocksAvx2(&state_[0][first], blocks, count); break;
-      case Md5Kernel::Avx512: Md5BlocksAvx512(&state_[0][first], blocks, count); break;
-      case Md5Kernel::Scalar: break;
-    }
+    RunKernel(kernel_, &state_[0][first], blocks, count);
     bool someDone = false;
     for (std::size_t lane = 0; lane < width; ++lane) {
       Slot& s = slots_[first + lane];
@@ -188,6 +267,29 @@ void Md5Lanes::HashGroup(std::size_t first, std::size_t width, bool anyDone) {
       someDone = someDone || !s.Pending();
     }
     if (anyDone && someDone) return;
+  }
+}
+
+void Md5Lanes::HashNarrower(Md5Kernel kernel, const std::size_t* busySlots, std::size_t busy, std::size_t count) {
+  const std::size_t lanes = Width(kernel);
+  for (std::size_t from = 0; from < busy; from += lanes) {
+    // The slots' states side by side in a vector of the narrower kernel;
+    // a lane with no slot reads the first slot's blocks, and is dropped.
+    alignas(64) std::uint32_t state[4][kMd5StateStride];
+    const unsigned char* blocks[kSlots];
+    const std::size_t n = std::min(lanes, busy - from);
+    for (std::size_t lane = 0; lane < lanes; ++lane) {
+      const std::size_t slot = busySlots[from + (lane < n ? lane : 0)];
+      const Slot& s = slots_[slot];
+      blocks[lane] = s.runs[s.runAt].data;
+      for (int k = 0; k < 4; ++k) state[k][lane] = state_[k][slot];
+    }
+    RunKernel(kernel, &state[0][0], blocks, count);
+    for (std::size_t lane = 0; lane < n; ++lane) {
+      const std::size_t slot = busySlots[from + lane];
+      for (int k = 0; k < 4; ++k) state_[k][slot] = state[k][lane];
+      Advance(slots_[slot], count);
+    }
   }
 }
 

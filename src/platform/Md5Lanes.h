@@ -23,7 +23,10 @@ enum class Md5Kernel { Scalar, Sse2, Avx2, Avx512 };
 // A kernel of 4 or 8 lanes runs the 16 slots in groups. When so few slots of
 // a group have blocks left that the vector would do less than one lane on its
 // own, those slots are hashed one after the other instead, so that a run of a
-// few large messages never falls below the speed of one stream.
+// few large messages never falls below the speed of one stream. Where told
+// to (narrower), the group's busy slots run instead on whichever kernel of
+// the CPU hashes them at the least cost: on some CPUs a vector of 16 lanes
+// costs more than one of 8 or 4, which few busy slots fill as well.
 class Md5Lanes {
  public:
   static constexpr std::size_t kSlots = 16;
@@ -37,7 +40,10 @@ class Md5Lanes {
   static std::size_t Width(Md5Kernel kernel);
 
   // A kernel the CPU lacks is replaced by the scalar one.
-  explicit Md5Lanes(Md5Kernel kernel = ChosenKernel());
+  explicit Md5Lanes(Md5Kernel kernel = ChosenKernel(), bool narrower = false);
+  // True when QUILLON_MD5_KERNEL names the kernel to use: it alone is then
+  // used, as tests and benchmarks want.
+  static bool KernelForced();
   Md5Kernel Kernel() const { return kernel_; }
 
   // Begins a new message in slot, dropping what it held.
@@ -85,12 +91,16 @@ class Md5Lanes {
   void HashGroup(std::size_t first, std::size_t width, bool anyDone);
   // Hashes what slot has left on its own.
   void HashAlone(std::size_t slot);
+  // Hashes count blocks of the busy slots with kernel, as many at a time as
+  // it has lanes.
+  void HashNarrower(Md5Kernel kernel, const std::size_t* busySlots, std::size_t busy, std::size_t count);
   // After slot has hashed count blocks of its current run.
   void Advance(Slot& slot, std::size_t count);
 
   Md5Kernel kernel_;
   std::size_t width_;
   std::size_t fewestLanes_;  // below this many busy lanes a group is hashed one slot at a time
+  bool narrower_;
   alignas(64) std::uint32_t state_[4][kSlots];
   std::array<Slot, kSlots> slots_{};
 };
