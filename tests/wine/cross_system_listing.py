@@ -25,8 +25,19 @@ def check(condition, message):
 
 
 def run(args):
-    result = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    return result.returncode, result.stdout, result.stderr
+    # Now and then wine itself hangs as a program starts, while other tests
+    # start wine in other prefixes (seen once in a few hundred starts: the
+    # process waits on its server before any of the program has run). Such a
+    # start is tried once more, and told; a second hang fails the test.
+    for attempt in range(2):
+        try:
+            result = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                    timeout=45)
+            return result.returncode, result.stdout, result.stderr
+        except subprocess.TimeoutExpired:
+            print("no answer in 45 s, attempt %d: %s" % (attempt + 1, " ".join(args)), file=sys.stderr)
+    print("FAILED: no answer in 45 s, twice: " + " ".join(args))
+    sys.exit(1)
 
 
 def windows_path(path):
