@@ -134,8 +134,24 @@ std::size_t Md5Lanes::Width(Md5Kernel kernel) {
 Md5Lanes::Md5Lanes(Md5Kernel kernel, bool narrower)
     : kernel_(Supported(kernel) ? kernel : Md5Kernel::Scalar),
       width_(Width(kernel_)),
-      fewestLanes_(FewestLanes(kernel_)),
-      narrower_(narrower && width_ > 1) {
+      kernelFor_() {
+  for (std::size_t busy = 0; busy <= kSlots; ++busy) {
+    kernelFor_[busy] = busy < FewestLanes(kernel_) ? Md5Kernel::Scalar : kernel_;
+    if (!narrower || width_ == 1) continue;
+    // The kernel that hashes the busy slots at the least cost: the group's
+    // own, a narrower one, or none (one slot after another).
+    double least = StepCost(kernel_);
+    kernelFor_[busy] = kernel_;
+    for (const Md5Kernel other : kKernels) {
+      const std::size_t lanes = Width(other);
+      if (lanes >= width_) continue;
+      const double cost = StepCost(other) * static_cast<double>((busy + lanes - 1) / lanes);
+      if (cost < least) {
+        least = cost;
+        kernelFor_[busy] = other;
+      }
+    }
+  }
   for (std::size_t slot = 0; slot < kSlots; ++slot) Start(slot);
 }
 
@@ -211,36 +227,19 @@ void Md5Lanes::HashGroup(std::size_t first, std::size_t width, bool anyDone) {
       count = std::min(count, s.runs[s.runAt].blocks);
     }
     if (busy == 0) return;
-    if (narrower_) {
-      // The kernel that hashes the busy slots at the least cost: the
-      // group's own, a narrower one, or none (one slot after another).
-      Md5Kernel cheapest = kernel_;
-      double least = StepCost(kernel_);
-      for (const Md5Kernel other : kKernels) {
-        const std::size_t lanes = Width(other);
-        if (lanes >= width) continue;
-        const double cost = StepCost(other) * static_cast<double>((busy + lanes - 1) / lanes);
-        if (cost < least) {
-          least = cost;
-          cheapest = other;
-        }
-      }
-      if (cheapest == Md5Kernel::Scalar) {
-        for (std::size_t lane = 0; lane < width; ++lane) HashAlone(first + lane);
-        return;
-      }
-      if (cheapest != kernel_) {
-        std::size_t busySlots[kSlots];
-        std::size_t n = 0;
-        for (std::size_t lane = 0; lane < width; ++lane)
-          if (slots_[first + lane].Pending()) busySlots[n++] = first + lane;
-        HashNarrower(cheapest, busySlots, n, count);
-        if (anyDone) return;  // one of them has used up its piece
-        continue;
-      }
-    } else if (busy < fewestLanes_) {
+    const Md5Kernel kernel = kernelFor_[busy];
+    if (kernel == Md5Kernel::Scalar) {
       for (std::size_t lane = 0; lane < width; ++lane) HashAlone(first + lane);
       return;
+    }
+    if (kernel != kernel_) {
+      std::size_t busySlots[kSlots];
+      std::size_t n = 0;
+      for (std::size_t lane = 0; lane < width; ++lane)
+        if (slots_[first + lane].Pending()) busySlots[n++] = first + lane;
+      HashNarrower(kernel, busySlots, n, count);
+      if (anyDone) return;  // one of them has used up its piece
+      continue;
     }
     // An idle lane reads the blocks of a busy one, as many as that has.
     const unsigned char* idleBlocks = nullptr;

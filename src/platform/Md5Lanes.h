@@ -99,8 +99,8 @@ class Md5Lanes {
 
   Md5Kernel kernel_;
   std::size_t width_;
-  std::size_t fewestLanes_;  // below this many busy lanes a group is hashed one slot at a time
-  bool narrower_;
+  // The kernel a group runs with so many busy lanes; scalar: one slot at a time.
+  std::array<Md5Kernel, kSlots + 1> kernelFor_;
   alignas(64) std::uint32_t state_[4][kSlots];
   std::array<Slot, kSlots> slots_{};
 };
