@@ -358,9 +358,6 @@ ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderP
 
 ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& folderPath) {
   walkSubfolders_ = WalkSubfolders::NotForetold;
-  // Large files of a folder not searched ahead go to the large files' lanes
-  // only while none of a later folder is queued there.
-  walkedLargeFrom_ = largeDigests_.Outstanding() == 0 ? 0 : kNoJob;
   if (!ahead_.empty() && ahead_.front().path == folderPath) {
     ListedFolder folder = std::move(ahead_.front());
     ahead_.pop_front();
@@ -377,6 +374,9 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
     }
     return folder;
   }
+  // Large files of a folder not searched ahead go to the large files' lanes
+  // only while none of a later folder is queued there.
+  walkedLargeFrom_ = largeDigests_.Outstanding() == 0 ? 0 : kNoJob;
   if (ahead_.empty() && !pending_.empty() && pending_.front().path == folderPath) {
     const std::size_t job = pending_.front().job;
     pending_.pop_front();
