@@ -78,6 +78,20 @@ TEST_F(SignedListing, AnyChangeToListingOrSignatureFailsTheCheck) {
   tree.File("l.qln.sig", signature);
   EXPECT_EQ(Check("l.qln", SigningKey::LoadPublic(tree.Path("other.pub"))), ListingSignature::Verdict::Mismatch);
   EXPECT_EQ(Check("l.qln", *pub), ListingSignature::Verdict::Verified);
+  // The same lines in other bytes were not signed: other line ends, or a
+  // NUL with more after it, where reading the lines stops.
+  std::string lf = listing;
+  lf.erase(lf.find('\r'), 1);
+  for (const std::string& other : {lf, listing + std::string(1, '\0') + "extra\r\n", listing + "\r\n"}) {
+    tree.File("l.qln", other);
+    EXPECT_EQ(Check("l.qln", *pub), ListingSignature::Verdict::Mismatch) << other;
+  }
+  // Nor are lines read before the file was swapped for another signed one.
+  tree.File("l.qln", tree.Read("m.qln"));
+  tree.File("l.qln.sig", tree.Read("m.qln.sig"));
+  EXPECT_EQ(ListingSignature::Check(kLines, tree.Path("l.qln"), *pub), ListingSignature::Verdict::Mismatch);
+  tree.File("l.qln", listing);
+  tree.File("l.qln.sig", signature);
   // No signature at all.
   unlink(tree.Path("l.qln.sig").c_str());
   EXPECT_EQ(Check("l.qln", *pub), ListingSignature::Verdict::Unsigned);

@@ -1,5 +1,6 @@
 #include "documents/ListingSignature.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "documents/ListingFile.h"
@@ -32,13 +33,51 @@ void ListingSignature::WriteForText(std::string_view text, const std::string& li
                 [&signature](OutputChannel& out) { return out.Write(signature.data(), signature.size()); });
 }
 
+namespace {
+
+[[noreturn]] void CannotRead(const std::string& fileName, int error) {
+  throw QuillonError(ErrorText::WithSystemReason(ErrorText::CannotOpenFile(fileName), error));
+}
+
+// Every byte of a regular file, up to limit; a NUL and what follows count
+// too, though reading lines stops there.
+std::string WholeFile(const std::string& fileName, std::size_t limit) {
+  ReadableFile file;
+  if (!file.OpenForLoading(fileName, true)) CannotRead(fileName, file.Error());
+  if (!file.IsRegular())
+    throw QuillonError(ErrorText::WithReason(ErrorText::CannotOpenFile(fileName), "Not a regular file"));
+  std::string bytes;
+  if (file.Size() > 0) bytes.reserve(std::min(static_cast<std::size_t>(file.Size()), limit));
+  char block[1 << 16];
+  for (;;) {
+    const long long got = file.Read(block, std::min(sizeof block, limit + 1 - bytes.size()));
+    if (got < 0) CannotRead(fileName, file.Error());
+    if (got == 0) return bytes;
+    bytes.append(block, static_cast<std::size_t>(got));
+    if (bytes.size() > limit) return bytes;
+  }
+}
+
+// Whether text, read by the rule of a listing, gives exactly these lines.
+bool GivesLines(std::string_view text, const std::vector<std::string_view>& lines) {
+  std::size_t at = 0;
+  bool same = true;
+  SplitListingText(text, [&](std::string_view line) {
+    same = same && at < lines.size() && lines[at] == line;
+    ++at;
+  });
+  return same && at == lines.size();
+}
+
+}  // namespace
+
 ListingSignature::Verdict ListingSignature::Check(const std::vector<std::string_view>& lines,
                                                   const std::string& listingFile, const SigningKey& key) {
   const std::string signatureFile = FileOf(listingFile);
   ReadableFile file;
   if (!file.OpenForLoading(signatureFile, true)) {
     if (file.Error() == ENOENT) return Verdict::Unsigned;
-    throw QuillonError(ErrorText::WithSystemReason(ErrorText::CannotOpenFile(signatureFile), file.Error()));
+    CannotRead(signatureFile, file.Error());
   }
   if (!file.IsRegular())
     throw QuillonError(ErrorText::WithReason(ErrorText::CannotOpenFile(signatureFile), "Not a regular file"));
@@ -47,11 +86,19 @@ ListingSignature::Verdict ListingSignature::Check(const std::vector<std::string_
   std::size_t got = 0;
   while (got < signature.size()) {
     const long long n = file.Read(signature.data() + got, signature.size() - got);
-    if (n < 0)
-      throw QuillonError(ErrorText::WithSystemReason(ErrorText::CannotOpenFile(signatureFile), file.Error()));
+    if (n < 0) CannotRead(signatureFile, file.Error());
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
   }
   signature.resize(got);
-  return key.Verifies(TextOf(lines), signature) ? Verdict::Verified : Verdict::Mismatch;
+  // The signature is of the file's bytes, every one of them: the same lines
+  // with other line ends, or with a NUL and more after them, were not signed.
+  // The lines compared must then be the lines of those very bytes, in case
+  // the file was replaced since they were read. A file larger than the lines
+  // could come from is no file they came from.
+  std::size_t limit = 0;
+  for (const std::string_view line : lines) limit += line.size() + 2;
+  const std::string bytes = WholeFile(listingFile, limit);
+  if (bytes.size() > limit || !GivesLines(bytes, lines)) return Verdict::Mismatch;
+  return key.Verifies(bytes, signature) ? Verdict::Verified : Verdict::Mismatch;
 }
