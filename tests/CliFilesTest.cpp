@@ -70,6 +70,39 @@ TEST(CliFiles, RefusesAnOutputThatIsOneOfTheFilesRead) {
   EXPECT_EQ(tree.Read("old.qln"), kListing);
 }
 
+TEST(CliFiles, WritesANameOfStandardOutputWhereItStands) {
+  TempTree tree;
+  tree.Dir("d");
+  tree.File("d/a", "a");
+  tree.File("old.qln", kListing);
+  const std::string cli = CliPath();
+  const auto shell = [&](const std::string& script) {
+    return RunProgram({"/bin/sh", "-c", "cd '" + tree.Root() + "' && " + script, "sh", cli});
+  };
+  const std::string listing = Cli({"list", tree.Path("d")}).out;
+  ASSERT_NE(listing.find("Number of Files = 1"), std::string::npos);
+  // Between the lines of others, at its own offset: nothing before is overwritten.
+  ASSERT_EQ(shell("{ echo head; \"$1\" list d -o /dev/stdout; echo tail; } > rep.txt").exitCode, 0);
+  EXPECT_EQ(tree.Read("rep.txt"), "head\n" + listing + "tail\n");
+  // Appended to, by every name of it, and never cut short.
+  ASSERT_EQ(shell("for o in /dev/stdout /dev/fd/1 /proc/self/fd/1 -; do \"$1\" list d -o $o >> all.txt; done").exitCode, 0);
+  EXPECT_EQ(tree.Read("all.txt"), listing + listing + listing + listing);
+  shell("echo kept > cmp.txt; \"$1\" compare old.qln old.qln -o /dev/stdout >> cmp.txt");
+  EXPECT_EQ(tree.Read("cmp.txt"), "kept\nNo differences found... ;-)\r\n");
+  // A descriptor other than standard output too.
+  ASSERT_EQ(shell("echo first > fd3.txt; { \"$1\" list d -o /dev/fd/3; } 3>> fd3.txt").exitCode, 0);
+  EXPECT_EQ(tree.Read("fd3.txt"), "first\n" + listing);
+  // A signature has no place beside standard output, by whatever name.
+  tree.Link("out", "/proc/self/fd/1");
+  for (const std::string out : {"-", "out"}) {
+    const auto refused = shell("\"$1\" list d -o " + out + " --sign key > signed.txt");
+    EXPECT_EQ(refused.exitCode, 2) << out;
+    EXPECT_NE(refused.err.find("standard output has no place for a signature"), std::string::npos) << refused.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("out.sig")));
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("-")));
+}
+
 TEST(CliFiles, SaysThatANameOrAListingIsEmpty) {
   TempTree tree;
   tree.File("cur.qln", kListing);

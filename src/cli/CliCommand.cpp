@@ -225,12 +225,21 @@ bool ParseReaders(const std::string& text, std::size_t& readers) {
 }
 
 // A file, new or not, or a FIFO of its own name: FILE.sig then goes beside
-// a name the user gave. /dev/stdout and its kin lead to a device or a pipe.
+// a name the user gave. /dev/stdout and its kin name a descriptor of ours,
+// whatever it leads to, and FILE.sig would land among the system's files.
 bool SignableOutput(const std::string& output) {
+  if (FileSaver::OpenDescriptorOf(output) >= 0) return false;
   std::error_code error;
   const auto target = std::filesystem::status(output, error);
   return !std::filesystem::exists(target) || std::filesystem::is_regular_file(target) ||
          std::filesystem::is_fifo(std::filesystem::symlink_status(output, error));
+}
+
+// "-o -", and a name of standard output such as /dev/stdout, mean standard
+// output itself: written where it stands, as without -o.
+void TakeStandardOutput(std::optional<std::string>& output) {
+  constexpr int kStandardOutput = 1;
+  if (output && (*output == "-" || FileSaver::OpenDescriptorOf(*output) == kStandardOutput)) output.reset();
 }
 
 // The whole text of a pattern file; the errno value when it cannot be read.
@@ -606,8 +615,10 @@ bool CliCommand::PrepareListing(Options& options, int& status) {
 int CliCommand::List(Options options) {
   if (options.operands.size() != 1) return UsageError("list takes one FOLDER");
   if (options.sign && !options.output) return UsageError("--sign needs -o FILE: the signature goes beside FILE");
-  if (options.sign && !SignableOutput(*options.output))
-    return UsageError("--sign needs -o FILE to be a file or a FIFO, for FILE.sig goes beside it");
+  if (options.sign && (*options.output == "-" || !SignableOutput(*options.output)))
+    return UsageError("--sign needs -o FILE to be a file or a FIFO, for FILE.sig goes beside it; "
+                      "standard output has no place for a signature");
+  TakeStandardOutput(options.output);
   if (!OutputSparesInputs(options.output, ListingInputs(options))) return 2;
   // Nor may the signature take the place of the key that makes it.
   if (options.sign && !OutputSparesInputs(ListingSignature::FileOf(*options.output), {{"private key", *options.sign}}))
@@ -686,6 +697,7 @@ int CliCommand::Compare(Options options) {
   if ((options.md5 || options.sha256 || options.readers != 0) && !options.folder)
     return UsageError(std::string(options.md5 ? "--md5" : options.sha256 ? "--sha256" : "--readers") +
                       " goes with --folder");
+  TakeStandardOutput(options.output);
   const std::string& loaded = options.operands.back();
   std::vector<std::pair<std::string, std::string>> inputs = ListingInputs(options);
   inputs.emplace_back("loaded listing", loaded);

@@ -14,8 +14,9 @@
 // name is created the same way. Any other regular file is rewritten in place
 // and flushed, but only once the whole text is made and the room for it
 // reserved, so that a full disk fails the save before the file is touched.
-// A character device, a FIFO or a socket is written directly; a folder or a
-// block device is refused. A link anywhere on the path is written through,
+// A character device, a FIFO or a socket is written directly, and so is a
+// descriptor we have open, such as standard output; a folder or a block
+// device is refused. A link anywhere on the path is written through,
 // unless it stands in a sticky world-writable folder and belongs neither to
 // us nor to the folder's owner; a dangling link or a loop is refused. Every
 // step after that walk is taken inside the folder it reached.
@@ -38,6 +39,11 @@ class FileSaver {
   // Whether Save would hand the text straight to what the name stands for
   // (a character device, a FIFO or a socket), as it comes.
   static bool WritesAsStream(const std::string& fileName);
+  // The descriptor of this process that the name stands for (/dev/stdout,
+  // /dev/fd/N, /proc/self/fd/N), -1 for any other name; always -1 on
+  // Windows. Save writes to it where it stands, at its own offset and with
+  // its own append flag, and never replaces or truncates it.
+  static int OpenDescriptorOf(const std::string& fileName);
 
   static Outcome Save(const std::string& fileName, const std::function<bool(OutputChannel&)>& writeText);
 };

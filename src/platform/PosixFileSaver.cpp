@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <system_error>
 
 #include "platform/FileDescriptor.h"
@@ -300,10 +301,46 @@ void WriteToStream(const TextWriter& writeText, const WalkedPath& target, const 
   if (!WriteTo(writeText, stream.Get()) || !stream.Close()) StreamWriteError(errno);
 }
 
+// The descriptor of ours that the path walked to names, as /dev/stdout,
+// /dev/fd/N and /proc/self/fd/N do; -1 for any other. The name must lead to
+// the very file that the descriptor has open.
+int OwnDescriptor(const WalkedPath& target) {
+  if (!target.KernelLink()) return -1;
+  const std::string& name = target.Name();
+  if (name.empty() || name.size() > 9 || name.find_first_not_of("0123456789") != std::string::npos) return -1;
+  struct stat folder, ours, named, open;
+  if (fstat(target.Folder(), &folder) != 0) return -1;
+  const bool ourTable = (stat("/proc/self/fd", &ours) == 0 && ours.st_dev == folder.st_dev &&
+                         ours.st_ino == folder.st_ino) ||
+                        (stat("/proc/thread-self/fd", &ours) == 0 && ours.st_dev == folder.st_dev &&
+                         ours.st_ino == folder.st_ino);
+  const int fd = std::stoi(name);
+  if (!ourTable || fd == target.Folder() || fstatat(target.Folder(), name.c_str(), &named, 0) != 0 ||
+      fstat(fd, &open) != 0 || named.st_dev != open.st_dev || named.st_ino != open.st_ino)
+    return -1;
+  return fd;
+}
+
+int OwnDescriptorOf(const std::string& fileName) {
+  try {
+    return OwnDescriptor(WalkedPath(fileName));
+  } catch (const std::system_error&) {
+    return -1;
+  }
+}
+
 void SaveFile(const TextWriter& writeText, const std::string& fileName) {
   if (fileName.empty()) CannotCreate(ENOENT);
   // Every step after the walk is taken relative to the folder it reached.
   const WalkedPath target = Walk(fileName);
+  // A descriptor we have open already, standard output above all, is
+  // written where it stands, at its own offset and with its own append
+  // flag, as any program writes to it: opened again by its name, a regular
+  // file would be written from its first byte over what was there before.
+  if (const int fd = OwnDescriptor(target); fd >= 0) {
+    if (!WriteTo(writeText, fd)) StreamWriteError(errno);
+    return;
+  }
   const int folder = target.Folder();
   const char* name = target.Name().c_str();
   struct stat st;
@@ -332,8 +369,12 @@ void SaveFile(const TextWriter& writeText, const std::string& fileName) {
 
 bool FileSaver::WritesAsStream(const std::string& fileName) {
   struct stat st;
-  return stat(fileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISBLK(st.st_mode);
+  return (stat(fileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) &&
+          !S_ISBLK(st.st_mode)) ||
+         OwnDescriptorOf(fileName) >= 0;
 }
+
+int FileSaver::OpenDescriptorOf(const std::string& fileName) { return OwnDescriptorOf(fileName); }
 
 FileSaver::Outcome FileSaver::Save(const std::string& fileName, const std::function<bool(OutputChannel&)>& writeText) {
   try {

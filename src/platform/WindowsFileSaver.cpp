@@ -82,6 +82,8 @@ class NewFile : public OutputChannel {
 // Every name is saved through a new file.
 bool FileSaver::WritesAsStream(const std::string&) { return false; }
 
+int FileSaver::OpenDescriptorOf(const std::string&) { return -1; }
+
 FileSaver::Outcome FileSaver::Save(const std::string& fileName, const std::function<bool(OutputChannel&)>& writeText) {
   const std::wstring target = SystemPathOf(fileName);
   const DWORD attributes = GetFileAttributesW(target.c_str());
