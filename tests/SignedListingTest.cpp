@@ -205,3 +205,37 @@ TEST(CliSignedListing, StandardToolAndCompareCheckOurSignature) {
   EXPECT_EQ(Cli({"list", tree.Path("d"), "-o", tree.Path("out"), "--sign", tree.Path("key")}).exitCode, 2);
   EXPECT_FALSE(std::filesystem::exists(tree.Path("out.sig")));
 }
+
+TEST(CliSignedListing, ListingAndSignatureChangeTogetherOrNotAtAll) {
+  TempTree tree;
+  tree.Dir("d");
+  tree.File("d/a", "content");
+  ASSERT_EQ(Cli({"keygen", "-o", tree.Path("key")}).exitCode, 0);
+  const auto list = [&](const std::string& out) {
+    return Cli({"list", tree.Path("d"), "-o", tree.Path(out), "--sign", tree.Path("key")});
+  };
+  ASSERT_EQ(list("l.qln").exitCode, 0);
+  const std::string listing = tree.Read("l.qln"), signature = tree.Read("l.qln.sig");
+  tree.File("d/b", "new");
+  // No room for the signature: the listing is not replaced.
+  tree.File("n.qln", listing);
+  tree.Dir("n.qln.sig");
+  EXPECT_EQ(list("n.qln").exitCode, 2);
+  EXPECT_EQ(tree.Read("n.qln"), listing);
+  // A listing that may not be replaced: its old signature is put back, and
+  // a signature that was not there before is removed again.
+  for (const bool signedBefore : {true, false}) {
+    tree.File("r.qln", listing);
+    if (signedBefore) tree.File("r.qln.sig", signature);
+    tree.Chmod("r.qln", 0444);
+    const ProgramResult refused = list("r.qln");
+    EXPECT_EQ(refused.exitCode, 2) << refused.err;
+    EXPECT_EQ(tree.Read("r.qln"), listing);
+    EXPECT_EQ(std::filesystem::exists(tree.Path("r.qln.sig")), signedBefore);
+    if (signedBefore) {
+      EXPECT_EQ(tree.Read("r.qln.sig"), signature);
+    }
+    unlink(tree.Path("r.qln.sig").c_str());
+    unlink(tree.Path("r.qln").c_str());
+  }
+}

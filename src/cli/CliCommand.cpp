@@ -388,11 +388,6 @@ class Session {
     std::cerr << state.ReusedDigestCount << " of " << state.DigestCount << " digests reused\n";
   }
 
-  // Writes the signature of the bytes written to output beside it.
-  bool Sign(std::string_view text, const std::string& output, const SigningKey& key) {
-    return Run([&] { ListingSignature::WriteForText(text, output, key); });
-  }
-
   // Checks the loaded listing's signature with key; without a key, only
   // notes a signature that goes unchecked. False after a message when the
   // listing is not to be compared.
@@ -632,6 +627,7 @@ int CliCommand::List(Options options) {
   std::optional<SigningKey> key;
   if (options.sign && !session.Run([&] { key = SigningKey::LoadPrivate(*options.sign); })) return 2;
   std::string signedText;
+  bool signatureSaved = false;
   HeadlessSurfaces& surfaces = session.Surfaces();
   const auto format = ReadableRecords::FormatNamed(options.format);
   // Each line goes out as soon as the run has made it; a failed run leaves
@@ -673,17 +669,26 @@ int CliCommand::List(Options options) {
       SpillOutput spill(text);
       if (!session.Run([&] { writeListing(spill); })) return 2;
       text.StartReading();
-      if (!session.WriteOut(options.output, [&text](OutputChannel& out) {
-            for (std::string_view piece; !(piece = text.TakeUpTo(std::size_t{1} << 20)).empty();)
-              if (!out.Write(piece.data(), piece.size())) return false;
-            return true;
+      const auto copyOut = [&text](OutputChannel& out) {
+        for (std::string_view piece; !(piece = text.TakeUpTo(std::size_t{1} << 20)).empty();)
+          if (!out.Write(piece.data(), piece.size())) return false;
+        return true;
+      };
+      if (!key && !session.WriteOut(options.output, copyOut)) return 2;
+      // FILE is replaced only once FILE.sig is written; where either cannot
+      // be, neither changes.
+      if (key && !session.Run([&] {
+            ListingSignature::SaveSigned(*options.output, signedText, *key,
+                                         [&] { SaveListingFile(*options.output, copyOut); });
           }))
         return 2;
+      signatureSaved = true;
     }
   } catch (const ListingFailed&) {
     return 2;
   }
-  if (key && !session.Sign(signedText, *options.output, *key)) return 2;
+  // A FIFO has had the listing already; its signature goes beside it.
+  if (key && !signatureSaved && !session.Run([&] { ListingSignature::SaveSigned(*options.output, signedText, *key, [] {}); })) return 2;
   session.PrintTotals();
   if (options.reuseDigests) session.PrintReuse();
   return session.Incomplete() ? 3 : 0;

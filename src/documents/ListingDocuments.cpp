@@ -140,9 +140,12 @@ void ListingDocuments::SaveListing(const std::string& fileName) {
   // A key that cannot sign is refused before anything is written.
   std::optional<SigningKey> key;
   if (!signingKey_.empty()) key = SigningKey::LoadPrivate(signingKey_);
-  surfaces_.PaneSaveToFile(PaneId::ListBox1, fileName);
-  if (!key) return;
-  ListingSignature::Write(PaneLines(PaneId::ListBox1), fileName, *key);
+  const auto save = [&] { surfaces_.PaneSaveToFile(PaneId::ListBox1, fileName); };
+  if (!key) {
+    save();
+    return;
+  }
+  ListingSignature::SaveSigned(fileName, ListingSignature::TextOf(PaneLines(PaneId::ListBox1)), *key, save);
   surfaces_.StatusSetPanelText(4, "Signed: " + ListingSignature::FileOf(fileName));
   showingSignature_ = true;
 }

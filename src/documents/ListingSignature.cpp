@@ -2,38 +2,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <optional>
 
 #include "documents/ListingFile.h"
+#include "platform/InterruptGuard.h"
 #include "platform/QuillonError.h"
 #include "platform/ReadableFile.h"
 #include "platform/SystemPaths.h"
 #include "surfaces/ErrorText.h"
 
-bool ListingSignature::Present(const std::string& listingFile) {
-  return SystemPaths::IsExistingFile(FileOf(listingFile));
-}
-
-std::string ListingSignature::TextOf(const std::vector<std::string_view>& lines) {
-  std::size_t size = 0;
-  for (const std::string_view line : lines) size += line.size() + 2;
-  std::string text;
-  text.reserve(size);
-  for (const std::string_view line : lines) text.append(line).append("\r\n");
-  return text;
-}
-
-void ListingSignature::Write(const std::vector<std::string_view>& lines, const std::string& listingFile,
-                             const SigningKey& key) {
-  WriteForText(TextOf(lines), listingFile, key);
-}
-
-void ListingSignature::WriteForText(std::string_view text, const std::string& listingFile, const SigningKey& key) {
-  const std::string signature = key.Sign(text);
-  SaveListingFile(FileOf(listingFile),
-                [&signature](OutputChannel& out) { return out.Write(signature.data(), signature.size()); });
-}
-
 namespace {
+
+// A signature file is 64 bytes; one far larger is no signature to put back.
+constexpr std::size_t kMaxSignatureFile = 1 << 20;
 
 [[noreturn]] void CannotRead(const std::string& fileName, int error) {
   throw QuillonError(ErrorText::WithSystemReason(ErrorText::CannotOpenFile(fileName), error));
@@ -70,6 +52,61 @@ bool GivesLines(std::string_view text, const std::vector<std::string_view>& line
 }
 
 }  // namespace
+
+bool ListingSignature::Present(const std::string& listingFile) {
+  return SystemPaths::IsExistingFile(FileOf(listingFile));
+}
+
+std::string ListingSignature::TextOf(const std::vector<std::string_view>& lines) {
+  std::size_t size = 0;
+  for (const std::string_view line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const std::string_view line : lines) text.append(line).append("\r\n");
+  return text;
+}
+
+void ListingSignature::Write(const std::vector<std::string_view>& lines, const std::string& listingFile,
+                             const SigningKey& key) {
+  const std::string signature = key.Sign(TextOf(lines));
+  SaveListingFile(FileOf(listingFile),
+                  [&signature](OutputChannel& out) { return out.Write(signature.data(), signature.size()); });
+}
+
+void ListingSignature::SaveSigned(const std::string& listingFile, std::string_view text, const SigningKey& key,
+                                  const std::function<void()>& saveListing) {
+  const std::string signature = key.Sign(text);
+  const std::string signatureFile = FileOf(listingFile);
+  // The old signature is kept to be put back, or the new one removed, when
+  // the listing cannot be saved: else the listing left as it was would no
+  // longer match its signature. Anything else of that name is left alone.
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(signatureFile, error);
+  const bool existed = std::filesystem::exists(status);
+  std::optional<std::string> old;
+  if (Present(listingFile)) {
+    old = WholeFile(signatureFile, kMaxSignatureFile);
+    if (old->size() > kMaxSignatureFile) old.reset();
+  }
+  const auto saveSignature = [&signatureFile](std::string_view bytes) {
+    SaveListingFile(signatureFile, [bytes](OutputChannel& out) { return out.Write(bytes.data(), bytes.size()); });
+  };
+  // A signal waits until both are written or neither is.
+  InterruptGuard::Deferral hold;
+  // The signature first: where it cannot be written, the listing stays as it was.
+  saveSignature(signature);
+  try {
+    saveListing();
+  } catch (...) {
+    try {
+      if (old) saveSignature(*old);
+      if (!existed) std::filesystem::remove(signatureFile, error);
+    } catch (const QuillonError&) {
+      // The listing's own failure is the one to tell.
+    }
+    throw;
+  }
+}
 
 ListingSignature::Verdict ListingSignature::Check(const std::vector<std::string_view>& lines,
                                                   const std::string& listingFile, const SigningKey& key) {

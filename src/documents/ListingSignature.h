@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +29,14 @@ class ListingSignature {
   // Signs the lines as saved and writes the signature beside listingFile,
   // through the same safe saving as the listing.
   static void Write(const std::vector<std::string_view>& lines, const std::string& listingFile, const SigningKey& key);
-  // The same for the bytes of a listing as they were written.
-  static void WriteForText(std::string_view text, const std::string& listingFile, const SigningKey& key);
+  // Saves a listing of these bytes with saveListing, and its signature,
+  // so that both change or neither does where the system allows: the
+  // signature is written first, so that a place that cannot take it leaves
+  // the listing untouched, and it is put back as it was when saveListing
+  // fails. Only a crash between the two leaves a mismatch, which a check
+  // then reports.
+  static void SaveSigned(const std::string& listingFile, std::string_view text, const SigningKey& key,
+                         const std::function<void()>& saveListing);
 
   // Unsigned when there is no signature file; a signature file that cannot
   // be read fails with "Cannot open file".
