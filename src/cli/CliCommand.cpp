@@ -110,7 +110,8 @@ constexpr const char* kUsage =
     "\n"
     "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
     "replaced only once it has been written whole (a device, FIFO or socket is\n"
-    "written directly). The totals go to standard error, and so does a warning\n"
+    "written directly; -o - and /dev/stdout write to standard output where it\n"
+    "stands). The totals go to standard error, and so does a warning\n"
     "for each folder or file that could not be read, with their count at the end.\n"
     "\n"
     "Exit status: 0 success (compare: no differences), 1 differences found,\n"
@@ -724,10 +725,9 @@ int CliCommand::Compare(Options options) {
   SpilledListing listing(budget.temporaryFolder, budget.memory / 2);
   std::optional<SigningKey> verifier;
   if (options.verifyWith && !session.Run([&] { verifier = SigningKey::LoadPublic(*options.verifyWith); })) return 2;
-  // A baseline checked against its signature is compared from the lines the
-  // check read, with no second read of the file that another could slip in;
-  // it is held in memory for that. A failed check is told before a long
-  // listing, not after it.
+  // A baseline checked against its signature is compared from the lines
+  // held in memory, which the check makes sure are those of the bytes that
+  // verified. A failed check is told before a long listing, not after it.
   if (verifier && !session.Run([&] { surfaces.PaneLoadFromFile(PaneId::ListBox2, loaded); })) return 2;
   if (!session.CheckSignature(loaded, verifier)) return 2;
   if (options.folder) {

@@ -11,10 +11,10 @@
 // file's bytes, in a file of its own beside it (FileOf), so that the listing
 // keeps its bytes and standard tools can check it.
 //
-// A loaded listing is checked by the lines it was read into, joined as a
-// saved listing joins them: those are the bytes that were signed, and the
-// lines compared are the lines checked, with no second read of the file in
-// between that someone could slip another file into.
+// A loaded listing is checked by the file's exact bytes, and those bytes
+// must give exactly the lines that were read from it before: the lines
+// compared are then the lines of the bytes that verified, even when another
+// file was slipped in between the two reads.
 class ListingSignature {
  public:
   enum class Verdict { Verified, Unsigned, Mismatch };
