@@ -1,7 +1,6 @@
 # Shared by the benchmark scripts: where things are, and the tree they use.
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(cd "$BENCH_DIR/.." && pwd)
-SHARED=${SHARED:-$ROOT/../shared}
 BUILD=${BUILD:-$ROOT/build}
 WORK=${WORK:-/tmp/quillon-bench}
 CLI=$BUILD/quillon-cli
@@ -13,11 +12,11 @@ need() {
   done
 }
 
-# The 200,000-file tree of 1.5 GiB, made once.
+# The 200,000-file tree of 1.5 GiB, made once, the same bytes on every machine.
 bench_tree() {
   TREE=$WORK/tree
   if [ ! -d "$TREE" ]; then
-    python3 "$SHARED/bench/make_tree.py" "$TREE" 200000 10000 1500 >&2
+    python3 "$BENCH_DIR/make_tree.py" "$TREE" 200000 10000 1500 >&2
   fi
 }
 
