@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets Quillon up on a Debian 12 machine and runs it or its tests.
 #   ./quillon.sh run [quillon-cli arguments]   install, build, start the program
+#   ./quillon.sh check                         build and run the Linux tests only: the quick
+#                                              loop while developing
 #   ./quillon.sh test                          install, build, run every test, then the
 #                                              sanitizer build's tests and each fuzz target,
 #                                              then cross-build the core, quillon-cli and the
@@ -117,6 +119,11 @@ case "${1:-}" in
     fi
     exec build/quillon-cli --help
     ;;
+  check)
+    install_missing
+    build
+    (cd build && ctest --output-on-failure --timeout 300)
+    ;;
   test)
     install_missing
     build
@@ -157,7 +164,7 @@ case "${1:-}" in
     ls -l dist
     ;;
   *)
-    echo "usage: $0 run [quillon-cli arguments] | test | windows | sanitize | fuzz [SECONDS] | package" >&2
+    echo "usage: $0 run [quillon-cli arguments] | check | test | windows | sanitize | fuzz [SECONDS] | package" >&2
     exit 2
     ;;
 esac
