@@ -1,46 +1,20 @@
-# bash completion for quillon-cli
+# bash completion for quillon-cli: quillon-cli itself says what Tab offers,
+# from the table of its options.
 
 _quillon_cli() {
   local cur prev words cword
   _init_completion || return
 
-  case $prev in
-    --format)
-      COMPREPLY=($(compgen -W 'text csv json' -- "$cur"))
-      return
+  local kind candidates
+  candidates=$("${words[0]}" __complete "${words[@]:1:cword}" 2>/dev/null) || return
+  kind=${candidates%%$'\n'*}
+  case $kind in
+    file) _filedir ;;
+    folder) _filedir -d ;;
+    words)
+      candidates=$(printf '%s\n' "$candidates" | sed -e 1d -e 's/\t.*//')
+      COMPREPLY=($(compgen -W "$candidates" -- "$cur"))
       ;;
-    --folder | --temp-dir)
-      _filedir -d
-      return
-      ;;
-    -o | --output | --exclude-from | --digest-cache | --sign | --verify-with)
-      _filedir
-      return
-      ;;
-    --readers | --exclude | --memory)
-      return
-      ;;
-  esac
-
-  if ((cword == 1)); then
-    COMPREPLY=($(compgen -W 'list compare keygen --help --version' -- "$cur"))
-    return
-  fi
-
-  local command=${words[1]}
-  if [[ $cur == -* ]]; then
-    local options='--md5 --sha256 --reuse-digests --digest-cache --readers --format --exclude --exclude-from --temp-dir -o --output --'
-    [[ $command == list ]] && options+=' --sign'
-    [[ $command == compare ]] && options+=' --moves --folder --memory --verify-with'
-    [[ $command == keygen ]] && options='-o --output'
-    COMPREPLY=($(compgen -W "$options" -- "$cur"))
-    return
-  fi
-  # list takes a folder, compare its listing files.
-  case $command in
-    list) _filedir -d ;;
-    compare) _filedir ;;
-    keygen) ;;
   esac
 } &&
   complete -F _quillon_cli quillon-cli

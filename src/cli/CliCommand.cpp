@@ -15,6 +15,7 @@
 #include "app/TMainWindow.h"
 #include "surfaces/Texts.h"
 #include "cli/HeadlessSurfaces.h"
+#include "cli/OptionTable.h"
 #include "cli/ProgressLine.h"
 #include "compare/BoundedComparison.h"
 #include "compare/ReadableRecords.h"
@@ -37,7 +38,7 @@
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* kSynopsis =
     "usage: quillon-cli list [--md5|--sha256 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
     "                        [--temp-dir DIR] FOLDER [-o FILE [--sign KEY]]\n"
     "       quillon-cli compare [--moves] [--format F] [--memory SIZE] [--temp-dir DIR]\n"
@@ -54,94 +55,33 @@ constexpr const char* kUsage =
     "         then every folder, then a summary line.\n"
     "compare  compares a current listing with a loaded one and writes the\n"
     "         Modified, Deleted and Added lines. With --folder, DIR is listed\n"
-    "         first and that listing is the current one. With --moves, a file\n"
-    "         that moved is one Moved line: its current line, \" <= \" and its\n"
-    "         old path. The counts of the changes go to standard error.\n"
-    "\n"
+    "         first and that listing is the current one. The counts of the\n"
+    "         changes go to standard error.\n"
     "keygen   makes an Ed25519 key pair for signed listings: KEY, readable by you\n"
     "         alone, and KEY.pub. It never replaces an existing file.\n"
     "\n"
-    "--sign KEY            writes FILE.sig beside FILE: the Ed25519 signature of\n"
-    "                      FILE's bytes. A KEY others may read is refused. The\n"
-    "                      man page shows the openssl command that checks it.\n"
-    "--verify-with PUBKEY  checks LOADED against LOADED.sig first; a missing or\n"
-    "                      wrong signature is an error (2) and nothing is\n"
-    "                      compared. A signed LOADED compared without it gets a\n"
-    "                      note that it was not checked. Keep KEY on another\n"
-    "                      machine than the tree you audit: whoever can read it\n"
-    "                      can sign a forged baseline. (Not in the Windows build.)\n"
-    "\n"
-    "--sha256 puts the SHA-256 digest (64 hexadecimal digits) where --md5 puts\n"
-    "the MD5 digest (32); an unreadable file gets 64 zeros. Choose it where\n"
-    "someone could prepare two files with the same MD5. A listing made with\n"
-    "one digest compared with one made with the other, or with none, shows\n"
-    "every file as Modified; --moves never pairs digests of different kinds.\n"
-    "\n"
-    "--format text (the default) writes the lines above; csv writes CSV with a\n"
-    "header row and json writes JSON Lines, one record per file or change.\n"
-    "\n"
-    "--memory SIZE (such as 512M or 4G; default a quarter of the memory available)\n"
-    "is the budget of compare. Listings that do not fit are compared through\n"
-    "temporary files in --temp-dir DIR (default $TMPDIR, else /tmp), with the\n"
-    "same results; list -o FILE keeps its listing there until it is whole.\n"
-    "\n"
-    "--readers N keeps N reads of files under way at once ahead of a digest\n"
-    "listing, 1 to 1024 (default 256); with N above 1 folders are searched ahead\n"
-    "too. Many reads under way keep a solid-state or network disk busy; on a\n"
-    "spinning disk 1 keeps its head from jumping to and fro. The listing is the\n"
-    "same whatever N is.\n"
+    "EXCLUDES are --exclude PATTERN and --exclude-from FILE.\n"
+    "\n";
 
-    "--exclude PATTERN     leaves out what matches (repeatable), as gitignore does:\n"
-    "                      without \"/\" a name at any depth, with \"/\" a path\n"
-    "                      below FOLDER; * ? [...] stay within a name, ** crosses\n"
-    "                      folders, a trailing / matches folders only, and a\n"
-    "                      leading ! keeps again what matches; the last pattern\n"
-    "                      that matches decides. An excluded folder is not\n"
-    "                      searched; nothing excluded is counted.\n"
-    "--exclude-from FILE   the patterns of FILE, read as a .gitignore is.\n"
-    "--reuse-digests       takes the digests of files unchanged since an earlier\n"
-    "                      run from the digest cache instead of reading them;\n"
-    "                      off by default, since a tamper audit should read all.\n"
-    "                      Writes through a shared memory map (databases, VM\n"
-    "                      images) change no time and can go unseen.\n"
-    "--digest-cache FILE   the digest cache to use (default\n"
-    "                      $XDG_CACHE_HOME/quillon/digests.sqlite); one that\n"
-    "                      others may write, or another user's, is not used.\n"
+constexpr const char* kClosing =
     "\n"
-    "Lines end with CR LF and go to standard output, or to FILE with -o; FILE is\n"
-    "replaced only once it has been written whole (a device, FIFO or socket is\n"
-    "written directly; -o - and /dev/stdout write to standard output where it\n"
-    "stands). The totals go to standard error, and so does a warning\n"
-    "for each folder or file that could not be read, with their count at the end.\n"
+    "Lines end with CR LF and go to standard output, or to FILE with -o. The\n"
+    "totals go to standard error, and so does a warning for each folder or file\n"
+    "that could not be read, with their count at the end.\n"
     "\n"
     "Exit status: 0 success (compare: no differences), 1 differences found,\n"
     "2 error, 3 incomplete: list or compare --folder could not read some\n"
     "folders or files (this outranks 0 and 1), 128 + the signal when interrupted.\n";
 
-// The help as far as this build can do it: without a digest cache, neither
-// --reuse-digests nor --digest-cache, and a line that says so instead.
+// The help as far as this build can do it: the options come from the table,
+// which leaves out what the build lacks.
 std::string Usage() {
-  if (DigestStore::Available()) return kUsage;
-  std::string text(kUsage);
-  for (std::size_t at; (at = text.find(" [--reuse-digests]")) != std::string::npos;) text.erase(at, 18);
-  std::istringstream lines(text);
-  std::string kept;
-  bool dropping = false, said = false;
-  for (std::string line; std::getline(lines, line);) {
-    // An option's own lines go on indented.
-    if (line.rfind("--reuse-digests", 0) == 0 || line.rfind("--digest-cache", 0) == 0) {
-      dropping = true;
-    } else if (line.rfind("  ", 0) != 0) {
-      dropping = false;
-    }
-    if (!dropping) {
-      kept += line + "\n";
-    } else if (!said) {
-      kept += "This build keeps no digest cache: --md5 reads every file each time.\n";
-      said = true;
-    }
+  std::string synopsis = kSynopsis;
+  if (!DigestStore::Available()) {
+    for (std::size_t at; (at = synopsis.find(" [--reuse-digests]")) != std::string::npos;) synopsis.erase(at, 18);
+    synopsis += "This build keeps no digest cache: --md5 reads every file each time.\n\n";
   }
-  return kept;
+  return synopsis + OptionTable::Help() + kClosing;
 }
 
 constexpr std::size_t kRecordBatch = 4096;
@@ -217,12 +157,6 @@ bool WriteChanges(BoundedComparison& comparison, std::optional<ReadableRecords::
     writer.Add(Texts::kNoDifferences);
   }
   return writer.Finish();
-}
-
-bool ParseReaders(const std::string& text, std::size_t& readers) {
-  if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-  readers = std::stoul(text);
-  return readers >= 1 && readers <= ListingEngine::kMaxReaders;
 }
 
 // A file, new or not, or a FIFO of its own name: FILE.sig then goes beside
@@ -453,110 +387,6 @@ class Session {
 
 }  // namespace
 
-std::optional<CliCommand::Options> CliCommand::Parse(const std::vector<std::string>& args, std::string& problem) {
-  Options options;
-  if (args.empty()) {
-    problem = "no command given";
-    return std::nullopt;
-  }
-  options.command = args[0];
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--md5") {
-      options.md5 = true;
-    } else if (arg == "--sha256") {
-      options.sha256 = true;
-    } else if (arg == "--moves" && options.command == "compare") {
-      options.moves = true;
-    } else if (arg == "--format") {
-      if (++i >= args.size()) {
-        problem = "--format needs text, csv or json";
-        return std::nullopt;
-      }
-      if (args[i] != "text" && !ReadableRecords::FormatNamed(args[i])) {
-        problem = "unknown format '" + args[i] + "'";
-        return std::nullopt;
-      }
-      options.format = args[i];
-    } else if (arg == "--reuse-digests") {
-      options.reuseDigests = true;
-    } else if ((arg == "--sign" && options.command == "list") ||
-               (arg == "--verify-with" && options.command == "compare")) {
-      if (++i >= args.size() || args[i].empty()) {
-        problem = arg + " needs a key file";
-        return std::nullopt;
-      }
-      (arg == "--sign" ? options.sign : options.verifyWith) = args[i];
-    } else if (arg == "--exclude" || arg == "--exclude-from" || arg == "--digest-cache") {
-      if (++i >= args.size()) {
-        problem = arg + (arg == "--exclude" ? " needs a pattern" : " needs a file name");
-        return std::nullopt;
-      }
-      if (arg == "--exclude") options.excludes.push_back(args[i]);
-      if (arg == "--exclude-from") options.excludeFiles.push_back(args[i]);
-      if (arg == "--digest-cache") options.digestCache = args[i];
-    } else if (arg == "-o" || arg == "--output") {
-      if (++i >= args.size()) {
-        problem = "-o needs a file name";
-        return std::nullopt;
-      }
-      if (args[i].empty()) {
-        problem = "the file name after -o is empty";
-        return std::nullopt;
-      }
-      options.output = args[i];
-    } else if (arg == "--readers") {
-      if (++i >= args.size() || !ParseReaders(args[i], options.readers)) {
-        problem = "--readers needs a number from 1 to " + std::to_string(ListingEngine::kMaxReaders);
-        return std::nullopt;
-      }
-    } else if (arg == "--memory" && options.command == "compare") {
-      if (++i >= args.size() || !(options.memory = ParseSize(args[i]))) {
-        problem = "--memory needs a size, such as 512M or 4G";
-        return std::nullopt;
-      }
-    } else if (arg == "--temp-dir") {
-      if (++i >= args.size() || args[i].empty()) {
-        problem = "--temp-dir needs a folder";
-        return std::nullopt;
-      }
-      options.temporaryFolder = args[i];
-    } else if (arg == "--folder" && options.command == "compare") {
-      if (++i >= args.size()) {
-        problem = "--folder needs a folder";
-        return std::nullopt;
-      }
-      options.folder = args[i];
-    } else if (arg == "--") {
-      options.operands.insert(options.operands.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-      break;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      problem = "unknown option '" + arg + "'";
-      return std::nullopt;
-    } else {
-      options.operands.push_back(arg);
-    }
-  }
-  return options;
-}
-
-std::optional<std::size_t> CliCommand::ParseSize(const std::string& text) {
-  const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
-  if (digits == 0 || digits > 19) return std::nullopt;
-  const std::string suffix = text.substr(digits);
-  static constexpr std::string_view kUnits = "KMGT";
-  unsigned shift = 0;
-  if (!suffix.empty()) {
-    const std::size_t unit =
-        suffix.size() == 1 ? kUnits.find(static_cast<char>(std::toupper(suffix[0]))) : std::string::npos;
-    if (unit == std::string::npos) return std::nullopt;
-    shift = 10 * (static_cast<unsigned>(unit) + 1);
-  }
-  const unsigned long long value = std::stoull(text.substr(0, digits));
-  if (value == 0 || value > (std::numeric_limits<std::size_t>::max() >> shift)) return std::nullopt;
-  return static_cast<std::size_t>(value) << shift;
-}
-
 int CliCommand::Main(const std::vector<std::string>& args) {
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     std::cout << Usage();
@@ -566,8 +396,13 @@ int CliCommand::Main(const std::vector<std::string>& args) {
     std::cout << BuildInfo::VersionLine() << "\n";
     return 0;
   }
+  if (!args.empty() && args[0] == "__complete") {
+    // What Tab offers; the completions of bash, zsh and fish ask for it.
+    OptionTable::Complete(std::vector<std::string>(args.begin() + 1, args.end()), std::cout);
+    return 0;
+  }
   std::string problem;
-  const auto options = Parse(args, problem);
+  const auto options = OptionTable::Parse(args, problem);
   if (!options) return UsageError(problem);
   if (options->command == "list") return List(*options);
   if (options->command == "compare") return Compare(*options);
