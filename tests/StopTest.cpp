@@ -9,6 +9,7 @@
 #include "RecordingSurfaces.h"
 #include "TestSupport.h"
 #include "app/TMainWindow.h"
+#include "surfaces/Version.h"
 #include "engine/ReadAheadPool.h"
 #include "platform/PosixFileReader.h"
 #include "platform/PosixFolderSearch.h"
@@ -74,7 +75,7 @@ TEST(StopListing, KeepsTheLinesFoundSoFarAndCountsAsNoListing) {
   EXPECT_EQ(surfaces.Panels[3], "");
   EXPECT_TRUE(surfaces.Lines(PaneId::ListBox3).empty());
   EXPECT_FALSE(surfaces.IsEnabled(ActionId::FileSaveResultAction));
-  EXPECT_EQ(surfaces.Caption, "Quillon - V1.20");
+  EXPECT_EQ(surfaces.Caption, "Quillon - V" QUILLON_VERSION);
   EXPECT_FALSE(surfaces.Busy);
   EXPECT_FALSE(window.State().HasListing);
   EXPECT_EQ(window.State().LastCommand, 2);

@@ -1,6 +1,7 @@
 #include "surfaces/BuildInfo.h"
 
 #include "surfaces/BuildCommit.h"  // made at build time: QUILLON_COMMIT
+#include "surfaces/Version.h"
 
 std::string BuildInfo::Version() { return QUILLON_VERSION; }
 

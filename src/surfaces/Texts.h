@@ -1,10 +1,12 @@
 #pragma once
 
+#include "surfaces/Version.h"
+
 // Fixed texts of the program that more than one command shows.
 namespace Texts {
-inline constexpr const char* kCaption = "Quillon - V1.20";
-inline constexpr const char* kWaitCaption = "Quillon - V1.20 ~ Please Wait!";
-inline constexpr const char* kApplicationTitle = "Quillon 1.20";
+inline constexpr const char* kCaption = "Quillon - V" QUILLON_VERSION;
+inline constexpr const char* kWaitCaption = "Quillon - V" QUILLON_VERSION " ~ Please Wait!";
+inline constexpr const char* kApplicationTitle = "Quillon " QUILLON_VERSION;
 inline constexpr const char* kUntitled = "Untitled";                  // string table entry 1
 inline constexpr const char* kOverwriteQuestion = "OK to overwrite %s";  // string table entry 2
 inline constexpr const char* kBrowseTitle = "Select the location that should be analysed...";
@@ -37,7 +39,7 @@ inline constexpr FileType kResultsFileTypes[] = {{"CSV (*.csv)", "*.csv", "csv"}
 // The about box.
 inline constexpr const char* kAboutCaption = "About...";
 inline constexpr const char* kProductName = "Quillon";
-inline constexpr const char* kVersionText = "Version 1.20";
+inline constexpr const char* kVersionText = "Version " QUILLON_VERSION;
 inline constexpr const char* kAboutNotice = "Lists folder trees and compares them.";
 inline constexpr const char* kAboutComments = "Tells you exactly which files were added, deleted or modified.";
 inline constexpr const char* kHelpTitle = "Quillon Help";

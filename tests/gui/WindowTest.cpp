@@ -29,6 +29,7 @@
 #include "gui/TAboutBox.h"
 #include "platform/SigningKey.h"
 #include "surfaces/BuildInfo.h"
+#include "surfaces/Version.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ TEST_F(WindowTest, StartsEmptyWithOnlyTheAlwaysAvailableCommandsEnabled) {
   EXPECT_TRUE(window.NonViewEdit()->isReadOnly());
   for (int i = 0; i < 5; ++i) EXPECT_EQ(window.Panel(i)->text(), QString()) << i;
   EXPECT_FALSE(window.findChild<QCheckBox*>(QStringLiteral("MD5CheckBox"))->isChecked());
-  EXPECT_EQ(window.windowTitle(), QStringLiteral("Quillon - V1.20"));
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Quillon - V" QUILLON_VERSION));
   EXPECT_EQ(window.Logic().State().DocumentFileName, "Untitled");
   for (const ActionInfo& info : kActionTable) {
     QAction* action = window.Action(info.id);
@@ -349,7 +350,7 @@ TEST(AboutBox, ShowsNameAndVersionAndClosesWithOk) {
   TAboutBox box;
   EXPECT_EQ(box.windowTitle(), QStringLiteral("About..."));
   EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("ProductName"))->text(), QStringLiteral("Quillon"));
-  EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("Version"))->text(), QStringLiteral("Version 1.20"));
+  EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("Version"))->text(), QStringLiteral("Version " QUILLON_VERSION));
   auto* ok = box.findChild<QPushButton*>(QStringLiteral("BitBtn1"));
   ASSERT_NE(ok, nullptr);
   EXPECT_TRUE(ok->isDefault());
@@ -438,7 +439,7 @@ TEST(LastResort, ShowsAFailureThatSlipsPastTheDispatcherAndGoesOn) {
   FailingObject object;
   QEvent event(QEvent::User);
   EXPECT_FALSE(QApplication::sendEvent(&object, &event));
-  EXPECT_EQ(shown, QStringLiteral("Quillon 1.20 | a failure nobody caught."));
+  EXPECT_EQ(shown, QStringLiteral("Quillon " QUILLON_VERSION " | a failure nobody caught."));
 }
 
 TEST_F(WindowTest, ShowsTheCountOfWhatCouldNotBeReadWithTheFirstPathsInTheTooltip) {

@@ -3,7 +3,7 @@
 # virtual display of its own (Xvfb), in a wine prefix of its own:
 #   run_window_tests.sh PREFIX PROGRAM.exe [ARGUMENTS...]   the window tests
 #   run_window_tests.sh PREFIX --smoke quillon.exe          starts the program, waits
-#       for its window titled "Quillon - V1.20", closes it with Ctrl+Q and
+#       for its window titled $QUILLON_CAPTION, closes it with Ctrl+Q and
 #       checks that it ends with exit code 0.
 # Wine's server is ended afterwards: its desktop belongs to this display.
 set -u
