@@ -181,11 +181,11 @@ with tempfile.TemporaryDirectory(prefix="quillon-audit-") as work:
     # Each run's files in a folder of its own, named by the audit, the date
     # and time and a random part; all of it for the owner alone.
     runs = sorted(name for name in os.listdir(results) if not name.startswith(".")) if os.path.isdir(results) else []
+    files = sorted(sorted(os.listdir(results + "/" + run)) for run in runs[1:] if os.path.isdir(results + "/" + run))
     check(runs[:1] == ["baseline.qln"] and len(runs) == 4 and
-          all(re.fullmatch(r"share-\d{4}-\d\d-\d\d_\d{6}-\w{6}", name) for name in runs[1:]), "results: %s" % runs)
-    check(len(runs) == 4 and sorted(sorted(os.listdir(results + "/" + run)) for run in runs[1:]) ==
-          [["changes.txt", "listing.qln", "quillon-cli.log"]] * 2 + [["listing.qln", "quillon-cli.log"]],
-          "the files of the runs: %s" % [os.listdir(results + "/" + run) for run in runs[1:] if len(runs) == 4])
+          all(re.fullmatch(r"share-\d{4}-\d\d-\d\d_\d{6}-\w{6}", name) for name in runs[1:]) and
+          files == [["changes.txt", "listing.qln", "quillon-cli.log"]] * 2 + [["listing.qln", "quillon-cli.log"]],
+          "results: %s %s" % (runs, files))
     private = [(path, mode(path)) for path in [results] + [os.path.join(top, name) for top, folders, files in
                                                            os.walk(results) for name in folders + files]]
     check(all(value == (0o700 if os.path.isdir(path) else 0o600) for path, value in private),
@@ -247,8 +247,7 @@ with tempfile.TemporaryDirectory(prefix="quillon-audit-") as work:
         pair.append(settings(name, "FOLDER=%s/%s\nBASELINE=%s/%s.qln\nRESULTS=%s/both\n" % (work, name, home, name, home)))
         audit(pair[-1])
     for attempt in range(3):
-        for done, name in zip([said_by(started) for started in [audit(config, start_only=True) for config in pair]],
-                              ("left", "right")):
+        for done in [said_by(started) for started in [audit(config, start_only=True) for config in pair]]:
             check(done[0] == 0 and ": 0 modified, 0 deleted, 0 added;" in done[1], "side by side: %d %s" % done)
     check(len(os.listdir(home + "/both")) == 2 + 2 + 6, "side by side: %s" % os.listdir(home + "/both"))
     # A second run of one audit waits while another holds its lock.
