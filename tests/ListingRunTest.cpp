@@ -2,11 +2,31 @@
 #include "RecordingSurfaces.h"
 #include "TestSupport.h"
 #include "app/TMainWindow.h"
+#include "surfaces/Version.h"
 
 namespace {
 
-constexpr const char* kWait = "SetCaption(Quillon - V1.20 ~ Please Wait!)";
-constexpr const char* kPlain = "SetCaption(Quillon - V1.20)";
+constexpr const char* kWait = "SetCaption(Quillon - V" QUILLON_VERSION " ~ Please Wait!)";
+constexpr const char* kPlain = "SetCaption(Quillon - V" QUILLON_VERSION ")";
+
+// The operations whose order a listing run keeps: what the user sees of the
+// run, step by step. Queries of the window's choices, the Stop button and
+// Save As come and go as the run needs them, so their place is not kept.
+std::vector<std::string> OrderedOps(const std::vector<std::string>& ops) {
+  static const std::vector<std::string> kKept = {
+      "RunFolderBrowser(", "SetBusyCursor(", "SetLabelText(", "PaneClear(", "PaneAddLine(", "RefreshWindow(",
+      "StatusSetPanelText(", "SetNormalCursor(", "SetCaption(", "PaneSetScrollExtent(",
+      "SetActionEnabled(FileSaveAction", "SetActionEnabled(EditRepeatLastAction",
+      "SetActionEnabled(EditCompareContentAction"};
+  std::vector<std::string> kept;
+  for (const std::string& op : ops)
+    for (const std::string& prefix : kKept)
+      if (op.rfind(prefix, 0) == 0) {
+        kept.push_back(op);
+        break;
+      }
+  return kept;
+}
 
 std::string FileLine(const std::string& size, const std::string& path) {
   return "01.01.1970 00:00:00 " + size + " Bytes ____N______ " + path;
@@ -43,18 +63,12 @@ TEST_F(ListingRunTest, RunsItsSurfaceOperationsInOrder) {
   const std::vector<std::string> expected = {
       "RunFolderBrowser(Select the location that should be analysed...)",
       "SetBusyCursor()",
-      "ExcludePatternList()",
-      "SetActionEnabled(EditStopAction, true)",
-      "ReuseDigestsChecked()",
       "SetLabelText(Label1, Selected: " + Native("/r/") + ")",
       "PaneClear(ListBox1)",
       kWait,  // before the second entry, ".."
-      "Md5Ticked()",
       "PaneAddLine(ListBox1, " + FileLine("0000000005", Native("/r/a.txt")) + ")",
-      "Md5Ticked()",
       "PaneAddLine(ListBox1, " + FileLine("0000001000", Native("/r/b")) + ")",
       kWait,
-      "Md5Ticked()",
       "PaneAddLine(ListBox1, " + FileLine("0000000007", Native("/r/sub/c")) + ")",
       "RefreshWindow()",
       "StatusSetPanelText(0, Files = 3)",
@@ -66,15 +80,14 @@ TEST_F(ListingRunTest, RunsItsSurfaceOperationsInOrder) {
       "PaneAddLine(ListBox1, Number of Files = 3  Number of Folders = 1  Total Size = 1,012 Bytes)",
       "SetNormalCursor()",
       kPlain,
-      "PaneFontSize(ListBox1)",
-      "PanePixelsPerInch(ListBox1)",
       "PaneSetScrollExtent(ListBox1, 380)",  // 8 × 57 × 80 / 96
       "SetActionEnabled(FileSaveAction, true)",
       "SetActionEnabled(EditRepeatLastAction, true)",
-      "SetActionEnabled(EditStopAction, false)",
-      "SetActionEnabled(FileSaveAsAction, true)",
   };
-  EXPECT_TRUE(SameLines(expected, surfaces.Ops()));
+  EXPECT_TRUE(SameLines(expected, OrderedOps(surfaces.Ops())));
+  // The Stop button is offered during the run alone, and Save As after it.
+  EXPECT_FALSE(surfaces.IsEnabled(ActionId::EditStopAction));
+  EXPECT_TRUE(surfaces.IsEnabled(ActionId::FileSaveAsAction));
   const MainWindowState& state = window.State();
   EXPECT_EQ(state.LastListPath, Native("/r/"));
   EXPECT_EQ(state.LastCommand, 1);
@@ -162,7 +175,7 @@ TEST_F(ListingRunTest, APaneThatRefusesALineEndsTheRunWhereItFailed) {
   EXPECT_EQ(surfaces.Lines(PaneId::ListBox1), std::vector<std::string>{FileLine("0000000005", Native("/r/a.txt"))});
   // The steps after the failure did not run: busy cursor and wait caption stay.
   EXPECT_TRUE(surfaces.Busy);
-  EXPECT_EQ(surfaces.Caption, "Quillon - V1.20 ~ Please Wait!");
+  EXPECT_EQ(surfaces.Caption, "Quillon - V" QUILLON_VERSION " ~ Please Wait!");
   EXPECT_EQ(window.State().FileCount, 1);
   EXPECT_EQ(window.State().WidestLine, 65);  // the refused line counts
   EXPECT_EQ(window.State().LastCommand, 0);
@@ -201,10 +214,8 @@ TEST_F(ListingRunTest, ASecondRunStartsAfreshAndRepeatSkipsTheBrowser) {
   ASSERT_TRUE(window.Dispatch([this] { window.EditRepeatLastActionExecute(); }));
   EXPECT_EQ(surfaces.Lines(PaneId::ListBox1), first);
   EXPECT_EQ(window.State().FileCount, 3);
-  const auto ops = surfaces.Ops();
   // Repeat neither shows the browser nor turns the busy cursor on first.
-  EXPECT_EQ(ops.front(), "ExcludePatternList()");
-  EXPECT_EQ(ops.at(3), "SetLabelText(Label1, Selected: " + Native("/r/") + ")");
+  EXPECT_EQ(OrderedOps(surfaces.Ops()).front(), "SetLabelText(Label1, Selected: " + Native("/r/") + ")");
   EXPECT_TRUE(surfaces.Ops({"RunFolderBrowser", "SetBusyCursor"}).empty());
   EXPECT_EQ(window.State().LastCommand, 1);
 }
