@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <future>
+#include <mutex>
 
 #include "FakeFolderSearch.h"
 #include "RecordingSurfaces.h"
+#include "ScriptedFileReader.h"
 #include "TestSupport.h"
 #include "app/TMainWindow.h"
 #include "surfaces/Version.h"
@@ -111,7 +114,10 @@ TEST(StopListing, GivesUpAHugeFileBetweenBlocksAndEndsTheReadingThreads) {
   EXPECT_EQ(ThreadCount(), threadsBefore);
 
   // The read-ahead helpers give up their files too, and their threads end.
-  PosixFileReader reader;
+  ScriptedFileReader reader;
+  std::promise<void> reading;
+  std::once_flag first;
+  reader.AfterRead = [&](const std::string&) { std::call_once(first, [&] { reading.set_value(); }); };
   ReadAheadPool<FileDigester::Result, FileDigester> pool([&] {
     auto digester = std::make_unique<FileDigester>(reader);
     digester->SetInterrupt([&pool] { return pool.Aborted(); });
@@ -128,7 +134,8 @@ TEST(StopListing, GivesUpAHugeFileBetweenBlocksAndEndsTheReadingThreads) {
     bytesRead = digester.BytesRead();
     return result;
   });
-  while (pool.HelperContexts()[0]->BytesRead() + pool.HelperContexts()[1]->BytesRead() == 0) usleep(1000);
+  // Ended while it reads: a helper that never started would fail here, not hang.
+  ASSERT_EQ(reading.get_future().wait_for(std::chrono::minutes(1)), std::future_status::ready);
   pool.EndHelpers();
   EXPECT_GT(bytesRead, 0u);
   EXPECT_LT(bytesRead, kHugeFile / 64);

@@ -1,8 +1,8 @@
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
+#include <climits>
 #include <thread>
 
 #include "FakeFolderSearch.h"
@@ -89,11 +89,12 @@ TEST(Unreadable, ADigestReadsOnlyARegularFileAndOnlyAsTheSearchSawIt) {
     writer.join();
     tree.SetTime("grows", 0);
   };
-  // A writer waits on the FIFO for a reader; opening the FIFO would let it go.
-  std::atomic<bool> released{false};
+  // A writer waits on the FIFO for a reader, whose data must stay there; the
+  // system tells of every open of the FIFO.
+  const int opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(inotify_add_watch(opens, tree.Path("fifo").c_str(), IN_OPEN), 0);
   std::thread writer([&] {
     const int fd = open(tree.Path("fifo").c_str(), O_WRONLY);
-    released = true;
     EXPECT_EQ(write(fd, "8 bytes!", 8), 8);
     close(fd);
   });
@@ -109,8 +110,9 @@ TEST(Unreadable, ADigestReadsOnlyARegularFileAndOnlyAsTheSearchSawIt) {
                                                                "file " + r + "torn: changed during the run"}));
   EXPECT_EQ(run.surfaces.Panels[4], "4 files could not be read");
   EXPECT_EQ(std::count(reader.Opened.begin(), reader.Opened.end(), r + "fifo"), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // time for a wrongly released writer
-  EXPECT_FALSE(released);
+  char event[sizeof(inotify_event) + NAME_MAX + 1];
+  EXPECT_EQ(read(opens, event, sizeof event), -1) << "the FIFO was opened";
+  close(opens);
   const int fd = open(tree.Path("fifo").c_str(), O_RDONLY);
   writer.join();
   char data[16];
