@@ -2,19 +2,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <thread>
 
+#include "RecordingSurfaces.h"
 #include "TestSupport.h"
+#include "app/TMainWindow.h"
+#include "engine/DigestCache.h"
+#include "platform/PosixFolderSearch.h"
 
 namespace {
 
 constexpr std::int64_t kOld = 1577836800;  // 01.01.2020, as touch -d would set it
-
-// Files changed less than two seconds before a run are never reused: a tree
-// made by a test must settle before its digests can be kept.
-void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(2100)); }
+constexpr std::int64_t kSecond = 1'000'000'000;
 
 struct CachedRun {
   ProgramResult result;
@@ -31,6 +31,29 @@ CachedRun ListCached(const TempTree& tree, const std::string& cache) {
 
 std::string ListRead(const TempTree& tree) { return RunProgram({CliPath(), "list", "--md5", tree.Root()}).out; }
 
+// A listing with reuse in this process, its reads timed by a clock that runs
+// ahead of the system's by lead: files made by the test a moment ago are as
+// old, for the cache, as they would be that much later.
+struct ReuseRun {
+  std::vector<std::string> lines;
+  std::string reused;
+  std::vector<std::string> warnings;
+};
+ReuseRun ListWithClock(const TempTree& tree, const std::string& cache, std::int64_t lead) {
+  RecordingSurfaces surfaces;
+  PosixFolderSearch disk;
+  TMainWindow window(surfaces, disk, RegionalSettings{});
+  surfaces.Md5 = [] { return true; };
+  surfaces.ReuseDigests = true;
+  window.SetDigestCacheFile(cache);
+  window.SetClock([lead] { return DigestCache::RealClock() + lead; });
+  surfaces.FolderAnswers.push_back(tree.Root());
+  EXPECT_TRUE(window.Dispatch([&] { window.EditListContentActionExecute(); }));
+  const MainWindowState& state = window.State();
+  return {surfaces.Lines(PaneId::ListBox1), std::to_string(state.ReusedDigestCount) + " of " + std::to_string(state.DigestCount),
+          surfaces.Warnings};
+}
+
 TEST(DigestReuse, ReusesOnlyWhatIsUnchangedEvenWhenTheTimeIsPutBack) {
   TempTree tree, store;  // the cache outside the listed tree
   for (int folder = 0; folder < 6; ++folder) {
@@ -43,40 +66,38 @@ TEST(DigestReuse, ReusesOnlyWhatIsUnchangedEvenWhenTheTimeIsPutBack) {
     tree.SetTime(name, kOld);
   }
   const std::string cache = store.Path("cache.sqlite");
-  const std::string read = (Settle(), ListRead(tree));
+  const auto read = ListWithClock(tree, store.Path("unused.sqlite"), 0).lines;
   // Two runs at once both finish, and both write what they read.
-  CachedRun one, two;
-  std::thread first([&] { one = ListCached(tree, cache); });
-  std::thread second([&] { two = ListCached(tree, cache); });
+  ReuseRun one, two;
+  std::thread first([&] { one = ListWithClock(tree, cache, 5 * kSecond); });
+  std::thread second([&] { two = ListWithClock(tree, cache, 5 * kSecond); });
   first.join();
   second.join();
-  for (const CachedRun* run : {&one, &two}) {
-    EXPECT_EQ(run->result.exitCode, 0) << run->result.err;
-    EXPECT_EQ(run->result.out, read);
-    EXPECT_EQ(run->result.err.find("warning"), std::string::npos) << run->result.err;
+  for (const ReuseRun* run : {&one, &two}) {
+    EXPECT_EQ(run->lines, read);
+    EXPECT_EQ(run->warnings, std::vector<std::string>{});
   }
-  const CachedRun reused = ListCached(tree, cache);
-  EXPECT_EQ(reused.Reused(), "3002 of 3002");
-  EXPECT_EQ(reused.result.out, read);  // byte for byte
+  const ReuseRun reused = ListWithClock(tree, cache, 5 * kSecond);
+  EXPECT_EQ(reused.reused, "3002 of 3002");
+  EXPECT_EQ(reused.lines, read);  // byte for byte
 
   // Same size, the time put back as touch -d does: the ctime still moves.
-  const auto edited = std::chrono::steady_clock::now();
   tree.File("a", "CONTENT OF a");
   tree.SetTime("a", kOld);
   // A new file in place of the old one, often under the same inode.
   std::filesystem::remove(tree.Path("b"));
   tree.File("b", "CONTENT OF b");
   tree.SetTime("b", kOld);
-  const CachedRun changed = ListCached(tree, cache);
-  EXPECT_EQ(changed.Reused(), "3000 of 3002");
-  // Read within two seconds of their change, a and b are racy: they are read
-  // again, though nothing changed since.
-  const CachedRun racy = ListCached(tree, cache);
-  if (std::chrono::steady_clock::now() - edited < std::chrono::milliseconds(1800)) {
-    EXPECT_EQ(racy.Reused(), "3000 of 3002");
-  }
-  EXPECT_EQ(changed.result.out, ListRead(tree));
-  EXPECT_NE(changed.result.out, read);
+  const ReuseRun changed = ListWithClock(tree, cache, 5 * kSecond);
+  EXPECT_EQ(changed.reused, "3000 of 3002");
+  EXPECT_EQ(ListWithClock(tree, cache, 5 * kSecond).reused, "3002 of 3002");
+  EXPECT_EQ(changed.lines, ListWithClock(tree, store.Path("unused.sqlite"), 0).lines);
+  EXPECT_NE(changed.lines, read);
+  // quillon-cli gives the same listing, and says what it reused.
+  const CachedRun cli = ListCached(tree, cache);
+  EXPECT_EQ(SplitCrLf(cli.result.out), changed.lines);
+  EXPECT_EQ(cli.result.exitCode, 0) << cli.result.err;
+  EXPECT_NE(cli.Reused(), "none");
 }
 
 TEST(DigestReuse, ACacheThatCannotBeUsedIsAWarningNeverAFailure) {

@@ -55,6 +55,7 @@ class TMainWindow {
   void SetReaders(std::size_t readers) { engine_.SetReaders(readers); }
   // The digest cache of runs with reuse switched on; empty: the user's default one.
   void SetDigestCacheFile(std::string path) { engine_.SetDigestCacheFile(std::move(path)); }
+  void SetClock(DigestCache::Clock clock) { engine_.SetClock(std::move(clock)); }
   // The digest of listing runs with the check box ticked: MD5 unless told otherwise.
   void SetDigestAlgorithm(DigestAlgorithm algorithm) { engine_.SetDigestAlgorithm(algorithm); }
 

@@ -340,7 +340,7 @@ ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderP
                                                      int attributes, const std::function<bool()>& stop) const {
   ListedFolder folder;
   folder.path = folderPath;
-  folder.searchStartNs = DigestCache::RealClock();
+  folder.searchStartNs = clock_();
   FindData entry;
   auto search = search_.FindFirstFile(folderPath + mask, attributes, entry, folder.failures);
   // Excluded entries are gone from here on: never listed, counted, read,
@@ -616,7 +616,7 @@ DigestCache* ListingEngine::Cache() {
   if (!reuseDigests_) return nullptr;
   if (!cache_) {
     cache_ = std::make_unique<DigestCache>(cacheFile_.empty() ? DigestStore::DefaultPath() : cacheFile_,
-                                           [this](const std::string& text) { surfaces_.ShowWarning(text); });
+                                           [this](const std::string& text) { surfaces_.ShowWarning(text); }, clock_);
   }
   return cache_.get();
 }

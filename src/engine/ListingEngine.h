@@ -61,6 +61,9 @@ class ListingEngine {
   // The digest cache that runs with reuse switched on use; empty: the user's
   // default one.
   void SetDigestCacheFile(std::string path) { cacheFile_ = std::move(path); }
+  // The clock that times the reads against the files' change times for the
+  // digest cache; the system's by default.
+  void SetClock(DigestCache::Clock clock) { clock_ = std::move(clock); }
   // The digest that runs from the next one on put on file lines when the
   // check box asks for digests: MD5 unless told otherwise.
   void SetDigestAlgorithm(DigestAlgorithm algorithm) { nextAlgorithm_ = algorithm; }
@@ -187,6 +190,7 @@ class ListingEngine {
   DigestAlgorithm algorithm_ = DigestAlgorithm::Md5;  // of this run
   DigestAlgorithm nextAlgorithm_ = DigestAlgorithm::Md5;
   std::string cacheFile_;
+  DigestCache::Clock clock_ = DigestCache::RealClock;
   std::unique_ptr<DigestCache> cache_;
   bool digestsWanted_ = false;      // what the check box said last in this run
   bool running_ = false;
