@@ -164,6 +164,9 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   reuseDigests_ = surfaces_.ReuseDigestsChecked();
   algorithm_ = nextAlgorithm_;
   digester_.SetAlgorithm(algorithm_);
+  // A kernel asked for that cannot be had is told of, not passed over.
+  if (algorithm_ == DigestAlgorithm::Md5 && surfaces_.Md5Ticked())
+    if (const auto problem = Md5Lanes::KernelProblem()) surfaces_.ShowWarning(*problem);
   SetDigestHelpers();
   state_.DigestCount = 0;
   state_.ReusedDigestCount = 0;
