@@ -189,6 +189,7 @@ class ListingEngine {
   std::string cacheFile_;
   std::unique_ptr<DigestCache> cache_;
   bool digestsWanted_ = false;      // what the check box said last in this run
+  bool kernelChecked_ = false;      // this run has told of a QUILLON_MD5_KERNEL it cannot follow
   bool running_ = false;
   bool stopped_ = false;
   RunProgress progress_;
