@@ -112,6 +112,15 @@ TEST(CliInterrupt, EndsWith128PlusTheSignalLeavingNoPartialFileAndTheOldOneWhole
       EXPECT_EQ(tree.Read("old.qln"), kListing);
     }
   }
+  // After the rename, at the folder's flush: the file there before is new.
+  setenv("QUILLON_SHIM_CALL", "2", 1);
+  for (const std::string out : {"old.qln", "new.qln"}) {
+    const auto result = InterruptedAt("fsync", SIGINT, {"list", tree.Path("d"), "-o", tree.Path(out)});
+    EXPECT_EQ(result.exitCode, 130);
+    EXPECT_EQ(result.err, out == "old.qln" ? "quillon-cli: " + tree.Path(out) + " was written in full before the interrupt\n" : "");
+    EXPECT_EQ(tree.Read(out), Cli({"list", tree.Path("d")}).out);
+  }
+  unsetenv("QUILLON_SHIM_CALL");
 }
 
 TEST(CliInterrupt, SaysWhetherAFileRewrittenInPlaceIsOldOrNew) {
