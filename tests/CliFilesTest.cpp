@@ -138,19 +138,39 @@ TEST(CliInterrupt, EndsWith128PlusTheSignalLeavingNoPartialFileAndTheOldOneWhole
     for (const std::string out : {"old.qln", "new.qln"}) {
       const auto result = InterruptedAt(at, signal, {"list", tree.Path("d"), "-o", tree.Path(out)});
       EXPECT_EQ(result.exitCode, 128 + signal) << at << " " << out;
+      // Only a file that was there is told of.
+      EXPECT_EQ(result.err, out == "old.qln" ? "quillon-cli: " + tree.Path(out) + " was left as it was\n" : "")
+          << at << " " << out;
       EXPECT_EQ(Entries(tree.Root()), before) << at << " " << out;
       EXPECT_EQ(tree.Read("old.qln"), kListing);
     }
   }
+  // After the rename, at the folder's flush: the file there before is new.
+  setenv("QUILLON_SHIM_CALL", "2", 1);
+  for (const std::string out : {"old.qln", "new.qln"}) {
+    const auto result = InterruptedAt("fsync", SIGINT, {"list", tree.Path("d"), "-o", tree.Path(out)});
+    EXPECT_EQ(result.exitCode, 130);
+    EXPECT_EQ(result.err, out == "old.qln" ? "quillon-cli: " + tree.Path(out) + " was written in full before the interrupt\n" : "");
+    EXPECT_EQ(tree.Read(out), Cli({"list", tree.Path("d")}).out);
+  }
+  unsetenv("QUILLON_SHIM_CALL");
 }
 
 TEST(CliInterrupt, SaysWhetherAFileRewrittenInPlaceIsOldOrNew) {
   TempTree tree;
-  tree.Dir("d");
+  tree.Dir("d/e");
   tree.File("out.qln", kListing);
+  tree.File("old.qln", kListing);
   // A second name makes the save rewrite the file in place.
   ASSERT_EQ(link(tree.Path("out.qln").c_str(), tree.Path("other.qln").c_str()), 0);
   const std::vector<std::string> args{"list", tree.Path("d"), "-o", tree.Path("out.qln")};
+  // Before the save begins: during the listing, or the comparison.
+  for (const auto& early : {args, {"compare", "--folder", tree.Path("d"), tree.Path("old.qln"), "-o", tree.Path("out.qln")}}) {
+    const auto listing = InterruptedAt("dirfd", SIGINT, early);
+    EXPECT_EQ(listing.exitCode, 130);
+    EXPECT_EQ(listing.err, "quillon-cli: " + tree.Path("out.qln") + " was left as it was\n");
+    EXPECT_EQ(tree.Read("out.qln"), kListing);
+  }
   const auto whole = InterruptedAt("fallocate", SIGINT, args);
   EXPECT_EQ(whole.exitCode, 130);
   EXPECT_EQ(whole.err, "quillon-cli: " + tree.Path("out.qln") + " was written in full before the interrupt\n");

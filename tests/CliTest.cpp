@@ -265,6 +265,19 @@ TEST(CliList, WarnsOfWhatItCouldNotReadAndEndsIncomplete) {
   EXPECT_EQ(refused.err, "quillon-cli: cannot list '" + tree.Path("locked") + "': Permission denied\n");
 }
 
+TEST(CliList, WarnsOfAnMd5KernelThatIsNotThereAndListsAsEver) {
+  TempTree tree;
+  tree.File("f.txt", "hello\n");
+  const auto plain = Cli({"list", "--md5", tree.Root()});
+  const auto bogus = RunProgram({"/usr/bin/env", "QUILLON_MD5_KERNEL=bogus", CliPath(), "list", "--md5", tree.Root()});
+  EXPECT_EQ(bogus.exitCode, 0);
+  EXPECT_EQ(bogus.out, plain.out);
+  EXPECT_EQ(bogus.err, "quillon-cli: warning: QUILLON_MD5_KERNEL=bogus names no kernel; the kernels are scalar, sse2, "
+                       "avx2, avx512; the automatic choice is used\n" + plain.err);
+  EXPECT_EQ(RunProgram({"/usr/bin/env", "QUILLON_MD5_KERNEL=scalar", CliPath(), "list", "--md5", tree.Root()}).err,
+            plain.err);
+}
+
 TEST(CliList, Sha256PutsSixtyFourDigitsWhereMd5PutsThirtyTwo) {
   TempTree tree;
   tree.Chmod("", 0755);

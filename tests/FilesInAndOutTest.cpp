@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "TestSupport.h"
+#include "compare/SpillChannel.h"
 #include "documents/ListingFile.h"
 #include "platform/QuillonError.h"
 #include "surfaces/ListPane.h"
@@ -153,6 +154,28 @@ TEST(SavingAFile, AnInPlaceRewriteOnAFullDiskKeepsTheOldContent) {
   WriteListingFile(lines, path);
   std::ifstream in(disk.Path("other.qln"));
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}).size(), 2000u * 62);
+}
+
+// A full disk under temporary files tells the room needed: the work's
+// estimate where it has one, else at least what was written (a listing
+// still growing), never "about 0".
+TEST(TemporaryFiles, AFullDiskTellsTheRoomNeeded) {
+  ScratchMount disk("64k");
+  if (!disk.Ready()) GTEST_SKIP() << "a tmpfs cannot be mounted here";
+  const std::string block(4096, 'x');
+  for (const unsigned long long estimate : {0ULL, 1ULL << 20}) {
+    const SpillChannel::Place place{disk.Path(""), estimate};
+    SpillChannel channel(&place, block.size());
+    std::string error;
+    try {
+      for (int i = 0; i < 1000; ++i) channel.Put(block.data(), block.size());
+    } catch (const QuillonError& failure) {
+      error = failure.what();
+    }
+    const std::string needed = estimate != 0 ? "about 1048576" : "at least " + std::to_string(channel.Written());
+    EXPECT_EQ(error, "Not enough room for temporary files in " + place.folder + ": " + needed +
+                         " bytes are needed\nNo space left on device");
+  }
 }
 
 TEST(SavingAFile, KeepsHardLinksAttributesAndTheAccessList) {

@@ -1,5 +1,5 @@
-// Preloaded into quillon-cli by the interrupt tests. At the first call of the
-// function named by QUILLON_SHIM_AT ("fsync": the save has written its text;
+// Preloaded into quillon-cli by the interrupt tests. At the first call (or
+// the QUILLON_SHIM_CALL-th) of the function named by QUILLON_SHIM_AT ("fsync": the save has written its text;
 // "fallocate": an in-place rewrite makes room in its file; "dirfd": the
 // listing run reads a folder), the process gets the signal
 // numbered by QUILLON_SHIM_SIGNAL, as a user's Ctrl-C would reach it then.
@@ -19,6 +19,9 @@ void SignalAt(const char* function) {
   const char* at = std::getenv("QUILLON_SHIM_AT");
   const char* number = std::getenv("QUILLON_SHIM_SIGNAL");
   if (sent || at == nullptr || number == nullptr || std::strcmp(at, function) != 0) return;
+  static int calls = 0;
+  const char* nth = std::getenv("QUILLON_SHIM_CALL");
+  if (++calls < (nth != nullptr ? std::atoi(nth) : 1)) return;
   sent = true;
   kill(getpid(), std::atoi(number));
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -121,6 +122,56 @@ TEST_F(SignedListing, KeyFilesAreGuarded) {
   EXPECT_THROW(SigningKey::LoadPrivate(tree.Path("key.pub")), QuillonError);
   WriteListingFile(kLines, tree.Path("l.qln"));
   EXPECT_THROW(SigningKey::LoadPublic(tree.Path("l.qln")), QuillonError);
+}
+
+// Whoever else owns or may write a key or its folder could put their own key
+// there: it is refused with the command that mends it, and taken once mended.
+TEST_F(SignedListing, KeysOthersCouldReplaceAreRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "files of another user are made as root";
+  tree.Dir("k");
+  SigningKey::Generate(tree.Path("k/key"));
+  const std::string folder = std::filesystem::canonical(tree.Path("k"));
+  const std::string privFile = tree.Path("k/key"), pubFile = tree.Path("k/key.pub");
+  struct Case {
+    std::string path;  // what is changed
+    std::function<int()> change;
+    std::string fix;
+    bool privateToo;
+  };
+  const std::vector<Case> cases{
+      {privFile, [&] { return chown(privFile.c_str(), 65534, 0); }, "chown root " + privFile, true},
+      {pubFile, [&] { return chown(pubFile.c_str(), 65534, 0); }, "chown root " + pubFile, false},
+      {pubFile, [&] { return chmod(pubFile.c_str(), 0664); }, "chmod go-w " + pubFile, false},
+      {folder, [&] { return chown(folder.c_str(), 65534, 0); }, "chown root " + folder, true},
+      {folder, [&] { return chmod(folder.c_str(), 0777); }, "chmod go-w " + folder, true},
+      {folder, [&] { return chmod(folder.c_str(), 0730); }, "chmod go-w " + folder, true},
+  };
+  const auto refusal = [](const std::function<void()>& load) -> std::string {
+    try {
+      load();
+    } catch (const QuillonError& error) {
+      return error.what();
+    }
+    return "taken";
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(c.change(), 0) << c.fix;
+    // A private key file gives its public half too.
+    const std::string publicRefusal = refusal([&] { SigningKey::LoadPublic(c.path == folder ? pubFile : c.path); });
+    EXPECT_NE(publicRefusal.find(c.fix), std::string::npos) << publicRefusal;
+    if (c.privateToo) {
+      const std::string privateRefusal = refusal([&] { SigningKey::LoadPrivate(privFile); });
+      EXPECT_NE(privateRefusal.find(c.fix), std::string::npos) << privateRefusal;
+    }
+    ASSERT_EQ(chown(c.path.c_str(), 0, 0), 0);
+    ASSERT_EQ(chmod(c.path.c_str(), c.path == folder ? 0700 : c.path == pubFile ? 0644 : 0600), 0);
+    EXPECT_EQ(refusal([&] { SigningKey::LoadPublic(pubFile); }), "taken") << c.fix;
+  }
+  // In a sticky folder only the owners of a name and of the folder may swap it.
+  ASSERT_EQ(chmod(folder.c_str(), 01777), 0);
+  EXPECT_EQ(refusal([&] { SigningKey::LoadPrivate(privFile); }), "taken");
+  EXPECT_EQ(refusal([&] { SigningKey::LoadPublic(pubFile); }), "taken");
+  ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
 }
 
 TEST_F(SignedListing, VerifiesAfterEverySavePath) {

@@ -459,6 +459,8 @@ int CliCommand::List(Options options) {
   const std::string folder = SystemPaths::AbsoluteFolder(options.operands[0]);
   if (!CheckFolder(folder)) return 2;
   Session session;
+  // A signal before FILE is saved says that it was left as it was.
+  const auto untouched = FileSaver::UntouchedNote(options.output.value_or(""));
   // A key that cannot sign is refused before the tree is read.
   std::optional<SigningKey> key;
   if (options.sign && !session.Run([&] { key = SigningKey::LoadPrivate(*options.sign); })) return 2;
@@ -550,6 +552,8 @@ int CliCommand::Compare(Options options) {
   int status = 0;
   if (options.folder && !PrepareListing(options, status)) return status;
   Session session;
+  // A signal before FILE is saved says that it was left as it was.
+  const auto untouched = FileSaver::UntouchedNote(options.output.value_or(""));
   HeadlessSurfaces& surfaces = session.Surfaces();
   BoundedComparison::Options budget;
   budget.memory = options.memory.value_or(MemoryBudget::AvailableBytes() / 4);

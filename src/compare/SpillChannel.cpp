@@ -11,7 +11,7 @@ SpillChannel::SpillChannel(const Place* place, std::size_t bufferSize)
 void SpillChannel::Fail(int errorNumber) const {
   if (errorNumber == ENOSPC)
     throw QuillonError(ErrorText::WithSystemReason(
-        ErrorText::NoRoomForTemporaryFiles(place_->folder, place_->bytesNeeded), errorNumber));
+        ErrorText::NoRoomForTemporaryFiles(place_->folder, place_->bytesNeeded, written_), errorNumber));
   throw QuillonError(ErrorText::WithSystemReason(ErrorText::CannotUseTemporaryFiles(place_->folder), errorNumber));
 }
 

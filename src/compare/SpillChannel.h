@@ -18,7 +18,7 @@ class SpillChannel {
   // Where the temporary files go, and what a failure says.
   struct Place {
     std::string folder;
-    unsigned long long bytesNeeded = 0;
+    unsigned long long bytesNeeded = 0;  // the whole work's, where known; else 0: the bytes written tell
   };
 
   // In memory.

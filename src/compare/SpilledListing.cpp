@@ -13,7 +13,6 @@ void SpilledListing::Add(std::string_view line) {
   const auto length = static_cast<std::uint32_t>(line.size());
   lines_.Put(&length, sizeof length);
   lines_.Put(line.data(), line.size());
-  place_.bytesNeeded = lines_.Written();
 }
 
 bool SpilledListing::Next(std::string_view& line) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <thread>
+#include <utility>
 
 #include "surfaces/ScrollExtent.h"
 #include "surfaces/Texts.h"
@@ -164,6 +165,7 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   reuseDigests_ = surfaces_.ReuseDigestsChecked();
   algorithm_ = nextAlgorithm_;
   digester_.SetAlgorithm(algorithm_);
+  kernelChecked_ = false;
   SetDigestHelpers();
   state_.DigestCount = 0;
   state_.ReusedDigestCount = 0;
@@ -676,6 +678,10 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
   line_ += ListingLineFormat::FormatAttributeLetters(entry.Attributes);
   line_ += ' ';
   digestsWanted_ = surfaces_.Md5Ticked();
+  if (digestsWanted_ && !std::exchange(kernelChecked_, true) && algorithm_ == DigestAlgorithm::Md5) {
+    // A kernel asked for that cannot be had is told of, once a run needs one, not passed over.
+    if (const auto problem = Md5Lanes::KernelProblem()) surfaces_.ShowWarning(*problem);
+  }
   if (digestsWanted_) {
     // Found, though not listed until its digest is made.
     if (currentJob_ != kNoJob) aheadBytes_ -= size;

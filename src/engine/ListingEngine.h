@@ -193,6 +193,7 @@ class ListingEngine {
   DigestCache::Clock clock_ = DigestCache::RealClock;
   std::unique_ptr<DigestCache> cache_;
   bool digestsWanted_ = false;      // what the check box said last in this run
+  bool kernelChecked_ = false;      // this run has told of a QUILLON_MD5_KERNEL it cannot follow
   bool running_ = false;
   bool stopped_ = false;
   RunProgress progress_;

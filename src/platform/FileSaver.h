@@ -1,8 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "platform/InterruptGuard.h"
 #include "platform/OutputChannel.h"
 
 // Saves a file the system's way, whole or not at all where the system allows.
@@ -46,4 +48,10 @@ class FileSaver {
   static int OpenDescriptorOf(const std::string& fileName);
 
   static Outcome Save(const std::string& fileName, const std::function<bool(OutputChannel&)>& writeText);
+
+  // Where fileName is an existing file, a note that a signal left it as it
+  // was, to be held over the work whose result Save is to write to it: a
+  // signal then says so whenever it comes before the file is touched. Save
+  // puts what it did to the file in its place once it touches the file.
+  static std::optional<InterruptGuard::Note> UntouchedNote(const std::string& fileName);
 };

@@ -65,15 +65,31 @@ InterruptGuard::Deferral::~Deferral() {
   if (deferrals == 0 && pendingSignal != 0) EndBySignal(pendingSignal);
 }
 
-InterruptGuard::Note::Note(const std::string& text) { Change(text); }
+namespace {
 
-InterruptGuard::Note::~Note() { noteLength = 0; }
+// What the handler writes, as it writes it. A signal meanwhile waits, so that
+// it never finds the note half made or, between two notes, none at all.
+void Say(const std::string& line) {
+  const InterruptGuard::Deferral hold;
+  noteLength = 0;
+  const std::size_t length = std::min(line.size(), sizeof noteText);
+  std::memcpy(noteText, line.data(), length);
+  noteLength = static_cast<std::sig_atomic_t>(length);
+}
+
+}  // namespace
+
+InterruptGuard::Note::Note(const std::string& text)
+    : before_(noteText, static_cast<std::size_t>(noteLength)) {
+  Change(text);
+}
+
+InterruptGuard::Note::~Note() {
+  if (!kept_ || before_.empty()) Say(before_);
+}
 
 void InterruptGuard::Note::Change(const std::string& text) {
-  noteLength = 0;
-  const std::string line = notePrefix + text;
-  const std::size_t length = std::min(line.size(), sizeof noteText - 1);
-  std::memcpy(noteText, line.data(), length);
-  noteText[length] = '\n';
-  noteLength = static_cast<std::sig_atomic_t>(length + 1);
+  std::string line = notePrefix + text;
+  line.resize(std::min(line.size(), sizeof noteText - 1));
+  Say(line + '\n');
 }

@@ -29,7 +29,8 @@ class InterruptGuard {
   };
 
   // While one lives, a signal that ends the program first writes its text
-  // and a line end to standard error.
+  // and a line end to standard error. Notes nest: when one ends, the note it
+  // was made within is said again.
   class Note {
    public:
     explicit Note(const std::string& text);
@@ -37,5 +38,12 @@ class InterruptGuard {
     Note(const Note&) = delete;
     Note& operator=(const Note&) = delete;
     void Change(const std::string& text);
+    // Its text outlives it, in place of that of the note it was made within,
+    // if any: for a state that outlasts the work, such as a file now whole.
+    void Keep() { kept_ = true; }
+
+   private:
+    std::string before_;  // the text said before, as the handler writes it
+    bool kept_ = false;
   };
 };

@@ -82,6 +82,20 @@ bool Md5Lanes::KernelForced() {
   return forced != nullptr && Name(ChosenKernel()) == forced;
 }
 
+std::optional<std::string> Md5Lanes::KernelProblem() {
+  const char* forced = std::getenv("QUILLON_MD5_KERNEL");
+  if (forced == nullptr) return std::nullopt;
+  const std::string set = std::string("QUILLON_MD5_KERNEL=") + forced;
+  std::string kernels;
+  for (const Md5Kernel kernel : kKernels) {
+    if (Name(kernel) == forced)
+      return Supported(kernel) ? std::nullopt
+                               : std::optional<std::string>(set + " names a kernel this CPU lacks; the automatic choice is used");
+    kernels += (kernels.empty() ? "" : ", ") + std::string(Name(kernel));
+  }
+  return set + " names no kernel; the kernels are " + kernels + "; the automatic choice is used";
+}
+
 bool Md5Lanes::Supported(Md5Kernel kernel) {
 #if defined(__x86_64__) || defined(__i386__)
   switch (kernel) {

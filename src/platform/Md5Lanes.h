@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 // The instruction sets MD5 can be computed with, many messages at once.
@@ -44,6 +46,9 @@ class Md5Lanes {
   // True when QUILLON_MD5_KERNEL names the kernel to use: it alone is then
   // used, as tests and benchmarks want.
   static bool KernelForced();
+  // What is wrong with QUILLON_MD5_KERNEL, when it is set to a kernel that
+  // is not there or that the CPU lacks: it is then left aside.
+  static std::optional<std::string> KernelProblem();
   Md5Kernel Kernel() const { return kernel_; }
 
   // Begins a new message in slot, dropping what it held.

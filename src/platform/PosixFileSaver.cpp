@@ -114,6 +114,10 @@ class StagedText : public OutputChannel {
   std::uint64_t size_ = 0;
 };
 
+// What a signal says of a file it ends the run before, or after, the save changed.
+std::string LeftAsItWas(const std::string& fileName) { return fileName + " was left as it was"; }
+std::string WrittenInFull(const std::string& fileName) { return fileName + " was written in full before the interrupt"; }
+
 // Removes the temporary file unless it was renamed into place, also when a
 // signal ends the program while it is there.
 class TemporaryFile {
@@ -195,7 +199,8 @@ bool TakeOver(int fd, const WalkedPath& oldPath, const struct stat& old) {
 // Writes through a new file renamed over the target. With old, the existing
 // file's properties are taken over first; false, with nothing written, when
 // they cannot be.
-bool ReplaceThroughNewFile(const TextWriter& writeText, const WalkedPath& target, const struct stat* old) {
+bool ReplaceThroughNewFile(const TextWriter& writeText, const std::string& fileName, const WalkedPath& target,
+                           const struct stat* old) {
   const int folder = target.Folder();
   int fd = -1;
   std::string tempName;
@@ -220,8 +225,14 @@ bool ReplaceThroughNewFile(const TextWriter& writeText, const WalkedPath& target
   if (old != nullptr && !TakeOver(fd, target, *old)) return false;
 
   if (!WriteTo(writeText, fd) || fsync(fd) != 0 || !temp.Close()) StreamWriteError(errno);
-  if (renameat(folder, temp.Name().c_str(), folder, target.Name().c_str()) != 0) CannotCreate(errno);
-  temp.Keep();
+  {
+    // The file changes at the rename: a signal says on which side of it the run ended.
+    InterruptGuard::Deferral hold;
+    if (renameat(folder, temp.Name().c_str(), folder, target.Name().c_str()) != 0) CannotCreate(errno);
+    temp.Keep();
+    InterruptGuard::Note whole(WrittenInFull(fileName));
+    whole.Keep();
+  }
   // Make the rename itself durable; a folder that cannot be synced is no failure.
   const FileDescriptor folderForSync(LongPath::OpenAt(folder, ".", O_RDONLY | O_DIRECTORY));
   if (folderForSync.Get() >= 0) fsync(folderForSync.Get());
@@ -251,7 +262,7 @@ bool MakeRoom(int fd, off_t size) {
 // so that the old content is lost only once the new one will fit. A signal
 // before that leaves the file as it was; after, it waits until it is whole.
 void RewriteInPlace(const TextWriter& writeText, const std::string& fileName, const WalkedPath& target) {
-  InterruptGuard::Note note(fileName + " was left as it was");
+  InterruptGuard::Note note(LeftAsItWas(fileName));
   StagedText text;
   if (!WriteTo(writeText, text)) StreamWriteError(errno);
   InterruptGuard::Deferral hold;
@@ -262,7 +273,9 @@ void RewriteInPlace(const TextWriter& writeText, const std::string& fileName, co
   struct stat st;
   if (fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) CannotCreate(EINVAL);
   if (!MakeRoom(file.Get(), text.Size())) StreamWriteError(errno);
-  note.Change(fileName + " was written in full before the interrupt");
+  note.Change(WrittenInFull(fileName));
+  // The old content is going: what the note says now outlasts the save.
+  note.Keep();
   if (!text.CopyTo(file.Get()) || ftruncate(file.Get(), text.Size()) != 0 || fsync(file.Get()) != 0 ||
       !file.Close()) {
     const int error = errno;
@@ -348,7 +361,7 @@ void SaveFile(const TextWriter& writeText, const std::string& fileName) {
     const int error = errno;
     // A dangling link is not replaced by a file.
     if (error != ENOENT || target.ThroughLink() || target.KernelLink()) CannotCreate(error);
-    ReplaceThroughNewFile(writeText, target, nullptr);
+    ReplaceThroughNewFile(writeText, fileName, target, nullptr);
     return;
   }
   if (S_ISDIR(st.st_mode)) CannotCreate(EISDIR);
@@ -361,7 +374,7 @@ void SaveFile(const TextWriter& writeText, const std::string& fileName) {
   if ((st.st_mode & S_IWUSR) == 0) CannotCreate(EACCES);
   if (faccessat(folder, name, W_OK, 0) != 0) CannotCreate(errno);
   const bool renameKeepsAll = !target.KernelLink() && st.st_nlink == 1 && faccessat(folder, ".", W_OK, 0) == 0;
-  if (renameKeepsAll && ReplaceThroughNewFile(writeText, target, &st)) return;
+  if (renameKeepsAll && ReplaceThroughNewFile(writeText, fileName, target, &st)) return;
   RewriteInPlace(writeText, fileName, target);
 }
 
@@ -383,4 +396,10 @@ FileSaver::Outcome FileSaver::Save(const std::string& fileName, const std::funct
     return failed.outcome;
   }
   return {};
+}
+
+std::optional<InterruptGuard::Note> FileSaver::UntouchedNote(const std::string& fileName) {
+  struct stat st;
+  if (fileName.empty() || stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return std::optional<InterruptGuard::Note>(std::in_place, LeftAsItWas(fileName));
 }

@@ -26,10 +26,14 @@ class SigningKey {
   // never replaced: a lost private key cannot be made again.
   static void Generate(const std::string& privateFile);
 
-  // A private key file that anyone but its owner may read or write is
-  // refused: a key others can read signs for them too.
+  // A key file is refused when another user (root aside) owns it or the
+  // folder holding it, or when others may write either (a sticky folder such
+  // as /tmp aside): they could put a key of their own in its place. A private
+  // key file is refused too when anyone but its owner may read it: a key
+  // others can read signs for them too.
   static SigningKey LoadPrivate(const std::string& file);
-  // Takes a private key file as well: its public half is used.
+  // Takes a private key file as well: its public half is used. A public key
+  // may be read by anyone.
   static SigningKey LoadPublic(const std::string& file);
 
   // The 64 bytes of the signature of message; only a private key signs.

@@ -2,15 +2,19 @@
 #include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <system_error>
 
 #include "platform/QuillonError.h"
 #include "platform/SigningKey.h"
+#include "platform/WalkedPath.h"
 
 namespace {
 
@@ -47,21 +51,85 @@ class Fd {
   int fd_;
 };
 
-// The text of a key file; with privateKey, refused when others may read or
-// write it, as seen on the file opened, not on its name.
+// The name of the user with uid, for a message and a chown: the number where
+// the system knows no name.
+std::string UserName(uid_t uid) {
+  const passwd* user = getpwuid(uid);
+  return user != nullptr && user->pw_name[0] != '\0' ? user->pw_name : std::to_string(uid);
+}
+
+std::string ModeText(mode_t mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+  return text;
+}
+
+// The folder's path as the system resolved it, for a message; what was given
+// where the system cannot tell.
+std::string FolderName(int folder, const std::string& given) {
+  std::string name(4096, '\0');
+  const ssize_t length = readlink(("/proc/self/fd/" + std::to_string(folder)).c_str(), name.data(), name.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= name.size()) return given;
+  name.resize(static_cast<std::size_t>(length));
+  return name;
+}
+
+// Whoever else owns or may write a key, or the folder holding it, can put a
+// key of their own in its place: we would sign with it, or take signatures
+// made with it as ours. Only we or root may own either (root owns much that
+// every user may trust), as with the digest cache. A folder that others may
+// write is taken only when it is sticky, such as /tmp: there an entry can be
+// renamed or removed only by its owner, the folder's owner or root, and both
+// are checked to be us or root, so nobody else can swap the key.
+void CheckHolders(const std::string& file, const struct stat& st, int folder, const std::string& given) {
+  const uid_t me = geteuid();
+  if (st.st_uid != me && st.st_uid != 0)
+    Fail("The key file " + file + " belongs to another user (" + UserName(st.st_uid) +
+         "), so it is not used: its owner could put a key of their own in it. Make it yours with the command \"chown " +
+         UserName(me) + " " + file + "\".");
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    Fail("The key file " + file + " may be written by others (mode " + ModeText(st.st_mode) +
+         "), so it is not used: anyone who can write it could put a key of their own in it. Make it writable by "
+         "you alone with the command \"chmod go-w " + file + "\".");
+  struct stat holder {};
+  if (fstat(folder, &holder) != 0) Fail("Cannot open the key file " + file, errno);
+  const std::string name = FolderName(folder, given);
+  if (holder.st_uid != me && holder.st_uid != 0)
+    Fail("The folder " + name + " that holds the key file " + file + " belongs to another user (" +
+         UserName(holder.st_uid) +
+         "), so the key is not used: its owner could put another key in its place. Make it yours with the command \"chown " +
+         UserName(me) + " " + name + "\".");
+  if ((holder.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (holder.st_mode & S_ISVTX) == 0)
+    Fail("The folder " + name + " that holds the key file " + file + " may be written by others (mode " +
+         ModeText(holder.st_mode) +
+         "), so the key is not used: anyone who can write it could put another key in its place. Take their "
+         "right away with the command \"chmod go-w " + name + "\".");
+}
+
+// The text of a key file, refused when anyone but us or root owns it or its
+// folder or may write either; a private key also when others may read it.
+// All is seen on the file and folder opened, not on their names: the path is
+// walked as a save walks it, and the file opened inside the folder reached.
 std::string ReadKeyFile(const std::string& file, bool privateKey) {
-  const Fd fd(open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  std::optional<WalkedPath> walked;
+  try {
+    walked.emplace(file);
+  } catch (const std::system_error& error) {
+    Fail("Cannot open the key file " + file, error.code().value());
+  }
+  const int noLink = walked->KernelLink() ? 0 : O_NOFOLLOW;
+  const Fd fd(openat(walked->Folder(), walked->Name().c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | noLink));
   if (fd.Get() < 0) Fail("Cannot open the key file " + file, errno);
   struct stat st {};
   if (fstat(fd.Get(), &st) != 0) Fail("Cannot open the key file " + file, errno);
   if (!S_ISREG(st.st_mode)) Fail("The key file " + file + " is not a regular file");
-  if (privateKey && (st.st_mode & 077) != 0) {
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-    Fail("The private key file " + file + " may be read or written by others (mode " + mode +
-         "), so it is not used: anyone who can read it can sign for you. Make it yours alone with: chmod 600 " +
-         file);
-  }
+  if (privateKey && (st.st_mode & 077) != 0)
+    Fail("The private key file " + file + " may be read or written by others (mode " + ModeText(st.st_mode) +
+         "), so it is not used: anyone who can read it can sign for you. Make it yours alone with the command "
+         "\"chmod 600 " + file + "\".");
+  const std::size_t slash = file.rfind('/');
+  CheckHolders(file, st, walked->Folder(),
+               slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash));
   if (static_cast<std::size_t>(st.st_size) > kMaxKeyFile) Fail("The key file " + file + " holds no Ed25519 key");
   std::string text(static_cast<std::size_t>(st.st_size), '\0');
   std::size_t got = 0;

@@ -101,15 +101,25 @@ FileSaver::Outcome FileSaver::Save(const std::string& fileName, const std::funct
   }
   // Replacing keeps the old file's attributes and security; on failure the old
   // file keeps its name and its content.
+  // The file changes here: a signal says on which side of it the run ended.
+  InterruptGuard::Deferral hold;
   bool replaced = exists && ReplaceFileW(target.c_str(), file.Path().c_str(), nullptr,
                                          REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
   if (!replaced && (!exists || GetLastError() == ERROR_FILE_NOT_FOUND))
     replaced = MoveFileExW(file.Path().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!replaced) return {Failure::CannotCreate, LastErrno()};
   file.Keep();
+  InterruptGuard::Note whole(fileName + " was written in full before the interrupt");
+  whole.Keep();
   // Not every file system's replace carries the old attributes over by itself.
   constexpr DWORD kKept =
       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   if (exists && (attributes & kKept) != 0) SetFileAttributesW(target.c_str(), attributes & kKept);
   return {};
+}
+
+std::optional<InterruptGuard::Note> FileSaver::UntouchedNote(const std::string& fileName) {
+  const DWORD attributes = fileName.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(SystemPathOf(fileName).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+  return std::optional<InterruptGuard::Note>(std::in_place, fileName + " was left as it was");
 }

@@ -65,15 +65,31 @@ InterruptGuard::Deferral::~Deferral() {
   if (deferrals.fetch_sub(1) == 1 && pendingExit.load() != 0) EndWith(pendingExit.load());
 }
 
-InterruptGuard::Note::Note(const std::string& text) { Change(text); }
+namespace {
 
-InterruptGuard::Note::~Note() { noteLength.store(0); }
+// What the handler writes, as it writes it. A signal meanwhile waits, so that
+// it never finds the note half made or, between two notes, none at all.
+void Say(const std::string& line) {
+  const InterruptGuard::Deferral hold;
+  noteLength.store(0);
+  const std::size_t length = std::min(line.size(), sizeof noteText);
+  std::memcpy(noteText, line.data(), length);
+  noteLength.store(static_cast<int>(length));
+}
+
+}  // namespace
+
+InterruptGuard::Note::Note(const std::string& text)
+    : before_(noteText, static_cast<std::size_t>(noteLength.load())) {
+  Change(text);
+}
+
+InterruptGuard::Note::~Note() {
+  if (!kept_ || before_.empty()) Say(before_);
+}
 
 void InterruptGuard::Note::Change(const std::string& text) {
-  noteLength.store(0);
-  const std::string line = notePrefix + text;
-  const std::size_t length = std::min(line.size(), sizeof noteText - 2);
-  std::memcpy(noteText, line.data(), length);
-  std::memcpy(noteText + length, "\r\n", 2);
-  noteLength.store(static_cast<int>(length + 2));
+  std::string line = notePrefix + text;
+  line.resize(std::min(line.size(), sizeof noteText - 2));
+  Say(line + "\r\n");
 }

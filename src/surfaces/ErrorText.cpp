@@ -18,9 +18,12 @@ std::string CannotUseTemporaryFiles(std::string_view folder) {
   return "Cannot use temporary files in " + std::string(folder);
 }
 
-std::string NoRoomForTemporaryFiles(std::string_view folder, unsigned long long bytesNeeded) {
-  return "Not enough room for temporary files in " + std::string(folder) + ": about " + std::to_string(bytesNeeded) +
-         " bytes are needed";
+std::string NoRoomForTemporaryFiles(std::string_view folder, unsigned long long bytesNeeded,
+                                    unsigned long long bytesWritten) {
+  const std::string text = "Not enough room for temporary files in " + std::string(folder);
+  if (bytesNeeded > bytesWritten) return text + ": about " + std::to_string(bytesNeeded) + " bytes are needed";
+  if (bytesWritten > 0) return text + ": at least " + std::to_string(bytesWritten) + " bytes are needed";
+  return text;
 }
 
 std::string WithReason(std::string_view message, std::string_view reason) {

@@ -16,7 +16,11 @@ std::string CannotCreateFile(std::string_view fileName);
 std::string NoFileCount(std::string_view listingName);
 inline constexpr const char* kTemporaryFileCutShort = "A temporary file was cut short";
 std::string CannotUseTemporaryFiles(std::string_view folder);
-std::string NoRoomForTemporaryFiles(std::string_view folder, unsigned long long bytesNeeded);
+// bytesNeeded is the work's estimate, 0 where it has none (work still
+// growing, such as a listing); past bytesWritten, all that is known is that
+// at least those are needed.
+std::string NoRoomForTemporaryFiles(std::string_view folder, unsigned long long bytesNeeded,
+                                    unsigned long long bytesWritten);
 
 // The message with the reason for it, such as the system's text for an error
 // number, on a second line.
