@@ -131,6 +131,24 @@ TEST(SavingAFile, FollowsALinkInAStickySharedFolderAnywhereOnThePathOnlyWhenItIs
     EXPECT_EQ(SaveError(tree.Path(file)), "saved");
     EXPECT_EQ(tree.Read(target), "new\r\n");
   }
+  // A file or FIFO planted there by another user is not written into, nor
+  // is a second name of a file; what we own is saved as ever.
+  tree.File("shared/planted.qln", "theirs\r\n");
+  ASSERT_EQ(chown(tree.Path("shared/planted.qln").c_str(), kNobody, kNobody), 0);
+  tree.Fifo("shared/pipe");
+  ASSERT_EQ(chown(tree.Path("shared/pipe").c_str(), kNobody, kNobody), 0);
+  const int reader = open(tree.Path("shared/pipe").c_str(), O_RDONLY | O_NONBLOCK);  // a writer would not wait
+  ASSERT_EQ(link(tree.Path("secret").c_str(), tree.Path("shared/hard.qln").c_str()), 0);
+  for (const char* planted : {"shared/planted.qln", "shared/pipe", "shared/hard.qln"})
+    EXPECT_EQ(SaveError(tree.Path(planted)), "Cannot create file " + tree.Path(planted) + "\nPermission denied");
+  char byte;
+  EXPECT_EQ(read(reader, &byte, 1), 0);  // no writer came
+  close(reader);
+  EXPECT_EQ(tree.Read("shared/planted.qln"), "theirs\r\n");
+  EXPECT_EQ(StatOf(tree.Path("shared/planted.qln")).st_uid, kNobody);
+  EXPECT_EQ(tree.Read("secret"), "new\r\n");
+  tree.File("shared/mine.qln", "old\r\n");
+  EXPECT_EQ(SaveError(tree.Path("shared/mine.qln")), "saved");
 }
 
 TEST(SavingAFile, AnInPlaceRewriteOnAFullDiskKeepsTheOldContent) {

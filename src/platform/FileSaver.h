@@ -20,8 +20,11 @@
 // descriptor we have open, such as standard output; a folder or a block
 // device is refused. A link anywhere on the path is written through,
 // unless it stands in a sticky world-writable folder and belongs neither to
-// us nor to the folder's owner; a dangling link or a loop is refused. Every
-// step after that walk is taken inside the folder it reached.
+// us nor to the folder's owner; a dangling link or a loop is refused. In
+// such a folder, a file or FIFO of another user (the folder's owner aside),
+// or a file with more than one name, is refused too: it may have been put
+// there for us to write into. Every step after that walk is taken inside the
+// folder it reached.
 //
 // Windows: the text goes to a new file beside the target, is flushed, and
 // takes the target's place with ReplaceFileW, which keeps the old file's

@@ -342,6 +342,20 @@ int OwnDescriptorOf(const std::string& fileName) {
   }
 }
 
+// Whether a file or FIFO in a sticky folder that everyone may write, such as
+// /tmp, may have been put there by someone else for us to write into: it
+// belongs neither to us nor to the folder's owner, or it has another name
+// that anyone could have linked it under. Taking it over would hand them
+// what we write, as the system's fs.protected_regular and
+// fs.protected_hardlinks guard against whatever the system sets.
+bool PlantedInSharedFolder(int folder, const struct stat& st) {
+  if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) return false;
+  struct stat holder;
+  if (fstat(folder, &holder) != 0) return true;
+  if ((holder.st_mode & S_ISVTX) == 0 || (holder.st_mode & S_IWOTH) == 0) return false;
+  return (st.st_uid != geteuid() && st.st_uid != holder.st_uid) || (S_ISREG(st.st_mode) && st.st_nlink > 1);
+}
+
 void SaveFile(const TextWriter& writeText, const std::string& fileName) {
   if (fileName.empty()) CannotCreate(ENOENT);
   // Every step after the walk is taken relative to the folder it reached.
@@ -366,6 +380,7 @@ void SaveFile(const TextWriter& writeText, const std::string& fileName) {
   }
   if (S_ISDIR(st.st_mode)) CannotCreate(EISDIR);
   if (S_ISBLK(st.st_mode)) throw SaveFailed{{FileSaver::Failure::BlockDevice, ENOTSUP}};
+  if (PlantedInSharedFolder(folder, st)) CannotCreate(EACCES);
   if (!S_ISREG(st.st_mode)) {
     WriteToStream(writeText, target, st);
     return;
