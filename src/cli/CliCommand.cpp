@@ -759,6 +759,7 @@ int CliCommand::Compare(Options options) {
     }
     return 2;
   }
+  for (const std::string& warning : comparison.Warnings()) surfaces.ShowWarning(warning);
   const auto format = ReadableRecords::FormatNamed(options.format);
   if (!session.WriteOut(options.output, [&](OutputChannel& out) { return WriteChanges(comparison, format, out); }))
     return 2;

@@ -27,13 +27,44 @@ constexpr std::uint64_t kAdded = std::uint64_t{1} << 63;
 // What a current line held in memory costs besides its text: a view, and its
 // share of the join.
 constexpr std::size_t kPerLine = sizeof(std::string_view) + KeyJoin::kBytesPerLine;
+// The same for a line of a partition: its head, number and key length too.
+constexpr std::size_t kPerPartLine = kPerLine + sizeof(Head) + sizeof(std::uint64_t) + sizeof(std::uint32_t);
 constexpr unsigned kMostPartitions = 512;
+// How often a partition too large for the budget is spread again, each time
+// by another hash. Only keys whose hashes agree at every level are paired in
+// memory past the budget.
+constexpr unsigned kMostLevels = 6;
 
 // A partition by other bits of the hash than the join's table uses: the high
 // half of the hash, mixed, scaled to the count.
 std::size_t PartitionOf(std::uint64_t hash, std::size_t count) {
   const std::uint64_t mixed = (hash * 0x9E3779B97F4A7C15ull) >> 32;
   return static_cast<std::size_t>((mixed * count) >> 32);
+}
+
+std::uint64_t Mix(std::uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xFF51AFD7ED558CCDull;
+  x ^= x >> 33;
+  x *= 0xC4CEB9FE1A85EC53ull;
+  return x ^ (x >> 33);
+}
+
+// The hash a partition is spread by at a level: the join's at the first, then
+// one seeded by the level, so that keys that share a partition at one level
+// part at the next.
+std::uint64_t LevelHash(std::string_view key, unsigned level) {
+  if (level == 0) return KeyJoin::Hash(key);
+  std::uint64_t hash = Mix(level * 0x9E3779B97F4A7C15ull ^ key.size());
+  std::size_t at = 0;
+  for (; at + 8 <= key.size(); at += 8) {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, key.data() + at, 8);
+    hash = Mix(hash ^ chunk);
+  }
+  std::uint64_t tail = 0;
+  std::memcpy(&tail, key.data() + at, key.size() - at);
+  return Mix(hash ^ tail);
 }
 
 // The file count of a listing's last line as the window reads it; -1 where it
@@ -72,26 +103,48 @@ void PutRecord(SpillChannel& channel, const Head& head, std::string_view first, 
 
 }  // namespace
 
-// Spills listing lines with a key into K temporary files by its hash.
+// A partition of a listing: its records, and whether all have one key.
+struct BoundedComparison::Part {
+  SpillChannel channel;
+  std::uint64_t lines;
+  std::string firstKey;
+  bool oneKey;
+};
+
+// Spills listing lines with a key into K temporary files by its hash, and
+// tells of each whether all its lines have one key.
 class BoundedComparison::Partitioner {
  public:
-  Partitioner(const SpillChannel::Place* place, unsigned count, std::size_t bufferSize) {
-    channels.reserve(count);
-    for (unsigned p = 0; p < count; ++p) channels.emplace_back(place, bufferSize);
+  Partitioner(const SpillChannel::Place* place, unsigned count, std::size_t bufferSize, unsigned level)
+      : level_(level) {
+    parts.reserve(count);
+    for (unsigned p = 0; p < count; ++p) parts.push_back(Part{SpillChannel(place, bufferSize), 0, {}, true});
   }
 
   void Add(std::string_view line, std::uint64_t number) {
     const std::uint32_t keyLength = KeyJoin::KeyLength(line);
-    if (keyLength == KeyJoin::kNoKey) return;
-    const std::size_t p = PartitionOf(KeyJoin::Hash(KeyJoin::KeyOf(line, keyLength)), channels.size());
-    PutRecord(channels[p], Head{number, 0, static_cast<std::uint32_t>(line.size()), 0, keyLength}, {}, line);
+    if (keyLength != KeyJoin::kNoKey) Put(line, number, keyLength);
+  }
+
+  void Put(std::string_view line, std::uint64_t number, std::uint32_t keyLength) {
+    const std::string_view key = KeyJoin::KeyOf(line, keyLength);
+    Part& part = parts[PartitionOf(LevelHash(key, level_), parts.size())];
+    if (part.lines++ == 0) {
+      part.firstKey.assign(key);
+    } else if (part.oneKey && key != part.firstKey) {
+      part.oneKey = false;
+    }
+    PutRecord(part.channel, Head{number, 0, static_cast<std::uint32_t>(line.size()), 0, keyLength}, {}, line);
   }
 
   void StartReading() {
-    for (SpillChannel& channel : channels) channel.StartReading();
+    for (Part& part : parts) part.channel.StartReading();
   }
 
-  std::vector<SpillChannel> channels;
+  std::vector<Part> parts;
+
+ private:
+  unsigned level_;
 };
 
 BoundedComparison::BoundedComparison(Options options) : options_(std::move(options)) {
@@ -151,6 +204,8 @@ void BoundedComparison::InMemory(std::span<const std::string_view> current,
     std::vector<std::uint32_t> keyLengths(indexed.size());
     for (std::size_t j = 0; j < indexed.size(); ++j) keyLengths[j] = KeyJoin::KeyLength(indexed[j]);
     join.emplace(indexed, std::move(keyLengths));
+    if (join->RepeatedCurrent() != KeyJoin::kNoRepeat)
+      NoteRepeat(repeatedCurrent_, join->RepeatedCurrent(), indexed[static_cast<std::size_t>(join->RepeatedCurrent())]);
   }
   // The loaded count is known only at the end: results of lines past it are
   // left out when the results are read.
@@ -162,6 +217,7 @@ void BoundedComparison::InMemory(std::span<const std::string_view> current,
     const std::uint32_t keyLength = KeyJoin::KeyLength(line);
     if (keyLength == KeyJoin::kNoKey) continue;
     const long long match = join->Match(KeyJoin::KeyOf(line, keyLength), i);
+    if (join->RepeatedLoaded() == i) NoteRepeat(repeatedLoaded_, i, line);
     if (match < 0) {
       AddResult(0, ChangeKind::Deleted, i, {}, line);
     } else if (KeyJoin::Differs(indexed[static_cast<std::size_t>(match)], line)) {
@@ -198,12 +254,13 @@ void BoundedComparison::OnDisk(std::span<const std::string_view> prefix, LineSou
   const unsigned long long currentBytes =
       rest == nullptr ? bytes : hint >= 0 ? static_cast<unsigned long long>(hint) : std::max(bytes * 4, 1ull << 30);
   const unsigned count = options_.partitions > 0 ? options_.partitions : PartitionCount(currentBytes, averageLine);
+  partitions_ = count;
   const std::size_t bufferSize = std::clamp<std::size_t>(options_.memory / 8 / count, 256, 1u << 20);
   // Both listings with a head per line, and the results: the guess a full
   // disk is told with until the loaded listing's size is known.
   place_.bytesNeeded = currentBytes * 5 / 2;
 
-  Partitioner currentParts(&place_, count, bufferSize);
+  Partitioner currentParts(&place_, count, bufferSize, 0);
   std::uint64_t j = 0;
   for (const std::string_view line : prefix) currentParts.Add(line, j++);
   if (!prefix.empty()) lastCurrent_ = prefix.back();
@@ -222,7 +279,7 @@ void BoundedComparison::OnDisk(std::span<const std::string_view> prefix, LineSou
   const std::unique_ptr<LineSource> loaded = openLoaded();
   if (loaded->SizeHint() >= 0)
     place_.bytesNeeded = (currentBytes + static_cast<unsigned long long>(loaded->SizeHint())) * 6 / 5;
-  Partitioner loadedParts(&place_, count, bufferSize);
+  Partitioner loadedParts(&place_, count, bufferSize, 0);
   std::uint64_t i = 0;
   for (; loaded->Next(line); ++i) {
     loadedParts.Add(line, i);
@@ -232,50 +289,142 @@ void BoundedComparison::OnDisk(std::span<const std::string_view> prefix, LineSou
   loadedParts.StartReading();
   CheckCounts();
 
-  for (unsigned p = 0; p < count; ++p) results_.emplace_back(&place_, bufferSize);
   if (options_.moves)
     for (unsigned p = 0; p < count; ++p) moves_.emplace_back(&place_, bufferSize);
+  for (unsigned p = 0; p < count; ++p) PairPartition(currentParts.parts[p], loadedParts.parts[p].channel, bufferSize, 0);
+  PairMoves();
+}
+
+void BoundedComparison::PairPartition(Part& current, SpillChannel& loaded, std::size_t bufferSize, unsigned level) {
+  // A partition may come out larger than planned: from a listing of unknown
+  // size, or from many lines of one key, which all land in one partition.
+  const unsigned long long need = current.channel.Written() + current.lines * kPerPartLine;
+  const std::size_t half = std::max<std::size_t>(options_.memory / 2, 1);
+  // Hashing spreads lines a little unevenly; a partition a little larger
+  // than planned is still paired in memory.
+  if (current.lines == 0 && loaded.Written() == 0) return;
+  if (current.lines == 0 || current.oneKey) {
+    ZipPartition(current, loaded, bufferSize);
+  } else if (need <= half + half / 4 || level >= kMostLevels) {
+    JoinPartition(current.channel, loaded, bufferSize);
+  } else {
+    unsigned count = 2;
+    while (count < kMostPartitions && count * static_cast<unsigned long long>(half) < need) count *= 2;
+    const auto currentCount = static_cast<std::uint64_t>(currentCount_);
+    const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
+    Partitioner currentParts(&place_, count, bufferSize, level + 1);
+    Partitioner loadedParts(&place_, count, bufferSize, level + 1);
+    Record record;
+    while (record.ReadFrom(current.channel))
+      if (record.head.key < currentCount) currentParts.Put(record.second, record.head.key, record.head.keyLength);
+    current.channel.Release();
+    while (record.ReadFrom(loaded))
+      if (record.head.key < loadedCount) loadedParts.Put(record.second, record.head.key, record.head.keyLength);
+    loaded.Release();
+    currentParts.StartReading();
+    loadedParts.StartReading();
+    for (unsigned p = 0; p < count; ++p)
+      PairPartition(currentParts.parts[p], loadedParts.parts[p].channel, bufferSize, level + 1);
+  }
+  current.channel.Release();
+  loaded.Release();
+}
+
+void BoundedComparison::JoinPartition(SpillChannel& current, SpillChannel& loaded, std::size_t bufferSize) {
+  const std::size_t run = results_.size();
+  results_.emplace_back(&place_, bufferSize);
   const auto currentCount = static_cast<std::uint64_t>(currentCount_);
   const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
+  // The current lines of the partition in memory, in their order.
   std::vector<std::string_view> lines;
   std::vector<std::uint64_t> numbers;
   std::vector<std::uint32_t> keyLengths;
-  for (unsigned p = 0; p < count; ++p) {
-    // The current lines of the partition in memory, in their order.
-    lines.clear();
-    numbers.clear();
-    keyLengths.clear();
-    const std::string_view part = currentParts.channels[p].TakeAll();
-    for (std::size_t at = 0; at < part.size();) {
-      Head head;
-      std::memcpy(&head, part.data() + at, sizeof head);
-      at += sizeof head;
-      if (head.key < currentCount) {
-        lines.push_back(part.substr(at, head.second));
-        numbers.push_back(head.key);
-        keyLengths.push_back(head.keyLength);
-      }
-      at += head.second;
+  const std::string_view part = current.TakeAll();
+  for (std::size_t at = 0; at < part.size();) {
+    Head head;
+    std::memcpy(&head, part.data() + at, sizeof head);
+    at += sizeof head;
+    if (head.key < currentCount) {
+      lines.push_back(part.substr(at, head.second));
+      numbers.push_back(head.key);
+      keyLengths.push_back(head.keyLength);
     }
-    KeyJoin join(lines, std::move(keyLengths));
-    Record loadedLine;
-    while (loadedLine.ReadFrom(loadedParts.channels[p])) {
-      if (loadedLine.head.key >= loadedCount) continue;
-      const std::string_view text = loadedLine.second;
-      const long long match = join.Match(KeyJoin::KeyOf(text, loadedLine.head.keyLength), loadedLine.head.key);
-      if (match < 0) {
-        AddResult(p, ChangeKind::Deleted, loadedLine.head.key, {}, text);
-      } else if (KeyJoin::Differs(lines[static_cast<std::size_t>(match)], text)) {
-        AddResult(p, ChangeKind::Modified, loadedLine.head.key, lines[static_cast<std::size_t>(match)], text);
-      }
-    }
-    for (std::size_t k = 0; k < lines.size(); ++k)
-      if (join.IsAdded(k, loadedCount)) AddResult(p, ChangeKind::Added, numbers[k], lines[k], {});
-    currentParts.channels[p].Release();
-    loadedParts.channels[p].Release();
-    results_[p].StartReading();
+    at += head.second;
   }
-  PairMoves();
+  KeyJoin join(lines, std::move(keyLengths));
+  if (join.RepeatedCurrent() != KeyJoin::kNoRepeat) {
+    const auto j = static_cast<std::size_t>(join.RepeatedCurrent());
+    NoteRepeat(repeatedCurrent_, numbers[j], lines[j]);
+  }
+  Record loadedLine;
+  while (loadedLine.ReadFrom(loaded)) {
+    if (loadedLine.head.key >= loadedCount) continue;
+    const std::string_view text = loadedLine.second;
+    const long long match = join.Match(KeyJoin::KeyOf(text, loadedLine.head.keyLength), loadedLine.head.key);
+    if (join.RepeatedLoaded() == loadedLine.head.key) NoteRepeat(repeatedLoaded_, loadedLine.head.key, text);
+    if (match < 0) {
+      AddResult(run, ChangeKind::Deleted, loadedLine.head.key, {}, text);
+    } else if (KeyJoin::Differs(lines[static_cast<std::size_t>(match)], text)) {
+      AddResult(run, ChangeKind::Modified, loadedLine.head.key, lines[static_cast<std::size_t>(match)], text);
+    }
+  }
+  for (std::size_t k = 0; k < lines.size(); ++k)
+    if (join.IsAdded(k, loadedCount)) AddResult(run, ChangeKind::Added, numbers[k], lines[k], {});
+  results_[run].StartReading();
+}
+
+void BoundedComparison::ZipPartition(Part& current, SpillChannel& loaded, std::size_t bufferSize) {
+  // All current lines, if any, have one key: they pair with its loaded lines
+  // in turn, both read as they come, none held.
+  const std::size_t run = results_.size();
+  results_.emplace_back(&place_, bufferSize);
+  const auto currentCount = static_cast<std::uint64_t>(currentCount_);
+  const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
+  Record now;
+  std::uint64_t taken = 0;
+  const auto next = [&] {
+    while (now.ReadFrom(current.channel)) {
+      if (now.head.key >= currentCount) continue;
+      if (++taken == 2) NoteRepeat(repeatedCurrent_, now.head.key, now.second);
+      return true;
+    }
+    return false;
+  };
+  bool have = next();
+  const bool keyInCurrent = have;
+  bool keyMet = false;
+  Record old;
+  while (old.ReadFrom(loaded)) {
+    if (old.head.key >= loadedCount) continue;
+    const std::string_view text = old.second;
+    if (keyInCurrent && KeyJoin::KeyOf(text, old.head.keyLength) == current.firstKey) {
+      if (keyMet) NoteRepeat(repeatedLoaded_, old.head.key, text);
+      keyMet = true;
+      if (have) {
+        if (KeyJoin::Differs(now.second, text)) AddResult(run, ChangeKind::Modified, old.head.key, now.second, text);
+        have = next();
+        continue;
+      }
+    }
+    AddResult(run, ChangeKind::Deleted, old.head.key, {}, text);
+  }
+  for (; have; have = next()) AddResult(run, ChangeKind::Added, now.head.key, now.second, {});
+  results_[run].StartReading();
+}
+
+void BoundedComparison::NoteRepeat(Repeat& repeat, std::uint64_t line, std::string_view text) {
+  if (line >= repeat.line) return;
+  repeat.line = line;
+  repeat.text.assign(text);
+}
+
+std::vector<std::string> BoundedComparison::Warnings() const {
+  std::vector<std::string> warnings;
+  if (repeatedCurrent_.line != KeyJoin::kNoRepeat)
+    warnings.push_back(ErrorText::RepeatedPath("current listing", ComparisonKey::ShownPath(repeatedCurrent_.text)));
+  if (repeatedLoaded_.line < static_cast<std::uint64_t>(std::max(loadedCount_, 0LL)))
+    warnings.push_back(ErrorText::RepeatedPath("loaded listing", ComparisonKey::ShownPath(repeatedLoaded_.text)));
+  return warnings;
 }
 
 void BoundedComparison::CheckCounts() {

@@ -21,7 +21,9 @@
 // so that every line of one key lands in one partition; each partition is
 // then paired in memory by the same rule. The results of a partition come
 // out in their final order (Modified and Deleted by loaded line, then Added
-// by current line), and a merge of the K runs gives the whole. Moves are
+// by current line), and a merge of the K runs gives the whole. A partition
+// whose current lines outgrow the budget is spread again by another hash, or,
+// when all its lines have one key, paired as both sides stream past. Moves are
 // paired the same way, by partitions of the move key, so that the unique-key
 // rule sees every line of a key at once.
 class BoundedComparison {
@@ -57,16 +59,31 @@ class BoundedComparison {
   std::uint64_t CurrentLineCount() const { return currentLines_; }
   std::uint64_t LoadedLineCount() const { return loadedLines_; }
   // How many partitions the listings were spread over; 0 in memory.
-  unsigned Partitions() const { return spilled_ ? static_cast<unsigned>(results_.size()) : 0; }
+  unsigned Partitions() const { return partitions_; }
+
+  // The warnings of a listing that holds a key more than once, which no walk
+  // makes: one for each listing, naming the first repeated path. Complete
+  // once Run has returned.
+  std::vector<std::string> Warnings() const;
 
  private:
   class Partitioner;
+  struct Part;
+  // The first line that repeats a key of its listing, by number.
+  struct Repeat {
+    std::uint64_t line = UINT64_MAX;
+    std::string text;
+  };
 
   void InMemory(std::span<const std::string_view> current,
                 const std::function<std::unique_ptr<LineSource>()>& openLoaded);
   void OnDisk(std::span<const std::string_view> prefix, LineSource* rest, std::size_t averageLine,
               const std::function<std::unique_ptr<LineSource>()>& openLoaded, const std::function<void()>& freePrefix);
   unsigned PartitionCount(unsigned long long currentBytes, std::size_t averageLine) const;
+  void PairPartition(Part& current, SpillChannel& loaded, std::size_t bufferSize, unsigned level);
+  void JoinPartition(SpillChannel& current, SpillChannel& loaded, std::size_t bufferSize);
+  void ZipPartition(Part& current, SpillChannel& loaded, std::size_t bufferSize);
+  static void NoteRepeat(Repeat& repeat, std::uint64_t line, std::string_view text);
   void CheckCounts();
   void AddResult(std::size_t run, ChangeKind kind, std::uint64_t line, std::string_view current,
                  std::string_view loaded);
@@ -75,6 +92,8 @@ class BoundedComparison {
   Options options_;
   SpillChannel::Place place_;
   bool spilled_ = false;
+  unsigned partitions_ = 0;
+  Repeat repeatedCurrent_, repeatedLoaded_;
   bool listingsRead_ = false;
   std::uint64_t currentLines_ = 0, loadedLines_ = 0;
   std::string lastCurrent_, lastLoaded_;

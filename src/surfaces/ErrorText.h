@@ -15,6 +15,10 @@ std::string CannotCreateFile(std::string_view fileName);
 // "No file count can be read from the last line of the current listing".
 std::string NoFileCount(std::string_view listingName);
 inline constexpr const char* kTemporaryFileCutShort = "A temporary file was cut short";
+// A line of a listing file longer than any listing line can be.
+std::string LineTooLong(std::string_view fileName, unsigned long long lineNumber);
+// The warning for a listing that holds a path more than once.
+std::string RepeatedPath(std::string_view listingName, std::string_view path);
 std::string CannotUseTemporaryFiles(std::string_view folder);
 std::string NoRoomForTemporaryFiles(std::string_view folder, unsigned long long bytesNeeded);
 
