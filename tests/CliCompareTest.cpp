@@ -208,7 +208,7 @@ TEST(CliCompare, PairsARepeatedPathInOrderAndWarnsOnStandardError) {
   }
 }
 
-TEST(CliCompare, KeepsToASmallBudgetWithOnePathThroughoutOrALineWithoutEnd) {
+TEST(CliCompare, KeepsToASmallBudgetWithOneKeyThroughoutOrALineWithoutEnd) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__has_feature)
 #if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
   GTEST_SKIP() << "the sanitizer's own memory hides the program's";
@@ -233,6 +233,11 @@ TEST(CliCompare, KeepsToASmallBudgetWithOnePathThroughoutOrALineWithoutEnd) {
   EXPECT_EQ(repeated.exitCode, 0);
   EXPECT_EQ(repeated.out, "No differences found... ;-)\r\n");
   EXPECT_LT(repeated.peakKilobytes - idle.peakKilobytes, allowance);
+  // Every line Deleted, all with one move key.
+  const auto deleted = Cli({"compare", "--moves", "--memory", "1M", "--temp-dir", tree.Path("spill"),
+                            tree.Path("empty.qln"), tree.Path("repeated.qln")});
+  EXPECT_EQ(deleted.err, "0 modified, 200000 deleted, 0 added, 0 moved\n");
+  EXPECT_LT(deleted.peakKilobytes - idle.peakKilobytes, allowance);
 
   tree.Fifo("pipe");
   const auto endless = [&] {

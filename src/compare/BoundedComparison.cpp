@@ -29,6 +29,9 @@ constexpr std::uint64_t kAdded = std::uint64_t{1} << 63;
 constexpr std::size_t kPerLine = sizeof(std::string_view) + KeyJoin::kBytesPerLine;
 // The same for a line of a partition: its head, number and key length too.
 constexpr std::size_t kPerPartLine = kPerLine + sizeof(Head) + sizeof(std::uint64_t) + sizeof(std::uint32_t);
+// What a Deleted or Added line costs while moves are paired in memory: views,
+// its number, and its share of the pairing's map and of the fates.
+constexpr std::size_t kPerMoveLine = 192;
 constexpr unsigned kMostPartitions = 512;
 // How often a partition too large for the budget is spread again, each time
 // by another hash. Only keys whose hashes agree at every level are paired in
@@ -109,6 +112,14 @@ struct BoundedComparison::Part {
   std::uint64_t lines;
   std::string firstKey;
   bool oneKey;
+
+  void Note(std::string_view key) {
+    if (lines++ == 0) {
+      firstKey.assign(key);
+    } else if (oneKey && key != firstKey) {
+      oneKey = false;
+    }
+  }
 };
 
 // Spills listing lines with a key into K temporary files by its hash, and
@@ -129,11 +140,7 @@ class BoundedComparison::Partitioner {
   void Put(std::string_view line, std::uint64_t number, std::uint32_t keyLength) {
     const std::string_view key = KeyJoin::KeyOf(line, keyLength);
     Part& part = parts[PartitionOf(LevelHash(key, level_), parts.size())];
-    if (part.lines++ == 0) {
-      part.firstKey.assign(key);
-    } else if (part.oneKey && key != part.firstKey) {
-      part.oneKey = false;
-    }
+    part.Note(key);
     PutRecord(part.channel, Head{number, 0, static_cast<std::uint32_t>(line.size()), 0, keyLength}, {}, line);
   }
 
@@ -193,7 +200,7 @@ void BoundedComparison::InMemory(std::span<const std::string_view> current,
   const std::size_t resultMemory = std::max<std::size_t>(options_.memory / 4, 4096);
   place_.bytesNeeded = static_cast<unsigned long long>(std::max(loaded->SizeHint(), 0LL)) * 2;
   results_.emplace_back(&place_, resultMemory);
-  if (options_.moves) moves_.emplace_back(&place_, resultMemory);
+  if (options_.moves) moves_.push_back(Part{SpillChannel(&place_, resultMemory), 0, {}, true});
 
   // A current listing without a usable count gets no index: its fault is
   // told once the loaded listing has been read, as the window tells it.
@@ -290,7 +297,7 @@ void BoundedComparison::OnDisk(std::span<const std::string_view> prefix, LineSou
   CheckCounts();
 
   if (options_.moves)
-    for (unsigned p = 0; p < count; ++p) moves_.emplace_back(&place_, bufferSize);
+    for (unsigned p = 0; p < count; ++p) moves_.push_back(Part{SpillChannel(&place_, bufferSize), 0, {}, true});
   for (unsigned p = 0; p < count; ++p) PairPartition(currentParts.parts[p], loadedParts.parts[p].channel, bufferSize, 0);
   PairMoves();
 }
@@ -447,56 +454,129 @@ void BoundedComparison::AddResult(std::size_t run, ChangeKind kind, std::uint64_
                   static_cast<std::uint32_t>(loaded.size()), static_cast<std::uint32_t>(kind), 0};
   PutRecord(results_[run], head, current, loaded);
   if (!options_.moves || kind == ChangeKind::Modified) return;
-  if (const auto key = MovePairing::KeyOf(kind == ChangeKind::Added ? current : loaded))
-    PutRecord(moves_[PartitionOf(KeyJoin::Hash(*key), moves_.size())], head, current, loaded);
+  if (const auto key = MovePairing::KeyOf(kind == ChangeKind::Added ? current : loaded)) {
+    Part& part = moves_[PartitionOf(KeyJoin::Hash(*key), moves_.size())];
+    part.Note(*key);
+    PutRecord(part.channel, head, current, loaded);
+  }
 }
 
 void BoundedComparison::PairMoves() {
   if (!options_.moves) return;
+  const std::size_t bufferSize = spilled_ ? std::clamp<std::size_t>(options_.memory / 8 / moves_.size(), 256, 1u << 20)
+                                          : std::max<std::size_t>(options_.memory / 4, 4096);
+  for (Part& moves : moves_) {
+    moves.channel.StartReading();
+    PairMovePart(moves, bufferSize, 0);
+  }
+}
+
+void BoundedComparison::PairMovePart(Part& moves, std::size_t bufferSize, unsigned level) {
+  const std::size_t half = std::max<std::size_t>(options_.memory / 2, 1);
+  const unsigned long long need = moves.channel.Written() + moves.lines * kPerMoveLine;
+  if (moves.lines == 0) {
+  } else if (moves.oneKey) {
+    PairOneMoveKey(moves.channel, bufferSize);
+  } else if (need <= half + half / 4 || level >= kMostLevels) {
+    PairMovesInMemory(moves.channel, bufferSize);
+  } else {
+    // Too many for the budget: spread again by the move key.
+    unsigned count = 2;
+    while (count < kMostPartitions && count * static_cast<unsigned long long>(half) < need) count *= 2;
+    std::vector<Part> parts;
+    parts.reserve(count);
+    for (unsigned p = 0; p < count; ++p) parts.push_back(Part{SpillChannel(&place_, bufferSize), 0, {}, true});
+    const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
+    Record record;
+    while (record.ReadFrom(moves.channel)) {
+      const bool added = static_cast<ChangeKind>(record.head.kind) == ChangeKind::Added;
+      if (!added && record.head.key >= loadedCount) continue;
+      const auto key = MovePairing::KeyOf(added ? record.first : record.second);
+      Part& part = parts[PartitionOf(LevelHash(*key, level + 1), count)];
+      part.Note(*key);
+      PutRecord(part.channel, record.head, record.first, record.second);
+    }
+    moves.channel.Release();
+    for (Part& part : parts) {
+      part.channel.StartReading();
+      PairMovePart(part, bufferSize, level + 1);
+    }
+  }
+  moves.channel.Release();
+}
+
+void BoundedComparison::PairMovesInMemory(SpillChannel& moves, std::size_t bufferSize) {
   const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
   std::vector<std::string_view> deleted, added;
   std::vector<std::uint64_t> deletedKeys, addedKeys;
   std::vector<std::pair<std::uint64_t, std::size_t>> fates;  // result key; the Deleted line, or -1 to drop it
-  for (SpillChannel& moves : moves_) {
-    deleted.clear(), added.clear(), deletedKeys.clear(), addedKeys.clear(), fates.clear();
-    moves.StartReading();
-    const std::string_view part = moves.TakeAll();
-    for (std::size_t at = 0; at < part.size();) {
-      Head head;
-      std::memcpy(&head, part.data() + at, sizeof head);
-      at += sizeof head;
-      const std::string_view current = part.substr(at, head.first);
-      const std::string_view loaded = part.substr(at + head.first, head.second);
-      at += std::size_t{head.first} + head.second;
-      if (static_cast<ChangeKind>(head.kind) == ChangeKind::Added) {
-        added.push_back(current);
-        addedKeys.push_back(head.key);
-      } else if (head.key < loadedCount) {
-        deleted.push_back(loaded);
-        deletedKeys.push_back(head.key);
-      }
+  const std::string_view part = moves.TakeAll();
+  for (std::size_t at = 0; at < part.size();) {
+    Head head;
+    std::memcpy(&head, part.data() + at, sizeof head);
+    at += sizeof head;
+    const std::string_view current = part.substr(at, head.first);
+    const std::string_view loaded = part.substr(at + head.first, head.second);
+    at += std::size_t{head.first} + head.second;
+    if (static_cast<ChangeKind>(head.kind) == ChangeKind::Added) {
+      added.push_back(current);
+      addedKeys.push_back(head.key);
+    } else if (head.key < loadedCount) {
+      deleted.push_back(loaded);
+      deletedKeys.push_back(head.key);
     }
-    const MovePairing pairing(deleted, added);
-    counts_.AmbiguousMoves += pairing.Ambiguous();
-    for (std::size_t a = 0; a < added.size(); ++a) {
-      const int partner = pairing.PartnerOfAdded()[a];
-      if (partner < 0) continue;
-      fates.emplace_back(addedKeys[a], static_cast<std::size_t>(partner));
-      fates.emplace_back(deletedKeys[static_cast<std::size_t>(partner)], SIZE_MAX);
-    }
-    std::sort(fates.begin(), fates.end());
-    fates_.emplace_back(&place_, spilled_ ? std::clamp<std::size_t>(options_.memory / 8 / moves_.size(), 256, 1u << 20)
-                                          : std::max<std::size_t>(options_.memory / 4, 4096));
-    for (const auto& [key, partner] : fates) {
-      const bool moved = partner != SIZE_MAX;
-      const std::string_view old = moved ? deleted[partner] : std::string_view();
-      PutRecord(fates_.back(), Head{key, 0, static_cast<std::uint32_t>(old.size()),
-                                    static_cast<std::uint32_t>(moved ? ChangeKind::Moved : ChangeKind::Deleted), 0},
-                {}, old);
-    }
-    moves.Release();
-    fates_.back().StartReading();
   }
+  const MovePairing pairing(deleted, added);
+  counts_.AmbiguousMoves += pairing.Ambiguous();
+  for (std::size_t a = 0; a < added.size(); ++a) {
+    const int partner = pairing.PartnerOfAdded()[a];
+    if (partner < 0) continue;
+    fates.emplace_back(addedKeys[a], static_cast<std::size_t>(partner));
+    fates.emplace_back(deletedKeys[static_cast<std::size_t>(partner)], SIZE_MAX);
+  }
+  std::sort(fates.begin(), fates.end());
+  fates_.emplace_back(&place_, bufferSize);
+  for (const auto& [key, partner] : fates) {
+    const bool moved = partner != SIZE_MAX;
+    const std::string_view old = moved ? deleted[partner] : std::string_view();
+    PutRecord(fates_.back(), Head{key, 0, static_cast<std::uint32_t>(old.size()),
+                                  static_cast<std::uint32_t>(moved ? ChangeKind::Moved : ChangeKind::Deleted), 0},
+              {}, old);
+  }
+  fates_.back().StartReading();
+}
+
+void BoundedComparison::PairOneMoveKey(SpillChannel& moves, std::size_t bufferSize) {
+  // One key: a move only when it stands once on each side, else all its
+  // lines are ambiguous; counted as the lines stream past.
+  const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
+  std::uint64_t deletedCount = 0, addedCount = 0, deletedKey = 0, addedKey = 0;
+  std::string deleted, added;
+  Record record;
+  while (record.ReadFrom(moves)) {
+    if (static_cast<ChangeKind>(record.head.kind) == ChangeKind::Added) {
+      if (addedCount++ == 0) {
+        added.assign(record.first);
+        addedKey = record.head.key;
+      }
+    } else if (record.head.key < loadedCount && deletedCount++ == 0) {
+      deleted.assign(record.second);
+      deletedKey = record.head.key;
+    }
+  }
+  if (deletedCount == 0 || addedCount == 0) return;
+  if (deletedCount > 1 || addedCount > 1) {
+    counts_.AmbiguousMoves += static_cast<long long>(deletedCount + addedCount);
+    return;
+  }
+  if (MovePairing({deleted}, {added}).PartnerOfAdded()[0] < 0) return;
+  // A Deleted line's key comes before any Added line's.
+  fates_.emplace_back(&place_, bufferSize);
+  PutRecord(fates_.back(), Head{deletedKey, 0, 0, static_cast<std::uint32_t>(ChangeKind::Deleted), 0}, {}, {});
+  PutRecord(fates_.back(),
+            Head{addedKey, 0, static_cast<std::uint32_t>(deleted.size()), static_cast<std::uint32_t>(ChangeKind::Moved), 0},
+            {}, deleted);
+  fates_.back().StartReading();
 }
 
 void BoundedComparison::ForEachChange(const ChangeTaker& take) {

@@ -25,7 +25,8 @@
 // whose current lines outgrow the budget is spread again by another hash, or,
 // when all its lines have one key, paired as both sides stream past. Moves are
 // paired the same way, by partitions of the move key, so that the unique-key
-// rule sees every line of a key at once.
+// rule sees every line of a key at once; those too are spread again when too
+// large.
 class BoundedComparison {
  public:
   struct Options {
@@ -88,6 +89,9 @@ class BoundedComparison {
   void AddResult(std::size_t run, ChangeKind kind, std::uint64_t line, std::string_view current,
                  std::string_view loaded);
   void PairMoves();
+  void PairMovePart(Part& moves, std::size_t bufferSize, unsigned level);
+  void PairMovesInMemory(SpillChannel& moves, std::size_t bufferSize);
+  void PairOneMoveKey(SpillChannel& moves, std::size_t bufferSize);
 
   Options options_;
   SpillChannel::Place place_;
@@ -99,7 +103,7 @@ class BoundedComparison {
   std::string lastCurrent_, lastLoaded_;
   long long currentCount_ = -1, loadedCount_ = -1;  // -1 until read from the last lines
   std::vector<SpillChannel> results_;  // one run per partition, each in result order
-  std::vector<SpillChannel> moves_;    // Deleted and Added lines, by move key
+  std::vector<Part> moves_;            // Deleted and Added lines, by move key
   std::vector<SpillChannel> fates_;    // what pairing moves did to them, in result order
   ComparisonResult counts_;
 };
