@@ -215,7 +215,7 @@ TEST(CliCompare, KeepsToASmallBudgetWithOneKeyThroughoutOrALineWithoutEnd) {
 #endif
 #endif
   // A child's peak counts what it shared with this process before exec: no
-  // input is held here.
+  // input or output is held here.
   TempTree tree;
   tree.Dir("spill");
   {
@@ -235,7 +235,7 @@ TEST(CliCompare, KeepsToASmallBudgetWithOneKeyThroughoutOrALineWithoutEnd) {
   EXPECT_LT(repeated.peakKilobytes - idle.peakKilobytes, allowance);
   // Every line Deleted, all with one move key.
   const auto deleted = Cli({"compare", "--moves", "--memory", "1M", "--temp-dir", tree.Path("spill"),
-                            tree.Path("empty.qln"), tree.Path("repeated.qln")});
+                            tree.Path("empty.qln"), tree.Path("repeated.qln"), "-o", tree.Path("deleted.txt")});
   EXPECT_EQ(deleted.err, "0 modified, 200000 deleted, 0 added, 0 moved\n");
   EXPECT_LT(deleted.peakKilobytes - idle.peakKilobytes, allowance);
 

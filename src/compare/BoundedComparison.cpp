@@ -179,14 +179,15 @@ void BoundedComparison::Run(LineSource& current, const std::function<std::unique
 }
 
 void BoundedComparison::Run(std::span<const std::string_view> current,
-                            const std::function<std::unique_ptr<LineSource>()>& openLoaded) {
+                            const std::function<std::unique_ptr<LineSource>()>& openLoaded,
+                            const std::function<void()>& freeCurrent) {
   std::size_t bytes = 0;
   for (const std::string_view line : current) bytes += line.size();
-  if (options_.partitions == 0 && bytes + current.size() * KeyJoin::kBytesPerLine <= options_.memory / 2) {
+  if (options_.partitions == 0 && bytes + current.size() * kPerLine <= options_.memory / 2) {
     InMemory(current, openLoaded);
     return;
   }
-  OnDisk(current, nullptr, current.empty() ? 128 : bytes / current.size(), openLoaded, {});
+  OnDisk(current, nullptr, current.empty() ? 128 : bytes / current.size(), openLoaded, freeCurrent);
 }
 
 void BoundedComparison::InMemory(std::span<const std::string_view> current,

@@ -46,8 +46,10 @@ class BoundedComparison {
   // pairs them. Fails with the texts of the window's comparison, in its
   // order: the files are read first, then their counts are checked.
   void Run(LineSource& current, const std::function<std::unique_ptr<LineSource>()>& openLoaded);
-  // The same with a current listing that is in memory already.
-  void Run(std::span<const std::string_view> current, const std::function<std::unique_ptr<LineSource>()>& openLoaded);
+  // The same with a current listing that is in memory already; freeCurrent,
+  // when given, is called once the lines have gone to temporary files.
+  void Run(std::span<const std::string_view> current, const std::function<std::unique_ptr<LineSource>()>& openLoaded,
+           const std::function<void()>& freeCurrent = {});
 
   // Hands over every change in the order of the result lines; the counts
   // are complete afterwards.
