@@ -227,15 +227,15 @@ void BoundedComparison::InMemory(std::span<const std::string_view> current,
     const long long match = join->Match(KeyJoin::KeyOf(line, keyLength), i);
     if (join->RepeatedLoaded() == i) NoteRepeat(repeatedLoaded_, i, line);
     if (match < 0) {
-      AddResult(0, ChangeKind::Deleted, i, {}, line);
+      AddResult(results_[0], ChangeKind::Deleted, i, {}, line);
     } else if (KeyJoin::Differs(indexed[static_cast<std::size_t>(match)], line)) {
-      AddResult(0, ChangeKind::Modified, i, indexed[static_cast<std::size_t>(match)], line);
+      AddResult(results_[0], ChangeKind::Modified, i, indexed[static_cast<std::size_t>(match)], line);
     }
   }
   loadedLines_ = i;
   CheckCounts();
   for (std::size_t j = 0; j < indexed.size(); ++j)
-    if (join->IsAdded(j, static_cast<std::uint64_t>(loadedCount_))) AddResult(0, ChangeKind::Added, j, indexed[j], {});
+    if (join->IsAdded(j, static_cast<std::uint64_t>(loadedCount_))) AddResult(results_[0], ChangeKind::Added, j, indexed[j], {});
   PairMoves();
 }
 
@@ -262,7 +262,6 @@ void BoundedComparison::OnDisk(std::span<const std::string_view> prefix, LineSou
   const unsigned long long currentBytes =
       rest == nullptr ? bytes : hint >= 0 ? static_cast<unsigned long long>(hint) : std::max(bytes * 4, 1ull << 30);
   const unsigned count = options_.partitions > 0 ? options_.partitions : PartitionCount(currentBytes, averageLine);
-  partitions_ = count;
   const std::size_t bufferSize = std::clamp<std::size_t>(options_.memory / 8 / count, 256, 1u << 20);
   // Both listings with a head per line, and the results: the guess a full
   // disk is told with until the loaded listing's size is known.
@@ -299,29 +298,36 @@ void BoundedComparison::OnDisk(std::span<const std::string_view> prefix, LineSou
 
   if (options_.moves)
     for (unsigned p = 0; p < count; ++p) moves_.push_back(Part{SpillChannel(&place_, bufferSize), 0, {}, true});
-  for (unsigned p = 0; p < count; ++p) PairPartition(currentParts.parts[p], loadedParts.parts[p].channel, bufferSize, 0);
+  for (unsigned p = 0; p < count; ++p) results_.emplace_back(&place_, bufferSize);
+  for (unsigned p = 0; p < count; ++p) {
+    PairPartition(currentParts.parts[p], loadedParts.parts[p].channel, results_[p], bufferSize, 0);
+    results_[p].StartReading();
+  }
   PairMoves();
 }
 
-void BoundedComparison::PairPartition(Part& current, SpillChannel& loaded, std::size_t bufferSize, unsigned level) {
+void BoundedComparison::PairPartition(Part& current, SpillChannel& loaded, SpillChannel& results,
+                                      std::size_t bufferSize, unsigned level) {
   // A partition may come out larger than planned: from a listing of unknown
   // size, or from many lines of one key, which all land in one partition.
   const unsigned long long need = current.channel.Written() + current.lines * kPerPartLine;
   const std::size_t half = std::max<std::size_t>(options_.memory / 2, 1);
   // Hashing spreads lines a little unevenly; a partition a little larger
   // than planned is still paired in memory.
-  if (current.lines == 0 && loaded.Written() == 0) return;
   if (current.lines == 0 || current.oneKey) {
-    ZipPartition(current, loaded, bufferSize);
+    ZipPartition(current, loaded, results);
   } else if (need <= half + half / 4 || level >= kMostLevels) {
-    JoinPartition(current.channel, loaded, bufferSize);
+    JoinPartition(current.channel, loaded, results);
   } else {
+    // Spread again, each part with its own results, merged back in order.
+    // The parts share the buffers of this one.
     unsigned count = 2;
     while (count < kMostPartitions && count * static_cast<unsigned long long>(half) < need) count *= 2;
+    const std::size_t partBuffer = std::max<std::size_t>(bufferSize / count, 256);
     const auto currentCount = static_cast<std::uint64_t>(currentCount_);
     const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
-    Partitioner currentParts(&place_, count, bufferSize, level + 1);
-    Partitioner loadedParts(&place_, count, bufferSize, level + 1);
+    Partitioner currentParts(&place_, count, partBuffer, level + 1);
+    Partitioner loadedParts(&place_, count, partBuffer, level + 1);
     Record record;
     while (record.ReadFrom(current.channel))
       if (record.head.key < currentCount) currentParts.Put(record.second, record.head.key, record.head.keyLength);
@@ -331,16 +337,38 @@ void BoundedComparison::PairPartition(Part& current, SpillChannel& loaded, std::
     loaded.Release();
     currentParts.StartReading();
     loadedParts.StartReading();
-    for (unsigned p = 0; p < count; ++p)
-      PairPartition(currentParts.parts[p], loadedParts.parts[p].channel, bufferSize, level + 1);
+    std::vector<SpillChannel> partResults;
+    partResults.reserve(count);
+    for (unsigned p = 0; p < count; ++p) {
+      partResults.emplace_back(&place_, partBuffer);
+      PairPartition(currentParts.parts[p], loadedParts.parts[p].channel, partResults.back(), partBuffer, level + 1);
+      partResults.back().StartReading();
+    }
+    MergeRuns(partResults, results);
   }
   current.channel.Release();
   loaded.Release();
 }
 
-void BoundedComparison::JoinPartition(SpillChannel& current, SpillChannel& loaded, std::size_t bufferSize) {
-  const std::size_t run = results_.size();
-  results_.emplace_back(&place_, bufferSize);
+void BoundedComparison::MergeRuns(std::vector<SpillChannel>& runs, SpillChannel& into) {
+  using Next = std::pair<std::uint64_t, std::size_t>;
+  std::priority_queue<Next, std::vector<Next>, std::greater<>> queue;
+  std::vector<Record> heads(runs.size());
+  for (std::size_t r = 0; r < runs.size(); ++r)
+    if (heads[r].ReadFrom(runs[r])) queue.emplace(heads[r].head.key, r);
+  while (!queue.empty()) {
+    const std::size_t r = queue.top().second;
+    queue.pop();
+    PutRecord(into, heads[r].head, heads[r].first, heads[r].second);
+    if (heads[r].ReadFrom(runs[r])) {
+      queue.emplace(heads[r].head.key, r);
+    } else {
+      runs[r].Release();
+    }
+  }
+}
+
+void BoundedComparison::JoinPartition(SpillChannel& current, SpillChannel& loaded, SpillChannel& results) {
   const auto currentCount = static_cast<std::uint64_t>(currentCount_);
   const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
   // The current lines of the partition in memory, in their order.
@@ -371,21 +399,18 @@ void BoundedComparison::JoinPartition(SpillChannel& current, SpillChannel& loade
     const long long match = join.Match(KeyJoin::KeyOf(text, loadedLine.head.keyLength), loadedLine.head.key);
     if (join.RepeatedLoaded() == loadedLine.head.key) NoteRepeat(repeatedLoaded_, loadedLine.head.key, text);
     if (match < 0) {
-      AddResult(run, ChangeKind::Deleted, loadedLine.head.key, {}, text);
+      AddResult(results, ChangeKind::Deleted, loadedLine.head.key, {}, text);
     } else if (KeyJoin::Differs(lines[static_cast<std::size_t>(match)], text)) {
-      AddResult(run, ChangeKind::Modified, loadedLine.head.key, lines[static_cast<std::size_t>(match)], text);
+      AddResult(results, ChangeKind::Modified, loadedLine.head.key, lines[static_cast<std::size_t>(match)], text);
     }
   }
   for (std::size_t k = 0; k < lines.size(); ++k)
-    if (join.IsAdded(k, loadedCount)) AddResult(run, ChangeKind::Added, numbers[k], lines[k], {});
-  results_[run].StartReading();
+    if (join.IsAdded(k, loadedCount)) AddResult(results, ChangeKind::Added, numbers[k], lines[k], {});
 }
 
-void BoundedComparison::ZipPartition(Part& current, SpillChannel& loaded, std::size_t bufferSize) {
+void BoundedComparison::ZipPartition(Part& current, SpillChannel& loaded, SpillChannel& results) {
   // All current lines, if any, have one key: they pair with its loaded lines
   // in turn, both read as they come, none held.
-  const std::size_t run = results_.size();
-  results_.emplace_back(&place_, bufferSize);
   const auto currentCount = static_cast<std::uint64_t>(currentCount_);
   const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
   Record now;
@@ -409,15 +434,14 @@ void BoundedComparison::ZipPartition(Part& current, SpillChannel& loaded, std::s
       if (keyMet) NoteRepeat(repeatedLoaded_, old.head.key, text);
       keyMet = true;
       if (have) {
-        if (KeyJoin::Differs(now.second, text)) AddResult(run, ChangeKind::Modified, old.head.key, now.second, text);
+        if (KeyJoin::Differs(now.second, text)) AddResult(results, ChangeKind::Modified, old.head.key, now.second, text);
         have = next();
         continue;
       }
     }
-    AddResult(run, ChangeKind::Deleted, old.head.key, {}, text);
+    AddResult(results, ChangeKind::Deleted, old.head.key, {}, text);
   }
-  for (; have; have = next()) AddResult(run, ChangeKind::Added, now.head.key, now.second, {});
-  results_[run].StartReading();
+  for (; have; have = next()) AddResult(results, ChangeKind::Added, now.head.key, now.second, {});
 }
 
 void BoundedComparison::NoteRepeat(Repeat& repeat, std::uint64_t line, std::string_view text) {
@@ -449,11 +473,11 @@ void BoundedComparison::CheckCounts() {
     throw QuillonError(ErrorText::ListIndexOutOfBounds(AsIndex(loadedLines_)));
 }
 
-void BoundedComparison::AddResult(std::size_t run, ChangeKind kind, std::uint64_t line, std::string_view current,
+void BoundedComparison::AddResult(SpillChannel& results, ChangeKind kind, std::uint64_t line, std::string_view current,
                                   std::string_view loaded) {
   const Head head{kind == ChangeKind::Added ? kAdded | line : line, static_cast<std::uint32_t>(current.size()),
                   static_cast<std::uint32_t>(loaded.size()), static_cast<std::uint32_t>(kind), 0};
-  PutRecord(results_[run], head, current, loaded);
+  PutRecord(results, head, current, loaded);
   if (!options_.moves || kind == ChangeKind::Modified) return;
   if (const auto key = MovePairing::KeyOf(kind == ChangeKind::Added ? current : loaded)) {
     Part& part = moves_[PartitionOf(KeyJoin::Hash(*key), moves_.size())];
@@ -466,27 +490,32 @@ void BoundedComparison::PairMoves() {
   if (!options_.moves) return;
   const std::size_t bufferSize = spilled_ ? std::clamp<std::size_t>(options_.memory / 8 / moves_.size(), 256, 1u << 20)
                                           : std::max<std::size_t>(options_.memory / 4, 4096);
+  fates_.reserve(moves_.size());
   for (Part& moves : moves_) {
     moves.channel.StartReading();
-    PairMovePart(moves, bufferSize, 0);
+    fates_.emplace_back(&place_, bufferSize);
+    PairMovePart(moves, fates_.back(), bufferSize, 0);
+    fates_.back().StartReading();
   }
 }
 
-void BoundedComparison::PairMovePart(Part& moves, std::size_t bufferSize, unsigned level) {
+void BoundedComparison::PairMovePart(Part& moves, SpillChannel& fates, std::size_t bufferSize, unsigned level) {
   const std::size_t half = std::max<std::size_t>(options_.memory / 2, 1);
   const unsigned long long need = moves.channel.Written() + moves.lines * kPerMoveLine;
   if (moves.lines == 0) {
   } else if (moves.oneKey) {
-    PairOneMoveKey(moves.channel, bufferSize);
+    PairOneMoveKey(moves.channel, fates);
   } else if (need <= half + half / 4 || level >= kMostLevels) {
-    PairMovesInMemory(moves.channel, bufferSize);
+    PairMovesInMemory(moves.channel, fates);
   } else {
-    // Too many for the budget: spread again by the move key.
+    // Too many for the budget: spread again by the move key, as partitions of
+    // the listings are.
     unsigned count = 2;
     while (count < kMostPartitions && count * static_cast<unsigned long long>(half) < need) count *= 2;
+    const std::size_t partBuffer = std::max<std::size_t>(bufferSize / count, 256);
     std::vector<Part> parts;
     parts.reserve(count);
-    for (unsigned p = 0; p < count; ++p) parts.push_back(Part{SpillChannel(&place_, bufferSize), 0, {}, true});
+    for (unsigned p = 0; p < count; ++p) parts.push_back(Part{SpillChannel(&place_, partBuffer), 0, {}, true});
     const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
     Record record;
     while (record.ReadFrom(moves.channel)) {
@@ -498,15 +527,20 @@ void BoundedComparison::PairMovePart(Part& moves, std::size_t bufferSize, unsign
       PutRecord(part.channel, record.head, record.first, record.second);
     }
     moves.channel.Release();
+    std::vector<SpillChannel> partFates;
+    partFates.reserve(count);
     for (Part& part : parts) {
       part.channel.StartReading();
-      PairMovePart(part, bufferSize, level + 1);
+      partFates.emplace_back(&place_, partBuffer);
+      PairMovePart(part, partFates.back(), partBuffer, level + 1);
+      partFates.back().StartReading();
     }
+    MergeRuns(partFates, fates);
   }
   moves.channel.Release();
 }
 
-void BoundedComparison::PairMovesInMemory(SpillChannel& moves, std::size_t bufferSize) {
+void BoundedComparison::PairMovesInMemory(SpillChannel& moves, SpillChannel& into) {
   const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
   std::vector<std::string_view> deleted, added;
   std::vector<std::uint64_t> deletedKeys, addedKeys;
@@ -536,18 +570,16 @@ void BoundedComparison::PairMovesInMemory(SpillChannel& moves, std::size_t buffe
     fates.emplace_back(deletedKeys[static_cast<std::size_t>(partner)], SIZE_MAX);
   }
   std::sort(fates.begin(), fates.end());
-  fates_.emplace_back(&place_, bufferSize);
   for (const auto& [key, partner] : fates) {
     const bool moved = partner != SIZE_MAX;
     const std::string_view old = moved ? deleted[partner] : std::string_view();
-    PutRecord(fates_.back(), Head{key, 0, static_cast<std::uint32_t>(old.size()),
-                                  static_cast<std::uint32_t>(moved ? ChangeKind::Moved : ChangeKind::Deleted), 0},
+    PutRecord(into, Head{key, 0, static_cast<std::uint32_t>(old.size()),
+                         static_cast<std::uint32_t>(moved ? ChangeKind::Moved : ChangeKind::Deleted), 0},
               {}, old);
   }
-  fates_.back().StartReading();
 }
 
-void BoundedComparison::PairOneMoveKey(SpillChannel& moves, std::size_t bufferSize) {
+void BoundedComparison::PairOneMoveKey(SpillChannel& moves, SpillChannel& fates) {
   // One key: a move only when it stands once on each side, else all its
   // lines are ambiguous; counted as the lines stream past.
   const auto loadedCount = static_cast<std::uint64_t>(loadedCount_);
@@ -572,12 +604,10 @@ void BoundedComparison::PairOneMoveKey(SpillChannel& moves, std::size_t bufferSi
   }
   if (MovePairing({deleted}, {added}).PartnerOfAdded()[0] < 0) return;
   // A Deleted line's key comes before any Added line's.
-  fates_.emplace_back(&place_, bufferSize);
-  PutRecord(fates_.back(), Head{deletedKey, 0, 0, static_cast<std::uint32_t>(ChangeKind::Deleted), 0}, {}, {});
-  PutRecord(fates_.back(),
+  PutRecord(fates, Head{deletedKey, 0, 0, static_cast<std::uint32_t>(ChangeKind::Deleted), 0}, {}, {});
+  PutRecord(fates,
             Head{addedKey, 0, static_cast<std::uint32_t>(deleted.size()), static_cast<std::uint32_t>(ChangeKind::Moved), 0},
             {}, deleted);
-  fates_.back().StartReading();
 }
 
 void BoundedComparison::ForEachChange(const ChangeTaker& take) {

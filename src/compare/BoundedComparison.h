@@ -62,7 +62,7 @@ class BoundedComparison {
   std::uint64_t CurrentLineCount() const { return currentLines_; }
   std::uint64_t LoadedLineCount() const { return loadedLines_; }
   // How many partitions the listings were spread over; 0 in memory.
-  unsigned Partitions() const { return partitions_; }
+  unsigned Partitions() const { return spilled_ ? static_cast<unsigned>(results_.size()) : 0; }
 
   // The warnings of a listing that holds a key more than once, which no walk
   // makes: one for each listing, naming the first repeated path. Complete
@@ -83,22 +83,25 @@ class BoundedComparison {
   void OnDisk(std::span<const std::string_view> prefix, LineSource* rest, std::size_t averageLine,
               const std::function<std::unique_ptr<LineSource>()>& openLoaded, const std::function<void()>& freePrefix);
   unsigned PartitionCount(unsigned long long currentBytes, std::size_t averageLine) const;
-  void PairPartition(Part& current, SpillChannel& loaded, std::size_t bufferSize, unsigned level);
-  void JoinPartition(SpillChannel& current, SpillChannel& loaded, std::size_t bufferSize);
-  void ZipPartition(Part& current, SpillChannel& loaded, std::size_t bufferSize);
+  // Pairs a partition, its results in their order into results.
+  void PairPartition(Part& current, SpillChannel& loaded, SpillChannel& results, std::size_t bufferSize,
+                     unsigned level);
+  void JoinPartition(SpillChannel& current, SpillChannel& loaded, SpillChannel& results);
+  void ZipPartition(Part& current, SpillChannel& loaded, SpillChannel& results);
+  static void MergeRuns(std::vector<SpillChannel>& runs, SpillChannel& into);
   static void NoteRepeat(Repeat& repeat, std::uint64_t line, std::string_view text);
   void CheckCounts();
-  void AddResult(std::size_t run, ChangeKind kind, std::uint64_t line, std::string_view current,
+  void AddResult(SpillChannel& results, ChangeKind kind, std::uint64_t line, std::string_view current,
                  std::string_view loaded);
   void PairMoves();
-  void PairMovePart(Part& moves, std::size_t bufferSize, unsigned level);
-  void PairMovesInMemory(SpillChannel& moves, std::size_t bufferSize);
-  void PairOneMoveKey(SpillChannel& moves, std::size_t bufferSize);
+  // Pairs the moves of a partition, their fates in result order into fates.
+  void PairMovePart(Part& moves, SpillChannel& fates, std::size_t bufferSize, unsigned level);
+  void PairMovesInMemory(SpillChannel& moves, SpillChannel& into);
+  void PairOneMoveKey(SpillChannel& moves, SpillChannel& fates);
 
   Options options_;
   SpillChannel::Place place_;
   bool spilled_ = false;
-  unsigned partitions_ = 0;
   Repeat repeatedCurrent_, repeatedLoaded_;
   bool listingsRead_ = false;
   std::uint64_t currentLines_ = 0, loadedLines_ = 0;
