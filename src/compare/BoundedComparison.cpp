@@ -500,18 +500,20 @@ void BoundedComparison::PairMoves() {
 }
 
 void BoundedComparison::PairMovePart(Part& moves, SpillChannel& fates, std::size_t bufferSize, unsigned level) {
-  const std::size_t half = std::max<std::size_t>(options_.memory / 2, 1);
+  // A quarter of the budget: in memory, the current listing and the results
+  // still hold the rest.
+  const std::size_t room = std::max<std::size_t>(options_.memory / 4, 1);
   const unsigned long long need = moves.channel.Written() + moves.lines * kPerMoveLine;
   if (moves.lines == 0) {
   } else if (moves.oneKey) {
     PairOneMoveKey(moves.channel, fates);
-  } else if (need <= half + half / 4 || level >= kMostLevels) {
+  } else if (need <= room || level >= kMostLevels) {
     PairMovesInMemory(moves.channel, fates);
   } else {
     // Too many for the budget: spread again by the move key, as partitions of
     // the listings are.
     unsigned count = 2;
-    while (count < kMostPartitions && count * static_cast<unsigned long long>(half) < need) count *= 2;
+    while (count < kMostPartitions && count * static_cast<unsigned long long>(room) < need) count *= 2;
     const std::size_t partBuffer = std::max<std::size_t>(bufferSize / count, 256);
     std::vector<Part> parts;
     parts.reserve(count);
