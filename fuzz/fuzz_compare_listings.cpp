@@ -32,8 +32,8 @@ struct Outcome {
 bool Contains(const std::string& line, const std::string& part) { return line.find(part) != std::string::npos; }
 
 // Each side's file count from its last line; each loaded file line paired
-// with the first current line of the same key, then each current line looked
-// for among the loaded ones, both by scanning from the start.
+// with the first current line of the same key that no earlier loaded line
+// took, by scanning from the start; the current lines none took are Added.
 Outcome Reference(const Lines& current, const Lines& loaded) {
   Outcome out;
   const auto count = [&](const Lines& pane, const char* name) -> std::optional<long long> {
@@ -60,6 +60,7 @@ Outcome Reference(const Lines& current, const Lines& loaded) {
   std::vector<std::optional<std::string_view>> currentKeys, loadedKeys;
   for (const auto& line : current) currentKeys.push_back(ComparisonKey::KeyOf(line));
   for (const auto& line : loaded) loadedKeys.push_back(ComparisonKey::KeyOf(line));
+  std::vector<bool> taken(working, false);
   for (std::size_t i = 0; i < static_cast<std::size_t>(*n2); ++i) {
     if (i >= loaded.size()) {
       out.error = ErrorText::ListIndexOutOfBounds(static_cast<int>(i));
@@ -69,19 +70,14 @@ Outcome Reference(const Lines& current, const Lines& loaded) {
     if (!key) continue;
     bool found = false;
     for (std::size_t j = 0; j < working && !found; ++j) {
-      if (currentKeys[j] != key) continue;
-      found = true;
+      if (taken[j] || currentKeys[j] != key) continue;
+      found = taken[j] = true;
       if (!Contains(current[j], loaded[i])) out.results.push_back("Modified: " + current[j]);
     }
     if (!found) out.results.push_back("Deleted: " + loaded[i]);
   }
-  for (std::size_t j = 0; j < working; ++j) {
-    const auto& key = currentKeys[j];
-    if (!key) continue;
-    bool found = false;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(*n2) && !found; ++i) found = loadedKeys[i] == key;
-    if (!found) out.results.push_back("Added: " + current[j]);
-  }
+  for (std::size_t j = 0; j < working; ++j)
+    if (!taken[j] && currentKeys[j]) out.results.push_back("Added: " + current[j]);
   if (out.results.empty()) out.results.push_back(Texts::kNoDifferences);
   return out;
 }

@@ -63,6 +63,7 @@ std::string JoinLine(ChangeKind kind, std::string_view current, std::string_view
 struct Outcome {
   Lines lines;
   std::string counts;
+  Lines warnings;
   bool operator==(const Outcome&) const = default;
 };
 
@@ -92,6 +93,7 @@ Outcome Bounded(const std::string& current, const std::string& loaded, bool move
     outcome.lines.push_back(JoinLine(kind, now, old));
   });
   outcome.counts = comparison.Counts().CountsText();
+  outcome.warnings = comparison.Warnings();
   return outcome;
 }
 
@@ -104,7 +106,7 @@ TEST(BoundedComparison, GivesTheWindowsResultsInMemoryAndSpilledAlike) {
   TempTree tree;
   std::mt19937 rng(21);
   const char* ends[] = {"\r\n", "\n", "\r"};
-  int spilledWithChanges = 0;
+  int spilledWithChanges = 0, repeats = 0;
   for (int round = 0; round < 100; ++round) {
     const RandomPair pair(rng);
     const bool moves = round % 2 == 1;
@@ -112,11 +114,14 @@ TEST(BoundedComparison, GivesTheWindowsResultsInMemoryAndSpilledAlike) {
     surfaces.SetPaneLines(PaneId::ListBox1, pair.current);
     surfaces.SetPaneLines(PaneId::ListBox2, pair.loaded);
     surfaces.Errors.clear();
+    surfaces.Warnings.clear();
     Outcome expected;
     if (window.Dispatch([&] { window.EditCompareContentActionExecute(); })) {
       expected.lines = surfaces.Lines(PaneId::ListBox3);
       if (expected.lines == Lines{"No differences found... ;-)"}) expected.lines.clear();
       expected.counts = window.LastComparison().CountsText();
+      expected.warnings = surfaces.Warnings;
+      repeats += !expected.warnings.empty();
     } else {
       expected.counts = surfaces.Errors.back();
     }
@@ -129,6 +134,7 @@ TEST(BoundedComparison, GivesTheWindowsResultsInMemoryAndSpilledAlike) {
     if (!expected.lines.empty()) ++spilledWithChanges;
   }
   EXPECT_GT(spilledWithChanges, 50);  // the pairs are no trivial ones
+  EXPECT_GT(repeats, 30);
 }
 
 TEST(BoundedComparison, ReadsLinesInBlocksByTheRuleOfTheWholeFile) {
@@ -145,6 +151,23 @@ TEST(BoundedComparison, ReadsLinesInBlocksByTheRuleOfTheWholeFile) {
     ListingLineReader reader(tree.Path("text"), 1 + rng() % 5);
     for (std::string_view line; reader.Next(line);) blocks.emplace_back(line);
     ASSERT_EQ(blocks, whole) << "round " << round;
+  }
+}
+
+TEST(BoundedComparison, AListingLineLongerThanAnyCanBeEndsTheReadingNamingIt) {
+  TempTree tree;
+  const std::string longest(ListingLineReader::kLongestLine, 'x');
+  { std::ofstream(tree.Path("text"), std::ios::binary) << "a\r\n" << longest << "\r\n" << longest << "y"; }
+  ListingLineReader reader(tree.Path("text"), 64);
+  std::string_view line;
+  ASSERT_TRUE(reader.Next(line) && reader.Next(line));
+  EXPECT_EQ(line.size(), longest.size());
+  try {
+    reader.Next(line);
+    ADD_FAILURE() << "a line past the limit was read";
+  } catch (const QuillonError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "Line 3 of " + tree.Path("text") + " is longer than any line of a listing can be");
   }
 }
 

@@ -12,6 +12,7 @@
 #else
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -189,8 +190,10 @@ ProgramResult RunProgram(const std::vector<std::string>& args, const std::string
     _exit(127);
   }
   int status = 0;
-  waitpid(pid, &status, 0);
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
   ProgramResult result;
+  result.peakKilobytes = usage.ru_maxrss;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   lseek(outFd, 0, SEEK_SET);
   lseek(errFd, 0, SEEK_SET);

@@ -48,6 +48,7 @@ std::vector<std::string> SortedSections(std::vector<std::string> listing);
 struct ProgramResult {
   int exitCode = -1;
   std::string out, err;
+  long peakKilobytes = 0;  // the most memory the program held
 };
 ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& input = "");
 

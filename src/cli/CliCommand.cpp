@@ -596,8 +596,17 @@ int CliCommand::Compare(Options options) {
   };
   const bool compared = session.Run([&] {
     if (options.folder) {
-      CountedLines current(listing, count);
-      comparison.Run(current, openLoaded);
+      // A listing still in memory is compared where it is, not copied.
+      if (auto lines = listing.LinesInMemory()) {
+        count(static_cast<std::size_t>(std::max(0LL, listing.SizeHint())));
+        comparison.Run(*lines, openLoaded, [&] {
+          std::vector<std::string_view>().swap(*lines);
+          listing.Release();
+        });
+      } else {
+        CountedLines current(listing, count);
+        comparison.Run(current, openLoaded);
+      }
     } else {
       ListingLineReader reader(options.operands[0]);
       CountedLines current(reader, count);
@@ -615,6 +624,7 @@ int CliCommand::Compare(Options options) {
     }
     return 2;
   }
+  for (const std::string& warning : comparison.Warnings()) surfaces.ShowWarning(warning);
   const auto format = ReadableRecords::FormatNamed(options.format);
   if (!session.WriteOut(options.output, [&](OutputChannel& out) { return WriteChanges(comparison, format, out); }))
     return 2;

@@ -21,9 +21,12 @@
 // so that every line of one key lands in one partition; each partition is
 // then paired in memory by the same rule. The results of a partition come
 // out in their final order (Modified and Deleted by loaded line, then Added
-// by current line), and a merge of the K runs gives the whole. Moves are
+// by current line), and a merge of the K runs gives the whole. A partition
+// whose current lines outgrow the budget is spread again by another hash, or,
+// when all its lines have one key, paired as both sides stream past. Moves are
 // paired the same way, by partitions of the move key, so that the unique-key
-// rule sees every line of a key at once.
+// rule sees every line of a key at once; those too are spread again when too
+// large.
 class BoundedComparison {
  public:
   struct Options {
@@ -43,8 +46,10 @@ class BoundedComparison {
   // pairs them. Fails with the texts of the window's comparison, in its
   // order: the files are read first, then their counts are checked.
   void Run(LineSource& current, const std::function<std::unique_ptr<LineSource>()>& openLoaded);
-  // The same with a current listing that is in memory already.
-  void Run(std::span<const std::string_view> current, const std::function<std::unique_ptr<LineSource>()>& openLoaded);
+  // The same with a current listing that is in memory already; freeCurrent,
+  // when given, is called once the lines have gone to temporary files.
+  void Run(std::span<const std::string_view> current, const std::function<std::unique_ptr<LineSource>()>& openLoaded,
+           const std::function<void()>& freeCurrent = {});
 
   // Hands over every change in the order of the result lines; the counts
   // are complete afterwards.
@@ -59,28 +64,51 @@ class BoundedComparison {
   // How many partitions the listings were spread over; 0 in memory.
   unsigned Partitions() const { return spilled_ ? static_cast<unsigned>(results_.size()) : 0; }
 
+  // The warnings of a listing that holds a key more than once, which no walk
+  // makes: one for each listing, naming the first repeated path. Complete
+  // once Run has returned.
+  std::vector<std::string> Warnings() const;
+
  private:
   class Partitioner;
+  struct Part;
+  // The first line that repeats a key of its listing, by number.
+  struct Repeat {
+    std::uint64_t line = UINT64_MAX;
+    std::string text;
+  };
 
   void InMemory(std::span<const std::string_view> current,
                 const std::function<std::unique_ptr<LineSource>()>& openLoaded);
   void OnDisk(std::span<const std::string_view> prefix, LineSource* rest, std::size_t averageLine,
               const std::function<std::unique_ptr<LineSource>()>& openLoaded, const std::function<void()>& freePrefix);
   unsigned PartitionCount(unsigned long long currentBytes, std::size_t averageLine) const;
+  // Pairs a partition, its results in their order into results.
+  void PairPartition(Part& current, SpillChannel& loaded, SpillChannel& results, std::size_t bufferSize,
+                     unsigned level);
+  void JoinPartition(SpillChannel& current, SpillChannel& loaded, SpillChannel& results);
+  void ZipPartition(Part& current, SpillChannel& loaded, SpillChannel& results);
+  static void MergeRuns(std::vector<SpillChannel>& runs, SpillChannel& into);
+  static void NoteRepeat(Repeat& repeat, std::uint64_t line, std::string_view text);
   void CheckCounts();
-  void AddResult(std::size_t run, ChangeKind kind, std::uint64_t line, std::string_view current,
+  void AddResult(SpillChannel& results, ChangeKind kind, std::uint64_t line, std::string_view current,
                  std::string_view loaded);
   void PairMoves();
+  // Pairs the moves of a partition, their fates in result order into fates.
+  void PairMovePart(Part& moves, SpillChannel& fates, std::size_t bufferSize, unsigned level);
+  void PairMovesInMemory(SpillChannel& moves, SpillChannel& into);
+  void PairOneMoveKey(SpillChannel& moves, SpillChannel& fates);
 
   Options options_;
   SpillChannel::Place place_;
   bool spilled_ = false;
+  Repeat repeatedCurrent_, repeatedLoaded_;
   bool listingsRead_ = false;
   std::uint64_t currentLines_ = 0, loadedLines_ = 0;
   std::string lastCurrent_, lastLoaded_;
   long long currentCount_ = -1, loadedCount_ = -1;  // -1 until read from the last lines
   std::vector<SpillChannel> results_;  // one run per partition, each in result order
-  std::vector<SpillChannel> moves_;    // Deleted and Added lines, by move key
+  std::vector<Part> moves_;            // Deleted and Added lines, by move key
   std::vector<SpillChannel> fates_;    // what pairing moves did to them, in result order
   ComparisonResult counts_;
 };

@@ -29,6 +29,8 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
   return line.substr(colon);
 }
 
+std::string_view ShownPath(std::string_view line) { return FileLinePath(line).value_or(line); }
+
 std::optional<long long> ReadFileCount(std::string_view lastLine) {
   // Each blank of the pattern matches any run of white space, none included.
   std::size_t pos = 0;

@@ -18,6 +18,10 @@ std::optional<std::string_view> FileLinePath(std::string_view line);
 // line without ":" has none.
 std::optional<std::string_view> KeyOf(std::string_view line);
 
+// The path a line stands for in a message: a file line's full path, any other
+// line whole.
+std::string_view ShownPath(std::string_view line);
+
 // The file count of a listing's last line, read as "Number of Files = %d "
 // would scan it; nothing when the line does not begin so.
 std::optional<long long> ReadFileCount(std::string_view lastLine);

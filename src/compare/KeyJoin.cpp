@@ -8,7 +8,15 @@
 
 namespace {
 
-constexpr std::uint32_t kNever = 0xFFFFFFFFu;
+// A loaded line number as a slot keeps it. Listings have at most INT_MAX
+// counted lines, so numbers from kNever on are past any count alike.
+constexpr std::uint32_t kNever = 0x7FFFFFFFu;
+constexpr std::uint32_t kChained = 0x80000000u;
+constexpr std::uint32_t kEnd = 0x7FFFFFFFu;  // the link after a key's last
+
+std::uint32_t Stored(std::uint64_t loadedLine) {
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(loadedLine, kNever));
+}
 
 }  // namespace
 
@@ -34,14 +42,33 @@ KeyJoin::KeyJoin(std::span<const std::string_view> current, std::vector<std::uin
   MemoryBudget::PreferLargePages(slots_.data(), size * sizeof(Slot));
   slots_.assign(size, Slot{0, 0, kNever});
   mask_ = size - 1;
+  std::vector<std::uint32_t> repeats;  // the lines of repeated keys
   for (std::size_t j = 0; j < current.size(); ++j) {
     if (keyLengths_[j] == kNoKey) continue;
     const std::string_view key = KeyOf(lines_[j], keyLengths_[j]);
     const std::uint64_t hash = Hash(key);
-    // Only the first line of a key is kept.
     Slot* slot = Find(key, hash);
-    if (slot->line == 0)
+    if (slot->line == 0) {
       *slot = Slot{static_cast<std::uint32_t>(j + 1), static_cast<std::uint32_t>(hash >> 32), kNever};
+      continue;
+    }
+    if (repeatedCurrent_ == kNoRepeat) repeatedCurrent_ = j;
+    if ((slot->paired & kChained) == 0) repeats.push_back(slot->line - 1);
+    slot->paired = kChained | kEnd;
+    repeats.push_back(static_cast<std::uint32_t>(j));
+  }
+  if (!repeats.empty()) LinkRepeats(std::move(repeats));
+}
+
+void KeyJoin::LinkRepeats(std::vector<std::uint32_t> repeats) {
+  std::sort(repeats.begin(), repeats.end());
+  links_.resize(repeats.size());
+  // From the last line back, each line goes in front of its key's chain.
+  for (std::size_t k = repeats.size(); k-- > 0;) {
+    const std::string_view key = KeyOf(lines_[repeats[k]], keyLengths_[repeats[k]]);
+    Slot* slot = Find(key, Hash(key));
+    links_[k] = Link{repeats[k], slot->paired & ~kChained, kNever};
+    slot->paired = kChained | static_cast<std::uint32_t>(k);
   }
 }
 
@@ -57,13 +84,33 @@ KeyJoin::Slot* KeyJoin::Find(std::string_view key, std::uint64_t hash) {
 long long KeyJoin::Match(std::string_view key, std::uint64_t loadedLine) {
   Slot* slot = Find(key, Hash(key));
   if (slot->line == 0) return -1;
-  slot->firstLoaded = static_cast<std::uint32_t>(
-      std::min<std::uint64_t>(slot->firstLoaded, std::min<std::uint64_t>(loadedLine, kNever - 1)));
-  return slot->line - 1;
+  if ((slot->paired & kChained) == 0) {
+    if (slot->paired != kNever) {
+      repeatedLoaded_ = std::min(repeatedLoaded_, loadedLine);
+      return -1;
+    }
+    slot->paired = Stored(loadedLine);
+    return slot->line - 1;
+  }
+  const std::uint32_t next = slot->paired & ~kChained;
+  // The chain starts at the key's first line; past it, the key was met.
+  if (next == kEnd || links_[next].line != slot->line - 1) repeatedLoaded_ = std::min(repeatedLoaded_, loadedLine);
+  if (next == kEnd) return -1;
+  Link& link = links_[next];
+  link.paired = Stored(loadedLine);
+  slot->paired = kChained | link.next;
+  return link.line;
 }
 
 bool KeyJoin::IsAdded(std::size_t j, std::uint64_t loadedCount) {
   if (keyLengths_[j] == kNoKey) return false;
   const std::string_view key = KeyOf(lines_[j], keyLengths_[j]);
-  return Find(key, Hash(key))->firstLoaded >= std::min<std::uint64_t>(loadedCount, kNever);
+  const Slot* slot = Find(key, Hash(key));
+  std::uint32_t paired = slot->paired;
+  if ((paired & kChained) != 0) {
+    const auto link = std::lower_bound(links_.begin(), links_.end(), j,
+                                       [](const Link& l, std::size_t line) { return l.line < line; });
+    paired = link->paired;
+  }
+  return paired >= std::min<std::uint64_t>(loadedCount, kNever);
 }

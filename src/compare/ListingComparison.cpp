@@ -92,6 +92,17 @@ void ListingComparison::PairMovesAndAddLines() {
   for (const Change& change : outcome_.Changes) AddChangeLine(change);
 }
 
+void ListingComparison::WarnOfRepeats(const KeyJoin& join) {
+  if (join.RepeatedCurrent() != KeyJoin::kNoRepeat) {
+    const std::string_view line = working_[static_cast<std::size_t>(join.RepeatedCurrent())];
+    surfaces_.ShowWarning(ErrorText::RepeatedPath("current listing", ComparisonKey::ShownPath(line)));
+  }
+  if (join.RepeatedLoaded() != KeyJoin::kNoRepeat) {
+    const std::string_view line = surfaces_.PaneLineAt(PaneId::ListBox2, static_cast<int>(join.RepeatedLoaded()));
+    surfaces_.ShowWarning(ErrorText::RepeatedPath("loaded listing", ComparisonKey::ShownPath(line)));
+  }
+}
+
 bool ListingComparison::Stopped() {
   if (!surfaces_.StopRequested()) return false;
   // With moves detected nothing is written before the end: the changes found
@@ -168,6 +179,7 @@ void ListingComparison::Run() {
       AddChange(ChangeKind::Added, static_cast<int>(j), -1);
   }
   if (outcome_.MovesDetected) PairMovesAndAddLines();
+  WarnOfRepeats(join);
 
   if (surfaces_.PaneLineCount(PaneId::ListBox3) == 0) AddResult({Texts::kNoDifferences});
   // The counts take the place of the percentage once the comparison is done.

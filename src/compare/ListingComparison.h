@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "compare/ComparisonResult.h"
+#include "compare/KeyJoin.h"
 
 #include "surfaces/MainWindowState.h"
 #include "surfaces/Surfaces.h"
@@ -33,6 +34,7 @@ class ListingComparison {
   void AddChange(ChangeKind kind, int current, int loaded);
   void AddChangeLine(const Change& change);
   void PairMovesAndAddLines();
+  void WarnOfRepeats(const KeyJoin& join);
   std::string_view CurrentLine(const Change& change);
   std::string_view LoadedLine(const Change& change);
   // True when the user asked to stop; then the partial results are closed.

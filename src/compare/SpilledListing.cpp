@@ -25,3 +25,17 @@ bool SpilledListing::Next(std::string_view& line) {
   line = std::string_view(text, length);
   return true;
 }
+
+std::optional<std::vector<std::string_view>> SpilledListing::LinesInMemory() {
+  if (lines_.OnDisk()) return std::nullopt;
+  const std::string_view all = lines_.TakeAll();
+  std::vector<std::string_view> lines;
+  for (std::size_t at = 0; at + sizeof(std::uint32_t) <= all.size();) {
+    std::uint32_t length;
+    std::memcpy(&length, all.data() + at, sizeof length);
+    at += sizeof length;
+    lines.push_back(all.substr(at, length));
+    at += length;
+  }
+  return lines;
+}

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "compare/SpillChannel.h"
 #include "surfaces/LineSource.h"
@@ -18,6 +20,11 @@ class SpilledListing : public LineSource {
   // Ends the adding; Next reads from the first line.
   void StartReading() { lines_.StartReading(); }
   bool Next(std::string_view& line) override;
+  // After StartReading, in place of Next: all lines as views that stay valid
+  // while the listing lives, when none went to the temporary file.
+  std::optional<std::vector<std::string_view>> LinesInMemory();
+  // Frees the lines and the file.
+  void Release() { lines_.Release(); }
   long long SizeHint() const override { return static_cast<long long>(lines_.Written()); }
 
  private:

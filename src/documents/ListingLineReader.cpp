@@ -61,6 +61,9 @@ bool ListingLineReader::Next(std::string_view& line) {
     if (!found_ || lf_ < begin_) lf_ = NextOf('\n');
     found_ = true;
     const std::size_t stop = std::min(cr_, lf_);
+    // Without a line end in sight, no more is read once the line is too long.
+    if (stop - begin_ > kLongestLine)
+      throw QuillonError(ErrorText::LineTooLong(fileName_, lineNumber_ + 1));
     // A CR that ends the block may be the first half of a CR LF.
     const bool complete = stop < end_ && (stop + 1 < end_ || block_[stop] == '\n' || atEnd_);
     if (complete || (atEnd_ && begin_ < end_)) {
@@ -70,6 +73,7 @@ bool ListingLineReader::Next(std::string_view& line) {
       if (next < end_ && text[next] == '\r') ++next;
       if (next < end_ && text[next] == '\n') ++next;
       begin_ = next;
+      ++lineNumber_;
       return true;
     }
     if (atEnd_) return false;

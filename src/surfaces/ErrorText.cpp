@@ -14,6 +14,17 @@ std::string NoFileCount(std::string_view listingName) {
   return "No file count can be read from the last line of the " + std::string(listingName);
 }
 
+std::string LineTooLong(std::string_view fileName, unsigned long long lineNumber) {
+  return "Line " + std::to_string(lineNumber) + " of " + std::string(fileName) +
+         " is longer than any line of a listing can be";
+}
+
+std::string RepeatedPath(std::string_view listingName, std::string_view path) {
+  return "The " + std::string(listingName) + " holds " + std::string(path) +
+         " more than once, which no listing of a folder does; such lines are paired in their order, and those "
+         "left over are Added or Deleted";
+}
+
 std::string CannotUseTemporaryFiles(std::string_view folder) {
   return "Cannot use temporary files in " + std::string(folder);
 }

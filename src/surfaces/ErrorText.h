@@ -15,6 +15,10 @@ std::string CannotCreateFile(std::string_view fileName);
 // "No file count can be read from the last line of the current listing".
 std::string NoFileCount(std::string_view listingName);
 inline constexpr const char* kTemporaryFileCutShort = "A temporary file was cut short";
+// A line of a listing file longer than any listing line can be.
+std::string LineTooLong(std::string_view fileName, unsigned long long lineNumber);
+// The warning for a listing that holds a path more than once.
+std::string RepeatedPath(std::string_view listingName, std::string_view path);
 std::string CannotUseTemporaryFiles(std::string_view folder);
 // bytesNeeded is the work's estimate, 0 where it has none (work still
 // growing, such as a listing); past bytesWritten, all that is known is that
