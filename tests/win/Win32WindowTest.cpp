@@ -310,7 +310,7 @@ TEST_F(Win32Window, RoutesHintsToPanel4AndTheShortPartToTooltips) {
   // The count of what a run could not read names the first of them in its tooltip,
   // until a hint takes the panel.
   for (int i = 0; i < 22; ++i) window.ReportUnreadable(UnreadableKind::File, "C:\\f" + std::to_string(i), "denied");
-  window.StatusSetPanelText(4, "22 files could not be read");
+  window.Controller().StatusSetPanelText(4, "22 files could not be read");
   EXPECT_EQ(window.PanelText(4), "22 files could not be read");
   EXPECT_EQ(window.PanelTip(4).rfind("C:\\f0\r\nC:\\f1\r\n", 0), 0u);
   EXPECT_NE(window.PanelTip(4).find("C:\\f19\r\n... and 2 more"), std::string::npos);
