@@ -704,18 +704,10 @@ void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedFi
   }
   // The old line, its changed fields in red.
   QString text = QStringLiteral("<span style=\"font-family:monospace\">") + QString::fromUtf8(WindowLayout::kOldLinePrefix);
-  std::size_t at = 0;
-  const auto plain = [&](std::size_t end) {
-    if (end > at) text += FromView(line.substr(at, end - at)).toHtmlEscaped();
-    at = std::max(at, end);
-  };
-  for (const MarkedField& field : changed) {
-    plain(field.offset);
-    text += QStringLiteral("<b style=\"color:#d00000\">") +
-            FromView(line.substr(field.offset, field.length)).toHtmlEscaped() + QStringLiteral("</b>");
-    at = field.offset + field.length;
+  for (const PaneText::LinePiece& piece : PaneText::Pieces(line, changed)) {
+    const QString shown = FromView(piece.text).toHtmlEscaped();
+    text += piece.changed ? QStringLiteral("<b style=\"color:#d00000\">") + shown + QStringLiteral("</b>") : shown;
   }
-  plain(line.size());
   oldLine_->setText(text + QStringLiteral("</span>"));
   oldLine_->setToolTip(QString::fromStdString(PaneText::ChangedNames(changed)));
 }

@@ -423,7 +423,8 @@ LRESULT CALLBACK WinMainWindow::Procedure(HWND window, UINT message, WPARAM wPar
 LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+      // The controls are made before the controller; until it is there, they command nothing.
+      if (controller_) OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
@@ -459,7 +460,7 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORLISTBOX:
       return reinterpret_cast<LRESULT>(black_);
     case WM_MENUSELECT:
-      OnMenuSelect(wParam, lParam);
+      if (controller_) OnMenuSelect(wParam, lParam);
       return 0;
     case WM_SIZE:
       if (toolbar_ != nullptr) Relayout();
@@ -1122,14 +1123,8 @@ void WinMainWindow::DrawOldLine(const DRAWITEMSTRUCT& item) {
   };
   const COLORREF plain = GetSysColor(COLOR_BTNTEXT);
   piece(L::kOldLinePrefix, plain);
-  const std::string_view line = oldLine_;
-  std::size_t at = 0;
-  for (const MarkedField& field : oldLineChanges_) {
-    if (field.offset > at) piece(line.substr(at, field.offset - at), plain);
-    if (field.offset >= at) piece(line.substr(field.offset, field.length), kChangedColour);
-    at = std::max(at, field.offset + field.length);
-  }
-  if (at < line.size()) piece(line.substr(at), plain);
+  for (const PaneText::LinePiece& part : PaneText::Pieces(oldLine_, oldLineChanges_))
+    piece(part.text, part.changed ? kChangedColour : plain);
   SelectObject(item.hDC, old);
 }
 

@@ -15,7 +15,6 @@
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
 #include "platform/SystemFolderSearch.h"
-#include "win/HtmlText.h"
 #include "win/SystemDialogs.h"
 #include "win/WinMainWindow.h"
 
@@ -657,9 +656,6 @@ TEST(Win32Dialogs, OfferTheThreeFileTypesAndShowTheHelpAsText) {
   EXPECT_EQ(filter, std::wstring(kExpected, std::size(kExpected)));
   EXPECT_EQ(SystemDialogs::Filter(true), std::wstring(kExpected, std::size(kExpected) - 1) +
                                              std::wstring(L"CSV (*.csv)\0*.csv\0JSON Lines (*.jsonl)\0*.jsonl\0\0", 48));
-  EXPECT_EQ(HtmlText::ToPlain("<html><head><title>x</title></head><body><h2 id=\"a\">Caf&eacute; &amp; more</h2>"
-                              "<p>one\n  two</p><ul><li>a &lt;b&gt;</li></ul><pre>x  y\nz</pre></body></html>"),
-            "Caf&eacute; & more\r\n------------------\r\n\r\none two\r\n\r\n  \xE2\x80\xA2 a <b>\r\n\r\nx  y\r\nz\r\n\r\n");
   EXPECT_NE(WinHelpWindow::Text().find(L"Quillon Help"), std::wstring::npos);
 }
 
