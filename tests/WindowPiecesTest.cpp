@@ -5,6 +5,8 @@
 
 #include "app/ActionTable.h"
 #include "app/GlyphPicture.h"
+#include "app/HtmlText.h"
+#include "app/PaneText.h"
 #include "app/RunFigures.h"
 #include "app/UnreadableList.h"
 #include "app/WindowLayout.h"
@@ -85,4 +87,19 @@ TEST(WindowLayout, PutsEveryActionInOneMenuAndTheToolbarOnlyOnActionsWithGlyphs)
       EXPECT_GE(InfoOf(item.action).glyph, 0) << item.name;
     }
   }
+}
+
+TEST(HtmlText, ShowsTheHelpAsPlainTextWithHeadingsParagraphsBulletsAndPreformattedLines) {
+  EXPECT_EQ(HtmlText::ToPlain("<html><head><title>x</title></head><body><h2 id=\"a\">Caf&eacute; &amp; more</h2>"
+                              "<p>one\n  two</p><ul><li>a &lt;b&gt;</li></ul><pre>x  y\nz</pre></body></html>"),
+            "Caf&eacute; & more\r\n------------------\r\n\r\none two\r\n\r\n  \xE2\x80\xA2 a <b>\r\n\r\nx  y\r\nz\r\n\r\n");
+}
+
+TEST(PaneText, CutsAnOldLineIntoItsChangedFieldsAndTheTextBetween) {
+  // A field inside one already marked is not drawn twice.
+  const std::vector<MarkedField> changed{{2, 3, "size"}, {3, 1, "digest"}, {8, 2, "path"}};
+  std::string drawn;
+  for (const PaneText::LinePiece& piece : PaneText::Pieces("abcdefghij", changed))
+    drawn += piece.changed ? "[" + std::string(piece.text) + "]" : std::string(piece.text);
+  EXPECT_EQ(drawn, "ab[cde]fgh[ij]");
 }

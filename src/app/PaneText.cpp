@@ -1,5 +1,7 @@
 #include "app/PaneText.h"
 
+#include <algorithm>
+
 #include "app/ResultFilter.h"
 #include "compare/FileLineFields.h"
 
@@ -87,6 +89,18 @@ std::string ChangedNames(const std::vector<MarkedField>& changed) {
   std::string names;
   for (const MarkedField& field : changed) names.append(names.empty() ? "Changed: " : ", ").append(field.name);
   return names;
+}
+
+std::vector<LinePiece> Pieces(std::string_view line, const std::vector<MarkedField>& changed) {
+  std::vector<LinePiece> pieces;
+  std::size_t at = 0;
+  for (const MarkedField& field : changed) {
+    if (field.offset > at) pieces.push_back({line.substr(at, field.offset - at), false});
+    if (field.offset >= at) pieces.push_back({line.substr(field.offset, field.length), true});
+    at = std::max(at, field.offset + field.length);
+  }
+  if (at < line.size()) pieces.push_back({line.substr(at), false});
+  return pieces;
 }
 
 }  // namespace PaneText

@@ -25,6 +25,13 @@ std::optional<std::string> ContainingFolder(std::string_view line);
 // attributes, digest and path, as byte ranges of the old line. Empty when
 // either is no file line.
 std::vector<MarkedField> ChangedFields(std::string_view newLine, std::string_view oldLine);
+// An old line in pieces to draw in turn: its changed fields, marked, and the
+// text between them.
+struct LinePiece {
+  std::string_view text;
+  bool changed = false;
+};
+std::vector<LinePiece> Pieces(std::string_view line, const std::vector<MarkedField>& changed);
 // "Changed: size, digest", naming the fields; empty for none.
 std::string ChangedNames(const std::vector<MarkedField>& changed);
 

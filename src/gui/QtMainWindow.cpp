@@ -21,54 +21,34 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusTipEvent>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QUrl>
 #include <QWindow>
-#include <functional>
 
 #include "app/ActionTable.h"
 #include "app/Hint.h"
 #include "app/PaneText.h"
 #include "app/WindowLayout.h"
-#include "surfaces/Texts.h"
 #include "documents/ListingFile.h"
-#include "engine/ExcludePatterns.h"
 #include "gui/DialogProvider.h"
 #include "gui/DisplayText.h"
 #include "gui/Glyphs.h"
-#include "platform/QuillonError.h"
 #include "platform/RegionalSettings.h"
-#include "platform/SigningKey.h"
-#include "platform/SystemPaths.h"
-#include "surfaces/ErrorText.h"
 
 namespace {
 
 QString FromView(std::string_view text) { return DisplayText::Of(text); }
 
-constexpr int kRepaintIntervalMs = 100;  // new rows and figures at most 10 times a second during a run
-constexpr int kPumpIntervalMs = 20;      // input, Escape and Stop above all, answered this often
-constexpr int kPaintShare = 20;          // new rows take at most about a twentieth of a run
 using WindowLayout::kMd5Hint;
-
-// The user's choices that outlive a session.
+using Flag = RememberedChoices::Flag;
+// The window's place and its splitters, kept from one session to the next.
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Quillon", "Quillon"); }
-constexpr const char* kDetectMovesKey = WindowLayout::kDetectMovesKey;
-constexpr const char* kReuseDigestsKey = WindowLayout::kReuseDigests.settingKey;
-constexpr const char* kExcludePatternsKey = WindowLayout::kExcludePatterns.settingKey;
-constexpr const char* kSha256Key = WindowLayout::kSha256.settingKey;
-constexpr const char* kSignKey = WindowLayout::kSignListings.settingKey;
-constexpr const char* kPrivateKeyKey = WindowLayout::kPrivateKeyKey;
-constexpr const char* kPublicKeyKey = WindowLayout::kVerifyKey.settingKey;
 constexpr const char* kGeometryKey = "Window/Geometry";
 constexpr const char* kSplitter1Key = "Window/Splitter1";
 constexpr const char* kSplitter2Key = "Window/Splitter2";
-constexpr const char* kLastFolderKey = WindowLayout::kLastFolderKey;
-constexpr const char* kMd5Key = WindowLayout::kMd5Key;
 constexpr int kFindPollMs = 50;  // hits are taken from the search this often
 // Fonts that draw the control pictures of odd names, the first preferred.
 const QStringList kPaneFamilies = {QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Symbola")};
@@ -112,17 +92,15 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   setTabOrder(views_[0], views_[1]);
   setTabOrder(views_[1], views_[2]);
 
-  connect(qApp, &QApplication::focusChanged, this, [this] { UpdateEditActions(); });
+  controller_ = std::make_unique<WindowController>(*this, *this, store_, search, RegionalSettings::FromUserLocale());
+  md5_->setChecked(controller_->Choices().Get(Flag::Md5));
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    for (int i = 0; i < 3; ++i)
+      if (now == views_[static_cast<std::size_t>(i)]) controller_->PaneFocused(static_cast<PaneId>(i));
+    UpdateEditActions();
+  });
   connect(edit_, &QLineEdit::selectionChanged, this, [this] { UpdateEditActions(); });
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { UpdateEditActions(); });
-
-  lastWindowPaint_.start();
-  lastStatusPaint_.start();
-  lastPump_.start();
-  // FormCreate, then the constructor body of the logic.
-  logic_ = std::make_unique<TMainWindow>(*this, search, RegionalSettings::FromUserLocale());
-  logic_->FormCreate(this);
-  ApplyRememberedChoices();
 }
 
 QtMainWindow::~QtMainWindow() {
@@ -130,7 +108,7 @@ QtMainWindow::~QtMainWindow() {
   // object is half destroyed and must not hear it.
   disconnect(qApp, nullptr, this, nullptr);
   disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
-  if (!destroyed_ && logic_) logic_->FormDestroy(this);
+  if (controller_) controller_->Destroy();
 }
 
 void QtMainWindow::BuildActions() {
@@ -141,156 +119,54 @@ void QtMainWindow::BuildActions() {
     if (*info.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
     if (info.glyph >= 0) action->setIcon(Glyphs::Glyph(info.glyph));
     action->setEnabled(info.enabledAtStart);
-    enabled_[static_cast<int>(info.id)] = info.enabledAtStart;
     action->setVisible(info.visible);
     action->setToolTip(FromView(Hint::ShortPart(info.hint)));
     action->setStatusTip(FromView(Hint::LongPart(info.hint)));
+    connect(action, &QAction::triggered, this, [this, id = info.id] { controller_->Execute(id); });
     actions_[static_cast<int>(info.id)] = action;
+    addAction(action);
   }
-  const auto bind = [this](ActionId id, Handler handler) {
-    connect(Action(id), &QAction::triggered, this, [this, handler] { Run(handler); });
-  };
-  bind(ActionId::FileNewAction, &TMainWindow::FileNewActionExecute);
-  bind(ActionId::FileOpenAction, &TMainWindow::FileOpenActionExecute);
-  bind(ActionId::FileSaveAction, &TMainWindow::FileSaveActionExecute);
-  bind(ActionId::FileSaveAsAction, &TMainWindow::FileSaveAsActionExecute);
-  bind(ActionId::FileSaveResultAction, &TMainWindow::FileSaveResultActionExecute);
-  bind(ActionId::FileExitAction, &TMainWindow::FileExitActionExecute);
-  bind(ActionId::EditListContentAction, &TMainWindow::EditListContentActionExecute);
-  bind(ActionId::EditCompareContentAction, &TMainWindow::EditCompareContentActionExecute);
-  bind(ActionId::EditRepeatLastAction, &TMainWindow::EditRepeatLastActionExecute);
-  bind(ActionId::HelpProgramAction, &TMainWindow::HelpProgramActionExecute);
-  bind(ActionId::HelpAboutAction, &TMainWindow::HelpAboutActionExecute);
-  bind(ActionId::EditCompareFolderAction, &TMainWindow::EditCompareFolderActionExecute);
-  // Finding only moves through a pane; it is no command of the logic.
-  connect(Action(ActionId::EditFindAction), &QAction::triggered, this, [this] { OpenFindBar(); });
-  connect(Action(ActionId::EditFindNextAction), &QAction::triggered, this, [this] { StepFind(true); });
-  connect(Action(ActionId::EditFindPreviousAction), &QAction::triggered, this, [this] { StepFind(false); });
-  // Stop acts while a command runs, so it cannot wait for its turn as the
-  // other commands do: it only raises the request the work polls for.
-  connect(Action(ActionId::EditStopAction), &QAction::triggered, this, [this] { RequestStop(); });
-  // The standard edit actions work on whichever line edit has the focus.
-  const auto onEdit = [this](ActionId id, const std::function<void(QLineEdit*)>& operation) {
-    connect(Action(id), &QAction::triggered, this, [this, operation] {
-      if (working_) return;
-      if (auto* line = qobject_cast<QLineEdit*>(QApplication::focusWidget())) operation(line);
-    });
-  };
-  onEdit(ActionId::EditCutAction, [](QLineEdit* line) { line->cut(); });
-  onEdit(ActionId::EditCopyAction, [](QLineEdit* line) { line->copy(); });
-  onEdit(ActionId::EditPasteAction, [](QLineEdit* line) { line->paste(); });
-  // Detect Moved Files is a choice kept between sessions, not a command.
-  QAction* moves = Action(ActionId::EditDetectMovesAction);
-  moves->setCheckable(true);
-  moves->setChecked(UserSettings().value(kDetectMovesKey, false).toBool());
-  connect(moves, &QAction::toggled, this, [](bool checked) { UserSettings().setValue(kDetectMovesKey, checked); });
-  for (QAction* action : actions_) addAction(action);
+  Action(ActionId::EditDetectMovesAction)->setCheckable(true);
 }
 
 void QtMainWindow::BuildListingChoices() {
-  const QSettings settings = UserSettings();
-  const auto make = [this](const WindowLayout::ChoiceInfo& choice) {
+  const auto make = [this](const WindowLayout::ChoiceInfo& choice, bool checkable) {
     auto* action = new QAction(QString::fromUtf8(choice.caption), this);
     action->setObjectName(QString::fromLatin1(choice.name));
     action->setToolTip(FromView(Hint::ShortPart(choice.hint)));
     action->setStatusTip(FromView(Hint::LongPart(choice.hint)));
+    action->setCheckable(checkable);
     return action;
   };
-  reuseDigests_ = make(WindowLayout::kReuseDigests);
-  reuseDigests_->setCheckable(true);
-  reuseDigests_->setChecked(settings.value(QString::fromLatin1(kReuseDigestsKey), false).toBool());
-  connect(reuseDigests_, &QAction::toggled, this,
-          [](bool checked) { UserSettings().setValue(QString::fromLatin1(kReuseDigestsKey), checked); });
-  excludePatterns_ = make(WindowLayout::kExcludePatterns);
-  excludeText_ = settings.value(QString::fromLatin1(kExcludePatternsKey), QString()).toString();
-  connect(excludePatterns_, &QAction::triggered, this, [this] { EditExcludePatterns(); });
-  // Beside the MD5 box, which keeps its meaning: it asks for digests, this says which.
-  sha256_ = make(WindowLayout::kSha256);
-  sha256_->setCheckable(true);
-  sha256_->setChecked(settings.value(QString::fromLatin1(kSha256Key), false).toBool());
-  connect(sha256_, &QAction::toggled, this, [this](bool checked) {
-    UserSettings().setValue(QString::fromLatin1(kSha256Key), checked);
-    logic_->SetDigestAlgorithm(checked ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
-  });
-  signListings_ = make(WindowLayout::kSignListings);
-  signListings_->setCheckable(true);
-  signListings_->setChecked(settings.value(QString::fromLatin1(kSignKey), false).toBool());
-  // Triggered, not toggled: only the user's click asks for a key.
-  connect(signListings_, &QAction::triggered, this, [this](bool checked) { ChooseSigning(checked); });
-  verifyKey_ = make(WindowLayout::kVerifyKey);
-  connect(verifyKey_, &QAction::triggered, this, [this] { ChooseVerifyKey(); });
+  // Triggered, not toggled: only the user's click changes a choice.
+  reuseDigests_ = make(WindowLayout::kReuseDigests, true);
+  connect(reuseDigests_, &QAction::triggered, this, [this](bool on) { controller_->SetChoice(Flag::ReuseDigests, on); });
+  excludePatterns_ = make(WindowLayout::kExcludePatterns, false);
+  connect(excludePatterns_, &QAction::triggered, this, [this] { controller_->EditExcludePatterns(); });
+  sha256_ = make(WindowLayout::kSha256, true);
+  connect(sha256_, &QAction::triggered, this, [this](bool on) { controller_->SetChoice(Flag::Sha256, on); });
+  signListings_ = make(WindowLayout::kSignListings, true);
+  connect(signListings_, &QAction::triggered, this, [this](bool on) { controller_->ChooseSigning(on); });
+  verifyKey_ = make(WindowLayout::kVerifyKey, false);
+  connect(verifyKey_, &QAction::triggered, this, [this] { controller_->ChooseVerifyKey(); });
 }
 
-void QtMainWindow::ApplyRememberedChoices() {
-  const QSettings settings = UserSettings();
-  logic_->SetDigestAlgorithm(sha256_->isChecked() ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
-  const std::string privateKey = settings.value(QString::fromLatin1(kPrivateKeyKey)).toString().toStdString();
-  logic_->SetSigningKey(signListings_->isChecked() ? privateKey : std::string());
-  logic_->SetVerifyKey(settings.value(QString::fromLatin1(kPublicKeyKey)).toString().toStdString());
+void QtMainWindow::ShowChoices(const RememberedChoices& choices, bool enabled) {
+  Action(ActionId::EditDetectMovesAction)->setChecked(choices.Get(Flag::DetectMoves));
+  reuseDigests_->setChecked(choices.Get(Flag::ReuseDigests));
+  sha256_->setChecked(choices.Get(Flag::Sha256));
+  signListings_->setChecked(choices.Get(Flag::Sign));
+  for (QAction* choice : {reuseDigests_, excludePatterns_, sha256_}) choice->setEnabled(enabled);
 }
 
-void QtMainWindow::ChooseSigning(bool on) {
-  QSettings settings = UserSettings();
-  std::string key = settings.value(QString::fromLatin1(kPrivateKeyKey)).toString().toStdString();
-  if (on && (key.empty() || !SystemPaths::IsExistingFile(key))) {
-    const auto chosen =
-        dialogs_.ChooseKeyFile(this, QStringLiteral("Choose the private key that signs saved listings"));
-    key = chosen.value_or(std::string());
-  }
-  if (on && !key.empty()) {
-    // Refused now rather than at the next save.
-    try {
-      SigningKey::LoadPrivate(key);
-    } catch (const QuillonError& error) {
-      dialogs_.ShowError(this, QString::fromUtf8(ErrorText::ForErrorBox(error.what())));
-      key.clear();
-    }
-  }
-  on = on && !key.empty();
-  signListings_->setChecked(on);
-  settings.setValue(QString::fromLatin1(kSignKey), on);
-  if (on) {
-    settings.setValue(QString::fromLatin1(kPrivateKeyKey), QString::fromStdString(key));
-    // Its public half beside it checks what it signs, unless another was chosen.
-    const std::string publicKey = SigningKey::PublicFileOf(key);
-    if (settings.value(QString::fromLatin1(kPublicKeyKey)).toString().isEmpty() &&
-        SystemPaths::IsExistingFile(publicKey))
-      settings.setValue(QString::fromLatin1(kPublicKeyKey), QString::fromStdString(publicKey));
-  }
-  settings.sync();
-  ApplyRememberedChoices();
+std::optional<std::string> QtMainWindow::EditExcludePatterns(const std::string& patterns) {
+  const auto edited = dialogs_.EditExcludePatterns(this, QString::fromStdString(patterns));
+  if (!edited) return std::nullopt;
+  return edited->toStdString();
 }
 
-void QtMainWindow::ChooseVerifyKey() {
-  const auto chosen = dialogs_.ChooseKeyFile(this, QStringLiteral("Choose the public key that checks signatures"));
-  if (!chosen || chosen->empty()) return;
-  try {
-    SigningKey::LoadPublic(*chosen);
-  } catch (const QuillonError& error) {
-    dialogs_.ShowError(this, QString::fromUtf8(ErrorText::ForErrorBox(error.what())));
-    return;
-  }
-  UserSettings().setValue(QString::fromLatin1(kPublicKeyKey), QString::fromStdString(*chosen));
-  ApplyRememberedChoices();
-}
-
-void QtMainWindow::EditExcludePatterns() {
-  QString text = excludeText_;
-  for (;;) {
-    const std::optional<QString> edited = dialogs_.EditExcludePatterns(this, text);
-    if (!edited) return;
-    text = *edited;
-    try {
-      // A malformed pattern is refused here, long before a listing.
-      ExcludePatterns check(ExcludePatterns::FromLines(text.toStdString()));
-    } catch (const QuillonError& error) {
-      dialogs_.ShowError(this, QString::fromUtf8(error.what()));
-      continue;
-    }
-    excludeText_ = text;
-    UserSettings().setValue(QString::fromLatin1(kExcludePatternsKey), text);
-    return;
-  }
+std::optional<std::string> QtMainWindow::ChooseKeyFile(std::string_view title) {
+  return dialogs_.ChooseKeyFile(this, FromView(title));
 }
 
 void QtMainWindow::BuildMenu() {
@@ -404,13 +280,10 @@ QListView* QtMainWindow::MakePane(PaneId pane, const char* name) {
   views_[static_cast<int>(pane)] = view;
   models_[static_cast<int>(pane)] = model;
 
-  static constexpr Handler kClicks[] = {&TMainWindow::ListBox1Click, &TMainWindow::ListBox2Click,
-                                        &TMainWindow::ListBox3Click};
-  const Handler click = kClicks[static_cast<int>(pane)];
-  connect(view, &QListView::clicked, this, [this, click] { Run(click); });
-  connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this, view, click] {
+  connect(view, &QListView::clicked, this, [this, pane] { controller_->PaneClicked(pane); });
+  connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this, view, pane] {
     // Keyboard selection; a mouse click is reported by clicked.
-    if (view->hasFocus() && !(QApplication::mouseButtons() & Qt::LeftButton)) Run(click);
+    if (view->hasFocus() && !(QApplication::mouseButtons() & Qt::LeftButton)) controller_->PaneClicked(pane);
   });
   return view;
 }
@@ -487,142 +360,60 @@ void QtMainWindow::BuildStatusBar() {
   static_cast<QVBoxLayout*>(centralWidget()->layout())->addWidget(statusBar_);
 }
 
-void QtMainWindow::Run(Handler handler) {
-  // A command asked for while work runs is dropped, not queued for later.
-  if (working_) return;
-  if (running_ == 0) unreadable_.Clear();
-  ++running_;
-  logic_->Dispatch([this, handler] { (logic_.get()->*handler)(this); });
-  --running_;
-  AnnouncePanes();
-  if (resultsChanged_ && running_ == 0) RecountResults();
-  if (running_ == 0 && closeRequested_) {
-    closeRequested_ = false;
-    QTimer::singleShot(0, this, &QWidget::close);
-  }
-}
-
 void QtMainWindow::AnnouncePanes() {
   for (int i = 0; i < 3; ++i) {
     // During work a pane follows its end until the user scrolls away from it.
     const QScrollBar* bar = views_[i]->verticalScrollBar();
-    const bool follow = working_ && bar->value() >= bar->maximum() && !bar->isSliderDown();
+    const bool follow = Working() && bar->value() >= bar->maximum() && !bar->isSliderDown();
     if (models_[i]->Announce() && follow) views_[i]->scrollToBottom();
   }
 }
 
 // ---- Work that may be stopped ----
 
-void QtMainWindow::BeginWork() {
-  working_ = true;
-  // The listing choices hold from the start of a run to its end.
-  reuseDigests_->setEnabled(false);
-  excludePatterns_->setEnabled(false);
-  stopRequested_ = false;
-  figuresShown_ = figuresPending_ = false;
-  figures_.Restart();
-  for (PaneModel* model : models_) model->HoldAnnouncements(true);
-  // Input is answered during the work; what it may not do is dropped here.
-  qApp->installEventFilter(this);
-  lastPump_.restart();
-  lastWindowPaint_.restart();
-  lastStatusPaint_.restart();
-  announceInterval_ = kRepaintIntervalMs;
-}
-
-void QtMainWindow::EndWork() {
-  // The last lines, still following the end; and input that came in at the
-  // very end is dropped too, not left for later.
-  AnnouncePanes();
-  QCoreApplication::processEvents();
-  qApp->removeEventFilter(this);
-  working_ = false;
-  reuseDigests_->setEnabled(true);
-  excludePatterns_->setEnabled(true);
-  stopRequested_ = false;
-  for (PaneModel* model : models_) model->HoldAnnouncements(false);
-  if (figuresShown_) {
-    // The figures were shown in place of the panels' texts, which come back.
-    for (std::size_t i = 0; i < 4; ++i) panels_[i]->setText(QString::fromStdString(panelTexts_[i]));
-    panels_[3]->setToolTip(QString());
+void QtMainWindow::WorkChanged(bool working) {
+  for (PaneModel* model : models_) model->HoldAnnouncements(working);
+  // Input is answered during the work; what it may not do is dropped by the filter.
+  if (working) {
+    qApp->installEventFilter(this);
+  } else {
+    qApp->removeEventFilter(this);
   }
-  figuresShown_ = false;
 }
 
-void QtMainWindow::RequestStop() {
-  if (working_) stopRequested_ = true;
-}
+void QtMainWindow::ProcessInput() { QCoreApplication::processEvents(); }
 
-bool QtMainWindow::StopRequested() {
-  if (!working_) return false;
-  if (lastPump_.elapsed() >= kPumpIntervalMs) Pump();
-  return stopRequested_;
-}
+void QtMainWindow::CloseLater() { QTimer::singleShot(0, this, &QWidget::close); }
 
-void QtMainWindow::ShowRunProgress(const RunProgress& progress) {
-  progress_ = progress;
-  figuresPending_ = working_;
-}
-
-void QtMainWindow::Pump() {
-  lastPump_.restart();
-  if (figuresPending_ && lastStatusPaint_.elapsed() >= kRepaintIntervalMs) {
-    lastStatusPaint_.restart();
-    ShowFigures();
-  }
-  if (lastWindowPaint_.elapsed() < announceInterval_) {
-    QCoreApplication::processEvents();
-    return;
-  }
-  // New rows cost the view a layout pass over all its rows, and a paint: the
-  // pause between them grows with their cost, so that they take a small and
-  // steady share of the run whatever its size.
-  QElapsedTimer cost;
-  cost.start();
-  AnnouncePanes();
-  QCoreApplication::processEvents();
-  announceInterval_ = std::max<qint64>(kRepaintIntervalMs, cost.elapsed() * kPaintShare);
-  lastWindowPaint_.restart();
-}
-
-void QtMainWindow::ShowFigures() {
-  figuresPending_ = false;
-  figuresShown_ = true;
-  const std::array<std::string, 4> texts = figures_.PanelTexts(progress_, RunFigures::Clock::now());
-  for (std::size_t i = 0; i < texts.size(); ++i) panels_[i]->setText(QString::fromStdString(texts[i]));
-  panels_[3]->setToolTip(progress_.digests ? QString::fromStdString(RunFigures::RateTip(progress_)) : QString());
-}
-
-bool QtMainWindow::DropsDuringWork(QObject* watched, QEvent* event) {
+WorkSession::Input QtMainWindow::SortInput(QObject* watched, QEvent* event) const {
+  using Input = WorkSession::Input;
   // Only this window waits for the run: another one, such as a warning shown
   // during the run or the help, answers as usual.
   if (const auto* widget = qobject_cast<const QWidget*>(watched); widget != nullptr && widget->window() != this)
-    return false;
+    return Input::Looking;
   if (const auto* handle = qobject_cast<const QWindow*>(watched); handle != nullptr && handle != windowHandle())
-    return false;
+    return Input::Looking;
   switch (event->type()) {
     case QEvent::KeyPress:
-    case QEvent::KeyRelease: {
-      // An open menu is steered by the keys; its commands are dropped in Run.
-      if (QApplication::activePopupWidget() != nullptr) return false;
-      const auto* key = static_cast<QKeyEvent*>(event);
-      if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_Escape) RequestStop();
-      return true;
-    }
+    case QEvent::KeyRelease:
+      // An open menu is steered by the keys; its commands are dropped by the controller.
+      if (QApplication::activePopupWidget() != nullptr) return Input::Looking;
+      return event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape
+                 ? Input::Escape
+                 : Input::Acting;
     case QEvent::Shortcut:
-      return watched != Action(ActionId::EditStopAction);
+      return watched != Action(ActionId::EditStopAction) ? Input::Acting : Input::Looking;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick: {
+    case QEvent::MouseButtonDblClick:
       // A click reaches the window first and is handed on to the control
       // under the pointer; only there is it known whether it may act.
-      if (qobject_cast<const QWindow*>(watched) != nullptr) return false;
       // Scroll bars, splitters, menus and the Stop button still answer.
-      if (QApplication::activePopupWidget() != nullptr) return false;
-      if (watched == stopButton_) return false;
-      return !(qobject_cast<QScrollBar*>(watched) || qobject_cast<QSplitterHandle*>(watched) ||
-               qobject_cast<QMenuBar*>(watched) || qobject_cast<QMenu*>(watched));
-    }
+      if (qobject_cast<const QWindow*>(watched) != nullptr || QApplication::activePopupWidget() != nullptr ||
+          watched == stopButton_ || qobject_cast<QScrollBar*>(watched) || qobject_cast<QSplitterHandle*>(watched) ||
+          qobject_cast<QMenuBar*>(watched) || qobject_cast<QMenu*>(watched))
+        return Input::Looking;
+      return Input::Acting;
     case QEvent::ContextMenu:
     case QEvent::DragEnter:
     case QEvent::DragMove:
@@ -633,68 +424,68 @@ bool QtMainWindow::DropsDuringWork(QObject* watched, QEvent* event) {
     case QEvent::TabletPress:
     case QEvent::TabletRelease:
     case QEvent::InputMethod:
-      return true;
+      return Input::Acting;
     default:
-      return false;
+      return Input::Looking;
   }
 }
 
 void QtMainWindow::UpdateEditActions() {
   auto* line = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-  const bool selection = line != nullptr && line->hasSelectedText();
-  SetActionEnabled(ActionId::EditCutAction, selection);
-  SetActionEnabled(ActionId::EditCopyAction, selection);
-  const QClipboard* clipboard = QGuiApplication::clipboard();
-  SetActionEnabled(ActionId::EditPasteAction, line != nullptr && !clipboard->text().isEmpty());
+  controller_->UpdateEditActions(line != nullptr, line != nullptr && line->hasSelectedText(),
+                                 !QGuiApplication::clipboard()->text().isEmpty());
 }
 
-void QtMainWindow::ShowHint(const QString& text) {
-  // Setting the text it already has changes nothing.
-  if (panels_[4]->text() == text) return;
-  panelTexts_[4] = text.toStdString();
-  panels_[4]->setText(text);
-  // The hint replaces the count of unreadable items, and so their paths.
-  unreadableTip_ = false;
-  UpdateHintTip();
+void QtMainWindow::EditLine(ActionId action) {
+  auto* line = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  if (line == nullptr) return;
+  if (action == ActionId::EditCutAction) line->cut();
+  if (action == ActionId::EditCopyAction) line->copy();
+  if (action == ActionId::EditPasteAction) line->paste();
 }
 
-void QtMainWindow::UpdateHintTip() {
-  // A hint too long for the panel is shown whole as the panel's tooltip.
-  if (unreadableTip_) return;
-  QLabel* panel = panels_[4];
-  const bool cut = panel->fontMetrics().horizontalAdvance(panel->text()) > panel->contentsRect().width();
-  panel->setToolTip(cut ? panel->text() : QString());
+void QtMainWindow::SetPanelTip(int panel, const std::string& tip) {
+  panels_[static_cast<std::size_t>(panel)]->setToolTip(FromView(tip));
+}
+
+bool QtMainWindow::PanelFits(int panel, std::string_view text) {
+  const QLabel* label = panels_[static_cast<std::size_t>(panel)];
+  return label->fontMetrics().horizontalAdvance(FromView(text)) <= label->contentsRect().width();
 }
 
 bool QtMainWindow::event(QEvent* event) {
   // Hints go to panel 4, not to a status bar message.
   if (event->type() == QEvent::StatusTip) {
-    ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+    if (controller_) controller_->ShowHint(static_cast<QStatusTipEvent*>(event)->tip().toStdString());
     return true;
   }
   return QMainWindow::event(event);
 }
 
 bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == panels_[4] && event->type() == QEvent::Resize) UpdateHintTip();
-  if (working_ && DropsDuringWork(watched, event)) return true;
+  // The controls are made before the controller; until it is there, nothing is filtered.
+  if (!controller_) return QMainWindow::eventFilter(watched, event);
+  if (watched == panels_[4] && event->type() == QEvent::Resize) controller_->HintRoomChanged();
+  if (Working() && controller_->DropsDuringWork(SortInput(watched, event))) return true;
   if (watched == findEdit_ && event->type() == QEvent::KeyPress) {
     // Enter goes to the next line found, Escape closes the bar.
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      StepFind(!(static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier));
+      const bool back = static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier;
+      controller_->Execute(back ? ActionId::EditFindPreviousAction : ActionId::EditFindNextAction);
       return true;
     }
     if (key == Qt::Key_Escape) {
       findBar_->hide();
-      PaneView(findPane_)->setFocus(Qt::OtherFocusReason);
+      controller_->FindClosed();
+      PaneView(controller_->FindPane())->setFocus(Qt::OtherFocusReason);
       return true;
     }
   }
   for (QListView* view : views_) {
     if (watched != view) continue;
     // A pane has no hint of its own: pointing at it empties panel 4.
-    if (event->type() == QEvent::Enter) ShowHint(QString());
+    if (event->type() == QEvent::Enter) controller_->ShowHint("");
     // The list view would copy its current line on its own; only the Copy
     // command copies, and only from the read-only line.
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
@@ -704,38 +495,26 @@ bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void QtMainWindow::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::LocaleChange && logic_) logic_->SetRegionalSettings(RegionalSettings::FromUserLocale());
+  if (event->type() == QEvent::LocaleChange && controller_)
+    controller_->Logic().SetRegionalSettings(RegionalSettings::FromUserLocale());
   QMainWindow::changeEvent(event);
 }
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {
   // A command that is running stops or finishes first; the window closes after it.
-  if (running_ > 0) {
-    RequestStop();
-    closeRequested_ = true;
+  if (!controller_->CloseAsked()) {
     event->ignore();
     return;
   }
-  if (!destroyed_) {
-    destroyed_ = true;
-    SaveSettings();
-    logic_->FormDestroy(this);
-  }
+  SaveSettings();
   event->accept();
 }
 
 // ---- Surfaces ----
 
-void QtMainWindow::PaneClear(PaneId pane) {
-  ForgetFind(pane);
-  if (pane == PaneId::ListBox3) resultsChanged_ = true;
-  Model(pane)->Clear();
-}
+void QtMainWindow::PaneClear(PaneId pane) { Model(pane)->Clear(); }
 
-void QtMainWindow::PaneAddLine(PaneId pane, std::string_view line) {
-  if (pane == PaneId::ListBox3) resultsChanged_ = true;
-  Model(pane)->AddLine(line);
-}
+void QtMainWindow::PaneAddLine(PaneId pane, std::string_view line) { Model(pane)->AddLine(line); }
 
 int QtMainWindow::PaneLineCount(PaneId pane) { return Model(pane)->Pane().Count(); }
 
@@ -770,8 +549,6 @@ void QtMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
       view->horizontalScrollBar()->setValue(0);
     }
   } rewind{view};
-  ForgetFind(pane);
-  if (pane == PaneId::ListBox3) resultsChanged_ = true;
   Model(pane)->LoadFromFile(fileName);
 }
 
@@ -780,44 +557,18 @@ void QtMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
 }
 
 void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
-  // Panel 4 gets its text from a command only at the end of a listing run,
-  // for the count of what could not be read: its tooltip names them.
-  if (panel == 4) {
-    QStringList tip;
-    for (const std::string& line : unreadable_.TipLines()) tip << FromView(line);
-    panels_[4]->setToolTip(tip.join(QLatin1Char('\n')));
-    unreadableTip_ = !tip.isEmpty();
-  }
-  // The comparison sets panel 3 once a line; an unchanged text costs nothing.
-  std::string& shown = panelTexts_.at(static_cast<std::size_t>(panel));
-  if (shown == text) return;
-  shown.assign(text);
   QLabel* label = panels_[static_cast<std::size_t>(panel)];
   label->setText(FromView(text));
   // A panel widens for a longer text, such as the counts of a finished
   // comparison or of a stopped listing, at the hints' cost.
   if (panel < 4)
-    static_cast<StatusPanel*>(label)->SetWidth(
-        std::max(WindowLayout::kPanelWidths[static_cast<std::size_t>(panel)], label->fontMetrics().horizontalAdvance(label->text()) + 8));
+    static_cast<StatusPanel*>(label)->SetWidth(std::max(WindowLayout::kPanelWidths[static_cast<std::size_t>(panel)],
+                                                        label->fontMetrics().horizontalAdvance(label->text()) + 8));
 }
 
-void QtMainWindow::StatusRefresh() {
-  if (lastStatusPaint_.elapsed() < kRepaintIntervalMs) return;
-  lastStatusPaint_.restart();
-  statusBar_->repaint();
-}
+void QtMainWindow::StatusRefresh() { statusBar_->repaint(); }
 
-void QtMainWindow::SetCaption(std::string_view text) {
-  if (caption_ == text) return;
-  caption_.assign(text);
-  setWindowTitle(FromView(text));
-}
-
-void QtMainWindow::RefreshWindow() {
-  // The run polls for a stop far more often than it refreshes; this only
-  // makes sure of a pump when it is due.
-  if (lastPump_.elapsed() >= kPumpIntervalMs) Pump();
-}
+void QtMainWindow::SetCaption(std::string_view text) { setWindowTitle(FromView(text)); }
 
 void QtMainWindow::SetLabelText(LabelId label, std::string_view text) {
   QLabel* target = label == LabelId::Label1 ? label1_ : label2_;
@@ -833,27 +584,9 @@ void QtMainWindow::EditSelectAll() { edit_->selectAll(); }
 
 bool QtMainWindow::Md5Ticked() { return md5_->isChecked(); }
 
-bool QtMainWindow::DetectMovesChecked() { return Action(ActionId::EditDetectMovesAction)->isChecked(); }
-
-bool QtMainWindow::ReuseDigestsChecked() { return reuseDigests_->isChecked(); }
-
-std::vector<std::string> QtMainWindow::ExcludePatternList() {
-  return ExcludePatterns::FromLines(excludeText_.toStdString());
-}
-
 void QtMainWindow::ShowWarning(std::string_view text) { dialogs_.ShowWarning(this, FromView(text)); }
 
-void QtMainWindow::SetActionEnabled(ActionId action, bool enabled) {
-  enabled_[static_cast<int>(action)] = enabled;
-  Action(action)->setEnabled(enabled);
-  if (action == ActionId::EditStopAction && enabled != working_) {
-    if (enabled) {
-      BeginWork();
-    } else {
-      EndWork();
-    }
-  }
-}
+void QtMainWindow::SetActionEnabled(ActionId action, bool enabled) { Action(action)->setEnabled(enabled); }
 
 void QtMainWindow::SetBusyCursor() {
   // A state, not a stack: busy twice and normal once leaves the normal pointer.
@@ -880,25 +613,12 @@ std::optional<std::string> QtMainWindow::RunFolderBrowser(std::string_view title
 }
 
 std::optional<std::string> QtMainWindow::RunFolderBrowserAt(std::string_view title, const std::string& start) {
-  // Without a suggestion, the folder listed last, in this session or before.
-  const QString from = start.empty() ? UserSettings().value(QString::fromLatin1(kLastFolderKey)).toString()
-                                     : QString::fromStdString(start);
-  auto chosen = dialogs_.BrowseForFolder(this, FromView(title), from);
-  if (chosen && !chosen->empty()) UserSettings().setValue(QString::fromLatin1(kLastFolderKey), QString::fromStdString(*chosen));
-  return chosen;
+  return dialogs_.BrowseForFolder(this, FromView(title), QString::fromStdString(start));
 }
 
 std::optional<ResultsFileChoice> QtMainWindow::RunSaveResultsDialog() { return dialogs_.SaveResultsFile(this); }
 
-void QtMainWindow::ReportUnreadable(UnreadableKind, std::string_view path, std::string_view) {
-  // Shown when the run ends; the window does not stop the run for each one.
-  unreadable_.Add(path);
-}
-
-void QtMainWindow::ShowErrorBox(std::string_view message) {
-  AnnouncePanes();
-  dialogs_.ShowError(this, FromView(message));
-}
+void QtMainWindow::ShowErrorBox(std::string_view message) { dialogs_.ShowError(this, FromView(message)); }
 
 void QtMainWindow::ShowAboutBox() { dialogs_.ShowAbout(this); }
 
@@ -906,13 +626,7 @@ void QtMainWindow::ShowHelpContents() { help_.ShowContents(this); }
 
 void QtMainWindow::QuitHelp() { help_.Quit(); }
 
-void QtMainWindow::CloseWindow() {
-  if (running_ > 0) {
-    closeRequested_ = true;
-  } else {
-    close();
-  }
-}
+void QtMainWindow::CloseWindow() { close(); }
 
 // ---- Views beside the commands ----
 
@@ -934,7 +648,6 @@ void QtMainWindow::RestoreSettings() {
     restoreGeometry(settings.value(QString::fromLatin1(kGeometryKey)).toByteArray());
   splitter1_->restoreState(settings.value(QString::fromLatin1(kSplitter1Key)).toByteArray());
   splitter2_->restoreState(settings.value(QString::fromLatin1(kSplitter2Key)).toByteArray());
-  md5_->setChecked(settings.value(QString::fromLatin1(kMd5Key), false).toBool());
 }
 
 void QtMainWindow::SaveSettings() const {
@@ -942,7 +655,6 @@ void QtMainWindow::SaveSettings() const {
   settings.setValue(QString::fromLatin1(kGeometryKey), saveGeometry());
   settings.setValue(QString::fromLatin1(kSplitter1Key), splitter1_->saveState());
   settings.setValue(QString::fromLatin1(kSplitter2Key), splitter2_->saveState());
-  settings.setValue(QString::fromLatin1(kMd5Key), md5_->isChecked());
 }
 
 QWidget* QtMainWindow::BuildResultsBar() {
@@ -955,12 +667,8 @@ QWidget* QtMainWindow::BuildResultsBar() {
     auto* toggle = new QToolButton(resultsBar_);
     toggle->setCheckable(true);
     toggle->setChecked(true);
-    toggle->setText(QString::fromStdString(filter_.Caption(kind)));
     toggle->setToolTip(QString::fromUtf8(WindowLayout::kKindToggleTip));
-    connect(toggle, &QToolButton::toggled, this, [this, kind](bool shown) {
-      filter_.Show(kind, shown);
-      ApplyResultFilter();
-    });
+    connect(toggle, &QToolButton::toggled, this, [this, kind](bool shown) { controller_->ShowKind(kind, shown); });
     layout->addWidget(toggle);
     kindToggles_[static_cast<std::size_t>(kind)] = toggle;
   }
@@ -974,25 +682,17 @@ QWidget* QtMainWindow::BuildResultsBar() {
   return resultsBar_;
 }
 
-void QtMainWindow::RecountResults() {
-  resultsChanged_ = false;
-  const std::vector<std::string_view>& lines = Model(PaneId::ListBox3)->Pane().Lines().Lines();
-  filter_.Count(lines);
-  bool any = false;
-  for (const ChangeKind kind : ResultFilter::kKinds) {
-    kindToggles_[static_cast<std::size_t>(kind)]->setText(QString::fromStdString(filter_.Caption(kind)));
-    any = any || filter_.CountOf(kind) > 0;
-  }
+void QtMainWindow::ShowResultKinds(const ResultFilter& filter, bool any) {
+  for (const ChangeKind kind : ResultFilter::kKinds)
+    kindToggles_[static_cast<std::size_t>(kind)]->setText(QString::fromStdString(filter.Caption(kind)));
   resultsBar_->setVisible(any);
-  ApplyResultFilter();
 }
 
-void QtMainWindow::ApplyResultFilter() {
-  PaneModel* model = Model(PaneId::ListBox3);
-  if (filter_.ShowsAll()) {
-    model->ShowAllRows();
+void QtMainWindow::ShowRows(PaneId pane, const std::vector<int>* rows) {
+  if (rows == nullptr) {
+    Model(pane)->ShowAllRows();
   } else {
-    model->ShowRows(filter_.VisibleRows(model->Pane().Lines().Lines()));
+    Model(pane)->ShowRows(*rows);
   }
 }
 
@@ -1004,18 +704,10 @@ void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedFi
   }
   // The old line, its changed fields in red.
   QString text = QStringLiteral("<span style=\"font-family:monospace\">") + QString::fromUtf8(WindowLayout::kOldLinePrefix);
-  std::size_t at = 0;
-  const auto plain = [&](std::size_t end) {
-    if (end > at) text += FromView(line.substr(at, end - at)).toHtmlEscaped();
-    at = std::max(at, end);
-  };
-  for (const MarkedField& field : changed) {
-    plain(field.offset);
-    text += QStringLiteral("<b style=\"color:#d00000\">") +
-            FromView(line.substr(field.offset, field.length)).toHtmlEscaped() + QStringLiteral("</b>");
-    at = field.offset + field.length;
+  for (const PaneText::LinePiece& piece : PaneText::Pieces(line, changed)) {
+    const QString shown = FromView(piece.text).toHtmlEscaped();
+    text += piece.changed ? QStringLiteral("<b style=\"color:#d00000\">") + shown + QStringLiteral("</b>") : shown;
   }
-  plain(line.size());
   oldLine_->setText(text + QStringLiteral("</span>"));
   oldLine_->setToolTip(QString::fromStdString(PaneText::ChangedNames(changed)));
 }
@@ -1031,7 +723,7 @@ std::vector<std::string_view> QtMainWindow::SelectedLines(PaneId pane) const {
 }
 
 void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
-  if (working_) return;
+  if (Working()) return;
   const std::vector<std::string_view> lines = SelectedLines(pane);
   if (lines.empty()) return;
   const int current = PaneSelectedIndex(pane);
@@ -1080,25 +772,16 @@ void QtMainWindow::BuildFindBar() {
   findBar_->hide();
   findTimer_ = new QTimer(this);
   findTimer_->setInterval(kFindPollMs);
-  connect(findTimer_, &QTimer::timeout, this, [this] { TakeHits(); });
-  connect(findEdit_, &QLineEdit::textChanged, this, [this] { StartFind(); });
-  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-    for (int i = 0; i < 3; ++i)
-      if (now == views_[static_cast<std::size_t>(i)]) lastPane_ = static_cast<PaneId>(i);
-  });
+  connect(findTimer_, &QTimer::timeout, this, [this] { controller_->TakeHits(); });
+  connect(findEdit_, &QLineEdit::textChanged, this, [this] { controller_->FindTextChanged(); });
 }
 
-void QtMainWindow::OpenFindBar() {
-  if (working_) return;
-  const PaneId pane = lastPane_;
-  QListView* view = PaneView(pane);
-  if (findPane_ != pane || !findBar_->isVisible()) {
-    ForgetFind(findPane_);
-    findPane_ = pane;
+void QtMainWindow::ShowFindBar(PaneId pane, bool place) {
+  if (place) {
+    QListView* view = PaneView(pane);
     findBar_->setParent(view);
     findBar_->adjustSize();
     findBar_->move(std::max(0, view->width() - findBar_->width() - 20), 2);
-    StartFind();
   }
   findBar_->show();
   findBar_->raise();
@@ -1106,53 +789,25 @@ void QtMainWindow::OpenFindBar() {
   findEdit_->selectAll();
 }
 
-void QtMainWindow::StartFind() {
-  findJumped_ = false;
-  finder_.Restart(Model(findPane_)->Pane().Lines().Lines(), findEdit_->text().toStdString());
-  ShowFindCount(0);
-  if (!finder_.Done()) findTimer_->start();
-}
+std::string QtMainWindow::FindText() { return findEdit_->text().toStdString(); }
 
-void QtMainWindow::TakeHits() {
-  if (!finder_.Poll()) return;
-  if (finder_.Done()) findTimer_->stop();
-  // The first hit is gone to as soon as it is found.
-  if (!findJumped_ && !finder_.Hits().empty()) {
-    findJumped_ = true;
-    StepFind(true);
-    return;
-  }
-  ShowFindCount(finder_.PlaceOf(PaneSelectedIndex(findPane_)));
-}
+void QtMainWindow::ShowFindCount(std::string_view text) { findCount_->setText(FromView(text)); }
 
-void QtMainWindow::FinishFind() {
-  while (!finder_.Done()) {
-    QThread::msleep(1);
-    TakeHits();
+void QtMainWindow::PollFind(bool on) {
+  if (on) {
+    findTimer_->start();
+  } else {
+    findTimer_->stop();
   }
 }
 
-void QtMainWindow::ShowFindCount(int place) { findCount_->setText(QString::fromStdString(finder_.CountText(place))); }
+const std::vector<std::string_view>& QtMainWindow::LinesOf(PaneId pane) { return Model(pane)->Pane().Lines().Lines(); }
 
-void QtMainWindow::StepFind(bool forward) {
-  if (working_ || finder_.Hits().empty()) return;
-  PaneModel* model = Model(findPane_);
-  // Lines the filter hides are passed over.
-  const int line = finder_.StepShown(PaneSelectedIndex(findPane_), forward,
-                                     [model](int at) { return model->RowOfLine(at) >= 0; });
-  const int row = model->RowOfLine(line);
-  if (row < 0) return;
-  QListView* view = PaneView(findPane_);
-  const QModelIndex index = model->index(row);
+int QtMainWindow::RowOfLine(PaneId pane, int line) { return Model(pane)->RowOfLine(line); }
+
+void QtMainWindow::GoToRow(PaneId pane, int row) {
+  QListView* view = PaneView(pane);
+  const QModelIndex index = Model(pane)->index(row);
   view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
   view->scrollTo(index, QAbstractItemView::PositionAtCenter);
-  ShowFindCount(finder_.PlaceOf(line));
-}
-
-void QtMainWindow::ForgetFind(PaneId pane) {
-  // The search holds views of the pane's lines, which go now.
-  if (pane != findPane_) return;
-  finder_.Forget();
-  findTimer_->stop();
-  if (findBar_->isVisible()) findCount_->setText(QString());
 }

@@ -1,7 +1,7 @@
 #include "win/WinHelpWindow.h"
 
 #include "surfaces/Texts.h"
-#include "win/HtmlText.h"
+#include "app/HtmlText.h"
 #include "win/Resources.h"
 #include "win/WinText.h"
 

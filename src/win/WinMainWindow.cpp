@@ -26,9 +26,7 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"QuillonMainWindow";
 constexpr int kFirstActionCommand = 1000;
-constexpr auto kRepaintInterval = std::chrono::milliseconds(100);  // new rows and figures at most 10 times a second
-constexpr auto kPumpInterval = std::chrono::milliseconds(20);      // input, Escape and Stop above all
-constexpr int kPaintShare = 20;  // new rows take at most about a twentieth of a run
+using Flag = RememberedChoices::Flag;
 // Panels 3 (the digest rate) and 4 (a long hint, or what could not be read)
 // have tooltips: their tools are the panels' indexes.
 constexpr std::array<int, 2> kTipPanels{3, 4};
@@ -47,12 +45,6 @@ constexpr const char* kMaximizedKey = "Window/Maximized";
 constexpr const char* kListBox1ShareKey = "Window/ListBox1Share";
 constexpr const char* kListBox3ShareKey = "Window/ListBox3Share";
 constexpr int kShareUnit = 1000000;
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += (text.empty() ? "" : "\r\n") + line;
-  return text;
-}
 
 std::wstring WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
@@ -119,8 +111,6 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
     windowClass.lpszClassName = kClassName;
     RegisterClassExW(&windowClass);
   }
-  for (const ActionInfo& info : kActionTable) enabled_[static_cast<int>(info.id)] = info.enabledAtStart;
-  excludeText_ = settings_.ReadText(L::kExcludePatterns.settingKey);
   hwnd_ = CreateWindowExW(0, kClassName, Shown(Texts::kCaption).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                           CW_USEDEFAULT, CW_USEDEFAULT, 817, 616, nullptr, nullptr, instance, this);
   if (hwnd_ == nullptr) throw QuillonError("The main window cannot be created");
@@ -146,15 +136,12 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
   smallIcon_ = WinGlyphs::ProgramIcon(GetSystemMetricsForDpi(SM_CXSMICON, dpi_));
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  lastPump_ = lastWindowPaint_ = lastStatusPaint_ = Clock::now();
-  logic_ = std::make_unique<TMainWindow>(*this, search, RegionalSettings::FromUserLocale());
-  logic_->FormCreate(this);
-  ApplyDigestChoice();
+  controller_ = std::make_unique<WindowController>(*this, *this, settings_, search, RegionalSettings::FromUserLocale());
+  SendMessageW(md5_, BM_SETCHECK, controller_->Choices().Get(Flag::Md5) ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 WinMainWindow::~WinMainWindow() {
-  if (!destroyed_ && logic_) logic_->FormDestroy(this);
-  destroyed_ = true;
+  if (controller_) controller_->Destroy();
   help_.Quit();
   options_.quitOnClose = false;
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -199,10 +186,8 @@ void WinMainWindow::BuildMenu() {
   for (int glyph = 0; glyph < GlyphPicture::kGlyphCount; ++glyph)
     menuBitmaps_[static_cast<std::size_t>(glyph)] = WinGlyphs::Bitmap(GlyphPicture::Glyph(glyph, 16));
 
+  // The choices get their check marks from the controller.
   menu_ = CreateMenu();
-  const bool detectMoves = settings_.ReadBool(L::kDetectMovesKey, false);
-  const bool reuseDigests = settings_.ReadBool(L::kReuseDigests.settingKey, false);
-  const bool sha256 = settings_.ReadBool(L::kSha256.settingKey, false);
   for (const L::MenuInfo& info : L::kMenus) {
     HMENU popup = CreatePopupMenu();
     for (const L::MenuItem& item : info.items) {
@@ -211,14 +196,13 @@ void WinMainWindow::BuildMenu() {
           AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
           break;
         case L::ItemKind::ReuseDigests:
-          AppendMenuW(popup, MF_STRING | (reuseDigests ? MF_CHECKED : 0), kReuseDigestsCommand,
-                      Shown(L::kReuseDigests.caption).c_str());
+          AppendMenuW(popup, MF_STRING, kReuseDigestsCommand, Shown(L::kReuseDigests.caption).c_str());
           break;
         case L::ItemKind::ExcludePatterns:
           AppendMenuW(popup, MF_STRING, kExcludePatternsCommand, Shown(L::kExcludePatterns.caption).c_str());
           break;
         case L::ItemKind::Sha256:
-          AppendMenuW(popup, MF_STRING | (sha256 ? MF_CHECKED : 0), kSha256Command, Shown(L::kSha256.caption).c_str());
+          AppendMenuW(popup, MF_STRING, kSha256Command, Shown(L::kSha256.caption).c_str());
           break;
         case L::ItemKind::SignListings:
         case L::ItemKind::VerifyKey:
@@ -228,9 +212,7 @@ void WinMainWindow::BuildMenu() {
           if (!action.visible) break;  // a hidden item takes no room
           std::string caption = action.caption;
           if (*action.shortcut) caption += std::string("\t") + action.shortcut;
-          UINT flags = MF_STRING | (action.enabledAtStart ? MF_ENABLED : MF_GRAYED);
-          if (item.action == ActionId::EditDetectMovesAction && detectMoves) flags |= MF_CHECKED;
-          AppendMenuW(popup, flags, static_cast<UINT_PTR>(CommandOf(item.action)), Shown(caption).c_str());
+          AppendMenuW(popup, MF_STRING | (action.enabledAtStart ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(CommandOf(item.action)), Shown(caption).c_str());
           if (action.glyph >= 0) {
             MENUITEMINFOW glyph{};
             glyph.cbSize = sizeof glyph;
@@ -299,16 +281,6 @@ void WinMainWindow::AddControlTip(HWND control, const std::wstring& text) {
   SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void WinMainWindow::SetPanelTip(int panel, const std::string& tip) {
-  const std::wstring text = Shown(tip);
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = status_;
-  tool.uId = static_cast<UINT_PTR>(panel);
-  tool.lpszText = const_cast<wchar_t*>(text.c_str());
-  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
 void WinMainWindow::BuildToolBar() {
   if (toolbar_ != nullptr) DestroyWindow(toolbar_);
   toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
@@ -330,7 +302,8 @@ void WinMainWindow::BuildToolBar() {
       const ActionInfo& info = InfoOf(item.action);
       button.iBitmap = info.glyph;
       button.idCommand = CommandOf(item.action);
-      button.fsState = static_cast<BYTE>((enabled_[static_cast<int>(item.action)] ? TBSTATE_ENABLED : 0) |
+      const bool enabled = controller_ ? controller_->Enabled(item.action) : info.enabledAtStart;
+      button.fsState = static_cast<BYTE>((enabled ? TBSTATE_ENABLED : 0) |
                                          (info.visible ? 0 : TBSTATE_HIDDEN));
       button.fsStyle = BTNS_BUTTON;
     }
@@ -450,7 +423,8 @@ LRESULT CALLBACK WinMainWindow::Procedure(HWND window, UINT message, WPARAM wPar
 LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+      // The controls are made before the controller; until it is there, they command nothing.
+      if (controller_) OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
@@ -475,7 +449,7 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return TRUE;
     case WM_TIMER:
-      if (wParam == kFindTimer) TakeHits();
+      if (wParam == kFindTimer) controller_->TakeHits();
       return 0;
     case WM_CONTEXTMENU:
       if (const int pane = PaneOf(reinterpret_cast<HWND>(wParam)); pane >= 0) {
@@ -486,7 +460,7 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORLISTBOX:
       return reinterpret_cast<LRESULT>(black_);
     case WM_MENUSELECT:
-      OnMenuSelect(wParam, lParam);
+      if (controller_) OnMenuSelect(wParam, lParam);
       return 0;
     case WM_SIZE:
       if (toolbar_ != nullptr) Relayout();
@@ -544,21 +518,13 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETTINGCHANGE:
       // The regional settings are read again when the system announces a
       // change; a running listing keeps its separators to its end.
-      if (lParam != 0 && lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"intl") == 0 && logic_)
-        logic_->SetRegionalSettings(RegionalSettings::FromUserLocale());
+      if (lParam != 0 && lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"intl") == 0 && controller_)
+        controller_->Logic().SetRegionalSettings(RegionalSettings::FromUserLocale());
       return 0;
     case WM_CLOSE:
       // A command that is running stops or finishes first; the window closes after it.
-      if (running_ > 0) {
-        stopRequested_ = working_;
-        closeRequested_ = true;
-        return 0;
-      }
-      if (!destroyed_) {
-        destroyed_ = true;
-        SaveSettings();
-        logic_->FormDestroy(this);
-      }
+      if (!controller_->CloseAsked()) return 0;
+      SaveSettings();
       DestroyWindow(hwnd_);
       return 0;
     case WM_DESTROY:
@@ -620,7 +586,7 @@ void WinMainWindow::OnMenuSelect(WPARAM wParam, LPARAM lParam) {
     if (command == kSha256Command) hint = L::kSha256.hint;
     if (command == kExcludePatternsCommand) hint = L::kExcludePatterns.hint;
   }
-  ShowHint(std::string(Hint::LongPart(hint)));
+  controller_->ShowHint(Hint::LongPart(hint));
 }
 
 void WinMainWindow::ShowHintAt(POINT screen) {
@@ -637,154 +603,72 @@ void WinMainWindow::ShowHintAt(POINT screen) {
     hint = L::kMd5Hint;
   }
   // A control without a hint, a pane among them, empties the panel.
-  ShowHint(std::string(Hint::LongPart(hint)));
+  controller_->ShowHint(Hint::LongPart(hint));
 }
 
-void WinMainWindow::ShowHint(const std::string& text) {
-  // Setting the text it already has changes nothing.
-  if (hint_ == text) return;
-  hint_ = text;
-  SetPanel(4, text);
-  // The hint replaces the count of unreadable items, and so their paths.
-  unreadableTip_ = false;
-  UpdatePanelTip();
-}
-
-void WinMainWindow::UpdatePanelTip() {
-  // A hint too long for the panel is shown whole as the panel's tooltip.
-  std::string tip;
-  if (unreadableTip_) {
-    tip = Joined(unreadable_.TipLines());
-  } else {
-    RECT part{};
-    SendMessageW(status_, SB_GETRECT, 4, reinterpret_cast<LPARAM>(&part));
-    HDC dc = GetDC(status_);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status_, WM_GETFONT, 0, 0)));
-    const std::wstring shown = Shown(panelTexts_[4]);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(status_, dc);
-    if (size.cx > part.right - part.left - S(4)) tip = panelTexts_[4];
-  }
-  if (tip == panelTip_) return;
-  panelTip_ = tip;
-  SetPanelTip(4, tip);
+bool WinMainWindow::PanelFits(int panel, std::string_view text) {
+  RECT part{};
+  SendMessageW(status_, SB_GETRECT, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(&part));
+  HDC dc = GetDC(status_);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status_, WM_GETFONT, 0, 0)));
+  const std::wstring shown = Shown(text);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(status_, dc);
+  return size.cx <= part.right - part.left - S(4);
 }
 
 void WinMainWindow::OnCommand(int command, int notification, HWND control) {
-  for (std::size_t i = 0; i < panes_.size(); ++i) {
-    if (control == panes_[i].box && control != nullptr) {
-      static constexpr Handler kClicks[] = {&TMainWindow::ListBox1Click, &TMainWindow::ListBox2Click,
-                                            &TMainWindow::ListBox3Click};
-      if (notification == LBN_SELCHANGE) Run(kClicks[i]);
-      if (notification == LBN_SETFOCUS) lastPane_ = static_cast<PaneId>(i);
-      return;
-    }
+  if (const int pane = PaneOf(control); pane >= 0) {
+    if (notification == LBN_SELCHANGE) controller_->PaneClicked(static_cast<PaneId>(pane));
+    if (notification == LBN_SETFOCUS) controller_->PaneFocused(static_cast<PaneId>(pane));
+    return;
   }
   if (control != nullptr && control == findEdit_) {
-    if (notification == EN_CHANGE) StartFind();
+    if (notification == EN_CHANGE) controller_->FindTextChanged();
     return;
   }
   for (const ChangeKind kind : ResultFilter::kKinds) {
     if (control == nullptr || control != KindToggle(kind) || notification != BN_CLICKED) continue;
-    filter_.Show(kind, SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
-    ApplyResultFilter();
+    controller_->ShowKind(kind, SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
     return;
   }
   if (control != nullptr && control != toolbar_) return;  // the check box and the line need no command
-  if (command == kReuseDigestsCommand || command == kExcludePatternsCommand || command == kSha256Command) {
-    if (working_) return;  // the listing choices hold from the start of a run to its end
-    if (command == kReuseDigestsCommand) {
-      ToggleChoice(command, L::kReuseDigests.settingKey);
-    } else if (command == kSha256Command) {
-      ToggleChoice(command, L::kSha256.settingKey);
-      ApplyDigestChoice();
-    } else {
-      EditExcludePatterns();
-    }
-    return;
-  }
-  const ActionInfo* info = ActionOfCommand(command);
-  if (info == nullptr || !enabled_[static_cast<int>(info->id)]) return;
-  switch (info->id) {
-    // Stop acts while a command runs, so it cannot wait for its turn as the
-    // other commands do: it only raises the request the work polls for.
-    case ActionId::EditStopAction:
-      if (working_) stopRequested_ = true;
-      return;
-    case ActionId::EditDetectMovesAction:
-      ToggleChoice(command, L::kDetectMovesKey);
-      return;
-    // Finding only moves through a pane; it is no command of the logic.
-    case ActionId::EditFindAction:
-      OpenFindBar();
-      return;
-    case ActionId::EditFindNextAction:
-    case ActionId::EditFindPreviousAction:
-      StepFind(info->id == ActionId::EditFindNextAction);
-      return;
-    // The standard edit actions work on the line when it has the focus.
-    case ActionId::EditCutAction:
-    case ActionId::EditCopyAction:
-    case ActionId::EditPasteAction:
-      if (HWND line = GetFocus(); !working_ && (line == edit_ || line == findEdit_)) {
-        const UINT operation = info->id == ActionId::EditCutAction    ? WM_CUT
-                               : info->id == ActionId::EditCopyAction ? WM_COPY
-                                                                      : WM_PASTE;
-        SendMessageW(line, operation, 0, 0);
-      }
-      return;
-    default:
-      break;
-  }
-  static constexpr std::array<std::pair<ActionId, Handler>, 12> kHandlers{{
-      {ActionId::EditCompareFolderAction, &TMainWindow::EditCompareFolderActionExecute},
-      {ActionId::FileNewAction, &TMainWindow::FileNewActionExecute},
-      {ActionId::FileOpenAction, &TMainWindow::FileOpenActionExecute},
-      {ActionId::FileSaveAction, &TMainWindow::FileSaveActionExecute},
-      {ActionId::FileSaveAsAction, &TMainWindow::FileSaveAsActionExecute},
-      {ActionId::FileSaveResultAction, &TMainWindow::FileSaveResultActionExecute},
-      {ActionId::FileExitAction, &TMainWindow::FileExitActionExecute},
-      {ActionId::EditListContentAction, &TMainWindow::EditListContentActionExecute},
-      {ActionId::EditCompareContentAction, &TMainWindow::EditCompareContentActionExecute},
-      {ActionId::EditRepeatLastAction, &TMainWindow::EditRepeatLastActionExecute},
-      {ActionId::HelpProgramAction, &TMainWindow::HelpProgramActionExecute},
-      {ActionId::HelpAboutAction, &TMainWindow::HelpAboutActionExecute},
-  }};
-  for (const auto& [id, handler] : kHandlers) {
-    if (id == info->id) Run(handler);
+  const RememberedChoices& choices = controller_->Choices();
+  if (command == kReuseDigestsCommand) {
+    controller_->SetChoice(Flag::ReuseDigests, !choices.Get(Flag::ReuseDigests));
+  } else if (command == kSha256Command) {
+    controller_->SetChoice(Flag::Sha256, !choices.Get(Flag::Sha256));
+  } else if (command == kExcludePatternsCommand) {
+    controller_->EditExcludePatterns();
+  } else if (const ActionInfo* info = ActionOfCommand(command)) {
+    controller_->Execute(info->id);
   }
 }
 
-void WinMainWindow::ApplyDigestChoice() {
-  const bool sha256 = (GetMenuState(menu_, kSha256Command, MF_BYCOMMAND) & MF_CHECKED) != 0;
-  logic_->SetDigestAlgorithm(sha256 ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
+void WinMainWindow::ShowChoices(const RememberedChoices& choices, bool enabled) {
+  const auto check = [this](int command, bool on) {
+    CheckMenuItem(menu_, static_cast<UINT>(command), MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+  };
+  check(CommandOf(ActionId::EditDetectMovesAction), choices.Get(Flag::DetectMoves));
+  check(kReuseDigestsCommand, choices.Get(Flag::ReuseDigests));
+  check(kSha256Command, choices.Get(Flag::Sha256));
+  for (const int command : {kReuseDigestsCommand, kSha256Command, kExcludePatternsCommand})
+    EnableMenuItem(menu_, static_cast<UINT>(command), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
-void WinMainWindow::ToggleChoice(int command, const char* key) {
-  const bool checked = (GetMenuState(menu_, static_cast<UINT>(command), MF_BYCOMMAND) & MF_CHECKED) == 0;
-  CheckMenuItem(menu_, static_cast<UINT>(command), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-  settings_.WriteBool(key, checked);
+std::optional<std::string> WinMainWindow::EditExcludePatterns(const std::string& patterns) {
+  return dialogs_.EditExcludePatterns(hwnd_, patterns);
 }
 
-void WinMainWindow::EditExcludePatterns() {
-  std::string text = excludeText_;
-  for (;;) {
-    const std::optional<std::string> edited = dialogs_.EditExcludePatterns(hwnd_, text);
-    if (!edited) return;
-    text = *edited;
-    try {
-      // A malformed pattern is refused here, long before a listing.
-      ExcludePatterns check(ExcludePatterns::FromLines(text));
-    } catch (const QuillonError& error) {
-      dialogs_.ShowError(hwnd_, error.what());
-      continue;
-    }
-    excludeText_ = text;
-    settings_.WriteText(L::kExcludePatterns.settingKey, text);
-    return;
-  }
+void WinMainWindow::EditLine(ActionId action) {
+  HWND line = GetFocus();
+  if (line == nullptr || (line != edit_ && line != findEdit_)) return;
+  const UINT operation = action == ActionId::EditCutAction    ? WM_CUT
+                         : action == ActionId::EditCopyAction ? WM_COPY
+                                                              : WM_PASTE;
+  SendMessageW(line, operation, 0, 0);
 }
 
 void WinMainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
@@ -832,9 +716,10 @@ void WinMainWindow::ProcessPending() {
       PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop that waits for it
       return;
     }
-    if (!DropsDuringWork(msg)) Dispatch(msg);
+    const bool ours = hwnd_ != nullptr && (msg.hwnd == hwnd_ || IsChild(hwnd_, msg.hwnd));
+    if (!ours || !Working() || !controller_->DropsDuringWork(SortInput(msg))) Dispatch(msg);
   }
-  if (!working_) Idle();
+  if (!Working()) Idle();
 }
 
 void WinMainWindow::Dispatch(MSG& msg) {
@@ -842,13 +727,15 @@ void WinMainWindow::Dispatch(MSG& msg) {
   if (msg.hwnd == findEdit_ && findEdit_ != nullptr) {
     // Enter goes to the next line found (Shift+Enter to the one before), Escape closes the bar.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
-      StepFind((GetKeyState(VK_SHIFT) & 0x8000) == 0);
+      const bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+      controller_->Execute(back ? ActionId::EditFindPreviousAction : ActionId::EditFindNextAction);
       return;
     }
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
       ShowWindow(findEdit_, SW_HIDE);
       ShowWindow(findCount_, SW_HIDE);
-      SetFocus(PaneBox(findPane_));
+      controller_->FindClosed();
+      SetFocus(PaneBox(controller_->FindPane()));
       return;
     }
     if (msg.message == WM_CHAR && (msg.wParam == L'\r' || msg.wParam == 0x1B)) return;  // no beep
@@ -874,26 +761,18 @@ void WinMainWindow::UpdateEditActions() {
   const bool line = focus == edit_ || focus == findEdit_;
   DWORD start = 0, end = 0;
   if (line) SendMessageW(focus, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  const auto set = [this](ActionId id, bool enabled) {
-    if (enabled_[static_cast<int>(id)] != enabled) SetActionEnabled(id, enabled);
-  };
-  set(ActionId::EditCutAction, line && start != end);
-  set(ActionId::EditCopyAction, line && start != end);
-  set(ActionId::EditPasteAction, line && IsClipboardFormatAvailable(CF_UNICODETEXT));
+  controller_->UpdateEditActions(line, start != end, IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE);
 }
 
-bool WinMainWindow::DropsDuringWork(const MSG& msg) {
-  if (!working_ || hwnd_ == nullptr) return false;
-  // Only this window waits for the work: another one, a warning or the help, answers as usual.
-  if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
+WorkSession::Input WinMainWindow::SortInput(const MSG& msg) const {
+  using Input = WorkSession::Input;
   switch (msg.message) {
     case WM_KEYDOWN:
-      if (msg.wParam == VK_ESCAPE) stopRequested_ = true;
-      return true;
+      return msg.wParam == VK_ESCAPE ? Input::Escape : Input::Acting;
     case WM_KEYUP:
     case WM_CHAR:
     case WM_DEADCHAR:
-      return true;
+      return Input::Acting;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_LBUTTONDBLCLK:
@@ -905,34 +784,20 @@ bool WinMainWindow::DropsDuringWork(const MSG& msg) {
     case WM_MBUTTONDBLCLK: {
       // The splitters and the Stop button still answer; scroll bars, the menu
       // bar and the frame are no client area and answer anyway.
-      if (msg.hwnd == hwnd_) return false;
-      if (msg.hwnd != toolbar_) return true;
+      if (msg.hwnd == hwnd_) return Input::Looking;
+      if (msg.hwnd != toolbar_) return Input::Acting;
       POINT p{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
       const int index = static_cast<int>(SendMessageW(toolbar_, TB_HITTEST, 0, reinterpret_cast<LPARAM>(&p)));
-      return index != static_cast<int>(SendMessageW(toolbar_, TB_COMMANDTOINDEX,
-                                                    static_cast<WPARAM>(CommandOf(ActionId::EditStopAction)), 0));
+      const int stop = static_cast<int>(
+          SendMessageW(toolbar_, TB_COMMANDTOINDEX, static_cast<WPARAM>(CommandOf(ActionId::EditStopAction)), 0));
+      return index == stop ? Input::Looking : Input::Acting;
     }
     default:
-      return false;
+      return Input::Looking;
   }
 }
 
 // ---- Commands and work that may be stopped ----
-
-void WinMainWindow::Run(Handler handler) {
-  // A command asked for while work runs is dropped, not queued for later.
-  if (working_ || hwnd_ == nullptr) return;
-  if (running_ == 0) unreadable_.Clear();
-  ++running_;
-  logic_->Dispatch([this, handler] { (logic_.get()->*handler)(this); });
-  --running_;
-  AnnouncePanes();
-  if (resultsChanged_ && running_ == 0 && hwnd_ != nullptr) RecountResults();
-  if (running_ == 0 && closeRequested_ && hwnd_ != nullptr) {
-    closeRequested_ = false;
-    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-  }
-}
 
 void WinMainWindow::AnnouncePanes() {
   for (Pane& pane : panes_) {
@@ -944,115 +809,43 @@ void WinMainWindow::AnnouncePanes() {
     GetClientRect(pane.box, &client);
     const int rows = std::max(1, static_cast<int>(client.bottom / std::max(1, S(L::kPaneLineHeight))));
     const int top = static_cast<int>(SendMessageW(pane.box, LB_GETTOPINDEX, 0, 0));
-    const bool follow = working_ && top + rows >= pane.announced;
+    const bool follow = Working() && top + rows >= pane.announced;
     SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(count), 0);
     pane.announced = count;
     if (follow) SendMessageW(pane.box, LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, count - rows)), 0);
   }
 }
 
-void WinMainWindow::BeginWork() {
-  working_ = true;
-  stopRequested_ = false;
-  figuresShown_ = figuresPending_ = false;
-  figures_.Restart();
-  md5Ticked_ = SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  EnableMenuItem(menu_, kReuseDigestsCommand, MF_BYCOMMAND | MF_GRAYED);
-  EnableMenuItem(menu_, kSha256Command, MF_BYCOMMAND | MF_GRAYED);
-  EnableMenuItem(menu_, kExcludePatternsCommand, MF_BYCOMMAND | MF_GRAYED);
-  lastPump_ = lastWindowPaint_ = lastStatusPaint_ = Clock::now();
-  announceInterval_ = kRepaintInterval;
+void WinMainWindow::CloseLater() {
+  if (hwnd_ != nullptr) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
-void WinMainWindow::EndWork() {
-  // The last lines, still following the end; and input that came in at the
-  // very end is dropped too, not left for later.
-  AnnouncePanes();
-  ProcessPending();
-  working_ = false;
-  ShowCaption();
-  stopRequested_ = false;
-  EnableMenuItem(menu_, kReuseDigestsCommand, MF_BYCOMMAND | MF_ENABLED);
-  EnableMenuItem(menu_, kSha256Command, MF_BYCOMMAND | MF_ENABLED);
-  EnableMenuItem(menu_, kExcludePatternsCommand, MF_BYCOMMAND | MF_ENABLED);
-  if (figuresShown_) {
-    // The figures were shown in place of the panels' texts, which come back.
-    for (int i = 0; i < 4; ++i) ShowPanel(i, panelTexts_[static_cast<std::size_t>(i)]);
-    SetPanelTip(3, "");
-  }
-  figuresShown_ = false;
-}
-
-bool WinMainWindow::StopRequested() {
-  if (!working_) return false;
-  if (Clock::now() - lastPump_ >= kPumpInterval) Pump();
-  return stopRequested_;
-}
-
-void WinMainWindow::ShowRunProgress(const RunProgress& progress) {
-  progress_ = progress;
-  figuresPending_ = working_;
-}
-
-void WinMainWindow::Pump() {
-  const Clock::time_point now = Clock::now();
-  lastPump_ = now;
-  if (figuresPending_ && now - lastStatusPaint_ >= kRepaintInterval) {
-    lastStatusPaint_ = now;
-    ShowFigures();
-  }
-  if (now - lastWindowPaint_ < announceInterval_) {
-    ProcessPending();
-    return;
-  }
-  // New rows cost a repaint: the pause between them grows with their cost,
-  // so that they take a small and steady share of the run whatever its size.
-  ShowCaption();
-  AnnouncePanes();
-  ProcessPending();
-  const Clock::time_point done = Clock::now();
-  announceInterval_ = std::max<Clock::duration>(kRepaintInterval, (done - now) * kPaintShare);
-  lastWindowPaint_ = done;
-}
-
-void WinMainWindow::ShowFigures() {
-  figuresPending_ = false;
-  figuresShown_ = true;
-  // Shown in place of the panels' texts, which come back at the end of the work.
-  const std::array<std::string, 4> texts = figures_.PanelTexts(progress_, Clock::now());
-  for (int i = 0; i < 4; ++i) ShowPanel(i, texts[static_cast<std::size_t>(i)]);
-  if (progress_.digests) SetPanelTip(3, RunFigures::RateTip(progress_));
-}
-
-void WinMainWindow::SetPanel(int panel, std::string_view text) {
-  std::string& kept = panelTexts_.at(static_cast<std::size_t>(panel));
-  // The comparison sets panel 3 once a line; an unchanged text costs nothing.
-  if (kept == text) return;
-  kept.assign(text);
-  ShowPanel(panel, text);
-}
-
-void WinMainWindow::ShowPanel(int panel, std::string_view text) {
-  // Panels 0 to 3 are centred: the text after a tab is.
-  const std::wstring wide = (panel < 4 ? L"\t" : L"") + Shown(text);
-  SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
+void WinMainWindow::SetPanelTip(int panel, const std::string& tip) {
+  // Lines in a tooltip end with CR LF.
+  std::string text;
+  for (const char c : tip) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  if (panel == 4) panelTip_ = text;
+  const std::wstring wide = Shown(text);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = status_;
+  tool.uId = static_cast<UINT_PTR>(panel);
+  tool.lpszText = const_cast<wchar_t*>(wide.c_str());
+  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 // ---- Surfaces ----
 
 void WinMainWindow::PaneClear(PaneId pane) {
-  ForgetFind(pane);
   Pane& target = panes_[static_cast<int>(pane)];
   target.lines.Clear();
   target.shown.ShowAll();
   SendMessageW(target.box, LB_RESETCONTENT, 0, 0);
   target.announced = 0;
-  if (pane == PaneId::ListBox3) resultsChanged_ = true;
 }
 
 void WinMainWindow::PaneAddLine(PaneId pane, std::string_view line) {
   panes_[static_cast<int>(pane)].lines.AddLine(line);
-  if (pane == PaneId::ListBox3) resultsChanged_ = true;
 }
 
 int WinMainWindow::PaneLineCount(PaneId pane) { return panes_[static_cast<int>(pane)].lines.Count(); }
@@ -1097,9 +890,7 @@ void WinMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
       SendMessageW(pane.box, WM_HSCROLL, SB_TOP, 0);
     }
   } show{target};
-  ForgetFind(pane);
   target.shown.ShowAll();
-  if (pane == PaneId::ListBox3) resultsChanged_ = true;
   // Open takes regular files only: a FIFO or a device could hold the window.
   ReadListingFile(fileName, target.lines, {.regularFileOnly = true});
 }
@@ -1109,13 +900,9 @@ void WinMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
 }
 
 void WinMainWindow::StatusSetPanelText(int panel, std::string_view text) {
-  // Panel 4 gets its text from a command only at the end of a listing run,
-  // for the count of what could not be read: its tooltip names them.
-  SetPanel(panel, text);
-  if (panel == 4) {
-    unreadableTip_ = !unreadable_.TipLines().empty();
-    UpdatePanelTip();
-  }
+  // Panels 0 to 3 are centred: the text after a tab is.
+  const std::wstring wide = (panel < 4 ? L"\t" : L"") + Shown(text);
+  SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
   // Panel 3 widens for the counts of a finished comparison, at the hints' cost.
   if (panel == 3) {
     const std::wstring shown = Shown(text);
@@ -1133,29 +920,10 @@ void WinMainWindow::StatusSetPanelText(int panel, std::string_view text) {
   }
 }
 
-void WinMainWindow::StatusRefresh() {
-  if (Clock::now() - lastStatusPaint_ < kRepaintInterval) return;
-  lastStatusPaint_ = Clock::now();
-  UpdateWindow(status_);
-}
+void WinMainWindow::StatusRefresh() { UpdateWindow(status_); }
 
 void WinMainWindow::SetCaption(std::string_view text) {
-  caption_.assign(text);
-  // During work the caption changes every few files; the window shows it at
-  // the repaint cadence, as it does the new lines.
-  if (!working_) ShowCaption();
-}
-
-void WinMainWindow::ShowCaption() {
-  if (hwnd_ == nullptr || shownCaption_ == caption_) return;
-  shownCaption_ = caption_;
-  SetWindowTextW(hwnd_, Shown(caption_).c_str());
-}
-
-void WinMainWindow::RefreshWindow() {
-  // The run polls for a stop far more often than it refreshes; this only
-  // makes sure of a pump when it is due.
-  if (working_ && Clock::now() - lastPump_ >= kPumpInterval) Pump();
+  if (hwnd_ != nullptr) SetWindowTextW(hwnd_, Shown(text).c_str());
 }
 
 void WinMainWindow::SetLabelText(LabelId label, std::string_view text) {
@@ -1178,42 +946,14 @@ void WinMainWindow::EditFocus() { SetFocus(edit_); }
 
 void WinMainWindow::EditSelectAll() { SendMessageW(edit_, EM_SETSEL, 0, -1); }
 
-bool WinMainWindow::Md5Ticked() {
-  // A run reads it for every file; during work a click on the box is dropped,
-  // so the state it had at the start holds.
-  if (!working_) md5Ticked_ = SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  return md5Ticked_;
-}
+bool WinMainWindow::Md5Ticked() { return SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-bool WinMainWindow::DetectMovesChecked() {
-  return (GetMenuState(menu_, static_cast<UINT>(CommandOf(ActionId::EditDetectMovesAction)), MF_BYCOMMAND) &
-          MF_CHECKED) != 0;
-}
-
-bool WinMainWindow::ReuseDigestsChecked() {
-  return (GetMenuState(menu_, kReuseDigestsCommand, MF_BYCOMMAND) & MF_CHECKED) != 0;
-}
-
-std::vector<std::string> WinMainWindow::ExcludePatternList() { return ExcludePatterns::FromLines(excludeText_); }
-
-void WinMainWindow::ShowWarning(std::string_view text) {
-  // Each warning once a session: the next run would only repeat it.
-  if (!warned_.emplace(text).second) return;
-  dialogs_.ShowWarning(hwnd_, text);
-}
+void WinMainWindow::ShowWarning(std::string_view text) { dialogs_.ShowWarning(hwnd_, text); }
 
 void WinMainWindow::SetActionEnabled(ActionId action, bool enabled) {
-  enabled_[static_cast<int>(action)] = enabled;
   const int command = CommandOf(action);
   EnableMenuItem(menu_, static_cast<UINT>(command), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
   SendMessageW(toolbar_, TB_ENABLEBUTTON, static_cast<WPARAM>(command), MAKELPARAM(enabled ? TRUE : FALSE, 0));
-  if (action == ActionId::EditStopAction && enabled != working_) {
-    if (enabled) {
-      BeginWork();
-    } else {
-      EndWork();
-    }
-  }
 }
 
 void WinMainWindow::SetBusyCursor() {
@@ -1224,11 +964,6 @@ void WinMainWindow::SetBusyCursor() {
 void WinMainWindow::SetNormalCursor() {
   busy_ = false;
   SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
-}
-
-void WinMainWindow::ReportUnreadable(UnreadableKind, std::string_view path, std::string_view) {
-  // Shown when the run ends; the window does not stop the run for each one.
-  unreadable_.Add(path);
 }
 
 ConfirmAnswer WinMainWindow::AskConfirmation(std::string_view question) { return dialogs_.Confirm(hwnd_, question); }
@@ -1242,18 +977,12 @@ std::optional<std::string> WinMainWindow::RunFolderBrowser(std::string_view titl
 }
 
 std::optional<std::string> WinMainWindow::RunFolderBrowserAt(std::string_view title, const std::string& start) {
-  // Without a suggestion, the folder listed last, in this session or before.
-  auto chosen = dialogs_.BrowseForFolder(hwnd_, title, start.empty() ? settings_.ReadText(L::kLastFolderKey) : start);
-  if (chosen && !chosen->empty()) settings_.WriteText(L::kLastFolderKey, *chosen);
-  return chosen;
+  return dialogs_.BrowseForFolder(hwnd_, title, start);
 }
 
 std::optional<ResultsFileChoice> WinMainWindow::RunSaveResultsDialog() { return dialogs_.SaveResultsFile(hwnd_); }
 
-void WinMainWindow::ShowErrorBox(std::string_view message) {
-  AnnouncePanes();
-  dialogs_.ShowError(hwnd_, message);
-}
+void WinMainWindow::ShowErrorBox(std::string_view message) { dialogs_.ShowError(hwnd_, message); }
 
 void WinMainWindow::ShowAboutBox() { dialogs_.ShowAbout(hwnd_); }
 
@@ -1262,11 +991,7 @@ void WinMainWindow::ShowHelpContents() { help_.ShowContents(hwnd_); }
 void WinMainWindow::QuitHelp() { help_.Quit(); }
 
 void WinMainWindow::CloseWindow() {
-  if (running_ > 0) {
-    closeRequested_ = true;
-  } else if (hwnd_ != nullptr) {
-    SendMessageW(hwnd_, WM_CLOSE, 0, 0);
-  }
+  if (hwnd_ != nullptr) SendMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
 std::string WinMainWindow::PanelText(int panel) const {
@@ -1289,7 +1014,6 @@ std::string WinMainWindow::LabelText(LabelId label) const {
 void WinMainWindow::RestoreSettings() {
   if (const auto share = settings_.ReadInt(kListBox1ShareKey)) list1Share_ = std::clamp(*share, 1, kShareUnit) / double{kShareUnit};
   if (const auto share = settings_.ReadInt(kListBox3ShareKey)) list3Share_ = std::clamp(*share, 1, kShareUnit) / double{kShareUnit};
-  SendMessageW(md5_, BM_SETCHECK, settings_.ReadBool(L::kMd5Key, false) ? BST_CHECKED : BST_UNCHECKED, 0);
   std::array<int, 4> place{};
   for (std::size_t i = 0; i < place.size(); ++i) {
     const auto value = settings_.ReadInt(kPlaceKeys[i]);
@@ -1320,7 +1044,6 @@ void WinMainWindow::SaveSettings() const {
   }
   settings_.WriteInt(kListBox1ShareKey, static_cast<int>(std::lround(list1Share_ * kShareUnit)));
   settings_.WriteInt(kListBox3ShareKey, static_cast<int>(std::lround(list3Share_ * kShareUnit)));
-  settings_.WriteBool(L::kMd5Key, SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED);
 }
 
 void WinMainWindow::CreateDailyViews() {
@@ -1333,7 +1056,6 @@ void WinMainWindow::CreateDailyViews() {
   const std::wstring toggleTip = Shown(L::kKindToggleTip);
   for (const ChangeKind kind : ResultFilter::kKinds) {
     HWND toggle = child(0, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP);
-    SetWindowTextW(toggle, Shown(filter_.Caption(kind)).c_str());
     SendMessageW(toggle, BM_SETCHECK, BST_CHECKED, 0);
     kindToggles_[static_cast<std::size_t>(kind)] = toggle;
     AddControlTip(toggle, toggleTip);
@@ -1348,26 +1070,19 @@ void WinMainWindow::CreateDailyViews() {
   findCount_ = child(0, L"STATIC", SS_NOPREFIX | SS_CENTERIMAGE);
 }
 
-void WinMainWindow::RecountResults() {
-  resultsChanged_ = false;
-  filter_.Count(panes_[2].lines.Lines().Lines());
-  bool any = false;
-  for (const ChangeKind kind : ResultFilter::kKinds) {
-    SetWindowTextW(KindToggle(kind), Shown(filter_.Caption(kind)).c_str());
-    any = any || filter_.CountOf(kind) > 0;
-  }
+void WinMainWindow::ShowResultKinds(const ResultFilter& filter, bool any) {
+  for (const ChangeKind kind : ResultFilter::kKinds) SetWindowTextW(KindToggle(kind), Shown(filter.Caption(kind)).c_str());
   resultsBar_ = any;
   Relayout();  // the toggles fit their new counts
-  ApplyResultFilter();
 }
 
-void WinMainWindow::ApplyResultFilter() {
-  Pane& pane = panes_[2];
-  if (filter_.ShowsAll()) {
+void WinMainWindow::ShowRows(PaneId id, const std::vector<int>* rows) {
+  Pane& pane = panes_[static_cast<int>(id)];
+  if (rows == nullptr) {
     if (!pane.shown.Filtered()) return;
     pane.shown.ShowAll();
   } else {
-    pane.shown.Show(filter_.VisibleRows(pane.lines.Lines().Lines()));
+    pane.shown.Show(*rows);
   }
   const int count = pane.lines.Count();
   SendMessageW(pane.box, LB_RESETCONTENT, 0, 0);
@@ -1408,14 +1123,8 @@ void WinMainWindow::DrawOldLine(const DRAWITEMSTRUCT& item) {
   };
   const COLORREF plain = GetSysColor(COLOR_BTNTEXT);
   piece(L::kOldLinePrefix, plain);
-  const std::string_view line = oldLine_;
-  std::size_t at = 0;
-  for (const MarkedField& field : oldLineChanges_) {
-    if (field.offset > at) piece(line.substr(at, field.offset - at), plain);
-    if (field.offset >= at) piece(line.substr(field.offset, field.length), kChangedColour);
-    at = std::max(at, field.offset + field.length);
-  }
-  if (at < line.size()) piece(line.substr(at), plain);
+  for (const PaneText::LinePiece& part : PaneText::Pieces(oldLine_, oldLineChanges_))
+    piece(part.text, part.changed ? kChangedColour : plain);
   SelectObject(item.hDC, old);
 }
 
@@ -1451,7 +1160,7 @@ void WinMainWindow::SelectRow(PaneId pane, int row) {
 }
 
 void WinMainWindow::ShowPaneMenu(PaneId pane, POINT screen) {
-  if (working_) return;
+  if (Working()) return;
   HWND box = PaneBox(pane);
   // A right click on a line that is not selected selects it alone; from the
   // keyboard (no point) the menu opens at the line with the caret.
@@ -1467,9 +1176,7 @@ void WinMainWindow::ShowPaneMenu(PaneId pane, POINT screen) {
     const int row = LOWORD(hit);
     if (HIWORD(hit) == 0 && SendMessageW(box, LB_GETSEL, static_cast<WPARAM>(row), 0) <= 0) {
       SelectRow(pane, row);
-      Run(pane == PaneId::ListBox1 ? &TMainWindow::ListBox1Click
-          : pane == PaneId::ListBox2 ? &TMainWindow::ListBox2Click
-                                     : &TMainWindow::ListBox3Click);
+      controller_->PaneClicked(pane);
     }
   }
   const std::vector<std::string_view> lines = SelectedLines(pane);
@@ -1513,16 +1220,11 @@ void WinMainWindow::CopyText(const std::string& text) {
 
 // ---- Find in a pane ----
 
-void WinMainWindow::OpenFindBar() {
-  if (working_) return;
-  const bool shown = IsWindowVisible(findEdit_) != FALSE;
-  if (findPane_ != lastPane_ || !shown) {
-    ForgetFind(findPane_);
-    findPane_ = lastPane_;
+void WinMainWindow::ShowFindBar(PaneId, bool place) {
+  if (place) {
     ShowWindow(findEdit_, SW_SHOW);
     ShowWindow(findCount_, SW_SHOW);
     PlaceFindBar();
-    StartFind();
   }
   SetFocus(findEdit_);
   SendMessageW(findEdit_, EM_SETSEL, 0, -1);
@@ -1531,7 +1233,7 @@ void WinMainWindow::OpenFindBar() {
 void WinMainWindow::PlaceFindBar() {
   if (findEdit_ == nullptr || !IsWindowVisible(findEdit_)) return;
   RECT pane{};
-  GetWindowRect(PaneBox(findPane_), &pane);
+  GetWindowRect(PaneBox(controller_->FindPane()), &pane);
   MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&pane), 2);
   const int height = S(L::kToolControlHeight);
   const int countLeft = std::max<int>(pane.left, pane.right - S(20) - S(kFindCountWidth));
@@ -1540,54 +1242,29 @@ void WinMainWindow::PlaceFindBar() {
   SetWindowPos(findCount_, HWND_TOP, countLeft, pane.top + S(2), S(kFindCountWidth), height, SWP_NOACTIVATE);
 }
 
-void WinMainWindow::StartFind() {
-  findJumped_ = false;
-  const std::wstring text = WindowText(findEdit_);
-  finder_.Restart(PaneLines(findPane_).Lines().Lines(), NarrowOf(text));
-  SetWindowTextW(findCount_, Shown(finder_.CountText(0)).c_str());
-  if (!finder_.Done()) SetTimer(hwnd_, kFindTimer, kFindPollMs, nullptr);
-}
+std::string WinMainWindow::FindText() { return NarrowOf(WindowText(findEdit_)); }
 
-void WinMainWindow::TakeHits() {
-  if (!finder_.Poll()) return;
-  if (finder_.Done()) KillTimer(hwnd_, kFindTimer);
-  // The first hit is gone to as soon as it is found.
-  if (!findJumped_ && !finder_.Hits().empty()) {
-    findJumped_ = true;
-    StepFind(true);
-    return;
-  }
-  SetWindowTextW(findCount_, Shown(finder_.CountText(finder_.PlaceOf(PaneSelectedIndex(findPane_)))).c_str());
-}
+void WinMainWindow::ShowFindCount(std::string_view text) { SetWindowTextW(findCount_, Shown(text).c_str()); }
 
-void WinMainWindow::FinishFind() {
-  while (!finder_.Done()) {
-    Sleep(1);
-    TakeHits();
+void WinMainWindow::PollFind(bool on) {
+  if (hwnd_ == nullptr) return;
+  if (on) {
+    SetTimer(hwnd_, kFindTimer, kFindPollMs, nullptr);
+  } else {
+    KillTimer(hwnd_, kFindTimer);
   }
 }
 
-void WinMainWindow::StepFind(bool forward) {
-  if (working_ || finder_.Hits().empty()) return;
-  const Pane& pane = panes_[static_cast<int>(findPane_)];
-  const int count = pane.lines.Count();
-  // Lines the filter hides are passed over.
-  const int line = finder_.StepShown(PaneSelectedIndex(findPane_), forward,
-                                     [&pane, count](int at) { return pane.shown.RowOfLine(at, count) >= 0; });
-  const int row = pane.shown.RowOfLine(line, count);
-  if (row < 0) return;
-  SelectRow(findPane_, row);
+int WinMainWindow::RowOfLine(PaneId pane, int line) {
+  const Pane& target = panes_[static_cast<int>(pane)];
+  return target.shown.RowOfLine(line, target.lines.Count());
+}
+
+void WinMainWindow::GoToRow(PaneId pane, int row) {
+  SelectRow(pane, row);
+  HWND box = PaneBox(pane);
   RECT client{};
-  GetClientRect(pane.box, &client);
+  GetClientRect(box, &client);
   const int rows = std::max(1, static_cast<int>(client.bottom / std::max(1, S(L::kPaneLineHeight))));
-  SendMessageW(pane.box, LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, row - rows / 2)), 0);
-  SetWindowTextW(findCount_, Shown(finder_.CountText(finder_.PlaceOf(line))).c_str());
-}
-
-void WinMainWindow::ForgetFind(PaneId pane) {
-  // The search holds views of the pane's lines, which go now.
-  if (pane != findPane_ || findEdit_ == nullptr) return;
-  finder_.Forget();
-  KillTimer(hwnd_, kFindTimer);
-  SetWindowTextW(findCount_, L"");
+  SendMessageW(box, LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, row - rows / 2)), 0);
 }

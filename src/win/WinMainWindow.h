@@ -1,17 +1,12 @@
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <memory>
-#include <set>
 #include <string>
 
-#include "app/PaneFind.h"
-#include "app/ResultFilter.h"
-#include "app/RunFigures.h"
 #include "app/ShownRows.h"
-#include "app/TMainWindow.h"
-#include "app/UnreadableList.h"
+#include "app/WindowController.h"
+#include "app/WindowPort.h"
 #include "surfaces/ListPane.h"
 #include "surfaces/Surfaces.h"
 #include "platform/WindowsApi.h"
@@ -23,10 +18,11 @@
 class FolderSearch;
 class WinDialogs;
 
-// The main window on Win32: it lays out the controls, realises every surface
-// operation on them, and forwards each command to the window logic. A long
-// command answers the window's messages between its steps, on this thread.
-class WinMainWindow : public Surfaces {
+// The main window on Win32: it lays out the controls, draws and reads them as
+// the surface operations and the port ask, and turns its messages into calls
+// of the controller, which holds what both windows do alike. A long command
+// answers the window's messages between its steps, on this thread.
+class WinMainWindow : public Surfaces, public WindowPort {
  public:
   struct Options {
     std::wstring settingsRoot = L"Software\\Quillon";  // below HKEY_CURRENT_USER
@@ -39,8 +35,9 @@ class WinMainWindow : public Surfaces {
   WinMainWindow& operator=(const WinMainWindow&) = delete;
 
   HWND Handle() const { return hwnd_; }
-  TMainWindow& Logic() { return *logic_; }
-  bool ActionEnabled(ActionId id) const { return enabled_[static_cast<int>(id)]; }
+  TMainWindow& Logic() { return controller_->Logic(); }
+  WindowController& Controller() { return *controller_; }
+  bool ActionEnabled(ActionId id) const { return controller_->Enabled(id); }
   HWND PaneBox(PaneId pane) const { return panes_[static_cast<int>(pane)].box; }
   const ListPane& PaneLines(PaneId pane) const { return panes_[static_cast<int>(pane)].lines; }
   HWND ToolBar() const { return toolbar_; }
@@ -53,13 +50,13 @@ class WinMainWindow : public Surfaces {
   std::string PanelText(int panel) const;
   std::string PanelTip(int panel) const;
   std::string LabelText(LabelId label) const;
-  bool Working() const { return working_; }
+  bool Working() const { return controller_->Working(); }
   bool Busy() const { return busy_; }
   // The find bar over a pane: its line and its count of hits.
   HWND FindEdit() const { return findEdit_; }
   HWND FindCount() const { return findCount_; }
   // Waits for the search of the find bar to end; for tests.
-  void FinishFind();
+  void FinishFind() { controller_->FinishFind(); }
   // The toggles of the result kinds, and the old line of a selected change
   // with the names of its changed fields.
   HWND KindToggle(ChangeKind kind) const { return kindToggles_[static_cast<std::size_t>(kind)]; }
@@ -82,7 +79,8 @@ class WinMainWindow : public Surfaces {
   // The hint of the control at a point of the screen goes to panel 4.
   void ShowHintAt(POINT screen);
 
-  // Surfaces.
+  // Surfaces, as the window draws and reads them; the controller answers
+  // the work's polls and the choices.
   void PaneClear(PaneId pane) override;
   void PaneAddLine(PaneId pane, std::string_view line) override;
   int PaneLineCount(PaneId pane) override;
@@ -96,21 +94,23 @@ class WinMainWindow : public Surfaces {
   void StatusSetPanelText(int panel, std::string_view text) override;
   void StatusRefresh() override;
   void SetCaption(std::string_view text) override;
-  void RefreshWindow() override;
+  void RefreshWindow() override {}
   void SetLabelText(LabelId label, std::string_view text) override;
   void EditSetText(std::string_view text) override;
   void EditFocus() override;
   void EditSelectAll() override;
   bool Md5Ticked() override;
-  bool DetectMovesChecked() override;
+  bool DetectMovesChecked() override { return controller_->DetectMovesChecked(); }
   void SetActionEnabled(ActionId action, bool enabled) override;
   void SetBusyCursor() override;
   void SetNormalCursor() override;
-  bool StopRequested() override;
-  void ShowRunProgress(const RunProgress& progress) override;
-  void ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) override;
-  bool ReuseDigestsChecked() override;
-  std::vector<std::string> ExcludePatternList() override;
+  bool StopRequested() override { return controller_->StopRequested(); }
+  void ShowRunProgress(const RunProgress& progress) override { controller_->ShowRunProgress(progress); }
+  void ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) override {
+    controller_->ReportUnreadable(kind, path, reason);
+  }
+  bool ReuseDigestsChecked() override { return controller_->ReuseDigestsChecked(); }
+  std::vector<std::string> ExcludePatternList() override { return controller_->ExcludePatternList(); }
   void ShowWarning(std::string_view text) override;
   ConfirmAnswer AskConfirmation(std::string_view question) override;
   std::optional<std::string> RunOpenDialog() override;
@@ -125,10 +125,29 @@ class WinMainWindow : public Surfaces {
   void QuitHelp() override;
   void CloseWindow() override;
 
- private:
-  using Handler = void (TMainWindow::*)(const void*);
-  using Clock = std::chrono::steady_clock;
+  // WindowPort.
+  void ProcessInput() override { ProcessPending(); }
+  void AnnouncePanes() override;
+  void WorkChanged(bool) override {}
+  void CloseLater() override;
+  void SetPanelTip(int panel, const std::string& tip) override;
+  bool PanelFits(int panel, std::string_view text) override;
+  void EditLine(ActionId action) override;
+  void ShowChoices(const RememberedChoices& choices, bool enabled) override;
+  std::optional<std::string> EditExcludePatterns(const std::string& patterns) override;
+  // This build signs no listings: the menu offers no key to choose.
+  std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }
+  const std::vector<std::string_view>& LinesOf(PaneId pane) override { return PaneLines(pane).Lines().Lines(); }
+  int RowOfLine(PaneId pane, int line) override;
+  void GoToRow(PaneId pane, int row) override;
+  void ShowFindBar(PaneId pane, bool place) override;
+  std::string FindText() override;
+  void ShowFindCount(std::string_view text) override;
+  void PollFind(bool on) override;
+  void ShowResultKinds(const ResultFilter& filter, bool any) override;
+  void ShowRows(PaneId pane, const std::vector<int>* rows) override;
 
+ private:
   struct Pane {
     HWND box = nullptr;
     ListPane lines;
@@ -151,43 +170,21 @@ class WinMainWindow : public Surfaces {
   void OnDpiChanged(unsigned dpi, const RECT& suggested);
   void OnMenuSelect(WPARAM wParam, LPARAM lParam);
   void Dispatch(MSG& msg);
-  bool DropsDuringWork(const MSG& msg);
+  // How input during work is sorted for the controller's rule.
+  WorkSession::Input SortInput(const MSG& msg) const;
   void Idle();
   void UpdateEditActions();
-  void ShowHint(const std::string& text);
-  void UpdatePanelTip();
-  void SetPanelTip(int panel, const std::string& tip);
   void AddControlTip(HWND control, const std::wstring& text);
-  void Run(Handler handler);
-  void AnnouncePanes();
-  void BeginWork();
-  void EndWork();
-  void Pump();
-  void ShowFigures();
-  void ShowCaption();
-  void SetPanel(int panel, std::string_view text);
-  void ShowPanel(int panel, std::string_view text);
-  void EditExcludePatterns();
-  void ToggleChoice(int command, const char* key);
-  // Listing runs make the digest the SHA-256 item chooses.
-  void ApplyDigestChoice();
   POINT PaneRoom() const;
   int Splitter(POINT client) const;  // 1 between ListBox1 and ListBox2, 2 above ListBox3, else 0
   void RestoreSettings();
   void SaveSettings() const;
   // The views beside the commands.
   void CreateDailyViews();
-  void RecountResults();
-  void ApplyResultFilter();
   void DrawOldLine(const DRAWITEMSTRUCT& item);
   void ShowPaneMenu(PaneId pane, POINT screen);
   void CopyText(const std::string& text);
-  void OpenFindBar();
   void PlaceFindBar();
-  void StartFind();
-  void TakeHits();
-  void StepFind(bool forward);
-  void ForgetFind(PaneId pane);
   void SelectRow(PaneId pane, int row);
   int PaneOf(HWND box) const;  // -1 for no pane
   int S(int pixels) const;
@@ -220,48 +217,19 @@ class WinMainWindow : public Surfaces {
   double list3Share_ = 0;  // ListBox3's share (with the toggles) of their height
   int dragging_ = 0;     // the splitter being dragged
   int panel3Width_ = 0;  // at 96 pixels per inch
-  std::array<bool, kActionCount> enabled_{};
-  std::array<std::string, 5> panelTexts_;
-  std::string hint_;
   std::string panelTip_;  // what panel 4's tooltip shows
-  bool unreadableTip_ = false;
-  std::string caption_;       // as the commands set it
-  std::string shownCaption_;  // as the title bar shows it
-  bool md5Ticked_ = false;    // the check box as the running work reads it
   std::wstring tipText_;  // the toolbar tooltip being shown
-  std::string excludeText_;
-  std::set<std::string> warned_;
-  UnreadableList unreadable_;
-  RunFigures figures_;
-  RunProgress progress_;
   bool busy_ = false;
-  bool working_ = false;
-  bool stopRequested_ = false;
-  bool figuresShown_ = false;
-  bool figuresPending_ = false;
-  int running_ = 0;
-  bool closeRequested_ = false;
-  bool destroyed_ = false;
-  Clock::time_point lastPump_;
-  Clock::time_point lastWindowPaint_;
-  Clock::time_point lastStatusPaint_;
-  Clock::duration announceInterval_{};
   // The find bar, over whichever pane it searches.
   HWND findEdit_ = nullptr;
   HWND findCount_ = nullptr;
-  PaneId findPane_ = PaneId::ListBox1;
-  PaneId lastPane_ = PaneId::ListBox1;  // the pane that had the focus last
-  PaneFind finder_;
-  bool findJumped_ = false;  // the first hit has been gone to
-  // The results' kinds, shown or not, and the old line of a change.
-  ResultFilter filter_;
+  // The toggles of the result kinds, and the old line of a change.
   std::array<HWND, 4> kindToggles_{};
   HWND oldLineView_ = nullptr;
   std::string oldLine_;
   std::vector<MarkedField> oldLineChanges_;
   std::string oldLineTip_;
   bool resultsBar_ = false;  // the toggles are shown above ListBox3
-  bool resultsChanged_ = false;
   int bottomTop_ = 0;  // the top of ListBox3's part of the window, below splitter 2
-  std::unique_ptr<TMainWindow> logic_;
+  std::unique_ptr<WindowController> controller_;
 };

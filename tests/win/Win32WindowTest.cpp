@@ -15,7 +15,6 @@
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
 #include "platform/SystemFolderSearch.h"
-#include "win/HtmlText.h"
 #include "win/SystemDialogs.h"
 #include "win/WinMainWindow.h"
 
@@ -310,7 +309,7 @@ TEST_F(Win32Window, RoutesHintsToPanel4AndTheShortPartToTooltips) {
   // The count of what a run could not read names the first of them in its tooltip,
   // until a hint takes the panel.
   for (int i = 0; i < 22; ++i) window.ReportUnreadable(UnreadableKind::File, "C:\\f" + std::to_string(i), "denied");
-  window.StatusSetPanelText(4, "22 files could not be read");
+  window.Controller().StatusSetPanelText(4, "22 files could not be read");
   EXPECT_EQ(window.PanelText(4), "22 files could not be read");
   EXPECT_EQ(window.PanelTip(4).rfind("C:\\f0\r\nC:\\f1\r\n", 0), 0u);
   EXPECT_NE(window.PanelTip(4).find("C:\\f19\r\n... and 2 more"), std::string::npos);
@@ -657,9 +656,6 @@ TEST(Win32Dialogs, OfferTheThreeFileTypesAndShowTheHelpAsText) {
   EXPECT_EQ(filter, std::wstring(kExpected, std::size(kExpected)));
   EXPECT_EQ(SystemDialogs::Filter(true), std::wstring(kExpected, std::size(kExpected) - 1) +
                                              std::wstring(L"CSV (*.csv)\0*.csv\0JSON Lines (*.jsonl)\0*.jsonl\0\0", 48));
-  EXPECT_EQ(HtmlText::ToPlain("<html><head><title>x</title></head><body><h2 id=\"a\">Caf&eacute; &amp; more</h2>"
-                              "<p>one\n  two</p><ul><li>a &lt;b&gt;</li></ul><pre>x  y\nz</pre></body></html>"),
-            "Caf&eacute; & more\r\n------------------\r\n\r\none two\r\n\r\n  \xE2\x80\xA2 a <b>\r\n\r\nx  y\r\nz\r\n\r\n");
   EXPECT_NE(WinHelpWindow::Text().find(L"Quillon Help"), std::wstring::npos);
 }
 

@@ -1,6 +1,7 @@
-#include "win/HtmlText.h"
+#include "app/HtmlText.h"
 
 #include <cctype>
+#include <cstdlib>
 
 namespace {
 

@@ -1,0 +1,28 @@
+#include "app/RememberedChoices.h"
+
+#include "app/WindowLayout.h"
+
+namespace {
+
+namespace L = WindowLayout;
+constexpr std::array<const char*, 5> kFlagKeys{L::kMd5Key, L::kDetectMovesKey, L::kReuseDigests.settingKey,
+                                               L::kSha256.settingKey, L::kSignListings.settingKey};
+constexpr std::array<const char*, 4> kTextKeys{L::kExcludePatterns.settingKey, L::kPrivateKeyKey,
+                                               L::kVerifyKey.settingKey, L::kLastFolderKey};
+
+}  // namespace
+
+RememberedChoices::RememberedChoices(const SettingsStore& store) : store_(store) {
+  for (std::size_t i = 0; i < flags_.size(); ++i) flags_[i] = store_.ReadBool(kFlagKeys[i], false);
+  for (std::size_t i = 0; i < texts_.size(); ++i) texts_[i] = store_.ReadText(kTextKeys[i]);
+}
+
+void RememberedChoices::Set(Flag flag, bool value) {
+  flags_[static_cast<std::size_t>(flag)] = value;
+  store_.WriteBool(kFlagKeys[static_cast<std::size_t>(flag)], value);
+}
+
+void RememberedChoices::Set(Text text, std::string value) {
+  store_.WriteText(kTextKeys[static_cast<std::size_t>(text)], value);
+  texts_[static_cast<std::size_t>(text)] = std::move(value);
+}

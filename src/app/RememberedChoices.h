@@ -1,0 +1,26 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "app/SettingsStore.h"
+
+// The user's choices that outlive a session, as a model: read from the store
+// once, written back as each one changes.
+class RememberedChoices {
+ public:
+  enum class Flag { Md5, DetectMoves, ReuseDigests, Sha256, Sign };
+  enum class Text { ExcludePatterns, PrivateKey, PublicKey, LastFolder };
+
+  explicit RememberedChoices(const SettingsStore& store);
+
+  bool Get(Flag flag) const { return flags_[static_cast<std::size_t>(flag)]; }
+  const std::string& Get(Text text) const { return texts_[static_cast<std::size_t>(text)]; }
+  void Set(Flag flag, bool value);
+  void Set(Text text, std::string value);
+
+ private:
+  const SettingsStore& store_;
+  std::array<bool, 5> flags_{};
+  std::array<std::string, 4> texts_;
+};

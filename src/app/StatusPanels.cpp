@@ -1,0 +1,54 @@
+#include "app/StatusPanels.h"
+
+void StatusPanels::Set(int panel, std::string_view text) {
+  if (panel == 4) {
+    std::string tip;
+    for (const std::string& line : unreadable_.TipLines()) tip += (tip.empty() ? "" : "\n") + line;
+    unreadableTip_ = !tip.empty();
+    SetTip(4, tip);
+  }
+  // The comparison sets panel 3 once a line; an unchanged text costs nothing.
+  std::string& kept = texts_.at(static_cast<std::size_t>(panel));
+  if (kept != text) {
+    kept.assign(text);
+    window_.StatusSetPanelText(panel, text);
+  }
+  if (panel == 4) HintRoomChanged();
+}
+
+void StatusPanels::ShowHint(std::string_view text) {
+  // The hint it already shows changes nothing, so that the count of
+  // unreadable items stays until another hint comes.
+  if (hint_ == text) return;
+  hint_.assign(text);
+  unreadableTip_ = false;
+  texts_[4].assign(text);
+  window_.StatusSetPanelText(4, text);
+  HintRoomChanged();
+}
+
+void StatusPanels::HintRoomChanged() {
+  if (unreadableTip_) return;
+  SetTip(4, port_.PanelFits(4, texts_[4]) ? std::string() : texts_[4]);
+}
+
+void StatusPanels::ShowFigures(const std::array<std::string, 4>& texts, const std::string& rateTip) {
+  figuresShown_ = true;
+  for (std::size_t i = 0; i < texts.size(); ++i) window_.StatusSetPanelText(static_cast<int>(i), texts[i]);
+  SetTip(3, rateTip);
+}
+
+void StatusPanels::EndFigures() {
+  if (!figuresShown_) return;
+  // The figures were shown in place of the panels' texts, which come back.
+  figuresShown_ = false;
+  for (int i = 0; i < 4; ++i) window_.StatusSetPanelText(i, texts_[static_cast<std::size_t>(i)]);
+  SetTip(3, std::string());
+}
+
+void StatusPanels::SetTip(int panel, const std::string& tip) {
+  std::string& shown = tips_.at(static_cast<std::size_t>(panel));
+  if (shown == tip) return;
+  shown = tip;
+  port_.SetPanelTip(panel, tip);
+}

@@ -1,0 +1,315 @@
+#include "app/WindowController.h"
+
+#include <utility>
+
+#include "app/ActionTable.h"
+#include "engine/ExcludePatterns.h"
+#include "platform/QuillonError.h"
+#include "platform/SigningKey.h"
+#include "platform/SystemPaths.h"
+#include "surfaces/ErrorText.h"
+
+namespace {
+
+using Flag = RememberedChoices::Flag;
+using Text = RememberedChoices::Text;
+using Handler = void (TMainWindow::*)(const void*);
+
+constexpr std::pair<ActionId, Handler> kHandlers[] = {
+    {ActionId::FileNewAction, &TMainWindow::FileNewActionExecute},
+    {ActionId::FileOpenAction, &TMainWindow::FileOpenActionExecute},
+    {ActionId::FileSaveAction, &TMainWindow::FileSaveActionExecute},
+    {ActionId::FileSaveAsAction, &TMainWindow::FileSaveAsActionExecute},
+    {ActionId::FileSaveResultAction, &TMainWindow::FileSaveResultActionExecute},
+    {ActionId::FileExitAction, &TMainWindow::FileExitActionExecute},
+    {ActionId::EditListContentAction, &TMainWindow::EditListContentActionExecute},
+    {ActionId::EditCompareContentAction, &TMainWindow::EditCompareContentActionExecute},
+    {ActionId::EditRepeatLastAction, &TMainWindow::EditRepeatLastActionExecute},
+    {ActionId::EditCompareFolderAction, &TMainWindow::EditCompareFolderActionExecute},
+    {ActionId::HelpProgramAction, &TMainWindow::HelpProgramActionExecute},
+    {ActionId::HelpAboutAction, &TMainWindow::HelpAboutActionExecute},
+};
+constexpr Handler kClicks[] = {&TMainWindow::ListBox1Click, &TMainWindow::ListBox2Click,
+                               &TMainWindow::ListBox3Click};
+
+}  // namespace
+
+WindowController::WindowController(Surfaces& window, WindowPort& port, const SettingsStore& store,
+                                   FolderSearch& search, RegionalSettings settings)
+    : window_(window),
+      port_(port),
+      choices_(store),
+      panels_(window, port),
+      session_(window, port, panels_),
+      find_(window, port) {
+  for (const ActionInfo& info : kActionTable) enabled_[static_cast<std::size_t>(info.id)] = info.enabledAtStart;
+  logic_ = std::make_unique<TMainWindow>(*this, search, std::move(settings));
+  logic_->FormCreate(this);
+  ApplyChoices();
+  port_.ShowChoices(choices_, true);
+}
+
+WindowController::~WindowController() = default;
+
+void WindowController::Execute(ActionId action) {
+  if (!Enabled(action)) return;
+  switch (action) {
+    // Stop acts while a command runs, so it cannot wait for its turn as the
+    // other commands do: it only raises the request the work polls for.
+    case ActionId::EditStopAction:
+      session_.RequestStop();
+      return;
+    // A choice kept between sessions, not a command.
+    case ActionId::EditDetectMovesAction:
+      SetChoice(Flag::DetectMoves, !choices_.Get(Flag::DetectMoves));
+      return;
+    // Finding only moves through a pane; it is no command of the logic.
+    case ActionId::EditFindAction:
+      if (!Working()) find_.Open();
+      return;
+    case ActionId::EditFindNextAction:
+    case ActionId::EditFindPreviousAction:
+      if (!Working()) find_.Step(action == ActionId::EditFindNextAction);
+      return;
+    // The standard edit actions work on the line that has the focus.
+    case ActionId::EditCutAction:
+    case ActionId::EditCopyAction:
+    case ActionId::EditPasteAction:
+      if (!Working()) port_.EditLine(action);
+      return;
+    default:
+      break;
+  }
+  for (const auto& [id, handler] : kHandlers) {
+    if (id == action) Run(handler);
+  }
+}
+
+void WindowController::PaneClicked(PaneId pane) { Run(kClicks[static_cast<int>(pane)]); }
+
+void WindowController::Run(Handler handler) {
+  if (Working()) return;
+  if (running_ == 0) panels_.Unreadable().Clear();
+  ++running_;
+  logic_->Dispatch([this, handler] { (logic_.get()->*handler)(this); });
+  --running_;
+  port_.AnnouncePanes();
+  if (running_ > 0) return;
+  if (resultsChanged_) RecountResults();
+  if (closeRequested_) {
+    closeRequested_ = false;
+    port_.CloseLater();
+  }
+}
+
+void WindowController::UpdateEditActions(bool lineFocused, bool lineSelection, bool clipboardText) {
+  const auto set = [this](ActionId id, bool enabled) {
+    if (Enabled(id) != enabled) SetActionEnabled(id, enabled);
+  };
+  set(ActionId::EditCutAction, lineFocused && lineSelection);
+  set(ActionId::EditCopyAction, lineFocused && lineSelection);
+  set(ActionId::EditPasteAction, lineFocused && clipboardText);
+}
+
+bool WindowController::CloseAsked() {
+  // A command that is running stops or finishes first; the window closes after it.
+  if (running_ > 0) {
+    session_.RequestStop();
+    closeRequested_ = true;
+    return false;
+  }
+  if (!destroyed_) choices_.Set(Flag::Md5, window_.Md5Ticked());
+  Destroy();
+  return true;
+}
+
+void WindowController::Destroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  logic_->FormDestroy(this);
+}
+
+// ---- The listing choices ----
+
+void WindowController::SetChoice(RememberedChoices::Flag flag, bool on) {
+  // The listing choices hold from the start of a run to its end.
+  if (Working() && flag != Flag::DetectMoves) {
+    port_.ShowChoices(choices_, false);
+    return;
+  }
+  choices_.Set(flag, on);
+  ApplyChoices();
+  port_.ShowChoices(choices_, !Working());
+}
+
+void WindowController::EditExcludePatterns() {
+  if (Working()) return;
+  std::string text = choices_.Get(Text::ExcludePatterns);
+  for (;;) {
+    const std::optional<std::string> edited = port_.EditExcludePatterns(text);
+    if (!edited) return;
+    text = *edited;
+    try {
+      // A malformed pattern is refused here, long before a listing.
+      ExcludePatterns check(ExcludePatterns::FromLines(text));
+    } catch (const QuillonError& error) {
+      ShowErrorBox(error.what());
+      continue;
+    }
+    choices_.Set(Text::ExcludePatterns, text);
+    return;
+  }
+}
+
+void WindowController::ChooseSigning(bool on) {
+  std::string key = choices_.Get(Text::PrivateKey);
+  if (on && (key.empty() || !SystemPaths::IsExistingFile(key)))
+    key = port_.ChooseKeyFile("Choose the private key that signs saved listings").value_or(std::string());
+  if (on && !key.empty()) {
+    // Refused now rather than at the next save.
+    try {
+      SigningKey::LoadPrivate(key);
+    } catch (const QuillonError& error) {
+      ShowErrorBox(ErrorText::ForErrorBox(error.what()));
+      key.clear();
+    }
+  }
+  on = on && !key.empty();
+  choices_.Set(Flag::Sign, on);
+  if (on) {
+    choices_.Set(Text::PrivateKey, key);
+    // Its public half beside it checks what it signs, unless another was chosen.
+    const std::string publicKey = SigningKey::PublicFileOf(key);
+    if (choices_.Get(Text::PublicKey).empty() && SystemPaths::IsExistingFile(publicKey))
+      choices_.Set(Text::PublicKey, publicKey);
+  }
+  ApplyChoices();
+  port_.ShowChoices(choices_, !Working());
+}
+
+void WindowController::ChooseVerifyKey() {
+  const auto chosen = port_.ChooseKeyFile("Choose the public key that checks signatures");
+  if (!chosen || chosen->empty()) return;
+  try {
+    SigningKey::LoadPublic(*chosen);
+  } catch (const QuillonError& error) {
+    ShowErrorBox(ErrorText::ForErrorBox(error.what()));
+    return;
+  }
+  choices_.Set(Text::PublicKey, *chosen);
+  ApplyChoices();
+}
+
+void WindowController::ApplyChoices() {
+  logic_->SetDigestAlgorithm(choices_.Get(Flag::Sha256) ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
+  logic_->SetSigningKey(choices_.Get(Flag::Sign) ? choices_.Get(Text::PrivateKey) : std::string());
+  logic_->SetVerifyKey(choices_.Get(Text::PublicKey));
+}
+
+// ---- The result kinds ----
+
+void WindowController::ShowKind(ChangeKind kind, bool shown) {
+  filter_.Show(kind, shown);
+  ApplyResultFilter();
+}
+
+void WindowController::RecountResults() {
+  resultsChanged_ = false;
+  filter_.Count(port_.LinesOf(PaneId::ListBox3));
+  bool any = false;
+  for (const ChangeKind kind : ResultFilter::kKinds) any = any || filter_.CountOf(kind) > 0;
+  port_.ShowResultKinds(filter_, any);
+  ApplyResultFilter();
+}
+
+void WindowController::ApplyResultFilter() {
+  if (filter_.ShowsAll()) {
+    port_.ShowRows(PaneId::ListBox3, nullptr);
+    return;
+  }
+  const std::vector<int> rows = filter_.VisibleRows(port_.LinesOf(PaneId::ListBox3));
+  port_.ShowRows(PaneId::ListBox3, &rows);
+}
+
+// ---- Surfaces ----
+
+void WindowController::PaneClear(PaneId pane) {
+  find_.Forget(pane);
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
+  window_.PaneClear(pane);
+}
+
+void WindowController::PaneAddLine(PaneId pane, std::string_view line) {
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
+  window_.PaneAddLine(pane, line);
+}
+
+void WindowController::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
+  find_.Forget(pane);
+  if (pane == PaneId::ListBox3) resultsChanged_ = true;
+  window_.PaneLoadFromFile(pane, fileName);
+}
+
+void WindowController::StatusRefresh() {
+  if (session_.StatusPaintDue()) window_.StatusRefresh();
+}
+
+bool WindowController::Md5Ticked() {
+  // A run reads it for every file; during work a click on the box is
+  // dropped, so the state it had at the start holds.
+  if (!Working()) md5Ticked_ = window_.Md5Ticked();
+  return md5Ticked_;
+}
+
+void WindowController::SetActionEnabled(ActionId action, bool enabled) {
+  enabled_[static_cast<std::size_t>(action)] = enabled;
+  window_.SetActionEnabled(action, enabled);
+  if (action != ActionId::EditStopAction || enabled == Working()) return;
+  // While Stop is enabled a run or a comparison is under way.
+  if (enabled) {
+    md5Ticked_ = window_.Md5Ticked();
+    session_.Begin();
+  } else {
+    session_.End();
+  }
+  port_.ShowChoices(choices_, !enabled);
+}
+
+void WindowController::ReportUnreadable(UnreadableKind, std::string_view path, std::string_view) {
+  // Shown when the run ends; the window does not stop the run for each one.
+  panels_.Unreadable().Add(path);
+}
+
+std::vector<std::string> WindowController::ExcludePatternList() {
+  return ExcludePatterns::FromLines(choices_.Get(Text::ExcludePatterns));
+}
+
+void WindowController::ShowWarning(std::string_view text) {
+  // Each warning once a session: the next run would only repeat it.
+  if (!warned_.emplace(text).second) return;
+  window_.ShowWarning(text);
+}
+
+std::optional<std::string> WindowController::RunFolderBrowser(std::string_view title) {
+  return RunFolderBrowserAt(title, std::string());
+}
+
+std::optional<std::string> WindowController::RunFolderBrowserAt(std::string_view title, const std::string& start) {
+  // Without a suggestion, the folder listed last, in this session or before.
+  auto chosen = window_.RunFolderBrowserAt(title, start.empty() ? choices_.Get(Text::LastFolder) : start);
+  if (chosen && !chosen->empty()) choices_.Set(Text::LastFolder, *chosen);
+  return chosen;
+}
+
+void WindowController::ShowErrorBox(std::string_view message) {
+  port_.AnnouncePanes();
+  window_.ShowErrorBox(message);
+}
+
+void WindowController::CloseWindow() {
+  if (running_ > 0) {
+    closeRequested_ = true;
+  } else {
+    window_.CloseWindow();
+  }
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "surfaces/Surfaces.h"
+
+class RememberedChoices;
+class ResultFilter;
+
+// What a window does for its controller beyond the surface operations: the
+// few things only its toolkit can do. Each window realises it.
+class WindowPort {
+ public:
+  using Clock = std::chrono::steady_clock;
+  virtual ~WindowPort() = default;
+
+  // The clock the work session paces itself by.
+  virtual Clock::time_point Now() { return Clock::now(); }
+  // Answers the input that is waiting now, once, and returns.
+  virtual void ProcessInput() = 0;
+  // Shows the lines added to the panes since the last time; during work a
+  // pane follows its end until the user scrolls away from it.
+  virtual void AnnouncePanes() = 0;
+  // Work starts or ends: the window holds back, or lets go, what it must.
+  virtual void WorkChanged(bool working) = 0;
+  // Closes the window, after the command under way has returned.
+  virtual void CloseLater() = 0;
+
+  // A status panel's tooltip, lines apart by "\n"; whether a text fits in a
+  // panel whole.
+  virtual void SetPanelTip(int panel, const std::string& tip) = 0;
+  virtual bool PanelFits(int panel, std::string_view text) = 0;
+
+  // Cut, Copy or Paste on the line that has the focus.
+  virtual void EditLine(ActionId action) = 0;
+
+  // The listing choices as the model holds them; they cannot be changed
+  // while enabled is false.
+  virtual void ShowChoices(const RememberedChoices& choices, bool enabled) = 0;
+  // Dialogs of the choices; nothing means cancelled.
+  virtual std::optional<std::string> EditExcludePatterns(const std::string& patterns) = 0;
+  virtual std::optional<std::string> ChooseKeyFile(std::string_view title) = 0;
+
+  // The lines of a pane, and the row that shows a line, -1 when hidden.
+  virtual const std::vector<std::string_view>& LinesOf(PaneId pane) = 0;
+  virtual int RowOfLine(PaneId pane, int line) = 0;
+  // Selects a row alone and brings it to the middle of the pane.
+  virtual void GoToRow(PaneId pane, int row) = 0;
+  // Shows the find bar over a pane, placed anew when asked, with the focus
+  // and its text selected; its text; its count of hits; its polling timer.
+  virtual void ShowFindBar(PaneId pane, bool place) = 0;
+  virtual std::string FindText() = 0;
+  virtual void ShowFindCount(std::string_view text) = 0;
+  virtual void PollFind(bool on) = 0;
+  // The toggles of the result kinds, with their counts, shown when any; and
+  // the rows of a pane that the filter leaves, or all when rows is null.
+  virtual void ShowResultKinds(const ResultFilter& filter, bool any) = 0;
+  virtual void ShowRows(PaneId pane, const std::vector<int>* rows) = 0;
+};

@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "FakeFolderSearch.h"
+#include "RecordingSurfaces.h"
+#include "app/ShownRows.h"
+#include "app/WindowController.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Input = WorkSession::Input;
+using Flag = RememberedChoices::Flag;
+
+class MapStore : public SettingsStore {
+ public:
+  bool ReadBool(std::string_view key, bool fallback) const override {
+    const auto at = values.find(std::string(key));
+    return at == values.end() ? fallback : at->second == "1";
+  }
+  void WriteBool(std::string_view key, bool value) const override { values[std::string(key)] = value ? "1" : "0"; }
+  std::string ReadText(std::string_view key) const override {
+    const auto at = values.find(std::string(key));
+    return at == values.end() ? std::string() : at->second;
+  }
+  void WriteText(std::string_view key, std::string_view value) const override { values[std::string(key)] = value; }
+  mutable std::map<std::string, std::string> values;
+};
+
+// A window without a window: a clock the test moves, and counts of what the
+// controller asked of it.
+class FakePort : public WindowPort {
+ public:
+  explicit FakePort(RecordingSurfaces& surfaces) : surfaces_(surfaces) {}
+  Clock::time_point Now() override { return now; }
+  void ProcessInput() override { ++inputs; }
+  void AnnouncePanes() override {
+    ++announced;
+    now += announceCost;
+  }
+  void WorkChanged(bool) override {}
+  void CloseLater() override { ++closes; }
+  void SetPanelTip(int panel, const std::string& tip) override { tips[static_cast<std::size_t>(panel)] = tip; }
+  bool PanelFits(int, std::string_view text) override { return text.size() <= 20; }
+  void EditLine(ActionId action) override { edits.push_back(action); }
+  void ShowChoices(const RememberedChoices&, bool enabled) override { choicesEnabled = enabled; }
+  std::optional<std::string> EditExcludePatterns(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }
+  const std::vector<std::string_view>& LinesOf(PaneId pane) override { return surfaces_.Pane(pane).Lines().Lines(); }
+  int RowOfLine(PaneId pane, int line) override { return shown.RowOfLine(line, surfaces_.Pane(pane).Count()); }
+  void GoToRow(PaneId pane, int row) override { surfaces_.Pane(pane).SetSelectedIndex(shown.LineOfRow(row, 1 << 20)); }
+  void ShowFindBar(PaneId, bool) override {}
+  std::string FindText() override { return findText; }
+  void ShowFindCount(std::string_view text) override { findCount = text; }
+  void PollFind(bool) override {}
+  void ShowResultKinds(const ResultFilter& filter, bool any) override {
+    kindsShown = any ? filter.Caption(ChangeKind::Deleted) : "";
+  }
+  void ShowRows(PaneId, const std::vector<int>* rows) override {
+    if (rows == nullptr) {
+      shown.ShowAll();
+    } else {
+      shown.Show(*rows);
+    }
+  }
+
+  Clock::time_point now{};
+  Clock::duration announceCost{};
+  int inputs = 0, announced = 0, closes = 0;
+  std::array<std::string, 5> tips;
+  std::vector<ActionId> edits;
+  bool choicesEnabled = false;
+  std::string findText, findCount, kindsShown;
+  ShownRows shown;
+
+ private:
+  RecordingSurfaces& surfaces_;
+};
+
+class WindowControllerTest : public ::testing::Test {
+ protected:
+  WindowControllerTest() : port(surfaces), controller(surfaces, port, store, search, RegionalSettings{}) {}
+  void BeginWork() { controller.SetActionEnabled(ActionId::EditStopAction, true); }
+  void EndWork() { controller.SetActionEnabled(ActionId::EditStopAction, false); }
+  void SetLines(PaneId pane, const std::vector<std::string>& lines) {
+    controller.PaneClear(pane);
+    for (const auto& line : lines) controller.PaneAddLine(pane, line);
+  }
+
+  RecordingSurfaces surfaces;
+  FakePort port;
+  MapStore store;
+  FakeFolderSearch search;
+  WindowController controller;
+};
+
+TEST_F(WindowControllerTest, PumpsAtItsCadenceShowsFiguresTenTimesASecondAndPacesRepaintsByTheirCost) {
+  BeginWork();
+  surfaces.StatusSetPanelText(0, "before");  // what the figures stand in for
+  controller.StatusSetPanelText(0, "kept");
+  RunProgress progress;
+  progress.files = 7;
+  controller.ShowRunProgress(progress);
+  EXPECT_FALSE(controller.StopRequested());
+  EXPECT_EQ(port.inputs, 0);  // no pump before 20 ms
+  port.now += 20ms;
+  controller.StopRequested();
+  EXPECT_EQ(port.inputs, 1);
+  EXPECT_EQ(surfaces.Panels[0], "kept");  // figures wait for 100 ms
+  port.now += 80ms;
+  port.announceCost = 10ms;  // a costly repaint: the next waits 20 times as long
+  controller.StopRequested();
+  EXPECT_NE(surfaces.Panels[0].find('7'), std::string::npos) << surfaces.Panels[0];
+  EXPECT_EQ(port.announced, 1);
+  port.now += 150ms;
+  controller.RefreshWindow();
+  EXPECT_EQ(port.announced, 1);  // 200 ms after the last paint, not 100
+  port.now += 50ms;
+  controller.RefreshWindow();
+  EXPECT_EQ(port.announced, 2);
+  EndWork();
+  EXPECT_EQ(surfaces.Panels[0], "kept");  // the command's text comes back
+  EXPECT_FALSE(controller.StopRequested());
+}
+
+TEST_F(WindowControllerTest, DropsActingInputDuringWorkAndStopsOnEscape) {
+  EXPECT_FALSE(controller.DropsDuringWork(Input::Acting));  // no work, nothing dropped
+  BeginWork();
+  EXPECT_TRUE(controller.DropsDuringWork(Input::Acting));
+  EXPECT_FALSE(controller.DropsDuringWork(Input::Looking));
+  EXPECT_FALSE(controller.StopRequested());
+  EXPECT_TRUE(controller.DropsDuringWork(Input::Escape));
+  EXPECT_TRUE(controller.StopRequested());
+  // Commands asked for during work are dropped, not queued.
+  surfaces.ClearLog();
+  controller.Execute(ActionId::EditListContentAction);
+  EXPECT_TRUE(surfaces.Ops({"RunFolderBrowser"}).empty());
+  EndWork();
+  EXPECT_FALSE(controller.StopRequested());
+}
+
+TEST_F(WindowControllerTest, ShowsEachWarningOnceASession) {
+  controller.ShowWarning("cache cannot be used");
+  controller.ShowWarning("cache cannot be used");
+  controller.ShowWarning("another");
+  EXPECT_EQ(surfaces.Warnings, (std::vector<std::string>{"cache cannot be used", "another"}));
+}
+
+TEST_F(WindowControllerTest, EnablesTheEditActionsByFocusSelectionAndClipboardAndHoldsTheChoicesDuringWork) {
+  controller.UpdateEditActions(true, false, true);
+  EXPECT_FALSE(surfaces.IsEnabled(ActionId::EditCopyAction));
+  EXPECT_TRUE(surfaces.IsEnabled(ActionId::EditPasteAction));
+  controller.UpdateEditActions(true, true, false);
+  EXPECT_TRUE(surfaces.IsEnabled(ActionId::EditCutAction) && surfaces.IsEnabled(ActionId::EditCopyAction));
+  EXPECT_FALSE(surfaces.IsEnabled(ActionId::EditPasteAction));
+  controller.Execute(ActionId::EditCopyAction);
+  controller.UpdateEditActions(false, true, true);  // the focus left the line
+  controller.Execute(ActionId::EditCopyAction);     // disabled: nothing happens
+  EXPECT_EQ(port.edits, std::vector<ActionId>{ActionId::EditCopyAction});
+
+  EXPECT_TRUE(port.choicesEnabled);
+  BeginWork();
+  EXPECT_FALSE(port.choicesEnabled);
+  controller.SetChoice(Flag::ReuseDigests, true);  // held until the run ends
+  controller.SetChoice(Flag::DetectMoves, true);   // read by the next comparison only
+  EXPECT_FALSE(controller.ReuseDigestsChecked());
+  EXPECT_TRUE(controller.DetectMovesChecked());
+  EndWork();
+  EXPECT_TRUE(port.choicesEnabled);
+  controller.SetChoice(Flag::ReuseDigests, true);
+  EXPECT_TRUE(controller.ReuseDigestsChecked());
+  EXPECT_EQ(store.ReadBool("Listing/ReuseDigests", false), true);
+}
+
+TEST_F(WindowControllerTest, FindsInTheFocusedPaneGoesToTheFirstHitAndStepsOverHiddenLines) {
+  SetLines(PaneId::ListBox3, {"Modified: a x", "Deleted: b", "Deleted: c x", "Added: d x"});
+  controller.PaneFocused(PaneId::ListBox3);
+  port.findText = "x";
+  controller.Execute(ActionId::EditFindAction);
+  controller.FinishFind();
+  EXPECT_EQ(surfaces.Pane(PaneId::ListBox3).SelectedIndex(), 0);
+  EXPECT_EQ(port.findCount, "1 of 3");
+  controller.ShowKind(ChangeKind::Deleted, false);
+  controller.Execute(ActionId::EditFindNextAction);
+  EXPECT_EQ(surfaces.Pane(PaneId::ListBox3).SelectedIndex(), 3);  // line 2 is hidden
+  EXPECT_EQ(port.findCount, "3 of 3");
+  controller.Execute(ActionId::EditFindPreviousAction);
+  EXPECT_EQ(surfaces.Pane(PaneId::ListBox3).SelectedIndex(), 0);
+  // The lines go, and the hits with them.
+  controller.PaneClear(PaneId::ListBox3);
+  EXPECT_EQ(port.findCount, "");
+  controller.Execute(ActionId::EditFindNextAction);
+  EXPECT_EQ(surfaces.Pane(PaneId::ListBox3).SelectedIndex(), ListPane::kNoSelection);
+}
+
+TEST_F(WindowControllerTest, CountsTheResultKindsAfterACommandThatChangedThemAndClosesAfterTheCommand) {
+  surfaces.SetPaneLines(PaneId::ListBox3, {"Deleted: b"});
+  controller.PaneAddLine(PaneId::ListBox3, "Deleted: c");
+  EXPECT_EQ(port.kindsShown, "");  // counted when the command is over
+  controller.Execute(ActionId::HelpAboutAction);
+  EXPECT_EQ(port.kindsShown, "Deleted (2)");
+  // Exit asks for the close from within the command: it comes after it.
+  controller.Execute(ActionId::FileExitAction);
+  EXPECT_TRUE(surfaces.Ops({"CloseWindow"}).empty());
+  EXPECT_EQ(port.closes, 1);
+}
+
+TEST_F(WindowControllerTest, RemembersTheChoicesTheLastFolderAndTheMd5Box) {
+  store.values = {{"Listing/Md5", "1"}, {"Listing/ExcludePatterns", "*.tmp\n"}, {"Listing/LastFolder", "/old"}};
+  RecordingSurfaces other;
+  FakePort otherPort(other);
+  WindowController again(other, otherPort, store, search, RegionalSettings{});
+  EXPECT_TRUE(again.Choices().Get(Flag::Md5));
+  EXPECT_EQ(again.ExcludePatternList(), std::vector<std::string>{"*.tmp"});
+  other.FolderAnswers = {"/new"};
+  again.RunFolderBrowser("Browse");
+  EXPECT_EQ(other.FolderStarts, std::vector<std::string>{"/old"});
+  EXPECT_EQ(store.values["Listing/LastFolder"], "/new");
+  other.Md5 = [] { return false; };
+  EXPECT_TRUE(again.CloseAsked());
+  EXPECT_EQ(store.values["Listing/Md5"], "0");
+}
+
+}  // namespace
