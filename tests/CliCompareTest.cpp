@@ -103,6 +103,30 @@ TEST(CliCompare, ExitsZeroWithoutAndOneWithDifferences) {
   EXPECT_EQ(tree.Read("results.txt"), changed.out);
 }
 
+TEST(CliCompare, ListsTheFolderAsTheLoadedListingWasMadeAndRefusesAChoiceAgainstIt) {
+  TempTree tree;
+  tree.Dir("data");
+  tree.File("data/a", "content");
+  for (const char* digest : {"--md5", "--sha256", ""}) {
+    std::vector<std::string> list = {"list", tree.Path("data"), "-o", tree.Path(std::string("base") + digest)};
+    if (*digest != '\0') list.insert(list.begin() + 1, digest);
+    ASSERT_EQ(Cli(list).exitCode, 0);
+    // No digest option: as the listing was made.
+    const auto followed = Cli({"compare", "--folder", tree.Path("data"), tree.Path(std::string("base") + digest)});
+    EXPECT_EQ(followed.exitCode, 0) << digest << followed.out << followed.err;
+  }
+  // An option the listing was not made with says what it was made with.
+  const auto sha = Cli({"compare", "--folder", tree.Path("data"), "--md5", tree.Path("base--sha256")});
+  EXPECT_EQ(sha.exitCode, 2);
+  EXPECT_NE(sha.err.find("was made with SHA-256 digests, not with MD5 digests: give --sha256, or no digest option"),
+            std::string::npos)
+      << sha.err;
+  const auto plain = Cli({"compare", "--folder", tree.Path("data"), "--sha256", tree.Path("base")});
+  EXPECT_EQ(plain.exitCode, 2);
+  EXPECT_NE(plain.err.find("was made without digests"), std::string::npos) << plain.err;
+  EXPECT_EQ(plain.out, "");
+}
+
 TEST(CliCompare, ReportsErrorsWithExitCodeTwo) {
   TempTree tree;
   tree.File("listing.qln", "Number of Files = 0\r\n");

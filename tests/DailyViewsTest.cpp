@@ -10,6 +10,7 @@
 #include "app/ShownRows.h"
 #include "app/ResultFilter.h"
 #include "app/TMainWindow.h"
+#include "compare/FileLineFields.h"
 #include "platform/SystemFolderSearch.h"
 
 namespace {
@@ -154,4 +155,38 @@ TEST(CompareFolderWithListing, OpensListsAndComparesAndShowsTheOldLineOfAChange)
   surfaces.Pane(PaneId::ListBox3).SetSelectedIndex(1);  // Deleted: no old line
   window.ListBox3Click();
   EXPECT_EQ(surfaces.OldLine, "");
+}
+
+TEST(CompareFolderWithListing, ListsTheFolderWithTheDigestOfTheListingWhateverTheBoxSays) {
+  TempTree tree, saved;
+  tree.File("a", "content");
+  SystemFolderSearch disk;
+  for (const DigestAlgorithm algorithm : {DigestAlgorithm::Md5, DigestAlgorithm::Sha256}) {
+    const std::string base = saved.Path(std::string(DigestNameOf(algorithm)) + ".qln");
+    RecordingSurfaces first;
+    TMainWindow maker(first, disk, RegionalSettings{});
+    maker.SetDigestAlgorithm(algorithm);
+    first.Md5 = [] { return true; };
+    first.FolderAnswers.push_back(tree.Root());
+    first.SaveAnswers.push_back(base);
+    ASSERT_TRUE(maker.Dispatch([&] { maker.EditListContentActionExecute(); }));
+    ASSERT_TRUE(maker.Dispatch([&] { maker.FileSaveAsActionExecute(); }));
+    // The box unticked, or MD5 chosen against a SHA-256 baseline.
+    RecordingSurfaces surfaces;
+    TMainWindow window(surfaces, disk, RegionalSettings{});
+    surfaces.OpenAnswers.push_back(base);
+    surfaces.FolderAnswers.push_back(tree.Root());
+    ASSERT_TRUE(window.Dispatch([&] { window.EditCompareFolderActionExecute(); }));
+    EXPECT_EQ(surfaces.Lines(PaneId::ListBox3), std::vector<std::string>{"No differences found... ;-)"});
+    const std::string name = algorithm == DigestAlgorithm::Md5 ? "MD5" : "SHA-256";
+    ASSERT_EQ(surfaces.Warnings.size(), 1u);
+    EXPECT_NE(surfaces.Warnings[0].find("with " + name + " digests, as " + base), std::string::npos)
+        << surfaces.Warnings[0];
+    // The next listing goes by the box again.
+    surfaces.FolderAnswers.push_back(tree.Root());
+    ASSERT_TRUE(window.Dispatch([&] { window.EditListContentActionExecute(); }));
+    const auto fields = FileLineFields::Parse(surfaces.Lines(PaneId::ListBox1)[0]);
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(fields->Digest, "");
+  }
 }

@@ -100,7 +100,29 @@ void TMainWindow::EditCompareFolderActionExecute(const void*) {
   ForgetComparison();
   const auto chosen = surfaces_.RunFolderBrowserAt(Texts::kBrowseTitle, TopFolderOfLoadedListing());
   if (!chosen || chosen->empty()) return;
+  // The folder is listed as the loaded listing was made, with its digest or
+  // none, whatever the check box says: else every file would differ.
+  const auto made = DigestsOfLoadedListing();
+  if (made) {
+    engine_.FollowListingOnce(*made);
+    const bool ticked = surfaces_.Md5Ticked();
+    if (made->has_value() != ticked || (ticked && **made != engine_.NextDigestAlgorithm()))
+      surfaces_.ShowWarning(FollowedDigestText(*name, *made));
+  }
   if (ListChosenFolder(*chosen)) EditCompareContentActionExecute();
+}
+
+std::optional<std::optional<DigestAlgorithm>> TMainWindow::DigestsOfLoadedListing() {
+  const int count = surfaces_.PaneLineCount(PaneId::ListBox2);
+  for (int i = 0; i < count; ++i)
+    if (const auto fields = FileLineFields::Parse(surfaces_.PaneLineAt(PaneId::ListBox2, i))) return fields->DigestKind();
+  return std::nullopt;
+}
+
+std::string TMainWindow::FollowedDigestText(const std::string& listing, std::optional<DigestAlgorithm> digests) {
+  if (!digests) return "The folder was listed without digests, as " + listing + " was made, whatever the digest choice says.";
+  return "The folder was listed with " + std::string(*digests == DigestAlgorithm::Sha256 ? "SHA-256" : "MD5") +
+         " digests, as " + listing + " was made, whatever the digest choice says.";
 }
 
 std::string TMainWindow::TopFolderOfLoadedListing() {

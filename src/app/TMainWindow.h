@@ -83,6 +83,10 @@ class TMainWindow {
   // The old line of a selected Modified or Moved result line, or none.
   void ShowOldLineOf(int resultRow);
   std::string TopFolderOfLoadedListing();
+  // The digests of the loaded listing's file lines: nothing inside for none,
+  // nothing at all when it has no file line to tell.
+  std::optional<std::optional<DigestAlgorithm>> DigestsOfLoadedListing();
+  static std::string FollowedDigestText(const std::string& listing, std::optional<DigestAlgorithm> digests);
   std::vector<std::string_view> PaneLines(PaneId pane);
 
   Surfaces& surfaces_;

@@ -8,6 +8,7 @@
 #include "cli/CliSession.h"
 #include "cli/CommandSupport.h"
 #include "compare/BoundedComparison.h"
+#include "compare/FileLineFields.h"
 #include "compare/ReadableRecords.h"
 #include "compare/SpilledListing.h"
 #include "documents/ListingLineReader.h"
@@ -15,6 +16,7 @@
 #include "documents/ListingWriter.h"
 #include "platform/FileSaver.h"
 #include "platform/MemoryBudget.h"
+#include "platform/QuillonError.h"
 #include "platform/SpillFile.h"
 #include "platform/SystemPaths.h"
 #include "surfaces/Texts.h"
@@ -89,6 +91,45 @@ std::uint64_t SizeOfFile(const std::string& file) {
   return error ? 0 : static_cast<std::uint64_t>(size);
 }
 
+// The digests of a listing file's file lines, read from the first of them:
+// nothing inside for none, nothing at all where no file line tells, or where
+// the listing is a pipe, which can be read only once.
+std::optional<std::optional<DigestAlgorithm>> DigestsOfListing(const std::string& listing) {
+  if (!SystemPaths::IsExistingFile(listing)) return std::nullopt;
+  try {
+    ListingLineReader reader(listing);
+    for (std::string_view line; reader.Next(line);)
+      if (const auto fields = FileLineFields::Parse(line)) return fields->DigestKind();
+  } catch (const QuillonError&) {
+    // The comparison reads it again, and tells why it cannot.
+  }
+  return std::nullopt;
+}
+
+std::string DigestsText(std::optional<DigestAlgorithm> digests) {
+  if (!digests) return "without digests";
+  return std::string("with ") + (*digests == DigestAlgorithm::Sha256 ? "SHA-256" : "MD5") + " digests";
+}
+
+// With --folder, DIR is listed as LOADED was made: with its digest, or none,
+// unless --md5 or --sha256 says otherwise, which must then agree with it.
+bool FollowLoadedListing(CliOptions& options, const std::string& loaded) {
+  const auto made = DigestsOfListing(loaded);
+  if (!made) return true;
+  if (!options.md5 && !options.sha256) {
+    options.md5 = *made == DigestAlgorithm::Md5;
+    options.sha256 = *made == DigestAlgorithm::Sha256;
+    return true;
+  }
+  const DigestAlgorithm asked = options.sha256 ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5;
+  if (*made == asked) return true;
+  const std::string option = !*made ? "" : **made == DigestAlgorithm::Sha256 ? "--sha256, or " : "--md5, or ";
+  std::cerr << "quillon-cli: the loaded listing '" << loaded << "' was made " << DigestsText(*made) << ", not "
+            << DigestsText(asked) << ": give " << option
+            << "no digest option, and the folder is listed as it was; else every file would show as Modified\n";
+  return false;
+}
+
 }  // namespace
 
 int CompareCommand::Run(CliOptions options) {
@@ -109,6 +150,7 @@ int CompareCommand::Run(CliOptions options) {
   if (!options.folder && (!options.excludes.empty() || !options.excludeFiles.empty()))
     return CommandSupport::UsageError("--exclude goes with --folder");
   int status = 0;
+  if (options.folder && !FollowLoadedListing(options, loaded)) return 2;
   if (options.folder && !CommandSupport::PrepareListing(options, status)) return status;
   CliSession session;
   // A signal before FILE is saved says that it was left as it was.

@@ -118,7 +118,9 @@ const Option kOptions[] = {
      "not fit are compared through temporary files in --temp-dir, with the same results.",
      [](CliOptions& o, const std::string& v, std::string&) { return (o.memory = ParseSize(v)).has_value(); }},
     {"--folder", "", "DIR", Value::Folder, OptionTable::kCompare, false, "--folder needs a folder",
-     "list a folder and compare that listing", "lists DIR first and compares that listing with LOADED.",
+     "list a folder and compare that listing",
+     "lists DIR first, the way LOADED was made (with its digest or without), and compares that listing with "
+     "LOADED; a digest option LOADED was not made with is an error.",
      [](CliOptions& o, const std::string& v, std::string&) { return (o.folder = v), true; }},
     {"--verify-with", "", "PUBKEY", Value::File, OptionTable::kCompare, false, "--verify-with needs a key file",
      "check the loaded listing's signature with a public key",

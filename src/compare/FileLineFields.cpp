@@ -118,3 +118,8 @@ std::string_view FileLineFields::Folder() const {
   const auto separator = LastSeparator(Path);
   return separator == std::string_view::npos ? std::string_view() : Path.substr(0, separator + 1);
 }
+
+std::optional<DigestAlgorithm> FileLineFields::DigestKind() const {
+  if (Digest.empty()) return std::nullopt;
+  return Digest.size() == DigestDigitsOf(DigestAlgorithm::Sha256) ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5;
+}

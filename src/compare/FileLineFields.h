@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/DigestAlgorithm.h"
+
 // The fields of a file line, read by the line's shape:
 // "dd.mm.yyyy hh<sep>nn<sep>ss <10+ digits> Bytes <11 attribute letters> "
 // with an optional digest of 32 (MD5) or 64 (SHA-256) hexadecimal digits and
@@ -18,6 +20,8 @@ struct FileLineFields {
   // Nothing when the line does not have the shape of a file line.
   static std::optional<FileLineFields> Parse(std::string_view line);
 
+  // The algorithm of the digest, by its length; nothing for a line without one.
+  std::optional<DigestAlgorithm> DigestKind() const;
   // The size in bytes; nothing when it does not fit in 64 bits.
   std::optional<std::uint64_t> Size() const;
   // The date-time as one number, yyyymmddhhnnss, whatever the separator.

@@ -163,7 +163,8 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   excludes_ = std::move(excludes);
   root_ = folderPath;
   reuseDigests_ = surfaces_.ReuseDigestsChecked();
-  algorithm_ = nextAlgorithm_;
+  follow_ = std::exchange(nextFollow_, std::nullopt);
+  algorithm_ = follow_ && follow_->digests ? *follow_->digests : nextAlgorithm_;
   digester_.SetAlgorithm(algorithm_);
   kernelChecked_ = false;
   SetDigestHelpers();
@@ -677,7 +678,7 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
   line_ += " Bytes ";
   line_ += ListingLineFormat::FormatAttributeLetters(entry.Attributes);
   line_ += ' ';
-  digestsWanted_ = surfaces_.Md5Ticked();
+  digestsWanted_ = follow_ ? follow_->digests.has_value() : surfaces_.Md5Ticked();
   if (digestsWanted_ && !std::exchange(kernelChecked_, true) && algorithm_ == DigestAlgorithm::Md5) {
     // A kernel asked for that cannot be had is told of, once a run needs one, not passed over.
     if (const auto problem = Md5Lanes::KernelProblem()) surfaces_.ShowWarning(*problem);

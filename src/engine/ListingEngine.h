@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,11 @@ class ListingEngine {
   // The digest that runs from the next one on put on file lines when the
   // check box asks for digests: MD5 unless told otherwise.
   void SetDigestAlgorithm(DigestAlgorithm algorithm) { nextAlgorithm_ = algorithm; }
+  DigestAlgorithm NextDigestAlgorithm() const { return nextAlgorithm_; }
+  // The next run alone makes its lines as another listing was made: with
+  // digests of that algorithm, or (nothing) without, whatever the check box
+  // says. A comparison with that listing then sees only what changed.
+  void FollowListingOnce(std::optional<DigestAlgorithm> digests) { nextFollow_ = Follow{digests}; }
 
  private:
   // One folder's search results, taken ahead of the walk when digests are
@@ -189,6 +195,10 @@ class ListingEngine {
   bool reuseDigests_ = false;       // of this run
   DigestAlgorithm algorithm_ = DigestAlgorithm::Md5;  // of this run
   DigestAlgorithm nextAlgorithm_ = DigestAlgorithm::Md5;
+  struct Follow {
+    std::optional<DigestAlgorithm> digests;
+  };
+  std::optional<Follow> nextFollow_, follow_;  // the digests of the next run, and of this one
   std::string cacheFile_;
   DigestCache::Clock clock_ = DigestCache::RealClock;
   std::unique_ptr<DigestCache> cache_;
