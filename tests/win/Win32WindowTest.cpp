@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <functional>
 #include <map>
-#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "ScriptedWinDialogs.h"
+#include "SkippingClock.h"
 #include "TestSupport.h"
 #include "app/ActionTable.h"
 #include "app/WindowLayout.h"
@@ -93,7 +93,7 @@ class Win32Window : public ::testing::Test {
   TempTree tree, files;
   ScriptedWinDialogs dialogs;
   HookedSearch search;
-  WinMainWindow window;
+  SkippingClock<WinMainWindow> window;
 };
 
 RECT ClientRectOf(HWND control) {
@@ -339,7 +339,7 @@ TEST_F(Win32Window, StopsAnMd5RunByEscapeTheToolbarOrTheMenuKeepingTheLinesFound
       // Input that comes with it is dropped: New would empty the pane.
       PostMessageW(window.PaneBox(PaneId::ListBox1), WM_KEYDOWN, 'N', 0);
       PostMessageW(window.Handle(), WM_COMMAND, WinMainWindow::CommandOf(ActionId::FileNewAction), 0);
-      std::this_thread::sleep_for(std::chrono::milliseconds(30));  // the next poll pumps
+      window.Skip(WorkSession::kPumpInterval);  // the next poll pumps
     };
     List(tree.Path("run"));
     window.ProcessPending();
@@ -435,7 +435,7 @@ TEST_F(Win32Window, ClosingDuringARunStopsItAndThenCloses) {
   tree.File("b/two", "2");
   search.Hooks["\\b\\"] = [&] {
     PostMessageW(window.Handle(), WM_CLOSE, 0, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    window.Skip(WorkSession::kPumpInterval);  // the next poll pumps
   };
   List(tree.Root());
   EXPECT_EQ(LinesOf(window.PaneLines(PaneId::ListBox1)).back(), Texts::kListingStopped);
