@@ -44,7 +44,7 @@ class FakePort : public WindowPort {
   void SetPanelTip(int panel, const std::string& tip) override { tips[static_cast<std::size_t>(panel)] = tip; }
   bool PanelFits(int, std::string_view text) override { return text.size() <= 20; }
   void EditLine(ActionId action) override { edits.push_back(action); }
-  void ShowChoices(const RememberedChoices&, bool enabled) override { choicesEnabled = enabled; }
+  void SetActionChecked(ActionId action, bool on) override { checked[action] = on; }
   std::optional<std::string> EditExcludePatterns(const std::string&) override { return std::nullopt; }
   std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }
   const std::vector<std::string_view>& LinesOf(PaneId pane) override { return surfaces_.Pane(pane).Lines().Lines(); }
@@ -70,7 +70,7 @@ class FakePort : public WindowPort {
   int inputs = 0, announced = 0, closes = 0;
   std::array<std::string, 5> tips;
   std::vector<ActionId> edits;
-  bool choicesEnabled = false;
+  std::map<ActionId, bool> checked;
   std::string findText, findCount, kindsShown;
   ShownRows shown;
 
@@ -159,17 +159,21 @@ TEST_F(WindowControllerTest, EnablesTheEditActionsByFocusSelectionAndClipboardAn
   controller.Execute(ActionId::EditCopyAction);     // disabled: nothing happens
   EXPECT_EQ(port.edits, std::vector<ActionId>{ActionId::EditCopyAction});
 
-  EXPECT_TRUE(port.choicesEnabled);
+  EXPECT_TRUE(controller.Enabled(ActionId::EditReuseDigestsAction));
   BeginWork();
-  EXPECT_FALSE(port.choicesEnabled);
-  controller.SetChoice(Flag::ReuseDigests, true);  // held until the run ends
-  controller.SetChoice(Flag::DetectMoves, true);   // read by the next comparison only
+  for (const ActionId id :
+       {ActionId::EditReuseDigestsAction, ActionId::EditExcludePatternsAction, ActionId::EditSha256Action})
+    EXPECT_FALSE(surfaces.IsEnabled(id)) << NameOf(id);
+  controller.Execute(ActionId::EditReuseDigestsAction);  // held until the run ends
+  controller.Execute(ActionId::EditDetectMovesAction);   // read by the next comparison only
   EXPECT_FALSE(controller.ReuseDigestsChecked());
   EXPECT_TRUE(controller.DetectMovesChecked());
+  EXPECT_TRUE(port.checked[ActionId::EditDetectMovesAction]);
   EndWork();
-  EXPECT_TRUE(port.choicesEnabled);
-  controller.SetChoice(Flag::ReuseDigests, true);
+  EXPECT_TRUE(surfaces.IsEnabled(ActionId::EditSha256Action));
+  controller.Execute(ActionId::EditReuseDigestsAction);
   EXPECT_TRUE(controller.ReuseDigestsChecked());
+  EXPECT_TRUE(port.checked[ActionId::EditReuseDigestsAction]);
   EXPECT_EQ(store.ReadBool("Listing/ReuseDigests", false), true);
 }
 

@@ -4,8 +4,10 @@
 #include <map>
 
 #include "app/ActionTable.h"
+#include "app/DialogFileTypes.h"
 #include "app/GlyphPicture.h"
 #include "app/HtmlText.h"
+#include "app/PaneMenu.h"
 #include "app/PaneText.h"
 #include "app/RunFigures.h"
 #include "app/UnreadableList.h"
@@ -87,6 +89,33 @@ TEST(WindowLayout, PutsEveryActionInOneMenuAndTheToolbarOnlyOnActionsWithGlyphs)
       EXPECT_GE(InfoOf(item.action).glyph, 0) << item.name;
     }
   }
+}
+
+TEST(PaneMenu, OffersOnlyWhatTheSelectionHasAndTellsWhatEachItemDoes) {
+  const PaneMenu folders({"/r/sub/", "/r/sub/deeper/"}, "/r/sub/deeper/");
+  ASSERT_EQ(folders.Items().size(), 3u);
+  EXPECT_TRUE(folders.Items()[1].enabled && folders.Items()[2].enabled);
+  EXPECT_EQ(folders.Choose(0).clipboard, "/r/sub/\n/r/sub/deeper/\n");
+  EXPECT_EQ(folders.Choose(1).clipboard, "/r/sub/\n/r/sub/deeper/\n");
+  EXPECT_EQ(folders.Choose(2).folder, "/r/sub/");
+  EXPECT_TRUE(folders.Choose(2).clipboard.empty());
+  // Lines that name nothing can be copied, but have no path and no folder.
+  const PaneMenu counts({"Number of Files = 1"}, "Number of Files = 1");
+  EXPECT_TRUE(counts.Items()[0].enabled);
+  EXPECT_FALSE(counts.Items()[1].enabled || counts.Items()[2].enabled);
+  EXPECT_TRUE(counts.Choose(1).clipboard.empty());
+  EXPECT_FALSE(counts.Choose(2).folder.has_value());
+  EXPECT_TRUE(counts.Choose(-1).clipboard.empty());  // the menu closed
+}
+
+TEST(DialogFileTypes, OffersTheResultsFormsAfterTheListingTypes) {
+  const auto results = DialogFileTypes::Of(true);
+  ASSERT_EQ(results.size(), DialogFileTypes::Of(false).size() + 2);
+  EXPECT_EQ(DialogFileTypes::FormatOf(0), ResultsFormat::Text);
+  EXPECT_EQ(DialogFileTypes::FormatOf(results.size() - 2), ResultsFormat::Csv);
+  EXPECT_EQ(DialogFileTypes::FormatOf(results.size() - 1), ResultsFormat::JsonLines);
+  EXPECT_EQ(DialogFileTypes::ExtensionFor(results.back().name), "jsonl");
+  EXPECT_EQ(DialogFileTypes::ExtensionFor("no such type"), Texts::kDefaultExtension);
 }
 
 TEST(HtmlText, ShowsTheHelpAsPlainTextWithHeadingsParagraphsBulletsAndPreformattedLines) {

@@ -46,7 +46,7 @@ WindowController::WindowController(Surfaces& window, WindowPort& port, const Set
   logic_ = std::make_unique<TMainWindow>(*this, search, std::move(settings));
   logic_->FormCreate(this);
   ApplyChoices();
-  port_.ShowChoices(choices_, true);
+  ShowChoices(true);
 }
 
 WindowController::~WindowController() = default;
@@ -62,6 +62,21 @@ void WindowController::Execute(ActionId action) {
     // A choice kept between sessions, not a command.
     case ActionId::EditDetectMovesAction:
       SetChoice(Flag::DetectMoves, !choices_.Get(Flag::DetectMoves));
+      return;
+    case ActionId::EditReuseDigestsAction:
+      SetChoice(Flag::ReuseDigests, !choices_.Get(Flag::ReuseDigests));
+      return;
+    case ActionId::EditSha256Action:
+      SetChoice(Flag::Sha256, !choices_.Get(Flag::Sha256));
+      return;
+    case ActionId::EditExcludePatternsAction:
+      EditExcludePatterns();
+      return;
+    case ActionId::FileSignListingsAction:
+      ChooseSigning(!choices_.Get(Flag::Sign));
+      return;
+    case ActionId::FileVerifyKeyAction:
+      ChooseVerifyKey();
       return;
     // Finding only moves through a pane; it is no command of the logic.
     case ActionId::EditFindAction:
@@ -134,12 +149,12 @@ void WindowController::Destroy() {
 void WindowController::SetChoice(RememberedChoices::Flag flag, bool on) {
   // The listing choices hold from the start of a run to its end.
   if (Working() && flag != Flag::DetectMoves) {
-    port_.ShowChoices(choices_, false);
+    ShowChoices(false);
     return;
   }
   choices_.Set(flag, on);
   ApplyChoices();
-  port_.ShowChoices(choices_, !Working());
+  ShowChoices(!Working());
 }
 
 void WindowController::EditExcludePatterns() {
@@ -184,7 +199,7 @@ void WindowController::ChooseSigning(bool on) {
       choices_.Set(Text::PublicKey, publicKey);
   }
   ApplyChoices();
-  port_.ShowChoices(choices_, !Working());
+  ShowChoices(!Working());
 }
 
 void WindowController::ChooseVerifyKey() {
@@ -204,6 +219,18 @@ void WindowController::ApplyChoices() {
   logic_->SetDigestAlgorithm(choices_.Get(Flag::Sha256) ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
   logic_->SetSigningKey(choices_.Get(Flag::Sign) ? choices_.Get(Text::PrivateKey) : std::string());
   logic_->SetVerifyKey(choices_.Get(Text::PublicKey));
+}
+
+void WindowController::ShowChoices(bool enabled) {
+  for (const auto& [id, flag] : {std::pair{ActionId::EditDetectMovesAction, Flag::DetectMoves},
+                                 std::pair{ActionId::EditReuseDigestsAction, Flag::ReuseDigests},
+                                 std::pair{ActionId::EditSha256Action, Flag::Sha256},
+                                 std::pair{ActionId::FileSignListingsAction, Flag::Sign}})
+    port_.SetActionChecked(id, choices_.Get(flag));
+  for (const ActionId id :
+       {ActionId::EditReuseDigestsAction, ActionId::EditExcludePatternsAction, ActionId::EditSha256Action}) {
+    if (Enabled(id) != enabled) SetActionEnabled(id, enabled);
+  }
 }
 
 // ---- The result kinds ----
@@ -272,7 +299,7 @@ void WindowController::SetActionEnabled(ActionId action, bool enabled) {
   } else {
     session_.End();
   }
-  port_.ShowChoices(choices_, !enabled);
+  ShowChoices(!enabled);
 }
 
 void WindowController::ReportUnreadable(UnreadableKind, std::string_view path, std::string_view) {

@@ -120,6 +120,9 @@ class WindowController : public Surfaces {
   void ApplyResultFilter();
   // The logic takes the digest and the keys the choices name.
   void ApplyChoices();
+  // The choices' check marks; the listing choices cannot be changed while
+  // enabled is false.
+  void ShowChoices(bool enabled);
 
   Surfaces& window_;
   WindowPort& port_;

@@ -8,7 +8,6 @@
 
 #include "surfaces/Surfaces.h"
 
-class RememberedChoices;
 class ResultFilter;
 
 // What a window does for its controller beyond the surface operations: the
@@ -38,9 +37,8 @@ class WindowPort {
   // Cut, Copy or Paste on the line that has the focus.
   virtual void EditLine(ActionId action) = 0;
 
-  // The listing choices as the model holds them; they cannot be changed
-  // while enabled is false.
-  virtual void ShowChoices(const RememberedChoices& choices, bool enabled) = 0;
+  // A checkable action's check mark, as the choices hold it.
+  virtual void SetActionChecked(ActionId action, bool checked) = 0;
   // Dialogs of the choices; nothing means cancelled.
   virtual std::optional<std::string> EditExcludePatterns(const std::string& patterns) = 0;
   virtual std::optional<std::string> ChooseKeyFile(std::string_view title) = 0;

@@ -17,10 +17,10 @@
 #include <QPushButton>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <span>
 
-#include "surfaces/Texts.h"
+#include "app/DialogFileTypes.h"
 #include "app/WindowLayout.h"
+#include "surfaces/Texts.h"
 #include "gui/TAboutBox.h"
 
 namespace {
@@ -44,19 +44,22 @@ std::unique_ptr<QFileDialog> MakeDialog() {
   return dialog;
 }
 
-std::unique_ptr<QFileDialog> MakeFileDialog(QFileDialog::AcceptMode mode,
-                                            const QStringList& types = QtDialogProvider::FileTypes()) {
+QString ExtensionFor(const QString& fileType) {
+  return QString::fromUtf8(DialogFileTypes::ExtensionFor(fileType.toStdString()).data());
+}
+
+std::unique_ptr<QFileDialog> MakeFileDialog(QFileDialog::AcceptMode mode, bool results = false) {
   auto dialog = MakeDialog();
   dialog->setAcceptMode(mode);
   dialog->setFileMode(QFileDialog::AnyFile);
   // The program asks its own overwrite question, and a missing file is its own error.
   dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
-  dialog->setNameFilters(types);
+  dialog->setNameFilters(QtDialogProvider::FileTypes(results));
   dialog->selectNameFilter(QtDialogProvider::FileTypes().first());
-  dialog->setDefaultSuffix(QtDialogProvider::ExtensionFor(QtDialogProvider::FileTypes().first()));
+  dialog->setDefaultSuffix(ExtensionFor(QtDialogProvider::FileTypes().first()));
   QFileDialog* raw = dialog.get();
   QObject::connect(raw, &QFileDialog::filterSelected, raw,
-                   [raw](const QString& filter) { raw->setDefaultSuffix(QtDialogProvider::ExtensionFor(filter)); });
+                   [raw](const QString& filter) { raw->setDefaultSuffix(ExtensionFor(filter)); });
   return dialog;
 }
 
@@ -81,30 +84,15 @@ void CloseSuggestions(QFileDialog& dialog) {
 QtDialogProvider::QtDialogProvider()
     : open_(MakeFileDialog(QFileDialog::AcceptOpen)),
       save_(MakeFileDialog(QFileDialog::AcceptSave)),
-      results_(MakeFileDialog(QFileDialog::AcceptSave, ResultsFileTypes())),
+      results_(MakeFileDialog(QFileDialog::AcceptSave, true)),
       browse_(MakeFolderBrowser()) {}
 
 QtDialogProvider::~QtDialogProvider() = default;
 
-QStringList QtDialogProvider::FileTypes() {
+QStringList QtDialogProvider::FileTypes(bool results) {
   QStringList types;
-  for (const Texts::FileType& type : Texts::kFileTypes) types << QString::fromUtf8(type.name);
+  for (const Texts::FileType& type : DialogFileTypes::Of(results)) types << QString::fromUtf8(type.name);
   return types;
-}
-
-QStringList QtDialogProvider::ResultsFileTypes() {
-  QStringList types = FileTypes();
-  for (const Texts::FileType& type : Texts::kResultsFileTypes) types << QString::fromUtf8(type.name);
-  return types;
-}
-
-QString QtDialogProvider::ExtensionFor(const QString& fileType) {
-  for (const auto& types : {std::span<const Texts::FileType>(Texts::kFileTypes), std::span<const Texts::FileType>(Texts::kResultsFileTypes)}) {
-    for (const Texts::FileType& type : types) {
-      if (fileType == QString::fromUtf8(type.name)) return QString::fromUtf8(type.extension);
-    }
-  }
-  return QString::fromUtf8(Texts::kDefaultExtension);
 }
 
 std::optional<std::string> QtDialogProvider::Run(QFileDialog& dialog, QWidget* parent) {
@@ -132,11 +120,8 @@ std::optional<std::string> QtDialogProvider::ChooseKeyFile(QWidget* parent, cons
 std::optional<ResultsFileChoice> QtDialogProvider::SaveResultsFile(QWidget* parent) {
   auto name = Run(*results_, parent);
   if (!name) return std::nullopt;
-  const QString type = results_->selectedNameFilter();
-  ResultsFormat format = ResultsFormat::Text;
-  if (type == QString::fromUtf8(Texts::kResultsFileTypes[0].name)) format = ResultsFormat::Csv;
-  if (type == QString::fromUtf8(Texts::kResultsFileTypes[1].name)) format = ResultsFormat::JsonLines;
-  return ResultsFileChoice{std::move(*name), format};
+  const auto type = results_->nameFilters().indexOf(results_->selectedNameFilter());
+  return ResultsFileChoice{std::move(*name), DialogFileTypes::FormatOf(static_cast<std::size_t>(type))};
 }
 
 std::optional<std::string> QtDialogProvider::BrowseForFolder(QWidget* parent, const QString& title,

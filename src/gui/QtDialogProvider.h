@@ -27,12 +27,9 @@ class QtDialogProvider : public DialogProvider {
   void ShowWarning(QWidget* parent, const QString& message) override;
   std::optional<QString> EditExcludePatterns(QWidget* parent, const QString& patterns) override;
 
-  // The file types every file dialog offers, the first selected at first.
-  static QStringList FileTypes();
-  // Those of the results: the file types, then CSV and JSON Lines.
-  static QStringList ResultsFileTypes();
-  // The extension a name typed without one gets under a file type.
-  static QString ExtensionFor(const QString& fileType);
+  // The file types a file dialog offers, the first selected at first; the
+  // results' dialog offers CSV and JSON Lines too.
+  static QStringList FileTypes(bool results = false);
 
  private:
   std::optional<std::string> Run(QFileDialog& dialog, QWidget* parent);

@@ -30,6 +30,7 @@
 
 #include "app/ActionTable.h"
 #include "app/Hint.h"
+#include "app/PaneMenu.h"
 #include "app/PaneText.h"
 #include "app/WindowLayout.h"
 #include "documents/ListingFile.h"
@@ -77,7 +78,6 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   setObjectName(QStringLiteral("MainWindow"));
   setWindowIcon(Glyphs::ProgramIcon());
   BuildActions();
-  BuildListingChoices();
   BuildMenu();
   BuildToolBar();
   BuildCentralArea();
@@ -120,44 +120,16 @@ void QtMainWindow::BuildActions() {
     if (info.glyph >= 0) action->setIcon(Glyphs::Glyph(info.glyph));
     action->setEnabled(info.enabledAtStart);
     action->setVisible(info.visible);
+    action->setCheckable(info.checkable);
     action->setToolTip(FromView(Hint::ShortPart(info.hint)));
     action->setStatusTip(FromView(Hint::LongPart(info.hint)));
     connect(action, &QAction::triggered, this, [this, id = info.id] { controller_->Execute(id); });
     actions_[static_cast<int>(info.id)] = action;
     addAction(action);
   }
-  Action(ActionId::EditDetectMovesAction)->setCheckable(true);
 }
 
-void QtMainWindow::BuildListingChoices() {
-  const auto make = [this](const WindowLayout::ChoiceInfo& choice, bool checkable) {
-    auto* action = new QAction(QString::fromUtf8(choice.caption), this);
-    action->setObjectName(QString::fromLatin1(choice.name));
-    action->setToolTip(FromView(Hint::ShortPart(choice.hint)));
-    action->setStatusTip(FromView(Hint::LongPart(choice.hint)));
-    action->setCheckable(checkable);
-    return action;
-  };
-  // Triggered, not toggled: only the user's click changes a choice.
-  reuseDigests_ = make(WindowLayout::kReuseDigests, true);
-  connect(reuseDigests_, &QAction::triggered, this, [this](bool on) { controller_->SetChoice(Flag::ReuseDigests, on); });
-  excludePatterns_ = make(WindowLayout::kExcludePatterns, false);
-  connect(excludePatterns_, &QAction::triggered, this, [this] { controller_->EditExcludePatterns(); });
-  sha256_ = make(WindowLayout::kSha256, true);
-  connect(sha256_, &QAction::triggered, this, [this](bool on) { controller_->SetChoice(Flag::Sha256, on); });
-  signListings_ = make(WindowLayout::kSignListings, true);
-  connect(signListings_, &QAction::triggered, this, [this](bool on) { controller_->ChooseSigning(on); });
-  verifyKey_ = make(WindowLayout::kVerifyKey, false);
-  connect(verifyKey_, &QAction::triggered, this, [this] { controller_->ChooseVerifyKey(); });
-}
-
-void QtMainWindow::ShowChoices(const RememberedChoices& choices, bool enabled) {
-  Action(ActionId::EditDetectMovesAction)->setChecked(choices.Get(Flag::DetectMoves));
-  reuseDigests_->setChecked(choices.Get(Flag::ReuseDigests));
-  sha256_->setChecked(choices.Get(Flag::Sha256));
-  signListings_->setChecked(choices.Get(Flag::Sign));
-  for (QAction* choice : {reuseDigests_, excludePatterns_, sha256_}) choice->setEnabled(enabled);
-}
+void QtMainWindow::SetActionChecked(ActionId action, bool checked) { Action(action)->setChecked(checked); }
 
 std::optional<std::string> QtMainWindow::EditExcludePatterns(const std::string& patterns) {
   const auto edited = dialogs_.EditExcludePatterns(this, QString::fromStdString(patterns));
@@ -180,28 +152,10 @@ void QtMainWindow::BuildMenu() {
   for (const WindowLayout::MenuInfo& info : WindowLayout::kMenus) {
     QMenu* m = menu(info.name, info.title, info.hint);
     for (const WindowLayout::MenuItem& item : info.items) {
-      switch (item.kind) {
-        case WindowLayout::ItemKind::Action:
-          m->addAction(Action(item.action));
-          break;
-        case WindowLayout::ItemKind::Separator:
-          m->addSeparator()->setObjectName(QString::fromLatin1(item.name));
-          break;
-        case WindowLayout::ItemKind::ReuseDigests:
-          m->addAction(reuseDigests_);
-          break;
-        case WindowLayout::ItemKind::ExcludePatterns:
-          m->addAction(excludePatterns_);
-          break;
-        case WindowLayout::ItemKind::Sha256:
-          m->addAction(sha256_);
-          break;
-        case WindowLayout::ItemKind::SignListings:
-          m->addAction(signListings_);
-          break;
-        case WindowLayout::ItemKind::VerifyKey:
-          m->addAction(verifyKey_);
-          break;
+      if (item.kind == WindowLayout::ItemKind::Separator) {
+        m->addSeparator()->setObjectName(QString::fromLatin1(item.name));
+      } else {
+        m->addAction(Action(item.action));
       }
     }
   }
@@ -727,20 +681,19 @@ void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
   const std::vector<std::string_view> lines = SelectedLines(pane);
   if (lines.empty()) return;
   const int current = PaneSelectedIndex(pane);
-  const auto folder = PaneText::ContainingFolder(Model(pane)->Pane().LineAt(current < 0 ? 0 : current));
+  const PaneMenu model(lines, Model(pane)->Pane().LineAt(current < 0 ? 0 : current));
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("PaneMenu"));
-  menu.addAction(QString::fromUtf8(WindowLayout::kPaneMenuItems[0]), this,
-                 [lines] { QGuiApplication::clipboard()->setText(DisplayText::Of(PaneText::Joined(lines))); });
-  QAction* paths = menu.addAction(QString::fromUtf8(WindowLayout::kPaneMenuItems[1]), this, [lines] {
-    QGuiApplication::clipboard()->setText(DisplayText::Of(PaneText::Paths(lines)));
-  });
-  paths->setEnabled(!PaneText::Paths(lines).empty());
-  QAction* open = menu.addAction(QString::fromUtf8(WindowLayout::kPaneMenuItems[2]), this, [folder] {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(*folder))));
-  });
-  open->setEnabled(folder.has_value());
+  for (const PaneMenu::Item& item : model.Items())
+    menu.addAction(QString::fromUtf8(item.caption))->setEnabled(item.enabled);
+  // The item triggered, however the menu closes after it.
+  int chosen = -1;
+  connect(&menu, &QMenu::triggered, &menu, [&](QAction* item) { chosen = static_cast<int>(menu.actions().indexOf(item)); });
   menu.exec(PaneView(pane)->viewport()->mapToGlobal(at));
+  const PaneMenu::Outcome outcome = model.Choose(chosen);
+  if (!outcome.clipboard.empty()) QGuiApplication::clipboard()->setText(DisplayText::Of(outcome.clipboard));
+  if (outcome.folder)
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(*outcome.folder))));
 }
 
 // ---- Find in a pane ----

@@ -42,11 +42,11 @@ class QtMainWindow : public QMainWindow, public Surfaces, public WindowPort {
   QLabel* Panel(int index) const { return panels_[static_cast<std::size_t>(index)]; }
   QLineEdit* NonViewEdit() const { return edit_; }
   QCheckBox* Md5CheckBox() const { return md5_; }
-  QAction* ReuseDigestsAction() const { return reuseDigests_; }
-  QAction* ExcludePatternsAction() const { return excludePatterns_; }
-  QAction* Sha256Action() const { return sha256_; }
-  QAction* SignListingsAction() const { return signListings_; }
-  QAction* VerifyKeyAction() const { return verifyKey_; }
+  QAction* ReuseDigestsAction() const { return Action(ActionId::EditReuseDigestsAction); }
+  QAction* ExcludePatternsAction() const { return Action(ActionId::EditExcludePatternsAction); }
+  QAction* Sha256Action() const { return Action(ActionId::EditSha256Action); }
+  QAction* SignListingsAction() const { return Action(ActionId::FileSignListingsAction); }
+  QAction* VerifyKeyAction() const { return Action(ActionId::FileVerifyKeyAction); }
   HelpViewer& Help() { return help_; }
   bool Busy() const { return busy_; }
   // A listing run or a comparison is under way: Stop is enabled, and every
@@ -118,7 +118,7 @@ class QtMainWindow : public QMainWindow, public Surfaces, public WindowPort {
   void SetPanelTip(int panel, const std::string& tip) override;
   bool PanelFits(int panel, std::string_view text) override;
   void EditLine(ActionId action) override;
-  void ShowChoices(const RememberedChoices& choices, bool enabled) override;
+  void SetActionChecked(ActionId action, bool checked) override;
   std::optional<std::string> EditExcludePatterns(const std::string& patterns) override;
   std::optional<std::string> ChooseKeyFile(std::string_view title) override;
   const std::vector<std::string_view>& LinesOf(PaneId pane) override;
@@ -147,7 +147,6 @@ class QtMainWindow : public QMainWindow, public Surfaces, public WindowPort {
   void UpdateEditActions();
   // How input during work is sorted for the controller's rule.
   WorkSession::Input SortInput(QObject* watched, QEvent* event) const;
-  void BuildListingChoices();
   QWidget* BuildResultsBar();
   void BuildFindBar();
   void ShowPaneMenu(PaneId pane, const QPoint& at);
@@ -166,11 +165,6 @@ class QtMainWindow : public QMainWindow, public Surfaces, public WindowPort {
   QLabel* label2_ = nullptr;
   QLineEdit* edit_ = nullptr;
   QCheckBox* md5_ = nullptr;
-  QAction* reuseDigests_ = nullptr;
-  QAction* excludePatterns_ = nullptr;
-  QAction* sha256_ = nullptr;
-  QAction* signListings_ = nullptr;
-  QAction* verifyKey_ = nullptr;
   QWidget* statusBar_ = nullptr;
   QWidget* stopButton_ = nullptr;
   bool busy_ = false;

@@ -4,8 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <iterator>
-
+#include "app/DialogFileTypes.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
 #include "win/ModalBox.h"
@@ -30,20 +29,12 @@ SystemDialogs::SystemDialogs() {
 
 std::wstring SystemDialogs::Filter(bool results) {
   std::wstring filter;
-  for (const Texts::FileType& type : Texts::kFileTypes) filter += Shown(type.name) + L'\0' + Shown(type.pattern) + L'\0';
-  if (results) {
-    for (const Texts::FileType& type : Texts::kResultsFileTypes)
-      filter += Shown(type.name) + L'\0' + Shown(type.pattern) + L'\0';
-  }
+  for (const Texts::FileType& type : DialogFileTypes::Of(results))
+    filter += Shown(type.name) + L'\0' + Shown(type.pattern) + L'\0';
   return filter + L'\0';
 }
 
-ResultsFormat SystemDialogs::FormatOf(DWORD typeIndex) {
-  constexpr DWORD kFirst = std::size(Texts::kFileTypes) + 1;  // the index of CSV
-  if (typeIndex == kFirst) return ResultsFormat::Csv;
-  if (typeIndex == kFirst + 1) return ResultsFormat::JsonLines;
-  return ResultsFormat::Text;
-}
+ResultsFormat SystemDialogs::FormatOf(DWORD typeIndex) { return DialogFileTypes::FormatOf(typeIndex - 1); }
 
 std::optional<std::string> SystemDialogs::RunFileDialog(HWND owner, FileDialogState& state, bool save, bool results) {
   const std::wstring filter = Filter(results);

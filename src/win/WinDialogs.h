@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/PaneMenu.h"
 #include "surfaces/Surfaces.h"
 #include "platform/WindowsApi.h"
 
@@ -30,10 +31,7 @@ class WinDialogs {
 
   // A right-click menu at a point of the screen: the items' captions and
   // whether each can be chosen; the index of the one chosen, or -1.
-  struct MenuItem {
-    std::string caption;
-    bool enabled = true;
-  };
+  using MenuItem = PaneMenu::Item;
   virtual int PopupMenu(HWND owner, POINT at, const std::vector<MenuItem>& items) = 0;
   // Shows a folder in the system's file manager.
   virtual void OpenFolder(HWND owner, const std::string& folder) = 0;

@@ -9,6 +9,7 @@
 
 #include "app/ActionTable.h"
 #include "app/Hint.h"
+#include "app/PaneMenu.h"
 #include "app/PaneText.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
@@ -191,37 +192,23 @@ void WinMainWindow::BuildMenu() {
   for (const L::MenuInfo& info : L::kMenus) {
     HMENU popup = CreatePopupMenu();
     for (const L::MenuItem& item : info.items) {
-      switch (item.kind) {
-        case L::ItemKind::Separator:
-          AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-          break;
-        case L::ItemKind::ReuseDigests:
-          AppendMenuW(popup, MF_STRING, kReuseDigestsCommand, Shown(L::kReuseDigests.caption).c_str());
-          break;
-        case L::ItemKind::ExcludePatterns:
-          AppendMenuW(popup, MF_STRING, kExcludePatternsCommand, Shown(L::kExcludePatterns.caption).c_str());
-          break;
-        case L::ItemKind::Sha256:
-          AppendMenuW(popup, MF_STRING, kSha256Command, Shown(L::kSha256.caption).c_str());
-          break;
-        case L::ItemKind::SignListings:
-        case L::ItemKind::VerifyKey:
-          break;  // this build has no Ed25519: signed listings are made and checked on Linux
-        case L::ItemKind::Action: {
-          const ActionInfo& action = InfoOf(item.action);
-          if (!action.visible) break;  // a hidden item takes no room
-          std::string caption = action.caption;
-          if (*action.shortcut) caption += std::string("\t") + action.shortcut;
-          AppendMenuW(popup, MF_STRING | (action.enabledAtStart ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(CommandOf(item.action)), Shown(caption).c_str());
-          if (action.glyph >= 0) {
-            MENUITEMINFOW glyph{};
-            glyph.cbSize = sizeof glyph;
-            glyph.fMask = MIIM_BITMAP;
-            glyph.hbmpItem = menuBitmaps_[static_cast<std::size_t>(action.glyph)];
-            SetMenuItemInfoW(popup, static_cast<UINT>(CommandOf(item.action)), FALSE, &glyph);
-          }
-          break;
-        }
+      if (item.kind == L::ItemKind::Separator) {
+        AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+        continue;
+      }
+      const ActionInfo& action = InfoOf(item.action);
+      // A hidden item takes no room; this build has no Ed25519, so signed
+      // listings are made and checked on Linux.
+      if (!action.visible || action.signing) continue;
+      std::string caption = action.caption;
+      if (*action.shortcut) caption += std::string("\t") + action.shortcut;
+      AppendMenuW(popup, MF_STRING | (action.enabledAtStart ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(CommandOf(item.action)), Shown(caption).c_str());
+      if (action.glyph >= 0) {
+        MENUITEMINFOW glyph{};
+        glyph.cbSize = sizeof glyph;
+        glyph.fMask = MIIM_BITMAP;
+        glyph.hbmpItem = menuBitmaps_[static_cast<std::size_t>(action.glyph)];
+        SetMenuItemInfoW(popup, static_cast<UINT>(CommandOf(item.action)), FALSE, &glyph);
       }
     }
     AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Shown(info.title).c_str());
@@ -582,9 +569,6 @@ void WinMainWindow::OnMenuSelect(WPARAM wParam, LPARAM lParam) {
   } else if ((flags & MF_SEPARATOR) == 0) {
     const int command = LOWORD(wParam);
     if (const ActionInfo* info = ActionOfCommand(command)) hint = info->hint;
-    if (command == kReuseDigestsCommand) hint = L::kReuseDigests.hint;
-    if (command == kSha256Command) hint = L::kSha256.hint;
-    if (command == kExcludePatternsCommand) hint = L::kExcludePatterns.hint;
   }
   controller_->ShowHint(Hint::LongPart(hint));
 }
@@ -635,27 +619,11 @@ void WinMainWindow::OnCommand(int command, int notification, HWND control) {
     return;
   }
   if (control != nullptr && control != toolbar_) return;  // the check box and the line need no command
-  const RememberedChoices& choices = controller_->Choices();
-  if (command == kReuseDigestsCommand) {
-    controller_->SetChoice(Flag::ReuseDigests, !choices.Get(Flag::ReuseDigests));
-  } else if (command == kSha256Command) {
-    controller_->SetChoice(Flag::Sha256, !choices.Get(Flag::Sha256));
-  } else if (command == kExcludePatternsCommand) {
-    controller_->EditExcludePatterns();
-  } else if (const ActionInfo* info = ActionOfCommand(command)) {
-    controller_->Execute(info->id);
-  }
+  if (const ActionInfo* info = ActionOfCommand(command)) controller_->Execute(info->id);
 }
 
-void WinMainWindow::ShowChoices(const RememberedChoices& choices, bool enabled) {
-  const auto check = [this](int command, bool on) {
-    CheckMenuItem(menu_, static_cast<UINT>(command), MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
-  };
-  check(CommandOf(ActionId::EditDetectMovesAction), choices.Get(Flag::DetectMoves));
-  check(kReuseDigestsCommand, choices.Get(Flag::ReuseDigests));
-  check(kSha256Command, choices.Get(Flag::Sha256));
-  for (const int command : {kReuseDigestsCommand, kSha256Command, kExcludePatternsCommand})
-    EnableMenuItem(menu_, static_cast<UINT>(command), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+void WinMainWindow::SetActionChecked(ActionId action, bool checked) {
+  CheckMenuItem(menu_, static_cast<UINT>(CommandOf(action)), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 std::optional<std::string> WinMainWindow::EditExcludePatterns(const std::string& patterns) {
@@ -1181,24 +1149,11 @@ void WinMainWindow::ShowPaneMenu(PaneId pane, POINT screen) {
   }
   const std::vector<std::string_view> lines = SelectedLines(pane);
   if (lines.empty()) return;
-  const std::string paths = PaneText::Paths(lines);
   const int current = PaneSelectedIndex(pane);
-  const auto folder = PaneText::ContainingFolder(PaneLines(pane).LineAt(current < 0 ? 0 : current));
-  const std::vector<WinDialogs::MenuItem> items{
-      {L::kPaneMenuItems[0], true}, {L::kPaneMenuItems[1], !paths.empty()}, {L::kPaneMenuItems[2], folder.has_value()}};
-  switch (dialogs_.PopupMenu(hwnd_, screen, items)) {
-    case 0:
-      CopyText(PaneText::Joined(lines));
-      break;
-    case 1:
-      if (!paths.empty()) CopyText(paths);
-      break;
-    case 2:
-      if (folder) dialogs_.OpenFolder(hwnd_, *folder);
-      break;
-    default:
-      break;
-  }
+  const PaneMenu menu(lines, PaneLines(pane).LineAt(current < 0 ? 0 : current));
+  const PaneMenu::Outcome outcome = menu.Choose(dialogs_.PopupMenu(hwnd_, screen, menu.Items()));
+  if (!outcome.clipboard.empty()) CopyText(outcome.clipboard);
+  if (outcome.folder) dialogs_.OpenFolder(hwnd_, *outcome.folder);
 }
 
 void WinMainWindow::CopyText(const std::string& text) {

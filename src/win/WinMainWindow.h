@@ -68,9 +68,6 @@ class WinMainWindow : public Surfaces, public WindowPort {
   bool StartsMaximized() const;
 
   static int CommandOf(ActionId id);
-  static constexpr int kReuseDigestsCommand = 1100;
-  static constexpr int kExcludePatternsCommand = 1101;
-  static constexpr int kSha256Command = 1102;
 
   // Runs the message loop until the window has closed; the exit code.
   int RunMessageLoop();
@@ -133,7 +130,7 @@ class WinMainWindow : public Surfaces, public WindowPort {
   void SetPanelTip(int panel, const std::string& tip) override;
   bool PanelFits(int panel, std::string_view text) override;
   void EditLine(ActionId action) override;
-  void ShowChoices(const RememberedChoices& choices, bool enabled) override;
+  void SetActionChecked(ActionId action, bool checked) override;
   std::optional<std::string> EditExcludePatterns(const std::string& patterns) override;
   // This build signs no listings: the menu offers no key to choose.
   std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }

@@ -71,11 +71,11 @@ class Win32Window : public ::testing::Test {
   void ExpectControlsFollowTheActions() {
     for (const ActionInfo& info : kActionTable) {
       const UINT state = GetMenuState(window.Menu(), static_cast<UINT>(WinMainWindow::CommandOf(info.id)), MF_BYCOMMAND);
-      if (info.visible) {
+      if (info.visible && !info.signing) {
         ASSERT_NE(state, static_cast<UINT>(-1)) << info.caption;
         EXPECT_EQ((state & MF_GRAYED) == 0, Enabled(info.id)) << info.caption;
       } else {
-        EXPECT_EQ(state, static_cast<UINT>(-1)) << info.caption << " is hidden, so it has no item";
+        EXPECT_EQ(state, static_cast<UINT>(-1)) << info.caption << " is hidden or signs, so it has no item";
       }
       const LRESULT button = SendMessageW(window.ToolBar(), TB_ISBUTTONENABLED, WinMainWindow::CommandOf(info.id), 0);
       if (SendMessageW(window.ToolBar(), TB_COMMANDTOINDEX, WinMainWindow::CommandOf(info.id), 0) >= 0) {
@@ -374,22 +374,22 @@ TEST_F(Win32Window, KeepsTheListingChoicesInTheRegistryAndWarnsOnceThatThereIsNo
   tree.Dir("sub");
   tree.File("keep.bin", "k");
   tree.File("sub/drop.txt", "d");
-  SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::kReuseDigestsCommand, 0);
-  SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::kSha256Command, 0);
+  SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::CommandOf(ActionId::EditReuseDigestsAction), 0);
+  SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::CommandOf(ActionId::EditSha256Action), 0);
   SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::CommandOf(ActionId::EditDetectMovesAction), 0);
   // A malformed pattern is refused, and the box comes back with it.
   dialogs.PatternAnswers = {"[bad", "*.txt\n"};
-  SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::kExcludePatternsCommand, 0);
+  SendMessageW(window.Handle(), WM_COMMAND, WinMainWindow::CommandOf(ActionId::EditExcludePatternsAction), 0);
   ASSERT_EQ(dialogs.Errors.size(), 1u);
   EXPECT_EQ(dialogs.ShownPatterns, (std::vector<std::string>{"", "[bad"}));
   dialogs.Errors.clear();
   EXPECT_TRUE(window.ReuseDigestsChecked());
   EXPECT_TRUE(window.DetectMovesChecked());
   const WinSettings settings(L"Software\\Quillon-Tests-" + std::to_wstring(GetCurrentProcessId()));
-  EXPECT_TRUE(settings.ReadBool(L::kReuseDigests.settingKey, false));
+  EXPECT_TRUE(settings.ReadBool(L::kReuseDigestsKey, false));
   EXPECT_TRUE(settings.ReadBool(L::kDetectMovesKey, false));
-  EXPECT_TRUE(settings.ReadBool(L::kSha256.settingKey, false));
-  EXPECT_EQ(settings.ReadText(L::kExcludePatterns.settingKey), "*.txt\n");
+  EXPECT_TRUE(settings.ReadBool(L::kSha256Key, false));
+  EXPECT_EQ(settings.ReadText(L::kExcludePatternsKey), "*.txt\n");
 
   Tick(true);
   List(tree.Root());
