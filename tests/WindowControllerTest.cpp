@@ -45,8 +45,6 @@ class FakePort : public WindowPort {
   bool PanelFits(int, std::string_view text) override { return text.size() <= 20; }
   void EditLine(ActionId action) override { edits.push_back(action); }
   void SetActionChecked(ActionId action, bool on) override { checked[action] = on; }
-  std::optional<std::string> EditExcludePatterns(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }
   const std::vector<std::string_view>& LinesOf(PaneId pane) override { return surfaces_.Pane(pane).Lines().Lines(); }
   int RowOfLine(PaneId pane, int line) override { return shown.RowOfLine(line, surfaces_.Pane(pane).Count()); }
   void GoToRow(PaneId pane, int row) override { surfaces_.Pane(pane).SetSelectedIndex(shown.LineOfRow(row, 1 << 20)); }
@@ -80,7 +78,7 @@ class FakePort : public WindowPort {
 
 class WindowControllerTest : public ::testing::Test {
  protected:
-  WindowControllerTest() : port(surfaces), controller(surfaces, port, store, search, RegionalSettings{}) {}
+  WindowControllerTest() : port(surfaces), controller(surfaces, port, surfaces, store, search, RegionalSettings{}) {}
   void BeginWork() { controller.SetActionEnabled(ActionId::EditStopAction, true); }
   void EndWork() { controller.SetActionEnabled(ActionId::EditStopAction, false); }
   void SetLines(PaneId pane, const std::vector<std::string>& lines) {
@@ -214,7 +212,7 @@ TEST_F(WindowControllerTest, RemembersTheChoicesTheLastFolderAndTheMd5Box) {
   store.values = {{"Listing/Md5", "1"}, {"Listing/ExcludePatterns", "*.tmp\n"}, {"Listing/LastFolder", "/old"}};
   RecordingSurfaces other;
   FakePort otherPort(other);
-  WindowController again(other, otherPort, store, search, RegionalSettings{});
+  WindowController again(other, otherPort, other, store, search, RegionalSettings{});
   EXPECT_TRUE(again.Choices().Get(Flag::Md5));
   EXPECT_EQ(again.ExcludePatternList(), std::vector<std::string>{"*.tmp"});
   other.FolderAnswers = {"/new"};

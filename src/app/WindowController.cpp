@@ -34,10 +34,11 @@ constexpr Handler kClicks[] = {&TMainWindow::ListBox1Click, &TMainWindow::ListBo
 
 }  // namespace
 
-WindowController::WindowController(Surfaces& window, WindowPort& port, const SettingsStore& store,
-                                   FolderSearch& search, RegionalSettings settings)
+WindowController::WindowController(WindowView& window, WindowPort& port, WindowDialogs& dialogs,
+                                   const SettingsStore& store, FolderSearch& search, RegionalSettings settings)
     : window_(window),
       port_(port),
+      dialogs_(dialogs),
       choices_(store),
       panels_(window, port),
       session_(window, port, panels_),
@@ -161,7 +162,7 @@ void WindowController::EditExcludePatterns() {
   if (Working()) return;
   std::string text = choices_.Get(Text::ExcludePatterns);
   for (;;) {
-    const std::optional<std::string> edited = port_.EditExcludePatterns(text);
+    const std::optional<std::string> edited = dialogs_.EditExcludePatterns(text);
     if (!edited) return;
     text = *edited;
     try {
@@ -179,7 +180,7 @@ void WindowController::EditExcludePatterns() {
 void WindowController::ChooseSigning(bool on) {
   std::string key = choices_.Get(Text::PrivateKey);
   if (on && (key.empty() || !SystemPaths::IsExistingFile(key)))
-    key = port_.ChooseKeyFile("Choose the private key that signs saved listings").value_or(std::string());
+    key = dialogs_.ChooseKeyFile("Choose the private key that signs saved listings").value_or(std::string());
   if (on && !key.empty()) {
     // Refused now rather than at the next save.
     try {
@@ -203,7 +204,7 @@ void WindowController::ChooseSigning(bool on) {
 }
 
 void WindowController::ChooseVerifyKey() {
-  const auto chosen = port_.ChooseKeyFile("Choose the public key that checks signatures");
+  const auto chosen = dialogs_.ChooseKeyFile("Choose the public key that checks signatures");
   if (!chosen || chosen->empty()) return;
   try {
     SigningKey::LoadPublic(*chosen);
@@ -314,7 +315,7 @@ std::vector<std::string> WindowController::ExcludePatternList() {
 void WindowController::ShowWarning(std::string_view text) {
   // Each warning once a session: the next run would only repeat it.
   if (!warned_.emplace(text).second) return;
-  window_.ShowWarning(text);
+  dialogs_.ShowWarning(text);
 }
 
 std::optional<std::string> WindowController::RunFolderBrowser(std::string_view title) {
@@ -323,14 +324,14 @@ std::optional<std::string> WindowController::RunFolderBrowser(std::string_view t
 
 std::optional<std::string> WindowController::RunFolderBrowserAt(std::string_view title, const std::string& start) {
   // Without a suggestion, the folder listed last, in this session or before.
-  auto chosen = window_.RunFolderBrowserAt(title, start.empty() ? choices_.Get(Text::LastFolder) : start);
+  auto chosen = dialogs_.BrowseForFolder(title, start.empty() ? choices_.Get(Text::LastFolder) : start);
   if (chosen && !chosen->empty()) choices_.Set(Text::LastFolder, *chosen);
   return chosen;
 }
 
 void WindowController::ShowErrorBox(std::string_view message) {
   port_.AnnouncePanes();
-  window_.ShowErrorBox(message);
+  dialogs_.ShowError(message);
 }
 
 void WindowController::CloseWindow() {

@@ -39,9 +39,6 @@ class WindowPort {
 
   // A checkable action's check mark, as the choices hold it.
   virtual void SetActionChecked(ActionId action, bool checked) = 0;
-  // Dialogs of the choices; nothing means cancelled.
-  virtual std::optional<std::string> EditExcludePatterns(const std::string& patterns) = 0;
-  virtual std::optional<std::string> ChooseKeyFile(std::string_view title) = 0;
 
   // The lines of a pane, and the row that shows a line, -1 when hidden.
   virtual const std::vector<std::string_view>& LinesOf(PaneId pane) = 0;

@@ -92,7 +92,9 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   setTabOrder(views_[0], views_[1]);
   setTabOrder(views_[1], views_[2]);
 
-  controller_ = std::make_unique<WindowController>(*this, *this, store_, search, RegionalSettings::FromUserLocale());
+  dialogs_.SetOwner(this);
+  controller_ = std::make_unique<WindowController>(*this, *this, dialogs_, store_, search,
+                                                   RegionalSettings::FromUserLocale());
   md5_->setChecked(controller_->Choices().Get(Flag::Md5));
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     for (int i = 0; i < 3; ++i)
@@ -130,16 +132,6 @@ void QtMainWindow::BuildActions() {
 }
 
 void QtMainWindow::SetActionChecked(ActionId action, bool checked) { Action(action)->setChecked(checked); }
-
-std::optional<std::string> QtMainWindow::EditExcludePatterns(const std::string& patterns) {
-  const auto edited = dialogs_.EditExcludePatterns(this, QString::fromStdString(patterns));
-  if (!edited) return std::nullopt;
-  return edited->toStdString();
-}
-
-std::optional<std::string> QtMainWindow::ChooseKeyFile(std::string_view title) {
-  return dialogs_.ChooseKeyFile(this, FromView(title));
-}
 
 void QtMainWindow::BuildMenu() {
   menuBar()->setObjectName(QStringLiteral("MainMenu1"));
@@ -538,8 +530,6 @@ void QtMainWindow::EditSelectAll() { edit_->selectAll(); }
 
 bool QtMainWindow::Md5Ticked() { return md5_->isChecked(); }
 
-void QtMainWindow::ShowWarning(std::string_view text) { dialogs_.ShowWarning(this, FromView(text)); }
-
 void QtMainWindow::SetActionEnabled(ActionId action, bool enabled) { Action(action)->setEnabled(enabled); }
 
 void QtMainWindow::SetBusyCursor() {
@@ -553,28 +543,6 @@ void QtMainWindow::SetNormalCursor() {
   busy_ = false;
   while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
 }
-
-ConfirmAnswer QtMainWindow::AskConfirmation(std::string_view question) {
-  return dialogs_.Confirm(this, FromView(question));
-}
-
-std::optional<std::string> QtMainWindow::RunOpenDialog() { return dialogs_.OpenFile(this); }
-
-std::optional<std::string> QtMainWindow::RunSaveDialog() { return dialogs_.SaveFile(this); }
-
-std::optional<std::string> QtMainWindow::RunFolderBrowser(std::string_view title) {
-  return RunFolderBrowserAt(title, std::string());
-}
-
-std::optional<std::string> QtMainWindow::RunFolderBrowserAt(std::string_view title, const std::string& start) {
-  return dialogs_.BrowseForFolder(this, FromView(title), QString::fromStdString(start));
-}
-
-std::optional<ResultsFileChoice> QtMainWindow::RunSaveResultsDialog() { return dialogs_.SaveResultsFile(this); }
-
-void QtMainWindow::ShowErrorBox(std::string_view message) { dialogs_.ShowError(this, FromView(message)); }
-
-void QtMainWindow::ShowAboutBox() { dialogs_.ShowAbout(this); }
 
 void QtMainWindow::ShowHelpContents() { help_.ShowContents(this); }
 

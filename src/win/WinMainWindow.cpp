@@ -55,6 +55,29 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
+// A text's size in a control's font.
+SIZE TextSize(HWND control, const std::wstring& text) {
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size;
+}
+
+// Adds a tool to a tooltip control, or sets its text; the control copies the
+// text, so it need not outlive the call.
+void SendTool(HWND tips, UINT message, HWND owner, UINT_PTR id, UINT flags, const std::wstring& text) {
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = flags;
+  tool.hwnd = owner;
+  tool.uId = id;
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  SendMessageW(tips, message, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 // "Ctrl+N", "F1" or "Esc" as an accelerator.
 bool AcceleratorOf(std::string_view shortcut, WORD command, ACCEL& accel) {
   accel = {FVIRTKEY, 0, command};
@@ -137,7 +160,9 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
   smallIcon_ = WinGlyphs::ProgramIcon(GetSystemMetricsForDpi(SM_CXSMICON, dpi_));
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  controller_ = std::make_unique<WindowController>(*this, *this, settings_, search, RegionalSettings::FromUserLocale());
+  dialogs_.SetOwner(hwnd_);
+  controller_ =
+      std::make_unique<WindowController>(*this, *this, dialogs_, settings_, search, RegionalSettings::FromUserLocale());
   SendMessageW(md5_, BM_SETCHECK, controller_->Choices().Get(Flag::Md5) ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
@@ -246,26 +271,12 @@ void WinMainWindow::CreateControls() {
                           0, hwnd_, nullptr, instance, nullptr);
   SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, S(600));
   AddControlTip(md5_, Shown(L::kMd5Hint));
-  for (const int index : kTipPanels) {
-    TOOLINFOW panel{};
-    panel.cbSize = sizeof panel;
-    panel.uFlags = TTF_SUBCLASS;
-    panel.hwnd = status_;
-    panel.uId = static_cast<UINT_PTR>(index);
-    panel.lpszText = const_cast<wchar_t*>(L"");
-    SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&panel));
-  }
+  for (const int index : kTipPanels)
+    SendTool(tips_, TTM_ADDTOOLW, status_, static_cast<UINT_PTR>(index), TTF_SUBCLASS, L"");
 }
 
-// The tooltip control copies the text, so it need not outlive the call.
 void WinMainWindow::AddControlTip(HWND control, const std::wstring& text) {
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(control);
-  tool.lpszText = const_cast<wchar_t*>(text.c_str());
-  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendTool(tips_, TTM_ADDTOOLW, hwnd_, reinterpret_cast<UINT_PTR>(control), TTF_IDISHWND | TTF_SUBCLASS, text);
 }
 
 void WinMainWindow::BuildToolBar() {
@@ -337,18 +348,11 @@ void WinMainWindow::Relayout() {
   const int bar = resultsBar_ ? std::min(S(kResultsBarHeight), h3 - 1) : 0;
   // Each toggle as wide as its caption and box, so that a large count is never cut off.
   int oldLeft = S(4);
-  HDC dc = GetDC(hwnd_);
-  HGDIOBJ font = SelectObject(dc, uiFont_);
   for (HWND toggle : kindToggles_) {
-    const std::wstring caption = WindowText(toggle);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-    const int wide = std::max<int>(S(kToggleWidth), size.cx + S(28));
+    const int wide = std::max<int>(S(kToggleWidth), TextSize(toggle, WindowText(toggle)).cx + S(28));
     MoveWindow(toggle, oldLeft, bottomTop_, wide, bar, TRUE);
     oldLeft += wide;
   }
-  SelectObject(dc, font);
-  ReleaseDC(hwnd_, dc);
   MoveWindow(oldLineView_, oldLeft, bottomTop_, std::max(1, width - oldLeft), bar, TRUE);
   for (HWND control : kindToggles_) ShowWindow(control, resultsBar_ ? SW_SHOWNA : SW_HIDE);
   ShowWindow(oldLineView_, resultsBar_ ? SW_SHOWNA : SW_HIDE);
@@ -593,14 +597,7 @@ void WinMainWindow::ShowHintAt(POINT screen) {
 bool WinMainWindow::PanelFits(int panel, std::string_view text) {
   RECT part{};
   SendMessageW(status_, SB_GETRECT, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(&part));
-  HDC dc = GetDC(status_);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status_, WM_GETFONT, 0, 0)));
-  const std::wstring shown = Shown(text);
-  SIZE size{};
-  GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(status_, dc);
-  return size.cx <= part.right - part.left - S(4);
+  return TextSize(status_, Shown(text)).cx <= part.right - part.left - S(4);
 }
 
 void WinMainWindow::OnCommand(int command, int notification, HWND control) {
@@ -624,10 +621,6 @@ void WinMainWindow::OnCommand(int command, int notification, HWND control) {
 
 void WinMainWindow::SetActionChecked(ActionId action, bool checked) {
   CheckMenuItem(menu_, static_cast<UINT>(CommandOf(action)), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-}
-
-std::optional<std::string> WinMainWindow::EditExcludePatterns(const std::string& patterns) {
-  return dialogs_.EditExcludePatterns(hwnd_, patterns);
 }
 
 void WinMainWindow::EditLine(ActionId action) {
@@ -793,16 +786,10 @@ void WinMainWindow::SetPanelTip(int panel, const std::string& tip) {
   std::string text;
   for (const char c : tip) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
   if (panel == 4) panelTip_ = text;
-  const std::wstring wide = Shown(text);
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = status_;
-  tool.uId = static_cast<UINT_PTR>(panel);
-  tool.lpszText = const_cast<wchar_t*>(wide.c_str());
-  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendTool(tips_, TTM_UPDATETIPTEXTW, status_, static_cast<UINT_PTR>(panel), TTF_SUBCLASS, Shown(text));
 }
 
-// ---- Surfaces ----
+// ---- The view ----
 
 void WinMainWindow::PaneClear(PaneId pane) {
   Pane& target = panes_[static_cast<int>(pane)];
@@ -873,14 +860,8 @@ void WinMainWindow::StatusSetPanelText(int panel, std::string_view text) {
   SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
   // Panel 3 widens for the counts of a finished comparison, at the hints' cost.
   if (panel == 3) {
-    const std::wstring shown = Shown(text);
-    HDC dc = GetDC(status_);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status_, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(status_, dc);
-    const int width = std::max(L::kPanelWidths[3], MulDiv(size.cx, 96, static_cast<int>(dpi_)) + 8);
+    const int width =
+        std::max(L::kPanelWidths[3], MulDiv(TextSize(status_, Shown(text)).cx, 96, static_cast<int>(dpi_)) + 8);
     if (width != panel3Width_) {
       panel3Width_ = width;
       SetStatusParts();
@@ -899,12 +880,7 @@ void WinMainWindow::SetLabelText(LabelId label, std::string_view text) {
   const std::wstring shown = Shown(text);
   SetWindowTextW(target, shown.c_str());
   // A label sizes itself to its text.
-  HDC dc = GetDC(target);
-  HGDIOBJ old = SelectObject(dc, labelFont_);
-  SIZE size{};
-  GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(target, dc);
+  const SIZE size = TextSize(target, shown);
   SetWindowPos(target, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -915,8 +891,6 @@ void WinMainWindow::EditFocus() { SetFocus(edit_); }
 void WinMainWindow::EditSelectAll() { SendMessageW(edit_, EM_SETSEL, 0, -1); }
 
 bool WinMainWindow::Md5Ticked() { return SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-void WinMainWindow::ShowWarning(std::string_view text) { dialogs_.ShowWarning(hwnd_, text); }
 
 void WinMainWindow::SetActionEnabled(ActionId action, bool enabled) {
   const int command = CommandOf(action);
@@ -933,26 +907,6 @@ void WinMainWindow::SetNormalCursor() {
   busy_ = false;
   SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
 }
-
-ConfirmAnswer WinMainWindow::AskConfirmation(std::string_view question) { return dialogs_.Confirm(hwnd_, question); }
-
-std::optional<std::string> WinMainWindow::RunOpenDialog() { return dialogs_.OpenFile(hwnd_); }
-
-std::optional<std::string> WinMainWindow::RunSaveDialog() { return dialogs_.SaveFile(hwnd_); }
-
-std::optional<std::string> WinMainWindow::RunFolderBrowser(std::string_view title) {
-  return RunFolderBrowserAt(title, std::string());
-}
-
-std::optional<std::string> WinMainWindow::RunFolderBrowserAt(std::string_view title, const std::string& start) {
-  return dialogs_.BrowseForFolder(hwnd_, title, start);
-}
-
-std::optional<ResultsFileChoice> WinMainWindow::RunSaveResultsDialog() { return dialogs_.SaveResultsFile(hwnd_); }
-
-void WinMainWindow::ShowErrorBox(std::string_view message) { dialogs_.ShowError(hwnd_, message); }
-
-void WinMainWindow::ShowAboutBox() { dialogs_.ShowAbout(hwnd_); }
 
 void WinMainWindow::ShowHelpContents() { help_.ShowContents(hwnd_); }
 
@@ -1063,13 +1017,8 @@ void WinMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedF
   oldLineChanges_ = changed;
   oldLineTip_ = PaneText::ChangedNames(changed);
   SetWindowTextW(oldLineView_, line.empty() ? L"" : Shown(std::string(L::kOldLinePrefix) + oldLine_).c_str());
-  const std::wstring tip = Shown(oldLineTip_);
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(oldLineView_);
-  tool.lpszText = const_cast<wchar_t*>(tip.c_str());
-  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendTool(tips_, TTM_UPDATETIPTEXTW, hwnd_, reinterpret_cast<UINT_PTR>(oldLineView_), TTF_IDISHWND | TTF_SUBCLASS,
+           Shown(oldLineTip_));
   InvalidateRect(oldLineView_, nullptr, TRUE);
 }
 
@@ -1151,9 +1100,9 @@ void WinMainWindow::ShowPaneMenu(PaneId pane, POINT screen) {
   if (lines.empty()) return;
   const int current = PaneSelectedIndex(pane);
   const PaneMenu menu(lines, PaneLines(pane).LineAt(current < 0 ? 0 : current));
-  const PaneMenu::Outcome outcome = menu.Choose(dialogs_.PopupMenu(hwnd_, screen, menu.Items()));
+  const PaneMenu::Outcome outcome = menu.Choose(dialogs_.PopupMenu(screen, menu.Items()));
   if (!outcome.clipboard.empty()) CopyText(outcome.clipboard);
-  if (outcome.folder) dialogs_.OpenFolder(hwnd_, *outcome.folder);
+  if (outcome.folder) dialogs_.OpenFolder(*outcome.folder);
 }
 
 void WinMainWindow::CopyText(const std::string& text) {

@@ -7,6 +7,7 @@
 #include "app/ShownRows.h"
 #include "app/WindowController.h"
 #include "app/WindowPort.h"
+#include "app/WindowView.h"
 #include "surfaces/ListPane.h"
 #include "surfaces/Surfaces.h"
 #include "platform/WindowsApi.h"
@@ -22,7 +23,7 @@ class WinDialogs;
 // the surface operations and the port ask, and turns its messages into calls
 // of the controller, which holds what both windows do alike. A long command
 // answers the window's messages between its steps, on this thread.
-class WinMainWindow : public Surfaces, public WindowPort {
+class WinMainWindow : public WindowView, public WindowPort {
  public:
   struct Options {
     std::wstring settingsRoot = L"Software\\Quillon";  // below HKEY_CURRENT_USER
@@ -76,8 +77,7 @@ class WinMainWindow : public Surfaces, public WindowPort {
   // The hint of the control at a point of the screen goes to panel 4.
   void ShowHintAt(POINT screen);
 
-  // Surfaces, as the window draws and reads them; the controller answers
-  // the work's polls and the choices.
+  // The surface operations the window draws and reads itself.
   void PaneClear(PaneId pane) override;
   void PaneAddLine(PaneId pane, std::string_view line) override;
   int PaneLineCount(PaneId pane) override;
@@ -91,33 +91,15 @@ class WinMainWindow : public Surfaces, public WindowPort {
   void StatusSetPanelText(int panel, std::string_view text) override;
   void StatusRefresh() override;
   void SetCaption(std::string_view text) override;
-  void RefreshWindow() override {}
   void SetLabelText(LabelId label, std::string_view text) override;
   void EditSetText(std::string_view text) override;
   void EditFocus() override;
   void EditSelectAll() override;
   bool Md5Ticked() override;
-  bool DetectMovesChecked() override { return controller_->DetectMovesChecked(); }
   void SetActionEnabled(ActionId action, bool enabled) override;
   void SetBusyCursor() override;
   void SetNormalCursor() override;
-  bool StopRequested() override { return controller_->StopRequested(); }
-  void ShowRunProgress(const RunProgress& progress) override { controller_->ShowRunProgress(progress); }
-  void ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) override {
-    controller_->ReportUnreadable(kind, path, reason);
-  }
-  bool ReuseDigestsChecked() override { return controller_->ReuseDigestsChecked(); }
-  std::vector<std::string> ExcludePatternList() override { return controller_->ExcludePatternList(); }
-  void ShowWarning(std::string_view text) override;
-  ConfirmAnswer AskConfirmation(std::string_view question) override;
-  std::optional<std::string> RunOpenDialog() override;
-  std::optional<std::string> RunSaveDialog() override;
-  std::optional<std::string> RunFolderBrowser(std::string_view title) override;
-  std::optional<std::string> RunFolderBrowserAt(std::string_view title, const std::string& start) override;
-  std::optional<ResultsFileChoice> RunSaveResultsDialog() override;
   void ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) override;
-  void ShowErrorBox(std::string_view message) override;
-  void ShowAboutBox() override;
   void ShowHelpContents() override;
   void QuitHelp() override;
   void CloseWindow() override;
@@ -131,9 +113,6 @@ class WinMainWindow : public Surfaces, public WindowPort {
   bool PanelFits(int panel, std::string_view text) override;
   void EditLine(ActionId action) override;
   void SetActionChecked(ActionId action, bool checked) override;
-  std::optional<std::string> EditExcludePatterns(const std::string& patterns) override;
-  // This build signs no listings: the menu offers no key to choose.
-  std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }
   const std::vector<std::string_view>& LinesOf(PaneId pane) override { return PaneLines(pane).Lines().Lines(); }
   int RowOfLine(PaneId pane, int line) override;
   void GoToRow(PaneId pane, int row) override;

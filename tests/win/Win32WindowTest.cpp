@@ -308,7 +308,7 @@ TEST_F(Win32Window, RoutesHintsToPanel4AndTheShortPartToTooltips) {
 
   // The count of what a run could not read names the first of them in its tooltip,
   // until a hint takes the panel.
-  for (int i = 0; i < 22; ++i) window.ReportUnreadable(UnreadableKind::File, "C:\\f" + std::to_string(i), "denied");
+  for (int i = 0; i < 22; ++i) window.Controller().ReportUnreadable(UnreadableKind::File, "C:\\f" + std::to_string(i), "denied");
   window.Controller().StatusSetPanelText(4, "22 files could not be read");
   EXPECT_EQ(window.PanelText(4), "22 files could not be read");
   EXPECT_EQ(window.PanelTip(4).rfind("C:\\f0\r\nC:\\f1\r\n", 0), 0u);
@@ -383,8 +383,8 @@ TEST_F(Win32Window, KeepsTheListingChoicesInTheRegistryAndWarnsOnceThatThereIsNo
   ASSERT_EQ(dialogs.Errors.size(), 1u);
   EXPECT_EQ(dialogs.ShownPatterns, (std::vector<std::string>{"", "[bad"}));
   dialogs.Errors.clear();
-  EXPECT_TRUE(window.ReuseDigestsChecked());
-  EXPECT_TRUE(window.DetectMovesChecked());
+  EXPECT_TRUE(window.Controller().ReuseDigestsChecked());
+  EXPECT_TRUE(window.Controller().DetectMovesChecked());
   const WinSettings settings(L"Software\\Quillon-Tests-" + std::to_wstring(GetCurrentProcessId()));
   EXPECT_TRUE(settings.ReadBool(L::kReuseDigestsKey, false));
   EXPECT_TRUE(settings.ReadBool(L::kDetectMovesKey, false));
