@@ -4,7 +4,9 @@
 
 #include "FakeFolderSearch.h"
 #include "RecordingSurfaces.h"
+#include "app/PaneSplit.h"
 #include "app/ShownRows.h"
+#include "app/WindowLayout.h"
 #include "app/WindowController.h"
 
 namespace {
@@ -49,6 +51,7 @@ class FakePort : public WindowPort {
   int RowOfLine(PaneId pane, int line) override { return shown.RowOfLine(line, surfaces_.Pane(pane).Count()); }
   void GoToRow(PaneId pane, int row) override { surfaces_.Pane(pane).SetSelectedIndex(shown.LineOfRow(row, 1 << 20)); }
   void ShowFindBar(PaneId, bool) override {}
+  void HideFindBar(PaneId) override {}
   std::string FindText() override { return findText; }
   void ShowFindCount(std::string_view text) override { findCount = text; }
   void PollFind(bool) override {}
@@ -222,6 +225,34 @@ TEST_F(WindowControllerTest, RemembersTheChoicesTheLastFolderAndTheMd5Box) {
   other.Md5 = [] { return false; };
   EXPECT_TRUE(again.CloseAsked());
   EXPECT_EQ(store.values["Listing/Md5"], "0");
+}
+
+TEST(PaneSplit, KeepsThePanesSharesAsTheWindowGrowsAndAcrossSessions) {
+  namespace L = WindowLayout;
+  PaneSplit split;
+  const PaneSplit::Boxes laidOut = split.Place(L::kClientWidth, L::kClientHeight, 20);
+  EXPECT_EQ(laidOut.listBox1.width, L::kListBox1Width);
+  EXPECT_EQ(laidOut.listBox3.height + laidOut.resultsBar.height, L::kListBox3Height);
+  EXPECT_EQ(laidOut.resultsBar.top, laidOut.listBox1.top + laidOut.listBox1.height + L::kSplitterSize);
+  EXPECT_EQ(split.At(L::kListBox1Width + 1, 100, L::kClientWidth, L::kClientHeight), PaneSplit::Splitter::Beside);
+  EXPECT_EQ(split.At(10, laidOut.resultsBar.top - 1, L::kClientWidth, L::kClientHeight), PaneSplit::Splitter::Above);
+  EXPECT_EQ(split.At(10, 100, L::kClientWidth, L::kClientHeight), PaneSplit::Splitter::None);
+  // Dragged to the middle, ListBox1 keeps half of a window twice as wide;
+  // dragged past the edge, every pane keeps a pixel.
+  split.Drag(PaneSplit::Splitter::Beside, (L::kClientWidth - L::kSplitterSize) / 2, 0, L::kClientWidth, L::kClientHeight);
+  EXPECT_NEAR(split.Place(2 * L::kClientWidth, L::kClientHeight, 0).listBox1.width, L::kClientWidth, 2);
+  split.Drag(PaneSplit::Splitter::Above, 0, -500, L::kClientWidth, L::kClientHeight);
+  EXPECT_GE(split.Place(L::kClientWidth, L::kClientHeight, 0).listBox1.height, 1);
+  MapStore store;
+  split.Write(store);
+  PaneSplit next;
+  next.Read(store);
+  EXPECT_NEAR(next.Place(2 * L::kClientWidth, L::kClientHeight, 0).listBox1.width, L::kClientWidth, 2);
+  // At 144 pixels per inch everything is half as large again.
+  PaneSplit scaled;
+  scaled.SetDpi(144);
+  EXPECT_NEAR(scaled.Place(L::kClientWidth * 3 / 2, L::kClientHeight * 3 / 2, 0).listBox1.width,
+              L::kListBox1Width * 3 / 2, 2);
 }
 
 }  // namespace

@@ -6,10 +6,13 @@
 #include "app/ActionTable.h"
 #include "app/DialogFileTypes.h"
 #include "app/GlyphPicture.h"
+#include "app/HelpPlace.h"
 #include "app/HtmlText.h"
+#include "app/LineEnds.h"
 #include "app/PaneMenu.h"
 #include "app/PaneText.h"
 #include "app/RunFigures.h"
+#include "app/ShortcutKey.h"
 #include "app/UnreadableList.h"
 #include "app/WindowLayout.h"
 #include "surfaces/TextForDisplay.h"
@@ -116,6 +119,43 @@ TEST(DialogFileTypes, OffersTheResultsFormsAfterTheListingTypes) {
   EXPECT_EQ(DialogFileTypes::FormatOf(results.size() - 1), ResultsFormat::JsonLines);
   EXPECT_EQ(DialogFileTypes::ExtensionFor(results.back().name), "jsonl");
   EXPECT_EQ(DialogFileTypes::ExtensionFor("no such type"), Texts::kDefaultExtension);
+}
+
+TEST(HelpPlace, GoesRightOfTheWindowWhereThereIsRoomElseLeftOfItElseOverIt) {
+  const HelpPlace::Rect screen{0, 0, 1920, 1080};
+  const auto at = [&](const HelpPlace::Rect& owner, const HelpPlace::Rect& area) {
+    const HelpPlace::Rect place = HelpPlace::Beside(owner, 640, 560, area);
+    return std::pair{place.left, place.top};
+  };
+  EXPECT_EQ(at({100, 50, 800, 600}, screen), std::pair(908, 50));
+  EXPECT_EQ(at({1000, 50, 800, 600}, screen), std::pair(352, 50));
+  EXPECT_EQ(at({0, 0, 800, 600}, {0, 0, 800, 600}), std::pair(80, 20));
+  // Never off the screen: a window low on it takes the help up with it.
+  EXPECT_EQ(at({100, 900, 800, 600}, screen), std::pair(908, 519));
+}
+
+TEST(ShortcutKey, ReadsEveryShortcutOfTheActionTableAndNoOtherName) {
+  for (const ActionInfo& info : kActionTable) {
+    if (*info.shortcut) {
+      EXPECT_NE(ShortcutKey::Parse(info.shortcut).kind, ShortcutKey::Kind::None) << info.shortcut;
+    }
+  }
+  const ShortcutKey saveAs = ShortcutKey::Parse("Ctrl+Shift+S");
+  EXPECT_TRUE(saveAs.ctrl && saveAs.shift && !saveAs.alt);
+  EXPECT_EQ(saveAs.kind, ShortcutKey::Kind::Character);
+  EXPECT_EQ(saveAs.key, 'S');
+  const ShortcutKey findPrevious = ShortcutKey::Parse("Shift+F3");
+  EXPECT_EQ(findPrevious.kind, ShortcutKey::Kind::Function);
+  EXPECT_EQ(findPrevious.key, 3);
+  EXPECT_EQ(ShortcutKey::Parse("Esc").kind, ShortcutKey::Kind::Escape);
+  for (const char* unknown : {"", "Fx", "F0", "F99999999999", "Home", "Ctrl+"})
+    EXPECT_EQ(ShortcutKey::Parse(unknown).kind, ShortcutKey::Kind::None) << unknown;
+}
+
+TEST(LineEnds, AddsOneCrToEachLfAndTakesEveryCrAway) {
+  EXPECT_EQ(LineEnds::WithCrLf("a\nb\r\n\nc"), "a\r\nb\r\n\r\nc");
+  EXPECT_EQ(LineEnds::WithCrLf("\n"), "\r\n");
+  EXPECT_EQ(LineEnds::WithoutCr("a\r\nb\rc\r\n"), "a\nbc\n");
 }
 
 TEST(HtmlText, ShowsTheHelpAsPlainTextWithHeadingsParagraphsBulletsAndPreformattedLines) {

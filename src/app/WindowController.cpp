@@ -234,6 +234,17 @@ void WindowController::ShowChoices(bool enabled) {
   }
 }
 
+// ---- Find ----
+
+void WindowController::FindBarKey(bool escape, bool shift) {
+  if (!escape) {
+    Execute(shift ? ActionId::EditFindPreviousAction : ActionId::EditFindNextAction);
+    return;
+  }
+  find_.Closed();
+  port_.HideFindBar(find_.Pane());
+}
+
 // ---- The result kinds ----
 
 void WindowController::ShowKind(ChangeKind kind, bool shown) {

@@ -62,7 +62,9 @@ class WindowController : public Surfaces {
 
   // The find bar and the result kinds.
   void FindTextChanged() { find_.Restart(); }
-  void FindClosed() { find_.Closed(); }
+  // Enter in the find bar goes to the next line found, with Shift to the one
+  // before; Escape closes the bar and gives its pane the focus back.
+  void FindBarKey(bool escape, bool shift);
   PaneId FindPane() const { return find_.Pane(); }
   void TakeHits() { find_.TakeHits(!Working()); }
   void FinishFind() { find_.Finish(); }

@@ -48,6 +48,8 @@ class WindowPort {
   // Shows the find bar over a pane, placed anew when asked, with the focus
   // and its text selected; its text; its count of hits; its polling timer.
   virtual void ShowFindBar(PaneId pane, bool place) = 0;
+  // Hides the find bar and gives the pane it searched the focus.
+  virtual void HideFindBar(PaneId pane) = 0;
   virtual std::string FindText() = 0;
   virtual void ShowFindCount(std::string_view text) = 0;
   virtual void PollFind(bool on) = 0;

@@ -414,17 +414,9 @@ bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == panels_[4] && event->type() == QEvent::Resize) controller_->HintRoomChanged();
   if (Working() && controller_->DropsDuringWork(SortInput(watched, event))) return true;
   if (watched == findEdit_ && event->type() == QEvent::KeyPress) {
-    // Enter goes to the next line found, Escape closes the bar.
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      const bool back = static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier;
-      controller_->Execute(back ? ActionId::EditFindPreviousAction : ActionId::EditFindNextAction);
-      return true;
-    }
-    if (key == Qt::Key_Escape) {
-      findBar_->hide();
-      controller_->FindClosed();
-      PaneView(controller_->FindPane())->setFocus(Qt::OtherFocusReason);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape) {
+      controller_->FindBarKey(key->key() == Qt::Key_Escape, key->modifiers() & Qt::ShiftModifier);
       return true;
     }
   }
@@ -708,6 +700,11 @@ void QtMainWindow::ShowFindBar(PaneId pane, bool place) {
   findBar_->raise();
   findEdit_->setFocus(Qt::ShortcutFocusReason);
   findEdit_->selectAll();
+}
+
+void QtMainWindow::HideFindBar(PaneId pane) {
+  findBar_->hide();
+  PaneView(pane)->setFocus(Qt::OtherFocusReason);
 }
 
 std::string QtMainWindow::FindText() { return findEdit_->text().toStdString(); }

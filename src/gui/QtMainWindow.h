@@ -104,6 +104,7 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   int RowOfLine(PaneId pane, int line) override;
   void GoToRow(PaneId pane, int row) override;
   void ShowFindBar(PaneId pane, bool place) override;
+  void HideFindBar(PaneId pane) override;
   std::string FindText() override;
   void ShowFindCount(std::string_view text) override;
   void PollFind(bool on) override;

@@ -4,13 +4,14 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 #include "app/ActionTable.h"
 #include "app/Hint.h"
 #include "app/PaneMenu.h"
+#include "app/LineEnds.h"
 #include "app/PaneText.h"
+#include "app/ShortcutKey.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
 #include "documents/ListingFile.h"
@@ -42,10 +43,6 @@ constexpr COLORREF kChangedColour = RGB(208, 0, 0);
 // The window's place and its splitters, kept from one session to the next.
 constexpr std::array<const char*, 4> kPlaceKeys{"Window/Left", "Window/Top", "Window/Width", "Window/Height"};
 constexpr const char* kMaximizedKey = "Window/Maximized";
-// The splitters as ListBox1's share of the width and ListBox3's of the height, in millionths.
-constexpr const char* kListBox1ShareKey = "Window/ListBox1Share";
-constexpr const char* kListBox3ShareKey = "Window/ListBox3Share";
-constexpr int kShareUnit = 1000000;
 
 std::wstring WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
@@ -80,26 +77,12 @@ void SendTool(HWND tips, UINT message, HWND owner, UINT_PTR id, UINT flags, cons
 
 // "Ctrl+N", "F1" or "Esc" as an accelerator.
 bool AcceleratorOf(std::string_view shortcut, WORD command, ACCEL& accel) {
-  accel = {FVIRTKEY, 0, command};
-  while (true) {
-    const auto plus = shortcut.find('+');
-    if (plus == std::string_view::npos) break;
-    const std::string_view modifier = shortcut.substr(0, plus);
-    if (modifier == "Ctrl") accel.fVirt |= FCONTROL;
-    if (modifier == "Shift") accel.fVirt |= FSHIFT;
-    if (modifier == "Alt") accel.fVirt |= FALT;
-    shortcut.remove_prefix(plus + 1);
-  }
-  if (shortcut == "Esc") {
-    accel.key = VK_ESCAPE;
-  } else if (shortcut.size() > 1 && shortcut[0] == 'F') {
-    accel.key = static_cast<WORD>(VK_F1 + std::stoi(std::string(shortcut.substr(1))) - 1);
-  } else if (shortcut.size() == 1) {
-    accel.key = static_cast<WORD>(shortcut[0]);
-  } else {
-    return false;
-  }
-  return true;
+  using Kind = ShortcutKey::Kind;
+  const ShortcutKey key = ShortcutKey::Parse(shortcut);
+  accel = {static_cast<BYTE>(FVIRTKEY | (key.ctrl ? FCONTROL : 0) | (key.shift ? FSHIFT : 0) | (key.alt ? FALT : 0)),
+           static_cast<WORD>(key.kind == Kind::Escape ? VK_ESCAPE : key.kind == Kind::Function ? VK_F1 + key.key - 1 : key.key),
+           command};
+  return key.kind != Kind::None;
 }
 
 const ActionInfo* ActionOfCommand(int command) {
@@ -117,9 +100,6 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
     : dialogs_(dialogs),
       options_(std::move(options)),
       settings_(options_.settingsRoot),
-      list1Share_(static_cast<double>(L::kListBox1Width) / (L::kClientWidth - L::kSplitterSize)),
-      list3Share_(static_cast<double>(L::kListBox3Height) /
-                  (L::kClientHeight - L::kToolBarHeight - L::kPanelHeight - L::kStatusBarHeight - L::kSplitterSize)),
       panel3Width_(L::kPanelWidths[3]) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
@@ -333,30 +313,26 @@ void WinMainWindow::Relayout() {
   MoveWindow(status_, 0, height - S(L::kStatusBarHeight), width, S(L::kStatusBarHeight), TRUE);
   SetStatusParts();
 
-  // The panes keep their shares of the room as the window grows or shrinks.
-  const int areaTop = S(L::kToolBarHeight + L::kPanelHeight);
-  const int areaBottom = std::max(areaTop, height - S(L::kStatusBarHeight));
-  const int split = S(L::kSplitterSize);
-  const POINT room = PaneRoom();
-  const int h3 = std::clamp(static_cast<int>(std::lround(list3Share_ * room.y)), 1, std::max<int>(1, room.y - 1));
-  const int split2 = std::max(areaTop + 1, areaBottom - h3 - split);
-  const int w1 = std::clamp(static_cast<int>(std::lround(list1Share_ * room.x)), 1, std::max<int>(1, room.x - 1));
-  MoveWindow(panes_[0].box, 0, areaTop, w1, split2 - areaTop, TRUE);
-  MoveWindow(panes_[1].box, w1 + split, areaTop, std::max(1, width - w1 - split), split2 - areaTop, TRUE);
-  // The toggles of the result kinds and the old line take the top of ListBox3's part.
-  bottomTop_ = split2 + split;
-  const int bar = resultsBar_ ? std::min(S(kResultsBarHeight), h3 - 1) : 0;
+  split_.SetDpi(dpi_);
+  const PaneSplit::Boxes boxes = split_.Place(width, height, resultsBar_ ? kResultsBarHeight : 0);
+  const auto move = [](HWND control, const PaneSplit::Box& box) {
+    MoveWindow(control, box.left, box.top, box.width, box.height, TRUE);
+  };
+  move(panes_[0].box, boxes.listBox1);
+  move(panes_[1].box, boxes.listBox2);
+  // The toggles of the result kinds and the old line are the results bar.
+  const int bottomTop = boxes.resultsBar.top, bar = boxes.resultsBar.height;
   // Each toggle as wide as its caption and box, so that a large count is never cut off.
   int oldLeft = S(4);
   for (HWND toggle : kindToggles_) {
     const int wide = std::max<int>(S(kToggleWidth), TextSize(toggle, WindowText(toggle)).cx + S(28));
-    MoveWindow(toggle, oldLeft, bottomTop_, wide, bar, TRUE);
+    MoveWindow(toggle, oldLeft, bottomTop, wide, bar, TRUE);
     oldLeft += wide;
   }
-  MoveWindow(oldLineView_, oldLeft, bottomTop_, std::max(1, width - oldLeft), bar, TRUE);
+  MoveWindow(oldLineView_, oldLeft, bottomTop, std::max(1, width - oldLeft), bar, TRUE);
   for (HWND control : kindToggles_) ShowWindow(control, resultsBar_ ? SW_SHOWNA : SW_HIDE);
   ShowWindow(oldLineView_, resultsBar_ ? SW_SHOWNA : SW_HIDE);
-  MoveWindow(panes_[2].box, 0, bottomTop_ + bar, width, h3 - bar, TRUE);
+  move(panes_[2].box, boxes.listBox3);
   PlaceFindBar();
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -380,22 +356,10 @@ void WinMainWindow::SetStatusParts() {
   }
 }
 
-POINT WinMainWindow::PaneRoom() const {
-  // The panes' room beside (and above) the splitters.
-  RECT client{};
-  GetClientRect(hwnd_, &client);
-  const int split = S(L::kSplitterSize);
-  const int height = client.bottom - S(L::kToolBarHeight + L::kPanelHeight + L::kStatusBarHeight) - split;
-  return {std::max<LONG>(1, client.right - split), std::max(1, height)};
-}
-
-int WinMainWindow::Splitter(POINT p) const {
-  RECT one{};
-  GetWindowRect(panes_[0].box, &one);
-  MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&one), 2);
-  if (p.y >= one.top && p.y < one.bottom && p.x >= one.right && p.x < one.right + S(L::kSplitterSize)) return 1;
-  if (p.y >= bottomTop_ - S(L::kSplitterSize) && p.y < bottomTop_) return 2;
-  return 0;
+PaneSplit::Splitter WinMainWindow::SplitterAt(POINT client) const {
+  RECT area{};
+  GetClientRect(hwnd_, &area);
+  return split_.At(client.x, client.y, area.right, area.bottom);
 }
 
 // ---- Messages ----
@@ -470,29 +434,23 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (OnSetCursor(lParam)) return TRUE;
       break;
     case WM_LBUTTONDOWN:
-      dragging_ = Splitter({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      if (dragging_ != 0) SetCapture(hwnd_);
+      dragging_ = SplitterAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      if (dragging_ != PaneSplit::Splitter::None) SetCapture(hwnd_);
       return 0;
     case WM_MOUSEMOVE:
-      if (dragging_ != 0) {
-        // The panes follow while dragging; none gets smaller than one pixel.
+      if (dragging_ != PaneSplit::Splitter::None) {
+        // The panes follow while dragging.
         RECT client{};
         GetClientRect(hwnd_, &client);
-        const POINT room = PaneRoom();
-        if (dragging_ == 1) {
-          list1Share_ = static_cast<double>(std::max(1, GET_X_LPARAM(lParam))) / std::max<LONG>(1, room.x);
-        } else {
-          const int at = client.bottom - S(L::kStatusBarHeight) - GET_Y_LPARAM(lParam) - S(L::kSplitterSize);
-          list3Share_ = static_cast<double>(std::max(1, at)) / std::max<LONG>(1, room.y);
-        }
+        split_.Drag(dragging_, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), client.right, client.bottom);
         Relayout();
       }
       return 0;
     case WM_LBUTTONUP:
-      if (dragging_ != 0) ReleaseCapture();
+      if (dragging_ != PaneSplit::Splitter::None) ReleaseCapture();
       return 0;
     case WM_CAPTURECHANGED:
-      dragging_ = 0;
+      dragging_ = PaneSplit::Splitter::None;
       return 0;
     case WM_ACTIVATE:
       // The control that had the focus gets it back; at first the check box, the first in the tab order.
@@ -537,9 +495,9 @@ bool WinMainWindow::OnSetCursor(LPARAM lParam) {
   POINT p{};
   GetCursorPos(&p);
   ScreenToClient(hwnd_, &p);
-  const int splitter = Splitter(p);
-  if (splitter == 0) return false;
-  SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(splitter == 1 ? 32644 : 32645)));  // IDC_SIZEWE, IDC_SIZENS
+  const PaneSplit::Splitter splitter = SplitterAt(p);
+  if (splitter == PaneSplit::Splitter::None) return false;
+  SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(splitter == PaneSplit::Splitter::Beside ? 32644 : 32645)));  // IDC_SIZEWE, IDC_SIZENS
   return true;
 }
 
@@ -686,17 +644,8 @@ void WinMainWindow::ProcessPending() {
 void WinMainWindow::Dispatch(MSG& msg) {
   if (help_.PreTranslate(msg)) return;
   if (msg.hwnd == findEdit_ && findEdit_ != nullptr) {
-    // Enter goes to the next line found (Shift+Enter to the one before), Escape closes the bar.
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
-      const bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-      controller_->Execute(back ? ActionId::EditFindPreviousAction : ActionId::EditFindNextAction);
-      return;
-    }
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
-      ShowWindow(findEdit_, SW_HIDE);
-      ShowWindow(findCount_, SW_HIDE);
-      controller_->FindClosed();
-      SetFocus(PaneBox(controller_->FindPane()));
+    if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
+      controller_->FindBarKey(msg.wParam == VK_ESCAPE, (GetKeyState(VK_SHIFT) & 0x8000) != 0);
       return;
     }
     if (msg.message == WM_CHAR && (msg.wParam == L'\r' || msg.wParam == 0x1B)) return;  // no beep
@@ -783,8 +732,7 @@ void WinMainWindow::CloseLater() {
 
 void WinMainWindow::SetPanelTip(int panel, const std::string& tip) {
   // Lines in a tooltip end with CR LF.
-  std::string text;
-  for (const char c : tip) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const std::string text = LineEnds::WithCrLf(tip);
   if (panel == 4) panelTip_ = text;
   SendTool(tips_, TTM_UPDATETIPTEXTW, status_, static_cast<UINT_PTR>(panel), TTF_SUBCLASS, Shown(text));
 }
@@ -934,8 +882,7 @@ std::string WinMainWindow::LabelText(LabelId label) const {
 // ---- Views beside the commands ----
 
 void WinMainWindow::RestoreSettings() {
-  if (const auto share = settings_.ReadInt(kListBox1ShareKey)) list1Share_ = std::clamp(*share, 1, kShareUnit) / double{kShareUnit};
-  if (const auto share = settings_.ReadInt(kListBox3ShareKey)) list3Share_ = std::clamp(*share, 1, kShareUnit) / double{kShareUnit};
+  split_.Read(settings_);
   std::array<int, 4> place{};
   for (std::size_t i = 0; i < place.size(); ++i) {
     const auto value = settings_.ReadInt(kPlaceKeys[i]);
@@ -964,8 +911,7 @@ void WinMainWindow::SaveSettings() const {
     for (std::size_t i = 0; i < place.size(); ++i) settings_.WriteInt(kPlaceKeys[i], place[i]);
     settings_.WriteBool(kMaximizedKey, placement.showCmd == SW_SHOWMAXIMIZED);
   }
-  settings_.WriteInt(kListBox1ShareKey, static_cast<int>(std::lround(list1Share_ * kShareUnit)));
-  settings_.WriteInt(kListBox3ShareKey, static_cast<int>(std::lround(list3Share_ * kShareUnit)));
+  split_.Write(settings_);
 }
 
 void WinMainWindow::CreateDailyViews() {
@@ -1107,11 +1053,7 @@ void WinMainWindow::ShowPaneMenu(PaneId pane, POINT screen) {
 
 void WinMainWindow::CopyText(const std::string& text) {
   // Lines on the clipboard end with CR LF, as Windows programs expect.
-  std::wstring wide;
-  for (const wchar_t c : Shown(text)) {
-    if (c == L'\n') wide += L'\r';
-    wide += c;
-  }
+  const std::wstring wide = Shown(LineEnds::WithCrLf(text));
   if (!OpenClipboard(hwnd_)) return;
   EmptyClipboard();
   if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t))) {
@@ -1132,6 +1074,12 @@ void WinMainWindow::ShowFindBar(PaneId, bool place) {
   }
   SetFocus(findEdit_);
   SendMessageW(findEdit_, EM_SETSEL, 0, -1);
+}
+
+void WinMainWindow::HideFindBar(PaneId pane) {
+  ShowWindow(findEdit_, SW_HIDE);
+  ShowWindow(findCount_, SW_HIDE);
+  SetFocus(PaneBox(pane));
 }
 
 void WinMainWindow::PlaceFindBar() {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/PaneSplit.h"
 #include "app/ShownRows.h"
 #include "app/WindowController.h"
 #include "app/WindowPort.h"
@@ -117,6 +118,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   int RowOfLine(PaneId pane, int line) override;
   void GoToRow(PaneId pane, int row) override;
   void ShowFindBar(PaneId pane, bool place) override;
+  void HideFindBar(PaneId pane) override;
   std::string FindText() override;
   void ShowFindCount(std::string_view text) override;
   void PollFind(bool on) override;
@@ -151,8 +153,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   void Idle();
   void UpdateEditActions();
   void AddControlTip(HWND control, const std::wstring& text);
-  POINT PaneRoom() const;
-  int Splitter(POINT client) const;  // 1 between ListBox1 and ListBox2, 2 above ListBox3, else 0
+  PaneSplit::Splitter SplitterAt(POINT client) const;
   void RestoreSettings();
   void SaveSettings() const;
   // The views beside the commands.
@@ -189,9 +190,8 @@ class WinMainWindow : public WindowView, public WindowPort {
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   unsigned dpi_ = 96;
-  double list1Share_ = 0;  // ListBox1's share of the panes' width
-  double list3Share_ = 0;  // ListBox3's share (with the toggles) of their height
-  int dragging_ = 0;     // the splitter being dragged
+  PaneSplit split_;
+  PaneSplit::Splitter dragging_ = PaneSplit::Splitter::None;
   int panel3Width_ = 0;  // at 96 pixels per inch
   std::string panelTip_;  // what panel 4's tooltip shows
   std::wstring tipText_;  // the toolbar tooltip being shown
@@ -206,6 +206,5 @@ class WinMainWindow : public WindowView, public WindowPort {
   std::vector<MarkedField> oldLineChanges_;
   std::string oldLineTip_;
   bool resultsBar_ = false;  // the toggles are shown above ListBox3
-  int bottomTop_ = 0;  // the top of ListBox3's part of the window, below splitter 2
   std::unique_ptr<WindowController> controller_;
 };
