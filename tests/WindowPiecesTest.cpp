@@ -10,6 +10,7 @@
 #include "app/HtmlText.h"
 #include "app/LineEnds.h"
 #include "app/PaneMenu.h"
+#include "app/PaneRows.h"
 #include "app/PaneText.h"
 #include "app/RunFigures.h"
 #include "app/ShortcutKey.h"
@@ -156,6 +157,31 @@ TEST(LineEnds, AddsOneCrToEachLfAndTakesEveryCrAway) {
   EXPECT_EQ(LineEnds::WithCrLf("a\nb\r\n\nc"), "a\r\nb\r\n\r\nc");
   EXPECT_EQ(LineEnds::WithCrLf("\n"), "\r\n");
   EXPECT_EQ(LineEnds::WithoutCr("a\r\nb\rc\r\n"), "a\nbc\n");
+}
+
+TEST(PaneRows, TellsTheViewOfNewLinesInBatchesAndMapsFilteredRowsToLines) {
+  PaneRows pane;
+  for (const char* line : {"a", "b", "c", "d"}) pane.Lines().AddLine(line);
+  EXPECT_EQ(pane.Rows(), 0);  // not told of yet
+  EXPECT_TRUE(pane.Announce());
+  EXPECT_FALSE(pane.Announce());
+  EXPECT_EQ(pane.Rows(), 4);
+  const std::vector<int> kept{1, 3};
+  EXPECT_TRUE(pane.Show(&kept));
+  pane.Lines().AddLine("e");
+  EXPECT_FALSE(pane.Announce());  // a filtered pane waits for the filter
+  EXPECT_EQ(pane.Rows(), 2);
+  EXPECT_EQ(pane.LineOfRow(1), 3);
+  EXPECT_EQ(pane.RowOfLine(2), -1);
+  EXPECT_EQ(pane.LinesAt({1, 0, 7}), (std::vector<std::string_view>{"b", "d"}));
+  EXPECT_TRUE(pane.Show(nullptr));
+  EXPECT_FALSE(pane.Show(nullptr));
+  EXPECT_EQ(pane.Rows(), 5);
+  pane.Clear();
+  EXPECT_EQ(pane.Rows(), 0);
+  // A file that cannot be read leaves what was read told of.
+  EXPECT_ANY_THROW(pane.Load("/nonexistent/listing.qln"));
+  EXPECT_EQ(pane.Announced(), pane.Lines().Count());
 }
 
 TEST(HtmlText, ShowsTheHelpAsPlainTextWithHeadingsParagraphsBulletsAndPreformattedLines) {

@@ -468,7 +468,7 @@ int QtMainWindow::PaneSelectedIndex(PaneId pane) {
   } else if (const QModelIndexList rows = selection->selectedRows(); !rows.isEmpty()) {
     row = rows.first().row();
   }
-  return Model(pane)->LineOfRow(row);
+  return Model(pane)->Rows().LineOfRow(row);
 }
 
 void QtMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) { Model(pane)->SetScrollExtent(pixels); }
@@ -603,11 +603,7 @@ void QtMainWindow::ShowResultKinds(const ResultFilter& filter, bool any) {
 }
 
 void QtMainWindow::ShowRows(PaneId pane, const std::vector<int>* rows) {
-  if (rows == nullptr) {
-    Model(pane)->ShowAllRows();
-  } else {
-    Model(pane)->ShowRows(*rows);
-  }
+  Model(pane)->ShowRows(rows);
 }
 
 void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) {
@@ -627,13 +623,9 @@ void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedFi
 }
 
 std::vector<std::string_view> QtMainWindow::SelectedLines(PaneId pane) const {
-  std::vector<int> lines;
-  for (const QModelIndex& index : PaneView(pane)->selectionModel()->selectedRows())
-    lines.push_back(Model(pane)->LineOfRow(index.row()));
-  std::sort(lines.begin(), lines.end());
-  std::vector<std::string_view> texts;
-  for (const int line : lines) texts.push_back(Model(pane)->Pane().LineAt(line));
-  return texts;
+  std::vector<int> rows;
+  for (const QModelIndex& index : PaneView(pane)->selectionModel()->selectedRows()) rows.push_back(index.row());
+  return Model(pane)->Rows().LinesAt(rows);
 }
 
 void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
@@ -721,7 +713,7 @@ void QtMainWindow::PollFind(bool on) {
 
 const std::vector<std::string_view>& QtMainWindow::LinesOf(PaneId pane) { return Model(pane)->Pane().Lines().Lines(); }
 
-int QtMainWindow::RowOfLine(PaneId pane, int line) { return Model(pane)->RowOfLine(line); }
+int QtMainWindow::RowOfLine(PaneId pane, int line) { return Model(pane)->Rows().RowOfLine(line); }
 
 void QtMainWindow::GoToRow(PaneId pane, int row) {
   QListView* view = PaneView(pane);

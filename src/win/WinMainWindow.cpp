@@ -510,7 +510,7 @@ void WinMainWindow::OnDpiChanged(unsigned dpi, const RECT& suggested) {
   for (HWND label : labels_) SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_), TRUE);
   for (Pane& pane : panes_) {
     SendMessageW(pane.box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
-    SendMessageW(pane.box, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pane.lines.ScrollExtent())), 0);
+    SendMessageW(pane.box, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pane.rows.Lines().ScrollExtent())), 0);
   }
   for (std::size_t i = 0; i < labels_.size(); ++i)
     SetLabelText(static_cast<LabelId>(i), NarrowOf(WindowText(labels_[i])));
@@ -599,11 +599,9 @@ void WinMainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
   if (pane == nullptr) return;
   const bool selected = (item.itemState & ODS_SELECTED) != 0;
   FillRect(item.hDC, &item.rcItem, selected ? GetSysColorBrush(COLOR_HIGHLIGHT) : black_);
-  const int line = item.itemID == static_cast<UINT>(-1)
-                       ? -1
-                       : pane->shown.LineOfRow(static_cast<int>(item.itemID), pane->lines.Count());
-  if (line >= 0 && line < pane->lines.Count()) {
-    const std::wstring text = Shown(pane->lines.Lines().At(static_cast<std::size_t>(line)));
+  const int line = item.itemID == static_cast<UINT>(-1) ? -1 : pane->rows.LineOfRow(static_cast<int>(item.itemID));
+  if (line >= 0) {
+    const std::wstring text = Shown(pane->rows.Lines().LineAt(line));
     HGDIOBJ old = SelectObject(item.hDC, paneFont_);
     SetTextColor(item.hDC, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(255, 255, 255));
     SetBkMode(item.hDC, TRANSPARENT);
@@ -711,17 +709,17 @@ WorkSession::Input WinMainWindow::SortInput(const MSG& msg) const {
 
 void WinMainWindow::AnnouncePanes() {
   for (Pane& pane : panes_) {
-    const int count = pane.lines.Count();
+    const int before = pane.rows.Announced();
     // A filtered pane shows its rows when the filter is applied anew.
-    if (count == pane.announced || pane.shown.Filtered()) continue;
+    if (!pane.rows.Announce()) continue;
+    const int count = pane.rows.Rows();
     // During work a pane follows its end until the user scrolls away from it.
     RECT client{};
     GetClientRect(pane.box, &client);
     const int rows = std::max(1, static_cast<int>(client.bottom / std::max(1, S(L::kPaneLineHeight))));
     const int top = static_cast<int>(SendMessageW(pane.box, LB_GETTOPINDEX, 0, 0));
-    const bool follow = Working() && top + rows >= pane.announced;
+    const bool follow = Working() && top + rows >= before;
     SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(count), 0);
-    pane.announced = count;
     if (follow) SendMessageW(pane.box, LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, count - rows)), 0);
   }
 }
@@ -740,22 +738,17 @@ void WinMainWindow::SetPanelTip(int panel, const std::string& tip) {
 // ---- The view ----
 
 void WinMainWindow::PaneClear(PaneId pane) {
-  Pane& target = panes_[static_cast<int>(pane)];
-  target.lines.Clear();
-  target.shown.ShowAll();
-  SendMessageW(target.box, LB_RESETCONTENT, 0, 0);
-  target.announced = 0;
+  panes_[static_cast<int>(pane)].rows.Clear();
+  SendMessageW(PaneBox(pane), LB_RESETCONTENT, 0, 0);
 }
 
 void WinMainWindow::PaneAddLine(PaneId pane, std::string_view line) {
-  panes_[static_cast<int>(pane)].lines.AddLine(line);
+  panes_[static_cast<int>(pane)].rows.Lines().AddLine(line);
 }
 
-int WinMainWindow::PaneLineCount(PaneId pane) { return panes_[static_cast<int>(pane)].lines.Count(); }
+int WinMainWindow::PaneLineCount(PaneId pane) { return PaneLines(pane).Count(); }
 
-std::string_view WinMainWindow::PaneLineAt(PaneId pane, int index) {
-  return panes_[static_cast<int>(pane)].lines.LineAt(index);
-}
+std::string_view WinMainWindow::PaneLineAt(PaneId pane, int index) { return PaneLines(pane).LineAt(index); }
 
 int WinMainWindow::PaneSelectedIndex(PaneId pane) {
   // Of many selected lines, the one clicked last.
@@ -765,14 +758,12 @@ int WinMainWindow::PaneSelectedIndex(PaneId pane) {
     row = -1;
     SendMessageW(box, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&row));
   }
-  const Pane& target = panes_[static_cast<int>(pane)];
-  return target.shown.LineOfRow(row, target.lines.Count());
+  return panes_[static_cast<int>(pane)].rows.LineOfRow(row);
 }
 
 void WinMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) {
-  Pane& target = panes_[static_cast<int>(pane)];
-  target.lines.SetScrollExtent(pixels);
-  SendMessageW(target.box, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pixels)), 0);
+  panes_[static_cast<int>(pane)].rows.Lines().SetScrollExtent(pixels);
+  SendMessageW(PaneBox(pane), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pixels)), 0);
 }
 
 // The panes' font in the units of the layout; the extent is scaled to the screen.
@@ -788,14 +779,11 @@ void WinMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
     Pane& pane;
     ~Show() {
       SendMessageW(pane.box, LB_RESETCONTENT, 0, 0);
-      SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.lines.Count()), 0);
-      pane.announced = pane.lines.Count();
+      SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.rows.Rows()), 0);
       SendMessageW(pane.box, WM_HSCROLL, SB_TOP, 0);
     }
   } show{target};
-  target.shown.ShowAll();
-  // Open takes regular files only: a FIFO or a device could hold the window.
-  ReadListingFile(fileName, target.lines, {.regularFileOnly = true});
+  target.rows.Load(fileName);
 }
 
 void WinMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
@@ -946,16 +934,9 @@ void WinMainWindow::ShowResultKinds(const ResultFilter& filter, bool any) {
 
 void WinMainWindow::ShowRows(PaneId id, const std::vector<int>* rows) {
   Pane& pane = panes_[static_cast<int>(id)];
-  if (rows == nullptr) {
-    if (!pane.shown.Filtered()) return;
-    pane.shown.ShowAll();
-  } else {
-    pane.shown.Show(*rows);
-  }
-  const int count = pane.lines.Count();
+  if (!pane.rows.Show(rows)) return;
   SendMessageW(pane.box, LB_RESETCONTENT, 0, 0);
-  SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.shown.Count(count)), 0);
-  pane.announced = count;
+  SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.rows.Rows()), 0);
 }
 
 void WinMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) {
@@ -999,20 +980,11 @@ int WinMainWindow::PaneOf(HWND box) const {
 }
 
 std::vector<std::string_view> WinMainWindow::SelectedLines(PaneId pane) const {
-  const Pane& target = panes_[static_cast<int>(pane)];
-  const auto count = SendMessageW(target.box, LB_GETSELCOUNT, 0, 0);
+  const auto count = SendMessageW(PaneBox(pane), LB_GETSELCOUNT, 0, 0);
   if (count <= 0) return {};
   std::vector<int> rows(static_cast<std::size_t>(count));
-  SendMessageW(target.box, LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()));
-  std::vector<int> lines;
-  for (const int row : rows) {
-    const int line = target.shown.LineOfRow(row, target.lines.Count());
-    if (line >= 0) lines.push_back(line);
-  }
-  std::sort(lines.begin(), lines.end());
-  std::vector<std::string_view> texts;
-  for (const int line : lines) texts.push_back(target.lines.LineAt(line));
-  return texts;
+  SendMessageW(PaneBox(pane), LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()));
+  return panes_[static_cast<int>(pane)].rows.LinesAt(rows);
 }
 
 void WinMainWindow::SelectRow(PaneId pane, int row) {
@@ -1108,8 +1080,7 @@ void WinMainWindow::PollFind(bool on) {
 }
 
 int WinMainWindow::RowOfLine(PaneId pane, int line) {
-  const Pane& target = panes_[static_cast<int>(pane)];
-  return target.shown.RowOfLine(line, target.lines.Count());
+  return panes_[static_cast<int>(pane)].rows.RowOfLine(line);
 }
 
 void WinMainWindow::GoToRow(PaneId pane, int row) {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "app/PaneRows.h"
 #include "app/PaneSplit.h"
-#include "app/ShownRows.h"
 #include "app/WindowController.h"
 #include "app/WindowPort.h"
 #include "app/WindowView.h"
@@ -41,7 +41,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   WindowController& Controller() { return *controller_; }
   bool ActionEnabled(ActionId id) const { return controller_->Enabled(id); }
   HWND PaneBox(PaneId pane) const { return panes_[static_cast<int>(pane)].box; }
-  const ListPane& PaneLines(PaneId pane) const { return panes_[static_cast<int>(pane)].lines; }
+  const ListPane& PaneLines(PaneId pane) const { return panes_[static_cast<int>(pane)].rows.Lines(); }
   HWND ToolBar() const { return toolbar_; }
   HWND StatusBar() const { return status_; }
   HWND Md5CheckBox() const { return md5_; }
@@ -128,9 +128,7 @@ class WinMainWindow : public WindowView, public WindowPort {
  private:
   struct Pane {
     HWND box = nullptr;
-    ListPane lines;
-    int announced = 0;  // lines the list box has been told of
-    ShownRows shown;    // the lines it shows, while the results are filtered
+    PaneRows rows;
   };
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
