@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ScreenRect.h"
 #include "app/SettingsStore.h"
 
 // The panes of a window that lays them out itself: ListBox1 and ListBox2 side
@@ -9,12 +10,7 @@
 // screen of dpi pixels per inch.
 class PaneSplit {
  public:
-  struct Box {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-  };
+  using Box = ScreenRect;
   struct Boxes {
     Box listBox1, listBox2, listBox3, resultsBar;
   };

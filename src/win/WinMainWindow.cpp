@@ -12,6 +12,7 @@
 #include "app/LineEnds.h"
 #include "app/PaneText.h"
 #include "app/ShortcutKey.h"
+#include "app/WindowPlace.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
 #include "documents/ListingFile.h"
@@ -40,9 +41,6 @@ constexpr int kToggleWidth = 96;  // at least
 constexpr int kFindEditWidth = 180;
 constexpr int kFindCountWidth = 100;
 constexpr COLORREF kChangedColour = RGB(208, 0, 0);
-// The window's place and its splitters, kept from one session to the next.
-constexpr std::array<const char*, 4> kPlaceKeys{"Window/Left", "Window/Top", "Window/Width", "Window/Height"};
-constexpr const char* kMaximizedKey = "Window/Maximized";
 
 std::wstring WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
@@ -871,15 +869,12 @@ std::string WinMainWindow::LabelText(LabelId label) const {
 
 void WinMainWindow::RestoreSettings() {
   split_.Read(settings_);
-  std::array<int, 4> place{};
-  for (std::size_t i = 0; i < place.size(); ++i) {
-    const auto value = settings_.ReadInt(kPlaceKeys[i]);
-    if (!value) return;
-    place[i] = *value;
-  }
+  const auto place = WindowPlace::Read(settings_);
+  if (!place) return;
   // A place no screen shows any more, as after a monitor was taken away, is forgotten.
-  const RECT kept{place[0], place[1], place[0] + place[2], place[1] + place[3]};
-  if (place[2] <= 0 || place[3] <= 0 || MonitorFromRect(&kept, MONITOR_DEFAULTTONULL) == nullptr) return;
+  const ScreenRect& frame = place->frame;
+  const RECT kept{frame.left, frame.top, frame.left + frame.width, frame.top + frame.height};
+  if (MonitorFromRect(&kept, MONITOR_DEFAULTTONULL) == nullptr) return;
   WINDOWPLACEMENT placement{};
   placement.length = sizeof placement;
   GetWindowPlacement(hwnd_, &placement);
@@ -888,16 +883,17 @@ void WinMainWindow::RestoreSettings() {
   SetWindowPlacement(hwnd_, &placement);
 }
 
-bool WinMainWindow::StartsMaximized() const { return settings_.ReadBool(kMaximizedKey, false); }
+bool WinMainWindow::StartsMaximized() const {
+  const auto place = WindowPlace::Read(settings_);
+  return place && place->maximized;
+}
 
 void WinMainWindow::SaveSettings() const {
   WINDOWPLACEMENT placement{};
   placement.length = sizeof placement;
   if (GetWindowPlacement(hwnd_, &placement)) {
     const RECT& r = placement.rcNormalPosition;
-    const std::array<int, 4> place{r.left, r.top, r.right - r.left, r.bottom - r.top};
-    for (std::size_t i = 0; i < place.size(); ++i) settings_.WriteInt(kPlaceKeys[i], place[i]);
-    settings_.WriteBool(kMaximizedKey, placement.showCmd == SW_SHOWMAXIMIZED);
+    WindowPlace{{r.left, r.top, r.right - r.left, r.bottom - r.top}, placement.showCmd == SW_SHOWMAXIMIZED}.Write(settings_);
   }
   split_.Write(settings_);
 }
