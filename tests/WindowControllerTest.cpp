@@ -45,6 +45,8 @@ class FakePort : public WindowPort {
   void CloseLater() override { ++closes; }
   void SetPanelTip(int panel, const std::string& tip) override { tips[static_cast<std::size_t>(panel)] = tip; }
   bool PanelFits(int, std::string_view text) override { return text.size() <= 20; }
+  int PanelTextWidth(int, std::string_view text) override { return 6 * static_cast<int>(text.size()); }
+  void SetPanelWidth(int panel, int width) override { widths[static_cast<std::size_t>(panel)] = width; }
   void EditLine(ActionId action) override { edits.push_back(action); }
   void SetActionChecked(ActionId action, bool on) override { checked[action] = on; }
   const std::vector<std::string_view>& LinesOf(PaneId pane) override { return surfaces_.Pane(pane).Lines().Lines(); }
@@ -70,6 +72,7 @@ class FakePort : public WindowPort {
   Clock::duration announceCost{};
   int inputs = 0, announced = 0, closes = 0;
   std::array<std::string, 5> tips;
+  std::array<int, 4> widths{};
   std::vector<ActionId> edits;
   std::map<ActionId, bool> checked;
   std::string findText, findCount, kindsShown;
@@ -139,6 +142,13 @@ TEST_F(WindowControllerTest, DropsActingInputDuringWorkAndStopsOnEscape) {
   EXPECT_TRUE(surfaces.Ops({"RunFolderBrowser"}).empty());
   EndWork();
   EXPECT_FALSE(controller.StopRequested());
+}
+
+TEST_F(WindowControllerTest, WidensAPanelForALongerTextAndNarrowsItAgain) {
+  controller.StatusSetPanelText(0, "Files = 1,234,567 (partial)");
+  EXPECT_EQ(port.widths[0], 6 * 27 + 8);
+  controller.StatusSetPanelText(0, "Files = 1");
+  EXPECT_EQ(port.widths[0], WindowLayout::kPanelWidths[0]);
 }
 
 TEST_F(WindowControllerTest, ShowsEachWarningOnceASession) {

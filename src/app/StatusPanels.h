@@ -32,6 +32,7 @@ class StatusPanels {
   void EndFigures();
 
  private:
+  void Draw(int panel, std::string_view text);
   void SetTip(int panel, const std::string& tip);
 
   WindowView& window_;

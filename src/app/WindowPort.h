@@ -33,6 +33,9 @@ class WindowPort {
   // panel whole.
   virtual void SetPanelTip(int panel, const std::string& tip) = 0;
   virtual bool PanelFits(int panel, std::string_view text) = 0;
+  // A text's width in a panel, and a panel's width, at 96 pixels per inch.
+  virtual int PanelTextWidth(int panel, std::string_view text) = 0;
+  virtual void SetPanelWidth(int panel, int width) = 0;
 
   // Cut, Copy or Paste on the line that has the focus.
   virtual void EditLine(ActionId action) = 0;

@@ -399,6 +399,14 @@ bool QtMainWindow::PanelFits(int panel, std::string_view text) {
   return label->fontMetrics().horizontalAdvance(FromView(text)) <= label->contentsRect().width();
 }
 
+int QtMainWindow::PanelTextWidth(int panel, std::string_view text) {
+  return panels_[static_cast<std::size_t>(panel)]->fontMetrics().horizontalAdvance(FromView(text));
+}
+
+void QtMainWindow::SetPanelWidth(int panel, int width) {
+  static_cast<StatusPanel*>(panels_[static_cast<std::size_t>(panel)])->SetWidth(width);
+}
+
 bool QtMainWindow::event(QEvent* event) {
   // Hints go to panel 4, not to a status bar message.
   if (event->type() == QEvent::StatusTip) {
@@ -497,11 +505,6 @@ void QtMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
 void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
   QLabel* label = panels_[static_cast<std::size_t>(panel)];
   label->setText(FromView(text));
-  // A panel widens for a longer text, such as the counts of a finished
-  // comparison or of a stopped listing, at the hints' cost.
-  if (panel < 4)
-    static_cast<StatusPanel*>(label)->SetWidth(std::max(WindowLayout::kPanelWidths[static_cast<std::size_t>(panel)],
-                                                        label->fontMetrics().horizontalAdvance(label->text()) + 8));
 }
 
 void QtMainWindow::StatusRefresh() { statusBar_->repaint(); }

@@ -98,6 +98,8 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   void CloseLater() override;
   void SetPanelTip(int panel, const std::string& tip) override;
   bool PanelFits(int panel, std::string_view text) override;
+  int PanelTextWidth(int panel, std::string_view text) override;
+  void SetPanelWidth(int panel, int width) override;
   void EditLine(ActionId action) override;
   void SetActionChecked(ActionId action, bool checked) override;
   const std::vector<std::string_view>& LinesOf(PaneId pane) override;

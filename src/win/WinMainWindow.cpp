@@ -98,7 +98,7 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
     : dialogs_(dialogs),
       options_(std::move(options)),
       settings_(options_.settingsRoot),
-      panel3Width_(L::kPanelWidths[3]) {
+      panelWidths_{L::kPanelWidths[0], L::kPanelWidths[1], L::kPanelWidths[2], L::kPanelWidths[3]} {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -339,7 +339,7 @@ void WinMainWindow::SetStatusParts() {
   std::array<int, 5> edges{};
   int right = 0;
   for (std::size_t i = 0; i < 4; ++i) {
-    right += S(i == 3 ? panel3Width_ : L::kPanelWidths[i]);
+    right += S(panelWidths_[i]);
     edges[i] = right;
   }
   edges[4] = -1;  // the last panel reaches the right edge
@@ -548,6 +548,17 @@ void WinMainWindow::ShowHintAt(POINT screen) {
   }
   // A control without a hint, a pane among them, empties the panel.
   controller_->ShowHint(Hint::LongPart(hint));
+}
+
+int WinMainWindow::PanelTextWidth(int, std::string_view text) {
+  return MulDiv(TextSize(status_, Shown(text)).cx, 96, static_cast<int>(dpi_));
+}
+
+void WinMainWindow::SetPanelWidth(int panel, int width) {
+  int& kept = panelWidths_[static_cast<std::size_t>(panel)];
+  if (width == kept) return;
+  kept = width;
+  SetStatusParts();
 }
 
 bool WinMainWindow::PanelFits(int panel, std::string_view text) {
@@ -792,15 +803,6 @@ void WinMainWindow::StatusSetPanelText(int panel, std::string_view text) {
   // Panels 0 to 3 are centred: the text after a tab is.
   const std::wstring wide = (panel < 4 ? L"\t" : L"") + Shown(text);
   SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
-  // Panel 3 widens for the counts of a finished comparison, at the hints' cost.
-  if (panel == 3) {
-    const int width =
-        std::max(L::kPanelWidths[3], MulDiv(TextSize(status_, Shown(text)).cx, 96, static_cast<int>(dpi_)) + 8);
-    if (width != panel3Width_) {
-      panel3Width_ = width;
-      SetStatusParts();
-    }
-  }
 }
 
 void WinMainWindow::StatusRefresh() { UpdateWindow(status_); }

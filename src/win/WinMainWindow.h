@@ -112,6 +112,8 @@ class WinMainWindow : public WindowView, public WindowPort {
   void CloseLater() override;
   void SetPanelTip(int panel, const std::string& tip) override;
   bool PanelFits(int panel, std::string_view text) override;
+  int PanelTextWidth(int panel, std::string_view text) override;
+  void SetPanelWidth(int panel, int width) override;
   void EditLine(ActionId action) override;
   void SetActionChecked(ActionId action, bool checked) override;
   const std::vector<std::string_view>& LinesOf(PaneId pane) override { return PaneLines(pane).Lines().Lines(); }
@@ -190,7 +192,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   unsigned dpi_ = 96;
   PaneSplit split_;
   PaneSplit::Splitter dragging_ = PaneSplit::Splitter::None;
-  int panel3Width_ = 0;  // at 96 pixels per inch
+  std::array<int, 4> panelWidths_;  // of panels 0 to 3, at 96 pixels per inch
   std::string panelTip_;  // what panel 4's tooltip shows
   std::wstring tipText_;  // the toolbar tooltip being shown
   bool busy_ = false;
