@@ -32,6 +32,11 @@ class PaneRows {
   // The lines added since the last time are told of: false when there are
   // none, or while the rows are filtered.
   bool Announce();
+  // The line the commands take of a selection: of many selected lines, the
+  // one clicked last (the current row), else the first; -1 for none.
+  int ChosenLine(int currentRow, bool currentSelected, int firstSelectedRow) const {
+    return LineOfRow(currentSelected ? currentRow : firstSelectedRow);
+  }
   // The lines shown at these rows, in pane order.
   std::vector<std::string_view> LinesAt(const std::vector<int>& rows) const;
 

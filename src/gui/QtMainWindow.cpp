@@ -467,16 +467,11 @@ int QtMainWindow::PaneLineCount(PaneId pane) { return Model(pane)->Pane().Count(
 std::string_view QtMainWindow::PaneLineAt(PaneId pane, int index) { return Model(pane)->Pane().LineAt(index); }
 
 int QtMainWindow::PaneSelectedIndex(PaneId pane) {
-  // Of many selected lines, the one clicked last.
   const QItemSelectionModel* selection = PaneView(pane)->selectionModel();
   const QModelIndex current = selection->currentIndex();
-  int row = -1;
-  if (current.isValid() && selection->isSelected(current)) {
-    row = current.row();
-  } else if (const QModelIndexList rows = selection->selectedRows(); !rows.isEmpty()) {
-    row = rows.first().row();
-  }
-  return Model(pane)->Rows().LineOfRow(row);
+  const QModelIndexList rows = selection->selectedRows();
+  return Model(pane)->Rows().ChosenLine(current.row(), current.isValid() && selection->isSelected(current),
+                                        rows.isEmpty() ? -1 : rows.first().row());
 }
 
 void QtMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) { Model(pane)->SetScrollExtent(pixels); }

@@ -760,14 +760,12 @@ int WinMainWindow::PaneLineCount(PaneId pane) { return PaneLines(pane).Count(); 
 std::string_view WinMainWindow::PaneLineAt(PaneId pane, int index) { return PaneLines(pane).LineAt(index); }
 
 int WinMainWindow::PaneSelectedIndex(PaneId pane) {
-  // Of many selected lines, the one clicked last.
   HWND box = PaneBox(pane);
-  int row = static_cast<int>(SendMessageW(box, LB_GETCARETINDEX, 0, 0));
-  if (row < 0 || SendMessageW(box, LB_GETSEL, static_cast<WPARAM>(row), 0) <= 0) {
-    row = -1;
-    SendMessageW(box, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&row));
-  }
-  return panes_[static_cast<int>(pane)].rows.LineOfRow(row);
+  const int caret = static_cast<int>(SendMessageW(box, LB_GETCARETINDEX, 0, 0));
+  int first = -1;
+  SendMessageW(box, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&first));
+  return panes_[static_cast<int>(pane)].rows.ChosenLine(
+      caret, caret >= 0 && SendMessageW(box, LB_GETSEL, static_cast<WPARAM>(caret), 0) > 0, first);
 }
 
 void WinMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) {
