@@ -130,6 +130,14 @@ inline constexpr int kPanelHeight = 30;
 inline constexpr int kLabel1Left = 8;
 inline constexpr int kLabel2Left = 408;
 inline constexpr int kLabelTop = 8;
+// Label1 and Label2 on Panel1, as they show before any command set them.
+struct LabelInfo {
+  const char* name;
+  const char* text;
+  int left;
+};
+inline constexpr std::array<LabelInfo, 2> kLabels{{{"Label1", "Selected: ?", kLabel1Left},
+                                                   {"Label2", "Loaded File: ?", kLabel2Left}}};
 inline constexpr int kListBox1Width = 402;
 inline constexpr int kListBox3Height = 97;
 inline constexpr int kSplitterSize = 3;

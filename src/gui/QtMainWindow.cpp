@@ -246,16 +246,14 @@ void QtMainWindow::BuildCentralArea() {
   panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   QFont labelFont = font();
   labelFont.setBold(true);
-  label1_ = new QLabel(QStringLiteral("Selected: ?"), panel);
-  label1_->setObjectName(QStringLiteral("Label1"));
-  label1_->setFont(labelFont);
-  label1_->move(WindowLayout::kLabel1Left, WindowLayout::kLabelTop);
-  label1_->adjustSize();
-  label2_ = new QLabel(QStringLiteral("Loaded File: ?"), panel);
-  label2_->setObjectName(QStringLiteral("Label2"));
-  label2_->setFont(labelFont);
-  label2_->move(WindowLayout::kLabel2Left, WindowLayout::kLabelTop);
-  label2_->adjustSize();
+  for (std::size_t i = 0; i < labels_.size(); ++i) {
+    const WindowLayout::LabelInfo& info = WindowLayout::kLabels[i];
+    labels_[i] = new QLabel(QString::fromUtf8(info.text), panel);
+    labels_[i]->setObjectName(QString::fromLatin1(info.name));
+    labels_[i]->setFont(labelFont);
+    labels_[i]->move(info.left, WindowLayout::kLabelTop);
+    labels_[i]->adjustSize();
+  }
   layout->addWidget(panel);
 
   auto* splitter2 = splitter2_ = new QSplitter(Qt::Vertical, central);
@@ -507,7 +505,7 @@ void QtMainWindow::StatusRefresh() { statusBar_->repaint(); }
 void QtMainWindow::SetCaption(std::string_view text) { setWindowTitle(FromView(text)); }
 
 void QtMainWindow::SetLabelText(LabelId label, std::string_view text) {
-  QLabel* target = label == LabelId::Label1 ? label1_ : label2_;
+  QLabel* target = labels_[static_cast<std::size_t>(label)];
   target->setText(FromView(text));
   target->adjustSize();
 }

@@ -143,8 +143,7 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   std::array<QListView*, 3> views_{};
   std::array<PaneModel*, 3> models_{};
   std::array<QLabel*, 5> panels_{};
-  QLabel* label1_ = nullptr;
-  QLabel* label2_ = nullptr;
+  std::array<QLabel*, 2> labels_{};
   QLineEdit* edit_ = nullptr;
   QCheckBox* md5_ = nullptr;
   QWidget* statusBar_ = nullptr;

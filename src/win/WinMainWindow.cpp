@@ -237,11 +237,10 @@ void WinMainWindow::CreateControls() {
     SendMessageW(pane.box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
   }
   for (std::size_t i = 0; i < labels_.size(); ++i) {
-    labels_[i] = child(0, L"STATIC", i == 0 ? L"Selected: ?" : L"Loaded File: ?", SS_NOPREFIX | SS_LEFTNOWORDWRAP);
+    labels_[i] = child(0, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP);
     SendMessageW(labels_[i], WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_), FALSE);
+    SetLabelText(static_cast<LabelId>(i), L::kLabels[i].text);
   }
-  SetLabelText(LabelId::Label1, "Selected: ?");
-  SetLabelText(LabelId::Label2, "Loaded File: ?");
   status_ = child(0, STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER);
   BuildToolBar();
 
@@ -305,7 +304,7 @@ void WinMainWindow::Relayout() {
   for (std::size_t i = 0; i < labels_.size(); ++i) {
     RECT place{};
     GetWindowRect(labels_[i], &place);
-    MoveWindow(labels_[i], S(i == 0 ? L::kLabel1Left : L::kLabel2Left), S(L::kToolBarHeight + L::kLabelTop),
+    MoveWindow(labels_[i], S(L::kLabels[i].left), S(L::kToolBarHeight + L::kLabelTop),
                place.right - place.left, place.bottom - place.top, TRUE);
   }
   MoveWindow(status_, 0, height - S(L::kStatusBarHeight), width, S(L::kStatusBarHeight), TRUE);
