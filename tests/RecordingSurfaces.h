@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "app/WindowDialogs.h"
+#include "app/WindowView.h"
 #include "surfaces/ListPane.h"
 #include "surfaces/Surfaces.h"
 
 // Records every surface operation, in order, with its arguments, and answers
 // the dialogs, the confirmation box and the check box as a test scripts them.
-class RecordingSurfaces : public Surfaces {
+// As a window's view and dialogs it stands in for a window under a controller.
+class RecordingSurfaces : public Surfaces, public WindowView, public WindowDialogs {
  public:
   RecordingSurfaces();
 
@@ -94,6 +97,19 @@ class RecordingSurfaces : public Surfaces {
   void ShowHelpContents() override;
   void QuitHelp() override;
   void CloseWindow() override;
+
+  // The dialogs, answered as the surface operations of the same purpose are.
+  std::optional<std::string> BrowseForFolder(std::string_view title, const std::string& start) override {
+    return RunFolderBrowserAt(title, start);
+  }
+  std::optional<std::string> OpenFile() override { return RunOpenDialog(); }
+  std::optional<std::string> SaveFile() override { return RunSaveDialog(); }
+  std::optional<ResultsFileChoice> SaveResultsFile() override { return RunSaveResultsDialog(); }
+  std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }
+  ConfirmAnswer Confirm(std::string_view question) override { return AskConfirmation(question); }
+  void ShowError(std::string_view message) override { ShowErrorBox(message); }
+  void ShowAbout() override { ShowAboutBox(); }
+  std::optional<std::string> EditExcludePatterns(const std::string&) override { return std::nullopt; }
 
  private:
   void Record(std::string op) { log_.push_back(std::move(op)); }

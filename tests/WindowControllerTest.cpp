@@ -4,7 +4,9 @@
 
 #include "FakeFolderSearch.h"
 #include "RecordingSurfaces.h"
+#include "app/PaneSplit.h"
 #include "app/ShownRows.h"
+#include "app/WindowLayout.h"
 #include "app/WindowController.h"
 
 namespace {
@@ -43,14 +45,15 @@ class FakePort : public WindowPort {
   void CloseLater() override { ++closes; }
   void SetPanelTip(int panel, const std::string& tip) override { tips[static_cast<std::size_t>(panel)] = tip; }
   bool PanelFits(int, std::string_view text) override { return text.size() <= 20; }
+  int PanelTextWidth(int, std::string_view text) override { return 6 * static_cast<int>(text.size()); }
+  void SetPanelWidth(int panel, int width) override { widths[static_cast<std::size_t>(panel)] = width; }
   void EditLine(ActionId action) override { edits.push_back(action); }
-  void ShowChoices(const RememberedChoices&, bool enabled) override { choicesEnabled = enabled; }
-  std::optional<std::string> EditExcludePatterns(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }
+  void SetActionChecked(ActionId action, bool on) override { checked[action] = on; }
   const std::vector<std::string_view>& LinesOf(PaneId pane) override { return surfaces_.Pane(pane).Lines().Lines(); }
   int RowOfLine(PaneId pane, int line) override { return shown.RowOfLine(line, surfaces_.Pane(pane).Count()); }
   void GoToRow(PaneId pane, int row) override { surfaces_.Pane(pane).SetSelectedIndex(shown.LineOfRow(row, 1 << 20)); }
   void ShowFindBar(PaneId, bool) override {}
+  void HideFindBar(PaneId) override {}
   std::string FindText() override { return findText; }
   void ShowFindCount(std::string_view text) override { findCount = text; }
   void PollFind(bool) override {}
@@ -69,8 +72,9 @@ class FakePort : public WindowPort {
   Clock::duration announceCost{};
   int inputs = 0, announced = 0, closes = 0;
   std::array<std::string, 5> tips;
+  std::array<int, 4> widths{};
   std::vector<ActionId> edits;
-  bool choicesEnabled = false;
+  std::map<ActionId, bool> checked;
   std::string findText, findCount, kindsShown;
   ShownRows shown;
 
@@ -80,7 +84,7 @@ class FakePort : public WindowPort {
 
 class WindowControllerTest : public ::testing::Test {
  protected:
-  WindowControllerTest() : port(surfaces), controller(surfaces, port, store, search, RegionalSettings{}) {}
+  WindowControllerTest() : port(surfaces), controller(surfaces, port, surfaces, store, search, RegionalSettings{}) {}
   void BeginWork() { controller.SetActionEnabled(ActionId::EditStopAction, true); }
   void EndWork() { controller.SetActionEnabled(ActionId::EditStopAction, false); }
   void SetLines(PaneId pane, const std::vector<std::string>& lines) {
@@ -140,6 +144,13 @@ TEST_F(WindowControllerTest, DropsActingInputDuringWorkAndStopsOnEscape) {
   EXPECT_FALSE(controller.StopRequested());
 }
 
+TEST_F(WindowControllerTest, WidensAPanelForALongerTextAndNarrowsItAgain) {
+  controller.StatusSetPanelText(0, "Files = 1,234,567 (partial)");
+  EXPECT_EQ(port.widths[0], 6 * 27 + 8);
+  controller.StatusSetPanelText(0, "Files = 1");
+  EXPECT_EQ(port.widths[0], WindowLayout::kPanelWidths[0]);
+}
+
 TEST_F(WindowControllerTest, ShowsEachWarningOnceASession) {
   controller.ShowWarning("cache cannot be used");
   controller.ShowWarning("cache cannot be used");
@@ -159,17 +170,21 @@ TEST_F(WindowControllerTest, EnablesTheEditActionsByFocusSelectionAndClipboardAn
   controller.Execute(ActionId::EditCopyAction);     // disabled: nothing happens
   EXPECT_EQ(port.edits, std::vector<ActionId>{ActionId::EditCopyAction});
 
-  EXPECT_TRUE(port.choicesEnabled);
+  EXPECT_TRUE(controller.Enabled(ActionId::EditReuseDigestsAction));
   BeginWork();
-  EXPECT_FALSE(port.choicesEnabled);
-  controller.SetChoice(Flag::ReuseDigests, true);  // held until the run ends
-  controller.SetChoice(Flag::DetectMoves, true);   // read by the next comparison only
+  for (const ActionId id :
+       {ActionId::EditReuseDigestsAction, ActionId::EditExcludePatternsAction, ActionId::EditSha256Action})
+    EXPECT_FALSE(surfaces.IsEnabled(id)) << NameOf(id);
+  controller.Execute(ActionId::EditReuseDigestsAction);  // held until the run ends
+  controller.Execute(ActionId::EditDetectMovesAction);   // read by the next comparison only
   EXPECT_FALSE(controller.ReuseDigestsChecked());
   EXPECT_TRUE(controller.DetectMovesChecked());
+  EXPECT_TRUE(port.checked[ActionId::EditDetectMovesAction]);
   EndWork();
-  EXPECT_TRUE(port.choicesEnabled);
-  controller.SetChoice(Flag::ReuseDigests, true);
+  EXPECT_TRUE(surfaces.IsEnabled(ActionId::EditSha256Action));
+  controller.Execute(ActionId::EditReuseDigestsAction);
   EXPECT_TRUE(controller.ReuseDigestsChecked());
+  EXPECT_TRUE(port.checked[ActionId::EditReuseDigestsAction]);
   EXPECT_EQ(store.ReadBool("Listing/ReuseDigests", false), true);
 }
 
@@ -210,7 +225,7 @@ TEST_F(WindowControllerTest, RemembersTheChoicesTheLastFolderAndTheMd5Box) {
   store.values = {{"Listing/Md5", "1"}, {"Listing/ExcludePatterns", "*.tmp\n"}, {"Listing/LastFolder", "/old"}};
   RecordingSurfaces other;
   FakePort otherPort(other);
-  WindowController again(other, otherPort, store, search, RegionalSettings{});
+  WindowController again(other, otherPort, other, store, search, RegionalSettings{});
   EXPECT_TRUE(again.Choices().Get(Flag::Md5));
   EXPECT_EQ(again.ExcludePatternList(), std::vector<std::string>{"*.tmp"});
   other.FolderAnswers = {"/new"};
@@ -220,6 +235,34 @@ TEST_F(WindowControllerTest, RemembersTheChoicesTheLastFolderAndTheMd5Box) {
   other.Md5 = [] { return false; };
   EXPECT_TRUE(again.CloseAsked());
   EXPECT_EQ(store.values["Listing/Md5"], "0");
+}
+
+TEST(PaneSplit, KeepsThePanesSharesAsTheWindowGrowsAndAcrossSessions) {
+  namespace L = WindowLayout;
+  PaneSplit split;
+  const PaneSplit::Boxes laidOut = split.Place(L::kClientWidth, L::kClientHeight, 20);
+  EXPECT_EQ(laidOut.listBox1.width, L::kListBox1Width);
+  EXPECT_EQ(laidOut.listBox3.height + laidOut.resultsBar.height, L::kListBox3Height);
+  EXPECT_EQ(laidOut.resultsBar.top, laidOut.listBox1.top + laidOut.listBox1.height + L::kSplitterSize);
+  EXPECT_EQ(split.At(L::kListBox1Width + 1, 100, L::kClientWidth, L::kClientHeight), PaneSplit::Splitter::Beside);
+  EXPECT_EQ(split.At(10, laidOut.resultsBar.top - 1, L::kClientWidth, L::kClientHeight), PaneSplit::Splitter::Above);
+  EXPECT_EQ(split.At(10, 100, L::kClientWidth, L::kClientHeight), PaneSplit::Splitter::None);
+  // Dragged to the middle, ListBox1 keeps half of a window twice as wide;
+  // dragged past the edge, every pane keeps a pixel.
+  split.Drag(PaneSplit::Splitter::Beside, (L::kClientWidth - L::kSplitterSize) / 2, 0, L::kClientWidth, L::kClientHeight);
+  EXPECT_NEAR(split.Place(2 * L::kClientWidth, L::kClientHeight, 0).listBox1.width, L::kClientWidth, 2);
+  split.Drag(PaneSplit::Splitter::Above, 0, -500, L::kClientWidth, L::kClientHeight);
+  EXPECT_GE(split.Place(L::kClientWidth, L::kClientHeight, 0).listBox1.height, 1);
+  MapStore store;
+  split.Write(store);
+  PaneSplit next;
+  next.Read(store);
+  EXPECT_NEAR(next.Place(2 * L::kClientWidth, L::kClientHeight, 0).listBox1.width, L::kClientWidth, 2);
+  // At 144 pixels per inch everything is half as large again.
+  PaneSplit scaled;
+  scaled.SetDpi(144);
+  EXPECT_NEAR(scaled.Place(L::kClientWidth * 3 / 2, L::kClientHeight * 3 / 2, 0).listBox1.width,
+              L::kListBox1Width * 3 / 2, 2);
 }
 
 }  // namespace

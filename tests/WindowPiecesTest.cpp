@@ -4,10 +4,16 @@
 #include <map>
 
 #include "app/ActionTable.h"
+#include "app/DialogFileTypes.h"
 #include "app/GlyphPicture.h"
+#include "app/HelpPlace.h"
 #include "app/HtmlText.h"
+#include "app/LineEnds.h"
+#include "app/PaneMenu.h"
+#include "app/PaneRows.h"
 #include "app/PaneText.h"
 #include "app/RunFigures.h"
+#include "app/ShortcutKey.h"
 #include "app/UnreadableList.h"
 #include "app/WindowLayout.h"
 #include "surfaces/TextForDisplay.h"
@@ -87,6 +93,95 @@ TEST(WindowLayout, PutsEveryActionInOneMenuAndTheToolbarOnlyOnActionsWithGlyphs)
       EXPECT_GE(InfoOf(item.action).glyph, 0) << item.name;
     }
   }
+}
+
+TEST(PaneMenu, OffersOnlyWhatTheSelectionHasAndTellsWhatEachItemDoes) {
+  const PaneMenu folders({"/r/sub/", "/r/sub/deeper/"}, "/r/sub/deeper/");
+  ASSERT_EQ(folders.Items().size(), 3u);
+  EXPECT_TRUE(folders.Items()[1].enabled && folders.Items()[2].enabled);
+  EXPECT_EQ(folders.Choose(0).clipboard, "/r/sub/\n/r/sub/deeper/\n");
+  EXPECT_EQ(folders.Choose(1).clipboard, "/r/sub/\n/r/sub/deeper/\n");
+  EXPECT_EQ(folders.Choose(2).folder, "/r/sub/");
+  EXPECT_TRUE(folders.Choose(2).clipboard.empty());
+  // Lines that name nothing can be copied, but have no path and no folder.
+  const PaneMenu counts({"Number of Files = 1"}, "Number of Files = 1");
+  EXPECT_TRUE(counts.Items()[0].enabled);
+  EXPECT_FALSE(counts.Items()[1].enabled || counts.Items()[2].enabled);
+  EXPECT_TRUE(counts.Choose(1).clipboard.empty());
+  EXPECT_FALSE(counts.Choose(2).folder.has_value());
+  EXPECT_TRUE(counts.Choose(-1).clipboard.empty());  // the menu closed
+}
+
+TEST(DialogFileTypes, OffersTheResultsFormsAfterTheListingTypes) {
+  const auto results = DialogFileTypes::Of(true);
+  ASSERT_EQ(results.size(), DialogFileTypes::Of(false).size() + 2);
+  EXPECT_EQ(DialogFileTypes::FormatOf(0), ResultsFormat::Text);
+  EXPECT_EQ(DialogFileTypes::FormatOf(results.size() - 2), ResultsFormat::Csv);
+  EXPECT_EQ(DialogFileTypes::FormatOf(results.size() - 1), ResultsFormat::JsonLines);
+  EXPECT_EQ(DialogFileTypes::ExtensionFor(results.back().name), "jsonl");
+  EXPECT_EQ(DialogFileTypes::ExtensionFor("no such type"), Texts::kDefaultExtension);
+}
+
+TEST(HelpPlace, GoesRightOfTheWindowWhereThereIsRoomElseLeftOfItElseOverIt) {
+  const HelpPlace::Rect screen{0, 0, 1920, 1080};
+  const auto at = [&](const HelpPlace::Rect& owner, const HelpPlace::Rect& area) {
+    const HelpPlace::Rect place = HelpPlace::Beside(owner, 640, 560, area);
+    return std::pair{place.left, place.top};
+  };
+  EXPECT_EQ(at({100, 50, 800, 600}, screen), std::pair(908, 50));
+  EXPECT_EQ(at({1000, 50, 800, 600}, screen), std::pair(352, 50));
+  EXPECT_EQ(at({0, 0, 800, 600}, {0, 0, 800, 600}), std::pair(80, 20));
+  // Never off the screen: a window low on it takes the help up with it.
+  EXPECT_EQ(at({100, 900, 800, 600}, screen), std::pair(908, 519));
+}
+
+TEST(ShortcutKey, ReadsEveryShortcutOfTheActionTableAndNoOtherName) {
+  for (const ActionInfo& info : kActionTable) {
+    if (*info.shortcut) {
+      EXPECT_NE(ShortcutKey::Parse(info.shortcut).kind, ShortcutKey::Kind::None) << info.shortcut;
+    }
+  }
+  const ShortcutKey saveAs = ShortcutKey::Parse("Ctrl+Shift+S");
+  EXPECT_TRUE(saveAs.ctrl && saveAs.shift && !saveAs.alt);
+  EXPECT_EQ(saveAs.kind, ShortcutKey::Kind::Character);
+  EXPECT_EQ(saveAs.key, 'S');
+  const ShortcutKey findPrevious = ShortcutKey::Parse("Shift+F3");
+  EXPECT_EQ(findPrevious.kind, ShortcutKey::Kind::Function);
+  EXPECT_EQ(findPrevious.key, 3);
+  EXPECT_EQ(ShortcutKey::Parse("Esc").kind, ShortcutKey::Kind::Escape);
+  for (const char* unknown : {"", "Fx", "F0", "F99999999999", "Home", "Ctrl+"})
+    EXPECT_EQ(ShortcutKey::Parse(unknown).kind, ShortcutKey::Kind::None) << unknown;
+}
+
+TEST(LineEnds, AddsOneCrToEachLfAndTakesEveryCrAway) {
+  EXPECT_EQ(LineEnds::WithCrLf("a\nb\r\n\nc"), "a\r\nb\r\n\r\nc");
+  EXPECT_EQ(LineEnds::WithCrLf("\n"), "\r\n");
+  EXPECT_EQ(LineEnds::WithoutCr("a\r\nb\rc\r\n"), "a\nbc\n");
+}
+
+TEST(PaneRows, TellsTheViewOfNewLinesInBatchesAndMapsFilteredRowsToLines) {
+  PaneRows pane;
+  for (const char* line : {"a", "b", "c", "d"}) pane.Lines().AddLine(line);
+  EXPECT_EQ(pane.Rows(), 0);  // not told of yet
+  EXPECT_TRUE(pane.Announce());
+  EXPECT_FALSE(pane.Announce());
+  EXPECT_EQ(pane.Rows(), 4);
+  const std::vector<int> kept{1, 3};
+  EXPECT_TRUE(pane.Show(&kept));
+  pane.Lines().AddLine("e");
+  EXPECT_FALSE(pane.Announce());  // a filtered pane waits for the filter
+  EXPECT_EQ(pane.Rows(), 2);
+  EXPECT_EQ(pane.LineOfRow(1), 3);
+  EXPECT_EQ(pane.RowOfLine(2), -1);
+  EXPECT_EQ(pane.LinesAt({1, 0, 7}), (std::vector<std::string_view>{"b", "d"}));
+  EXPECT_TRUE(pane.Show(nullptr));
+  EXPECT_FALSE(pane.Show(nullptr));
+  EXPECT_EQ(pane.Rows(), 5);
+  pane.Clear();
+  EXPECT_EQ(pane.Rows(), 0);
+  // A file that cannot be read leaves what was read told of.
+  EXPECT_ANY_THROW(pane.Load("/nonexistent/listing.qln"));
+  EXPECT_EQ(pane.Announced(), pane.Lines().Count());
 }
 
 TEST(HtmlText, ShowsTheHelpAsPlainTextWithHeadingsParagraphsBulletsAndPreformattedLines) {

@@ -125,7 +125,9 @@ int main(int argc, char** argv) {
   if (shot != nullptr && !SaveShot(window.Handle(), shot)) std::fprintf(stderr, "cannot write %s\n", shot);
   if (aboutShot != nullptr) {
     SetTimer(nullptr, 0, 700, &ShootAbout);
-    SystemDialogs().ShowAbout(window.Handle());
+    SystemDialogs about;
+    about.SetOwner(window.Handle());
+    about.ShowAbout();
   }
   WinSettings(L"Software\\Quillon-Bench").RemoveAll();
   return dialogs.Errors.empty() ? 0 : 1;

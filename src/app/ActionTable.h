@@ -15,6 +15,8 @@ struct ActionInfo {
   bool enabledAtStart;   // Cut, Copy and Paste follow the focus instead
   bool visible;
   const char* hint;      // short part "|" long part
+  bool checkable = false;
+  bool signing = false;  // only where the build signs and checks listings
 };
 
 inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
@@ -41,7 +43,7 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
     {ActionId::HelpAboutAction, "Help", "&About...", "", 19, true, true,
      "About |Displays program information, version number, and copyright"},
     {ActionId::EditDetectMovesAction, "Edit", "Detect &Moved Files", "", -1, true, true,
-     "Detect Moved Files| Reports a file that moved as one Moved line instead of Deleted and Added..."},
+     "Detect Moved Files| Reports a file that moved as one Moved line instead of Deleted and Added...", true},
     {ActionId::EditStopAction, "Edit", "S&top", "Esc", 13, false, true,
      "Stop| Stops the listing or the comparison that is running; what it found so far stays to look at"},
     {ActionId::EditCompareFolderAction, "Edit", "Compare &Folder with Listing...", "Ctrl+K", 14, true, true,
@@ -51,6 +53,27 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
     {ActionId::EditFindNextAction, "Edit", "Find &Next", "F3", -1, true, true, "Find Next| Goes to the next line found..."},
     {ActionId::EditFindPreviousAction, "Edit", "Find Pre&vious", "Shift+F3", -1, true, true,
      "Find Previous| Goes to the line found before..."},
+    {ActionId::EditReuseDigestsAction, "Edit", "Reuse Digests of &Unchanged Files", "", -1, true, true,
+     "Reuse Digests of Unchanged Files| Takes the MD5 number of each file unchanged since an earlier listing "
+     "from the digest cache instead of reading it. Leave it off for an audit against tampering.",
+     true},
+    {ActionId::EditExcludePatternsAction, "Edit", "E&xclude Patterns...", "", -1, true, true,
+     "Exclude Patterns| Names the files and folders that listings leave out..."},
+    // Beside the MD5 box, which keeps its meaning: it asks for digests, this says which.
+    {ActionId::EditSha256Action, "Edit", "Digests with S&HA-256", "", -1, true, true,
+     "Digests with SHA-256| With the MD5 box ticked, listings carry SHA-256 digests (64 digits) instead of MD5 "
+     "numbers: choose it where someone could prepare two files with the same MD5. A listing of one kind compared "
+     "with one of the other shows every file as modified.",
+     true},
+    // Signing on Save with a private key chosen once; and the public key Open
+    // checks signatures with.
+    {ActionId::FileSignListingsAction, "File", "Si&gn Saved Listings", "", -1, true, true,
+     "Sign Saved Listings| Save writes the listing's signature beside it (NAME.sig) with your private key; "
+     "keep the key off the machine you audit.",
+     true, true},
+    {ActionId::FileVerifyKeyAction, "File", "Check Signatures &With...", "", -1, true, true,
+     "Check Signatures With| The public key that Open checks a listing's signature with; panel 4 tells the outcome.",
+     false, true},
 }};
 
 inline constexpr const ActionInfo& InfoOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }

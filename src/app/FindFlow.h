@@ -4,13 +4,14 @@
 
 #include "app/PaneFind.h"
 #include "app/WindowPort.h"
+#include "app/WindowView.h"
 
 // The find bar's flow: it searches the pane that had the focus last, goes to
 // the first hit as soon as it is found, steps through the hits the result
 // filter shows, and forgets its hits when the pane's lines go.
 class FindFlow {
  public:
-  FindFlow(Surfaces& window, WindowPort& port) : window_(window), port_(port) {}
+  FindFlow(WindowView& window, WindowPort& port) : window_(window), port_(port) {}
 
   PaneId Pane() const { return pane_; }
   void PaneFocused(PaneId pane) { lastPane_ = pane; }
@@ -31,7 +32,7 @@ class FindFlow {
  private:
   void ShowCount(int place) { port_.ShowFindCount(finder_.CountText(place)); }
 
-  Surfaces& window_;
+  WindowView& window_;
   WindowPort& port_;
   PaneFind finder_;
   PaneId pane_ = PaneId::ListBox1;

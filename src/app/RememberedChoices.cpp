@@ -5,10 +5,10 @@
 namespace {
 
 namespace L = WindowLayout;
-constexpr std::array<const char*, 5> kFlagKeys{L::kMd5Key, L::kDetectMovesKey, L::kReuseDigests.settingKey,
-                                               L::kSha256.settingKey, L::kSignListings.settingKey};
-constexpr std::array<const char*, 4> kTextKeys{L::kExcludePatterns.settingKey, L::kPrivateKeyKey,
-                                               L::kVerifyKey.settingKey, L::kLastFolderKey};
+constexpr std::array<const char*, 5> kFlagKeys{L::kMd5Key, L::kDetectMovesKey, L::kReuseDigestsKey, L::kSha256Key,
+                                               L::kSignListingsKey};
+constexpr std::array<const char*, 4> kTextKeys{L::kExcludePatternsKey, L::kPrivateKeyKey, L::kVerifyKeyKey,
+                                               L::kLastFolderKey};
 
 }  // namespace
 

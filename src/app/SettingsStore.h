@@ -1,5 +1,7 @@
 #pragma once
 
+#include <charconv>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,4 +15,13 @@ class SettingsStore {
   virtual void WriteBool(std::string_view key, bool value) const = 0;
   virtual std::string ReadText(std::string_view key) const = 0;
   virtual void WriteText(std::string_view key, std::string_view value) const = 0;
+  // A number, as text unless the store keeps numbers as such.
+  virtual std::optional<int> ReadInt(std::string_view key) const {
+    const std::string text = ReadText(key);
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+  }
+  virtual void WriteInt(std::string_view key, int value) const { WriteText(key, std::to_string(value)); }
 };

@@ -1,5 +1,9 @@
 #include "app/StatusPanels.h"
 
+#include <algorithm>
+
+#include "app/WindowLayout.h"
+
 void StatusPanels::Set(int panel, std::string_view text) {
   if (panel == 4) {
     std::string tip;
@@ -11,7 +15,7 @@ void StatusPanels::Set(int panel, std::string_view text) {
   std::string& kept = texts_.at(static_cast<std::size_t>(panel));
   if (kept != text) {
     kept.assign(text);
-    window_.StatusSetPanelText(panel, text);
+    Draw(panel, text);
   }
   if (panel == 4) HintRoomChanged();
 }
@@ -23,7 +27,7 @@ void StatusPanels::ShowHint(std::string_view text) {
   hint_.assign(text);
   unreadableTip_ = false;
   texts_[4].assign(text);
-  window_.StatusSetPanelText(4, text);
+  Draw(4, text);
   HintRoomChanged();
 }
 
@@ -34,7 +38,7 @@ void StatusPanels::HintRoomChanged() {
 
 void StatusPanels::ShowFigures(const std::array<std::string, 4>& texts, const std::string& rateTip) {
   figuresShown_ = true;
-  for (std::size_t i = 0; i < texts.size(); ++i) window_.StatusSetPanelText(static_cast<int>(i), texts[i]);
+  for (std::size_t i = 0; i < texts.size(); ++i) Draw(static_cast<int>(i), texts[i]);
   SetTip(3, rateTip);
 }
 
@@ -42,8 +46,18 @@ void StatusPanels::EndFigures() {
   if (!figuresShown_) return;
   // The figures were shown in place of the panels' texts, which come back.
   figuresShown_ = false;
-  for (int i = 0; i < 4; ++i) window_.StatusSetPanelText(i, texts_[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < 4; ++i) Draw(i, texts_[static_cast<std::size_t>(i)]);
   SetTip(3, std::string());
+}
+
+void StatusPanels::Draw(int panel, std::string_view text) {
+  window_.StatusSetPanelText(panel, text);
+  // Panels 0 to 3 widen for a longer text, such as the counts of a finished
+  // comparison or of a stopped listing, at the hints' cost.
+  if (panel < 4) {
+    port_.SetPanelWidth(panel, std::max(WindowLayout::kPanelWidths[static_cast<std::size_t>(panel)],
+                                        port_.PanelTextWidth(panel, text) + 8));
+  }
 }
 
 void StatusPanels::SetTip(int panel, const std::string& tip) {

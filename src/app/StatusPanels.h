@@ -6,13 +6,14 @@
 
 #include "app/UnreadableList.h"
 #include "app/WindowPort.h"
+#include "app/WindowView.h"
 
 // The five status panels as the commands set them, and what shows in their
 // place for a while: a run's figures in panels 0 to 3, a hint in panel 4.
 // It draws through the window's own panel operation.
 class StatusPanels {
  public:
-  StatusPanels(Surfaces& window, WindowPort& port) : window_(window), port_(port) {}
+  StatusPanels(WindowView& window, WindowPort& port) : window_(window), port_(port) {}
 
   // A text from a command. Panel 4 gets one only at the end of a listing
   // run, the count of what could not be read: its tooltip names them.
@@ -31,9 +32,10 @@ class StatusPanels {
   void EndFigures();
 
  private:
+  void Draw(int panel, std::string_view text);
   void SetTip(int panel, const std::string& tip);
 
-  Surfaces& window_;
+  WindowView& window_;
   WindowPort& port_;
   std::array<std::string, 5> texts_;
   std::array<std::string, 5> tips_;

@@ -34,10 +34,11 @@ constexpr Handler kClicks[] = {&TMainWindow::ListBox1Click, &TMainWindow::ListBo
 
 }  // namespace
 
-WindowController::WindowController(Surfaces& window, WindowPort& port, const SettingsStore& store,
-                                   FolderSearch& search, RegionalSettings settings)
+WindowController::WindowController(WindowView& window, WindowPort& port, WindowDialogs& dialogs,
+                                   const SettingsStore& store, FolderSearch& search, RegionalSettings settings)
     : window_(window),
       port_(port),
+      dialogs_(dialogs),
       choices_(store),
       panels_(window, port),
       session_(window, port, panels_),
@@ -46,7 +47,7 @@ WindowController::WindowController(Surfaces& window, WindowPort& port, const Set
   logic_ = std::make_unique<TMainWindow>(*this, search, std::move(settings));
   logic_->FormCreate(this);
   ApplyChoices();
-  port_.ShowChoices(choices_, true);
+  ShowChoices(true);
 }
 
 WindowController::~WindowController() = default;
@@ -62,6 +63,21 @@ void WindowController::Execute(ActionId action) {
     // A choice kept between sessions, not a command.
     case ActionId::EditDetectMovesAction:
       SetChoice(Flag::DetectMoves, !choices_.Get(Flag::DetectMoves));
+      return;
+    case ActionId::EditReuseDigestsAction:
+      SetChoice(Flag::ReuseDigests, !choices_.Get(Flag::ReuseDigests));
+      return;
+    case ActionId::EditSha256Action:
+      SetChoice(Flag::Sha256, !choices_.Get(Flag::Sha256));
+      return;
+    case ActionId::EditExcludePatternsAction:
+      EditExcludePatterns();
+      return;
+    case ActionId::FileSignListingsAction:
+      ChooseSigning(!choices_.Get(Flag::Sign));
+      return;
+    case ActionId::FileVerifyKeyAction:
+      ChooseVerifyKey();
       return;
     // Finding only moves through a pane; it is no command of the logic.
     case ActionId::EditFindAction:
@@ -134,19 +150,19 @@ void WindowController::Destroy() {
 void WindowController::SetChoice(RememberedChoices::Flag flag, bool on) {
   // The listing choices hold from the start of a run to its end.
   if (Working() && flag != Flag::DetectMoves) {
-    port_.ShowChoices(choices_, false);
+    ShowChoices(false);
     return;
   }
   choices_.Set(flag, on);
   ApplyChoices();
-  port_.ShowChoices(choices_, !Working());
+  ShowChoices(!Working());
 }
 
 void WindowController::EditExcludePatterns() {
   if (Working()) return;
   std::string text = choices_.Get(Text::ExcludePatterns);
   for (;;) {
-    const std::optional<std::string> edited = port_.EditExcludePatterns(text);
+    const std::optional<std::string> edited = dialogs_.EditExcludePatterns(text);
     if (!edited) return;
     text = *edited;
     try {
@@ -164,7 +180,7 @@ void WindowController::EditExcludePatterns() {
 void WindowController::ChooseSigning(bool on) {
   std::string key = choices_.Get(Text::PrivateKey);
   if (on && (key.empty() || !SystemPaths::IsExistingFile(key)))
-    key = port_.ChooseKeyFile("Choose the private key that signs saved listings").value_or(std::string());
+    key = dialogs_.ChooseKeyFile("Choose the private key that signs saved listings").value_or(std::string());
   if (on && !key.empty()) {
     // Refused now rather than at the next save.
     try {
@@ -184,11 +200,11 @@ void WindowController::ChooseSigning(bool on) {
       choices_.Set(Text::PublicKey, publicKey);
   }
   ApplyChoices();
-  port_.ShowChoices(choices_, !Working());
+  ShowChoices(!Working());
 }
 
 void WindowController::ChooseVerifyKey() {
-  const auto chosen = port_.ChooseKeyFile("Choose the public key that checks signatures");
+  const auto chosen = dialogs_.ChooseKeyFile("Choose the public key that checks signatures");
   if (!chosen || chosen->empty()) return;
   try {
     SigningKey::LoadPublic(*chosen);
@@ -204,6 +220,29 @@ void WindowController::ApplyChoices() {
   logic_->SetDigestAlgorithm(choices_.Get(Flag::Sha256) ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
   logic_->SetSigningKey(choices_.Get(Flag::Sign) ? choices_.Get(Text::PrivateKey) : std::string());
   logic_->SetVerifyKey(choices_.Get(Text::PublicKey));
+}
+
+void WindowController::ShowChoices(bool enabled) {
+  for (const auto& [id, flag] : {std::pair{ActionId::EditDetectMovesAction, Flag::DetectMoves},
+                                 std::pair{ActionId::EditReuseDigestsAction, Flag::ReuseDigests},
+                                 std::pair{ActionId::EditSha256Action, Flag::Sha256},
+                                 std::pair{ActionId::FileSignListingsAction, Flag::Sign}})
+    port_.SetActionChecked(id, choices_.Get(flag));
+  for (const ActionId id :
+       {ActionId::EditReuseDigestsAction, ActionId::EditExcludePatternsAction, ActionId::EditSha256Action}) {
+    if (Enabled(id) != enabled) SetActionEnabled(id, enabled);
+  }
+}
+
+// ---- Find ----
+
+void WindowController::FindBarKey(bool escape, bool shift) {
+  if (!escape) {
+    Execute(shift ? ActionId::EditFindPreviousAction : ActionId::EditFindNextAction);
+    return;
+  }
+  find_.Closed();
+  port_.HideFindBar(find_.Pane());
 }
 
 // ---- The result kinds ----
@@ -272,7 +311,7 @@ void WindowController::SetActionEnabled(ActionId action, bool enabled) {
   } else {
     session_.End();
   }
-  port_.ShowChoices(choices_, !enabled);
+  ShowChoices(!enabled);
 }
 
 void WindowController::ReportUnreadable(UnreadableKind, std::string_view path, std::string_view) {
@@ -287,7 +326,7 @@ std::vector<std::string> WindowController::ExcludePatternList() {
 void WindowController::ShowWarning(std::string_view text) {
   // Each warning once a session: the next run would only repeat it.
   if (!warned_.emplace(text).second) return;
-  window_.ShowWarning(text);
+  dialogs_.ShowWarning(text);
 }
 
 std::optional<std::string> WindowController::RunFolderBrowser(std::string_view title) {
@@ -296,14 +335,14 @@ std::optional<std::string> WindowController::RunFolderBrowser(std::string_view t
 
 std::optional<std::string> WindowController::RunFolderBrowserAt(std::string_view title, const std::string& start) {
   // Without a suggestion, the folder listed last, in this session or before.
-  auto chosen = window_.RunFolderBrowserAt(title, start.empty() ? choices_.Get(Text::LastFolder) : start);
+  auto chosen = dialogs_.BrowseForFolder(title, start.empty() ? choices_.Get(Text::LastFolder) : start);
   if (chosen && !chosen->empty()) choices_.Set(Text::LastFolder, *chosen);
   return chosen;
 }
 
 void WindowController::ShowErrorBox(std::string_view message) {
   port_.AnnouncePanes();
-  window_.ShowErrorBox(message);
+  dialogs_.ShowError(message);
 }
 
 void WindowController::CloseWindow() {

@@ -10,7 +10,9 @@
 #include "app/ResultFilter.h"
 #include "app/StatusPanels.h"
 #include "app/TMainWindow.h"
+#include "app/WindowDialogs.h"
 #include "app/WindowPort.h"
+#include "app/WindowView.h"
 #include "app/WorkSession.h"
 
 // What both windows do alike, written once: the surfaces the window logic
@@ -20,11 +22,11 @@
 //
 // It holds the work session, the warn-once rule, the enabled states beyond
 // the action table, the find and filter flow, the listing and signing
-// choices and the commands' dispatch.
+// choices, the dialogs and the commands' dispatch.
 class WindowController : public Surfaces {
  public:
-  WindowController(Surfaces& window, WindowPort& port, const SettingsStore& store, FolderSearch& search,
-                   RegionalSettings settings);
+  WindowController(WindowView& window, WindowPort& port, WindowDialogs& dialogs, const SettingsStore& store,
+                   FolderSearch& search, RegionalSettings settings);
   ~WindowController() override;
 
   TMainWindow& Logic() { return *logic_; }
@@ -60,7 +62,9 @@ class WindowController : public Surfaces {
 
   // The find bar and the result kinds.
   void FindTextChanged() { find_.Restart(); }
-  void FindClosed() { find_.Closed(); }
+  // Enter in the find bar goes to the next line found, with Shift to the one
+  // before; Escape closes the bar and gives its pane the focus back.
+  void FindBarKey(bool escape, bool shift);
   PaneId FindPane() const { return find_.Pane(); }
   void TakeHits() { find_.TakeHits(!Working()); }
   void FinishFind() { find_.Finish(); }
@@ -96,17 +100,17 @@ class WindowController : public Surfaces {
   bool ReuseDigestsChecked() override { return choices_.Get(RememberedChoices::Flag::ReuseDigests); }
   std::vector<std::string> ExcludePatternList() override;
   void ShowWarning(std::string_view text) override;
-  ConfirmAnswer AskConfirmation(std::string_view question) override { return window_.AskConfirmation(question); }
-  std::optional<std::string> RunOpenDialog() override { return window_.RunOpenDialog(); }
-  std::optional<std::string> RunSaveDialog() override { return window_.RunSaveDialog(); }
+  ConfirmAnswer AskConfirmation(std::string_view question) override { return dialogs_.Confirm(question); }
+  std::optional<std::string> RunOpenDialog() override { return dialogs_.OpenFile(); }
+  std::optional<std::string> RunSaveDialog() override { return dialogs_.SaveFile(); }
   std::optional<std::string> RunFolderBrowser(std::string_view title) override;
   std::optional<std::string> RunFolderBrowserAt(std::string_view title, const std::string& start) override;
-  std::optional<ResultsFileChoice> RunSaveResultsDialog() override { return window_.RunSaveResultsDialog(); }
+  std::optional<ResultsFileChoice> RunSaveResultsDialog() override { return dialogs_.SaveResultsFile(); }
   void ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) override {
     window_.ShowOldLine(line, changed);
   }
   void ShowErrorBox(std::string_view message) override;
-  void ShowAboutBox() override { window_.ShowAboutBox(); }
+  void ShowAboutBox() override { dialogs_.ShowAbout(); }
   void ShowHelpContents() override { window_.ShowHelpContents(); }
   void QuitHelp() override { window_.QuitHelp(); }
   void CloseWindow() override;
@@ -120,9 +124,13 @@ class WindowController : public Surfaces {
   void ApplyResultFilter();
   // The logic takes the digest and the keys the choices name.
   void ApplyChoices();
+  // The choices' check marks; the listing choices cannot be changed while
+  // enabled is false.
+  void ShowChoices(bool enabled);
 
-  Surfaces& window_;
+  WindowView& window_;
   WindowPort& port_;
+  WindowDialogs& dialogs_;
   RememberedChoices choices_;
   StatusPanels panels_;
   WorkSession session_;

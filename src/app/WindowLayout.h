@@ -10,41 +10,14 @@
 // The captions, hints and glyphs of the actions are in the action table.
 namespace WindowLayout {
 
-// A choice of the Edit menu that outlives the session, kept under its key in
-// the user's settings ("group/name").
-struct ChoiceInfo {
-  const char* name;
-  const char* caption;
-  const char* hint;  // short part "|" long part
-  const char* settingKey;
-};
-
-inline constexpr ChoiceInfo kReuseDigests{
-    "EditReuseDigestsAction", "Reuse Digests of &Unchanged Files",
-    "Reuse Digests of Unchanged Files| Takes the MD5 number of each file unchanged since an earlier listing "
-    "from the digest cache instead of reading it. Leave it off for an audit against tampering.",
-    "Listing/ReuseDigests"};
-inline constexpr ChoiceInfo kExcludePatterns{"EditExcludePatternsAction", "E&xclude Patterns...",
-                                             "Exclude Patterns| Names the files and folders that listings leave out...",
-                                             "Listing/ExcludePatterns"};
-// Beside the MD5 box, which keeps its meaning: it asks for digests, this says which.
-inline constexpr ChoiceInfo kSha256{
-    "EditSha256Action", "Digests with S&HA-256",
-    "Digests with SHA-256| With the MD5 box ticked, listings carry SHA-256 digests (64 digits) instead of MD5 "
-    "numbers: choose it where someone could prepare two files with the same MD5. A listing of one kind compared "
-    "with one of the other shows every file as modified.",
-    "Listing/Sha256"};
-// Signing on Save with a private key chosen once, kept under kPrivateKeyKey;
-// and the public key Open checks signatures with.
-inline constexpr ChoiceInfo kSignListings{
-    "FileSignListingsAction", "Si&gn Saved Listings",
-    "Sign Saved Listings| Save writes the listing's signature beside it (NAME.sig) with your private key; "
-    "keep the key off the machine you audit.",
-    "Signing/Sign"};
-inline constexpr ChoiceInfo kVerifyKey{
-    "FileVerifyKeyAction", "Check Signatures &With...",
-    "Check Signatures With| The public key that Open checks a listing's signature with; panel 4 tells the outcome.",
-    "Signing/PublicKey"};
+// The choices that outlive the session, each kept under its key in the
+// user's settings ("group/name"); their captions and hints are in the action
+// table.
+inline constexpr const char* kReuseDigestsKey = "Listing/ReuseDigests";
+inline constexpr const char* kExcludePatternsKey = "Listing/ExcludePatterns";
+inline constexpr const char* kSha256Key = "Listing/Sha256";
+inline constexpr const char* kSignListingsKey = "Signing/Sign";
+inline constexpr const char* kVerifyKeyKey = "Signing/PublicKey";
 inline constexpr const char* kPrivateKeyKey = "Signing/PrivateKey";
 inline constexpr const char* kDetectMovesKey = "Compare/DetectMoves";
 // The folder listed last, where the folder browser opens without a
@@ -68,7 +41,7 @@ inline constexpr const char* kExcludePatternsHelp =
 inline constexpr const char* kMd5Caption = "MD5";
 inline constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
 
-enum class ItemKind { Action, Separator, ReuseDigests, ExcludePatterns, Sha256, SignListings, VerifyKey };
+enum class ItemKind { Action, Separator };
 
 struct MenuItem {
   ItemKind kind;
@@ -89,8 +62,8 @@ constexpr MenuItem Separator(const char* name) { return {ItemKind::Separator, Ac
 inline constexpr std::array kFileItems{
     Item(ActionId::FileNewAction, "FileNewItem"),        Item(ActionId::FileOpenAction, "FileOpenItem"),
     Item(ActionId::FileSaveAction, "FileSaveItem"),      Item(ActionId::FileSaveAsAction, "FileSaveAsItem"),
-    MenuItem{ItemKind::SignListings, ActionId::FileNewAction, kSignListings.name},
-    MenuItem{ItemKind::VerifyKey, ActionId::FileNewAction, kVerifyKey.name},
+    Item(ActionId::FileSignListingsAction, "FileSignListingsItem"),
+    Item(ActionId::FileVerifyKeyAction, "FileVerifyKeyItem"),
     Separator("N1"),
     Item(ActionId::FileSaveResultAction, "FileSaveResultItem"),
     Separator("N2"),
@@ -113,9 +86,9 @@ inline constexpr std::array kEditItems{
     Item(ActionId::EditFindNextAction, "EditFindNextItem"),
     Item(ActionId::EditFindPreviousAction, "EditFindPreviousItem"),
     Separator("N6"),
-    MenuItem{ItemKind::Sha256, ActionId::FileNewAction, kSha256.name},
-    MenuItem{ItemKind::ReuseDigests, ActionId::FileNewAction, kReuseDigests.name},
-    MenuItem{ItemKind::ExcludePatterns, ActionId::FileNewAction, kExcludePatterns.name},
+    Item(ActionId::EditSha256Action, "EditSha256Item"),
+    Item(ActionId::EditReuseDigestsAction, "EditReuseDigestsItem"),
+    Item(ActionId::EditExcludePatternsAction, "EditExcludePatternsItem"),
 };
 inline constexpr std::array kHelpItems{
     Item(ActionId::HelpProgramAction, "HelpQuillonItem"),
@@ -157,6 +130,14 @@ inline constexpr int kPanelHeight = 30;
 inline constexpr int kLabel1Left = 8;
 inline constexpr int kLabel2Left = 408;
 inline constexpr int kLabelTop = 8;
+// Label1 and Label2 on Panel1, as they show before any command set them.
+struct LabelInfo {
+  const char* name;
+  const char* text;
+  int left;
+};
+inline constexpr std::array<LabelInfo, 2> kLabels{{{"Label1", "Selected: ?", kLabel1Left},
+                                                   {"Label2", "Loaded File: ?", kLabel2Left}}};
 inline constexpr int kListBox1Width = 402;
 inline constexpr int kListBox3Height = 97;
 inline constexpr int kSplitterSize = 3;

@@ -8,7 +8,6 @@
 
 #include "surfaces/Surfaces.h"
 
-class RememberedChoices;
 class ResultFilter;
 
 // What a window does for its controller beyond the surface operations: the
@@ -34,16 +33,15 @@ class WindowPort {
   // panel whole.
   virtual void SetPanelTip(int panel, const std::string& tip) = 0;
   virtual bool PanelFits(int panel, std::string_view text) = 0;
+  // A text's width in a panel, and a panel's width, at 96 pixels per inch.
+  virtual int PanelTextWidth(int panel, std::string_view text) = 0;
+  virtual void SetPanelWidth(int panel, int width) = 0;
 
   // Cut, Copy or Paste on the line that has the focus.
   virtual void EditLine(ActionId action) = 0;
 
-  // The listing choices as the model holds them; they cannot be changed
-  // while enabled is false.
-  virtual void ShowChoices(const RememberedChoices& choices, bool enabled) = 0;
-  // Dialogs of the choices; nothing means cancelled.
-  virtual std::optional<std::string> EditExcludePatterns(const std::string& patterns) = 0;
-  virtual std::optional<std::string> ChooseKeyFile(std::string_view title) = 0;
+  // A checkable action's check mark, as the choices hold it.
+  virtual void SetActionChecked(ActionId action, bool checked) = 0;
 
   // The lines of a pane, and the row that shows a line, -1 when hidden.
   virtual const std::vector<std::string_view>& LinesOf(PaneId pane) = 0;
@@ -53,6 +51,8 @@ class WindowPort {
   // Shows the find bar over a pane, placed anew when asked, with the focus
   // and its text selected; its text; its count of hits; its polling timer.
   virtual void ShowFindBar(PaneId pane, bool place) = 0;
+  // Hides the find bar and gives the pane it searched the focus.
+  virtual void HideFindBar(PaneId pane) = 0;
   virtual std::string FindText() = 0;
   virtual void ShowFindCount(std::string_view text) = 0;
   virtual void PollFind(bool on) = 0;

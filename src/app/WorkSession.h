@@ -7,6 +7,7 @@
 #include "app/RunFigures.h"
 #include "app/StatusPanels.h"
 #include "app/WindowPort.h"
+#include "app/WindowView.h"
 
 // A listing run or a comparison under way in a window, on the window's own
 // thread: between its steps the window answers its input at the pump
@@ -24,7 +25,7 @@ class WorkSession {
   // scroll bars, the splitters, the menus and the Stop button.
   enum class Input { Escape, Acting, Looking };
 
-  WorkSession(Surfaces& window, WindowPort& port, StatusPanels& panels)
+  WorkSession(WindowView& window, WindowPort& port, StatusPanels& panels)
       : window_(window), port_(port), panels_(panels) {}
 
   bool Working() const { return working_; }
@@ -48,7 +49,7 @@ class WorkSession {
   void Pump();
   void ShowCaption();
 
-  Surfaces& window_;
+  WindowView& window_;
   WindowPort& port_;
   StatusPanels& panels_;
   bool working_ = false;

@@ -9,14 +9,10 @@
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <algorithm>
 
+#include "app/HelpPlace.h"
 #include "surfaces/Texts.h"
 #include "gui/Glyphs.h"
-
-namespace {
-constexpr int kGap = 8;  // between the main window and the help window
-}
 
 HelpViewer::~HelpViewer() { Quit(); }
 
@@ -27,23 +23,6 @@ QString HelpViewer::LocateHelpFile() {
     if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
   }
   return dir + QStringLiteral("/../share/quillon/quillon-help.html");
-}
-
-QRect HelpViewer::PlaceBeside(const QRect& owner, const QSize& size, const QRect& screen) {
-  QRect place(QPoint(), size);
-  const int rightOf = owner.left() + owner.width() + kGap;
-  const int leftOf = owner.left() - kGap - size.width();
-  if (rightOf + size.width() <= screen.left() + screen.width()) {
-    place.moveTopLeft(QPoint(rightOf, owner.top()));
-  } else if (leftOf >= screen.left()) {
-    place.moveTopLeft(QPoint(leftOf, owner.top()));
-  } else {
-    place.moveCenter(owner.center());
-  }
-  // Never off the screen, and the title bar never above it.
-  place.moveLeft(std::clamp(place.left(), screen.left(), std::max(screen.left(), screen.right() - size.width())));
-  place.moveTop(std::clamp(place.top(), screen.top(), std::max(screen.top(), screen.bottom() - size.height())));
-  return place;
 }
 
 void HelpViewer::ShowContents(const QWidget* owner) {
@@ -79,7 +58,11 @@ void HelpViewer::ShowContents(const QWidget* owner) {
     if (owner != nullptr) {
       const QScreen* screen = owner->screen();
       const QRect area = screen != nullptr ? screen->availableGeometry() : owner->frameGeometry();
-      frame_->move(PlaceBeside(owner->frameGeometry(), frame_->size(), area).topLeft());
+      const QRect frame = owner->frameGeometry();
+      const HelpPlace::Rect place = HelpPlace::Beside({frame.x(), frame.y(), frame.width(), frame.height()},
+                                                      frame_->width(), frame_->height(),
+                                                      {area.x(), area.y(), area.width(), area.height()});
+      frame_->move(place.left, place.top);
     }
   }
   frame_->show();

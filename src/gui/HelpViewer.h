@@ -25,9 +25,6 @@ class HelpViewer {
   // The help file installed with the program: beside the executable in the
   // build tree, or in the share folder next to its bin folder.
   static QString LocateHelpFile();
-  // Where a window of size goes for owner's frame on a screen's free area:
-  // right of it, else left of it, else centred on it; always on the screen.
-  static QRect PlaceBeside(const QRect& owner, const QSize& size, const QRect& screen);
 
  private:
   QString helpFile_;

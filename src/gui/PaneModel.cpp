@@ -4,77 +4,55 @@
 #include <algorithm>
 #include <QTimer>
 
-#include "documents/ListingFile.h"
 #include "gui/DisplayText.h"
 
 PaneModel::PaneModel(QObject* parent) : QAbstractListModel(parent) {}
 
-int PaneModel::rowCount(const QModelIndex& parent) const {
-  if (parent.isValid()) return 0;
-  return shown_.Count(announced_);
-}
+int PaneModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_.Rows(); }
 
-int PaneModel::LineOfRow(int row) const { return shown_.LineOfRow(row, announced_); }
-
-int PaneModel::RowOfLine(int line) const { return shown_.RowOfLine(line, announced_); }
-
-void PaneModel::ShowRows(std::vector<int> rows) {
+void PaneModel::ShowRows(const std::vector<int>* rows) {
+  if (rows == nullptr && !rows_.Filtered()) return;
   beginResetModel();
-  shown_.Show(std::move(rows));
-  endResetModel();
-}
-
-void PaneModel::ShowAllRows() {
-  if (!shown_.Filtered()) return;
-  beginResetModel();
-  shown_.ShowAll();
+  rows_.Show(rows);
   endResetModel();
 }
 
 QVariant PaneModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount() || index.column() != 0) return {};
   if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-    const std::string_view line = pane_.Lines().At(static_cast<std::size_t>(LineOfRow(index.row())));
+    const std::string_view line = Pane().Lines().At(static_cast<std::size_t>(rows_.LineOfRow(index.row())));
     return DisplayText::Of(line);
   }
   // Every row is as wide as the pane's scroll extent, so that the extent set
   // by the commands is the width the view scrolls over.
-  if (role == Qt::SizeHintRole) return QSize(pane_.ScrollExtent(), lineHeight_);
+  if (role == Qt::SizeHintRole) return QSize(Pane().ScrollExtent(), lineHeight_);
   return {};
 }
 
 void PaneModel::Clear() {
   beginResetModel();
-  pane_.Clear();
-  announced_ = 0;
-  shown_.ShowAll();
+  rows_.Clear();
   endResetModel();
 }
 
 void PaneModel::AddLine(std::string_view line) {
-  pane_.AddLine(line);
+  Pane().AddLine(line);
   ScheduleAnnounce();
 }
 
 void PaneModel::LoadFromFile(const std::string& fileName) {
   // The pane repaints once, when all lines are in, also when reading fails.
   beginResetModel();
-  shown_.ShowAll();
-  try {
-    // Open takes regular files only: a FIFO or a device could hold the window.
-    ReadListingFile(fileName, pane_, {.regularFileOnly = true});
-  } catch (...) {
-    announced_ = pane_.Count();
-    endResetModel();
-    throw;
-  }
-  announced_ = pane_.Count();
-  endResetModel();
+  struct End {
+    PaneModel& model;
+    ~End() { model.endResetModel(); }
+  } end{*this};
+  rows_.Load(fileName);
 }
 
 void PaneModel::SetScrollExtent(int pixels) {
-  if (pane_.ScrollExtent() == pixels) return;
-  pane_.SetScrollExtent(pixels);
+  if (Pane().ScrollExtent() == pixels) return;
+  Pane().SetScrollExtent(pixels);
   // Uniform rows: the view takes its row size anew on a layout change.
   emit layoutAboutToBeChanged();
   emit layoutChanged();
@@ -82,17 +60,17 @@ void PaneModel::SetScrollExtent(int pixels) {
 
 bool PaneModel::Announce() {
   scheduled_ = false;
-  const int count = pane_.Count();
-  if (count <= announced_ || shown_.Filtered()) return false;
-  beginInsertRows(QModelIndex(), announced_, count - 1);
-  announced_ = count;
+  const int from = rows_.Announced(), count = Pane().Count();
+  if (count <= from || rows_.Filtered()) return false;
+  beginInsertRows(QModelIndex(), from, count - 1);
+  rows_.Announce();
   endInsertRows();
   return true;
 }
 
 void PaneModel::HoldAnnouncements(bool hold) {
   held_ = hold;
-  if (!held_ && pane_.Count() > announced_) ScheduleAnnounce();
+  if (!held_ && Pane().Count() > rows_.Announced()) ScheduleAnnounce();
 }
 
 void PaneModel::ScheduleAnnounce() {

@@ -3,8 +3,7 @@
 #include <QAbstractListModel>
 #include <vector>
 
-#include "app/ShownRows.h"
-#include "surfaces/ListPane.h"
+#include "app/PaneRows.h"
 
 // A list pane's model over the core's own line storage. Appends are only
 // stored; the model announces them in one batch at the next refresh or when
@@ -15,22 +14,18 @@ class PaneModel : public QAbstractListModel {
  public:
   explicit PaneModel(QObject* parent = nullptr);
 
-  ListPane& Pane() { return pane_; }
-  const ListPane& Pane() const { return pane_; }
+  ListPane& Pane() { return rows_.Lines(); }
+  const ListPane& Pane() const { return rows_.Lines(); }
+  const PaneRows& Rows() const { return rows_; }
 
   void Clear();
   void AddLine(std::string_view line);
   void LoadFromFile(const std::string& fileName);
   void SetScrollExtent(int pixels);
   void SetLineHeight(int pixels) { lineHeight_ = pixels; }
-  // Shows only the given rows of the pane, ascending, or all of them again;
-  // the pane keeps every line.
-  void ShowRows(std::vector<int> rows);
-  void ShowAllRows();
-  bool Filtered() const { return shown_.Filtered(); }
-  // A row of the view as a line of the pane, and back; -1 for none.
-  int LineOfRow(int row) const;
-  int RowOfLine(int line) const;
+  // Shows only the given rows of the pane, ascending, or all of them again
+  // when rows is null; the pane keeps every line.
+  void ShowRows(const std::vector<int>* rows);
   // Announces the lines added since the last announcement; false if none.
   bool Announce();
   // While held, added lines wait for an explicit Announce.
@@ -42,10 +37,8 @@ class PaneModel : public QAbstractListModel {
  private:
   void ScheduleAnnounce();
 
-  ListPane pane_;
-  int announced_ = 0;
+  PaneRows rows_;
   bool scheduled_ = false;
   bool held_ = false;
   int lineHeight_ = 13;
-  ShownRows shown_;
 };

@@ -17,10 +17,11 @@
 #include <QPushButton>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <span>
 
-#include "surfaces/Texts.h"
+#include "app/DialogFileTypes.h"
 #include "app/WindowLayout.h"
+#include "gui/DisplayText.h"
+#include "surfaces/Texts.h"
 #include "gui/TAboutBox.h"
 
 namespace {
@@ -44,19 +45,22 @@ std::unique_ptr<QFileDialog> MakeDialog() {
   return dialog;
 }
 
-std::unique_ptr<QFileDialog> MakeFileDialog(QFileDialog::AcceptMode mode,
-                                            const QStringList& types = QtDialogProvider::FileTypes()) {
+QString ExtensionFor(const QString& fileType) {
+  return QString::fromUtf8(DialogFileTypes::ExtensionFor(fileType.toStdString()).data());
+}
+
+std::unique_ptr<QFileDialog> MakeFileDialog(QFileDialog::AcceptMode mode, bool results = false) {
   auto dialog = MakeDialog();
   dialog->setAcceptMode(mode);
   dialog->setFileMode(QFileDialog::AnyFile);
   // The program asks its own overwrite question, and a missing file is its own error.
   dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
-  dialog->setNameFilters(types);
+  dialog->setNameFilters(QtDialogProvider::FileTypes(results));
   dialog->selectNameFilter(QtDialogProvider::FileTypes().first());
-  dialog->setDefaultSuffix(QtDialogProvider::ExtensionFor(QtDialogProvider::FileTypes().first()));
+  dialog->setDefaultSuffix(ExtensionFor(QtDialogProvider::FileTypes().first()));
   QFileDialog* raw = dialog.get();
   QObject::connect(raw, &QFileDialog::filterSelected, raw,
-                   [raw](const QString& filter) { raw->setDefaultSuffix(QtDialogProvider::ExtensionFor(filter)); });
+                   [raw](const QString& filter) { raw->setDefaultSuffix(ExtensionFor(filter)); });
   return dialog;
 }
 
@@ -81,34 +85,19 @@ void CloseSuggestions(QFileDialog& dialog) {
 QtDialogProvider::QtDialogProvider()
     : open_(MakeFileDialog(QFileDialog::AcceptOpen)),
       save_(MakeFileDialog(QFileDialog::AcceptSave)),
-      results_(MakeFileDialog(QFileDialog::AcceptSave, ResultsFileTypes())),
+      results_(MakeFileDialog(QFileDialog::AcceptSave, true)),
       browse_(MakeFolderBrowser()) {}
 
 QtDialogProvider::~QtDialogProvider() = default;
 
-QStringList QtDialogProvider::FileTypes() {
+QStringList QtDialogProvider::FileTypes(bool results) {
   QStringList types;
-  for (const Texts::FileType& type : Texts::kFileTypes) types << QString::fromUtf8(type.name);
+  for (const Texts::FileType& type : DialogFileTypes::Of(results)) types << QString::fromUtf8(type.name);
   return types;
 }
 
-QStringList QtDialogProvider::ResultsFileTypes() {
-  QStringList types = FileTypes();
-  for (const Texts::FileType& type : Texts::kResultsFileTypes) types << QString::fromUtf8(type.name);
-  return types;
-}
-
-QString QtDialogProvider::ExtensionFor(const QString& fileType) {
-  for (const auto& types : {std::span<const Texts::FileType>(Texts::kFileTypes), std::span<const Texts::FileType>(Texts::kResultsFileTypes)}) {
-    for (const Texts::FileType& type : types) {
-      if (fileType == QString::fromUtf8(type.name)) return QString::fromUtf8(type.extension);
-    }
-  }
-  return QString::fromUtf8(Texts::kDefaultExtension);
-}
-
-std::optional<std::string> QtDialogProvider::Run(QFileDialog& dialog, QWidget* parent) {
-  dialog.setParent(parent, dialog.windowFlags());
+std::optional<std::string> QtDialogProvider::Run(QFileDialog& dialog) {
+  dialog.setParent(owner_, dialog.windowFlags());
   const int answer = dialog.exec();
   CloseSuggestions(dialog);
   dialog.setParent(nullptr, dialog.windowFlags());
@@ -119,37 +108,35 @@ std::optional<std::string> QtDialogProvider::Run(QFileDialog& dialog, QWidget* p
   return QFile::encodeName(chosen).toStdString();  // the bytes the file system knows it by
 }
 
-std::optional<std::string> QtDialogProvider::OpenFile(QWidget* parent) { return Run(*open_, parent); }
+std::optional<std::string> QtDialogProvider::OpenFile() { return Run(*open_); }
 
-std::optional<std::string> QtDialogProvider::SaveFile(QWidget* parent) { return Run(*save_, parent); }
+std::optional<std::string> QtDialogProvider::SaveFile() { return Run(*save_); }
 
-std::optional<std::string> QtDialogProvider::ChooseKeyFile(QWidget* parent, const QString& title) {
-  const QString chosen = QFileDialog::getOpenFileName(parent, title, QString(), QStringLiteral("All files (*)"));
+std::optional<std::string> QtDialogProvider::ChooseKeyFile(std::string_view title) {
+  const QString chosen =
+      QFileDialog::getOpenFileName(owner_, DisplayText::Of(title), QString(), QStringLiteral("All files (*)"));
   if (chosen.isEmpty()) return std::nullopt;
   return QFile::encodeName(chosen).toStdString();
 }
 
-std::optional<ResultsFileChoice> QtDialogProvider::SaveResultsFile(QWidget* parent) {
-  auto name = Run(*results_, parent);
+std::optional<ResultsFileChoice> QtDialogProvider::SaveResultsFile() {
+  auto name = Run(*results_);
   if (!name) return std::nullopt;
-  const QString type = results_->selectedNameFilter();
-  ResultsFormat format = ResultsFormat::Text;
-  if (type == QString::fromUtf8(Texts::kResultsFileTypes[0].name)) format = ResultsFormat::Csv;
-  if (type == QString::fromUtf8(Texts::kResultsFileTypes[1].name)) format = ResultsFormat::JsonLines;
-  return ResultsFileChoice{std::move(*name), format};
+  const auto type = results_->nameFilters().indexOf(results_->selectedNameFilter());
+  return ResultsFileChoice{std::move(*name), DialogFileTypes::FormatOf(static_cast<std::size_t>(type))};
 }
 
-std::optional<std::string> QtDialogProvider::BrowseForFolder(QWidget* parent, const QString& title,
-                                                             const QString& start) {
-  browse_->setWindowTitle(title);
-  if (!start.isEmpty() && QFileInfo(start).isDir()) browse_->setDirectory(start);
+std::optional<std::string> QtDialogProvider::BrowseForFolder(std::string_view title, const std::string& start) {
+  browse_->setWindowTitle(DisplayText::Of(title));
+  const QString folder = QString::fromStdString(start);
+  if (!folder.isEmpty() && QFileInfo(folder).isDir()) browse_->setDirectory(folder);
   // Run selects the folder chosen now, so the next run starts at it.
-  return Run(*browse_, parent);
+  return Run(*browse_);
 }
 
-ConfirmAnswer QtDialogProvider::Confirm(QWidget* parent, const QString& question) {
-  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question,
-                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+ConfirmAnswer QtDialogProvider::Confirm(std::string_view question) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), DisplayText::Of(question),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner_);
   box.setDefaultButton(QMessageBox::Yes);
   box.setEscapeButton(QMessageBox::Cancel);
   switch (box.exec()) {
@@ -162,34 +149,34 @@ ConfirmAnswer QtDialogProvider::Confirm(QWidget* parent, const QString& question
   }
 }
 
-void QtDialogProvider::ShowError(QWidget* parent, const QString& message) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(Texts::kApplicationTitle), message, QMessageBox::Ok,
-                  parent);
+void QtDialogProvider::ShowError(std::string_view message) {
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(Texts::kApplicationTitle), DisplayText::Of(message),
+                  QMessageBox::Ok, owner_);
   box.exec();
 }
 
-void QtDialogProvider::ShowAbout(QWidget* parent) {
-  TAboutBox box(parent);
+void QtDialogProvider::ShowAbout() {
+  TAboutBox box(owner_);
   box.exec();
 }
 
-void QtDialogProvider::ShowWarning(QWidget* parent, const QString& message) {
-  auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(Texts::kApplicationTitle), message,
-                              QMessageBox::Ok, parent);
+void QtDialogProvider::ShowWarning(std::string_view message) {
+  auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(Texts::kApplicationTitle),
+                              DisplayText::Of(message), QMessageBox::Ok, owner_);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setModal(false);
   box->show();
 }
 
-std::optional<QString> QtDialogProvider::EditExcludePatterns(QWidget* parent, const QString& patterns) {
-  QDialog dialog(parent);
+std::optional<std::string> QtDialogProvider::EditExcludePatterns(const std::string& patterns) {
+  QDialog dialog(owner_);
   dialog.setObjectName(QStringLiteral("ExcludePatternsDialog"));
   dialog.setWindowTitle(QString::fromUtf8(WindowLayout::kExcludePatternsTitle));
   auto* layout = new QVBoxLayout(&dialog);
   auto* help = new QLabel(QString::fromUtf8(WindowLayout::kExcludePatternsHelp), &dialog);
   help->setWordWrap(true);
   layout->addWidget(help);
-  auto* edit = new QPlainTextEdit(patterns, &dialog);
+  auto* edit = new QPlainTextEdit(QString::fromStdString(patterns), &dialog);
   edit->setObjectName(QStringLiteral("ExcludePatternsEdit"));
   edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   layout->addWidget(edit);
@@ -199,5 +186,5 @@ std::optional<QString> QtDialogProvider::EditExcludePatterns(QWidget* parent, co
   layout->addWidget(buttons);
   dialog.resize(460, 300);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return edit->toPlainText();
+  return edit->toPlainText().toStdString();
 }

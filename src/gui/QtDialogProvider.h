@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <memory>
 
 #include "gui/DialogProvider.h"
@@ -15,27 +16,23 @@ class QtDialogProvider : public DialogProvider {
   QtDialogProvider();
   ~QtDialogProvider() override;
 
-  std::optional<std::string> BrowseForFolder(QWidget* parent, const QString& title,
-                                             const QString& start = QString()) override;
-  std::optional<std::string> OpenFile(QWidget* parent) override;
-  std::optional<std::string> SaveFile(QWidget* parent) override;
-  std::optional<std::string> ChooseKeyFile(QWidget* parent, const QString& title) override;
-  std::optional<ResultsFileChoice> SaveResultsFile(QWidget* parent) override;
-  ConfirmAnswer Confirm(QWidget* parent, const QString& question) override;
-  void ShowError(QWidget* parent, const QString& message) override;
-  void ShowAbout(QWidget* parent) override;
-  void ShowWarning(QWidget* parent, const QString& message) override;
-  std::optional<QString> EditExcludePatterns(QWidget* parent, const QString& patterns) override;
+  std::optional<std::string> BrowseForFolder(std::string_view title, const std::string& start) override;
+  std::optional<std::string> OpenFile() override;
+  std::optional<std::string> SaveFile() override;
+  std::optional<std::string> ChooseKeyFile(std::string_view title) override;
+  std::optional<ResultsFileChoice> SaveResultsFile() override;
+  ConfirmAnswer Confirm(std::string_view question) override;
+  void ShowError(std::string_view message) override;
+  void ShowAbout() override;
+  void ShowWarning(std::string_view message) override;
+  std::optional<std::string> EditExcludePatterns(const std::string& patterns) override;
 
-  // The file types every file dialog offers, the first selected at first.
-  static QStringList FileTypes();
-  // Those of the results: the file types, then CSV and JSON Lines.
-  static QStringList ResultsFileTypes();
-  // The extension a name typed without one gets under a file type.
-  static QString ExtensionFor(const QString& fileType);
+  // The file types a file dialog offers, the first selected at first; the
+  // results' dialog offers CSV and JSON Lines too.
+  static QStringList FileTypes(bool results = false);
 
  private:
-  std::optional<std::string> Run(QFileDialog& dialog, QWidget* parent);
+  std::optional<std::string> Run(QFileDialog& dialog);
 
   std::unique_ptr<QFileDialog> open_;
   std::unique_ptr<QFileDialog> save_;

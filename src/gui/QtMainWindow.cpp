@@ -30,6 +30,7 @@
 
 #include "app/ActionTable.h"
 #include "app/Hint.h"
+#include "app/PaneMenu.h"
 #include "app/PaneText.h"
 #include "app/WindowLayout.h"
 #include "documents/ListingFile.h"
@@ -77,7 +78,6 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   setObjectName(QStringLiteral("MainWindow"));
   setWindowIcon(Glyphs::ProgramIcon());
   BuildActions();
-  BuildListingChoices();
   BuildMenu();
   BuildToolBar();
   BuildCentralArea();
@@ -92,7 +92,9 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   setTabOrder(views_[0], views_[1]);
   setTabOrder(views_[1], views_[2]);
 
-  controller_ = std::make_unique<WindowController>(*this, *this, store_, search, RegionalSettings::FromUserLocale());
+  dialogs_.SetOwner(this);
+  controller_ = std::make_unique<WindowController>(*this, *this, dialogs_, store_, search,
+                                                   RegionalSettings::FromUserLocale());
   md5_->setChecked(controller_->Choices().Get(Flag::Md5));
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     for (int i = 0; i < 3; ++i)
@@ -120,54 +122,16 @@ void QtMainWindow::BuildActions() {
     if (info.glyph >= 0) action->setIcon(Glyphs::Glyph(info.glyph));
     action->setEnabled(info.enabledAtStart);
     action->setVisible(info.visible);
+    action->setCheckable(info.checkable);
     action->setToolTip(FromView(Hint::ShortPart(info.hint)));
     action->setStatusTip(FromView(Hint::LongPart(info.hint)));
     connect(action, &QAction::triggered, this, [this, id = info.id] { controller_->Execute(id); });
     actions_[static_cast<int>(info.id)] = action;
     addAction(action);
   }
-  Action(ActionId::EditDetectMovesAction)->setCheckable(true);
 }
 
-void QtMainWindow::BuildListingChoices() {
-  const auto make = [this](const WindowLayout::ChoiceInfo& choice, bool checkable) {
-    auto* action = new QAction(QString::fromUtf8(choice.caption), this);
-    action->setObjectName(QString::fromLatin1(choice.name));
-    action->setToolTip(FromView(Hint::ShortPart(choice.hint)));
-    action->setStatusTip(FromView(Hint::LongPart(choice.hint)));
-    action->setCheckable(checkable);
-    return action;
-  };
-  // Triggered, not toggled: only the user's click changes a choice.
-  reuseDigests_ = make(WindowLayout::kReuseDigests, true);
-  connect(reuseDigests_, &QAction::triggered, this, [this](bool on) { controller_->SetChoice(Flag::ReuseDigests, on); });
-  excludePatterns_ = make(WindowLayout::kExcludePatterns, false);
-  connect(excludePatterns_, &QAction::triggered, this, [this] { controller_->EditExcludePatterns(); });
-  sha256_ = make(WindowLayout::kSha256, true);
-  connect(sha256_, &QAction::triggered, this, [this](bool on) { controller_->SetChoice(Flag::Sha256, on); });
-  signListings_ = make(WindowLayout::kSignListings, true);
-  connect(signListings_, &QAction::triggered, this, [this](bool on) { controller_->ChooseSigning(on); });
-  verifyKey_ = make(WindowLayout::kVerifyKey, false);
-  connect(verifyKey_, &QAction::triggered, this, [this] { controller_->ChooseVerifyKey(); });
-}
-
-void QtMainWindow::ShowChoices(const RememberedChoices& choices, bool enabled) {
-  Action(ActionId::EditDetectMovesAction)->setChecked(choices.Get(Flag::DetectMoves));
-  reuseDigests_->setChecked(choices.Get(Flag::ReuseDigests));
-  sha256_->setChecked(choices.Get(Flag::Sha256));
-  signListings_->setChecked(choices.Get(Flag::Sign));
-  for (QAction* choice : {reuseDigests_, excludePatterns_, sha256_}) choice->setEnabled(enabled);
-}
-
-std::optional<std::string> QtMainWindow::EditExcludePatterns(const std::string& patterns) {
-  const auto edited = dialogs_.EditExcludePatterns(this, QString::fromStdString(patterns));
-  if (!edited) return std::nullopt;
-  return edited->toStdString();
-}
-
-std::optional<std::string> QtMainWindow::ChooseKeyFile(std::string_view title) {
-  return dialogs_.ChooseKeyFile(this, FromView(title));
-}
+void QtMainWindow::SetActionChecked(ActionId action, bool checked) { Action(action)->setChecked(checked); }
 
 void QtMainWindow::BuildMenu() {
   menuBar()->setObjectName(QStringLiteral("MainMenu1"));
@@ -180,28 +144,10 @@ void QtMainWindow::BuildMenu() {
   for (const WindowLayout::MenuInfo& info : WindowLayout::kMenus) {
     QMenu* m = menu(info.name, info.title, info.hint);
     for (const WindowLayout::MenuItem& item : info.items) {
-      switch (item.kind) {
-        case WindowLayout::ItemKind::Action:
-          m->addAction(Action(item.action));
-          break;
-        case WindowLayout::ItemKind::Separator:
-          m->addSeparator()->setObjectName(QString::fromLatin1(item.name));
-          break;
-        case WindowLayout::ItemKind::ReuseDigests:
-          m->addAction(reuseDigests_);
-          break;
-        case WindowLayout::ItemKind::ExcludePatterns:
-          m->addAction(excludePatterns_);
-          break;
-        case WindowLayout::ItemKind::Sha256:
-          m->addAction(sha256_);
-          break;
-        case WindowLayout::ItemKind::SignListings:
-          m->addAction(signListings_);
-          break;
-        case WindowLayout::ItemKind::VerifyKey:
-          m->addAction(verifyKey_);
-          break;
+      if (item.kind == WindowLayout::ItemKind::Separator) {
+        m->addSeparator()->setObjectName(QString::fromLatin1(item.name));
+      } else {
+        m->addAction(Action(item.action));
       }
     }
   }
@@ -300,16 +246,14 @@ void QtMainWindow::BuildCentralArea() {
   panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   QFont labelFont = font();
   labelFont.setBold(true);
-  label1_ = new QLabel(QStringLiteral("Selected: ?"), panel);
-  label1_->setObjectName(QStringLiteral("Label1"));
-  label1_->setFont(labelFont);
-  label1_->move(WindowLayout::kLabel1Left, WindowLayout::kLabelTop);
-  label1_->adjustSize();
-  label2_ = new QLabel(QStringLiteral("Loaded File: ?"), panel);
-  label2_->setObjectName(QStringLiteral("Label2"));
-  label2_->setFont(labelFont);
-  label2_->move(WindowLayout::kLabel2Left, WindowLayout::kLabelTop);
-  label2_->adjustSize();
+  for (std::size_t i = 0; i < labels_.size(); ++i) {
+    const WindowLayout::LabelInfo& info = WindowLayout::kLabels[i];
+    labels_[i] = new QLabel(QString::fromUtf8(info.text), panel);
+    labels_[i]->setObjectName(QString::fromLatin1(info.name));
+    labels_[i]->setFont(labelFont);
+    labels_[i]->move(info.left, WindowLayout::kLabelTop);
+    labels_[i]->adjustSize();
+  }
   layout->addWidget(panel);
 
   auto* splitter2 = splitter2_ = new QSplitter(Qt::Vertical, central);
@@ -453,6 +397,14 @@ bool QtMainWindow::PanelFits(int panel, std::string_view text) {
   return label->fontMetrics().horizontalAdvance(FromView(text)) <= label->contentsRect().width();
 }
 
+int QtMainWindow::PanelTextWidth(int panel, std::string_view text) {
+  return panels_[static_cast<std::size_t>(panel)]->fontMetrics().horizontalAdvance(FromView(text));
+}
+
+void QtMainWindow::SetPanelWidth(int panel, int width) {
+  static_cast<StatusPanel*>(panels_[static_cast<std::size_t>(panel)])->SetWidth(width);
+}
+
 bool QtMainWindow::event(QEvent* event) {
   // Hints go to panel 4, not to a status bar message.
   if (event->type() == QEvent::StatusTip) {
@@ -468,17 +420,9 @@ bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == panels_[4] && event->type() == QEvent::Resize) controller_->HintRoomChanged();
   if (Working() && controller_->DropsDuringWork(SortInput(watched, event))) return true;
   if (watched == findEdit_ && event->type() == QEvent::KeyPress) {
-    // Enter goes to the next line found, Escape closes the bar.
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      const bool back = static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier;
-      controller_->Execute(back ? ActionId::EditFindPreviousAction : ActionId::EditFindNextAction);
-      return true;
-    }
-    if (key == Qt::Key_Escape) {
-      findBar_->hide();
-      controller_->FindClosed();
-      PaneView(controller_->FindPane())->setFocus(Qt::OtherFocusReason);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape) {
+      controller_->FindBarKey(key->key() == Qt::Key_Escape, key->modifiers() & Qt::ShiftModifier);
       return true;
     }
   }
@@ -521,16 +465,11 @@ int QtMainWindow::PaneLineCount(PaneId pane) { return Model(pane)->Pane().Count(
 std::string_view QtMainWindow::PaneLineAt(PaneId pane, int index) { return Model(pane)->Pane().LineAt(index); }
 
 int QtMainWindow::PaneSelectedIndex(PaneId pane) {
-  // Of many selected lines, the one clicked last.
   const QItemSelectionModel* selection = PaneView(pane)->selectionModel();
   const QModelIndex current = selection->currentIndex();
-  int row = -1;
-  if (current.isValid() && selection->isSelected(current)) {
-    row = current.row();
-  } else if (const QModelIndexList rows = selection->selectedRows(); !rows.isEmpty()) {
-    row = rows.first().row();
-  }
-  return Model(pane)->LineOfRow(row);
+  const QModelIndexList rows = selection->selectedRows();
+  return Model(pane)->Rows().ChosenLine(current.row(), current.isValid() && selection->isSelected(current),
+                                        rows.isEmpty() ? -1 : rows.first().row());
 }
 
 void QtMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) { Model(pane)->SetScrollExtent(pixels); }
@@ -559,11 +498,6 @@ void QtMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
 void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
   QLabel* label = panels_[static_cast<std::size_t>(panel)];
   label->setText(FromView(text));
-  // A panel widens for a longer text, such as the counts of a finished
-  // comparison or of a stopped listing, at the hints' cost.
-  if (panel < 4)
-    static_cast<StatusPanel*>(label)->SetWidth(std::max(WindowLayout::kPanelWidths[static_cast<std::size_t>(panel)],
-                                                        label->fontMetrics().horizontalAdvance(label->text()) + 8));
 }
 
 void QtMainWindow::StatusRefresh() { statusBar_->repaint(); }
@@ -571,7 +505,7 @@ void QtMainWindow::StatusRefresh() { statusBar_->repaint(); }
 void QtMainWindow::SetCaption(std::string_view text) { setWindowTitle(FromView(text)); }
 
 void QtMainWindow::SetLabelText(LabelId label, std::string_view text) {
-  QLabel* target = label == LabelId::Label1 ? label1_ : label2_;
+  QLabel* target = labels_[static_cast<std::size_t>(label)];
   target->setText(FromView(text));
   target->adjustSize();
 }
@@ -583,8 +517,6 @@ void QtMainWindow::EditFocus() { edit_->setFocus(Qt::OtherFocusReason); }
 void QtMainWindow::EditSelectAll() { edit_->selectAll(); }
 
 bool QtMainWindow::Md5Ticked() { return md5_->isChecked(); }
-
-void QtMainWindow::ShowWarning(std::string_view text) { dialogs_.ShowWarning(this, FromView(text)); }
 
 void QtMainWindow::SetActionEnabled(ActionId action, bool enabled) { Action(action)->setEnabled(enabled); }
 
@@ -599,28 +531,6 @@ void QtMainWindow::SetNormalCursor() {
   busy_ = false;
   while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
 }
-
-ConfirmAnswer QtMainWindow::AskConfirmation(std::string_view question) {
-  return dialogs_.Confirm(this, FromView(question));
-}
-
-std::optional<std::string> QtMainWindow::RunOpenDialog() { return dialogs_.OpenFile(this); }
-
-std::optional<std::string> QtMainWindow::RunSaveDialog() { return dialogs_.SaveFile(this); }
-
-std::optional<std::string> QtMainWindow::RunFolderBrowser(std::string_view title) {
-  return RunFolderBrowserAt(title, std::string());
-}
-
-std::optional<std::string> QtMainWindow::RunFolderBrowserAt(std::string_view title, const std::string& start) {
-  return dialogs_.BrowseForFolder(this, FromView(title), QString::fromStdString(start));
-}
-
-std::optional<ResultsFileChoice> QtMainWindow::RunSaveResultsDialog() { return dialogs_.SaveResultsFile(this); }
-
-void QtMainWindow::ShowErrorBox(std::string_view message) { dialogs_.ShowError(this, FromView(message)); }
-
-void QtMainWindow::ShowAboutBox() { dialogs_.ShowAbout(this); }
 
 void QtMainWindow::ShowHelpContents() { help_.ShowContents(this); }
 
@@ -689,11 +599,7 @@ void QtMainWindow::ShowResultKinds(const ResultFilter& filter, bool any) {
 }
 
 void QtMainWindow::ShowRows(PaneId pane, const std::vector<int>* rows) {
-  if (rows == nullptr) {
-    Model(pane)->ShowAllRows();
-  } else {
-    Model(pane)->ShowRows(*rows);
-  }
+  Model(pane)->ShowRows(rows);
 }
 
 void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) {
@@ -713,13 +619,9 @@ void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedFi
 }
 
 std::vector<std::string_view> QtMainWindow::SelectedLines(PaneId pane) const {
-  std::vector<int> lines;
-  for (const QModelIndex& index : PaneView(pane)->selectionModel()->selectedRows())
-    lines.push_back(Model(pane)->LineOfRow(index.row()));
-  std::sort(lines.begin(), lines.end());
-  std::vector<std::string_view> texts;
-  for (const int line : lines) texts.push_back(Model(pane)->Pane().LineAt(line));
-  return texts;
+  std::vector<int> rows;
+  for (const QModelIndex& index : PaneView(pane)->selectionModel()->selectedRows()) rows.push_back(index.row());
+  return Model(pane)->Rows().LinesAt(rows);
 }
 
 void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
@@ -727,20 +629,19 @@ void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
   const std::vector<std::string_view> lines = SelectedLines(pane);
   if (lines.empty()) return;
   const int current = PaneSelectedIndex(pane);
-  const auto folder = PaneText::ContainingFolder(Model(pane)->Pane().LineAt(current < 0 ? 0 : current));
+  const PaneMenu model(lines, Model(pane)->Pane().LineAt(current < 0 ? 0 : current));
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("PaneMenu"));
-  menu.addAction(QString::fromUtf8(WindowLayout::kPaneMenuItems[0]), this,
-                 [lines] { QGuiApplication::clipboard()->setText(DisplayText::Of(PaneText::Joined(lines))); });
-  QAction* paths = menu.addAction(QString::fromUtf8(WindowLayout::kPaneMenuItems[1]), this, [lines] {
-    QGuiApplication::clipboard()->setText(DisplayText::Of(PaneText::Paths(lines)));
-  });
-  paths->setEnabled(!PaneText::Paths(lines).empty());
-  QAction* open = menu.addAction(QString::fromUtf8(WindowLayout::kPaneMenuItems[2]), this, [folder] {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(*folder))));
-  });
-  open->setEnabled(folder.has_value());
+  for (const PaneMenu::Item& item : model.Items())
+    menu.addAction(QString::fromUtf8(item.caption))->setEnabled(item.enabled);
+  // The item triggered, however the menu closes after it.
+  int chosen = -1;
+  connect(&menu, &QMenu::triggered, &menu, [&](QAction* item) { chosen = static_cast<int>(menu.actions().indexOf(item)); });
   menu.exec(PaneView(pane)->viewport()->mapToGlobal(at));
+  const PaneMenu::Outcome outcome = model.Choose(chosen);
+  if (!outcome.clipboard.empty()) QGuiApplication::clipboard()->setText(DisplayText::Of(outcome.clipboard));
+  if (outcome.folder)
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(*outcome.folder))));
 }
 
 // ---- Find in a pane ----
@@ -789,6 +690,11 @@ void QtMainWindow::ShowFindBar(PaneId pane, bool place) {
   findEdit_->selectAll();
 }
 
+void QtMainWindow::HideFindBar(PaneId pane) {
+  findBar_->hide();
+  PaneView(pane)->setFocus(Qt::OtherFocusReason);
+}
+
 std::string QtMainWindow::FindText() { return findEdit_->text().toStdString(); }
 
 void QtMainWindow::ShowFindCount(std::string_view text) { findCount_->setText(FromView(text)); }
@@ -803,7 +709,7 @@ void QtMainWindow::PollFind(bool on) {
 
 const std::vector<std::string_view>& QtMainWindow::LinesOf(PaneId pane) { return Model(pane)->Pane().Lines().Lines(); }
 
-int QtMainWindow::RowOfLine(PaneId pane, int line) { return Model(pane)->RowOfLine(line); }
+int QtMainWindow::RowOfLine(PaneId pane, int line) { return Model(pane)->Rows().RowOfLine(line); }
 
 void QtMainWindow::GoToRow(PaneId pane, int row) {
   QListView* view = PaneView(pane);

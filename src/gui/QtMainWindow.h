@@ -4,9 +4,9 @@
 #include <array>
 #include <memory>
 
-#include "surfaces/Surfaces.h"
 #include "app/WindowController.h"
 #include "app/WindowPort.h"
+#include "app/WindowView.h"
 #include "gui/HelpViewer.h"
 #include "gui/PaneModel.h"
 #include "gui/QtSettingsStore.h"
@@ -25,7 +25,7 @@ class FolderSearch;
 // The main window on Qt: it lays out the controls, draws and reads them as
 // the surface operations and the port ask, and turns its input into calls of
 // the controller, which holds what both windows do alike.
-class QtMainWindow : public QMainWindow, public Surfaces, public WindowPort {
+class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   Q_OBJECT
 
  public:
@@ -42,11 +42,11 @@ class QtMainWindow : public QMainWindow, public Surfaces, public WindowPort {
   QLabel* Panel(int index) const { return panels_[static_cast<std::size_t>(index)]; }
   QLineEdit* NonViewEdit() const { return edit_; }
   QCheckBox* Md5CheckBox() const { return md5_; }
-  QAction* ReuseDigestsAction() const { return reuseDigests_; }
-  QAction* ExcludePatternsAction() const { return excludePatterns_; }
-  QAction* Sha256Action() const { return sha256_; }
-  QAction* SignListingsAction() const { return signListings_; }
-  QAction* VerifyKeyAction() const { return verifyKey_; }
+  QAction* ReuseDigestsAction() const { return Action(ActionId::EditReuseDigestsAction); }
+  QAction* ExcludePatternsAction() const { return Action(ActionId::EditExcludePatternsAction); }
+  QAction* Sha256Action() const { return Action(ActionId::EditSha256Action); }
+  QAction* SignListingsAction() const { return Action(ActionId::FileSignListingsAction); }
+  QAction* VerifyKeyAction() const { return Action(ActionId::FileVerifyKeyAction); }
   HelpViewer& Help() { return help_; }
   bool Busy() const { return busy_; }
   // A listing run or a comparison is under way: Stop is enabled, and every
@@ -64,8 +64,7 @@ class QtMainWindow : public QMainWindow, public Surfaces, public WindowPort {
   // The lines selected in a pane, in pane order.
   std::vector<std::string_view> SelectedLines(PaneId pane) const;
 
-  // Surfaces, as the window draws and reads them; the controller answers
-  // the work's polls and the choices.
+  // The surface operations the window draws and reads itself.
   void PaneClear(PaneId pane) override;
   void PaneAddLine(PaneId pane, std::string_view line) override;
   int PaneLineCount(PaneId pane) override;
@@ -79,33 +78,15 @@ class QtMainWindow : public QMainWindow, public Surfaces, public WindowPort {
   void StatusSetPanelText(int panel, std::string_view text) override;
   void StatusRefresh() override;
   void SetCaption(std::string_view text) override;
-  void RefreshWindow() override {}
   void SetLabelText(LabelId label, std::string_view text) override;
   void EditSetText(std::string_view text) override;
   void EditFocus() override;
   void EditSelectAll() override;
   bool Md5Ticked() override;
-  bool DetectMovesChecked() override { return controller_->DetectMovesChecked(); }
   void SetActionEnabled(ActionId action, bool enabled) override;
   void SetBusyCursor() override;
   void SetNormalCursor() override;
-  bool StopRequested() override { return controller_->StopRequested(); }
-  void ShowRunProgress(const RunProgress& progress) override { controller_->ShowRunProgress(progress); }
-  bool ReuseDigestsChecked() override { return controller_->ReuseDigestsChecked(); }
-  std::vector<std::string> ExcludePatternList() override { return controller_->ExcludePatternList(); }
-  void ShowWarning(std::string_view text) override;
-  ConfirmAnswer AskConfirmation(std::string_view question) override;
-  std::optional<std::string> RunOpenDialog() override;
-  std::optional<std::string> RunSaveDialog() override;
-  std::optional<std::string> RunFolderBrowser(std::string_view title) override;
-  std::optional<std::string> RunFolderBrowserAt(std::string_view title, const std::string& start) override;
-  std::optional<ResultsFileChoice> RunSaveResultsDialog() override;
   void ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) override;
-  void ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) override {
-    controller_->ReportUnreadable(kind, path, reason);
-  }
-  void ShowErrorBox(std::string_view message) override;
-  void ShowAboutBox() override;
   void ShowHelpContents() override;
   void QuitHelp() override;
   void CloseWindow() override;
@@ -117,14 +98,15 @@ class QtMainWindow : public QMainWindow, public Surfaces, public WindowPort {
   void CloseLater() override;
   void SetPanelTip(int panel, const std::string& tip) override;
   bool PanelFits(int panel, std::string_view text) override;
+  int PanelTextWidth(int panel, std::string_view text) override;
+  void SetPanelWidth(int panel, int width) override;
   void EditLine(ActionId action) override;
-  void ShowChoices(const RememberedChoices& choices, bool enabled) override;
-  std::optional<std::string> EditExcludePatterns(const std::string& patterns) override;
-  std::optional<std::string> ChooseKeyFile(std::string_view title) override;
+  void SetActionChecked(ActionId action, bool checked) override;
   const std::vector<std::string_view>& LinesOf(PaneId pane) override;
   int RowOfLine(PaneId pane, int line) override;
   void GoToRow(PaneId pane, int row) override;
   void ShowFindBar(PaneId pane, bool place) override;
+  void HideFindBar(PaneId pane) override;
   std::string FindText() override;
   void ShowFindCount(std::string_view text) override;
   void PollFind(bool on) override;
@@ -147,7 +129,6 @@ class QtMainWindow : public QMainWindow, public Surfaces, public WindowPort {
   void UpdateEditActions();
   // How input during work is sorted for the controller's rule.
   WorkSession::Input SortInput(QObject* watched, QEvent* event) const;
-  void BuildListingChoices();
   QWidget* BuildResultsBar();
   void BuildFindBar();
   void ShowPaneMenu(PaneId pane, const QPoint& at);
@@ -162,15 +143,9 @@ class QtMainWindow : public QMainWindow, public Surfaces, public WindowPort {
   std::array<QListView*, 3> views_{};
   std::array<PaneModel*, 3> models_{};
   std::array<QLabel*, 5> panels_{};
-  QLabel* label1_ = nullptr;
-  QLabel* label2_ = nullptr;
+  std::array<QLabel*, 2> labels_{};
   QLineEdit* edit_ = nullptr;
   QCheckBox* md5_ = nullptr;
-  QAction* reuseDigests_ = nullptr;
-  QAction* excludePatterns_ = nullptr;
-  QAction* sha256_ = nullptr;
-  QAction* signListings_ = nullptr;
-  QAction* verifyKey_ = nullptr;
   QWidget* statusBar_ = nullptr;
   QWidget* stopButton_ = nullptr;
   bool busy_ = false;

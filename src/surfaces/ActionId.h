@@ -26,9 +26,16 @@ enum class ActionId {
   EditFindAction,           // the find bar over the focused pane
   EditFindNextAction,
   EditFindPreviousAction,
+  // The listing and signing choices kept between sessions; the commands
+  // never read them through an action.
+  EditReuseDigestsAction,
+  EditExcludePatternsAction,
+  EditSha256Action,
+  FileSignListingsAction,
+  FileVerifyKeyAction,
 };
 
-inline constexpr int kActionCount = 20;
+inline constexpr int kActionCount = 25;
 
 inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "FileNewAction",       "FileOpenAction",        "FileSaveAction",           "FileSaveAsAction",
@@ -36,6 +43,8 @@ inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "EditPasteAction",     "EditListContentAction", "EditCompareContentAction", "EditRepeatLastAction",
     "HelpProgramAction",   "HelpAboutAction",       "EditDetectMovesAction",    "EditStopAction",
     "EditCompareFolderAction", "EditFindAction",        "EditFindNextAction",       "EditFindPreviousAction",
+    "EditReuseDigestsAction", "EditExcludePatternsAction", "EditSha256Action",         "FileSignListingsAction",
+    "FileVerifyKeyAction",
 };
 
 inline constexpr std::string_view NameOf(ActionId id) { return kActionNames[static_cast<int>(id)]; }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/LineEnds.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
 #include "win/Resources.h"
@@ -78,12 +79,9 @@ void BuildExcludePatterns(HWND dialog, Box& box) {
   SetWindowLongW(dialog, GWL_STYLE, GetWindowLongW(dialog, GWL_STYLE) | WS_THICKFRAME);
   box.font = MakeFont(box.dpi, 12, FW_NORMAL, L"MS Shell Dlg");
   box.bold = MakeFont(box.dpi, 13, FW_NORMAL, L"Courier New");
-  std::wstring help = Shown(WindowLayout::kExcludePatternsHelp), text;
-  for (const wchar_t c : help) text += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
-  Child(dialog, L"STATIC", text, SS_NOPREFIX, {8, 8, kWidth - 16, 56}, box, box.font);
-  std::wstring patterns;
-  for (const wchar_t c : Shown(box.patterns)) patterns += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
-  box.edit = Child(dialog, L"EDIT", patterns,
+  Child(dialog, L"STATIC", Shown(LineEnds::WithCrLf(WindowLayout::kExcludePatternsHelp)), SS_NOPREFIX,
+        {8, 8, kWidth - 16, 56}, box, box.font);
+  box.edit = Child(dialog, L"EDIT", Shown(LineEnds::WithCrLf(box.patterns)),
                    ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL |
                        WS_TABSTOP,
                    {8, 68, kWidth - 16, kHeight - 68 - 41}, box, box.bold, kEditId, WS_EX_CLIENTEDGE);
@@ -123,11 +121,7 @@ INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
           const int length = GetWindowTextLengthW(box->edit);
           std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, L'\0');
           GetWindowTextW(box->edit, text.data(), length + 1);
-          std::string patterns = NarrowOf(text.data()), lines;
-          for (const char c : patterns) {
-            if (c != '\r') lines += c;
-          }
-          box->patterns = lines;
+          box->patterns = LineEnds::WithoutCr(NarrowOf(text.data()));
         }
         EndDialog(dialog, LOWORD(wParam));
         return TRUE;

@@ -4,8 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <iterator>
-
+#include "app/DialogFileTypes.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
 #include "win/ModalBox.h"
@@ -30,27 +29,19 @@ SystemDialogs::SystemDialogs() {
 
 std::wstring SystemDialogs::Filter(bool results) {
   std::wstring filter;
-  for (const Texts::FileType& type : Texts::kFileTypes) filter += Shown(type.name) + L'\0' + Shown(type.pattern) + L'\0';
-  if (results) {
-    for (const Texts::FileType& type : Texts::kResultsFileTypes)
-      filter += Shown(type.name) + L'\0' + Shown(type.pattern) + L'\0';
-  }
+  for (const Texts::FileType& type : DialogFileTypes::Of(results))
+    filter += Shown(type.name) + L'\0' + Shown(type.pattern) + L'\0';
   return filter + L'\0';
 }
 
-ResultsFormat SystemDialogs::FormatOf(DWORD typeIndex) {
-  constexpr DWORD kFirst = std::size(Texts::kFileTypes) + 1;  // the index of CSV
-  if (typeIndex == kFirst) return ResultsFormat::Csv;
-  if (typeIndex == kFirst + 1) return ResultsFormat::JsonLines;
-  return ResultsFormat::Text;
-}
+ResultsFormat SystemDialogs::FormatOf(DWORD typeIndex) { return DialogFileTypes::FormatOf(typeIndex - 1); }
 
-std::optional<std::string> SystemDialogs::RunFileDialog(HWND owner, FileDialogState& state, bool save, bool results) {
+std::optional<std::string> SystemDialogs::RunFileDialog(FileDialogState& state, bool save, bool results) {
   const std::wstring filter = Filter(results);
   const std::wstring extension = Shown(Texts::kDefaultExtension);
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
+  dialog.hwndOwner = owner_;
   dialog.lpstrFilter = filter.c_str();
   dialog.nFilterIndex = state.typeIndex;
   dialog.lpstrFile = state.name.data();
@@ -65,21 +56,21 @@ std::optional<std::string> SystemDialogs::RunFileDialog(HWND owner, FileDialogSt
   return NarrowOf(state.name.data());
 }
 
-std::optional<std::string> SystemDialogs::OpenFile(HWND owner) { return RunFileDialog(owner, open_, false); }
+std::optional<std::string> SystemDialogs::OpenFile() { return RunFileDialog(open_, false); }
 
-std::optional<std::string> SystemDialogs::SaveFile(HWND owner) { return RunFileDialog(owner, save_, true); }
+std::optional<std::string> SystemDialogs::SaveFile() { return RunFileDialog(save_, true); }
 
-std::optional<ResultsFileChoice> SystemDialogs::SaveResultsFile(HWND owner) {
-  auto name = RunFileDialog(owner, results_, true, true);
+std::optional<ResultsFileChoice> SystemDialogs::SaveResultsFile() {
+  auto name = RunFileDialog(results_, true, true);
   if (!name) return std::nullopt;
   return ResultsFileChoice{std::move(*name), FormatOf(results_.typeIndex)};
 }
 
-std::optional<std::string> SystemDialogs::BrowseForFolder(HWND owner, std::string_view title, const std::string& start) {
+std::optional<std::string> SystemDialogs::BrowseForFolder(std::string_view title, const std::string& start) {
   if (!start.empty()) lastFolder_ = WideOf(start);
   const std::wstring caption = Shown(title);
   BROWSEINFOW browse{};
-  browse.hwndOwner = owner;
+  browse.hwndOwner = owner_;
   browse.lpszTitle = caption.c_str();
   browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   browse.lpfn = &BrowseCallback;
@@ -95,8 +86,8 @@ std::optional<std::string> SystemDialogs::BrowseForFolder(HWND owner, std::strin
   return NarrowOf(path.data());
 }
 
-ConfirmAnswer SystemDialogs::Confirm(HWND owner, std::string_view question) {
-  switch (MessageBoxW(owner, Shown(question).c_str(), L"Confirm", MB_YESNOCANCEL | MB_ICONQUESTION)) {
+ConfirmAnswer SystemDialogs::Confirm(std::string_view question) {
+  switch (MessageBoxW(owner_, Shown(question).c_str(), L"Confirm", MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES:
       return ConfirmAnswer::Yes;
     case IDNO:
@@ -106,30 +97,30 @@ ConfirmAnswer SystemDialogs::Confirm(HWND owner, std::string_view question) {
   }
 }
 
-void SystemDialogs::ShowError(HWND owner, std::string_view message) {
-  MessageBoxW(owner, Shown(message).c_str(), Shown(Texts::kApplicationTitle).c_str(), MB_OK | MB_ICONERROR);
+void SystemDialogs::ShowError(std::string_view message) {
+  MessageBoxW(owner_, Shown(message).c_str(), Shown(Texts::kApplicationTitle).c_str(), MB_OK | MB_ICONERROR);
 }
 
-void SystemDialogs::ShowWarning(HWND owner, std::string_view message) {
-  MessageBoxW(owner, Shown(message).c_str(), Shown(Texts::kApplicationTitle).c_str(), MB_OK | MB_ICONWARNING);
+void SystemDialogs::ShowWarning(std::string_view message) {
+  MessageBoxW(owner_, Shown(message).c_str(), Shown(Texts::kApplicationTitle).c_str(), MB_OK | MB_ICONWARNING);
 }
 
-void SystemDialogs::ShowAbout(HWND owner) { ModalBox::About(owner); }
+void SystemDialogs::ShowAbout() { ModalBox::About(owner_); }
 
-std::optional<std::string> SystemDialogs::EditExcludePatterns(HWND owner, const std::string& patterns) {
-  return ModalBox::ExcludePatterns(owner, patterns);
+std::optional<std::string> SystemDialogs::EditExcludePatterns(const std::string& patterns) {
+  return ModalBox::ExcludePatterns(owner_, patterns);
 }
 
-int SystemDialogs::PopupMenu(HWND owner, POINT at, const std::vector<MenuItem>& items) {
+int SystemDialogs::PopupMenu(POINT at, const std::vector<MenuItem>& items) {
   HMENU menu = CreatePopupMenu();
   for (std::size_t i = 0; i < items.size(); ++i)
     AppendMenuW(menu, MF_STRING | (items[i].enabled ? MF_ENABLED : MF_GRAYED), i + 1, Shown(items[i].caption).c_str());
   const int chosen = static_cast<int>(
-      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, owner, nullptr));
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, owner_, nullptr));
   DestroyMenu(menu);
   return chosen - 1;
 }
 
-void SystemDialogs::OpenFolder(HWND owner, const std::string& folder) {
-  ShellExecuteW(owner, L"open", WideOf(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+void SystemDialogs::OpenFolder(const std::string& folder) {
+  ShellExecuteW(owner_, L"open", WideOf(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -10,17 +10,19 @@ class SystemDialogs : public WinDialogs {
  public:
   SystemDialogs();
 
-  std::optional<std::string> BrowseForFolder(HWND owner, std::string_view title, const std::string& start) override;
-  std::optional<std::string> OpenFile(HWND owner) override;
-  std::optional<std::string> SaveFile(HWND owner) override;
-  std::optional<ResultsFileChoice> SaveResultsFile(HWND owner) override;
-  ConfirmAnswer Confirm(HWND owner, std::string_view question) override;
-  void ShowError(HWND owner, std::string_view message) override;
-  void ShowWarning(HWND owner, std::string_view message) override;
-  void ShowAbout(HWND owner) override;
-  std::optional<std::string> EditExcludePatterns(HWND owner, const std::string& patterns) override;
-  int PopupMenu(HWND owner, POINT at, const std::vector<MenuItem>& items) override;
-  void OpenFolder(HWND owner, const std::string& folder) override;
+  std::optional<std::string> BrowseForFolder(std::string_view title, const std::string& start) override;
+  std::optional<std::string> OpenFile() override;
+  std::optional<std::string> SaveFile() override;
+  std::optional<ResultsFileChoice> SaveResultsFile() override;
+  // This build signs no listings: the menu offers no key to choose.
+  std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }
+  ConfirmAnswer Confirm(std::string_view question) override;
+  void ShowError(std::string_view message) override;
+  void ShowWarning(std::string_view message) override;
+  void ShowAbout() override;
+  std::optional<std::string> EditExcludePatterns(const std::string& patterns) override;
+  int PopupMenu(POINT at, const std::vector<MenuItem>& items) override;
+  void OpenFolder(const std::string& folder) override;
 
   // The filter of the file dialogs: name, NUL, pattern, NUL, ..., NUL; the
   // results' dialog offers CSV and JSON Lines after the listing's types.
@@ -34,7 +36,7 @@ class SystemDialogs : public WinDialogs {
     std::vector<wchar_t> name;
     DWORD typeIndex = 1;
   };
-  std::optional<std::string> RunFileDialog(HWND owner, FileDialogState& state, bool save, bool results = false);
+  std::optional<std::string> RunFileDialog(FileDialogState& state, bool save, bool results = false);
 
   FileDialogState open_;
   FileDialogState save_;

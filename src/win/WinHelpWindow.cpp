@@ -1,13 +1,14 @@
 #include "win/WinHelpWindow.h"
 
 #include "surfaces/Texts.h"
+#include "app/HelpPlace.h"
 #include "app/HtmlText.h"
 #include "win/Resources.h"
 #include "win/WinText.h"
 
 namespace {
 constexpr const wchar_t* kClassName = L"QuillonHelp";
-constexpr int kWidth = 640, kHeight = 560, kGap = 8;
+constexpr int kWidth = 640, kHeight = 560;
 }  // namespace
 
 std::wstring WinHelpWindow::Text() {
@@ -35,11 +36,15 @@ void WinHelpWindow::ShowContents(HWND owner) {
     const unsigned dpi = owner != nullptr ? GetDpiForWindow(owner) : 96;
     RECT place{CW_USEDEFAULT, CW_USEDEFAULT, 0, 0};
     if (owner != nullptr) {
-      // Right of the main window, else where the system puts it.
       RECT main{};
       GetWindowRect(owner, &main);
-      const int right = main.right + Scaled(kGap, dpi);
-      if (right + Scaled(kWidth, dpi) <= GetSystemMetrics(SM_CXVIRTUALSCREEN)) place = {right, main.top, 0, 0};
+      MONITORINFO monitor{sizeof monitor, {}, {}, 0};
+      GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
+      const RECT& work = monitor.rcWork;
+      const HelpPlace::Rect beside =
+          HelpPlace::Beside({main.left, main.top, main.right - main.left, main.bottom - main.top}, Scaled(kWidth, dpi),
+                            Scaled(kHeight, dpi), {work.left, work.top, work.right - work.left, work.bottom - work.top});
+      place = {beside.left, beside.top, 0, 0};
     }
     frame_ = CreateWindowExW(0, kClassName, Shown(Texts::kHelpTitle).c_str(), WS_OVERLAPPEDWINDOW, place.left,
                              place.top, Scaled(kWidth, dpi), Scaled(kHeight, dpi), nullptr, nullptr, instance, this);

@@ -4,12 +4,15 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 #include "app/ActionTable.h"
 #include "app/Hint.h"
+#include "app/PaneMenu.h"
+#include "app/LineEnds.h"
 #include "app/PaneText.h"
+#include "app/ShortcutKey.h"
+#include "app/WindowPlace.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
 #include "documents/ListingFile.h"
@@ -38,13 +41,6 @@ constexpr int kToggleWidth = 96;  // at least
 constexpr int kFindEditWidth = 180;
 constexpr int kFindCountWidth = 100;
 constexpr COLORREF kChangedColour = RGB(208, 0, 0);
-// The window's place and its splitters, kept from one session to the next.
-constexpr std::array<const char*, 4> kPlaceKeys{"Window/Left", "Window/Top", "Window/Width", "Window/Height"};
-constexpr const char* kMaximizedKey = "Window/Maximized";
-// The splitters as ListBox1's share of the width and ListBox3's of the height, in millionths.
-constexpr const char* kListBox1ShareKey = "Window/ListBox1Share";
-constexpr const char* kListBox3ShareKey = "Window/ListBox3Share";
-constexpr int kShareUnit = 1000000;
 
 std::wstring WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
@@ -54,28 +50,37 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
+// A text's size in a control's font.
+SIZE TextSize(HWND control, const std::wstring& text) {
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size;
+}
+
+// Adds a tool to a tooltip control, or sets its text; the control copies the
+// text, so it need not outlive the call.
+void SendTool(HWND tips, UINT message, HWND owner, UINT_PTR id, UINT flags, const std::wstring& text) {
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = flags;
+  tool.hwnd = owner;
+  tool.uId = id;
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  SendMessageW(tips, message, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 // "Ctrl+N", "F1" or "Esc" as an accelerator.
 bool AcceleratorOf(std::string_view shortcut, WORD command, ACCEL& accel) {
-  accel = {FVIRTKEY, 0, command};
-  while (true) {
-    const auto plus = shortcut.find('+');
-    if (plus == std::string_view::npos) break;
-    const std::string_view modifier = shortcut.substr(0, plus);
-    if (modifier == "Ctrl") accel.fVirt |= FCONTROL;
-    if (modifier == "Shift") accel.fVirt |= FSHIFT;
-    if (modifier == "Alt") accel.fVirt |= FALT;
-    shortcut.remove_prefix(plus + 1);
-  }
-  if (shortcut == "Esc") {
-    accel.key = VK_ESCAPE;
-  } else if (shortcut.size() > 1 && shortcut[0] == 'F') {
-    accel.key = static_cast<WORD>(VK_F1 + std::stoi(std::string(shortcut.substr(1))) - 1);
-  } else if (shortcut.size() == 1) {
-    accel.key = static_cast<WORD>(shortcut[0]);
-  } else {
-    return false;
-  }
-  return true;
+  using Kind = ShortcutKey::Kind;
+  const ShortcutKey key = ShortcutKey::Parse(shortcut);
+  accel = {static_cast<BYTE>(FVIRTKEY | (key.ctrl ? FCONTROL : 0) | (key.shift ? FSHIFT : 0) | (key.alt ? FALT : 0)),
+           static_cast<WORD>(key.kind == Kind::Escape ? VK_ESCAPE : key.kind == Kind::Function ? VK_F1 + key.key - 1 : key.key),
+           command};
+  return key.kind != Kind::None;
 }
 
 const ActionInfo* ActionOfCommand(int command) {
@@ -93,10 +98,7 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
     : dialogs_(dialogs),
       options_(std::move(options)),
       settings_(options_.settingsRoot),
-      list1Share_(static_cast<double>(L::kListBox1Width) / (L::kClientWidth - L::kSplitterSize)),
-      list3Share_(static_cast<double>(L::kListBox3Height) /
-                  (L::kClientHeight - L::kToolBarHeight - L::kPanelHeight - L::kStatusBarHeight - L::kSplitterSize)),
-      panel3Width_(L::kPanelWidths[3]) {
+      panelWidths_{L::kPanelWidths[0], L::kPanelWidths[1], L::kPanelWidths[2], L::kPanelWidths[3]} {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -136,7 +138,9 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
   smallIcon_ = WinGlyphs::ProgramIcon(GetSystemMetricsForDpi(SM_CXSMICON, dpi_));
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  controller_ = std::make_unique<WindowController>(*this, *this, settings_, search, RegionalSettings::FromUserLocale());
+  dialogs_.SetOwner(hwnd_);
+  controller_ =
+      std::make_unique<WindowController>(*this, *this, dialogs_, settings_, search, RegionalSettings::FromUserLocale());
   SendMessageW(md5_, BM_SETCHECK, controller_->Choices().Get(Flag::Md5) ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
@@ -191,37 +195,23 @@ void WinMainWindow::BuildMenu() {
   for (const L::MenuInfo& info : L::kMenus) {
     HMENU popup = CreatePopupMenu();
     for (const L::MenuItem& item : info.items) {
-      switch (item.kind) {
-        case L::ItemKind::Separator:
-          AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-          break;
-        case L::ItemKind::ReuseDigests:
-          AppendMenuW(popup, MF_STRING, kReuseDigestsCommand, Shown(L::kReuseDigests.caption).c_str());
-          break;
-        case L::ItemKind::ExcludePatterns:
-          AppendMenuW(popup, MF_STRING, kExcludePatternsCommand, Shown(L::kExcludePatterns.caption).c_str());
-          break;
-        case L::ItemKind::Sha256:
-          AppendMenuW(popup, MF_STRING, kSha256Command, Shown(L::kSha256.caption).c_str());
-          break;
-        case L::ItemKind::SignListings:
-        case L::ItemKind::VerifyKey:
-          break;  // this build has no Ed25519: signed listings are made and checked on Linux
-        case L::ItemKind::Action: {
-          const ActionInfo& action = InfoOf(item.action);
-          if (!action.visible) break;  // a hidden item takes no room
-          std::string caption = action.caption;
-          if (*action.shortcut) caption += std::string("\t") + action.shortcut;
-          AppendMenuW(popup, MF_STRING | (action.enabledAtStart ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(CommandOf(item.action)), Shown(caption).c_str());
-          if (action.glyph >= 0) {
-            MENUITEMINFOW glyph{};
-            glyph.cbSize = sizeof glyph;
-            glyph.fMask = MIIM_BITMAP;
-            glyph.hbmpItem = menuBitmaps_[static_cast<std::size_t>(action.glyph)];
-            SetMenuItemInfoW(popup, static_cast<UINT>(CommandOf(item.action)), FALSE, &glyph);
-          }
-          break;
-        }
+      if (item.kind == L::ItemKind::Separator) {
+        AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+        continue;
+      }
+      const ActionInfo& action = InfoOf(item.action);
+      // A hidden item takes no room; this build has no Ed25519, so signed
+      // listings are made and checked on Linux.
+      if (!action.visible || action.signing) continue;
+      std::string caption = action.caption;
+      if (*action.shortcut) caption += std::string("\t") + action.shortcut;
+      AppendMenuW(popup, MF_STRING | (action.enabledAtStart ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(CommandOf(item.action)), Shown(caption).c_str());
+      if (action.glyph >= 0) {
+        MENUITEMINFOW glyph{};
+        glyph.cbSize = sizeof glyph;
+        glyph.fMask = MIIM_BITMAP;
+        glyph.hbmpItem = menuBitmaps_[static_cast<std::size_t>(action.glyph)];
+        SetMenuItemInfoW(popup, static_cast<UINT>(CommandOf(item.action)), FALSE, &glyph);
       }
     }
     AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Shown(info.title).c_str());
@@ -247,11 +237,10 @@ void WinMainWindow::CreateControls() {
     SendMessageW(pane.box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
   }
   for (std::size_t i = 0; i < labels_.size(); ++i) {
-    labels_[i] = child(0, L"STATIC", i == 0 ? L"Selected: ?" : L"Loaded File: ?", SS_NOPREFIX | SS_LEFTNOWORDWRAP);
+    labels_[i] = child(0, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP);
     SendMessageW(labels_[i], WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_), FALSE);
+    SetLabelText(static_cast<LabelId>(i), L::kLabels[i].text);
   }
-  SetLabelText(LabelId::Label1, "Selected: ?");
-  SetLabelText(LabelId::Label2, "Loaded File: ?");
   status_ = child(0, STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER);
   BuildToolBar();
 
@@ -259,26 +248,12 @@ void WinMainWindow::CreateControls() {
                           0, hwnd_, nullptr, instance, nullptr);
   SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, S(600));
   AddControlTip(md5_, Shown(L::kMd5Hint));
-  for (const int index : kTipPanels) {
-    TOOLINFOW panel{};
-    panel.cbSize = sizeof panel;
-    panel.uFlags = TTF_SUBCLASS;
-    panel.hwnd = status_;
-    panel.uId = static_cast<UINT_PTR>(index);
-    panel.lpszText = const_cast<wchar_t*>(L"");
-    SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&panel));
-  }
+  for (const int index : kTipPanels)
+    SendTool(tips_, TTM_ADDTOOLW, status_, static_cast<UINT_PTR>(index), TTF_SUBCLASS, L"");
 }
 
-// The tooltip control copies the text, so it need not outlive the call.
 void WinMainWindow::AddControlTip(HWND control, const std::wstring& text) {
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(control);
-  tool.lpszText = const_cast<wchar_t*>(text.c_str());
-  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendTool(tips_, TTM_ADDTOOLW, hwnd_, reinterpret_cast<UINT_PTR>(control), TTF_IDISHWND | TTF_SUBCLASS, text);
 }
 
 void WinMainWindow::BuildToolBar() {
@@ -329,43 +304,32 @@ void WinMainWindow::Relayout() {
   for (std::size_t i = 0; i < labels_.size(); ++i) {
     RECT place{};
     GetWindowRect(labels_[i], &place);
-    MoveWindow(labels_[i], S(i == 0 ? L::kLabel1Left : L::kLabel2Left), S(L::kToolBarHeight + L::kLabelTop),
+    MoveWindow(labels_[i], S(L::kLabels[i].left), S(L::kToolBarHeight + L::kLabelTop),
                place.right - place.left, place.bottom - place.top, TRUE);
   }
   MoveWindow(status_, 0, height - S(L::kStatusBarHeight), width, S(L::kStatusBarHeight), TRUE);
   SetStatusParts();
 
-  // The panes keep their shares of the room as the window grows or shrinks.
-  const int areaTop = S(L::kToolBarHeight + L::kPanelHeight);
-  const int areaBottom = std::max(areaTop, height - S(L::kStatusBarHeight));
-  const int split = S(L::kSplitterSize);
-  const POINT room = PaneRoom();
-  const int h3 = std::clamp(static_cast<int>(std::lround(list3Share_ * room.y)), 1, std::max<int>(1, room.y - 1));
-  const int split2 = std::max(areaTop + 1, areaBottom - h3 - split);
-  const int w1 = std::clamp(static_cast<int>(std::lround(list1Share_ * room.x)), 1, std::max<int>(1, room.x - 1));
-  MoveWindow(panes_[0].box, 0, areaTop, w1, split2 - areaTop, TRUE);
-  MoveWindow(panes_[1].box, w1 + split, areaTop, std::max(1, width - w1 - split), split2 - areaTop, TRUE);
-  // The toggles of the result kinds and the old line take the top of ListBox3's part.
-  bottomTop_ = split2 + split;
-  const int bar = resultsBar_ ? std::min(S(kResultsBarHeight), h3 - 1) : 0;
+  split_.SetDpi(dpi_);
+  const PaneSplit::Boxes boxes = split_.Place(width, height, resultsBar_ ? kResultsBarHeight : 0);
+  const auto move = [](HWND control, const PaneSplit::Box& box) {
+    MoveWindow(control, box.left, box.top, box.width, box.height, TRUE);
+  };
+  move(panes_[0].box, boxes.listBox1);
+  move(panes_[1].box, boxes.listBox2);
+  // The toggles of the result kinds and the old line are the results bar.
+  const int bottomTop = boxes.resultsBar.top, bar = boxes.resultsBar.height;
   // Each toggle as wide as its caption and box, so that a large count is never cut off.
   int oldLeft = S(4);
-  HDC dc = GetDC(hwnd_);
-  HGDIOBJ font = SelectObject(dc, uiFont_);
   for (HWND toggle : kindToggles_) {
-    const std::wstring caption = WindowText(toggle);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-    const int wide = std::max<int>(S(kToggleWidth), size.cx + S(28));
-    MoveWindow(toggle, oldLeft, bottomTop_, wide, bar, TRUE);
+    const int wide = std::max<int>(S(kToggleWidth), TextSize(toggle, WindowText(toggle)).cx + S(28));
+    MoveWindow(toggle, oldLeft, bottomTop, wide, bar, TRUE);
     oldLeft += wide;
   }
-  SelectObject(dc, font);
-  ReleaseDC(hwnd_, dc);
-  MoveWindow(oldLineView_, oldLeft, bottomTop_, std::max(1, width - oldLeft), bar, TRUE);
+  MoveWindow(oldLineView_, oldLeft, bottomTop, std::max(1, width - oldLeft), bar, TRUE);
   for (HWND control : kindToggles_) ShowWindow(control, resultsBar_ ? SW_SHOWNA : SW_HIDE);
   ShowWindow(oldLineView_, resultsBar_ ? SW_SHOWNA : SW_HIDE);
-  MoveWindow(panes_[2].box, 0, bottomTop_ + bar, width, h3 - bar, TRUE);
+  move(panes_[2].box, boxes.listBox3);
   PlaceFindBar();
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -374,7 +338,7 @@ void WinMainWindow::SetStatusParts() {
   std::array<int, 5> edges{};
   int right = 0;
   for (std::size_t i = 0; i < 4; ++i) {
-    right += S(i == 3 ? panel3Width_ : L::kPanelWidths[i]);
+    right += S(panelWidths_[i]);
     edges[i] = right;
   }
   edges[4] = -1;  // the last panel reaches the right edge
@@ -389,22 +353,10 @@ void WinMainWindow::SetStatusParts() {
   }
 }
 
-POINT WinMainWindow::PaneRoom() const {
-  // The panes' room beside (and above) the splitters.
-  RECT client{};
-  GetClientRect(hwnd_, &client);
-  const int split = S(L::kSplitterSize);
-  const int height = client.bottom - S(L::kToolBarHeight + L::kPanelHeight + L::kStatusBarHeight) - split;
-  return {std::max<LONG>(1, client.right - split), std::max(1, height)};
-}
-
-int WinMainWindow::Splitter(POINT p) const {
-  RECT one{};
-  GetWindowRect(panes_[0].box, &one);
-  MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&one), 2);
-  if (p.y >= one.top && p.y < one.bottom && p.x >= one.right && p.x < one.right + S(L::kSplitterSize)) return 1;
-  if (p.y >= bottomTop_ - S(L::kSplitterSize) && p.y < bottomTop_) return 2;
-  return 0;
+PaneSplit::Splitter WinMainWindow::SplitterAt(POINT client) const {
+  RECT area{};
+  GetClientRect(hwnd_, &area);
+  return split_.At(client.x, client.y, area.right, area.bottom);
 }
 
 // ---- Messages ----
@@ -479,29 +431,23 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (OnSetCursor(lParam)) return TRUE;
       break;
     case WM_LBUTTONDOWN:
-      dragging_ = Splitter({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      if (dragging_ != 0) SetCapture(hwnd_);
+      dragging_ = SplitterAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      if (dragging_ != PaneSplit::Splitter::None) SetCapture(hwnd_);
       return 0;
     case WM_MOUSEMOVE:
-      if (dragging_ != 0) {
-        // The panes follow while dragging; none gets smaller than one pixel.
+      if (dragging_ != PaneSplit::Splitter::None) {
+        // The panes follow while dragging.
         RECT client{};
         GetClientRect(hwnd_, &client);
-        const POINT room = PaneRoom();
-        if (dragging_ == 1) {
-          list1Share_ = static_cast<double>(std::max(1, GET_X_LPARAM(lParam))) / std::max<LONG>(1, room.x);
-        } else {
-          const int at = client.bottom - S(L::kStatusBarHeight) - GET_Y_LPARAM(lParam) - S(L::kSplitterSize);
-          list3Share_ = static_cast<double>(std::max(1, at)) / std::max<LONG>(1, room.y);
-        }
+        split_.Drag(dragging_, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), client.right, client.bottom);
         Relayout();
       }
       return 0;
     case WM_LBUTTONUP:
-      if (dragging_ != 0) ReleaseCapture();
+      if (dragging_ != PaneSplit::Splitter::None) ReleaseCapture();
       return 0;
     case WM_CAPTURECHANGED:
-      dragging_ = 0;
+      dragging_ = PaneSplit::Splitter::None;
       return 0;
     case WM_ACTIVATE:
       // The control that had the focus gets it back; at first the check box, the first in the tab order.
@@ -546,9 +492,9 @@ bool WinMainWindow::OnSetCursor(LPARAM lParam) {
   POINT p{};
   GetCursorPos(&p);
   ScreenToClient(hwnd_, &p);
-  const int splitter = Splitter(p);
-  if (splitter == 0) return false;
-  SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(splitter == 1 ? 32644 : 32645)));  // IDC_SIZEWE, IDC_SIZENS
+  const PaneSplit::Splitter splitter = SplitterAt(p);
+  if (splitter == PaneSplit::Splitter::None) return false;
+  SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(splitter == PaneSplit::Splitter::Beside ? 32644 : 32645)));  // IDC_SIZEWE, IDC_SIZENS
   return true;
 }
 
@@ -561,7 +507,7 @@ void WinMainWindow::OnDpiChanged(unsigned dpi, const RECT& suggested) {
   for (HWND label : labels_) SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_), TRUE);
   for (Pane& pane : panes_) {
     SendMessageW(pane.box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
-    SendMessageW(pane.box, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pane.lines.ScrollExtent())), 0);
+    SendMessageW(pane.box, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pane.rows.Lines().ScrollExtent())), 0);
   }
   for (std::size_t i = 0; i < labels_.size(); ++i)
     SetLabelText(static_cast<LabelId>(i), NarrowOf(WindowText(labels_[i])));
@@ -582,9 +528,6 @@ void WinMainWindow::OnMenuSelect(WPARAM wParam, LPARAM lParam) {
   } else if ((flags & MF_SEPARATOR) == 0) {
     const int command = LOWORD(wParam);
     if (const ActionInfo* info = ActionOfCommand(command)) hint = info->hint;
-    if (command == kReuseDigestsCommand) hint = L::kReuseDigests.hint;
-    if (command == kSha256Command) hint = L::kSha256.hint;
-    if (command == kExcludePatternsCommand) hint = L::kExcludePatterns.hint;
   }
   controller_->ShowHint(Hint::LongPart(hint));
 }
@@ -606,17 +549,21 @@ void WinMainWindow::ShowHintAt(POINT screen) {
   controller_->ShowHint(Hint::LongPart(hint));
 }
 
+int WinMainWindow::PanelTextWidth(int, std::string_view text) {
+  return MulDiv(TextSize(status_, Shown(text)).cx, 96, static_cast<int>(dpi_));
+}
+
+void WinMainWindow::SetPanelWidth(int panel, int width) {
+  int& kept = panelWidths_[static_cast<std::size_t>(panel)];
+  if (width == kept) return;
+  kept = width;
+  SetStatusParts();
+}
+
 bool WinMainWindow::PanelFits(int panel, std::string_view text) {
   RECT part{};
   SendMessageW(status_, SB_GETRECT, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(&part));
-  HDC dc = GetDC(status_);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status_, WM_GETFONT, 0, 0)));
-  const std::wstring shown = Shown(text);
-  SIZE size{};
-  GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(status_, dc);
-  return size.cx <= part.right - part.left - S(4);
+  return TextSize(status_, Shown(text)).cx <= part.right - part.left - S(4);
 }
 
 void WinMainWindow::OnCommand(int command, int notification, HWND control) {
@@ -635,31 +582,11 @@ void WinMainWindow::OnCommand(int command, int notification, HWND control) {
     return;
   }
   if (control != nullptr && control != toolbar_) return;  // the check box and the line need no command
-  const RememberedChoices& choices = controller_->Choices();
-  if (command == kReuseDigestsCommand) {
-    controller_->SetChoice(Flag::ReuseDigests, !choices.Get(Flag::ReuseDigests));
-  } else if (command == kSha256Command) {
-    controller_->SetChoice(Flag::Sha256, !choices.Get(Flag::Sha256));
-  } else if (command == kExcludePatternsCommand) {
-    controller_->EditExcludePatterns();
-  } else if (const ActionInfo* info = ActionOfCommand(command)) {
-    controller_->Execute(info->id);
-  }
+  if (const ActionInfo* info = ActionOfCommand(command)) controller_->Execute(info->id);
 }
 
-void WinMainWindow::ShowChoices(const RememberedChoices& choices, bool enabled) {
-  const auto check = [this](int command, bool on) {
-    CheckMenuItem(menu_, static_cast<UINT>(command), MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
-  };
-  check(CommandOf(ActionId::EditDetectMovesAction), choices.Get(Flag::DetectMoves));
-  check(kReuseDigestsCommand, choices.Get(Flag::ReuseDigests));
-  check(kSha256Command, choices.Get(Flag::Sha256));
-  for (const int command : {kReuseDigestsCommand, kSha256Command, kExcludePatternsCommand})
-    EnableMenuItem(menu_, static_cast<UINT>(command), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-}
-
-std::optional<std::string> WinMainWindow::EditExcludePatterns(const std::string& patterns) {
-  return dialogs_.EditExcludePatterns(hwnd_, patterns);
+void WinMainWindow::SetActionChecked(ActionId action, bool checked) {
+  CheckMenuItem(menu_, static_cast<UINT>(CommandOf(action)), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void WinMainWindow::EditLine(ActionId action) {
@@ -680,11 +607,9 @@ void WinMainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
   if (pane == nullptr) return;
   const bool selected = (item.itemState & ODS_SELECTED) != 0;
   FillRect(item.hDC, &item.rcItem, selected ? GetSysColorBrush(COLOR_HIGHLIGHT) : black_);
-  const int line = item.itemID == static_cast<UINT>(-1)
-                       ? -1
-                       : pane->shown.LineOfRow(static_cast<int>(item.itemID), pane->lines.Count());
-  if (line >= 0 && line < pane->lines.Count()) {
-    const std::wstring text = Shown(pane->lines.Lines().At(static_cast<std::size_t>(line)));
+  const int line = item.itemID == static_cast<UINT>(-1) ? -1 : pane->rows.LineOfRow(static_cast<int>(item.itemID));
+  if (line >= 0) {
+    const std::wstring text = Shown(pane->rows.Lines().LineAt(line));
     HGDIOBJ old = SelectObject(item.hDC, paneFont_);
     SetTextColor(item.hDC, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(255, 255, 255));
     SetBkMode(item.hDC, TRANSPARENT);
@@ -725,17 +650,8 @@ void WinMainWindow::ProcessPending() {
 void WinMainWindow::Dispatch(MSG& msg) {
   if (help_.PreTranslate(msg)) return;
   if (msg.hwnd == findEdit_ && findEdit_ != nullptr) {
-    // Enter goes to the next line found (Shift+Enter to the one before), Escape closes the bar.
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
-      const bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-      controller_->Execute(back ? ActionId::EditFindPreviousAction : ActionId::EditFindNextAction);
-      return;
-    }
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
-      ShowWindow(findEdit_, SW_HIDE);
-      ShowWindow(findCount_, SW_HIDE);
-      controller_->FindClosed();
-      SetFocus(PaneBox(controller_->FindPane()));
+    if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
+      controller_->FindBarKey(msg.wParam == VK_ESCAPE, (GetKeyState(VK_SHIFT) & 0x8000) != 0);
       return;
     }
     if (msg.message == WM_CHAR && (msg.wParam == L'\r' || msg.wParam == 0x1B)) return;  // no beep
@@ -801,17 +717,17 @@ WorkSession::Input WinMainWindow::SortInput(const MSG& msg) const {
 
 void WinMainWindow::AnnouncePanes() {
   for (Pane& pane : panes_) {
-    const int count = pane.lines.Count();
+    const int before = pane.rows.Announced();
     // A filtered pane shows its rows when the filter is applied anew.
-    if (count == pane.announced || pane.shown.Filtered()) continue;
+    if (!pane.rows.Announce()) continue;
+    const int count = pane.rows.Rows();
     // During work a pane follows its end until the user scrolls away from it.
     RECT client{};
     GetClientRect(pane.box, &client);
     const int rows = std::max(1, static_cast<int>(client.bottom / std::max(1, S(L::kPaneLineHeight))));
     const int top = static_cast<int>(SendMessageW(pane.box, LB_GETTOPINDEX, 0, 0));
-    const bool follow = Working() && top + rows >= pane.announced;
+    const bool follow = Working() && top + rows >= before;
     SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(count), 0);
-    pane.announced = count;
     if (follow) SendMessageW(pane.box, LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, count - rows)), 0);
   }
 }
@@ -822,54 +738,38 @@ void WinMainWindow::CloseLater() {
 
 void WinMainWindow::SetPanelTip(int panel, const std::string& tip) {
   // Lines in a tooltip end with CR LF.
-  std::string text;
-  for (const char c : tip) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const std::string text = LineEnds::WithCrLf(tip);
   if (panel == 4) panelTip_ = text;
-  const std::wstring wide = Shown(text);
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = status_;
-  tool.uId = static_cast<UINT_PTR>(panel);
-  tool.lpszText = const_cast<wchar_t*>(wide.c_str());
-  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendTool(tips_, TTM_UPDATETIPTEXTW, status_, static_cast<UINT_PTR>(panel), TTF_SUBCLASS, Shown(text));
 }
 
-// ---- Surfaces ----
+// ---- The view ----
 
 void WinMainWindow::PaneClear(PaneId pane) {
-  Pane& target = panes_[static_cast<int>(pane)];
-  target.lines.Clear();
-  target.shown.ShowAll();
-  SendMessageW(target.box, LB_RESETCONTENT, 0, 0);
-  target.announced = 0;
+  panes_[static_cast<int>(pane)].rows.Clear();
+  SendMessageW(PaneBox(pane), LB_RESETCONTENT, 0, 0);
 }
 
 void WinMainWindow::PaneAddLine(PaneId pane, std::string_view line) {
-  panes_[static_cast<int>(pane)].lines.AddLine(line);
+  panes_[static_cast<int>(pane)].rows.Lines().AddLine(line);
 }
 
-int WinMainWindow::PaneLineCount(PaneId pane) { return panes_[static_cast<int>(pane)].lines.Count(); }
+int WinMainWindow::PaneLineCount(PaneId pane) { return PaneLines(pane).Count(); }
 
-std::string_view WinMainWindow::PaneLineAt(PaneId pane, int index) {
-  return panes_[static_cast<int>(pane)].lines.LineAt(index);
-}
+std::string_view WinMainWindow::PaneLineAt(PaneId pane, int index) { return PaneLines(pane).LineAt(index); }
 
 int WinMainWindow::PaneSelectedIndex(PaneId pane) {
-  // Of many selected lines, the one clicked last.
   HWND box = PaneBox(pane);
-  int row = static_cast<int>(SendMessageW(box, LB_GETCARETINDEX, 0, 0));
-  if (row < 0 || SendMessageW(box, LB_GETSEL, static_cast<WPARAM>(row), 0) <= 0) {
-    row = -1;
-    SendMessageW(box, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&row));
-  }
-  const Pane& target = panes_[static_cast<int>(pane)];
-  return target.shown.LineOfRow(row, target.lines.Count());
+  const int caret = static_cast<int>(SendMessageW(box, LB_GETCARETINDEX, 0, 0));
+  int first = -1;
+  SendMessageW(box, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&first));
+  return panes_[static_cast<int>(pane)].rows.ChosenLine(
+      caret, caret >= 0 && SendMessageW(box, LB_GETSEL, static_cast<WPARAM>(caret), 0) > 0, first);
 }
 
 void WinMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) {
-  Pane& target = panes_[static_cast<int>(pane)];
-  target.lines.SetScrollExtent(pixels);
-  SendMessageW(target.box, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pixels)), 0);
+  panes_[static_cast<int>(pane)].rows.Lines().SetScrollExtent(pixels);
+  SendMessageW(PaneBox(pane), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pixels)), 0);
 }
 
 // The panes' font in the units of the layout; the extent is scaled to the screen.
@@ -885,14 +785,11 @@ void WinMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
     Pane& pane;
     ~Show() {
       SendMessageW(pane.box, LB_RESETCONTENT, 0, 0);
-      SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.lines.Count()), 0);
-      pane.announced = pane.lines.Count();
+      SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.rows.Rows()), 0);
       SendMessageW(pane.box, WM_HSCROLL, SB_TOP, 0);
     }
   } show{target};
-  target.shown.ShowAll();
-  // Open takes regular files only: a FIFO or a device could hold the window.
-  ReadListingFile(fileName, target.lines, {.regularFileOnly = true});
+  target.rows.Load(fileName);
 }
 
 void WinMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
@@ -903,21 +800,6 @@ void WinMainWindow::StatusSetPanelText(int panel, std::string_view text) {
   // Panels 0 to 3 are centred: the text after a tab is.
   const std::wstring wide = (panel < 4 ? L"\t" : L"") + Shown(text);
   SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
-  // Panel 3 widens for the counts of a finished comparison, at the hints' cost.
-  if (panel == 3) {
-    const std::wstring shown = Shown(text);
-    HDC dc = GetDC(status_);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status_, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(status_, dc);
-    const int width = std::max(L::kPanelWidths[3], MulDiv(size.cx, 96, static_cast<int>(dpi_)) + 8);
-    if (width != panel3Width_) {
-      panel3Width_ = width;
-      SetStatusParts();
-    }
-  }
 }
 
 void WinMainWindow::StatusRefresh() { UpdateWindow(status_); }
@@ -931,12 +813,7 @@ void WinMainWindow::SetLabelText(LabelId label, std::string_view text) {
   const std::wstring shown = Shown(text);
   SetWindowTextW(target, shown.c_str());
   // A label sizes itself to its text.
-  HDC dc = GetDC(target);
-  HGDIOBJ old = SelectObject(dc, labelFont_);
-  SIZE size{};
-  GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(target, dc);
+  const SIZE size = TextSize(target, shown);
   SetWindowPos(target, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -947,8 +824,6 @@ void WinMainWindow::EditFocus() { SetFocus(edit_); }
 void WinMainWindow::EditSelectAll() { SendMessageW(edit_, EM_SETSEL, 0, -1); }
 
 bool WinMainWindow::Md5Ticked() { return SendMessageW(md5_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-void WinMainWindow::ShowWarning(std::string_view text) { dialogs_.ShowWarning(hwnd_, text); }
 
 void WinMainWindow::SetActionEnabled(ActionId action, bool enabled) {
   const int command = CommandOf(action);
@@ -965,26 +840,6 @@ void WinMainWindow::SetNormalCursor() {
   busy_ = false;
   SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
 }
-
-ConfirmAnswer WinMainWindow::AskConfirmation(std::string_view question) { return dialogs_.Confirm(hwnd_, question); }
-
-std::optional<std::string> WinMainWindow::RunOpenDialog() { return dialogs_.OpenFile(hwnd_); }
-
-std::optional<std::string> WinMainWindow::RunSaveDialog() { return dialogs_.SaveFile(hwnd_); }
-
-std::optional<std::string> WinMainWindow::RunFolderBrowser(std::string_view title) {
-  return RunFolderBrowserAt(title, std::string());
-}
-
-std::optional<std::string> WinMainWindow::RunFolderBrowserAt(std::string_view title, const std::string& start) {
-  return dialogs_.BrowseForFolder(hwnd_, title, start);
-}
-
-std::optional<ResultsFileChoice> WinMainWindow::RunSaveResultsDialog() { return dialogs_.SaveResultsFile(hwnd_); }
-
-void WinMainWindow::ShowErrorBox(std::string_view message) { dialogs_.ShowError(hwnd_, message); }
-
-void WinMainWindow::ShowAboutBox() { dialogs_.ShowAbout(hwnd_); }
 
 void WinMainWindow::ShowHelpContents() { help_.ShowContents(hwnd_); }
 
@@ -1012,17 +867,13 @@ std::string WinMainWindow::LabelText(LabelId label) const {
 // ---- Views beside the commands ----
 
 void WinMainWindow::RestoreSettings() {
-  if (const auto share = settings_.ReadInt(kListBox1ShareKey)) list1Share_ = std::clamp(*share, 1, kShareUnit) / double{kShareUnit};
-  if (const auto share = settings_.ReadInt(kListBox3ShareKey)) list3Share_ = std::clamp(*share, 1, kShareUnit) / double{kShareUnit};
-  std::array<int, 4> place{};
-  for (std::size_t i = 0; i < place.size(); ++i) {
-    const auto value = settings_.ReadInt(kPlaceKeys[i]);
-    if (!value) return;
-    place[i] = *value;
-  }
+  split_.Read(settings_);
+  const auto place = WindowPlace::Read(settings_);
+  if (!place) return;
   // A place no screen shows any more, as after a monitor was taken away, is forgotten.
-  const RECT kept{place[0], place[1], place[0] + place[2], place[1] + place[3]};
-  if (place[2] <= 0 || place[3] <= 0 || MonitorFromRect(&kept, MONITOR_DEFAULTTONULL) == nullptr) return;
+  const ScreenRect& frame = place->frame;
+  const RECT kept{frame.left, frame.top, frame.left + frame.width, frame.top + frame.height};
+  if (MonitorFromRect(&kept, MONITOR_DEFAULTTONULL) == nullptr) return;
   WINDOWPLACEMENT placement{};
   placement.length = sizeof placement;
   GetWindowPlacement(hwnd_, &placement);
@@ -1031,19 +882,19 @@ void WinMainWindow::RestoreSettings() {
   SetWindowPlacement(hwnd_, &placement);
 }
 
-bool WinMainWindow::StartsMaximized() const { return settings_.ReadBool(kMaximizedKey, false); }
+bool WinMainWindow::StartsMaximized() const {
+  const auto place = WindowPlace::Read(settings_);
+  return place && place->maximized;
+}
 
 void WinMainWindow::SaveSettings() const {
   WINDOWPLACEMENT placement{};
   placement.length = sizeof placement;
   if (GetWindowPlacement(hwnd_, &placement)) {
     const RECT& r = placement.rcNormalPosition;
-    const std::array<int, 4> place{r.left, r.top, r.right - r.left, r.bottom - r.top};
-    for (std::size_t i = 0; i < place.size(); ++i) settings_.WriteInt(kPlaceKeys[i], place[i]);
-    settings_.WriteBool(kMaximizedKey, placement.showCmd == SW_SHOWMAXIMIZED);
+    WindowPlace{{r.left, r.top, r.right - r.left, r.bottom - r.top}, placement.showCmd == SW_SHOWMAXIMIZED}.Write(settings_);
   }
-  settings_.WriteInt(kListBox1ShareKey, static_cast<int>(std::lround(list1Share_ * kShareUnit)));
-  settings_.WriteInt(kListBox3ShareKey, static_cast<int>(std::lround(list3Share_ * kShareUnit)));
+  split_.Write(settings_);
 }
 
 void WinMainWindow::CreateDailyViews() {
@@ -1078,16 +929,9 @@ void WinMainWindow::ShowResultKinds(const ResultFilter& filter, bool any) {
 
 void WinMainWindow::ShowRows(PaneId id, const std::vector<int>* rows) {
   Pane& pane = panes_[static_cast<int>(id)];
-  if (rows == nullptr) {
-    if (!pane.shown.Filtered()) return;
-    pane.shown.ShowAll();
-  } else {
-    pane.shown.Show(*rows);
-  }
-  const int count = pane.lines.Count();
+  if (!pane.rows.Show(rows)) return;
   SendMessageW(pane.box, LB_RESETCONTENT, 0, 0);
-  SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.shown.Count(count)), 0);
-  pane.announced = count;
+  SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.rows.Rows()), 0);
 }
 
 void WinMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) {
@@ -1095,13 +939,8 @@ void WinMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedF
   oldLineChanges_ = changed;
   oldLineTip_ = PaneText::ChangedNames(changed);
   SetWindowTextW(oldLineView_, line.empty() ? L"" : Shown(std::string(L::kOldLinePrefix) + oldLine_).c_str());
-  const std::wstring tip = Shown(oldLineTip_);
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(oldLineView_);
-  tool.lpszText = const_cast<wchar_t*>(tip.c_str());
-  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendTool(tips_, TTM_UPDATETIPTEXTW, hwnd_, reinterpret_cast<UINT_PTR>(oldLineView_), TTF_IDISHWND | TTF_SUBCLASS,
+           Shown(oldLineTip_));
   InvalidateRect(oldLineView_, nullptr, TRUE);
 }
 
@@ -1136,20 +975,11 @@ int WinMainWindow::PaneOf(HWND box) const {
 }
 
 std::vector<std::string_view> WinMainWindow::SelectedLines(PaneId pane) const {
-  const Pane& target = panes_[static_cast<int>(pane)];
-  const auto count = SendMessageW(target.box, LB_GETSELCOUNT, 0, 0);
+  const auto count = SendMessageW(PaneBox(pane), LB_GETSELCOUNT, 0, 0);
   if (count <= 0) return {};
   std::vector<int> rows(static_cast<std::size_t>(count));
-  SendMessageW(target.box, LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()));
-  std::vector<int> lines;
-  for (const int row : rows) {
-    const int line = target.shown.LineOfRow(row, target.lines.Count());
-    if (line >= 0) lines.push_back(line);
-  }
-  std::sort(lines.begin(), lines.end());
-  std::vector<std::string_view> texts;
-  for (const int line : lines) texts.push_back(target.lines.LineAt(line));
-  return texts;
+  SendMessageW(PaneBox(pane), LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()));
+  return panes_[static_cast<int>(pane)].rows.LinesAt(rows);
 }
 
 void WinMainWindow::SelectRow(PaneId pane, int row) {
@@ -1181,33 +1011,16 @@ void WinMainWindow::ShowPaneMenu(PaneId pane, POINT screen) {
   }
   const std::vector<std::string_view> lines = SelectedLines(pane);
   if (lines.empty()) return;
-  const std::string paths = PaneText::Paths(lines);
   const int current = PaneSelectedIndex(pane);
-  const auto folder = PaneText::ContainingFolder(PaneLines(pane).LineAt(current < 0 ? 0 : current));
-  const std::vector<WinDialogs::MenuItem> items{
-      {L::kPaneMenuItems[0], true}, {L::kPaneMenuItems[1], !paths.empty()}, {L::kPaneMenuItems[2], folder.has_value()}};
-  switch (dialogs_.PopupMenu(hwnd_, screen, items)) {
-    case 0:
-      CopyText(PaneText::Joined(lines));
-      break;
-    case 1:
-      if (!paths.empty()) CopyText(paths);
-      break;
-    case 2:
-      if (folder) dialogs_.OpenFolder(hwnd_, *folder);
-      break;
-    default:
-      break;
-  }
+  const PaneMenu menu(lines, PaneLines(pane).LineAt(current < 0 ? 0 : current));
+  const PaneMenu::Outcome outcome = menu.Choose(dialogs_.PopupMenu(screen, menu.Items()));
+  if (!outcome.clipboard.empty()) CopyText(outcome.clipboard);
+  if (outcome.folder) dialogs_.OpenFolder(*outcome.folder);
 }
 
 void WinMainWindow::CopyText(const std::string& text) {
   // Lines on the clipboard end with CR LF, as Windows programs expect.
-  std::wstring wide;
-  for (const wchar_t c : Shown(text)) {
-    if (c == L'\n') wide += L'\r';
-    wide += c;
-  }
+  const std::wstring wide = Shown(LineEnds::WithCrLf(text));
   if (!OpenClipboard(hwnd_)) return;
   EmptyClipboard();
   if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t))) {
@@ -1228,6 +1041,12 @@ void WinMainWindow::ShowFindBar(PaneId, bool place) {
   }
   SetFocus(findEdit_);
   SendMessageW(findEdit_, EM_SETSEL, 0, -1);
+}
+
+void WinMainWindow::HideFindBar(PaneId pane) {
+  ShowWindow(findEdit_, SW_HIDE);
+  ShowWindow(findCount_, SW_HIDE);
+  SetFocus(PaneBox(pane));
 }
 
 void WinMainWindow::PlaceFindBar() {
@@ -1256,8 +1075,7 @@ void WinMainWindow::PollFind(bool on) {
 }
 
 int WinMainWindow::RowOfLine(PaneId pane, int line) {
-  const Pane& target = panes_[static_cast<int>(pane)];
-  return target.shown.RowOfLine(line, target.lines.Count());
+  return panes_[static_cast<int>(pane)].rows.RowOfLine(line);
 }
 
 void WinMainWindow::GoToRow(PaneId pane, int row) {

@@ -4,9 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "app/ShownRows.h"
+#include "app/PaneRows.h"
+#include "app/PaneSplit.h"
 #include "app/WindowController.h"
 #include "app/WindowPort.h"
+#include "app/WindowView.h"
 #include "surfaces/ListPane.h"
 #include "surfaces/Surfaces.h"
 #include "platform/WindowsApi.h"
@@ -22,7 +24,7 @@ class WinDialogs;
 // the surface operations and the port ask, and turns its messages into calls
 // of the controller, which holds what both windows do alike. A long command
 // answers the window's messages between its steps, on this thread.
-class WinMainWindow : public Surfaces, public WindowPort {
+class WinMainWindow : public WindowView, public WindowPort {
  public:
   struct Options {
     std::wstring settingsRoot = L"Software\\Quillon";  // below HKEY_CURRENT_USER
@@ -39,7 +41,7 @@ class WinMainWindow : public Surfaces, public WindowPort {
   WindowController& Controller() { return *controller_; }
   bool ActionEnabled(ActionId id) const { return controller_->Enabled(id); }
   HWND PaneBox(PaneId pane) const { return panes_[static_cast<int>(pane)].box; }
-  const ListPane& PaneLines(PaneId pane) const { return panes_[static_cast<int>(pane)].lines; }
+  const ListPane& PaneLines(PaneId pane) const { return panes_[static_cast<int>(pane)].rows.Lines(); }
   HWND ToolBar() const { return toolbar_; }
   HWND StatusBar() const { return status_; }
   HWND Md5CheckBox() const { return md5_; }
@@ -68,9 +70,6 @@ class WinMainWindow : public Surfaces, public WindowPort {
   bool StartsMaximized() const;
 
   static int CommandOf(ActionId id);
-  static constexpr int kReuseDigestsCommand = 1100;
-  static constexpr int kExcludePatternsCommand = 1101;
-  static constexpr int kSha256Command = 1102;
 
   // Runs the message loop until the window has closed; the exit code.
   int RunMessageLoop();
@@ -79,8 +78,7 @@ class WinMainWindow : public Surfaces, public WindowPort {
   // The hint of the control at a point of the screen goes to panel 4.
   void ShowHintAt(POINT screen);
 
-  // Surfaces, as the window draws and reads them; the controller answers
-  // the work's polls and the choices.
+  // The surface operations the window draws and reads itself.
   void PaneClear(PaneId pane) override;
   void PaneAddLine(PaneId pane, std::string_view line) override;
   int PaneLineCount(PaneId pane) override;
@@ -94,33 +92,15 @@ class WinMainWindow : public Surfaces, public WindowPort {
   void StatusSetPanelText(int panel, std::string_view text) override;
   void StatusRefresh() override;
   void SetCaption(std::string_view text) override;
-  void RefreshWindow() override {}
   void SetLabelText(LabelId label, std::string_view text) override;
   void EditSetText(std::string_view text) override;
   void EditFocus() override;
   void EditSelectAll() override;
   bool Md5Ticked() override;
-  bool DetectMovesChecked() override { return controller_->DetectMovesChecked(); }
   void SetActionEnabled(ActionId action, bool enabled) override;
   void SetBusyCursor() override;
   void SetNormalCursor() override;
-  bool StopRequested() override { return controller_->StopRequested(); }
-  void ShowRunProgress(const RunProgress& progress) override { controller_->ShowRunProgress(progress); }
-  void ReportUnreadable(UnreadableKind kind, std::string_view path, std::string_view reason) override {
-    controller_->ReportUnreadable(kind, path, reason);
-  }
-  bool ReuseDigestsChecked() override { return controller_->ReuseDigestsChecked(); }
-  std::vector<std::string> ExcludePatternList() override { return controller_->ExcludePatternList(); }
-  void ShowWarning(std::string_view text) override;
-  ConfirmAnswer AskConfirmation(std::string_view question) override;
-  std::optional<std::string> RunOpenDialog() override;
-  std::optional<std::string> RunSaveDialog() override;
-  std::optional<std::string> RunFolderBrowser(std::string_view title) override;
-  std::optional<std::string> RunFolderBrowserAt(std::string_view title, const std::string& start) override;
-  std::optional<ResultsFileChoice> RunSaveResultsDialog() override;
   void ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) override;
-  void ShowErrorBox(std::string_view message) override;
-  void ShowAboutBox() override;
   void ShowHelpContents() override;
   void QuitHelp() override;
   void CloseWindow() override;
@@ -132,15 +112,15 @@ class WinMainWindow : public Surfaces, public WindowPort {
   void CloseLater() override;
   void SetPanelTip(int panel, const std::string& tip) override;
   bool PanelFits(int panel, std::string_view text) override;
+  int PanelTextWidth(int panel, std::string_view text) override;
+  void SetPanelWidth(int panel, int width) override;
   void EditLine(ActionId action) override;
-  void ShowChoices(const RememberedChoices& choices, bool enabled) override;
-  std::optional<std::string> EditExcludePatterns(const std::string& patterns) override;
-  // This build signs no listings: the menu offers no key to choose.
-  std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }
+  void SetActionChecked(ActionId action, bool checked) override;
   const std::vector<std::string_view>& LinesOf(PaneId pane) override { return PaneLines(pane).Lines().Lines(); }
   int RowOfLine(PaneId pane, int line) override;
   void GoToRow(PaneId pane, int row) override;
   void ShowFindBar(PaneId pane, bool place) override;
+  void HideFindBar(PaneId pane) override;
   std::string FindText() override;
   void ShowFindCount(std::string_view text) override;
   void PollFind(bool on) override;
@@ -150,9 +130,7 @@ class WinMainWindow : public Surfaces, public WindowPort {
  private:
   struct Pane {
     HWND box = nullptr;
-    ListPane lines;
-    int announced = 0;  // lines the list box has been told of
-    ShownRows shown;    // the lines it shows, while the results are filtered
+    PaneRows rows;
   };
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -175,8 +153,7 @@ class WinMainWindow : public Surfaces, public WindowPort {
   void Idle();
   void UpdateEditActions();
   void AddControlTip(HWND control, const std::wstring& text);
-  POINT PaneRoom() const;
-  int Splitter(POINT client) const;  // 1 between ListBox1 and ListBox2, 2 above ListBox3, else 0
+  PaneSplit::Splitter SplitterAt(POINT client) const;
   void RestoreSettings();
   void SaveSettings() const;
   // The views beside the commands.
@@ -213,10 +190,9 @@ class WinMainWindow : public Surfaces, public WindowPort {
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   unsigned dpi_ = 96;
-  double list1Share_ = 0;  // ListBox1's share of the panes' width
-  double list3Share_ = 0;  // ListBox3's share (with the toggles) of their height
-  int dragging_ = 0;     // the splitter being dragged
-  int panel3Width_ = 0;  // at 96 pixels per inch
+  PaneSplit split_;
+  PaneSplit::Splitter dragging_ = PaneSplit::Splitter::None;
+  std::array<int, 4> panelWidths_;  // of panels 0 to 3, at 96 pixels per inch
   std::string panelTip_;  // what panel 4's tooltip shows
   std::wstring tipText_;  // the toolbar tooltip being shown
   bool busy_ = false;
@@ -230,6 +206,5 @@ class WinMainWindow : public Surfaces, public WindowPort {
   std::vector<MarkedField> oldLineChanges_;
   std::string oldLineTip_;
   bool resultsBar_ = false;  // the toggles are shown above ListBox3
-  int bottomTop_ = 0;  // the top of ListBox3's part of the window, below splitter 2
   std::unique_ptr<WindowController> controller_;
 };

@@ -15,8 +15,8 @@ class WinSettings : public SettingsStore {
 
   bool ReadBool(std::string_view key, bool fallback) const override;
   void WriteBool(std::string_view key, bool value) const override;
-  std::optional<int> ReadInt(std::string_view key) const;
-  void WriteInt(std::string_view key, int value) const;
+  std::optional<int> ReadInt(std::string_view key) const override;
+  void WriteInt(std::string_view key, int value) const override;
   std::string ReadText(std::string_view key) const override;
   void WriteText(std::string_view key, std::string_view value) const override;
   // Removes the whole root, for tests.

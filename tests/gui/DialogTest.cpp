@@ -48,16 +48,16 @@ TEST(FileDialogs, CompleteATypedNameWithTheExtensionOfTheFileType) {
   QtDialogProvider dialogs;
   const QString folder = QString::fromStdString(tree.Root()) + QLatin1Char('/');
   TypeName(QStringLiteral("Quillon Files (*.qln)"), folder + QStringLiteral("first"));
-  EXPECT_EQ(dialogs.SaveFile(nullptr), tree.Path("first.qln"));
+  EXPECT_EQ(dialogs.SaveFile(), tree.Path("first.qln"));
   TypeName(QStringLiteral("Text File (*.txt)"), folder + QStringLiteral("second"));
-  EXPECT_EQ(dialogs.SaveFile(nullptr), tree.Path("second.txt"));
+  EXPECT_EQ(dialogs.SaveFile(), tree.Path("second.txt"));
   TypeName(QStringLiteral("All Files (*.*)"), folder + QStringLiteral("third"));
-  EXPECT_EQ(dialogs.SaveFile(nullptr), tree.Path("third.rtf"));
+  EXPECT_EQ(dialogs.SaveFile(), tree.Path("third.rtf"));
   TypeName(QStringLiteral("Text File (*.txt)"), folder + QStringLiteral("kept.name"));
-  EXPECT_EQ(dialogs.SaveFile(nullptr), tree.Path("kept.name"));
+  EXPECT_EQ(dialogs.SaveFile(), tree.Path("kept.name"));
   // Cancelled: nothing.
   WhenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
-  EXPECT_FALSE(dialogs.OpenFile(nullptr).has_value());
+  EXPECT_FALSE(dialogs.OpenFile().has_value());
 }
 
 TEST(FileDialogs, RememberTheLastNameAndTypeAndNeverAskToOverwrite) {
@@ -65,7 +65,7 @@ TEST(FileDialogs, RememberTheLastNameAndTypeAndNeverAskToOverwrite) {
   tree.File("existing.txt", "x");
   QtDialogProvider dialogs;
   TypeName(QStringLiteral("Text File (*.txt)"), QString::fromStdString(tree.Path("existing.txt")));
-  EXPECT_EQ(dialogs.SaveFile(nullptr), tree.Path("existing.txt"));
+  EXPECT_EQ(dialogs.SaveFile(), tree.Path("existing.txt"));
   WhenModal([&tree](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
@@ -74,7 +74,7 @@ TEST(FileDialogs, RememberTheLastNameAndTypeAndNeverAskToOverwrite) {
     EXPECT_EQ(dialog->nameFilters(), QtDialogProvider::FileTypes());
     dialog->reject();
   });
-  EXPECT_FALSE(dialogs.SaveFile(nullptr).has_value());
+  EXPECT_FALSE(dialogs.SaveFile().has_value());
 }
 
 TEST(ConfirmationBox, AnswersYesNoOrCancelAndEscapeIsCancel) {
@@ -91,10 +91,10 @@ TEST(ConfirmationBox, AnswersYesNoOrCancelAndEscapeIsCancel) {
       EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::Yes));
       box->button(button)->click();
     });
-    EXPECT_EQ(dialogs.Confirm(nullptr, QStringLiteral("OK to overwrite /x")), answer);
+    EXPECT_EQ(dialogs.Confirm("OK to overwrite /x"), answer);
   }
   WhenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
-  EXPECT_EQ(dialogs.Confirm(nullptr, QStringLiteral("OK to overwrite /x")), ConfirmAnswer::Cancel);
+  EXPECT_EQ(dialogs.Confirm("OK to overwrite /x"), ConfirmAnswer::Cancel);
 }
 
 TEST(FileDialogs, StartAtHomeThenWhereTheyWereUsedWithEveryColumnWhole) {
@@ -125,14 +125,14 @@ TEST(FileDialogs, StartAtHomeThenWhereTheyWereUsedWithEveryColumnWhole) {
     });
   };
   answer(tree.Root(), tree.Path("docs/b.qln"), true);
-  EXPECT_EQ(dialogs.OpenFile(nullptr), tree.Path("docs/b.qln"));
+  EXPECT_EQ(dialogs.OpenFile(), tree.Path("docs/b.qln"));
   answer(tree.Path("docs"), tree.Path("docs/c.qln"));
-  EXPECT_EQ(dialogs.OpenFile(nullptr), tree.Path("docs/c.qln"));
+  EXPECT_EQ(dialogs.OpenFile(), tree.Path("docs/c.qln"));
   // The folder browser starts at home too, then at the folder chosen last.
   answer(tree.Root(), tree.Path("docs"));
-  EXPECT_EQ(dialogs.BrowseForFolder(nullptr, QStringLiteral("Pick")), tree.Path("docs"));
+  EXPECT_EQ(dialogs.BrowseForFolder("Pick", ""), tree.Path("docs"));
   WhenModal([](QWidget* modal) { QMetaObject::invokeMethod(modal, "accept"); });
-  EXPECT_EQ(dialogs.BrowseForFolder(nullptr, QStringLiteral("Pick")), tree.Path("docs"));
+  EXPECT_EQ(dialogs.BrowseForFolder("Pick", ""), tree.Path("docs"));
 }
 
 TEST(FileDialogs, LeaveNoNameSuggestionBehindWhenTheyClose) {
@@ -149,9 +149,9 @@ TEST(FileDialogs, LeaveNoNameSuggestionBehindWhenTheyClose) {
       QMetaObject::invokeMethod(modal, "accept");
     });
     if (folderBrowser) {
-      dialogs.BrowseForFolder(nullptr, QStringLiteral("Folder"));
+      dialogs.BrowseForFolder("Folder", "");
     } else {
-      dialogs.OpenFile(nullptr);
+      dialogs.OpenFile();
     }
     ASSERT_NE(suggestions, nullptr);
     EXPECT_FALSE(suggestions->isVisible()) << folderBrowser;

@@ -15,13 +15,12 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
-#include <chrono>
-#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "FakeFolderSearch.h"
 #include "ScriptedDialogs.h"
+#include "SkippingClock.h"
 #include "gui/QtMainWindow.h"
 
 inline constexpr const char* kListingStopped = "*** Listing stopped: incomplete, so it cannot be saved or compared ***";
@@ -58,8 +57,8 @@ class WindowDuringWork : public ::testing::Test {
   void OnFolder(int folder, std::function<void()> hook) {
     hooks["/t/f" + std::to_string(folder) + "/*.*"] = std::move(hook);
   }
-  // Lets the window's repaint cadence come round, so its next poll paints.
-  static void WaitForTheNextPaint() { std::this_thread::sleep_for(std::chrono::milliseconds(120)); }
+  // Moves the window's clock past its repaint cadence, so its next poll paints.
+  void SkipToTheNextPaint() { window.Skip(WorkSession::kRepaintInterval + WorkSession::kPumpInterval); }
   QToolButton* Button(const char* name) { return window.findChild<QToolButton*>(QString::fromLatin1(name)); }
   std::string LastLine() {
     const ListPane& pane = window.Model(PaneId::ListBox1)->Pane();
@@ -78,6 +77,6 @@ class WindowDuringWork : public ::testing::Test {
   ScriptedDialogs dialogs;
   FakeFolderSearch search;
   std::map<std::string, std::function<void()>> hooks;
-  QtMainWindow window;
+  SkippingClock<QtMainWindow> window;
 };
 

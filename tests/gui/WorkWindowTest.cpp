@@ -6,7 +6,7 @@ TEST_F(WindowDuringWork, ShowsLinesAndFiguresAsTheyComeAndFollowsTheEndUntilScro
   int rowsMidway = 0;
   QString filesMidway;
   bool stopEnabled = false, followed = false;
-  OnFolder(2, [&] { WaitForTheNextPaint(); });
+  OnFolder(2, [&] { SkipToTheNextPaint(); });
   OnFolder(3, [&] {
     rowsMidway = view->model()->rowCount();
     filesMidway = window.Panel(0)->text();

@@ -11,40 +11,41 @@
 // blocking, and keeps what the boxes were asked to show.
 class ScriptedWinDialogs : public WinDialogs {
  public:
-  std::optional<std::string> BrowseForFolder(HWND, std::string_view title, const std::string& start) override {
+  std::optional<std::string> BrowseForFolder(std::string_view title, const std::string& start) override {
     Titles.emplace_back(title);
     Starts.push_back(start);
     return Next(Folders);
   }
-  std::optional<std::string> OpenFile(HWND) override { return Next(OpenNames); }
-  std::optional<std::string> SaveFile(HWND) override { return Next(SaveNames); }
-  std::optional<ResultsFileChoice> SaveResultsFile(HWND) override {
+  std::optional<std::string> OpenFile() override { return Next(OpenNames); }
+  std::optional<std::string> SaveFile() override { return Next(SaveNames); }
+  std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }
+  std::optional<ResultsFileChoice> SaveResultsFile() override {
     auto name = Next(SaveNames);
     if (!name) return std::nullopt;
     const ResultsFormat format = ResultsFormats.empty() ? ResultsFormat::Text : ResultsFormats.front();
     if (!ResultsFormats.empty()) ResultsFormats.pop_front();
     return ResultsFileChoice{*name, format};
   }
-  ConfirmAnswer Confirm(HWND, std::string_view question) override {
+  ConfirmAnswer Confirm(std::string_view question) override {
     Questions.emplace_back(question);
     if (Answers.empty()) return ConfirmAnswer::Cancel;
     const ConfirmAnswer answer = Answers.front();
     Answers.pop_front();
     return answer;
   }
-  void ShowError(HWND, std::string_view message) override { Errors.emplace_back(message); }
-  void ShowWarning(HWND, std::string_view message) override { Warnings.emplace_back(message); }
-  void ShowAbout(HWND) override { ++AboutShown; }
-  std::optional<std::string> EditExcludePatterns(HWND, const std::string& patterns) override {
+  void ShowError(std::string_view message) override { Errors.emplace_back(message); }
+  void ShowWarning(std::string_view message) override { Warnings.emplace_back(message); }
+  void ShowAbout() override { ++AboutShown; }
+  std::optional<std::string> EditExcludePatterns(const std::string& patterns) override {
     ShownPatterns.push_back(patterns);
     return Next(PatternAnswers);
   }
 
-  int PopupMenu(HWND, POINT, const std::vector<MenuItem>& items) override {
+  int PopupMenu(POINT, const std::vector<MenuItem>& items) override {
     Offered = items;
     return MenuChoice;
   }
-  void OpenFolder(HWND, const std::string& folder) override { OpenedFolders.push_back(folder); }
+  void OpenFolder(const std::string& folder) override { OpenedFolders.push_back(folder); }
 
   std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames, PatternAnswers;
   std::deque<ConfirmAnswer> Answers;

@@ -11,34 +11,32 @@
 // and keeps what the error box and the confirmation box were asked to show.
 class ScriptedDialogs : public DialogProvider {
  public:
-  std::optional<std::string> BrowseForFolder(QWidget*, const QString& title, const QString& start) override {
-    Titles.push_back(title.toStdString());
-    Starts.push_back(start.toStdString());
+  std::optional<std::string> BrowseForFolder(std::string_view title, const std::string& start) override {
+    Titles.emplace_back(title);
+    Starts.push_back(start);
     return Next(Folders);
   }
-  std::optional<std::string> OpenFile(QWidget*) override { return Next(OpenNames); }
-  std::optional<std::string> SaveFile(QWidget*) override { return Next(SaveNames); }
-  std::optional<std::string> ChooseKeyFile(QWidget*, const QString&) override { return Next(KeyNames); }
-  std::optional<ResultsFileChoice> SaveResultsFile(QWidget*) override {
+  std::optional<std::string> OpenFile() override { return Next(OpenNames); }
+  std::optional<std::string> SaveFile() override { return Next(SaveNames); }
+  std::optional<std::string> ChooseKeyFile(std::string_view) override { return Next(KeyNames); }
+  std::optional<ResultsFileChoice> SaveResultsFile() override {
     const auto name = Next(SaveNames);
     if (!name) return std::nullopt;
     return ResultsFileChoice{*name, ResultsFormats.empty() ? ResultsFormat::Text : ResultsFormats.front()};
   }
-  ConfirmAnswer Confirm(QWidget*, const QString& question) override {
-    Questions.push_back(question.toStdString());
+  ConfirmAnswer Confirm(std::string_view question) override {
+    Questions.emplace_back(question);
     if (Answers.empty()) return ConfirmAnswer::Cancel;
     const ConfirmAnswer answer = Answers.front();
     Answers.pop_front();
     return answer;
   }
-  void ShowError(QWidget*, const QString& message) override { Errors.push_back(message.toStdString()); }
-  void ShowAbout(QWidget*) override { ++AboutShown; }
-  void ShowWarning(QWidget*, const QString& message) override { Warnings.push_back(message.toStdString()); }
-  std::optional<QString> EditExcludePatterns(QWidget*, const QString& patterns) override {
-    ShownPatterns.push_back(patterns.toStdString());
-    const auto answer = Next(PatternAnswers);
-    if (!answer) return std::nullopt;
-    return QString::fromStdString(*answer);
+  void ShowError(std::string_view message) override { Errors.emplace_back(message); }
+  void ShowAbout() override { ++AboutShown; }
+  void ShowWarning(std::string_view message) override { Warnings.emplace_back(message); }
+  std::optional<std::string> EditExcludePatterns(const std::string& patterns) override {
+    ShownPatterns.push_back(patterns);
+    return Next(PatternAnswers);
   }
 
   std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames, PatternAnswers, KeyNames;

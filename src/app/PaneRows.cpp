@@ -1,0 +1,48 @@
+#include "app/PaneRows.h"
+
+#include <algorithm>
+
+#include "documents/ListingFile.h"
+
+void PaneRows::Clear() {
+  lines_.Clear();
+  shown_.ShowAll();
+  announced_ = 0;
+}
+
+void PaneRows::Load(const std::string& fileName) {
+  struct Announce {
+    PaneRows& rows;
+    ~Announce() { rows.announced_ = rows.lines_.Count(); }
+  } announce{*this};
+  shown_.ShowAll();
+  ReadListingFile(fileName, lines_, {.regularFileOnly = true});
+}
+
+bool PaneRows::Show(const std::vector<int>* rows) {
+  if (rows == nullptr && !shown_.Filtered()) return false;
+  if (rows == nullptr) {
+    shown_.ShowAll();
+  } else {
+    shown_.Show(*rows);
+  }
+  announced_ = lines_.Count();
+  return true;
+}
+
+bool PaneRows::Announce() {
+  if (lines_.Count() <= announced_ || shown_.Filtered()) return false;
+  announced_ = lines_.Count();
+  return true;
+}
+
+std::vector<std::string_view> PaneRows::LinesAt(const std::vector<int>& rows) const {
+  std::vector<int> lines;
+  for (const int row : rows) {
+    if (const int line = LineOfRow(row); line >= 0) lines.push_back(line);
+  }
+  std::sort(lines.begin(), lines.end());
+  std::vector<std::string_view> texts;
+  for (const int line : lines) texts.push_back(lines_.LineAt(line));
+  return texts;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "surfaces/Surfaces.h"
+
+// The surface operations a window draws and reads itself; the controller
+// answers the rest (the work's polls, the choices, the dialogs) for it. They
+// mean what the surface operations of the same names mean.
+class WindowView {
+ public:
+  virtual ~WindowView() = default;
+  virtual void PaneClear(PaneId pane) = 0;
+  virtual void PaneAddLine(PaneId pane, std::string_view line) = 0;
+  virtual int PaneLineCount(PaneId pane) = 0;
+  virtual std::string_view PaneLineAt(PaneId pane, int index) = 0;
+  virtual int PaneSelectedIndex(PaneId pane) = 0;
+  virtual void PaneSetScrollExtent(PaneId pane, int pixels) = 0;
+  virtual int PaneFontSize(PaneId pane) = 0;
+  virtual int PanePixelsPerInch(PaneId pane) = 0;
+  virtual void PaneLoadFromFile(PaneId pane, const std::string& fileName) = 0;
+  virtual void PaneSaveToFile(PaneId pane, const std::string& fileName) = 0;
+  virtual void StatusSetPanelText(int panel, std::string_view text) = 0;
+  virtual void StatusRefresh() = 0;
+  virtual void SetCaption(std::string_view text) = 0;
+  virtual void SetLabelText(LabelId label, std::string_view text) = 0;
+  virtual void EditSetText(std::string_view text) = 0;
+  virtual void EditFocus() = 0;
+  virtual void EditSelectAll() = 0;
+  virtual bool Md5Ticked() = 0;
+  virtual void SetActionEnabled(ActionId action, bool enabled) = 0;
+  virtual void SetBusyCursor() = 0;
+  virtual void SetNormalCursor() = 0;
+  virtual void ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) = 0;
+  virtual void ShowHelpContents() = 0;
+  virtual void QuitHelp() = 0;
+  virtual void CloseWindow() = 0;
+};
