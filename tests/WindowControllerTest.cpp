@@ -266,3 +266,23 @@ TEST(PaneSplit, KeepsThePanesSharesAsTheWindowGrowsAndAcrossSessions) {
 }
 
 }  // namespace
+
+TEST(WorkSessionSort, SortsInputAsBothWindowsDescribeIt) {
+  using Event = WorkSession::Event;
+  using Kind = Event::Kind;
+  using Target = Event::Target;
+  EXPECT_EQ(WorkSession::Sort({Kind::KeyDown, true, Target::Control}), Input::Escape);
+  EXPECT_EQ(WorkSession::Sort({Kind::KeyDown, true, Target::Frame}), Input::Escape);
+  EXPECT_EQ(WorkSession::Sort({Kind::KeyDown, false, Target::Control}), Input::Acting);
+  EXPECT_EQ(WorkSession::Sort({Kind::KeyUp, false, Target::Control}), Input::Acting);
+  EXPECT_EQ(WorkSession::Sort({Kind::Char, false, Target::Control}), Input::Acting);
+  EXPECT_EQ(WorkSession::Sort({Kind::MouseButton, false, Target::Control}), Input::Acting);
+  EXPECT_EQ(WorkSession::Sort({Kind::MouseButton, false, Target::Frame}), Input::Looking);
+  EXPECT_EQ(WorkSession::Sort({Kind::MouseButton, false, Target::StopButton}), Input::Looking);
+  EXPECT_EQ(WorkSession::Sort({Kind::Command, false, Target::Control}), Input::Acting);
+  EXPECT_EQ(WorkSession::Sort({Kind::Command, false, Target::StopButton}), Input::Looking);
+  EXPECT_EQ(WorkSession::Sort({Kind::Other, false, Target::Control}), Input::Looking);
+  // Another window, an open menu among them, answers as usual; Escape there stops nothing.
+  EXPECT_EQ(WorkSession::Sort({Kind::KeyDown, true, Target::OtherWindow}), Input::Looking);
+  EXPECT_EQ(WorkSession::Sort({Kind::MouseButton, false, Target::OtherWindow}), Input::Looking);
+}

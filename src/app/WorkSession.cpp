@@ -60,6 +60,24 @@ bool WorkSession::Drops(Input input) {
   return input != Input::Looking;
 }
 
+WorkSession::Input WorkSession::Sort(const Event& event) {
+  using Kind = Event::Kind;
+  if (event.target == Event::Target::OtherWindow) return Input::Looking;
+  switch (event.kind) {
+    case Kind::KeyDown:
+      return event.escape ? Input::Escape : Input::Acting;
+    case Kind::KeyUp:
+    case Kind::Char:
+      return Input::Acting;
+    case Kind::MouseButton:
+    case Kind::Command:
+      return event.target == Event::Target::Control ? Input::Acting : Input::Looking;
+    case Kind::Other:
+      break;
+  }
+  return Input::Looking;
+}
+
 void WorkSession::Pump() {
   const auto now = port_.Now();
   lastPump_ = now;

@@ -24,6 +24,20 @@ class WorkSession {
   // as keys, clicks on the panes and drops; and what only looks, such as the
   // scroll bars, the splitters, the menus and the Stop button.
   enum class Input { Escape, Acting, Looking };
+  // An input event as a window describes it, its toolkit aside: what it is,
+  // whether it is the Escape key, and where it goes. The frame is what only
+  // moves or shows: the window itself, scroll bars, splitters and menus.
+  struct Event {
+    enum class Kind { KeyDown, KeyUp, Char, MouseButton, Command, Other };
+    enum class Target { Control, Frame, StopButton, OtherWindow };
+    Kind kind = Kind::Other;
+    bool escape = false;
+    Target target = Target::Control;
+  };
+  // The one rule of both windows. Only this window waits for the run: input
+  // to another one answers as usual. Escape pressed stops; other keys act. A
+  // click or a command acts on a control, not on the frame or the Stop button.
+  static Input Sort(const Event& event);
 
   WorkSession(WindowView& window, WindowPort& port, StatusPanels& panels)
       : window_(window), port_(port), panels_(panels) {}

@@ -330,48 +330,39 @@ void QtMainWindow::ProcessInput() { QCoreApplication::processEvents(); }
 void QtMainWindow::CloseLater() { QTimer::singleShot(0, this, &QWidget::close); }
 
 WorkSession::Input QtMainWindow::SortInput(QObject* watched, QEvent* event) const {
-  using Input = WorkSession::Input;
-  // Only this window waits for the run: another one, such as a warning shown
-  // during the run or the help, answers as usual.
-  if (const auto* widget = qobject_cast<const QWidget*>(watched); widget != nullptr && widget->window() != this)
-    return Input::Looking;
-  if (const auto* handle = qobject_cast<const QWindow*>(watched); handle != nullptr && handle != windowHandle())
-    return Input::Looking;
-  switch (event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-      // An open menu is steered by the keys; its commands are dropped by the controller.
-      if (QApplication::activePopupWidget() != nullptr) return Input::Looking;
-      return event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape
-                 ? Input::Escape
-                 : Input::Acting;
-    case QEvent::Shortcut:
-      return watched != Action(ActionId::EditStopAction) ? Input::Acting : Input::Looking;
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-      // A click reaches the window first and is handed on to the control
-      // under the pointer; only there is it known whether it may act.
-      // Scroll bars, splitters, menus and the Stop button still answer.
-      if (qobject_cast<const QWindow*>(watched) != nullptr || QApplication::activePopupWidget() != nullptr ||
-          watched == stopButton_ || qobject_cast<QScrollBar*>(watched) || qobject_cast<QSplitterHandle*>(watched) ||
-          qobject_cast<QMenuBar*>(watched) || qobject_cast<QMenu*>(watched))
-        return Input::Looking;
-      return Input::Acting;
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletRelease:
-    case QEvent::InputMethod:
-      return Input::Acting;
-    default:
-      return Input::Looking;
+  using Kind = WorkSession::Event::Kind;
+  using Target = WorkSession::Event::Target;
+  WorkSession::Event input;
+  const QEvent::Type type = event->type();
+  if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+    input.kind = type == QEvent::KeyPress ? Kind::KeyDown : Kind::KeyUp;
+    input.escape = type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+  } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+             type == QEvent::MouseButtonDblClick) {
+    // A click reaches the window first and is handed on to the control
+    // under the pointer; only there is it known whether it may act.
+    input.kind = Kind::MouseButton;
+    if (watched == stopButton_) input.target = Target::StopButton;
+    if (qobject_cast<const QWindow*>(watched) != nullptr || qobject_cast<QScrollBar*>(watched) ||
+        qobject_cast<QSplitterHandle*>(watched) || qobject_cast<QMenuBar*>(watched) || qobject_cast<QMenu*>(watched))
+      input.target = Target::Frame;
+  } else if (type == QEvent::Shortcut) {
+    input.kind = Kind::Command;
+    if (watched == Action(ActionId::EditStopAction)) input.target = Target::StopButton;
+  } else if (type == QEvent::ContextMenu || type == QEvent::DragEnter || type == QEvent::DragMove ||
+             type == QEvent::Drop || type == QEvent::TouchBegin || type == QEvent::TouchUpdate ||
+             type == QEvent::TouchEnd || type == QEvent::TabletPress || type == QEvent::TabletRelease ||
+             type == QEvent::InputMethod) {
+    input.kind = Kind::Command;
   }
+  // An open menu is a window of its own, steered by the keys and the mouse;
+  // its commands are dropped by the controller.
+  const auto* widget = qobject_cast<const QWidget*>(watched);
+  const auto* handle = qobject_cast<const QWindow*>(watched);
+  if ((widget != nullptr && widget->window() != this) || (handle != nullptr && handle != windowHandle()) ||
+      (input.kind != Kind::Command && QApplication::activePopupWidget() != nullptr))
+    input.target = Target::OtherWindow;
+  return WorkSession::Sort(input);
 }
 
 void QtMainWindow::UpdateEditActions() {

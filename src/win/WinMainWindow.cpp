@@ -681,36 +681,26 @@ void WinMainWindow::UpdateEditActions() {
 }
 
 WorkSession::Input WinMainWindow::SortInput(const MSG& msg) const {
-  using Input = WorkSession::Input;
-  switch (msg.message) {
-    case WM_KEYDOWN:
-      return msg.wParam == VK_ESCAPE ? Input::Escape : Input::Acting;
-    case WM_KEYUP:
-    case WM_CHAR:
-    case WM_DEADCHAR:
-      return Input::Acting;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_MBUTTONDBLCLK: {
-      // The splitters and the Stop button still answer; scroll bars, the menu
-      // bar and the frame are no client area and answer anyway.
-      if (msg.hwnd == hwnd_) return Input::Looking;
-      if (msg.hwnd != toolbar_) return Input::Acting;
-      POINT p{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
-      const int index = static_cast<int>(SendMessageW(toolbar_, TB_HITTEST, 0, reinterpret_cast<LPARAM>(&p)));
-      const int stop = static_cast<int>(
-          SendMessageW(toolbar_, TB_COMMANDTOINDEX, static_cast<WPARAM>(CommandOf(ActionId::EditStopAction)), 0));
-      return index == stop ? Input::Looking : Input::Acting;
-    }
-    default:
-      return Input::Looking;
+  using Kind = WorkSession::Event::Kind;
+  using Target = WorkSession::Event::Target;
+  WorkSession::Event input;
+  const UINT m = msg.message;
+  if (m == WM_KEYDOWN || m == WM_KEYUP) input.kind = m == WM_KEYDOWN ? Kind::KeyDown : Kind::KeyUp;
+  if (m == WM_CHAR || m == WM_DEADCHAR) input.kind = Kind::Char;
+  input.escape = m == WM_KEYDOWN && msg.wParam == VK_ESCAPE;
+  // Down, up and double click of the left, right and middle buttons.
+  if (m >= WM_LBUTTONDOWN && m <= WM_MBUTTONDBLCLK) input.kind = Kind::MouseButton;
+  // The splitters and the Stop button still answer; scroll bars, the menu
+  // bar and the frame are no client area and answer anyway.
+  if (input.kind == Kind::MouseButton && msg.hwnd == hwnd_) input.target = Target::Frame;
+  if (input.kind == Kind::MouseButton && msg.hwnd == toolbar_) {
+    POINT p{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+    const int index = static_cast<int>(SendMessageW(toolbar_, TB_HITTEST, 0, reinterpret_cast<LPARAM>(&p)));
+    const int stop = static_cast<int>(
+        SendMessageW(toolbar_, TB_COMMANDTOINDEX, static_cast<WPARAM>(CommandOf(ActionId::EditStopAction)), 0));
+    if (index == stop) input.target = Target::StopButton;
   }
+  return WorkSession::Sort(input);
 }
 
 // ---- Commands and work that may be stopped ----
