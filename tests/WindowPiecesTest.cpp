@@ -3,6 +3,7 @@
 #include <chrono>
 #include <map>
 
+#include "app/AboutLayout.h"
 #include "app/ActionTable.h"
 #include "app/DialogFileTypes.h"
 #include "app/GlyphPicture.h"
@@ -197,4 +198,24 @@ TEST(PaneText, CutsAnOldLineIntoItsChangedFieldsAndTheTextBetween) {
   for (const PaneText::LinePiece& piece : PaneText::Pieces("abcdefghij", changed))
     drawn += piece.changed ? "[" + std::string(piece.text) + "]" : std::string(piece.text);
   EXPECT_EQ(drawn, "ab[cde]fgh[ij]");
+}
+
+TEST(AboutLayout, EveryTextHasItsRoomInsideThePanelAndTheCommitBesideTheButton) {
+  namespace A = AboutLayout;
+  const auto inside = [](const ScreenRect& r, int width, int height) {
+    return r.left >= 0 && r.top >= 0 && r.left + r.width <= width && r.top + r.height <= height;
+  };
+  EXPECT_TRUE(inside(A::kPanel, A::kWidth, A::kHeight));
+  EXPECT_TRUE(inside(A::kIcon, A::kPanel.width, A::kPanel.height));
+  for (const A::PanelText& text : A::kTexts) {
+    EXPECT_TRUE(inside(text.room, A::kPanel.width - 8, A::kPanel.height)) << text.name;
+    EXPECT_GT(std::string_view(text.text).size(), 0u) << text.name;
+  }
+  EXPECT_TRUE(A::kTexts[0].bold);
+  EXPECT_TRUE(A::kTexts[3].wrap);
+  // The commit and the button share the strip below the panel without meeting.
+  EXPECT_TRUE(inside(A::kCommit, A::kWidth, A::kHeight));
+  EXPECT_TRUE(inside(A::kOk, A::kWidth, A::kHeight));
+  EXPECT_GE(A::kCommit.top, A::kPanel.top + A::kPanel.height);
+  EXPECT_LE(A::kCommit.left + A::kCommit.width, A::kOk.left);
 }

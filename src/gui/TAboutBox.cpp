@@ -5,35 +5,39 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "surfaces/Texts.h"
+#include "app/AboutLayout.h"
 #include "gui/Glyphs.h"
 #include "surfaces/BuildInfo.h"
+#include "surfaces/Texts.h"
 
 namespace {
 
-constexpr int kCharacterHeight = 11;  // pixels, whatever the user's font size
+using AboutLayout::kCharacterHeight;
 constexpr int kSmallestHeight = 6;
+
+QRect RectOf(const ScreenRect& r) { return {r.left, r.top, r.width, r.height}; }
 
 // A label of the black panel, in a font small enough for its text to fit in
 // the room it has: the box keeps its size, so the text must come to it.
-QLabel* WhiteLabel(QWidget* parent, const char* name, const QString& text, const QRect& room, bool bold,
-                   bool wrap = false) {
+QLabel* WhiteLabel(QWidget* parent, const AboutLayout::PanelText& info) {
+  const QString text = QString::fromUtf8(info.text);
+  const QRect room = RectOf(info.room);
   auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
+  label->setObjectName(QString::fromLatin1(info.name));
   label->setStyleSheet(QStringLiteral("color: white; background: black;"));
-  label->setWordWrap(wrap);
+  label->setWordWrap(info.wrap);
   QFont font = label->font();
-  font.setBold(bold);
+  font.setBold(info.bold);
   for (int height = kCharacterHeight; height >= kSmallestHeight; --height) {
     font.setPixelSize(height);
     const QFontMetrics metrics(font);
-    const QRect needed = wrap ? metrics.boundingRect(QRect(0, 0, room.width(), 10000), Qt::TextWordWrap, text)
+    const QRect needed = info.wrap ? metrics.boundingRect(QRect(0, 0, room.width(), 10000), Qt::TextWordWrap, text)
                               : metrics.boundingRect(text);
     if (needed.width() <= room.width() && needed.height() <= room.height()) break;
   }
   label->setFont(font);
   label->move(room.topLeft());
-  if (wrap) {
+  if (info.wrap) {
     label->setGeometry(room);
   } else {
     label->adjustSize();
@@ -50,7 +54,7 @@ TAboutBox::TAboutBox(QWidget* parent)
   // maximise button, with or without a window manager.
   setObjectName(QStringLiteral("AboutBox"));
   setWindowTitle(QString::fromUtf8(Texts::kAboutCaption));
-  setFixedSize(242, 179);
+  setFixedSize(AboutLayout::kWidth, AboutLayout::kHeight);
   setSizeGripEnabled(false);
   // The box is laid out for characters 11 pixels high, not the user's size.
   QFont boxFont = font();
@@ -59,7 +63,7 @@ TAboutBox::TAboutBox(QWidget* parent)
 
   auto* panel = new QFrame(this);
   panel->setObjectName(QStringLiteral("Panel1"));
-  panel->setGeometry(8, 8, 225, 121);
+  panel->setGeometry(RectOf(AboutLayout::kPanel));
   panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   panel->setAutoFillBackground(true);
   QPalette black = panel->palette();
@@ -68,34 +72,27 @@ TAboutBox::TAboutBox(QWidget* parent)
 
   auto* icon = new QLabel(panel);
   icon->setObjectName(QStringLiteral("ProgramIcon"));
-  icon->setGeometry(16, 8, 41, 41);
-  icon->setPixmap(Glyphs::ProgramPicture(37));
+  icon->setGeometry(RectOf(AboutLayout::kIcon));
+  icon->setPixmap(Glyphs::ProgramPicture(AboutLayout::kIconSize));
   icon->setAlignment(Qt::AlignCenter);
 
-  // Each text has the room from its place to the panel's inner edge.
-  const int right = panel->width() - 8;
-  WhiteLabel(panel, "ProductName", QString::fromUtf8(Texts::kProductName), QRect(72, 16, right - 72, 16), true);
-  WhiteLabel(panel, "Version", QString::fromUtf8(Texts::kVersionText), QRect(104, 32, right - 104, 16), false);
-  WhiteLabel(panel, "Notice", QString::fromUtf8(Texts::kAboutNotice), QRect(8, 56, right - 8, 16),
-             false);
-  WhiteLabel(panel, "Comments", QString::fromUtf8(Texts::kAboutComments),
-             QRect(8, 80, 207, 26), false, true);
+  for (const AboutLayout::PanelText& info : AboutLayout::kTexts) WhiteLabel(panel, info);
 
-  // The commit the program was built from, when the build knew it, in the
-  // free corner beside the button: the panel's texts stay as they are.
+  // The commit the program was built from, when the build knew it: the
+  // panel's texts stay as they are.
   if (const std::string commit = BuildInfo::Commit(); !commit.empty()) {
     auto* build = new QLabel(QString::fromStdString(commit), this);
     build->setObjectName(QStringLiteral("BuildCommit"));
     build->setToolTip(QString::fromStdString(BuildInfo::VersionLine()));
     QFont small = build->font();
-    small.setPixelSize(kSmallestHeight + 3);
+    small.setPixelSize(AboutLayout::kCommitHeight);
     build->setFont(small);
-    build->setGeometry(8, 148, 72, 16);
+    build->setGeometry(RectOf(AboutLayout::kCommit));
   }
 
   auto* ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   ok->setObjectName(QStringLiteral("BitBtn1"));
-  ok->setGeometry(84, 144, 75, 25);
+  ok->setGeometry(RectOf(AboutLayout::kOk));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }

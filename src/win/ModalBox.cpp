@@ -2,8 +2,10 @@
 
 #include <vector>
 
+#include "app/AboutLayout.h"
 #include "app/LineEnds.h"
 #include "app/WindowLayout.h"
+#include "surfaces/BuildInfo.h"
 #include "surfaces/Texts.h"
 #include "win/Resources.h"
 #include "win/WinText.h"
@@ -18,7 +20,9 @@ struct Box {
   unsigned dpi = 96;
   HFONT font = nullptr;
   HFONT bold = nullptr;
+  HFONT small = nullptr;
   HWND panel = nullptr;
+  HWND commit = nullptr;
   HWND edit = nullptr;
   HBRUSH black = nullptr;
 };
@@ -52,25 +56,32 @@ void Place(HWND dialog, int width, int height, unsigned dpi) {
                SWP_NOZORDER);
 }
 
+// A rectangle of the layout as the box's child windows take it: a place and a size.
+RECT ChildRect(const ScreenRect& r, int dx = 0, int dy = 0) { return {r.left + dx, r.top + dy, r.width, r.height}; }
+
 void BuildAbout(HWND dialog, Box& box) {
+  namespace A = AboutLayout;
   SetWindowTextW(dialog, Shown(Texts::kAboutCaption).c_str());
-  box.font = MakeFont(box.dpi, 11, FW_NORMAL, L"MS Sans Serif");
-  box.bold = MakeFont(box.dpi, 11, FW_BOLD, L"MS Sans Serif");
+  box.font = MakeFont(box.dpi, A::kCharacterHeight, FW_NORMAL, L"MS Sans Serif");
+  box.bold = MakeFont(box.dpi, A::kCharacterHeight, FW_BOLD, L"MS Sans Serif");
   box.black = CreateSolidBrush(RGB(0, 0, 0));
-  box.panel = Child(dialog, L"STATIC", L"", SS_SUNKEN, {8, 8, 225, 121}, box, box.font);
-  // The labels lie over the panel; each has the room up to its inner edge.
-  constexpr int kRight = 8 + 225 - 8;
-  HWND icon = Child(dialog, L"STATIC", L"", SS_ICON | SS_CENTERIMAGE, {24, 16, 41, 41}, box, box.font);
+  box.panel = Child(dialog, L"STATIC", L"", SS_SUNKEN, ChildRect(A::kPanel), box, box.font);
+  // The icon and the labels lie over the panel, not in it: they are moved by its corner.
+  const int dx = A::kPanel.left, dy = A::kPanel.top;
+  HWND icon = Child(dialog, L"STATIC", L"", SS_ICON | SS_CENTERIMAGE, ChildRect(A::kIcon, dx, dy), box, box.font);
   SendMessageW(icon, STM_SETICON,
                reinterpret_cast<WPARAM>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_QUILLON), IMAGE_ICON,
-                                                   Scaled(37, box.dpi), Scaled(37, box.dpi), 0)),
+                                                   Scaled(A::kIconSize, box.dpi), Scaled(A::kIconSize, box.dpi), 0)),
                0);
-  Child(dialog, L"STATIC", Shown(Texts::kProductName), SS_NOPREFIX, {80, 24, kRight - 80, 16}, box, box.bold);
-  Child(dialog, L"STATIC", Shown(Texts::kVersionText), SS_NOPREFIX, {112, 40, kRight - 112, 16}, box, box.font);
-  Child(dialog, L"STATIC", Shown(Texts::kAboutNotice), SS_NOPREFIX, {16, 64, kRight - 16, 16}, box, box.font);
-  Child(dialog, L"STATIC", Shown(Texts::kAboutComments), SS_NOPREFIX, {16, 88, 207, 26}, box, box.font);
-  Child(dialog, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {84, 144, 75, 25}, box, box.font, IDOK);
-  Place(dialog, 242, 179, box.dpi);
+  for (const A::PanelText& text : A::kTexts)
+    Child(dialog, L"STATIC", Shown(text.text), SS_NOPREFIX, ChildRect(text.room, dx, dy), box, text.bold ? box.bold : box.font);
+  // The commit the program was built from, when the build knew it, as the Qt window shows it.
+  if (const std::string commit = BuildInfo::Commit(); !commit.empty()) {
+    box.small = MakeFont(box.dpi, A::kCommitHeight, FW_NORMAL, L"MS Sans Serif");
+    box.commit = Child(dialog, L"STATIC", Shown(commit), SS_NOPREFIX, ChildRect(A::kCommit), box, box.small);
+  }
+  Child(dialog, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, ChildRect(A::kOk), box, box.font, IDOK);
+  Place(dialog, A::kWidth, A::kHeight, box.dpi);
 }
 
 void BuildExcludePatterns(HWND dialog, Box& box) {
@@ -110,8 +121,8 @@ INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     case WM_CTLCOLORDLG:
       return box->kind == Kind::About ? reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_ACTIVEBORDER)) : FALSE;
     case WM_CTLCOLORSTATIC:
-      if (box->kind != Kind::About) return FALSE;
-      // The panel and everything on it: white on black.
+      // The panel and everything on it: white on black; the commit beside the button as the box is.
+      if (box->kind != Kind::About || reinterpret_cast<HWND>(lParam) == box->commit) return FALSE;
       SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
       SetBkColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
       return reinterpret_cast<INT_PTR>(box->black);
@@ -139,6 +150,7 @@ INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     case WM_DESTROY:
       DeleteObject(box->font);
       DeleteObject(box->bold);
+      if (box->small != nullptr) DeleteObject(box->small);
       if (box->black != nullptr) DeleteObject(box->black);
       return FALSE;
     default:
