@@ -17,6 +17,7 @@
 #include "app/ShortcutKey.h"
 #include "app/UnreadableList.h"
 #include "app/WindowLayout.h"
+#include "app/WindowPlace.h"
 #include "surfaces/TextForDisplay.h"
 
 TEST(TextForDisplay, ReadsValidUtf8AsUtf8AndAnythingElseAsWindows1252) {
@@ -218,4 +219,18 @@ TEST(AboutLayout, EveryTextHasItsRoomInsideThePanelAndTheCommitBesideTheButton) 
   EXPECT_TRUE(inside(A::kOk, A::kWidth, A::kHeight));
   EXPECT_GE(A::kCommit.top, A::kPanel.top + A::kPanel.height);
   EXPECT_LE(A::kCommit.left + A::kCommit.width, A::kOk.left);
+}
+
+TEST(WindowPlace, CentresTheFirstFrameOnTheWorkAreaAndNeverBeyondIt) {
+  const ScreenRect work{100, 20, 1000, 700};
+  const ScreenRect fits = WindowPlace::Centred(work, 800, 600);
+  EXPECT_EQ(fits.left, 200);
+  EXPECT_EQ(fits.top, 70);
+  EXPECT_EQ(fits.width, 800);
+  EXPECT_EQ(fits.height, 600);
+  const ScreenRect large = WindowPlace::Centred(work, 1200, 900);
+  EXPECT_EQ(large.left, 100);
+  EXPECT_EQ(large.top, 20);
+  EXPECT_EQ(large.width, 1000);
+  EXPECT_EQ(large.height, 700);
 }

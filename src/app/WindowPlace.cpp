@@ -1,5 +1,7 @@
 #include "app/WindowPlace.h"
 
+#include <algorithm>
+
 namespace {
 constexpr const char* kLeftKey = "Window/Left";
 constexpr const char* kTopKey = "Window/Top";
@@ -21,4 +23,9 @@ void WindowPlace::Write(const SettingsStore& store) const {
   store.WriteInt(kWidthKey, frame.width);
   store.WriteInt(kHeightKey, frame.height);
   store.WriteBool(kMaximizedKey, maximized);
+}
+
+ScreenRect WindowPlace::Centred(const ScreenRect& work, int width, int height) {
+  const int w = std::min(width, work.width), h = std::min(height, work.height);
+  return {work.left + (work.width - w) / 2, work.top + (work.height - h) / 2, w, h};
 }

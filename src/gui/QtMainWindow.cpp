@@ -33,6 +33,7 @@
 #include "app/PaneMenu.h"
 #include "app/PaneText.h"
 #include "app/WindowLayout.h"
+#include "app/WindowPlace.h"
 #include "documents/ListingFile.h"
 #include "gui/DialogProvider.h"
 #include "gui/DisplayText.h"
@@ -534,13 +535,13 @@ void QtMainWindow::CloseWindow() { close(); }
 void QtMainWindow::FitToScreen() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
-  // The first size as laid out, but never beyond the screen with the frame
-  // and title bar the window manager adds.
+  // The first size as laid out with the frame and title bar the window
+  // manager adds, as guessed, centred on the screen and never beyond it.
   const QRect room = screen->availableGeometry();
-  resize(size().boundedTo(room.size() - QSize(16, 48)).expandedTo(minimumSizeHint()));
-  QRect frame(QPoint(), size() + QSize(16, 48));
-  frame.moveCenter(room.center());
-  move(frame.topLeft().x() + 8, std::max(room.top(), frame.top()) + 40);
+  const ScreenRect frame =
+      WindowPlace::Centred({room.x(), room.y(), room.width(), room.height()}, width() + 16, height() + 48);
+  resize(QSize(frame.width - 16, frame.height - 48).expandedTo(minimumSizeHint()));
+  move(frame.left + 8, frame.top + 40);
 }
 
 void QtMainWindow::RestoreSettings() {

@@ -127,11 +127,9 @@ WinMainWindow::WinMainWindow(WinDialogs& dialogs, FolderSearch& search, Options 
   AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, TRUE, 0, dpi_);
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  // Never larger than the screen's work area, as on a small screen at a large scale.
-  const int width = std::min(frame.right - frame.left, work.right - work.left);
-  const int height = std::min(frame.bottom - frame.top, work.bottom - work.top);
-  SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
-               work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  const ScreenRect place = WindowPlace::Centred({work.left, work.top, work.right - work.left, work.bottom - work.top},
+                                                frame.right - frame.left, frame.bottom - frame.top);
+  SetWindowPos(hwnd_, nullptr, place.left, place.top, place.width, place.height, SWP_NOZORDER | SWP_NOACTIVATE);
   RestoreSettings();
   Relayout();
   bigIcon_ = WinGlyphs::ProgramIcon(GetSystemMetricsForDpi(SM_CXICON, dpi_));
