@@ -25,6 +25,7 @@ class RecordingSurfaces : public Surfaces, public WindowView, public WindowDialo
   void ClearLog() { log_.clear(); }
 
   ListPane& Pane(PaneId pane) { return panes_[static_cast<int>(pane)]; }
+  const ListPane& PaneLines(PaneId pane) const override { return panes_[static_cast<int>(pane)]; }
   std::vector<std::string> Lines(PaneId pane);
   void SetPaneLines(PaneId pane, const std::vector<std::string>& lines);
 

@@ -49,7 +49,6 @@ class FakePort : public WindowPort {
   void SetPanelWidth(int panel, int width) override { widths[static_cast<std::size_t>(panel)] = width; }
   void EditLine(ActionId action) override { edits.push_back(action); }
   void SetActionChecked(ActionId action, bool on) override { checked[action] = on; }
-  const std::vector<std::string_view>& LinesOf(PaneId pane) override { return surfaces_.Pane(pane).Lines().Lines(); }
   int RowOfLine(PaneId pane, int line) override { return shown.RowOfLine(line, surfaces_.Pane(pane).Count()); }
   void GoToRow(PaneId pane, int row) override { surfaces_.Pane(pane).SetSelectedIndex(shown.LineOfRow(row, 1 << 20)); }
   void ShowFindBar(PaneId, bool) override {}

@@ -16,7 +16,7 @@ void FindFlow::Open() {
 
 void FindFlow::Restart() {
   jumped_ = false;
-  finder_.Restart(port_.LinesOf(pane_), port_.FindText());
+  finder_.Restart(window_.PaneLines(pane_).Lines().Lines(), port_.FindText());
   ShowCount(0);
   port_.PollFind(!finder_.Done());
 }

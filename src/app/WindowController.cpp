@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/ActionTable.h"
+#include "documents/ListingFile.h"
 #include "engine/ExcludePatterns.h"
 #include "platform/QuillonError.h"
 #include "platform/SigningKey.h"
@@ -254,7 +255,7 @@ void WindowController::ShowKind(ChangeKind kind, bool shown) {
 
 void WindowController::RecountResults() {
   resultsChanged_ = false;
-  filter_.Count(port_.LinesOf(PaneId::ListBox3));
+  filter_.Count(window_.PaneLines(PaneId::ListBox3).Lines().Lines());
   bool any = false;
   for (const ChangeKind kind : ResultFilter::kKinds) any = any || filter_.CountOf(kind) > 0;
   port_.ShowResultKinds(filter_, any);
@@ -266,7 +267,7 @@ void WindowController::ApplyResultFilter() {
     port_.ShowRows(PaneId::ListBox3, nullptr);
     return;
   }
-  const std::vector<int> rows = filter_.VisibleRows(port_.LinesOf(PaneId::ListBox3));
+  const std::vector<int> rows = filter_.VisibleRows(window_.PaneLines(PaneId::ListBox3).Lines().Lines());
   port_.ShowRows(PaneId::ListBox3, &rows);
 }
 
@@ -287,6 +288,10 @@ void WindowController::PaneLoadFromFile(PaneId pane, const std::string& fileName
   find_.Forget(pane);
   if (pane == PaneId::ListBox3) resultsChanged_ = true;
   window_.PaneLoadFromFile(pane, fileName);
+}
+
+void WindowController::PaneSaveToFile(PaneId pane, const std::string& fileName) {
+  WriteListingFile(window_.PaneLines(pane).Lines().Lines(), fileName);
 }
 
 void WindowController::StatusRefresh() {

@@ -73,14 +73,14 @@ class WindowController : public Surfaces {
   // Surfaces.
   void PaneClear(PaneId pane) override;
   void PaneAddLine(PaneId pane, std::string_view line) override;
-  int PaneLineCount(PaneId pane) override { return window_.PaneLineCount(pane); }
-  std::string_view PaneLineAt(PaneId pane, int index) override { return window_.PaneLineAt(pane, index); }
+  int PaneLineCount(PaneId pane) override { return window_.PaneLines(pane).Count(); }
+  std::string_view PaneLineAt(PaneId pane, int index) override { return window_.PaneLines(pane).LineAt(index); }
   int PaneSelectedIndex(PaneId pane) override { return window_.PaneSelectedIndex(pane); }
   void PaneSetScrollExtent(PaneId pane, int pixels) override { window_.PaneSetScrollExtent(pane, pixels); }
   int PaneFontSize(PaneId pane) override { return window_.PaneFontSize(pane); }
   int PanePixelsPerInch(PaneId pane) override { return window_.PanePixelsPerInch(pane); }
   void PaneLoadFromFile(PaneId pane, const std::string& fileName) override;
-  void PaneSaveToFile(PaneId pane, const std::string& fileName) override { window_.PaneSaveToFile(pane, fileName); }
+  void PaneSaveToFile(PaneId pane, const std::string& fileName) override;
   void StatusSetPanelText(int panel, std::string_view text) override { panels_.Set(panel, text); }
   void StatusRefresh() override;
   void SetCaption(std::string_view text) override { session_.SetCaption(text); }

@@ -43,8 +43,7 @@ class WindowPort {
   // A checkable action's check mark, as the choices hold it.
   virtual void SetActionChecked(ActionId action, bool checked) = 0;
 
-  // The lines of a pane, and the row that shows a line, -1 when hidden.
-  virtual const std::vector<std::string_view>& LinesOf(PaneId pane) = 0;
+  // The row of a pane that shows a line, -1 when hidden.
   virtual int RowOfLine(PaneId pane, int line) = 0;
   // Selects a row alone and brings it to the middle of the pane.
   virtual void GoToRow(PaneId pane, int row) = 0;

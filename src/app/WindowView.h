@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "surfaces/ListPane.h"
 #include "surfaces/Surfaces.h"
 
 // The surface operations a window draws and reads itself; the controller
@@ -14,14 +15,14 @@ class WindowView {
   virtual ~WindowView() = default;
   virtual void PaneClear(PaneId pane) = 0;
   virtual void PaneAddLine(PaneId pane, std::string_view line) = 0;
-  virtual int PaneLineCount(PaneId pane) = 0;
-  virtual std::string_view PaneLineAt(PaneId pane, int index) = 0;
+  // A pane's lines, all of them whatever its view shows: the controller
+  // counts, reads, saves and searches them.
+  virtual const ListPane& PaneLines(PaneId pane) const = 0;
   virtual int PaneSelectedIndex(PaneId pane) = 0;
   virtual void PaneSetScrollExtent(PaneId pane, int pixels) = 0;
   virtual int PaneFontSize(PaneId pane) = 0;
   virtual int PanePixelsPerInch(PaneId pane) = 0;
   virtual void PaneLoadFromFile(PaneId pane, const std::string& fileName) = 0;
-  virtual void PaneSaveToFile(PaneId pane, const std::string& fileName) = 0;
   virtual void StatusSetPanelText(int panel, std::string_view text) = 0;
   virtual void StatusRefresh() = 0;
   virtual void SetCaption(std::string_view text) = 0;

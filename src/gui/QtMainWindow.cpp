@@ -34,7 +34,6 @@
 #include "app/PaneText.h"
 #include "app/WindowLayout.h"
 #include "app/WindowPlace.h"
-#include "documents/ListingFile.h"
 #include "gui/DialogProvider.h"
 #include "gui/DisplayText.h"
 #include "gui/Glyphs.h"
@@ -452,9 +451,7 @@ void QtMainWindow::PaneClear(PaneId pane) { Model(pane)->Clear(); }
 
 void QtMainWindow::PaneAddLine(PaneId pane, std::string_view line) { Model(pane)->AddLine(line); }
 
-int QtMainWindow::PaneLineCount(PaneId pane) { return Model(pane)->Pane().Count(); }
-
-std::string_view QtMainWindow::PaneLineAt(PaneId pane, int index) { return Model(pane)->Pane().LineAt(index); }
+const ListPane& QtMainWindow::PaneLines(PaneId pane) const { return Model(pane)->Pane(); }
 
 int QtMainWindow::PaneSelectedIndex(PaneId pane) {
   const QItemSelectionModel* selection = PaneView(pane)->selectionModel();
@@ -481,10 +478,6 @@ void QtMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
     }
   } rewind{view};
   Model(pane)->LoadFromFile(fileName);
-}
-
-void QtMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
-  WriteListingFile(Model(pane)->Pane().Lines().Lines(), fileName);
 }
 
 void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
@@ -698,8 +691,6 @@ void QtMainWindow::PollFind(bool on) {
     findTimer_->stop();
   }
 }
-
-const std::vector<std::string_view>& QtMainWindow::LinesOf(PaneId pane) { return Model(pane)->Pane().Lines().Lines(); }
 
 int QtMainWindow::RowOfLine(PaneId pane, int line) { return Model(pane)->Rows().RowOfLine(line); }
 

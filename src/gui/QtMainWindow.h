@@ -67,14 +67,12 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   // The surface operations the window draws and reads itself.
   void PaneClear(PaneId pane) override;
   void PaneAddLine(PaneId pane, std::string_view line) override;
-  int PaneLineCount(PaneId pane) override;
-  std::string_view PaneLineAt(PaneId pane, int index) override;
+  const ListPane& PaneLines(PaneId pane) const override;
   int PaneSelectedIndex(PaneId pane) override;
   void PaneSetScrollExtent(PaneId pane, int pixels) override;
   int PaneFontSize(PaneId pane) override;
   int PanePixelsPerInch(PaneId pane) override;
   void PaneLoadFromFile(PaneId pane, const std::string& fileName) override;
-  void PaneSaveToFile(PaneId pane, const std::string& fileName) override;
   void StatusSetPanelText(int panel, std::string_view text) override;
   void StatusRefresh() override;
   void SetCaption(std::string_view text) override;
@@ -102,7 +100,6 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   void SetPanelWidth(int panel, int width) override;
   void EditLine(ActionId action) override;
   void SetActionChecked(ActionId action, bool checked) override;
-  const std::vector<std::string_view>& LinesOf(PaneId pane) override;
   int RowOfLine(PaneId pane, int line) override;
   void GoToRow(PaneId pane, int row) override;
   void ShowFindBar(PaneId pane, bool place) override;

@@ -15,7 +15,6 @@
 #include "app/WindowPlace.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
-#include "documents/ListingFile.h"
 #include "engine/ExcludePatterns.h"
 #include "platform/QuillonError.h"
 #include "platform/RegionalSettings.h"
@@ -742,10 +741,6 @@ void WinMainWindow::PaneAddLine(PaneId pane, std::string_view line) {
   panes_[static_cast<int>(pane)].rows.Lines().AddLine(line);
 }
 
-int WinMainWindow::PaneLineCount(PaneId pane) { return PaneLines(pane).Count(); }
-
-std::string_view WinMainWindow::PaneLineAt(PaneId pane, int index) { return PaneLines(pane).LineAt(index); }
-
 int WinMainWindow::PaneSelectedIndex(PaneId pane) {
   HWND box = PaneBox(pane);
   const int caret = static_cast<int>(SendMessageW(box, LB_GETCARETINDEX, 0, 0));
@@ -778,10 +773,6 @@ void WinMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
     }
   } show{target};
   target.rows.Load(fileName);
-}
-
-void WinMainWindow::PaneSaveToFile(PaneId pane, const std::string& fileName) {
-  WriteListingFile(PaneLines(pane).Lines().Lines(), fileName);
 }
 
 void WinMainWindow::StatusSetPanelText(int panel, std::string_view text) {

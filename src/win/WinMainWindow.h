@@ -41,7 +41,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   WindowController& Controller() { return *controller_; }
   bool ActionEnabled(ActionId id) const { return controller_->Enabled(id); }
   HWND PaneBox(PaneId pane) const { return panes_[static_cast<int>(pane)].box; }
-  const ListPane& PaneLines(PaneId pane) const { return panes_[static_cast<int>(pane)].rows.Lines(); }
+  const ListPane& PaneLines(PaneId pane) const override { return panes_[static_cast<int>(pane)].rows.Lines(); }
   HWND ToolBar() const { return toolbar_; }
   HWND StatusBar() const { return status_; }
   HWND Md5CheckBox() const { return md5_; }
@@ -81,14 +81,11 @@ class WinMainWindow : public WindowView, public WindowPort {
   // The surface operations the window draws and reads itself.
   void PaneClear(PaneId pane) override;
   void PaneAddLine(PaneId pane, std::string_view line) override;
-  int PaneLineCount(PaneId pane) override;
-  std::string_view PaneLineAt(PaneId pane, int index) override;
   int PaneSelectedIndex(PaneId pane) override;
   void PaneSetScrollExtent(PaneId pane, int pixels) override;
   int PaneFontSize(PaneId pane) override;
   int PanePixelsPerInch(PaneId pane) override;
   void PaneLoadFromFile(PaneId pane, const std::string& fileName) override;
-  void PaneSaveToFile(PaneId pane, const std::string& fileName) override;
   void StatusSetPanelText(int panel, std::string_view text) override;
   void StatusRefresh() override;
   void SetCaption(std::string_view text) override;
@@ -116,7 +113,6 @@ class WinMainWindow : public WindowView, public WindowPort {
   void SetPanelWidth(int panel, int width) override;
   void EditLine(ActionId action) override;
   void SetActionChecked(ActionId action, bool checked) override;
-  const std::vector<std::string_view>& LinesOf(PaneId pane) override { return PaneLines(pane).Lines().Lines(); }
   int RowOfLine(PaneId pane, int line) override;
   void GoToRow(PaneId pane, int row) override;
   void ShowFindBar(PaneId pane, bool place) override;
