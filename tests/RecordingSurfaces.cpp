@@ -59,6 +59,11 @@ std::string_view RecordingSurfaces::PaneLineAt(PaneId pane, int index) {
   Record(Call("PaneLineAt", NameOf(pane) + ", " + std::to_string(index)));
   return Pane(pane).LineAt(index);
 }
+std::vector<std::string_view> RecordingSurfaces::SelectedLines(PaneId pane) const {
+  const ListPane& lines = panes_[static_cast<int>(pane)];
+  if (lines.SelectedIndex() < 0 || lines.SelectedIndex() >= lines.Count()) return {};
+  return {lines.LineAt(lines.SelectedIndex())};
+}
 int RecordingSurfaces::PaneSelectedIndex(PaneId pane) {
   Record(Call("PaneSelectedIndex", NameOf(pane)));
   return Pane(pane).SelectedIndex();
@@ -79,6 +84,7 @@ void RecordingSurfaces::PaneLoadFromFile(PaneId pane, const std::string& fileNam
   Record(Call("PaneLoadFromFile", NameOf(pane) + ", " + fileName));
   ReadListingFile(fileName, Pane(pane));
 }
+void RecordingSurfaces::PaneShowFromTop(PaneId pane) { Record(Call("PaneShowFromTop", NameOf(pane))); }
 void RecordingSurfaces::PaneSaveToFile(PaneId pane, const std::string& fileName) {
   Record(Call("PaneSaveToFile", NameOf(pane) + ", " + fileName));
   WriteListingFile(Pane(pane).Lines().Lines(), fileName);

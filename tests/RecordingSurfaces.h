@@ -26,6 +26,9 @@ class RecordingSurfaces : public Surfaces, public WindowView, public WindowDialo
 
   ListPane& Pane(PaneId pane) { return panes_[static_cast<int>(pane)]; }
   const ListPane& PaneLines(PaneId pane) const override { return panes_[static_cast<int>(pane)]; }
+  // The line at the selected index alone, if any.
+  std::vector<std::string_view> SelectedLines(PaneId pane) const override;
+  void PaneShowFromTop(PaneId pane) override;
   std::vector<std::string> Lines(PaneId pane);
   void SetPaneLines(PaneId pane, const std::vector<std::string>& lines);
 

@@ -220,6 +220,26 @@ TEST_F(WindowControllerTest, CountsTheResultKindsAfterACommandThatChangedThemAnd
   EXPECT_EQ(port.closes, 1);
 }
 
+TEST_F(WindowControllerTest, OffersAPaneMenuOverTheSelectedLinesButNotDuringWork) {
+  SetLines(PaneId::ListBox2, {"/top/", "2020-01-01 00:00:00 10 A /top/a.txt"});
+  EXPECT_FALSE(controller.MenuOfPane(PaneId::ListBox2));  // nothing selected
+  surfaces.Pane(PaneId::ListBox2).SetSelectedIndex(1);
+  const std::optional<PaneMenu> menu = controller.MenuOfPane(PaneId::ListBox2);
+  ASSERT_TRUE(menu);
+  EXPECT_EQ(menu->Items().size(), 3u);
+  EXPECT_EQ(menu->Choose(0).clipboard, "2020-01-01 00:00:00 10 A /top/a.txt\n");
+  BeginWork();
+  EXPECT_FALSE(controller.MenuOfPane(PaneId::ListBox2));
+  EndWork();
+}
+
+TEST_F(WindowControllerTest, ShowsALoadedPaneFromItsTopAlsoWhenReadingFails) {
+  const std::string missing = ::testing::TempDir() + "no-such-listing.txt";
+  EXPECT_ANY_THROW(controller.PaneLoadFromFile(PaneId::ListBox2, missing));
+  EXPECT_EQ(surfaces.Ops({"PaneLoadFromFile", "PaneShowFromTop"}),
+            (std::vector<std::string>{"PaneLoadFromFile(ListBox2, " + missing + ")", "PaneShowFromTop(ListBox2)"}));
+}
+
 TEST_F(WindowControllerTest, RemembersTheChoicesTheLastFolderAndTheMd5Box) {
   store.values = {{"Listing/Md5", "1"}, {"Listing/ExcludePatterns", "*.tmp\n"}, {"Listing/LastFolder", "/old"}};
   RecordingSurfaces other;

@@ -287,7 +287,23 @@ void WindowController::PaneAddLine(PaneId pane, std::string_view line) {
 void WindowController::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
   find_.Forget(pane);
   if (pane == PaneId::ListBox3) resultsChanged_ = true;
+  // The pane shows the file once, when all lines are in, also when reading
+  // fails; another file starts at its first line, whatever was scrolled to.
+  struct Show {
+    WindowView& window;
+    PaneId pane;
+    ~Show() { window.PaneShowFromTop(pane); }
+  } show{window_, pane};
   window_.PaneLoadFromFile(pane, fileName);
+}
+
+std::optional<PaneMenu> WindowController::MenuOfPane(PaneId pane) {
+  if (Working()) return std::nullopt;
+  const std::vector<std::string_view> lines = window_.SelectedLines(pane);
+  if (lines.empty()) return std::nullopt;
+  // Of many selected lines, the one the commands take.
+  const int current = window_.PaneSelectedIndex(pane);
+  return PaneMenu(lines, window_.PaneLines(pane).LineAt(current < 0 ? 0 : current));
 }
 
 void WindowController::PaneSaveToFile(PaneId pane, const std::string& fileName) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/FindFlow.h"
+#include "app/PaneMenu.h"
 #include "app/RememberedChoices.h"
 #include "app/ResultFilter.h"
 #include "app/StatusPanels.h"
@@ -50,6 +51,9 @@ class WindowController : public Surfaces {
   // The window goes: the logic's FormDestroy, once.
   void Destroy();
   void ShowHint(std::string_view text) { panels_.ShowHint(text); }
+  // The right-click menu of a pane over its selected lines; none while work
+  // runs or when no line is selected.
+  std::optional<PaneMenu> MenuOfPane(PaneId pane);
   void HintRoomChanged() { panels_.HintRoomChanged(); }
 
   // The listing choices.

@@ -18,11 +18,16 @@ class WindowView {
   // A pane's lines, all of them whatever its view shows: the controller
   // counts, reads, saves and searches them.
   virtual const ListPane& PaneLines(PaneId pane) const = 0;
+  // The lines selected in a pane, in pane order, of the rows it shows.
+  virtual std::vector<std::string_view> SelectedLines(PaneId pane) const = 0;
   virtual int PaneSelectedIndex(PaneId pane) = 0;
   virtual void PaneSetScrollExtent(PaneId pane, int pixels) = 0;
   virtual int PaneFontSize(PaneId pane) = 0;
   virtual int PanePixelsPerInch(PaneId pane) = 0;
+  // Reads a listing file into a pane; the controller has it shown from its
+  // first line after, also when reading failed.
   virtual void PaneLoadFromFile(PaneId pane, const std::string& fileName) = 0;
+  virtual void PaneShowFromTop(PaneId pane) = 0;
   virtual void StatusSetPanelText(int panel, std::string_view text) = 0;
   virtual void StatusRefresh() = 0;
   virtual void SetCaption(std::string_view text) = 0;

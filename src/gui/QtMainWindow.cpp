@@ -467,17 +467,11 @@ int QtMainWindow::PaneFontSize(PaneId pane) { return PaneView(pane)->font().poin
 
 int QtMainWindow::PanePixelsPerInch(PaneId pane) { return PaneView(pane)->logicalDpiY(); }
 
-void QtMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
-  // Another file starts at its first line, whatever was scrolled to before.
-  QListView* view = PaneView(pane);
-  struct Rewind {
-    QListView* view;
-    ~Rewind() {
-      view->scrollToTop();
-      view->horizontalScrollBar()->setValue(0);
-    }
-  } rewind{view};
-  Model(pane)->LoadFromFile(fileName);
+void QtMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) { Model(pane)->LoadFromFile(fileName); }
+
+void QtMainWindow::PaneShowFromTop(PaneId pane) {
+  PaneView(pane)->scrollToTop();
+  PaneView(pane)->horizontalScrollBar()->setValue(0);
 }
 
 void QtMainWindow::StatusSetPanelText(int panel, std::string_view text) {
@@ -610,20 +604,17 @@ std::vector<std::string_view> QtMainWindow::SelectedLines(PaneId pane) const {
 }
 
 void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
-  if (Working()) return;
-  const std::vector<std::string_view> lines = SelectedLines(pane);
-  if (lines.empty()) return;
-  const int current = PaneSelectedIndex(pane);
-  const PaneMenu model(lines, Model(pane)->Pane().LineAt(current < 0 ? 0 : current));
+  const std::optional<PaneMenu> model = controller_->MenuOfPane(pane);
+  if (!model) return;
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("PaneMenu"));
-  for (const PaneMenu::Item& item : model.Items())
+  for (const PaneMenu::Item& item : model->Items())
     menu.addAction(QString::fromUtf8(item.caption))->setEnabled(item.enabled);
   // The item triggered, however the menu closes after it.
   int chosen = -1;
   connect(&menu, &QMenu::triggered, &menu, [&](QAction* item) { chosen = static_cast<int>(menu.actions().indexOf(item)); });
   menu.exec(PaneView(pane)->viewport()->mapToGlobal(at));
-  const PaneMenu::Outcome outcome = model.Choose(chosen);
+  const PaneMenu::Outcome outcome = model->Choose(chosen);
   if (!outcome.clipboard.empty()) QGuiApplication::clipboard()->setText(DisplayText::Of(outcome.clipboard));
   if (outcome.folder)
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(*outcome.folder))));

@@ -62,7 +62,7 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   QToolButton* KindToggle(ChangeKind kind) const { return kindToggles_[static_cast<std::size_t>(kind)]; }
   QLabel* OldLineView() const { return oldLine_; }
   // The lines selected in a pane, in pane order.
-  std::vector<std::string_view> SelectedLines(PaneId pane) const;
+  std::vector<std::string_view> SelectedLines(PaneId pane) const override;
 
   // The surface operations the window draws and reads itself.
   void PaneClear(PaneId pane) override;
@@ -73,6 +73,7 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   int PaneFontSize(PaneId pane) override;
   int PanePixelsPerInch(PaneId pane) override;
   void PaneLoadFromFile(PaneId pane, const std::string& fileName) override;
+  void PaneShowFromTop(PaneId pane) override;
   void StatusSetPanelText(int panel, std::string_view text) override;
   void StatusRefresh() override;
   void SetCaption(std::string_view text) override;

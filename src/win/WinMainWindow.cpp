@@ -761,18 +761,14 @@ int WinMainWindow::PaneFontSize(PaneId) { return L::kPaneFontPoints; }
 int WinMainWindow::PanePixelsPerInch(PaneId) { return 96; }
 
 void WinMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
-  Pane& target = panes_[static_cast<int>(pane)];
-  // The pane shows the file once, when all lines are in, also when reading
-  // fails; another file starts at its first line.
-  struct Show {
-    Pane& pane;
-    ~Show() {
-      SendMessageW(pane.box, LB_RESETCONTENT, 0, 0);
-      SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.rows.Rows()), 0);
-      SendMessageW(pane.box, WM_HSCROLL, SB_TOP, 0);
-    }
-  } show{target};
-  target.rows.Load(fileName);
+  panes_[static_cast<int>(pane)].rows.Load(fileName);
+}
+
+void WinMainWindow::PaneShowFromTop(PaneId id) {
+  const Pane& pane = panes_[static_cast<int>(id)];
+  SendMessageW(pane.box, LB_RESETCONTENT, 0, 0);
+  SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.rows.Rows()), 0);
+  SendMessageW(pane.box, WM_HSCROLL, SB_TOP, 0);
 }
 
 void WinMainWindow::StatusSetPanelText(int panel, std::string_view text) {
@@ -988,11 +984,9 @@ void WinMainWindow::ShowPaneMenu(PaneId pane, POINT screen) {
       controller_->PaneClicked(pane);
     }
   }
-  const std::vector<std::string_view> lines = SelectedLines(pane);
-  if (lines.empty()) return;
-  const int current = PaneSelectedIndex(pane);
-  const PaneMenu menu(lines, PaneLines(pane).LineAt(current < 0 ? 0 : current));
-  const PaneMenu::Outcome outcome = menu.Choose(dialogs_.PopupMenu(screen, menu.Items()));
+  const std::optional<PaneMenu> menu = controller_->MenuOfPane(pane);
+  if (!menu) return;
+  const PaneMenu::Outcome outcome = menu->Choose(dialogs_.PopupMenu(screen, menu->Items()));
   if (!outcome.clipboard.empty()) CopyText(outcome.clipboard);
   if (outcome.folder) dialogs_.OpenFolder(*outcome.folder);
 }

@@ -65,7 +65,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   HWND OldLineView() const { return oldLineView_; }
   const std::string& OldLineTip() const { return oldLineTip_; }
   // The lines selected in a pane, in pane order.
-  std::vector<std::string_view> SelectedLines(PaneId pane) const;
+  std::vector<std::string_view> SelectedLines(PaneId pane) const override;
   // It was maximized when it closed last.
   bool StartsMaximized() const;
 
@@ -86,6 +86,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   int PaneFontSize(PaneId pane) override;
   int PanePixelsPerInch(PaneId pane) override;
   void PaneLoadFromFile(PaneId pane, const std::string& fileName) override;
+  void PaneShowFromTop(PaneId pane) override;
   void StatusSetPanelText(int panel, std::string_view text) override;
   void StatusRefresh() override;
   void SetCaption(std::string_view text) override;
