@@ -74,7 +74,8 @@ void BuildAbout(HWND dialog, Box& box) {
                                                    Scaled(A::kIconSize, box.dpi), Scaled(A::kIconSize, box.dpi), 0)),
                0);
   for (const A::PanelText& text : A::kTexts)
-    Child(dialog, L"STATIC", Shown(text.text), SS_NOPREFIX, ChildRect(text.room, dx, dy), box, text.bold ? box.bold : box.font);
+    Child(dialog, L"STATIC", Shown(text.text), SS_NOPREFIX, ChildRect(text.room, dx, dy), box,
+          text.bold ? box.bold : box.font);
   // The commit the program was built from, when the build knew it, as the Qt window shows it.
   if (const std::string commit = BuildInfo::Commit(); !commit.empty()) {
     box.small = MakeFont(box.dpi, A::kCommitHeight, FW_NORMAL, L"MS Sans Serif");
@@ -121,8 +122,13 @@ INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     case WM_CTLCOLORDLG:
       return box->kind == Kind::About ? reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_ACTIVEBORDER)) : FALSE;
     case WM_CTLCOLORSTATIC:
-      // The panel and everything on it: white on black; the commit beside the button as the box is.
-      if (box->kind != Kind::About || reinterpret_cast<HWND>(lParam) == box->commit) return FALSE;
+      if (box->kind != Kind::About) return FALSE;
+      if (reinterpret_cast<HWND>(lParam) == box->commit) {
+        // The commit beside the button lies on the box, in its colour.
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_ACTIVEBORDER));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_ACTIVEBORDER));
+      }
+      // The panel and everything on it: white on black.
       SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
       SetBkColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
       return reinterpret_cast<INT_PTR>(box->black);
