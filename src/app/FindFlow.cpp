@@ -16,7 +16,7 @@ void FindFlow::Open() {
 
 void FindFlow::Restart() {
   jumped_ = false;
-  finder_.Restart(window_.PaneLines(pane_).Lines().Lines(), port_.FindText());
+  finder_.Restart(Rows().Lines().Lines().Lines(), port_.FindText());
   ShowCount(0);
   port_.PollFind(!finder_.Done());
 }
@@ -30,15 +30,15 @@ void FindFlow::TakeHits(bool mayGo) {
     Step(true);
     return;
   }
-  ShowCount(finder_.PlaceOf(window_.PaneSelectedIndex(pane_)));
+  ShowCount(finder_.PlaceOf(ChosenLine()));
 }
 
 void FindFlow::Step(bool forward) {
   if (finder_.Hits().empty()) return;
   // Lines the filter hides are passed over.
-  const int line = finder_.StepShown(window_.PaneSelectedIndex(pane_), forward,
-                                     [this](int at) { return port_.RowOfLine(pane_, at) >= 0; });
-  const int row = port_.RowOfLine(pane_, line);
+  const int line = finder_.StepShown(ChosenLine(), forward,
+                                     [this](int at) { return Rows().RowOfLine(at) >= 0; });
+  const int row = Rows().RowOfLine(line);
   if (row < 0) return;
   port_.GoToRow(pane_, row);
   ShowCount(finder_.PlaceOf(line));

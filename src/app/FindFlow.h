@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "app/PaneFind.h"
+#include "app/PaneRows.h"
 #include "app/WindowPort.h"
 #include "app/WindowView.h"
 
@@ -11,7 +13,8 @@
 // filter shows, and forgets its hits when the pane's lines go.
 class FindFlow {
  public:
-  FindFlow(WindowView& window, WindowPort& port) : window_(window), port_(port) {}
+  FindFlow(WindowView& window, WindowPort& port, const std::array<PaneRows, 3>& rows)
+      : window_(window), port_(port), rows_(rows) {}
 
   PaneId Pane() const { return pane_; }
   void PaneFocused(PaneId pane) { lastPane_ = pane; }
@@ -31,9 +34,12 @@ class FindFlow {
 
  private:
   void ShowCount(int place) { port_.ShowFindCount(finder_.CountText(place)); }
+  const PaneRows& Rows() const { return rows_[static_cast<int>(pane_)]; }
+  int ChosenLine() const { return Rows().ChosenLine(window_.CurrentRow(pane_), window_.SelectedRows(pane_)); }
 
   WindowView& window_;
   WindowPort& port_;
+  const std::array<PaneRows, 3>& rows_;
   PaneFind finder_;
   PaneId pane_ = PaneId::ListBox1;
   PaneId lastPane_ = PaneId::ListBox1;
