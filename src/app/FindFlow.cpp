@@ -17,7 +17,7 @@ void FindFlow::Open() {
 void FindFlow::Restart() {
   jumped_ = false;
   finder_.Restart(Rows().Lines().Lines().Lines(), port_.FindText());
-  ShowCount(0);
+  ShowCount(-1);
   port_.PollFind(!finder_.Done());
 }
 
@@ -30,18 +30,18 @@ void FindFlow::TakeHits(bool mayGo) {
     Step(true);
     return;
   }
-  ShowCount(finder_.PlaceOf(ChosenLine()));
+  ShowCount(ChosenLine());
 }
 
 void FindFlow::Step(bool forward) {
   if (finder_.Hits().empty()) return;
   // Lines the filter hides are passed over.
   const int line = finder_.StepShown(ChosenLine(), forward,
-                                     [this](int at) { return Rows().RowOfLine(at) >= 0; });
+                                     [this](int at) { return Shown(at); });
   const int row = Rows().RowOfLine(line);
   if (row < 0) return;
   port_.GoToRow(pane_, row);
-  ShowCount(finder_.PlaceOf(line));
+  ShowCount(line);
 }
 
 void FindFlow::Forget(PaneId pane) {

@@ -33,8 +33,13 @@ class FindFlow {
   void Finish();
 
  private:
-  void ShowCount(int place) { port_.ShowFindCount(finder_.CountText(place)); }
   const PaneRows& Rows() const { return rows_[static_cast<int>(pane_)]; }
+  bool Shown(int line) const { return Rows().RowOfLine(line) >= 0; }
+  // The count of the hits the filter shows, and the place of a line among them.
+  void ShowCount(int line) {
+    const PaneFind::Shown shown = [this](int at) { return Shown(at); };
+    port_.ShowFindCount(finder_.CountText(finder_.PlaceOf(line, shown), shown));
+  }
   int ChosenLine() const { return Rows().ChosenLine(window_.CurrentRow(pane_), window_.SelectedRows(pane_)); }
 
   WindowView& window_;

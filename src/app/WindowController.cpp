@@ -272,9 +272,11 @@ void WindowController::ApplyResultFilter() {
 
 void WindowController::PaneClear(PaneId pane) {
   find_.Forget(pane);
-  if (pane == PaneId::ListBox3) resultsChanged_ = true;
   Rows(pane).Clear();
   window_.PaneReset(pane);
+  // The counts of results that are gone go with them at once, not when the
+  // run that follows is over.
+  if (pane == PaneId::ListBox3) RecountResults();
 }
 
 void WindowController::PaneAddLine(PaneId pane, std::string_view line) {
