@@ -115,6 +115,7 @@ class RecordingSurfaces : public Surfaces, public WindowView, public WindowDialo
   void ShowError(std::string_view message) override { ShowErrorBox(message); }
   void ShowAbout() override { ShowAboutBox(); }
   std::optional<std::string> EditExcludePatterns(const std::string&) override { return std::nullopt; }
+  bool OpenFolder(const std::string&) override { return false; }
 
  private:
   void Record(std::string op) { log_.push_back(std::move(op)); }

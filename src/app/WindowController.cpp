@@ -315,6 +315,11 @@ std::optional<PaneMenu> WindowController::MenuOfPane(PaneId pane) {
   return PaneMenu(lines, Rows(pane).Lines().LineAt(current < 0 ? 0 : current));
 }
 
+void WindowController::ShowFolder(const std::string& folder) {
+  if (!dialogs_.OpenFolder(folder))
+    dialogs_.ShowError("The folder " + folder + " cannot be shown: no file manager is set up to open folders.");
+}
+
 void WindowController::PaneSaveToFile(PaneId pane, const std::string& fileName) {
   WriteListingFile(Rows(pane).Lines().Lines().Lines(), fileName);
 }

@@ -60,6 +60,8 @@ class WindowController : public Surfaces {
   // runs or when no line is selected.
   std::optional<PaneMenu> MenuOfPane(PaneId pane);
   void HintRoomChanged() { panels_.HintRoomChanged(); }
+  // Open Containing Folder: a folder no file manager takes is told of.
+  void ShowFolder(const std::string& folder);
 
   // The listing choices.
   void SetChoice(RememberedChoices::Flag flag, bool on);

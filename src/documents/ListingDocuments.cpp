@@ -170,6 +170,7 @@ void ListingDocuments::ShowSignatureOf(const std::string& fileName) {
   // What panel 4 said of another listing no longer holds, whatever comes next.
   if (showingSignature_) surfaces_.StatusSetPanelText(4, "");
   showingSignature_ = false;
+  loadedMismatch_ = false;
   const std::string signatureFile = ListingSignature::FileOf(fileName);
   std::string text;
   if (!verifyKey_.empty()) {
@@ -184,6 +185,7 @@ void ListingDocuments::ShowSignatureOf(const std::string& fileName) {
         break;
       case ListingSignature::Verdict::Mismatch:
         text = "SIGNATURE DOES NOT MATCH: the listing or " + signatureFile + " was changed, or another key signed it";
+        loadedMismatch_ = true;
         break;
     }
   } else if (ListingSignature::Present(fileName)) {
@@ -192,6 +194,13 @@ void ListingDocuments::ShowSignatureOf(const std::string& fileName) {
   if (text.empty()) return;
   surfaces_.StatusSetPanelText(4, text);
   showingSignature_ = true;
+}
+
+bool ListingDocuments::ConfirmCompare() {
+  if (!loadedMismatch_ || !state_.HasLoadedListing) return true;
+  return surfaces_.AskConfirmation("The signature of " + state_.LoadedFileName +
+                                   " does not match: the listing or its signature was changed, or another key "
+                                   "signed it. Compare with it anyway?") == ConfirmAnswer::Yes;
 }
 
 std::vector<std::string_view> ListingDocuments::PaneLines(PaneId pane) {

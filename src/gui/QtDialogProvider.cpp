@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QDialog>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/DialogFileTypes.h"
@@ -205,4 +207,8 @@ std::optional<std::string> QtDialogProvider::EditExcludePatterns(const std::stri
   dialog.resize(460, 300);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return edit->toPlainText().toStdString();
+}
+
+bool QtDialogProvider::OpenFolder(const std::string& folder) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(folder))));
 }

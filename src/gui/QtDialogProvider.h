@@ -26,6 +26,7 @@ class QtDialogProvider : public DialogProvider {
   void ShowAbout() override;
   void ShowWarning(std::string_view message) override;
   std::optional<std::string> EditExcludePatterns(const std::string& patterns) override;
+  bool OpenFolder(const std::string& folder) override;
 
   // The file types a file dialog offers, the first selected at first; the
   // results' dialog offers CSV and JSON Lines too.

@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFrame>
@@ -25,7 +24,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QUrl>
 #include <QWindow>
 
 #include "app/ActionTable.h"
@@ -195,6 +193,8 @@ void QtMainWindow::BuildToolBar() {
   edit_->setMaximumWidth(WindowLayout::kEditWidth);
   edit_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   edit_->setReadOnly(true);
+  edit_->setToolTip(QString::fromUtf8(WindowLayout::kEditHint));
+  edit_->setStatusTip(QString::fromUtf8(WindowLayout::kEditHint));
   bar->addWidget(edit_);
 }
 
@@ -600,8 +600,7 @@ void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
   menu.exec(PaneView(pane)->viewport()->mapToGlobal(at));
   const PaneMenu::Outcome outcome = model->Choose(chosen);
   if (!outcome.clipboard.empty()) QGuiApplication::clipboard()->setText(DisplayText::Of(outcome.clipboard));
-  if (outcome.folder)
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(*outcome.folder))));
+  if (outcome.folder) controller_->ShowFolder(*outcome.folder);
 }
 
 // ---- Find in a pane ----

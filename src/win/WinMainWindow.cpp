@@ -242,6 +242,7 @@ void WinMainWindow::CreateControls() {
                           0, hwnd_, nullptr, instance, nullptr);
   SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, S(600));
   AddControlTip(md5_, Shown(L::kMd5Hint));
+  AddControlTip(edit_, Shown(L::kEditHint));
   for (const int index : kTipPanels)
     SendTool(tips_, TTM_ADDTOOLW, status_, static_cast<UINT_PTR>(index), TTF_SUBCLASS, L"");
 }
@@ -533,8 +534,8 @@ void WinMainWindow::ShowHintAt(POINT screen) {
     TBBUTTON button{};
     if (index >= 0 && SendMessageW(toolbar_, TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&button)))
       if (const ActionInfo* info = ActionOfCommand(button.idCommand)) hint = info->hint;
-  } else if (under == md5_) {
-    hint = L::kMd5Hint;
+  } else if (under == md5_ || under == edit_) {
+    hint = under == md5_ ? L::kMd5Hint : L::kEditHint;
   }
   // A control without a hint, a pane among them, empties the panel.
   controller_->ShowHint(Hint::LongPart(hint));
@@ -957,7 +958,7 @@ void WinMainWindow::ShowPaneMenu(PaneId pane, POINT screen) {
   if (!menu) return;
   const PaneMenu::Outcome outcome = menu->Choose(dialogs_.PopupMenu(screen, menu->Items()));
   if (!outcome.clipboard.empty()) CopyText(outcome.clipboard);
-  if (outcome.folder) dialogs_.OpenFolder(*outcome.folder);
+  if (outcome.folder) controller_->ShowFolder(*outcome.folder);
 }
 
 void WinMainWindow::CopyText(const std::string& text) {
