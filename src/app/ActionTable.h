@@ -74,6 +74,13 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
     {ActionId::FileVerifyKeyAction, "File", "Check Signatures &With...", "", -1, true, true,
      "Check Signatures With| The public key that Open checks a listing's signature with; panel 4 tells the outcome.",
      false, true},
+    {ActionId::EditAskBeforeDiscardAction, "Edit", "Ask &Before Discarding Unsaved Work", "", -1, true, true,
+     "Ask Before Discarding Unsaved Work| Exit, New, Open, a new listing and a new comparison first offer to save "
+     "a listing or comparison results not saved yet: a listing is a snapshot that cannot be made again later.",
+     true},
+    {ActionId::FileAcceptBaselineAction, "File", "Accept as New &Baseline", "", -1, false, true,
+     "Accept as New Baseline| After a comparison you have reviewed, saves the current listing over the listing it "
+     "was compared with, keeping that one as NAME.previous; signed when signing is on."},
 }};
 
 inline constexpr const ActionInfo& InfoOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }

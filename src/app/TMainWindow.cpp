@@ -60,6 +60,7 @@ void TMainWindow::FormCreate(const void*) {}
 void TMainWindow::FormDestroy(const void*) { surfaces_.QuitHelp(); }
 
 void TMainWindow::EditListContentActionExecute(const void*) {
+  if (!MayDiscard(true, true)) return;
   const auto chosen = surfaces_.RunFolderBrowserAt(Texts::kBrowseTitle, state_.LastListPath);
   // A browser that returns no path, or an empty one, was cancelled.
   if (!chosen || chosen->empty()) return;
@@ -79,18 +80,24 @@ bool TMainWindow::ListChosenFolder(const std::string& chosen) {
 bool TMainWindow::RunListing(const std::string& folderPath) {
   ForgetComparison();
   const bool completed = engine_.RunListing(folderPath);
+  documents_.ListingMade(completed);
   // Only a whole listing may be saved under another name.
   surfaces_.SetActionEnabled(ActionId::FileSaveAsAction, completed);
   return completed;
 }
 
 void TMainWindow::EditCompareContentActionExecute(const void*) {
-  if (!documents_.ConfirmCompare()) return;
+  if (!MayDiscard(false, true) || !documents_.ConfirmCompare()) return;
   comparisonShown_ = true;
   comparison_.Run();
+  // A whole comparison of a whole listing with a listing file may replace it.
+  const bool whole = comparison_.Outcome().Completed && state_.HasListing && state_.HasLoadedListing;
+  documents_.ResultsMade(comparison_.Outcome().Completed);
+  surfaces_.SetActionEnabled(ActionId::FileAcceptBaselineAction, whole);
 }
 
 void TMainWindow::EditCompareFolderActionExecute(const void*) {
+  if (!MayDiscard(true, true)) return;
   surfaces_.SetBusyCursor();
   const auto name = surfaces_.RunOpenDialog();
   if (!name || name->empty()) {
@@ -162,10 +169,42 @@ void TMainWindow::ForgetComparison() {
   surfaces_.PaneSetScrollExtent(PaneId::ListBox3, 0);
   surfaces_.StatusSetPanelText(3, "");
   surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, false);
+  surfaces_.SetActionEnabled(ActionId::FileAcceptBaselineAction, false);
+  documents_.ResultsMade(false);
   surfaces_.ShowOldLine("", {});
 }
 
+bool TMainWindow::MayDiscard(bool listing, bool results) {
+  if (!askBeforeDiscard_) return true;
+  const auto offer = [this](const std::string& question, void (TMainWindow::*save)(const void*), bool (ListingDocuments::*unsaved)() const) {
+    switch (surfaces_.AskConfirmation(question)) {
+      case ConfirmAnswer::Yes:
+        (this->*save)(nullptr);
+        return !(documents_.*unsaved)();  // a save cancelled or failed keeps the work, and the command waits
+      case ConfirmAnswer::No:
+        return true;
+      case ConfirmAnswer::Cancel:
+        break;
+    }
+    return false;
+  };
+  if (results && comparisonShown_ && documents_.ResultsUnsaved() &&
+      !offer(Texts::kUnsavedResultsQuestion, &TMainWindow::FileSaveResultActionExecute, &ListingDocuments::ResultsUnsaved))
+    return false;
+  return !(listing && documents_.ListingUnsaved() &&
+           !offer(Texts::kUnsavedListingQuestion, &TMainWindow::FileSaveActionExecute, &ListingDocuments::ListingUnsaved));
+}
+
+void TMainWindow::FileAcceptBaselineActionExecute(const void*) {
+  if (!state_.HasListing || !state_.HasLoadedListing) return;
+  surfaces_.SetBusyCursor();
+  documents_.AcceptAsBaseline();
+  surfaces_.SetActionEnabled(ActionId::FileAcceptBaselineAction, false);
+  surfaces_.SetNormalCursor();
+}
+
 void TMainWindow::EditRepeatLastActionExecute(const void* sender) {
+  if (!MayDiscard(state_.LastCommand == 1, true)) return;
   if (state_.LastCommand == 1) {
     RunListing(state_.LastListPath);
   } else if (state_.LastCommand == 2) {
@@ -174,11 +213,13 @@ void TMainWindow::EditRepeatLastActionExecute(const void* sender) {
 }
 
 void TMainWindow::FileNewActionExecute(const void*) {
+  if (!MayDiscard(true, true)) return;
   documents_.FileNew();
   ForgetComparison();
 }
 
 void TMainWindow::FileOpenActionExecute(const void*) {
+  if (!MayDiscard(false, true)) return;
   if (documents_.FileOpen()) ForgetComparison();
 }
 

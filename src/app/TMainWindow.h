@@ -44,6 +44,14 @@ class TMainWindow {
   // Open, List and Compare in one step: the listing file, then the folder,
   // suggested from the top of that listing.
   void EditCompareFolderActionExecute(const void* sender = nullptr);
+  // The current listing replaces the baseline it was compared with, which
+  // is kept as NAME.previous.
+  void FileAcceptBaselineActionExecute(const void* sender = nullptr);
+  // With the choice on, a command about to drop a listing or results not
+  // saved yet first offers to save them: false when the user cancelled, or
+  // a save did not happen, and the command is not to go on.
+  void SetAskBeforeDiscard(bool ask) { askBeforeDiscard_ = ask; }
+  bool MayDiscard(bool listing, bool results);
   void ListBox1Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox1); }
   void ListBox2Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox2); }
   void ListBox3Click(const void* /*sender*/ = nullptr) { ListBoxClick(PaneId::ListBox3); }
@@ -96,6 +104,7 @@ class TMainWindow {
   ListingDocuments documents_;
   ListingComparison comparison_;
   bool comparisonShown_ = false;  // ListBox3 or panel 3 tell of a comparison
+  bool askBeforeDiscard_ = false;
   int dispatching_ = 0;            // commands under way, one within another
   std::optional<RegionalSettings> nextSettings_;  // announced while one was
 };

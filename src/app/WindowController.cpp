@@ -27,6 +27,7 @@ constexpr std::pair<ActionId, Handler> kHandlers[] = {
     {ActionId::EditCompareContentAction, &TMainWindow::EditCompareContentActionExecute},
     {ActionId::EditRepeatLastAction, &TMainWindow::EditRepeatLastActionExecute},
     {ActionId::EditCompareFolderAction, &TMainWindow::EditCompareFolderActionExecute},
+    {ActionId::FileAcceptBaselineAction, &TMainWindow::FileAcceptBaselineActionExecute},
     {ActionId::HelpProgramAction, &TMainWindow::HelpProgramActionExecute},
     {ActionId::HelpAboutAction, &TMainWindow::HelpAboutActionExecute},
 };
@@ -70,6 +71,9 @@ void WindowController::Execute(ActionId action) {
       return;
     case ActionId::EditSha256Action:
       SetChoice(Flag::Sha256, !choices_.Get(Flag::Sha256));
+      return;
+    case ActionId::EditAskBeforeDiscardAction:
+      SetChoice(Flag::AskBeforeDiscard, !choices_.Get(Flag::AskBeforeDiscard));
       return;
     case ActionId::EditExcludePatternsAction:
       EditExcludePatterns();
@@ -135,7 +139,13 @@ bool WindowController::CloseAsked() {
     closeRequested_ = true;
     return false;
   }
-  if (!destroyed_) choices_.Set(Flag::Md5, window_.Md5Ticked());
+  // Unsaved work is offered for saving first, when the user chose so.
+  if (!destroyed_) {
+    bool mayClose = false;
+    logic_->Dispatch([this, &mayClose] { mayClose = logic_->MayDiscard(true, true); });
+    if (!mayClose) return false;
+    choices_.Set(Flag::Md5, window_.Md5Ticked());
+  }
   Destroy();
   return true;
 }
@@ -150,7 +160,7 @@ void WindowController::Destroy() {
 
 void WindowController::SetChoice(RememberedChoices::Flag flag, bool on) {
   // The listing choices hold from the start of a run to its end.
-  if (Working() && flag != Flag::DetectMoves) {
+  if (Working() && flag != Flag::DetectMoves && flag != Flag::AskBeforeDiscard) {
     ShowChoices(false);
     return;
   }
@@ -221,12 +231,14 @@ void WindowController::ApplyChoices() {
   logic_->SetDigestAlgorithm(choices_.Get(Flag::Sha256) ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
   logic_->SetSigningKey(choices_.Get(Flag::Sign) ? choices_.Get(Text::PrivateKey) : std::string());
   logic_->SetVerifyKey(choices_.Get(Text::PublicKey));
+  logic_->SetAskBeforeDiscard(choices_.Get(Flag::AskBeforeDiscard));
 }
 
 void WindowController::ShowChoices(bool enabled) {
   for (const auto& [id, flag] : {std::pair{ActionId::EditDetectMovesAction, Flag::DetectMoves},
                                  std::pair{ActionId::EditReuseDigestsAction, Flag::ReuseDigests},
                                  std::pair{ActionId::EditSha256Action, Flag::Sha256},
+                                 std::pair{ActionId::EditAskBeforeDiscardAction, Flag::AskBeforeDiscard},
                                  std::pair{ActionId::FileSignListingsAction, Flag::Sign}})
     port_.SetActionChecked(id, choices_.Get(flag));
   for (const ActionId id :

@@ -24,6 +24,7 @@ inline constexpr const char* kDetectMovesKey = "Compare/DetectMoves";
 // suggestion, and the MD5 box, both kept from one session to the next.
 inline constexpr const char* kLastFolderKey = "Listing/LastFolder";
 inline constexpr const char* kMd5Key = "Listing/Md5";
+inline constexpr const char* kAskBeforeDiscardKey = "Window/AskBeforeDiscard";
 
 // The views beside the commands: the toggles of the result kinds, the old
 // line of a change, the find bar and the right-click menu of a pane.
@@ -70,6 +71,7 @@ inline constexpr std::array kFileItems{
     Item(ActionId::FileVerifyKeyAction, "FileVerifyKeyItem"),
     Separator("N1"),
     Item(ActionId::FileSaveResultAction, "FileSaveResultItem"),
+    Item(ActionId::FileAcceptBaselineAction, "FileAcceptBaselineItem"),
     Separator("N2"),
     Item(ActionId::FileExitAction, "FileExitItem"),
 };
@@ -93,6 +95,7 @@ inline constexpr std::array kEditItems{
     Item(ActionId::EditSha256Action, "EditSha256Item"),
     Item(ActionId::EditReuseDigestsAction, "EditReuseDigestsItem"),
     Item(ActionId::EditExcludePatternsAction, "EditExcludePatternsItem"),
+    Item(ActionId::EditAskBeforeDiscardAction, "EditAskBeforeDiscardItem"),
 };
 inline constexpr std::array kHelpItems{
     Item(ActionId::HelpProgramAction, "HelpQuillonItem"),

@@ -21,6 +21,7 @@ struct ComparisonResult {
   long long Modified = 0, Deleted = 0, Added = 0, Moved = 0;
   long long AmbiguousMoves = 0;  // Deleted and Added lines left unpaired for want of a unique partner
   bool MovesDetected = false;
+  bool Completed = false;  // it ran to its end, neither stopped nor failed
 
   void Clear() { *this = ComparisonResult(); }
   void Count(ChangeKind kind);

@@ -187,4 +187,5 @@ void ListingComparison::Run() {
   surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, true);
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, true);
   working_.clear();
+  outcome_.Completed = true;
 }

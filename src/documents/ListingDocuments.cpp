@@ -1,12 +1,20 @@
 #include "documents/ListingDocuments.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <optional>
 
+#include "documents/ListingFile.h"
 #include "documents/ListingSignature.h"
 #include "documents/ListingFileCheck.h"
 #include "surfaces/ScrollExtent.h"
 #include "surfaces/Texts.h"
+#include "platform/OutputChannel.h"
+#include "platform/QuillonError.h"
 #include "platform/SystemPaths.h"
+#include "surfaces/ErrorText.h"
 
 namespace {
 
@@ -26,6 +34,7 @@ std::string OverwriteQuestion(const std::string& fileName) {
 
 void ListingDocuments::FileNew() {
   surfaces_.SetBusyCursor();
+  listingUnsaved_ = resultsUnsaved_ = false;
   state_.DocumentFileName = Texts::kUntitled;
   surfaces_.PaneClear(PaneId::ListBox1);
   surfaces_.PaneClear(PaneId::ListBox2);
@@ -132,6 +141,7 @@ void ListingDocuments::FileSaveResult(const RecordsWriter& writeRecords) {
     }
     surfaces_.StatusSetPanelText(4, "Saved: " + choice->fileName);
     showingSignature_ = true;
+    resultsUnsaved_ = false;
   } else if (declined) {
     surfaces_.SetNormalCursor();
     return;
@@ -156,12 +166,14 @@ void ListingDocuments::SaveListing(const std::string& fileName) {
   const auto save = [&] { surfaces_.PaneSaveToFile(PaneId::ListBox1, fileName); };
   if (!key) {
     save();
+    listingUnsaved_ = false;
     // Panel 4 tells that the save happened, and where.
     surfaces_.StatusSetPanelText(4, "Saved: " + fileName);
     showingSignature_ = true;
     return;
   }
   ListingSignature::SaveSigned(fileName, ListingSignature::TextOf(PaneLines(PaneId::ListBox1)), *key, save);
+  listingUnsaved_ = false;
   surfaces_.StatusSetPanelText(4, "Signed: " + ListingSignature::FileOf(fileName));
   showingSignature_ = true;
 }
@@ -193,6 +205,29 @@ void ListingDocuments::ShowSignatureOf(const std::string& fileName) {
   }
   if (text.empty()) return;
   surfaces_.StatusSetPanelText(4, text);
+  showingSignature_ = true;
+}
+
+void ListingDocuments::AcceptAsBaseline() {
+  const std::string baseline = state_.LoadedFileName;
+  const std::string previous = baseline + ".previous";
+  // The old baseline is copied byte for byte, with its signature, before
+  // anything replaces it; each copy replaces an older one whole.
+  for (const auto& [from, to] : {std::pair{baseline, previous},
+                                 std::pair{ListingSignature::FileOf(baseline), ListingSignature::FileOf(previous)}}) {
+    std::ifstream in(from, std::ios::binary);
+    if (!in) {
+      if (from == baseline) throw QuillonError(ErrorText::WithSystemReason(ErrorText::CannotOpenFile(from), errno));
+      std::remove(to.c_str());  // no signature to keep, and none of an older one left beside
+      continue;
+    }
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    SaveListingFile(to, [&bytes](OutputChannel& out) { return out.Write(bytes.data(), bytes.size()); });
+  }
+  SaveListing(baseline);
+  state_.DocumentFileName = baseline;
+  surfaces_.SetActionEnabled(ActionId::FileSaveAction, false);
+  surfaces_.StatusSetPanelText(4, "New baseline: " + baseline + "; the old one is " + previous);
   showingSignature_ = true;
 }
 

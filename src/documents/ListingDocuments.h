@@ -37,6 +37,14 @@ class ListingDocuments {
   // A comparison with a loaded listing whose signature did not match runs
   // only when the user answers Yes to a question that says so.
   bool ConfirmCompare();
+  // Work the user has not saved: a whole listing made, comparison results.
+  bool ListingUnsaved() const { return listingUnsaved_; }
+  bool ResultsUnsaved() const { return resultsUnsaved_; }
+  void ListingMade(bool made) { listingUnsaved_ = made; }
+  void ResultsMade(bool made) { resultsUnsaved_ = made; }
+  // Saves the current listing over the baseline, which becomes NAME.previous
+  // (its signature NAME.previous.sig).
+  void AcceptAsBaseline();
 
  private:
   bool Confirmed(const std::string& fileName);
@@ -52,4 +60,6 @@ class ListingDocuments {
   std::string verifyKey_;
   bool showingSignature_ = false;  // panel 4 tells of a signature
   bool loadedMismatch_ = false;    // the loaded listing's signature did not match
+  bool listingUnsaved_ = false;
+  bool resultsUnsaved_ = false;
 };

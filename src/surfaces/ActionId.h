@@ -33,9 +33,11 @@ enum class ActionId {
   EditSha256Action,
   FileSignListingsAction,
   FileVerifyKeyAction,
+  EditAskBeforeDiscardAction,  // a choice kept between sessions
+  FileAcceptBaselineAction,    // the current listing replaces the baseline compared with
 };
 
-inline constexpr int kActionCount = 25;
+inline constexpr int kActionCount = 27;
 
 inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "FileNewAction",       "FileOpenAction",        "FileSaveAction",           "FileSaveAsAction",
@@ -44,7 +46,7 @@ inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "HelpProgramAction",   "HelpAboutAction",       "EditDetectMovesAction",    "EditStopAction",
     "EditCompareFolderAction", "EditFindAction",        "EditFindNextAction",       "EditFindPreviousAction",
     "EditReuseDigestsAction", "EditExcludePatternsAction", "EditSha256Action",         "FileSignListingsAction",
-    "FileVerifyKeyAction",
+    "FileVerifyKeyAction", "EditAskBeforeDiscardAction", "FileAcceptBaselineAction",
 };
 
 inline constexpr std::string_view NameOf(ActionId id) { return kActionNames[static_cast<int>(id)]; }

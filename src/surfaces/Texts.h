@@ -17,6 +17,10 @@ inline constexpr const char* kComparisonStopped = "*** Comparison stopped: the r
 // The question before opening a file that does not look like a listing
 // follows the file's name.
 inline constexpr const char* kNotAListing = " does not look like a listing. Open it anyway?";
+// Asked before unsaved work is dropped, when the user chose to be asked.
+inline constexpr const char* kUnsavedListingQuestion =
+    "The listing has not been saved, and it cannot be made again later. Save it first?";
+inline constexpr const char* kUnsavedResultsQuestion = "The comparison results have not been saved. Save them first?";
 inline constexpr const char* kStoppedNotSaved = "A stopped listing is incomplete and cannot be saved";
 inline constexpr const char* kPartial = " (partial)";  // after the counts of a stopped listing
 inline constexpr const char* kChangedDuringRun = "changed during the run";

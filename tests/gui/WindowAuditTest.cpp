@@ -274,3 +274,62 @@ TEST_F(WindowAuditDialogs, TheResultsDialogProposesTheFolderButNoOldName) {
   EXPECT_EQ(before, QString());
   EXPECT_EQ(second->fileName, tree.Path("results2.qln"));
 }
+
+// A menu item chosen with the mouse: the menu opened from the menu bar, then the item.
+static void ChooseFromMenu(QMainWindow& window, const char* menuName, QAction* item) {
+  QMenu* menu = window.findChild<QMenu*>(QString::fromLatin1(menuName));
+  QTest::mouseClick(window.menuBar(), Qt::LeftButton, {}, window.menuBar()->actionGeometry(menu->menuAction()).center());
+  ASSERT_TRUE(menu->isVisible());
+  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+}
+
+TEST_F(WindowAudit, AsksBeforeDiscardingUnsavedWorkOnlyWhenChosen) {
+  ListByToolbar();
+  const int rows = window.Model(PaneId::ListBox1)->rowCount();
+  QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_TRUE(dialogs.Questions.empty());  // by default New asks nothing
+  EXPECT_EQ(window.Model(PaneId::ListBox1)->rowCount(), 0);
+
+  ChooseFromMenu(window, "Edit1", window.Action(ActionId::EditAskBeforeDiscardAction));
+  ASSERT_TRUE(window.Action(ActionId::EditAskBeforeDiscardAction)->isChecked());
+  ListByToolbar();
+  dialogs.Answers.push_back(ConfirmAnswer::Cancel);
+  QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier);
+  ASSERT_EQ(dialogs.Questions.size(), 1u);
+  EXPECT_EQ(dialogs.Questions[0], Texts::kUnsavedListingQuestion);
+  EXPECT_EQ(window.Model(PaneId::ListBox1)->rowCount(), rows);
+  // Closing asks too; Yes saves first, and a save given up keeps the window.
+  dialogs.Answers.push_back(ConfirmAnswer::Yes);
+  window.close();
+  EXPECT_TRUE(window.isVisible());
+  dialogs.Answers.push_back(ConfirmAnswer::Yes);
+  dialogs.SaveNames.push_back(tree.Path("kept.qln"));
+  QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_NE(tree.Read("kept.qln").find("/t/f0/file0"), std::string::npos);
+  EXPECT_EQ(window.Model(PaneId::ListBox1)->rowCount(), 0);
+  // Saved work goes without a question.
+  ListByToolbar();
+  SaveByKey("again.qln");
+  const std::size_t asked = dialogs.Questions.size();
+  QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(dialogs.Questions.size(), asked);
+}
+
+TEST_F(WindowAudit, AcceptsTheReviewedListingAsTheNewBaselineKeepingThePrevious) {
+  const std::string base = BaselineThenChange();
+  const std::string before = tree.Read("base.qln");
+  QAction* accept = window.Action(ActionId::FileAcceptBaselineAction);
+  EXPECT_FALSE(accept->isEnabled());
+  CompareAfterListing(base);
+  ASSERT_TRUE(accept->isEnabled());
+  ChooseFromMenu(window, "File1", accept);
+  EXPECT_EQ(tree.Read("base.qln.previous"), before);
+  const std::string now = tree.Read("base.qln");
+  EXPECT_NE(now, before);
+  EXPECT_NE(now.find("/t/f0/new"), std::string::npos);
+  EXPECT_EQ(Panel4(), "New baseline: " + base + "; the old one is " + base + ".previous");
+  EXPECT_FALSE(accept->isEnabled());
+  // The next audit compares with it: nothing changed since.
+  CompareAfterListing(base);
+  EXPECT_EQ(window.Panel(3)->text(), QStringLiteral("0 modified, 0 deleted, 0 added"));
+}
