@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "app/SettingsStore.h"
 
@@ -10,7 +11,7 @@
 class RememberedChoices {
  public:
   enum class Flag { Md5, DetectMoves, ReuseDigests, Sha256, Sign, AskBeforeDiscard };
-  enum class Text { ExcludePatterns, PrivateKey, PublicKey, LastFolder };
+  enum class Text { ExcludePatterns, PrivateKey, PublicKey, LastFolder, RecentListings };
 
   explicit RememberedChoices(const SettingsStore& store);
 
@@ -19,8 +20,13 @@ class RememberedChoices {
   void Set(Flag flag, bool value);
   void Set(Text text, std::string value);
 
+  // The listings opened or saved last, the newest first, at most kRecent.
+  static constexpr std::size_t kRecent = 8;
+  std::vector<std::string> Recent() const;
+  void NoteRecent(const std::string& listing);
+
  private:
   const SettingsStore& store_;
   std::array<bool, 6> flags_{};
-  std::array<std::string, 4> texts_;
+  std::array<std::string, 5> texts_;
 };

@@ -223,6 +223,12 @@ void TMainWindow::FileOpenActionExecute(const void*) {
   if (documents_.FileOpen()) ForgetComparison();
 }
 
+void TMainWindow::OpenListingFile(const std::string& fileName) {
+  if (!MayDiscard(false, true)) return;
+  surfaces_.SetBusyCursor();
+  if (documents_.OpenListing(fileName)) ForgetComparison();
+}
+
 void TMainWindow::FileSaveActionExecute(const void*) { documents_.FileSave(); }
 void TMainWindow::FileSaveAsActionExecute(const void*) {
   // Save As is in reach now; a stopped listing is still never saved.

@@ -47,6 +47,8 @@ class TMainWindow {
   // The current listing replaces the baseline it was compared with, which
   // is kept as NAME.previous.
   void FileAcceptBaselineActionExecute(const void* sender = nullptr);
+  // Open without the dialog: a recent listing of the File menu.
+  void OpenListingFile(const std::string& fileName);
   // With the choice on, a command about to drop a listing or results not
   // saved yet first offers to save them: false when the user cancelled, or
   // a save did not happen, and the command is not to go on.

@@ -9,6 +9,7 @@
 #include "platform/SigningKey.h"
 #include "platform/SystemPaths.h"
 #include "surfaces/ErrorText.h"
+#include "surfaces/Texts.h"
 
 namespace {
 
@@ -106,14 +107,36 @@ void WindowController::Execute(ActionId action) {
   }
 }
 
+std::vector<std::string> WindowController::RecentItems() const {
+  std::vector<std::string> items;
+  for (std::string name : choices_.Recent()) {
+    // "&" in a name is no access key.
+    for (std::size_t at = name.find('&'); at != std::string::npos; at = name.find('&', at + 2)) name.insert(at, 1, '&');
+    items.push_back("&" + std::to_string(items.size() + 1) + " " + name);
+  }
+  return items;
+}
+
+void WindowController::OpenRecent(std::size_t index) {
+  const std::vector<std::string> names = choices_.Recent();
+  if (index < names.size()) Run([this, name = names[index]] { logic_->OpenListingFile(name); });
+}
+
 void WindowController::PaneClicked(PaneId pane) { Run(kClicks[static_cast<int>(pane)]); }
 
-void WindowController::Run(Handler handler) {
+void WindowController::Run(Handler handler) { Run([this, handler] { (logic_.get()->*handler)(this); }); }
+
+void WindowController::Run(const std::function<void()>& command) {
   if (Working()) return;
   if (running_ == 0) panels_.Unreadable().Clear();
   ++running_;
-  logic_->Dispatch([this, handler] { (logic_.get()->*handler)(this); });
+  logic_->Dispatch(command);
   --running_;
+  // A listing opened or saved is one of the recent ones.
+  const MainWindowState& state = logic_->State();
+  if (state.HasLoadedListing) choices_.NoteRecent(state.LoadedFileName);
+  if (state.DocumentFileName != Texts::kUntitled && !state.DocumentFileName.empty())
+    choices_.NoteRecent(state.DocumentFileName);
   port_.AnnouncePanes();
   if (running_ > 0) return;
   if (resultsChanged_) RecountResults();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -62,6 +63,11 @@ class WindowController : public Surfaces {
   void HintRoomChanged() { panels_.HintRoomChanged(); }
   // Open Containing Folder: a folder no file manager takes is told of.
   void ShowFolder(const std::string& folder);
+
+  // The recent listings of the File menu, newest first, as "&1 NAME"; and
+  // opening one of them.
+  std::vector<std::string> RecentItems() const;
+  void OpenRecent(std::size_t index);
 
   // The listing choices.
   void SetChoice(RememberedChoices::Flag flag, bool on);
@@ -133,6 +139,7 @@ class WindowController : public Surfaces {
   // Runs a command of the logic; one asked for while work runs is dropped,
   // not queued for later.
   void Run(Handler handler);
+  void Run(const std::function<void()>& command);
   void RecountResults();
   void ApplyResultFilter();
   // The logic takes the digest and the keys the choices name.

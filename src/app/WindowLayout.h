@@ -23,6 +23,7 @@ inline constexpr const char* kDetectMovesKey = "Compare/DetectMoves";
 // The folder listed last, where the folder browser opens without a
 // suggestion, and the MD5 box, both kept from one session to the next.
 inline constexpr const char* kLastFolderKey = "Listing/LastFolder";
+inline constexpr const char* kRecentListingsKey = "Listing/Recent";
 inline constexpr const char* kMd5Key = "Listing/Md5";
 inline constexpr const char* kAskBeforeDiscardKey = "Window/AskBeforeDiscard";
 

@@ -142,6 +142,7 @@ void QtMainWindow::BuildMenu() {
   };
   for (const WindowLayout::MenuInfo& info : WindowLayout::kMenus) {
     QMenu* m = menu(info.name, info.title, info.hint);
+    if (std::string_view(info.name) == "File1") connect(m, &QMenu::aboutToShow, this, [this, m] { ShowRecent(m); });
     for (const WindowLayout::MenuItem& item : info.items) {
       if (item.kind == WindowLayout::ItemKind::Separator) {
         m->addSeparator()->setObjectName(QString::fromLatin1(item.name));
@@ -150,6 +151,22 @@ void QtMainWindow::BuildMenu() {
       }
     }
   }
+}
+
+void QtMainWindow::ShowRecent(QMenu* menu) {
+  // The recent listings before Exit, as they are when the menu opens.
+  for (QAction* old : std::exchange(recent_, {})) {
+    menu->removeAction(old);
+    old->deleteLater();
+  }
+  QAction* exit = Action(ActionId::FileExitAction);
+  const std::vector<std::string> items = controller_->RecentItems();
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    recent_.push_back(new QAction(FromView(items[i]), menu));
+    connect(recent_.back(), &QAction::triggered, this, [this, i] { controller_->OpenRecent(i); });
+    menu->insertAction(exit, recent_.back());
+  }
+  if (!items.empty()) recent_.push_back(menu->insertSeparator(exit));
 }
 
 void QtMainWindow::BuildToolBar() {

@@ -16,6 +16,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QMenu;
 class QSplitter;
 class QTimer;
 class QToolButton;
@@ -119,6 +120,7 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   void BuildCentralArea();
   void BuildStatusBar();
   QListView* MakePane(PaneId pane, const char* name);
+  void ShowRecent(QMenu* menu);
   void UpdateEditActions();
   // How input during work is sorted for the controller's rule.
   WorkSession::Input SortInput(QObject* watched, QEvent* event) const;
@@ -134,6 +136,7 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   QtSettingsStore store_;
   std::array<QAction*, kActionCount> actions_{};
   std::array<QListView*, 3> views_{};
+  std::vector<QAction*> recent_;  // the recent listings' items of the File menu
   std::array<PaneModel*, 3> models_{};
   std::array<QLabel*, 5> panels_{};
   std::array<QLabel*, 2> labels_{};

@@ -28,6 +28,9 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"QuillonMainWindow";
 constexpr int kFirstActionCommand = 1000;
+// The File menu's recent listings, and the separator after them.
+constexpr int kFirstRecentCommand = 900;
+constexpr int kRecentSeparator = kFirstRecentCommand + static_cast<int>(RememberedChoices::kRecent);
 using Flag = RememberedChoices::Flag;
 // Panels 3 (the digest rate) and 4 (a long hint, or what could not be read)
 // have tooltips: their tools are the panels' indexes.
@@ -409,6 +412,9 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MENUSELECT:
       if (controller_) OnMenuSelect(wParam, lParam);
       return 0;
+    case WM_INITMENUPOPUP:
+      if (controller_) ShowRecent(reinterpret_cast<HMENU>(wParam));
+      return 0;
     case WM_SIZE:
       if (toolbar_ != nullptr) Relayout();
       return 0;
@@ -509,6 +515,17 @@ void WinMainWindow::OnDpiChanged(unsigned dpi, const RECT& suggested) {
   Relayout();
 }
 
+void WinMainWindow::ShowRecent(HMENU popup) {
+  // The recent listings before Exit, in the File menu alone, as they are when it opens.
+  const UINT exit = static_cast<UINT>(CommandOf(ActionId::FileExitAction));
+  if (GetMenuState(popup, exit, MF_BYCOMMAND) == static_cast<UINT>(-1)) return;
+  for (int id = kFirstRecentCommand; id <= kRecentSeparator; ++id) DeleteMenu(popup, static_cast<UINT>(id), MF_BYCOMMAND);
+  const std::vector<std::string> items = controller_->RecentItems();
+  for (std::size_t i = 0; i < items.size(); ++i)
+    InsertMenuW(popup, exit, MF_BYCOMMAND | MF_STRING, kFirstRecentCommand + i, Shown(items[i]).c_str());
+  if (!items.empty()) InsertMenuW(popup, exit, MF_BYCOMMAND | MF_SEPARATOR, kRecentSeparator, nullptr);
+}
+
 void WinMainWindow::OnMenuSelect(WPARAM wParam, LPARAM lParam) {
   const UINT flags = HIWORD(wParam);
   std::string hint;
@@ -574,6 +591,10 @@ void WinMainWindow::OnCommand(int command, int notification, HWND control) {
     return;
   }
   if (control != nullptr && control != toolbar_) return;  // the check box and the line need no command
+  if (command >= kFirstRecentCommand && command < kRecentSeparator) {
+    controller_->OpenRecent(static_cast<std::size_t>(command - kFirstRecentCommand));
+    return;
+  }
   if (const ActionInfo* info = ActionOfCommand(command)) controller_->Execute(info->id);
 }
 

@@ -135,6 +135,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   bool OnSetCursor(LPARAM lParam);
   void OnDpiChanged(unsigned dpi, const RECT& suggested);
   void OnMenuSelect(WPARAM wParam, LPARAM lParam);
+  void ShowRecent(HMENU popup);
   void Dispatch(MSG& msg);
   // How input during work is sorted for the controller's rule.
   WorkSession::Input SortInput(const MSG& msg) const;

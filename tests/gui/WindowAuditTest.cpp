@@ -333,3 +333,28 @@ TEST_F(WindowAudit, AcceptsTheReviewedListingAsTheNewBaselineKeepingThePrevious)
   CompareAfterListing(base);
   EXPECT_EQ(window.Panel(3)->text(), QStringLiteral("0 modified, 0 deleted, 0 added"));
 }
+
+TEST_F(WindowAudit, OffersTheRecentListingsInTheFileMenuNewestFirst) {
+  ListByToolbar();
+  const std::string first = SaveByKey("a&b.qln");
+  ListByToolbar();
+  const std::string second = tree.Path("second.qln");
+  dialogs.SaveNames.push_back(second);
+  QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);  // Save As
+  OpenByKey(first);
+  QMenu* file = window.findChild<QMenu*>(QStringLiteral("File1"));
+  QTest::mouseClick(window.menuBar(), Qt::LeftButton, {}, window.menuBar()->actionGeometry(file->menuAction()).center());
+  ASSERT_TRUE(file->isVisible());
+  QStringList shown;
+  QAction* secondItem = nullptr;
+  for (QAction* item : file->actions()) {
+    if (!item->text().startsWith(QLatin1Char('&')) || item->text().size() < 3 || !item->text()[1].isDigit()) continue;
+    shown << item->text();
+    if (item->text().endsWith(QString::fromStdString(second))) secondItem = item;
+  }
+  EXPECT_EQ(shown, (QStringList{QString::fromStdString("&1 " + tree.Path("a&&b.qln")),
+                                QString::fromStdString("&2 " + second)}));
+  ASSERT_NE(secondItem, nullptr);
+  QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(secondItem).center());
+  EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label2"))->text().toStdString(), "Loaded File: " + second);
+}
