@@ -70,11 +70,6 @@ Picture PictureOf(HWND window) {
   return picture;
 }
 
-int Chroma(std::uint32_t pixel) {
-  const int r = pixel >> 16 & 0xFF, g = pixel >> 8 & 0xFF, b = pixel & 0xFF;
-  return std::max({r, g, b}) - std::min({r, g, b});
-}
-
 std::wstring TextOf(HWND control) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
   GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
@@ -422,10 +417,14 @@ TEST_F(Win32WindowAudit, AButtonThatCannotBePressedIsGreyed) {
   RECT save{};
   SendMessageW(window->ToolBar(), TB_GETRECT, WinMainWindow::CommandOf(ActionId::FileSaveAction),
                reinterpret_cast<LPARAM>(&save));
-  const auto colours = [&](const Picture& picture) {
+  // Greyed is faint: no dark outline, as the button has when it can be pressed.
+  const auto dark = [&](const Picture& picture) {
     int count = 0;
     for (int y = save.top; y < save.bottom; ++y)
-      for (int x = save.left; x < save.right; ++x) count += Chroma(picture.At(x, y)) > 60;
+      for (int x = save.left; x < save.right; ++x) {
+        const std::uint32_t pixel = picture.At(x, y);
+        count += std::max({pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF}) < 80;
+      }
     return count;
   };
   ASSERT_FALSE(window->ActionEnabled(ActionId::FileSaveAction));
@@ -433,8 +432,8 @@ TEST_F(Win32WindowAudit, AButtonThatCannotBePressedIsGreyed) {
   tree.File("a", "a");
   List(tree.Root());
   ASSERT_TRUE(window->ActionEnabled(ActionId::FileSaveAction));
-  EXPECT_GT(colours(PictureOf(window->ToolBar())), 10);
-  EXPECT_EQ(colours(disabled), 0);
+  EXPECT_GT(dark(PictureOf(window->ToolBar())), 10);
+  EXPECT_EQ(dark(disabled), 0);
 }
 
 TEST_F(Win32WindowAudit, MenuGlyphsLieOnTheMenusOwnColour) {
