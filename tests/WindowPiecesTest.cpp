@@ -192,6 +192,16 @@ TEST(HtmlText, ShowsTheHelpAsPlainTextWithHeadingsParagraphsBulletsAndPreformatt
             "Caf&eacute; & more\r\n------------------\r\n\r\none two\r\n\r\n  \xE2\x80\xA2 a <b>\r\n\r\nx  y\r\nz\r\n\r\n");
 }
 
+TEST(HtmlText, KeepsThePartsOfTheHelpThatHoldForTheBuild) {
+  const std::string html =
+      "<ul><li class=\"only-signing\">sign</li><li>list</li></ul><div class=\"not-signing\"><div>no</div>"
+      "<p>signing</p></div><p>a<span\nclass='x only-posix'> b</span> c</p>";
+  EXPECT_EQ(HtmlText::ForBuild(html, {"signing", "posix"}),
+            "<ul><li class=\"only-signing\">sign</li><li>list</li></ul><p>a<span\nclass='x only-posix'> b</span> c</p>");
+  EXPECT_EQ(HtmlText::ForBuild(html, {"windows"}),
+            "<ul><li>list</li></ul><div class=\"not-signing\"><div>no</div><p>signing</p></div><p>a c</p>");
+}
+
 TEST(PaneText, CutsAnOldLineIntoItsChangedFieldsAndTheTextBetween) {
   // A field inside one already marked is not drawn twice.
   const std::vector<MarkedField> changed{{2, 3, "size"}, {3, 1, "digest"}, {8, 2, "path"}};
@@ -233,4 +243,29 @@ TEST(WindowPlace, CentresTheFirstFrameOnTheWorkAreaAndNeverBeyondIt) {
   EXPECT_EQ(large.top, 20);
   EXPECT_EQ(large.width, 1000);
   EXPECT_EQ(large.height, 700);
+}
+
+TEST(WindowPlace, KeepsTheSizeAt96PixelsPerInchAndReadsAnOldPixelSizeAsItIs) {
+  struct Store : SettingsStore {
+    std::string ReadText(std::string_view key) const override {
+      const auto at = values.find(std::string(key));
+      return at == values.end() ? std::string() : at->second;
+    }
+    void WriteText(std::string_view key, std::string_view value) const override { values[std::string(key)] = value; }
+    mutable std::map<std::string, std::string> values;
+  } store;
+  store.values = {{"Window/Left", "10"}, {"Window/Top", "20"}, {"Window/Width", "1634"}, {"Window/Height", "1232"}};
+  const auto old = WindowPlace::Read(store, 96);
+  ASSERT_TRUE(old);
+  EXPECT_EQ(old->frame.width, 1634);
+  // Kept from a screen at 192 pixels per inch, it is half as wide at 96 and
+  // as wide again at 192; the place stays in the screen's pixels.
+  WindowPlace{{-1900, 30, 1634, 1233}, true}.Write(store, 192);
+  const auto low = WindowPlace::Read(store, 96), high = WindowPlace::Read(store, 192);
+  ASSERT_TRUE(low && high);
+  EXPECT_EQ(std::vector<int>({low->frame.left, low->frame.top, low->frame.width, low->frame.height}),
+            std::vector<int>({-1900, 30, 817, 617}));
+  EXPECT_EQ(high->frame.width, 1634);
+  EXPECT_TRUE(high->maximized);
+  EXPECT_EQ(WindowPlace::Read(store, 144)->frame.width, 1226);
 }

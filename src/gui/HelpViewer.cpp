@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QScreen>
@@ -11,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/HelpPlace.h"
+#include "app/HtmlText.h"
 #include "surfaces/Texts.h"
 #include "gui/Glyphs.h"
 
@@ -47,8 +49,12 @@ void HelpViewer::ShowContents(const QWidget* owner) {
       QObject::connect(shortcut, &QShortcut::activated, frame_, &QWidget::close);
     }
     frame_->resize(640, 560);
-    if (QFileInfo::exists(helpFile_)) {
-      browser_->setSource(QUrl::fromLocalFile(helpFile_));
+    if (QFile file(helpFile_); file.open(QIODevice::ReadOnly)) {
+      // The parts of the help that hold for this build.
+      const QByteArray html = file.readAll();
+      browser_->document()->setBaseUrl(QUrl::fromLocalFile(helpFile_));
+      browser_->setHtml(QString::fromStdString(
+          HtmlText::ForBuild(std::string_view(html.constData(), static_cast<std::size_t>(html.size())), HtmlText::Features())));
     } else {
       // The viewer itself tells of a missing help file; the program goes on.
       browser_->setHtml(QStringLiteral("<h2>Help is not available</h2><p>The help file <tt>%1</tt> cannot be "

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #include "app/DialogFileTypes.h"
 #include "app/WindowLayout.h"
@@ -15,10 +16,33 @@ namespace {
 // Long paths: the dialogs may return more than MAX_PATH characters.
 constexpr std::size_t kNameRoom = 32768;
 
-int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
-  // The browser opens at the folder chosen last time.
-  if (message == BFFM_INITIALIZED && data != 0) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
-  return 0;
+// Releases a COM object at the end of its scope.
+template <typename T>
+struct Held {
+  T* p = nullptr;
+  Held() = default;
+  explicit Held(T* held) : p(held) {}
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+  ~Held() {
+    if (p != nullptr) p->Release();
+  }
+};
+
+// The shell's item of a folder, or of the nearest folder above it that is
+// still there.
+IShellItem* ShellFolderAt(std::wstring path) {
+  while (!path.empty()) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    IShellItem* item = nullptr;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+        SUCCEEDED(SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item))))
+      return item;
+    const std::size_t slash = path.find_last_of(L"\\/", path.size() > 1 ? path.size() - 2 : 0);
+    if (slash == std::wstring::npos) break;
+    path.resize(slash + 1);
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -68,22 +92,26 @@ std::optional<ResultsFileChoice> SystemDialogs::SaveResultsFile() {
 
 std::optional<std::string> SystemDialogs::BrowseForFolder(std::string_view title, const std::string& start) {
   if (!start.empty()) lastFolder_ = WideOf(start);
-  const std::wstring caption = Shown(title);
-  BROWSEINFOW browse{};
-  browse.hwndOwner = owner_;
-  browse.lpszTitle = caption.c_str();
-  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  browse.lpfn = &BrowseCallback;
-  browse.lParam = lastFolder_.empty() ? 0 : reinterpret_cast<LPARAM>(lastFolder_.c_str());
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
-  if (chosen == nullptr) return std::nullopt;
-  std::vector<wchar_t> path(kNameRoom, L'\0');
-  const BOOL found = SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
-  CoTaskMemFree(chosen);
+  // The system's folder picker: its Folder box takes a typed or pasted path.
+  Held<IFileOpenDialog> dialog;
+  if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog.p)))) {
+    ShowError("The folder browser cannot be opened on this system");
+    return std::nullopt;
+  }
+  FILEOPENDIALOGOPTIONS options = 0;
+  dialog.p->GetOptions(&options);
+  dialog.p->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST | FOS_NOCHANGEDIR);
+  dialog.p->SetTitle(Shown(title).c_str());
+  // It opens at the folder chosen last time, not where the system last was.
+  if (const Held<IShellItem> folder(ShellFolderAt(lastFolder_)); folder.p != nullptr) dialog.p->SetFolder(folder.p);
+  Held<IShellItem> chosen;
+  if (FAILED(dialog.p->Show(owner_)) || FAILED(dialog.p->GetResult(&chosen.p))) return std::nullopt;
+  wchar_t* path = nullptr;
   // A place that is no folder of the file system (a printer, the network) is no choice.
-  if (!found || path[0] == L'\0') return std::nullopt;
-  lastFolder_ = path.data();
-  return NarrowOf(path.data());
+  if (FAILED(chosen.p->GetDisplayName(SIGDN_FILESYSPATH, &path)) || path == nullptr) return std::nullopt;
+  lastFolder_ = path;
+  CoTaskMemFree(path);
+  return NarrowOf(lastFolder_);
 }
 
 ConfirmAnswer SystemDialogs::Confirm(std::string_view question) {

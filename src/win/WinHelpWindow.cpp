@@ -1,5 +1,8 @@
 #include "win/WinHelpWindow.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "surfaces/Texts.h"
 #include "app/HelpPlace.h"
 #include "app/HtmlText.h"
@@ -16,7 +19,41 @@ std::wstring WinHelpWindow::Text() {
   HGLOBAL loaded = found != nullptr ? LoadResource(nullptr, found) : nullptr;
   if (loaded == nullptr) return L"Help is not available: it is missing from the program.";
   const std::string_view html(static_cast<const char*>(LockResource(loaded)), SizeofResource(nullptr, found));
-  return Shown(HtmlText::ToPlain(html));
+  return Shown(HtmlText::ToPlain(HtmlText::ForBuild(html, HtmlText::Features())));
+}
+
+void WinHelpWindow::LineUpColumns(const std::wstring& text) {
+  // The widest cell of each column but the last, in the box's font.
+  HDC dc = GetDC(text_);
+  HGDIOBJ old = SelectObject(dc, font_);
+  std::vector<int> widths;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find(L"\r\n", start), text.size());
+    std::size_t cell = start;
+    for (std::size_t column = 0;; ++column) {
+      const std::size_t tab = text.find(L'\t', cell);
+      if (tab == std::wstring::npos || tab >= end) break;
+      SIZE size{};
+      GetTextExtentPoint32W(dc, text.c_str() + cell, static_cast<int>(tab - cell), &size);
+      if (widths.size() <= column) widths.push_back(0);
+      widths[column] = std::max<int>(widths[column], size.cx);
+      cell = tab + 1;
+    }
+    start = end + 2;
+  }
+  // Tab stops are in quarters of the font's average character width.
+  SIZE alphabet{};
+  GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
+  SelectObject(dc, old);
+  ReleaseDC(text_, dc);
+  const int average = std::max(1, static_cast<int>((alphabet.cx / 26 + 1) / 2));
+  std::vector<int> stops;
+  int right = 0;
+  for (const int width : widths) {
+    right += width + Scaled(16, GetDpiForWindow(text_));
+    stops.push_back((right * 4 + average - 1) / average);
+  }
+  if (!stops.empty()) SendMessageW(text_, EM_SETTABSTOPS, stops.size(), reinterpret_cast<LPARAM>(stops.data()));
 }
 
 void WinHelpWindow::ShowContents(HWND owner) {
@@ -50,10 +87,12 @@ void WinHelpWindow::ShowContents(HWND owner) {
                              place.top, Scaled(kWidth, dpi), Scaled(kHeight, dpi), nullptr, nullptr, instance, this);
     font_ = CreateFontW(-Scaled(13, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
                         CLEARTYPE_QUALITY, FF_SWISS, L"Segoe UI");
-    text_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", Text().c_str(),
+    const std::wstring help = Text();
+    text_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", help.c_str(),
                             WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0,
                             0, 0, frame_, nullptr, instance, nullptr);
     SendMessageW(text_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    LineUpColumns(help);
     RECT client{};
     GetClientRect(frame_, &client);
     MoveWindow(text_, 0, 0, client.right, client.bottom, TRUE);

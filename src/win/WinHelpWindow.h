@@ -18,6 +18,7 @@ class WinHelpWindow {
   void Quit();
   bool IsOpen() const { return frame_ != nullptr; }
   HWND Frame() const { return frame_; }
+  HWND TextBox() const { return text_; }
   // The help's text as the window shows it.
   static std::wstring Text();
   // Takes the keys that close the window; true when msg was one of them.
@@ -25,6 +26,8 @@ class WinHelpWindow {
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // Tab stops past the widest cell of each column of the help's tables.
+  void LineUpColumns(const std::wstring& text);
 
   HWND frame_ = nullptr;
   HWND text_ = nullptr;

@@ -147,7 +147,9 @@ WinMainWindow::~WinMainWindow() {
   options_.quitOnClose = false;
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
-  if (images_ != nullptr) ImageList_Destroy(images_);
+  for (HIMAGELIST list : {images_, greyImages_}) {
+    if (list != nullptr) ImageList_Destroy(list);
+  }
   for (HBITMAP bitmap : menuBitmaps_) {
     if (bitmap != nullptr) DeleteObject(bitmap);
   }
@@ -168,6 +170,7 @@ void WinMainWindow::MakeFonts() {
   // Character height 11 pixels (8 points at 96 pixels per inch), bold, fixed pitch.
   paneFont_ = CreateFontW(-S(11), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
                           FIXED_PITCH | FF_MODERN, L"Courier New");
+  paneText_.Reset(paneFont_);
   labelFont_ = CreateFontW(-S(11), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY,
                            FF_SWISS, L"MS Sans Serif");
   NONCLIENTMETRICSW metrics{};
@@ -184,8 +187,9 @@ void WinMainWindow::BuildMenu() {
       accels.push_back(accel);
   }
   accelerators_ = CreateAcceleratorTableW(accels.data(), static_cast<int>(accels.size()));
-  for (int glyph = 0; glyph < GlyphPicture::kGlyphCount; ++glyph)
-    menuBitmaps_[static_cast<std::size_t>(glyph)] = WinGlyphs::Bitmap(GlyphPicture::Glyph(glyph, 16));
+  // The menus draw their glyphs through the window, blended over the menu as they are.
+  for (std::size_t i = 0; i < menuBitmaps_.size(); ++i)
+    menuBitmaps_[i] = WinGlyphs::Bitmap(GlyphPicture::Glyph(static_cast<int>(i / 2), S(16)), i % 2 != 0);
 
   // The choices get their check marks from the controller.
   menu_ = CreateMenu();
@@ -207,7 +211,7 @@ void WinMainWindow::BuildMenu() {
         MENUITEMINFOW glyph{};
         glyph.cbSize = sizeof glyph;
         glyph.fMask = MIIM_BITMAP;
-        glyph.hbmpItem = menuBitmaps_[static_cast<std::size_t>(action.glyph)];
+        glyph.hbmpItem = HBMMENU_CALLBACK;
         SetMenuItemInfoW(popup, static_cast<UINT>(CommandOf(item.action)), FALSE, &glyph);
       }
     }
@@ -261,9 +265,13 @@ void WinMainWindow::BuildToolBar() {
                                  CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER,
                              0, 0, 0, 0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
   SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-  if (images_ != nullptr) ImageList_Destroy(images_);
+  for (HIMAGELIST list : {images_, greyImages_}) {
+    if (list != nullptr) ImageList_Destroy(list);
+  }
   images_ = WinGlyphs::ImageList(S(16));
+  greyImages_ = WinGlyphs::ImageList(S(16), true);
   SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+  SendMessageW(toolbar_, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(greyImages_));
   SendMessageW(toolbar_, TB_SETINDENT, S(5), 0);
   std::vector<TBBUTTON> buttons;
   for (const L::MenuItem& item : L::kToolItems) {
@@ -388,14 +396,22 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     }
-    case WM_MEASUREITEM:
-      reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(S(L::kPaneLineHeight));
+    case WM_MEASUREITEM: {
+      auto& measure = *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+      measure.itemHeight = static_cast<UINT>(S(measure.CtlType == ODT_MENU ? 16 : L::kPaneLineHeight));
+      if (measure.CtlType == ODT_MENU) measure.itemWidth = static_cast<UINT>(S(16));
       return TRUE;
+    }
     case WM_DRAWITEM:
-      if (reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->hwndItem == oldLineView_) {
-        DrawOldLine(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+      if (const auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lParam); item.CtlType == ODT_MENU) {
+        const ActionInfo* info = ActionOfCommand(static_cast<int>(item.itemID));
+        if (info != nullptr && info->glyph >= 0)
+          WinGlyphs::Draw(item.hDC, item.rcItem,
+                          menuBitmaps_[static_cast<std::size_t>(info->glyph) * 2 + ((item.itemState & ODS_GRAYED) != 0)]);
+      } else if (item.hwndItem == oldLineView_) {
+        DrawOldLine(item);
       } else {
-        OnDrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+        OnDrawItem(item);
       }
       return TRUE;
     case WM_TIMER:
@@ -603,7 +619,7 @@ void WinMainWindow::SetActionChecked(ActionId action, bool checked) {
 }
 
 void WinMainWindow::EditLine(ActionId action) {
-  HWND line = GetFocus();
+  HWND line = PaneOf(GetFocus()) >= 0 ? edit_ : GetFocus();
   if (line == nullptr || (line != edit_ && line != findEdit_)) return;
   const UINT operation = action == ActionId::EditCutAction    ? WM_CUT
                          : action == ActionId::EditCopyAction ? WM_COPY
@@ -621,12 +637,9 @@ void WinMainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
   const int line = item.itemID == static_cast<UINT>(-1) ? -1 : rows.LineOfRow(static_cast<int>(item.itemID));
   if (line >= 0) {
     const std::wstring text = Shown(rows.Lines().LineAt(line));
-    HGDIOBJ old = SelectObject(item.hDC, paneFont_);
     SetTextColor(item.hDC, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(255, 255, 255));
     SetBkMode(item.hDC, TRANSPARENT);
-    ExtTextOutW(item.hDC, item.rcItem.left + S(2), item.rcItem.top, ETO_CLIPPED, &item.rcItem, text.c_str(),
-                static_cast<UINT>(text.size()), nullptr);
-    SelectObject(item.hDC, old);
+    paneText_.Draw(item.hDC, item.rcItem.left + S(2), item.rcItem.top, item.rcItem, text);
   }
   if ((item.itemState & ODS_FOCUS) != 0) DrawFocusRect(item.hDC, &item.rcItem);
 }
@@ -684,7 +697,7 @@ void WinMainWindow::Idle() {
 
 void WinMainWindow::UpdateEditActions() {
   if (hwnd_ == nullptr) return;
-  HWND focus = GetFocus();
+  HWND focus = PaneOf(GetFocus()) >= 0 ? edit_ : GetFocus();
   const bool line = focus == edit_ || focus == findEdit_;
   DWORD start = 0, end = 0;
   if (line) SendMessageW(focus, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
@@ -796,7 +809,11 @@ void WinMainWindow::SetLabelText(LabelId label, std::string_view text) {
 
 void WinMainWindow::EditSetText(std::string_view text) { SetWindowTextW(edit_, Shown(text).c_str()); }
 
-void WinMainWindow::EditFocus() { SetFocus(edit_); }
+// A clicked pane keeps the focus, so that its arrow keys and its menu key go
+// on working there; the edit commands then act on the line it shows.
+void WinMainWindow::EditFocus() {
+  if (PaneOf(GetFocus()) < 0) SetFocus(edit_);
+}
 
 void WinMainWindow::EditSelectAll() { SendMessageW(edit_, EM_SETSEL, 0, -1); }
 
@@ -845,7 +862,7 @@ std::string WinMainWindow::LabelText(LabelId label) const {
 
 void WinMainWindow::RestoreSettings() {
   split_.Read(settings_);
-  const auto place = WindowPlace::Read(settings_);
+  const auto place = WindowPlace::Read(settings_, dpi_);
   if (!place) return;
   // A place no screen shows any more, as after a monitor was taken away, is forgotten.
   const ScreenRect& frame = place->frame;
@@ -859,9 +876,11 @@ void WinMainWindow::RestoreSettings() {
   SetWindowPlacement(hwnd_, &placement);
 }
 
-bool WinMainWindow::StartsMaximized() const {
-  const auto place = WindowPlace::Read(settings_);
-  return place && place->maximized;
+void WinMainWindow::Show(int show) {
+  // A window that was maximized comes back so, unless the caller asks for another state.
+  const auto place = WindowPlace::Read(settings_, dpi_);
+  const bool plain = show == SW_SHOWNORMAL || show == SW_SHOWDEFAULT || show == SW_SHOW;
+  ShowWindow(hwnd_, place && place->maximized && plain ? SW_SHOWMAXIMIZED : show);
 }
 
 void WinMainWindow::SaveSettings() const {
@@ -869,7 +888,10 @@ void WinMainWindow::SaveSettings() const {
   placement.length = sizeof placement;
   if (GetWindowPlacement(hwnd_, &placement)) {
     const RECT& r = placement.rcNormalPosition;
-    WindowPlace{{r.left, r.top, r.right - r.left, r.bottom - r.top}, placement.showCmd == SW_SHOWMAXIMIZED}.Write(settings_);
+    // Minimized from maximized, it comes back maximized.
+    const bool maximized = placement.showCmd == SW_SHOWMAXIMIZED ||
+                           (placement.showCmd == SW_SHOWMINIMIZED && (placement.flags & WPF_RESTORETOMAXIMIZED) != 0);
+    WindowPlace{{r.left, r.top, r.right - r.left, r.bottom - r.top}, maximized}.Write(settings_, dpi_);
   }
   split_.Write(settings_);
 }
@@ -917,24 +939,18 @@ void WinMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedF
 void WinMainWindow::DrawOldLine(const DRAWITEMSTRUCT& item) {
   FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
   if (oldLine_.empty()) return;
-  HGDIOBJ old = SelectObject(item.hDC, paneFont_);
   SetBkMode(item.hDC, TRANSPARENT);
   const int top = (item.rcItem.bottom - S(L::kPaneLineHeight)) / 2;
   int x = item.rcItem.left + S(2);
   // The old line in pieces, each changed field in red.
   const auto piece = [&](std::string_view text, COLORREF colour) {
-    const std::wstring shown = Shown(text);
-    SIZE size{};
-    GetTextExtentPoint32W(item.hDC, shown.c_str(), static_cast<int>(shown.size()), &size);
     SetTextColor(item.hDC, colour);
-    ExtTextOutW(item.hDC, x, top, ETO_CLIPPED, &item.rcItem, shown.c_str(), static_cast<UINT>(shown.size()), nullptr);
-    x += size.cx;
+    x += paneText_.Draw(item.hDC, x, top, item.rcItem, Shown(text));
   };
   const COLORREF plain = GetSysColor(COLOR_BTNTEXT);
   piece(L::kOldLinePrefix, plain);
   for (const PaneText::LinePiece& part : PaneText::Pieces(oldLine_, oldLineChanges_))
     piece(part.text, part.changed ? kChangedColour : plain);
-  SelectObject(item.hDC, old);
 }
 
 int WinMainWindow::PaneOf(HWND box) const {

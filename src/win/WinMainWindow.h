@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/GlyphPicture.h"
 #include "app/PaneRows.h"
 #include "app/PaneSplit.h"
 #include "app/WindowController.h"
@@ -12,6 +13,7 @@
 #include "surfaces/ListPane.h"
 #include "surfaces/Surfaces.h"
 #include "platform/WindowsApi.h"
+#include "win/FontFallback.h"
 #include "win/WinHelpWindow.h"
 
 #include <commctrl.h>
@@ -64,9 +66,9 @@ class WinMainWindow : public WindowView, public WindowPort {
   HWND KindToggle(ChangeKind kind) const { return kindToggles_[static_cast<std::size_t>(kind)]; }
   HWND OldLineView() const { return oldLineView_; }
   const std::string& OldLineTip() const { return oldLineTip_; }
-  // The lines selected in a pane, in pane order.
-  // It was maximized when it closed last.
-  bool StartsMaximized() const;
+  // Shows the window as the program was started to show it (nCmdShow), or
+  // maximized as it was when it closed last.
+  void Show(int show);
 
   static int CommandOf(ActionId id);
 
@@ -172,8 +174,10 @@ class WinMainWindow : public WindowView, public WindowPort {
   HMENU menu_ = nullptr;
   HACCEL accelerators_ = nullptr;
   HIMAGELIST images_ = nullptr;
-  std::array<HBITMAP, 20> menuBitmaps_{};
+  HIMAGELIST greyImages_ = nullptr;  // of the buttons that cannot be pressed
+  std::array<HBITMAP, 2 * GlyphPicture::kGlyphCount> menuBitmaps_{};  // each glyph, then greyed
   HFONT paneFont_ = nullptr;
+  FontFallback paneText_;  // the pane font, and fonts for what it lacks
   HFONT labelFont_ = nullptr;
   HFONT uiFont_ = nullptr;
   HBRUSH black_ = nullptr;

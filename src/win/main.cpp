@@ -14,7 +14,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     SystemDialogs dialogs;
     SystemFolderSearch search;
     WinMainWindow window(dialogs, search, {});
-    ShowWindow(window.Handle(), window.StartsMaximized() && show == SW_SHOWNORMAL ? SW_SHOWMAXIMIZED : show);
+    window.Show(show);
     code = window.RunMessageLoop();
   }
   CoUninitialize();
