@@ -382,14 +382,21 @@ WorkSession::Input QtMainWindow::SortInput(QObject* watched, QEvent* event) cons
   return WorkSession::Sort(input);
 }
 
+QLineEdit* QtMainWindow::FocusedLine() const {
+  // A pane that has the focus stands for the line that shows its clicked row.
+  QWidget* focus = QApplication::focusWidget();
+  if (std::find(views_.begin(), views_.end(), focus) != views_.end()) return edit_;
+  return qobject_cast<QLineEdit*>(focus);
+}
+
 void QtMainWindow::UpdateEditActions() {
-  auto* line = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  QLineEdit* line = FocusedLine();
   controller_->UpdateEditActions(line != nullptr, line != nullptr && line->hasSelectedText(),
                                  !QGuiApplication::clipboard()->text().isEmpty());
 }
 
 void QtMainWindow::EditLine(ActionId action) {
-  auto* line = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  QLineEdit* line = FocusedLine();
   if (line == nullptr) return;
   if (action == ActionId::EditCutAction) line->cut();
   if (action == ActionId::EditCopyAction) line->copy();
@@ -502,7 +509,11 @@ void QtMainWindow::SetLabelText(LabelId label, std::string_view text) {
 
 void QtMainWindow::EditSetText(std::string_view text) { edit_->setText(FromView(text)); }
 
-void QtMainWindow::EditFocus() { edit_->setFocus(Qt::OtherFocusReason); }
+// A clicked pane keeps the focus, so that its arrow keys and its menu key go
+// on working there; the edit commands then act on the line it shows.
+void QtMainWindow::EditFocus() {
+  if (FocusedLine() != edit_) edit_->setFocus(Qt::OtherFocusReason);
+}
 
 void QtMainWindow::EditSelectAll() { edit_->selectAll(); }
 

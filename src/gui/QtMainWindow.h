@@ -121,6 +121,7 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   void BuildStatusBar();
   QListView* MakePane(PaneId pane, const char* name);
   void ShowRecent(QMenu* menu);
+  QLineEdit* FocusedLine() const;
   void UpdateEditActions();
   // How input during work is sorted for the controller's rule.
   WorkSession::Input SortInput(QObject* watched, QEvent* event) const;

@@ -238,15 +238,19 @@ TEST_F(WindowTest, APaneClickShowsTheLineReadyToCopy) {
   const std::string line = "01.01.1970 00:00:00 0000001000 Bytes ____N______ /r/b";
   EXPECT_EQ(window.NonViewEdit()->text().toStdString(), line);
   EXPECT_EQ(window.NonViewEdit()->selectedText().toStdString(), line);
-  EXPECT_TRUE(window.NonViewEdit()->hasFocus());
+  // The pane keeps the focus, and its arrow keys go on to the next line.
+  EXPECT_TRUE(view->hasFocus());
   EXPECT_TRUE(Enabled(ActionId::EditCopyAction));
   Trigger(ActionId::EditCopyAction);
   EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), line);
+  QTest::keyClick(view, Qt::Key_Down);
+  const std::string next = "01.01.1970 00:00:00 0000000007 Bytes ____N______ /r/sub/c";
+  EXPECT_EQ(window.NonViewEdit()->text().toStdString(), next);
 
   // A click in an empty pane selects nothing and changes nothing.
   QListView* empty = window.PaneView(PaneId::ListBox3);
   QTest::mouseClick(empty->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-  EXPECT_EQ(window.NonViewEdit()->text().toStdString(), line);
+  EXPECT_EQ(window.NonViewEdit()->text().toStdString(), next);
 }
 
 TEST_F(WindowTest, RepeatsTheListingOrTheComparison) {
