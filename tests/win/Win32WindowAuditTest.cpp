@@ -18,6 +18,7 @@
 #include "platform/DigestStore.h"
 #include "platform/SigningKey.h"
 #include "platform/SystemFolderSearch.h"
+#include "surfaces/Texts.h"
 #include "win/SystemDialogs.h"
 #include "win/WinMainWindow.h"
 
@@ -455,3 +456,55 @@ TEST_F(Win32WindowAudit, MenuGlyphsLieOnTheMenusOwnColour) {
 }
 
 }  // namespace
+
+// ---- What a daily user missed, as in the Qt window ----
+
+TEST_F(Win32WindowAudit, AsksBeforeDiscardingUnsavedWorkOnlyWhenChosen) {
+  tree.File("a", "a");
+  List(tree.Root());
+  ClickRow(PaneId::ListBox1, 0);
+  Keys({VK_CONTROL, 'N'}, [&] { return window->PaneLines(PaneId::ListBox1).Count() == 0; });
+  EXPECT_TRUE(dialogs.Questions.empty());  // by default New asks nothing
+  Trigger(ActionId::EditAskBeforeDiscardAction);
+  EXPECT_NE(GetMenuState(window->Menu(), WinMainWindow::CommandOf(ActionId::EditAskBeforeDiscardAction), MF_BYCOMMAND) & MF_CHECKED, 0u);
+  List(tree.Root());
+  ClickRow(PaneId::ListBox1, 0);
+  dialogs.Answers.push_back(ConfirmAnswer::Cancel);
+  Keys({VK_CONTROL, 'N'}, [&] { return !dialogs.Questions.empty(); });
+  ASSERT_EQ(dialogs.Questions.size(), 1u);
+  EXPECT_EQ(dialogs.Questions[0], Texts::kUnsavedListingQuestion);
+  EXPECT_GT(window->PaneLines(PaneId::ListBox1).Count(), 0);
+  // Closing asks too, and Yes with the save given up keeps the window.
+  dialogs.Answers.push_back(ConfirmAnswer::Yes);
+  SendMessageW(window->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(window->Handle()));
+  EXPECT_EQ(dialogs.Questions.size(), 2u);
+}
+
+TEST_F(Win32WindowAudit, AcceptsTheComparedListingAsTheNewBaselineAndOffersRecentListings) {
+  tree.File("a", "a");
+  List(tree.Root());
+  const std::string base = files.Path("base.qln");
+  dialogs.SaveNames.push_back(base);
+  Keys({VK_CONTROL, 'S'}, [&] { return !window->ActionEnabled(ActionId::FileSaveAction); });
+  tree.File("b", "b");
+  dialogs.OpenNames.push_back(base);
+  Keys({VK_CONTROL, 'O'}, [&] { return window->Logic().State().HasLoadedListing; });
+  List(tree.Root());
+  Trigger(ActionId::EditCompareContentAction);
+  ASSERT_TRUE(window->ActionEnabled(ActionId::FileAcceptBaselineAction));
+  const std::string before = files.Read("base.qln");
+  Trigger(ActionId::FileAcceptBaselineAction);
+  EXPECT_EQ(files.Read("base.qln.previous"), before);
+  EXPECT_NE(files.Read("base.qln").find("\\b\r\n"), std::string::npos);
+  EXPECT_EQ(window->PanelText(4), "New baseline: " + base + "; the old one is " + base + ".previous");
+  // The File menu, as it opens, offers the listing, and its item opens it.
+  HMENU file = GetSubMenu(window->Menu(), 0);
+  SendMessageW(window->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
+  wchar_t caption[512] = L"";
+  GetMenuStringW(file, 900, caption, 512, MF_BYCOMMAND);
+  EXPECT_EQ(NarrowOf(caption), "&1 " + base);
+  Keys({VK_CONTROL, 'N'}, [&] { return !window->Logic().State().HasLoadedListing; });
+  SendMessageW(window->Handle(), WM_COMMAND, 900, 0);
+  EXPECT_EQ(window->Logic().State().LoadedFileName, base);
+}
