@@ -58,6 +58,10 @@ class TMainWindow {
   void SetClock(DigestCache::Clock clock) { engine_.SetClock(std::move(clock)); }
   // The digest of listing runs with the check box ticked: MD5 unless told otherwise.
   void SetDigestAlgorithm(DigestAlgorithm algorithm) { engine_.SetDigestAlgorithm(algorithm); }
+  // Whether listing runs put the metadata group on their lines.
+  void SetMetadata(bool meta) { engine_.SetMetadata(meta); }
+  // Where listing runs read metadata; the system's own when null.
+  void SetMetaReader(MetaReader* reader) { engine_.SetMetaReader(reader); }
 
   // The private key Save signs listings with, and the public key Open checks
   // their signatures with; empty: none.

@@ -65,6 +65,10 @@ class PosixSearchHandle : public FolderSearchHandle {
       entry.Inode = static_cast<std::uint64_t>(st.st_ino);
       entry.ChangedSeconds = st.st_ctim.tv_sec;
       entry.ChangedNanoseconds = static_cast<std::uint32_t>(st.st_ctim.tv_nsec);
+      entry.Mode = static_cast<std::uint32_t>(st.st_mode);
+      entry.Uid = static_cast<std::uint32_t>(st.st_uid);
+      entry.Gid = static_cast<std::uint32_t>(st.st_gid);
+      entry.Links = static_cast<std::uint64_t>(st.st_nlink);
       return true;
     }
   }
