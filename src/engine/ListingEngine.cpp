@@ -368,16 +368,13 @@ ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderP
     do
       if (!excluded(entry.Name, (entry.Attributes & FileAttribute::Directory) != 0)) folder.entries.push_back(entry);
     while (!(stop && stop()) && search->FindNextFile(entry));
+    // On the searching thread, so that a metadata listing reads the
+    // attributes of several folders at once, ahead of the walk.
+    if (meta_)
+      metaReader_->ReadFolder(folderPath, search->FolderDescriptor(), folder.entries, streamDigests_, folder.metas, stop);
   }
   std::erase_if(folder.failures,
                 [&](const SearchFailure& failure) { return !failure.Name.empty() && excluded(failure.Name, failure.Folder); });
-  // On the searching thread, so that a metadata listing reads the
-  // attributes of several folders at once, ahead of the walk.
-  if (meta_) {
-    folder.metas.resize(folder.entries.size());
-    for (std::size_t i = 0; i < folder.entries.size() && !(stop && stop()); ++i)
-      if (!IsDotEntry(folder.entries[i])) metaReader_->Read(folderPath, folder.entries[i], streamDigests_, folder.metas[i]);
-  }
   return folder;
 }
 

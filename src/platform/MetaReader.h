@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/DigestAlgorithm.h"
 #include "platform/EntryMeta.h"
@@ -18,4 +20,15 @@ class MetaReader {
   // algorithm, or none. Called from any thread.
   virtual void Read(const std::string& folderPath, const FindData& entry, std::optional<DigestAlgorithm> streamDigests,
                     EntryMeta& meta) = 0;
+  // The same for the entries of one folder, metas[i] for entries[i]; a
+  // reader may open the folder once for all of them. Dot entries are passed
+  // over; stop is asked between entries. folderDescriptor is the folder's
+  // open descriptor where the search has one, else -1.
+  virtual void ReadFolder(const std::string& folderPath, int /*folderDescriptor*/, const std::vector<FindData>& entries,
+                          std::optional<DigestAlgorithm> streamDigests, std::vector<EntryMeta>& metas,
+                          const std::function<bool()>& stop) {
+    metas.resize(entries.size());
+    for (std::size_t i = 0; i < entries.size() && !(stop && stop()); ++i)
+      if (entries[i].Name != "." && entries[i].Name != "..") Read(folderPath, entries[i], streamDigests, metas[i]);
+  }
 };

@@ -25,6 +25,8 @@ class PosixSearchHandle : public FolderSearchHandle {
   PosixSearchHandle(const PosixSearchHandle&) = delete;
   PosixSearchHandle& operator=(const PosixSearchHandle&) = delete;
 
+  int FolderDescriptor() const override { return dirfd(dir_); }
+
   bool FindNextFile(FindData& entry) override {
     if (ended_) return false;
     for (;;) {
