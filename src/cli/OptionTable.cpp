@@ -152,8 +152,8 @@ const Option kOptions[] = {
      [](CliOptions& o, const std::string& v, std::string&) { return (o.memory = ParseSize(v)).has_value(); }},
     {"--folder", "", "DIR", Value::Folder, OptionTable::kCompare, false, "--folder needs a folder",
      "list a folder and compare that listing",
-     "lists DIR first, the way LOADED was made (with its digest or without), and compares that listing with "
-     "LOADED; a digest option LOADED was not made with is an error.",
+     "lists DIR first, the way LOADED was made (with its digest or without, with metadata or without), and "
+     "compares that listing with LOADED; a digest option or --meta that LOADED was not made with is an error.",
      [](CliOptions& o, const std::string& v, std::string&) { return (o.folder = v), true; }},
     {"--verify-with", "", "PUBKEY", Value::File, OptionTable::kCompare, false, "--verify-with needs a key file",
      "check the loaded listing's signature with a public key",
