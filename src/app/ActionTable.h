@@ -74,6 +74,13 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
     {ActionId::FileVerifyKeyAction, "File", "Check Signatures &With...", "", -1, true, true,
      "Check Signatures With| The public key that Open checks a listing's signature with; panel 4 tells the outcome.",
      false, true},
+    // Beside the digest choices: what a listing line tells besides content.
+    {ActionId::EditMetadataAction, "Edit", "List &Owners, Modes and Attributes", "", -1, true, true,
+     "List Owners, Modes and Attributes| Listings carry each file's and folder's metadata: on Linux its mode "
+     "(with setuid, setgid and sticky bits), owner, group, link count, a link's target and a digest of its "
+     "extended attributes; on Windows its owner, access list, reparse tag and alternate data streams. A "
+     "comparison then reports a change of any of them as modified.",
+     true},
 }};
 
 inline constexpr const ActionInfo& InfoOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }

@@ -5,8 +5,8 @@
 namespace {
 
 namespace L = WindowLayout;
-constexpr std::array<const char*, 5> kFlagKeys{L::kMd5Key, L::kDetectMovesKey, L::kReuseDigestsKey, L::kSha256Key,
-                                               L::kSignListingsKey};
+constexpr std::array<const char*, 6> kFlagKeys{L::kMd5Key,    L::kDetectMovesKey,  L::kReuseDigestsKey,
+                                               L::kSha256Key, L::kSignListingsKey, L::kMetadataKey};
 constexpr std::array<const char*, 4> kTextKeys{L::kExcludePatternsKey, L::kPrivateKeyKey, L::kVerifyKeyKey,
                                                L::kLastFolderKey};
 

@@ -9,7 +9,7 @@
 // once, written back as each one changes.
 class RememberedChoices {
  public:
-  enum class Flag { Md5, DetectMoves, ReuseDigests, Sha256, Sign };
+  enum class Flag { Md5, DetectMoves, ReuseDigests, Sha256, Sign, Metadata };
   enum class Text { ExcludePatterns, PrivateKey, PublicKey, LastFolder };
 
   explicit RememberedChoices(const SettingsStore& store);
@@ -21,6 +21,6 @@ class RememberedChoices {
 
  private:
   const SettingsStore& store_;
-  std::array<bool, 5> flags_{};
+  std::array<bool, 6> flags_{};
   std::array<std::string, 4> texts_;
 };

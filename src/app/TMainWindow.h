@@ -90,7 +90,9 @@ class TMainWindow {
   // The digests of the loaded listing's file lines: nothing inside for none,
   // nothing at all when it has no file line to tell.
   std::optional<std::optional<DigestAlgorithm>> DigestsOfLoadedListing();
-  static std::string FollowedDigestText(const std::string& listing, std::optional<DigestAlgorithm> digests);
+  // Whether the loaded listing's first file line carries metadata.
+  bool LoadedListingHasMeta();
+  static std::string FollowedDigestText(const std::string& listing, std::optional<DigestAlgorithm> digests, bool meta);
   std::vector<std::string_view> PaneLines(PaneId pane);
 
   Surfaces& surfaces_;

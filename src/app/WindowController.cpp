@@ -71,6 +71,9 @@ void WindowController::Execute(ActionId action) {
     case ActionId::EditSha256Action:
       SetChoice(Flag::Sha256, !choices_.Get(Flag::Sha256));
       return;
+    case ActionId::EditMetadataAction:
+      SetChoice(Flag::Metadata, !choices_.Get(Flag::Metadata));
+      return;
     case ActionId::EditExcludePatternsAction:
       EditExcludePatterns();
       return;
@@ -219,6 +222,7 @@ void WindowController::ChooseVerifyKey() {
 
 void WindowController::ApplyChoices() {
   logic_->SetDigestAlgorithm(choices_.Get(Flag::Sha256) ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
+  logic_->SetMetadata(choices_.Get(Flag::Metadata));
   logic_->SetSigningKey(choices_.Get(Flag::Sign) ? choices_.Get(Text::PrivateKey) : std::string());
   logic_->SetVerifyKey(choices_.Get(Text::PublicKey));
 }
@@ -227,10 +231,12 @@ void WindowController::ShowChoices(bool enabled) {
   for (const auto& [id, flag] : {std::pair{ActionId::EditDetectMovesAction, Flag::DetectMoves},
                                  std::pair{ActionId::EditReuseDigestsAction, Flag::ReuseDigests},
                                  std::pair{ActionId::EditSha256Action, Flag::Sha256},
+                                 std::pair{ActionId::EditMetadataAction, Flag::Metadata},
                                  std::pair{ActionId::FileSignListingsAction, Flag::Sign}})
     port_.SetActionChecked(id, choices_.Get(flag));
   for (const ActionId id :
-       {ActionId::EditReuseDigestsAction, ActionId::EditExcludePatternsAction, ActionId::EditSha256Action}) {
+       {ActionId::EditReuseDigestsAction, ActionId::EditExcludePatternsAction, ActionId::EditSha256Action,
+        ActionId::EditMetadataAction}) {
     if (Enabled(id) != enabled) SetActionEnabled(id, enabled);
   }
 }

@@ -36,7 +36,9 @@ std::vector<std::pair<std::string_view, std::string_view>> LineChanges::Changed(
     if (nowFile->Size() != oldFile->Size()) changed.emplace_back("size", oldFile->SizeDigits);
     if (nowFile->Attributes != oldFile->Attributes) changed.emplace_back("attributes", oldFile->Attributes);
     if (nowFile->Digest != oldFile->Digest)
-      changed.emplace_back("digest", oldFile->Digest.empty() ? oldFile->Path.substr(0, 0) : oldFile->Digest);
+      changed.emplace_back("digest", !oldFile->Digest.empty() ? oldFile->Digest
+                                     : oldFile->Meta  ? oldFile->Meta->Text.substr(0, 0)
+                                                      : oldFile->Path.substr(0, 0));
     const std::string_view place = oldFile->Meta ? oldFile->Meta->Text : oldFile->Path.substr(0, 0);
     for (const auto& field : ChangedMeta(nowFile->Meta, oldFile->Meta, place)) changed.push_back(field);
     if (nowFile->Path != oldFile->Path) changed.emplace_back("path", oldFile->Path);

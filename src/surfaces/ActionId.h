@@ -33,9 +33,10 @@ enum class ActionId {
   EditSha256Action,
   FileSignListingsAction,
   FileVerifyKeyAction,
+  EditMetadataAction,  // checkable: listings carry each entry's metadata
 };
 
-inline constexpr int kActionCount = 25;
+inline constexpr int kActionCount = 26;
 
 inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "FileNewAction",       "FileOpenAction",        "FileSaveAction",           "FileSaveAsAction",
@@ -44,7 +45,7 @@ inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "HelpProgramAction",   "HelpAboutAction",       "EditDetectMovesAction",    "EditStopAction",
     "EditCompareFolderAction", "EditFindAction",        "EditFindNextAction",       "EditFindPreviousAction",
     "EditReuseDigestsAction", "EditExcludePatternsAction", "EditSha256Action",         "FileSignListingsAction",
-    "FileVerifyKeyAction",
+    "FileVerifyKeyAction", "EditMetadataAction",
 };
 
 inline constexpr std::string_view NameOf(ActionId id) { return kActionNames[static_cast<int>(id)]; }
