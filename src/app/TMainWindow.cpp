@@ -110,7 +110,7 @@ void TMainWindow::EditCompareFolderActionExecute(const void*) {
     const bool ticked = surfaces_.Md5Ticked();
     if (made->has_value() != ticked || (ticked && **made != engine_.NextDigestAlgorithm()) ||
         meta != engine_.NextMetadata())
-      surfaces_.ShowWarning(FollowedDigestText(*name, *made, meta));
+      surfaces_.ShowWarning(FollowedDigestText(*name, *made, meta || engine_.NextMetadata() ? std::optional(meta) : std::nullopt));
   }
   if (ListChosenFolder(*chosen)) EditCompareContentActionExecute();
 }
@@ -130,11 +130,12 @@ bool TMainWindow::LoadedListingHasMeta() {
 }
 
 std::string TMainWindow::FollowedDigestText(const std::string& listing, std::optional<DigestAlgorithm> digests,
-                                            bool meta) {
+                                            std::optional<bool> meta) {
   const std::string how =
       !digests ? "without digests"
                : "with " + std::string(*digests == DigestAlgorithm::Sha256 ? "SHA-256" : "MD5") + " digests";
-  return "The folder was listed " + how + (meta ? " and with metadata" : " and without metadata") + ", as " + listing +
+  if (!meta) return "The folder was listed " + how + ", as " + listing + " was made, whatever the digest choice says.";
+  return "The folder was listed " + how + (*meta ? " and with metadata" : " and without metadata") + ", as " + listing +
          " was made, whatever the digest and metadata choices say.";
 }
 

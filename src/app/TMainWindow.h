@@ -92,7 +92,10 @@ class TMainWindow {
   std::optional<std::optional<DigestAlgorithm>> DigestsOfLoadedListing();
   // Whether the loaded listing's first file line carries metadata.
   bool LoadedListingHasMeta();
-  static std::string FollowedDigestText(const std::string& listing, std::optional<DigestAlgorithm> digests, bool meta);
+  // meta: whether it was listed with metadata; nothing where neither the
+  // listing nor the choice has any.
+  static std::string FollowedDigestText(const std::string& listing, std::optional<DigestAlgorithm> digests,
+                                        std::optional<bool> meta);
   std::vector<std::string_view> PaneLines(PaneId pane);
 
   Surfaces& surfaces_;

@@ -15,8 +15,8 @@
 namespace {
 
 constexpr const char* kSynopsis =
-    "usage: quillon-cli list [--md5|--sha256 [--reuse-digests]] [--meta] [--readers N] [--format F]\n"
-    "                        [EXCLUDES] [--temp-dir DIR] FOLDER [-o FILE [--sign KEY]]\n"
+    "usage: quillon-cli list [--md5|--sha256 [--reuse-digests]] [--readers N] [--format F] [EXCLUDES]\n"
+    "                        [--meta] [--temp-dir DIR] FOLDER [-o FILE [--sign KEY]]\n"
     "       quillon-cli compare [--moves] [--ignore FIELD,...] [--format F] [--memory SIZE]\n"
     "                           [--temp-dir DIR] [--verify-with PUBKEY] CURRENT LOADED [-o FILE]\n"
     "       quillon-cli compare [--moves] [--ignore FIELD,...] [--format F] [--memory SIZE]\n"

@@ -165,12 +165,12 @@ void ListingComparison::Run() {
   const long long steps = static_cast<long long>(currentCount) + loadedCount;
   const int loadedLines = std::max(loadedCount, surfaces_.PaneLineCount(PaneId::ListBox2));
   for (int i = 0; i < loadedLines; ++i) {
-    if (Stopped()) return;
     const bool counted = i < loadedCount;
+    const bool always = !counted && ComparisonKey::ComparedPastCount(surfaces_.PaneLineAt(PaneId::ListBox2, i));
+    if (!counted && !always) continue;
+    if (Stopped()) return;
     if (counted) ShowProgress(i + 1, steps);
     const std::string_view loaded = surfaces_.PaneLineAt(PaneId::ListBox2, i);
-    const bool always = !counted && ComparisonKey::ComparedPastCount(loaded);
-    if (!counted && !always) continue;
     if (const std::uint32_t keyLength = KeyJoin::KeyLength(loaded); keyLength != KeyJoin::kNoKey) {
       const long long match = join.Match(KeyJoin::KeyOf(loaded, keyLength), static_cast<std::uint64_t>(i), always);
       if (match < 0) {
@@ -183,8 +183,10 @@ void ListingComparison::Run() {
   }
 
   for (std::size_t j = 0; j < working.size(); ++j) {
+    const bool counted = j < static_cast<std::size_t>(currentCount);
+    if (!counted && !ComparisonKey::ComparedPastCount(working[j])) continue;
     if (Stopped()) return;
-    if (j < static_cast<std::size_t>(currentCount)) ShowProgress(loadedCount + static_cast<long long>(j), steps);
+    if (counted) ShowProgress(loadedCount + static_cast<long long>(j), steps);
     if (join.IsAdded(j, static_cast<std::uint64_t>(loadedCount)))
       AddChange(ChangeKind::Added, static_cast<int>(j), -1);
   }
