@@ -145,15 +145,19 @@ std::string ModeText(std::uint32_t mode) {
 void AppendMeta(std::string& out, const FindData& entry, const EntryMeta& meta,
                 std::optional<DigestAlgorithm> streamDigests) {
   constexpr std::size_t kZeros = DigestDigitsOf(DigestAlgorithm::Sha256);
+  const auto number = [&out](std::uint64_t value) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+  };
   if (meta.Of == EntryMeta::Kind::Posix) {
     out += "mode=";
     out += ModeText(entry.Mode);
     out += " uid=";
-    out += std::to_string(entry.Uid);
+    number(entry.Uid);
     out += " gid=";
-    out += std::to_string(entry.Gid);
+    number(entry.Gid);
     out += " links=";
-    out += std::to_string(entry.Links);
+    number(entry.Links);
     out += " xattrs=";
     out += meta.XattrDigest.empty() ? std::string_view("-") : std::string_view(meta.XattrDigest);
     out += ' ';
@@ -177,11 +181,11 @@ void AppendMeta(std::string& out, const FindData& entry, const EntryMeta& meta,
   out += " reparse=";
   out += tag;
   out += " streams=";
-  out += std::to_string(meta.Streams.size());
+  number(meta.Streams.size());
   out += ' ';
   for (const EntryMeta::Stream& stream : meta.Streams) {
     out += "stream=";
-    out += std::to_string(stream.Size);
+    number(stream.Size);
     out += ':';
     if (streamDigests) {
       const std::size_t digits = DigestDigitsOf(*streamDigests);
