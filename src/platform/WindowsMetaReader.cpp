@@ -141,7 +141,10 @@ void WindowsMetaReader::Read(const std::string& folderPath, const FindData& entr
       meta.ReparseTag = tag.ReparseTag;
   }
   if (meta.DaclDigest.empty() && !meta.Failures.empty()) meta.DaclDigest.assign(DigestDigitsOf(DigestAlgorithm::Sha256), '0');
-  // A folder's streams are listed, never read for a digest.
+  // A folder's streams are listed, never read for a digest. The stream
+  // search takes a path and would follow a reparse point to its target, so
+  // a link's or junction's streams are not looked for.
+  if ((entry.Attributes & FileAttribute::ReparsePoint) != 0) return;
   const bool folder = (entry.Attributes & FileAttribute::Directory) != 0;
   ReadStreams(path, folder ? std::nullopt : streamDigests, meta);
 }
