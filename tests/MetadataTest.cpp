@@ -124,11 +124,13 @@ TEST(MetadataForm, ReadsBackExactlyAndNoTwoStatesShareALine) {
 
   // A folder line carries the group before its path; a line without a path
   // after a group is read as it always was.
-  const auto folder = FolderLineFields::Parse(Group(Entry(0040755), Posix()) + "/srv/d/");
+  const std::string folderLine = Group(Entry(0040755), Posix()) + "/srv/d/";
+  const auto folder = FolderLineFields::Parse(folderLine);
   ASSERT_TRUE(folder);
   EXPECT_EQ(folder->Path, "/srv/d/");
   EXPECT_FALSE(FolderLineFields::Parse(Group(Entry(0040755), Posix()) + "/srv/d"));
-  const auto bare = FileLineFields::Parse(kPrefix + Group(Entry(0100644), Posix()));
+  const std::string bareLine = kPrefix + Group(Entry(0100644), Posix());
+  const auto bare = FileLineFields::Parse(bareLine);
   ASSERT_TRUE(bare);
   EXPECT_FALSE(bare->Meta);
 }
