@@ -20,7 +20,7 @@ PACKAGES=(build-essential cmake ninja-build pkg-config libssl-dev libsqlite3-dev
           qt6-base-dev libgl-dev fonts-dejavu-core fonts-symbola locales xvfb xauth xdotool
           nlohmann-json3-dev python3 clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix wine wine64 fonts-wqy-microhei
-          dpkg-dev lintian bash-completion zsh fish systemd)
+          dpkg-dev lintian bash-completion zsh fish systemd acl attr libcap2-bin)
 
 FUZZ_TARGETS=(read_listing:read compare_listings:compare parse_line:line md5_lanes:md5)
 

@@ -1,6 +1,7 @@
 // Comparing two listings: the result lines, and the error where there is one,
 // must be those of the plain scan of each side over the other, N x M.
 // The input holds the current listing, a NUL, and the loaded listing.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -56,12 +57,19 @@ Outcome Reference(const Lines& current, const Lines& loaded) {
     out.error = ErrorText::ListIndexOutOfBounds(static_cast<int>(current.size()));
     return out;
   }
-  const std::size_t working = static_cast<std::size_t>(*n1);
+  // Past the counted lines, folder lines with metadata are compared too.
+  const std::size_t working = current.size();
   std::vector<std::optional<std::string_view>> currentKeys, loadedKeys;
-  for (const auto& line : current) currentKeys.push_back(ComparisonKey::KeyOf(line));
-  for (const auto& line : loaded) loadedKeys.push_back(ComparisonKey::KeyOf(line));
+  for (std::size_t j = 0; j < current.size(); ++j)
+    currentKeys.push_back(j < static_cast<std::size_t>(*n1) || ComparisonKey::ComparedPastCount(current[j])
+                              ? ComparisonKey::KeyOf(current[j])
+                              : std::nullopt);
+  for (std::size_t i = 0; i < loaded.size(); ++i)
+    loadedKeys.push_back(i < static_cast<std::size_t>(*n2) || ComparisonKey::ComparedPastCount(loaded[i])
+                             ? ComparisonKey::KeyOf(loaded[i])
+                             : std::nullopt);
   std::vector<bool> taken(working, false);
-  for (std::size_t i = 0; i < static_cast<std::size_t>(*n2); ++i) {
+  for (std::size_t i = 0; i < std::max(static_cast<std::size_t>(*n2), loaded.size()); ++i) {
     if (i >= loaded.size()) {
       out.error = ErrorText::ListIndexOutOfBounds(static_cast<int>(i));
       return out;

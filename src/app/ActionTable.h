@@ -81,6 +81,13 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
     {ActionId::FileAcceptBaselineAction, "File", "Accept as New &Baseline", "", -1, false, true,
      "Accept as New Baseline| After a comparison you have reviewed, saves the current listing over the listing it "
      "was compared with, keeping that one as NAME.previous; signed when signing is on."},
+    // Beside the digest choices: what a listing line tells besides content.
+    {ActionId::EditMetadataAction, "Edit", "List &Owners, Modes and Attributes", "", -1, true, true,
+     "List Owners, Modes and Attributes| Listings carry each file's and folder's metadata: on Linux its mode "
+     "(with setuid, setgid and sticky bits), owner, group, link count, a link's target and a digest of its "
+     "extended attributes; on Windows its owner, access list, reparse tag and alternate data streams. A "
+     "comparison then reports a change of any of them as modified.",
+     true},
 }};
 
 inline constexpr const ActionInfo& InfoOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }

@@ -41,6 +41,7 @@ std::string Joined(const std::vector<std::string_view>& lines) {
 std::optional<std::string_view> PathOf(std::string_view line) {
   line = ListingPart(line);
   if (const auto fields = FileLineFields::Parse(line)) return fields->Path;
+  if (const auto folder = FolderLineFields::Parse(line)) return folder->Path;
   // A line of the folder section is the folder's path.
   if (!line.empty() && IsSeparator(line.back()) && line.find(' ') != 0) return line;
   return std::nullopt;
@@ -67,8 +68,21 @@ std::vector<MarkedField> ChangedFields(std::string_view newLine, std::string_vie
   newLine = ListingPart(newLine);
   const auto now = FileLineFields::Parse(newLine);
   const auto before = FileLineFields::Parse(oldLine);
-  if (!now || !before) return {};
   std::vector<MarkedField> changed;
+  // The metadata fields by their own names, each marked at its value.
+  const auto markMeta = [&](const std::optional<MetaFields>& a, const std::optional<MetaFields>& b, std::string_view place) {
+    for (const auto& [name, value] : ChangedMeta(a, b, place)) changed.push_back({OffsetIn(oldLine, value), value.size(), name});
+  };
+  if (!now || !before) {
+    // Folder lines with metadata.
+    const auto nowFolder = FolderLineFields::Parse(newLine);
+    const auto oldFolder = FolderLineFields::Parse(oldLine);
+    if (!nowFolder || !oldFolder) return {};
+    markMeta(nowFolder->Meta, oldFolder->Meta, oldFolder->Meta.Text);
+    if (nowFolder->Path != oldFolder->Path)
+      changed.push_back({OffsetIn(oldLine, oldFolder->Path), oldFolder->Path.size(), "path"});
+    return changed;
+  }
   const auto mark = [&](std::string_view a, std::string_view b, std::string_view name) {
     if (a != b) changed.push_back({OffsetIn(oldLine, b), b.size(), name});
   };
@@ -78,9 +92,11 @@ std::vector<MarkedField> ChangedFields(std::string_view newLine, std::string_vie
   mark(now->Attributes, before->Attributes, "attributes");
   if (now->Digest != before->Digest) {
     // A digest on one side only marks the place where it is, or would be.
-    const std::string_view digest = before->Digest.empty() ? before->Path.substr(0, 0) : before->Digest;
+    const std::string_view where = before->Meta ? before->Meta->Text : before->Path;
+    const std::string_view digest = before->Digest.empty() ? where.substr(0, 0) : before->Digest;
     changed.push_back({OffsetIn(oldLine, digest), digest.size(), "digest"});
   }
+  markMeta(now->Meta, before->Meta, before->Meta ? before->Meta->Text : before->Path.substr(0, 0));
   mark(now->Path, before->Path, "path");
   return changed;
 }

@@ -22,8 +22,9 @@ std::string Paths(const std::vector<std::string_view>& lines);
 std::optional<std::string> ContainingFolder(std::string_view line);
 
 // The fields of an old line that differ from the new one: date-time, size,
-// attributes, digest and path, as byte ranges of the old line. Empty when
-// either is no file line.
+// attributes, digest, the metadata fields (mode, uid, ...) and path, as byte
+// ranges of the old line. Empty when either is no file line, nor a folder
+// line with metadata.
 std::vector<MarkedField> ChangedFields(std::string_view newLine, std::string_view oldLine);
 // An old line in pieces to draw in turn: its changed fields, marked, and the
 // text between them.

@@ -10,7 +10,7 @@
 // once, written back as each one changes.
 class RememberedChoices {
  public:
-  enum class Flag { Md5, DetectMoves, ReuseDigests, Sha256, Sign, AskBeforeDiscard };
+  enum class Flag { Md5, DetectMoves, ReuseDigests, Sha256, Sign, AskBeforeDiscard, Metadata };
   enum class Text { ExcludePatterns, PrivateKey, PublicKey, LastFolder, RecentListings };
 
   explicit RememberedChoices(const SettingsStore& store);
@@ -27,6 +27,6 @@ class RememberedChoices {
 
  private:
   const SettingsStore& store_;
-  std::array<bool, 6> flags_{};
+  std::array<bool, 7> flags_{};
   std::array<std::string, 5> texts_;
 };

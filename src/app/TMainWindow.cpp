@@ -109,13 +109,16 @@ void TMainWindow::EditCompareFolderActionExecute(const void*) {
   const auto chosen = surfaces_.RunFolderBrowserAt(Texts::kBrowseTitle, TopFolderOfLoadedListing());
   if (!chosen || chosen->empty()) return;
   // The folder is listed as the loaded listing was made, with its digest or
-  // none, whatever the check box says: else every file would differ.
+  // none and with metadata or without, whatever the choices say: else every
+  // file would differ.
   const auto made = DigestsOfLoadedListing();
   if (made) {
-    engine_.FollowListingOnce(*made);
+    const bool meta = LoadedListingHasMeta();
+    engine_.FollowListingOnce(*made, meta);
     const bool ticked = surfaces_.Md5Ticked();
-    if (made->has_value() != ticked || (ticked && **made != engine_.NextDigestAlgorithm()))
-      surfaces_.ShowWarning(FollowedDigestText(*name, *made));
+    if (made->has_value() != ticked || (ticked && **made != engine_.NextDigestAlgorithm()) ||
+        meta != engine_.NextMetadata())
+      surfaces_.ShowWarning(FollowedDigestText(*name, *made, meta || engine_.NextMetadata() ? std::optional(meta) : std::nullopt));
   }
   if (ListChosenFolder(*chosen)) EditCompareContentActionExecute();
 }
@@ -127,10 +130,21 @@ std::optional<std::optional<DigestAlgorithm>> TMainWindow::DigestsOfLoadedListin
   return std::nullopt;
 }
 
-std::string TMainWindow::FollowedDigestText(const std::string& listing, std::optional<DigestAlgorithm> digests) {
-  if (!digests) return "The folder was listed without digests, as " + listing + " was made, whatever the digest choice says.";
-  return "The folder was listed with " + std::string(*digests == DigestAlgorithm::Sha256 ? "SHA-256" : "MD5") +
-         " digests, as " + listing + " was made, whatever the digest choice says.";
+bool TMainWindow::LoadedListingHasMeta() {
+  const int count = surfaces_.PaneLineCount(PaneId::ListBox2);
+  for (int i = 0; i < count; ++i)
+    if (const auto fields = FileLineFields::Parse(surfaces_.PaneLineAt(PaneId::ListBox2, i))) return fields->Meta.has_value();
+  return false;
+}
+
+std::string TMainWindow::FollowedDigestText(const std::string& listing, std::optional<DigestAlgorithm> digests,
+                                            std::optional<bool> meta) {
+  const std::string how =
+      !digests ? "without digests"
+               : "with " + std::string(*digests == DigestAlgorithm::Sha256 ? "SHA-256" : "MD5") + " digests";
+  if (!meta) return "The folder was listed " + how + ", as " + listing + " was made, whatever the digest choice says.";
+  return "The folder was listed " + how + (*meta ? " and with metadata" : " and without metadata") + ", as " + listing +
+         " was made, whatever the digest and metadata choices say.";
 }
 
 std::string TMainWindow::TopFolderOfLoadedListing() {

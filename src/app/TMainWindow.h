@@ -68,6 +68,10 @@ class TMainWindow {
   void SetClock(DigestCache::Clock clock) { engine_.SetClock(std::move(clock)); }
   // The digest of listing runs with the check box ticked: MD5 unless told otherwise.
   void SetDigestAlgorithm(DigestAlgorithm algorithm) { engine_.SetDigestAlgorithm(algorithm); }
+  // Whether listing runs put the metadata group on their lines.
+  void SetMetadata(bool meta) { engine_.SetMetadata(meta); }
+  // Where listing runs read metadata; the system's own when null.
+  void SetMetaReader(MetaReader* reader) { engine_.SetMetaReader(reader); }
 
   // The private key Save signs listings with, and the public key Open checks
   // their signatures with; empty: none.
@@ -96,7 +100,12 @@ class TMainWindow {
   // The digests of the loaded listing's file lines: nothing inside for none,
   // nothing at all when it has no file line to tell.
   std::optional<std::optional<DigestAlgorithm>> DigestsOfLoadedListing();
-  static std::string FollowedDigestText(const std::string& listing, std::optional<DigestAlgorithm> digests);
+  // Whether the loaded listing's first file line carries metadata.
+  bool LoadedListingHasMeta();
+  // meta: whether it was listed with metadata; nothing where neither the
+  // listing nor the choice has any.
+  static std::string FollowedDigestText(const std::string& listing, std::optional<DigestAlgorithm> digests,
+                                        std::optional<bool> meta);
   std::vector<std::string_view> PaneLines(PaneId pane);
 
   Surfaces& surfaces_;

@@ -76,6 +76,9 @@ void WindowController::Execute(ActionId action) {
     case ActionId::EditAskBeforeDiscardAction:
       SetChoice(Flag::AskBeforeDiscard, !choices_.Get(Flag::AskBeforeDiscard));
       return;
+    case ActionId::EditMetadataAction:
+      SetChoice(Flag::Metadata, !choices_.Get(Flag::Metadata));
+      return;
     case ActionId::EditExcludePatternsAction:
       EditExcludePatterns();
       return;
@@ -252,6 +255,7 @@ void WindowController::ChooseVerifyKey() {
 
 void WindowController::ApplyChoices() {
   logic_->SetDigestAlgorithm(choices_.Get(Flag::Sha256) ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
+  logic_->SetMetadata(choices_.Get(Flag::Metadata));
   logic_->SetSigningKey(choices_.Get(Flag::Sign) ? choices_.Get(Text::PrivateKey) : std::string());
   logic_->SetVerifyKey(choices_.Get(Text::PublicKey));
   logic_->SetAskBeforeDiscard(choices_.Get(Flag::AskBeforeDiscard));
@@ -262,10 +266,12 @@ void WindowController::ShowChoices(bool enabled) {
                                  std::pair{ActionId::EditReuseDigestsAction, Flag::ReuseDigests},
                                  std::pair{ActionId::EditSha256Action, Flag::Sha256},
                                  std::pair{ActionId::EditAskBeforeDiscardAction, Flag::AskBeforeDiscard},
+                                 std::pair{ActionId::EditMetadataAction, Flag::Metadata},
                                  std::pair{ActionId::FileSignListingsAction, Flag::Sign}})
     port_.SetActionChecked(id, choices_.Get(flag));
   for (const ActionId id :
-       {ActionId::EditReuseDigestsAction, ActionId::EditExcludePatternsAction, ActionId::EditSha256Action}) {
+       {ActionId::EditReuseDigestsAction, ActionId::EditExcludePatternsAction, ActionId::EditSha256Action,
+        ActionId::EditMetadataAction}) {
     if (Enabled(id) != enabled) SetActionEnabled(id, enabled);
   }
 }

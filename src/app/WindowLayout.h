@@ -16,6 +16,7 @@ namespace WindowLayout {
 inline constexpr const char* kReuseDigestsKey = "Listing/ReuseDigests";
 inline constexpr const char* kExcludePatternsKey = "Listing/ExcludePatterns";
 inline constexpr const char* kSha256Key = "Listing/Sha256";
+inline constexpr const char* kMetadataKey = "Listing/Metadata";
 inline constexpr const char* kSignListingsKey = "Signing/Sign";
 inline constexpr const char* kVerifyKeyKey = "Signing/PublicKey";
 inline constexpr const char* kPrivateKeyKey = "Signing/PrivateKey";
@@ -94,6 +95,7 @@ inline constexpr std::array kEditItems{
     Item(ActionId::EditFindPreviousAction, "EditFindPreviousItem"),
     Separator("N6"),
     Item(ActionId::EditSha256Action, "EditSha256Item"),
+    Item(ActionId::EditMetadataAction, "EditMetadataItem"),
     Item(ActionId::EditReuseDigestsAction, "EditReuseDigestsItem"),
     Item(ActionId::EditExcludePatternsAction, "EditExcludePatternsItem"),
     Item(ActionId::EditAskBeforeDiscardAction, "EditAskBeforeDiscardItem"),

@@ -11,6 +11,8 @@ struct CliOptions {
   bool md5 = false;
   bool sha256 = false;  // --sha256: SHA-256 digests instead of MD5
   bool moves = false;   // compare --moves
+  bool meta = false;    // --meta: the metadata group on each line
+  std::vector<std::string> ignore;  // compare --ignore FIELD,...
   std::string format = "text";  // --format text|csv|json
   std::size_t readers = 0;      // --readers N; 0: the engine's default
   bool reuseDigests = false;

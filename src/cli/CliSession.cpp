@@ -39,6 +39,7 @@ bool CliSession::ListFolder(const std::string& folder, const CliOptions& options
   surfaces_.SetFolderBrowserAnswer(folder);
   surfaces_.SetMd5(options.md5 || options.sha256);
   window_.SetDigestAlgorithm(options.sha256 ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5);
+  window_.SetMetadata(options.meta);
   surfaces_.SetReuseDigests(options.reuseDigests);
   surfaces_.SetExcludePatterns(options.excludes);
   if (options.digestCache) window_.SetDigestCacheFile(*options.digestCache);

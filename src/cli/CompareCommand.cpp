@@ -9,6 +9,7 @@
 #include "cli/CommandSupport.h"
 #include "compare/BoundedComparison.h"
 #include "compare/FileLineFields.h"
+#include "compare/LineChanges.h"
 #include "compare/ReadableRecords.h"
 #include "compare/SpilledListing.h"
 #include "documents/ListingLineReader.h"
@@ -48,6 +49,14 @@ bool WriteChanges(BoundedComparison& comparison, std::optional<ReadableRecords::
   comparison.ForEachChange([&](ChangeKind kind, std::string_view current, std::string_view loaded) {
     if (!records) {
       writer.Add(ResultLineParts(kind, current, loaded));
+      // Where the lines carry metadata, a change names the fields it is in.
+      if ((kind == ChangeKind::Modified || kind == ChangeKind::Moved) &&
+          (LineChanges::HasMeta(current) || LineChanges::HasMeta(loaded))) {
+        const auto names = LineChanges::ChangedNames(current, loaded);
+        std::string changed = "Changed:";
+        for (std::size_t i = 0; i < names.size(); ++i) changed.append(i == 0 ? " " : ", ").append(names[i]);
+        if (!names.empty()) writer.Add(changed);
+      }
       return;
     }
     records->AddChange(kind, current, loaded);
@@ -91,15 +100,20 @@ std::uint64_t SizeOfFile(const std::string& file) {
   return error ? 0 : static_cast<std::uint64_t>(size);
 }
 
-// The digests of a listing file's file lines, read from the first of them:
-// nothing inside for none, nothing at all where no file line tells, or where
-// the listing is a pipe, which can be read only once.
-std::optional<std::optional<DigestAlgorithm>> DigestsOfListing(const std::string& listing) {
+// How a listing file was made, as the first of its file lines tells:
+// its digests (nothing inside for none) and whether it carries metadata;
+// nothing where no file line tells, or where the listing is a pipe, which
+// can be read only once.
+struct ListingMade {
+  std::optional<DigestAlgorithm> digests;
+  bool meta = false;
+};
+std::optional<ListingMade> HowListingWasMade(const std::string& listing) {
   if (!SystemPaths::IsExistingFile(listing)) return std::nullopt;
   try {
     ListingLineReader reader(listing);
     for (std::string_view line; reader.Next(line);)
-      if (const auto fields = FileLineFields::Parse(line)) return fields->DigestKind();
+      if (const auto fields = FileLineFields::Parse(line)) return ListingMade{fields->DigestKind(), fields->Meta.has_value()};
   } catch (const QuillonError&) {
     // The comparison reads it again, and tells why it cannot.
   }
@@ -112,19 +126,28 @@ std::string DigestsText(std::optional<DigestAlgorithm> digests) {
 }
 
 // With --folder, DIR is listed as LOADED was made: with its digest, or none,
-// unless --md5 or --sha256 says otherwise, which must then agree with it.
+// and with metadata or without, unless --md5, --sha256 or --meta says
+// otherwise, which must then agree with it.
 bool FollowLoadedListing(CliOptions& options, const std::string& loaded) {
-  const auto made = DigestsOfListing(loaded);
+  const auto made = HowListingWasMade(loaded);
   if (!made) return true;
+  if (options.meta && !made->meta) {
+    std::cerr << "quillon-cli: the loaded listing '" << loaded
+              << "' was made without metadata, not with it: leave out --meta, and the folder is listed as it was; "
+                 "else every file would show as Modified\n";
+    return false;
+  }
+  options.meta = made->meta;
   if (!options.md5 && !options.sha256) {
-    options.md5 = *made == DigestAlgorithm::Md5;
-    options.sha256 = *made == DigestAlgorithm::Sha256;
+    options.md5 = made->digests == DigestAlgorithm::Md5;
+    options.sha256 = made->digests == DigestAlgorithm::Sha256;
     return true;
   }
   const DigestAlgorithm asked = options.sha256 ? DigestAlgorithm::Sha256 : DigestAlgorithm::Md5;
-  if (*made == asked) return true;
-  const std::string option = !*made ? "" : **made == DigestAlgorithm::Sha256 ? "--sha256, or " : "--md5, or ";
-  std::cerr << "quillon-cli: the loaded listing '" << loaded << "' was made " << DigestsText(*made) << ", not "
+  if (made->digests == asked) return true;
+  const std::string option =
+      !made->digests ? "" : *made->digests == DigestAlgorithm::Sha256 ? "--sha256, or " : "--md5, or ";
+  std::cerr << "quillon-cli: the loaded listing '" << loaded << "' was made " << DigestsText(made->digests) << ", not "
             << DigestsText(asked) << ": give " << option
             << "no digest option, and the folder is listed as it was; else every file would show as Modified\n";
   return false;
@@ -137,9 +160,12 @@ int CompareCommand::Run(CliOptions options) {
   if (options.operands.size() != wanted)
     return CommandSupport::UsageError(options.folder ? "compare --folder DIR takes one LOADED listing"
                                      : "compare takes CURRENT and LOADED listings");
-  if ((options.md5 || options.sha256 || options.readers != 0) && !options.folder)
-    return CommandSupport::UsageError(std::string(options.md5 ? "--md5" : options.sha256 ? "--sha256" : "--readers") +
-                      " goes with --folder");
+  if ((options.md5 || options.sha256 || options.meta || options.readers != 0) && !options.folder)
+    return CommandSupport::UsageError(std::string(options.md5      ? "--md5"
+                                                  : options.sha256 ? "--sha256"
+                                                  : options.meta   ? "--meta"
+                                                                   : "--readers") +
+                                      " goes with --folder");
   CommandSupport::TakeStandardOutput(options.output);
   const std::string& loaded = options.operands.back();
   std::vector<std::pair<std::string, std::string>> inputs = CommandSupport::ListingInputs(options);
@@ -160,6 +186,7 @@ int CompareCommand::Run(CliOptions options) {
   budget.memory = options.memory.value_or(MemoryBudget::AvailableBytes() / 4);
   budget.temporaryFolder = options.temporaryFolder.value_or(SpillFile::DefaultFolder());
   budget.moves = options.moves;
+  budget.ignore = options.ignore;
   // The listing of DIR stays in memory while it takes less than half the
   // budget, and goes to a temporary file past that.
   SpilledListing listing(budget.temporaryFolder, budget.memory / 2);

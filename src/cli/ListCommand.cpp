@@ -99,6 +99,7 @@ int ListCommand::Run(CliOptions options) {
       batch.Clear();
     };
     if (format) records.emplace(*format);
+    if (records) records->SetMetaColumns(options.meta);
     surfaces.SetPaneSink(PaneId::ListBox1, [&](std::string_view line) {
       if (!records) {
         writer.Add(line);

@@ -4,6 +4,7 @@
 #include <limits>
 #include <sstream>
 
+#include "compare/LineChanges.h"
 #include "compare/ReadableRecords.h"
 #include "engine/ListingEngine.h"
 #include "platform/DigestStore.h"
@@ -47,6 +48,19 @@ const Option kOptions[] = {
      "digest compared with one made with the other, or with none, shows every file as Modified; --moves never "
      "pairs digests of different kinds.",
      [](CliOptions& o, const std::string&, std::string&) { return o.sha256 = true; }},
+    {"--meta", "", "", Value::None, kListing, false, "", "add owner, mode, links, link target and attributes",
+#ifdef _WIN32
+     "adds each file's and folder's metadata to its line: owner=SID, dacl= (the SHA-256 digest of the access "
+     "list in SDDL form), reparse= (the reparse tag) and streams=N, then each alternate data stream as "
+     "stream=SIZE:NAME (with a digest option stream=SIZE:DIGEST:NAME). compare then reports a change of any of "
+     "them as Modified and names the fields that changed.",
+#else
+     "adds each file's and folder's metadata to its line: mode= (type, permissions and the setuid, setgid and "
+     "sticky bits, as ls shows them), uid=, gid=, links=, xattrs= (\"-\" or the SHA-256 digest of the extended "
+     "attributes: capabilities, SELinux labels, ACLs, user.*) and for a symbolic link target= (read, never "
+     "followed). compare then reports a change of any of them as Modified and names the fields that changed.",
+#endif
+     [](CliOptions& o, const std::string&, std::string&) { return o.meta = true; }},
     {"--reuse-digests", "", "", Value::None, kListing, true, "",
      "take the digests of unchanged files from the digest cache",
      "takes the digests of files unchanged since an earlier run from the digest cache instead of reading them; "
@@ -112,6 +126,25 @@ const Option kOptions[] = {
     {"--moves", "", "", Value::None, OptionTable::kCompare, false, "", "report a moved file as one Moved line",
      "reports a file that moved as one Moved line: its current line, \" <= \" and its old path.",
      [](CliOptions& o, const std::string&, std::string&) { return o.moves = true; }},
+    {"--ignore", "", "FIELD,...", Value::Text, OptionTable::kCompare, false, "--ignore needs field names, such as links",
+     "leave fields out of the comparison",
+     "leaves the named fields out of the comparison, such as links where link counts move for harmless reasons: "
+     "datetime, size, attributes, digest, mode, uid, gid, links, xattrs, target, owner, dacl, reparse, streams.",
+     [](CliOptions& o, const std::string& v, std::string& problem) {
+       std::vector<std::string> names;
+       for (std::size_t at = 0; at <= v.size();) {
+         const std::size_t comma = std::min(v.find(',', at), v.size());
+         names.push_back(v.substr(at, comma - at));
+         at = comma + 1;
+       }
+       if (const std::string unknown = LineChanges::UnknownField(names); !unknown.empty()) {
+         problem = "unknown field '" + unknown + "' for --ignore; the fields are datetime, size, attributes, digest, "
+                   "mode, uid, gid, links, xattrs, target, owner, dacl, reparse and streams";
+         return false;
+       }
+       o.ignore.insert(o.ignore.end(), names.begin(), names.end());
+       return true;
+     }},
     {"--memory", "", "SIZE", Value::Text, OptionTable::kCompare, false, "--memory needs a size, such as 512M or 4G",
      "the memory budget, such as 512M or 4G",
      "the budget of compare, such as 512M or 4G (default a quarter of the memory available). Listings that do "
@@ -119,8 +152,8 @@ const Option kOptions[] = {
      [](CliOptions& o, const std::string& v, std::string&) { return (o.memory = ParseSize(v)).has_value(); }},
     {"--folder", "", "DIR", Value::Folder, OptionTable::kCompare, false, "--folder needs a folder",
      "list a folder and compare that listing",
-     "lists DIR first, the way LOADED was made (with its digest or without), and compares that listing with "
-     "LOADED; a digest option LOADED was not made with is an error.",
+     "lists DIR first, the way LOADED was made (with its digest or without, with metadata or without), and "
+     "compares that listing with LOADED; a digest option or --meta that LOADED was not made with is an error.",
      [](CliOptions& o, const std::string& v, std::string&) { return (o.folder = v), true; }},
     {"--verify-with", "", "PUBKEY", Value::File, OptionTable::kCompare, false, "--verify-with needs a key file",
      "check the loaded listing's signature with a public key",

@@ -24,6 +24,9 @@ struct Head {
   std::uint32_t keyLength;  // a listing line's key
 };
 constexpr std::uint64_t kAdded = std::uint64_t{1} << 63;
+// A listing line's kind, or a result's keyLength, when the line is compared
+// wherever it stands (ComparisonKey::ComparedPastCount), past the count too.
+constexpr std::uint32_t kAlways = 1;
 // What a current line held in memory costs besides its text: a view, and its
 // share of the join.
 constexpr std::size_t kPerLine = sizeof(std::string_view) + KeyJoin::kBytesPerLine;
@@ -77,6 +80,10 @@ long long FileCount(const std::string& lastLine, std::uint64_t lines) {
   const auto count = ComparisonKey::ReadFileCount(lastLine);
   return count && *count >= 0 && *count <= INT_MAX ? *count : -1;
 }
+
+// Whether a listing record is compared: a file line, or one compared
+// wherever it stands.
+bool IsCompared(const Head& head, std::uint64_t count) { return head.key < count || head.kind == kAlways; }
 
 int AsIndex(std::uint64_t count) { return static_cast<int>(std::min<std::uint64_t>(count, INT_MAX)); }
 
@@ -134,14 +141,15 @@ class BoundedComparison::Partitioner {
 
   void Add(std::string_view line, std::uint64_t number) {
     const std::uint32_t keyLength = KeyJoin::KeyLength(line);
-    if (keyLength != KeyJoin::kNoKey) Put(line, number, keyLength);
+    if (keyLength != KeyJoin::kNoKey) Put(line, number, keyLength, ComparisonKey::ComparedPastCount(line));
   }
 
-  void Put(std::string_view line, std::uint64_t number, std::uint32_t keyLength) {
+  void Put(std::string_view line, std::uint64_t number, std::uint32_t keyLength, bool always) {
     const std::string_view key = KeyJoin::KeyOf(line, keyLength);
     Part& part = parts[PartitionOf(LevelHash(key, level_), parts.size())];
     part.Note(key);
-    PutRecord(part.channel, Head{number, 0, static_cast<std::uint32_t>(line.size()), 0, keyLength}, {}, line);
+    PutRecord(part.channel, Head{number, 0, static_cast<std::uint32_t>(line.size()), always ? kAlways : 0, keyLength}, {},
+              line);
   }
 
   void StartReading() {
@@ -154,7 +162,7 @@ class BoundedComparison::Partitioner {
   unsigned level_;
 };
 
-BoundedComparison::BoundedComparison(Options options) : options_(std::move(options)) {
+BoundedComparison::BoundedComparison(Options options) : options_(std::move(options)), differ_(options_.ignore) {
   place_.folder = options_.temporaryFolder;
 }
 
@@ -208,9 +216,12 @@ void BoundedComparison::InMemory(std::span<const std::string_view> current,
   std::optional<KeyJoin> join;
   std::span<const std::string_view> indexed;
   if (currentCount_ >= 0 && static_cast<std::uint64_t>(currentCount_) <= currentLines_) {
-    indexed = current.first(static_cast<std::size_t>(currentCount_));
-    std::vector<std::uint32_t> keyLengths(indexed.size());
-    for (std::size_t j = 0; j < indexed.size(); ++j) keyLengths[j] = KeyJoin::KeyLength(indexed[j]);
+    // The file lines, and past them the lines compared wherever they stand.
+    const auto count = static_cast<std::size_t>(currentCount_);
+    indexed = current;
+    std::vector<std::uint32_t> keyLengths(indexed.size(), KeyJoin::kNoKey);
+    for (std::size_t j = 0; j < indexed.size(); ++j)
+      if (j < count || ComparisonKey::ComparedPastCount(indexed[j])) keyLengths[j] = KeyJoin::KeyLength(indexed[j]);
     join.emplace(indexed, std::move(keyLengths));
     if (join->RepeatedCurrent() != KeyJoin::kNoRepeat)
       NoteRepeat(repeatedCurrent_, join->RepeatedCurrent(), indexed[static_cast<std::size_t>(join->RepeatedCurrent())]);
@@ -224,12 +235,13 @@ void BoundedComparison::InMemory(std::span<const std::string_view> current,
     if (!join) continue;
     const std::uint32_t keyLength = KeyJoin::KeyLength(line);
     if (keyLength == KeyJoin::kNoKey) continue;
-    const long long match = join->Match(KeyJoin::KeyOf(line, keyLength), i);
+    const bool always = ComparisonKey::ComparedPastCount(line);
+    const long long match = join->Match(KeyJoin::KeyOf(line, keyLength), i, always);
     if (join->RepeatedLoaded() == i) NoteRepeat(repeatedLoaded_, i, line);
     if (match < 0) {
-      AddResult(results_[0], ChangeKind::Deleted, i, {}, line);
-    } else if (KeyJoin::Differs(indexed[static_cast<std::size_t>(match)], line)) {
-      AddResult(results_[0], ChangeKind::Modified, i, indexed[static_cast<std::size_t>(match)], line);
+      AddResult(results_[0], ChangeKind::Deleted, i, {}, line, always);
+    } else if (differ_.Differs(indexed[static_cast<std::size_t>(match)], line)) {
+      AddResult(results_[0], ChangeKind::Modified, i, indexed[static_cast<std::size_t>(match)], line, always);
     }
   }
   loadedLines_ = i;
@@ -330,10 +342,12 @@ void BoundedComparison::PairPartition(Part& current, SpillChannel& loaded, Spill
     Partitioner loadedParts(&place_, count, partBuffer, level + 1);
     Record record;
     while (record.ReadFrom(current.channel))
-      if (record.head.key < currentCount) currentParts.Put(record.second, record.head.key, record.head.keyLength);
+      if (IsCompared(record.head, currentCount))
+        currentParts.Put(record.second, record.head.key, record.head.keyLength, record.head.kind == kAlways);
     current.channel.Release();
     while (record.ReadFrom(loaded))
-      if (record.head.key < loadedCount) loadedParts.Put(record.second, record.head.key, record.head.keyLength);
+      if (IsCompared(record.head, loadedCount))
+        loadedParts.Put(record.second, record.head.key, record.head.keyLength, record.head.kind == kAlways);
     loaded.Release();
     currentParts.StartReading();
     loadedParts.StartReading();
@@ -380,7 +394,7 @@ void BoundedComparison::JoinPartition(SpillChannel& current, SpillChannel& loade
     Head head;
     std::memcpy(&head, part.data() + at, sizeof head);
     at += sizeof head;
-    if (head.key < currentCount) {
+    if (IsCompared(head, currentCount)) {
       lines.push_back(part.substr(at, head.second));
       numbers.push_back(head.key);
       keyLengths.push_back(head.keyLength);
@@ -394,14 +408,15 @@ void BoundedComparison::JoinPartition(SpillChannel& current, SpillChannel& loade
   }
   Record loadedLine;
   while (loadedLine.ReadFrom(loaded)) {
-    if (loadedLine.head.key >= loadedCount) continue;
+    if (!IsCompared(loadedLine.head, loadedCount)) continue;
     const std::string_view text = loadedLine.second;
-    const long long match = join.Match(KeyJoin::KeyOf(text, loadedLine.head.keyLength), loadedLine.head.key);
+    const bool always = loadedLine.head.kind == kAlways;
+    const long long match = join.Match(KeyJoin::KeyOf(text, loadedLine.head.keyLength), loadedLine.head.key, always);
     if (join.RepeatedLoaded() == loadedLine.head.key) NoteRepeat(repeatedLoaded_, loadedLine.head.key, text);
     if (match < 0) {
-      AddResult(results, ChangeKind::Deleted, loadedLine.head.key, {}, text);
-    } else if (KeyJoin::Differs(lines[static_cast<std::size_t>(match)], text)) {
-      AddResult(results, ChangeKind::Modified, loadedLine.head.key, lines[static_cast<std::size_t>(match)], text);
+      AddResult(results, ChangeKind::Deleted, loadedLine.head.key, {}, text, always);
+    } else if (differ_.Differs(lines[static_cast<std::size_t>(match)], text)) {
+      AddResult(results, ChangeKind::Modified, loadedLine.head.key, lines[static_cast<std::size_t>(match)], text, always);
     }
   }
   for (std::size_t k = 0; k < lines.size(); ++k)
@@ -417,7 +432,7 @@ void BoundedComparison::ZipPartition(Part& current, SpillChannel& loaded, SpillC
   std::uint64_t taken = 0;
   const auto next = [&] {
     while (now.ReadFrom(current.channel)) {
-      if (now.head.key >= currentCount) continue;
+      if (!IsCompared(now.head, currentCount)) continue;
       if (++taken == 2) NoteRepeat(repeatedCurrent_, now.head.key, now.second);
       return true;
     }
@@ -428,18 +443,20 @@ void BoundedComparison::ZipPartition(Part& current, SpillChannel& loaded, SpillC
   bool keyMet = false;
   Record old;
   while (old.ReadFrom(loaded)) {
-    if (old.head.key >= loadedCount) continue;
+    if (!IsCompared(old.head, loadedCount)) continue;
     const std::string_view text = old.second;
+    const bool always = old.head.kind == kAlways;
     if (keyInCurrent && KeyJoin::KeyOf(text, old.head.keyLength) == current.firstKey) {
       if (keyMet) NoteRepeat(repeatedLoaded_, old.head.key, text);
       keyMet = true;
       if (have) {
-        if (KeyJoin::Differs(now.second, text)) AddResult(results, ChangeKind::Modified, old.head.key, now.second, text);
+        if (differ_.Differs(now.second, text))
+          AddResult(results, ChangeKind::Modified, old.head.key, now.second, text, always);
         have = next();
         continue;
       }
     }
-    AddResult(results, ChangeKind::Deleted, old.head.key, {}, text);
+    AddResult(results, ChangeKind::Deleted, old.head.key, {}, text, always);
   }
   for (; have; have = next()) AddResult(results, ChangeKind::Added, now.head.key, now.second, {});
 }
@@ -474,9 +491,9 @@ void BoundedComparison::CheckCounts() {
 }
 
 void BoundedComparison::AddResult(SpillChannel& results, ChangeKind kind, std::uint64_t line, std::string_view current,
-                                  std::string_view loaded) {
+                                  std::string_view loaded, bool always) {
   const Head head{kind == ChangeKind::Added ? kAdded | line : line, static_cast<std::uint32_t>(current.size()),
-                  static_cast<std::uint32_t>(loaded.size()), static_cast<std::uint32_t>(kind), 0};
+                  static_cast<std::uint32_t>(loaded.size()), static_cast<std::uint32_t>(kind), always ? kAlways : 0};
   PutRecord(results, head, current, loaded);
   if (!options_.moves || kind == ChangeKind::Modified) return;
   if (const auto key = MovePairing::KeyOf(kind == ChangeKind::Added ? current : loaded)) {
@@ -640,7 +657,7 @@ void BoundedComparison::ForEachChange(const ChangeTaker& take) {
   std::vector<Record> results, fates;
   std::priority_queue<Next, std::vector<Next>, std::greater<>> resultQueue, fateQueue;
   const auto nextResult = merge(results_, results, resultQueue, [loadedCount](const Head& head) {
-    return (head.key & kAdded) != 0 || head.key < loadedCount;
+    return (head.key & kAdded) != 0 || head.key < loadedCount || head.keyLength == kAlways;
   });
   const auto nextFate = merge(fates_, fates, fateQueue, [](const Head&) { return true; });
 

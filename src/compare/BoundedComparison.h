@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "compare/ComparisonResult.h"
+#include "compare/LineChanges.h"
 #include "compare/SpillChannel.h"
 #include "surfaces/LineSource.h"
 
@@ -34,6 +35,7 @@ class BoundedComparison {
     std::string temporaryFolder;
     bool moves = false;
     unsigned partitions = 0;  // more than 0: spill into that many, whatever the budget
+    std::vector<std::string> ignore;  // fields left out of the comparison (LineChanges)
   };
   // How each result comes out: the current line is empty for a Deleted
   // change, the loaded one for an Added change.
@@ -92,7 +94,7 @@ class BoundedComparison {
   static void NoteRepeat(Repeat& repeat, std::uint64_t line, std::string_view text);
   void CheckCounts();
   void AddResult(SpillChannel& results, ChangeKind kind, std::uint64_t line, std::string_view current,
-                 std::string_view loaded);
+                 std::string_view loaded, bool always = false);
   void PairMoves();
   // Pairs the moves of a partition, their fates in result order into fates.
   void PairMovePart(Part& moves, SpillChannel& fates, std::size_t bufferSize, unsigned level);
@@ -100,6 +102,7 @@ class BoundedComparison {
   void PairOneMoveKey(SpillChannel& moves, SpillChannel& fates);
 
   Options options_;
+  LineChanges differ_;
   SpillChannel::Place place_;
   bool spilled_ = false;
   Repeat repeatedCurrent_, repeatedLoaded_;

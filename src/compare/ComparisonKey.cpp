@@ -19,7 +19,11 @@ std::optional<std::string_view> FileLinePath(std::string_view line) {
 }
 
 std::optional<std::string_view> KeyOf(std::string_view line) {
-  if (const auto path = FileLinePath(line)) {
+  std::optional<std::string_view> path = FileLinePath(line);
+  if (!path) {
+    if (const auto folder = FolderLineFields::Parse(line)) path = folder->Path;
+  }
+  if (path) {
     const bool driveLetter =
         path->size() >= 2 && std::isalpha(static_cast<unsigned char>((*path)[0])) && (*path)[1] == ':';
     return driveLetter ? path->substr(1) : *path;
@@ -29,7 +33,12 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
   return line.substr(colon);
 }
 
-std::string_view ShownPath(std::string_view line) { return FileLinePath(line).value_or(line); }
+std::string_view ShownPath(std::string_view line) {
+  if (const auto folder = FolderLineFields::Parse(line)) return folder->Path;
+  return FileLinePath(line).value_or(line);
+}
+
+bool ComparedPastCount(std::string_view line) { return FolderLineFields::Parse(line).has_value(); }
 
 std::optional<long long> ReadFileCount(std::string_view lastLine) {
   // Each blank of the pattern matches any run of white space, none included.

@@ -14,9 +14,15 @@ std::optional<std::string_view> FileLinePath(std::string_view line);
 
 // The key a line is paired by. A file line's key is its full path without a
 // drive letter (":\Docs\a.txt" for "C:\Docs\a.txt", the whole path for
-// "/home/u/a.txt"); any other line's key is its tail from the last ":", and a
-// line without ":" has none.
+// "/home/u/a.txt"), and so is a folder line's that carries metadata; any
+// other line's key is its tail from the last ":", and a line without ":" has
+// none.
 std::optional<std::string_view> KeyOf(std::string_view line);
+
+// Whether a line is compared wherever it stands, past the file lines too: a
+// folder line that carries metadata, whose changes the comparison reports
+// as a file's.
+bool ComparedPastCount(std::string_view line);
 
 // The path a line stands for in a message: a file line's full path, any other
 // line whole.

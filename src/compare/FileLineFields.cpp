@@ -91,8 +91,26 @@ std::optional<FileLineFields> FileLineFields::Parse(std::string_view line) {
   if (f.Attributes.empty() || !s.Char(' ')) return std::nullopt;
   f.Digest = s.OptionalDigest();
   f.Path = s.Rest();
+  if (!f.Path.empty() && (f.Path[0] == 'm' || f.Path[0] == 'o')) {
+    // A group with no path after it is the path itself, as it always was.
+    f.Meta = MetaFields::Parse(f.Path, f.Digest.size());
+    if (f.Meta && f.Meta->Text.size() < f.Path.size()) {
+      f.Path.remove_prefix(f.Meta->Text.size());
+    } else {
+      f.Meta.reset();
+    }
+  }
   if (f.Path.empty()) return std::nullopt;
   return f;
+}
+
+std::optional<FolderLineFields> FolderLineFields::Parse(std::string_view line) {
+  if (line.empty() || (line[0] != 'm' && line[0] != 'o')) return std::nullopt;
+  auto meta = MetaFields::Parse(line, 0);
+  if (!meta) return std::nullopt;
+  const std::string_view path = line.substr(meta->Text.size());
+  if (path.empty() || (path.back() != '/' && path.back() != '\\')) return std::nullopt;
+  return FolderLineFields{*meta, path};
 }
 
 std::optional<std::uint64_t> FileLineFields::Size() const {

@@ -11,11 +11,15 @@ namespace {
 // A loaded line number as a slot keeps it. Listings have at most INT_MAX
 // counted lines, so numbers from kNever on are past any count alike.
 constexpr std::uint32_t kNever = 0x7FFFFFFFu;
+// Paired with a loaded line that counts wherever it stands (a folder line
+// with metadata): never past the count.
+constexpr std::uint32_t kAlways = 0x7FFFFFFEu;
 constexpr std::uint32_t kChained = 0x80000000u;
 constexpr std::uint32_t kEnd = 0x7FFFFFFFu;  // the link after a key's last
 
-std::uint32_t Stored(std::uint64_t loadedLine) {
-  return static_cast<std::uint32_t>(std::min<std::uint64_t>(loadedLine, kNever));
+std::uint32_t Stored(std::uint64_t loadedLine, bool always) {
+  if (always) return kAlways;
+  return loadedLine >= kAlways ? kNever : static_cast<std::uint32_t>(loadedLine);
 }
 
 }  // namespace
@@ -81,7 +85,7 @@ KeyJoin::Slot* KeyJoin::Find(std::string_view key, std::uint64_t hash) {
   }
 }
 
-long long KeyJoin::Match(std::string_view key, std::uint64_t loadedLine) {
+long long KeyJoin::Match(std::string_view key, std::uint64_t loadedLine, bool always) {
   Slot* slot = Find(key, Hash(key));
   if (slot->line == 0) return -1;
   if ((slot->paired & kChained) == 0) {
@@ -89,7 +93,7 @@ long long KeyJoin::Match(std::string_view key, std::uint64_t loadedLine) {
       repeatedLoaded_ = std::min(repeatedLoaded_, loadedLine);
       return -1;
     }
-    slot->paired = Stored(loadedLine);
+    slot->paired = Stored(loadedLine, always);
     return slot->line - 1;
   }
   const std::uint32_t next = slot->paired & ~kChained;
@@ -97,7 +101,7 @@ long long KeyJoin::Match(std::string_view key, std::uint64_t loadedLine) {
   if (next == kEnd || links_[next].line != slot->line - 1) repeatedLoaded_ = std::min(repeatedLoaded_, loadedLine);
   if (next == kEnd) return -1;
   Link& link = links_[next];
-  link.paired = Stored(loadedLine);
+  link.paired = Stored(loadedLine, always);
   slot->paired = kChained | link.next;
   return link.line;
 }
@@ -112,5 +116,5 @@ bool KeyJoin::IsAdded(std::size_t j, std::uint64_t loadedCount) {
                                        [](const Link& l, std::size_t line) { return l.line < line; });
     paired = link->paired;
   }
-  return paired >= std::min<std::uint64_t>(loadedCount, kNever);
+  return paired != kAlways && paired >= std::min<std::uint64_t>(loadedCount, kNever);
 }

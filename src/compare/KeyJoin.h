@@ -34,8 +34,9 @@ class KeyJoin {
   KeyJoin(std::span<const std::string_view> current, std::vector<std::uint32_t> keyLengths);
 
   // The current line the loaded line pairs with, or -1. The loaded lines come
-  // in their order, each with its number.
-  long long Match(std::string_view key, std::uint64_t loadedLine);
+  // in their order, each with its number; one that always counts (see
+  // ComparisonKey::ComparedPastCount) pairs whatever the loaded count.
+  long long Match(std::string_view key, std::uint64_t loadedLine, bool always = false);
   // Whether current line j is left without a partner among the loaded lines
   // before loadedCount.
   bool IsAdded(std::size_t j, std::uint64_t loadedCount);

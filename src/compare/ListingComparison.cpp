@@ -154,27 +154,39 @@ void ListingComparison::Run() {
     working.push_back(surfaces_.PaneLineAt(PaneId::ListBox1, i));
     keyLengths.push_back(KeyJoin::KeyLength(working.back()));
   }
+  // Past the file lines, the folder lines that carry metadata are compared too.
+  for (int i = currentCount; i < surfaces_.PaneLineCount(PaneId::ListBox1); ++i) {
+    working.push_back(surfaces_.PaneLineAt(PaneId::ListBox1, i));
+    keyLengths.push_back(ComparisonKey::ComparedPastCount(working.back()) ? KeyJoin::KeyLength(working.back())
+                                                                           : KeyJoin::kNoKey);
+  }
   KeyJoin join(working, std::move(keyLengths));
 
   const long long steps = static_cast<long long>(currentCount) + loadedCount;
-  for (int i = 0; i < loadedCount; ++i) {
+  const int loadedLines = std::max(loadedCount, surfaces_.PaneLineCount(PaneId::ListBox2));
+  for (int i = 0; i < loadedLines; ++i) {
+    const bool counted = i < loadedCount;
+    const bool always = !counted && ComparisonKey::ComparedPastCount(surfaces_.PaneLineAt(PaneId::ListBox2, i));
+    if (!counted && !always) continue;
     if (Stopped()) return;
-    ShowProgress(i + 1, steps);
+    if (counted) ShowProgress(i + 1, steps);
     const std::string_view loaded = surfaces_.PaneLineAt(PaneId::ListBox2, i);
     if (const std::uint32_t keyLength = KeyJoin::KeyLength(loaded); keyLength != KeyJoin::kNoKey) {
-      const long long match = join.Match(KeyJoin::KeyOf(loaded, keyLength), static_cast<std::uint64_t>(i));
+      const long long match = join.Match(KeyJoin::KeyOf(loaded, keyLength), static_cast<std::uint64_t>(i), always);
       if (match < 0) {
         AddChange(ChangeKind::Deleted, -1, i);
       } else if (KeyJoin::Differs(working[static_cast<std::size_t>(match)], loaded)) {
         AddChange(ChangeKind::Modified, static_cast<int>(match), i);
       }
     }
-    state_.LastCommand = 2;
+    if (counted) state_.LastCommand = 2;
   }
 
   for (std::size_t j = 0; j < working.size(); ++j) {
+    const bool counted = j < static_cast<std::size_t>(currentCount);
+    if (!counted && !ComparisonKey::ComparedPastCount(working[j])) continue;
     if (Stopped()) return;
-    ShowProgress(loadedCount + static_cast<long long>(j), steps);
+    if (counted) ShowProgress(loadedCount + static_cast<long long>(j), steps);
     if (join.IsAdded(j, static_cast<std::uint64_t>(loadedCount)))
       AddChange(ChangeKind::Added, static_cast<int>(j), -1);
   }

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "compare/FileLineFields.h"
+#include "compare/LineChanges.h"
 
 namespace {
 
@@ -124,14 +125,61 @@ struct Side {
   std::string_view raw;
   bool present = false;
   bool rawToo = false;
+  std::optional<FolderLineFields> folder;  // a folder line with metadata: its path and group
 
   static Side Of(std::string_view line) {
-    Side side{FieldsOf(line), line, true};
+    Side side{FieldsOf(line), line, true, false, std::nullopt};
     side.rawToo = side.fields && !Rebuildable(*side.fields, line);
+    if (!side.fields) side.folder = FolderLineFields::Parse(line);
     return side;
   }
-  bool NeedsRaw() const { return present && (!fields || rawToo); }
+  bool NeedsRaw() const { return present && ((!fields && !folder) || rawToo); }
+  const MetaFields* Meta() const {
+    if (fields) return fields->Meta ? &*fields->Meta : nullptr;
+    return folder ? &folder->Meta : nullptr;
+  }
+  std::optional<std::string_view> Path() const {
+    if (fields) return fields->Path;
+    if (folder) return folder->Path;
+    return std::nullopt;
+  }
 };
+
+// The value of a metadata field on a side; nothing where it has none (a
+// target is only a link's).
+std::optional<std::string_view> MetaValue(const Side& side, std::string_view name) {
+  const MetaFields* meta = side.Meta();
+  if (meta == nullptr) return std::nullopt;
+  const auto value = meta->Value(name);
+  if (value && name == "target" && meta->Values[0].substr(0, 1) != "l") return std::nullopt;
+  return value;
+}
+
+// The metadata columns of a side, each after a comma.
+void AppendMetaCsv(std::string& record, const Side& side) {
+  for (const std::string_view name : MetaFields::AllNames()) {
+    record += ',';
+    if (const auto value = MetaValue(side, name)) AppendCsvField(record, *value);
+  }
+}
+
+// The metadata keys of a side: numbers for uid, gid and links, texts else,
+// null for a field its form lacks.
+void PutMetaJson(Json& record, const Side& side, const std::string& prefix) {
+  const MetaFields* meta = side.Meta();
+  if (meta == nullptr) return;
+  for (const std::string_view name : meta->Names()) {
+    const auto value = MetaValue(side, name);
+    const std::string key = prefix + std::string(name);
+    if (!value) {
+      record[key] = nullptr;
+    } else if (name == "uid" || name == "gid" || name == "links") {
+      record[key] = std::stoull(std::string(*value));
+    } else {
+      PutText(record, key, *value);
+    }
+  }
+}
 
 // "md5" or "sha256" by the digest's length; empty for a side without one.
 std::string_view AlgorithmOf(const Side& side) {
@@ -144,8 +192,8 @@ std::string_view AlgorithmOf(const Side& side) {
 void PutSideJson(Json& record, const Side& side, const std::string& prefix) {
   const auto& f = side.fields;
   const auto putPath = [&] {
-    if (f) {
-      PutText(record, prefix + "path", f->Path);
+    if (const auto path = side.Path()) {
+      PutText(record, prefix + "path", *path);
     } else {
       record[prefix + "path"] = nullptr;
     }
@@ -164,7 +212,10 @@ void PutSideJson(Json& record, const Side& side, const std::string& prefix) {
 // or with the path last for the old side.
 void AppendSideCsv(std::string& record, const Side& side, bool pathLast = false) {
   if (!side.fields) {
+    // A folder line has a path and no other of these fields.
+    if (side.folder && !pathLast) AppendCsvField(record, side.folder->Path);
     record += ",,,,";
+    if (side.folder && pathLast) AppendCsvField(record, side.folder->Path);
     return;
   }
   const FileLineFields& f = *side.fields;
@@ -247,7 +298,20 @@ class JsonRecord {
 
 // Whether a side fits a JsonRecord: absent, or a file line given back by its
 // fields whose path is valid UTF-8.
-bool Plain(const Side& side) { return !side.NeedsRaw() && (!side.present || IsUtf8(side.fields->Path)); }
+bool Plain(const Side& side) {
+  return !side.NeedsRaw() && !side.folder && (!side.present || (IsUtf8(side.fields->Path) && !side.fields->Meta));
+}
+
+constexpr const char* kChangeColumns =
+    "change,path,size,datetime,attributes,digest,old_size,old_datetime,old_attributes,old_digest,old_path,line,"
+    "old_line,digest_algorithm,old_digest_algorithm";
+
+// The names of the fields in which a change's sides differ, one blank between them.
+std::string ChangedText(const std::vector<std::string_view>& names) {
+  std::string text;
+  for (const std::string_view name : names) text.append(text.empty() ? "" : " ").append(name);
+  return text;
+}
 
 }  // namespace
 
@@ -262,7 +326,12 @@ void ReadableRecords::AddListing(const std::vector<std::string_view>& lines, boo
   JsonRecord plain{"path", "size", "datetime", "attributes", "digest", "digest_algorithm"};
   // The digest's algorithm came later than the other columns: it is last, so
   // that readers who count columns find the others where they were.
-  if (format_ == Format::Csv && header) records_.Append("path,size,datetime,attributes,digest,line,digest_algorithm");
+  if (format_ == Format::Csv && header) {
+    std::string columns = "path,size,datetime,attributes,digest,line,digest_algorithm";
+    if (metaColumns_)
+      for (const std::string_view name : MetaFields::AllNames()) columns.append(",").append(name);
+    records_.Append(columns);
+  }
   for (const std::string_view line : lines) {
     const Side side = Side::Of(line);
     record.clear();
@@ -272,6 +341,7 @@ void ReadableRecords::AddListing(const std::vector<std::string_view>& lines, boo
       AppendCsvField(record, RawWhereNeeded(side));
       record += ',';
       record += AlgorithmOf(side);
+      if (metaColumns_) AppendMetaCsv(record, side);
       records_.Append(record);
       continue;
     }
@@ -281,7 +351,8 @@ void ReadableRecords::AddListing(const std::vector<std::string_view>& lines, boo
       continue;
     }
     Json object = Json::object();
-    if (side.fields) PutSideJson(object, side, "");
+    if (side.fields || side.folder) PutSideJson(object, side, "");
+    PutMetaJson(object, side, "");
     if (side.NeedsRaw()) PutText(object, "line", line);
     records_.Append(Dump(object));
   }
@@ -296,16 +367,29 @@ void ReadableRecords::AddChanges(const ComparisonResult& result, const std::vect
   AddChangeCounts(result);
 }
 
-void ReadableRecords::AddChangeHeader() {
-  if (format_ == Format::Csv)
-    records_.Append(
-        "change,path,size,datetime,attributes,digest,old_size,old_datetime,old_attributes,old_digest,old_path,line,"
-        "old_line,digest_algorithm,old_digest_algorithm");
+void ReadableRecords::AddChangeHeader() { headerDue_ = format_ == Format::Csv; }
+
+void ReadableRecords::PutChangeHeader(bool meta) {
+  if (!headerDue_) return;
+  headerDue_ = false;
+  metaColumns_ = metaColumns_ || meta;
+  std::string columns = kChangeColumns;
+  if (metaColumns_) {
+    columns += ",changed";
+    for (const char* prefix : {"", "old_"})
+      for (const std::string_view name : MetaFields::AllNames()) columns.append(",").append(prefix).append(name);
+  }
+  records_.Append(columns);
 }
 
 void ReadableRecords::AddChange(ChangeKind kind, std::string_view current, std::string_view loaded) {
   const Side now = !current.empty() ? Side::Of(current) : Side();
   const Side old = !loaded.empty() ? Side::Of(loaded) : Side();
+  const bool meta = now.Meta() != nullptr || old.Meta() != nullptr;
+  // The fields that differ, where both sides are there to tell.
+  const std::vector<std::string_view> changed =
+      meta && now.present && old.present ? LineChanges::ChangedNames(current, loaded) : std::vector<std::string_view>();
+  PutChangeHeader(meta);
   if (format_ == Format::Csv) {
     std::string record(WordOf(kind));
     record += ',';
@@ -320,6 +404,12 @@ void ReadableRecords::AddChange(ChangeKind kind, std::string_view current, std::
     record += AlgorithmOf(now);
     record += ',';
     record += AlgorithmOf(old);
+    if (metaColumns_) {
+      record += ',';
+      record += ChangedText(changed);
+      AppendMetaCsv(record, now);
+      AppendMetaCsv(record, old);
+    }
     records_.Append(record);
     return;
   }
@@ -338,12 +428,19 @@ void ReadableRecords::AddChange(ChangeKind kind, std::string_view current, std::
   object["change"] = WordOf(kind);
   PutSideJson(object, now, "");
   PutSideJson(object, old, "old_");
+  if (meta) {
+    object["changed"] = Json::array();
+    for (const std::string_view name : changed) object["changed"].push_back(std::string(name));
+    PutMetaJson(object, now, "");
+    PutMetaJson(object, old, "old_");
+  }
   if (now.NeedsRaw()) PutText(object, "line", now.raw);
   if (old.NeedsRaw()) PutText(object, "old_line", old.raw);
   records_.Append(Dump(object));
 }
 
 void ReadableRecords::AddChangeCounts(const ComparisonResult& result) {
+  PutChangeHeader(false);
   if (format_ == Format::Json) {
     Json counts = Json::object();
     counts["modified"] = result.Modified;

@@ -53,10 +53,26 @@ class ReadableRecords {
   void AddChangeCounts(const ComparisonResult& result);
   void Clear() { records_.Clear(); }
 
+  // Listings and changes that carry the metadata group (see MetaFields)
+  // get its fields too: CSV columns mode, uid, gid, links, xattrs, target,
+  // owner, dacl, reparse, streams after the others (for a change, first
+  // "changed", the names of the fields that differ with a blank between,
+  // then the current side's and the old_ side's), and in JSON the keys of
+  // the line's form and "changed" as an array. A folder line with the group
+  // is a record with its path and those fields. The CSV columns of a
+  // listing come with this call; those of changes also when the first
+  // change carries the group.
+  void SetMetaColumns(bool meta) { metaColumns_ = meta; }
+
   // The records, each to be written followed by CR LF.
   const std::vector<std::string_view>& Lines() const { return records_.Lines(); }
 
  private:
+  // The CSV header of changes, once the first change tells its columns.
+  void PutChangeHeader(bool meta);
+
   Format format_;
   LineStore records_;
+  bool metaColumns_ = false;
+  bool headerDue_ = false;
 };

@@ -165,6 +165,12 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   reuseDigests_ = surfaces_.ReuseDigestsChecked();
   follow_ = std::exchange(nextFollow_, std::nullopt);
   algorithm_ = follow_ && follow_->digests ? *follow_->digests : nextAlgorithm_;
+  meta_ = follow_ ? follow_->meta : nextMeta_;
+  // Streams are read for a digest when the run starts with digests; a line
+  // made after the box changed gets zeros or no digest for them.
+  streamDigests_ = std::nullopt;
+  if (meta_ && (follow_ ? follow_->digests.has_value() : surfaces_.Md5Ticked())) streamDigests_ = algorithm_;
+  folderMeta_.clear();
   digester_.SetAlgorithm(algorithm_);
   kernelChecked_ = false;
   SetDigestHelpers();
@@ -210,13 +216,19 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
   const std::string summary = "Number of Files = " + std::to_string(state_.FileCount) +
                               "  Number of Folders = " + folderCount + "  Total Size = " + totalText + " Bytes";
   surfaces_.PaneAddLine(PaneId::ListBox1, kOpeningMarker);
-  std::string folderLine;
-  state_.FolderQueue.ForEach([&](const std::string& folder) {
+  std::string folderLine, folder, meta;
+  FolderQueue::Cursor folders(state_.FolderQueue);
+  std::optional<FolderQueue::Cursor> metas;
+  if (meta_) metas.emplace(folderMeta_);
+  while (folders.Next(folder)) {
     folderLine.clear();
+    if (metas && metas->Next(meta)) folderLine += meta;
     ListingLineFormat::AppendListingText(folderLine, folder);
     surfaces_.PaneAddLine(PaneId::ListBox1, folderLine);
-  });
+  }
+  metas.reset();
   state_.FolderQueue.clear();
+  folderMeta_.clear();
   surfaces_.PaneAddLine(PaneId::ListBox1, kClosingMarker);
   surfaces_.PaneAddLine(PaneId::ListBox1, summary);
   surfaces_.SetNormalCursor();
@@ -263,6 +275,7 @@ void ListingEngine::EndStoppedRun() {
   surfaces_.StatusSetPanelText(1, "Folders = " + std::to_string(state_.FolderQueue.size()) + Texts::kPartial);
   surfaces_.StatusSetPanelText(2, "Total = " + totalText + " Bytes" + Texts::kPartial);
   state_.FolderQueue.clear();
+  folderMeta_.clear();
   surfaces_.PaneAddLine(PaneId::ListBox1, Texts::kListingStopped);
   surfaces_.SetNormalCursor();
   surfaces_.SetCaption(Texts::kCaption);
@@ -320,9 +333,11 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
     currentJob_ = folder.jobs.empty() ? kNoJob : folder.jobs[i];
     currentReused_ = folder.reused.empty() || folder.reused[i].empty() ? nullptr : &folder.reused[i];
     currentSearchStart_ = folder.searchStartNs;
+    currentMeta_ = folder.metas.empty() ? nullptr : &folder.metas[i];
     AddListingEntry(entries[i], folderPath);
     currentJob_ = kNoJob;
     currentReused_ = nullptr;
+    currentMeta_ = nullptr;
     if (readers_ == 1) continue;
     // The first digest asked for starts the reading ahead, from the next entry on.
     if (digestsWanted_ && !folder.queued && i + 1 < entries.size()) {
@@ -353,6 +368,10 @@ ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderP
     do
       if (!excluded(entry.Name, (entry.Attributes & FileAttribute::Directory) != 0)) folder.entries.push_back(entry);
     while (!(stop && stop()) && search->FindNextFile(entry));
+    // On the searching thread, so that a metadata listing reads the
+    // attributes of several folders at once, ahead of the walk.
+    if (meta_)
+      metaReader_->ReadFolder(folderPath, search->FolderDescriptor(), folder.entries, streamDigests_, folder.metas, stop);
   }
   std::erase_if(folder.failures,
                 [&](const SearchFailure& failure) { return !failure.Name.empty() && excluded(failure.Name, failure.Folder); });
@@ -666,6 +685,12 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
         lookAheadNext_ = std::min(lookAheadNext_, state_.FolderQueue.size());
       }
     }
+    if (meta_) {
+      std::string meta;
+      AddMeta(meta, entry, folder, UnreadableKind::Folder, std::nullopt);
+      folderMeta_.push_back(std::move(meta));
+      folderMeta_.Passed(folderMeta_.size());  // wanted again only for the folder section
+    }
     state_.FolderQueue.push_back(std::move(folder));
     return;
   }
@@ -697,6 +722,9 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
     else if (digest.outcome == FileDigester::Outcome::Changed)
       ReportUnreadable(UnreadableKind::File, folderPath + entry.Name, Texts::kChangedDuringRun);
   }
+  if (meta_)
+    AddMeta(line_, entry, folderPath + entry.Name, UnreadableKind::File,
+            digestsWanted_ ? std::optional(algorithm_) : std::nullopt);
   ListingLineFormat::AppendListingText(line_, folderPath);
   ListingLineFormat::AppendListingText(line_, entry.Name);
   const auto length = static_cast<std::int32_t>(line_.size());
@@ -704,6 +732,27 @@ void ListingEngine::AddListingEntry(const FindData& entry, const std::string& fo
   surfaces_.PaneAddLine(PaneId::ListBox1, line_);
   ++state_.FileCount;
   state_.TotalSize += size;
+}
+
+void ListingEngine::AddMeta(std::string& line, const FindData& entry, const std::string& path, UnreadableKind kind,
+                            std::optional<DigestAlgorithm> streamDigests) {
+  // An entry the walk met without its folder's search (a test's own call)
+  // is read here.
+  EntryMeta own;
+  const EntryMeta* meta = currentMeta_;
+  if (meta == nullptr) {
+    metaReader_->Read(path.substr(0, path.size() - entry.Name.size() - (kind == UnreadableKind::Folder ? 1 : 0)),
+                      entry, streamDigests_, own);
+    meta = &own;
+  }
+  ListingLineFormat::AppendMeta(line, entry, *meta, streamDigests);
+  if (meta->Failures.empty()) return;
+  std::string reason;
+  for (const EntryMeta::Failure& failure : meta->Failures) {
+    if (!reason.empty()) reason += "; ";
+    reason += failure.What + ": " + std::strerror(failure.Error);
+  }
+  ReportUnreadable(kind, path, reason);
 }
 
 void ListingEngine::ReportFailures(const ListedFolder& folder) {

@@ -20,6 +20,8 @@
 #include "platform/FileReader.h"
 #include "platform/FindData.h"
 #include "platform/FolderSearch.h"
+#include "platform/SystemMetaReader.h"
+#include "surfaces/FolderQueue.h"
 #include "platform/SystemFileReader.h"
 #include "platform/RegionalSettings.h"
 
@@ -72,7 +74,16 @@ class ListingEngine {
   // The next run alone makes its lines as another listing was made: with
   // digests of that algorithm, or (nothing) without, whatever the check box
   // says. A comparison with that listing then sees only what changed.
-  void FollowListingOnce(std::optional<DigestAlgorithm> digests) { nextFollow_ = Follow{digests}; }
+  void FollowListingOnce(std::optional<DigestAlgorithm> digests, bool meta = false) {
+    nextFollow_ = Follow{digests, meta};
+  }
+  // Whether the runs from the next one on put the metadata group on each
+  // file and folder line (see ListingLineFormat::AppendMeta).
+  void SetMetadata(bool meta) { nextMeta_ = meta; }
+  bool NextMetadata() const { return nextMeta_; }
+  // Where metadata is read from; the system's own by default. Tests put a
+  // stand-in here.
+  void SetMetaReader(MetaReader* reader) { metaReader_ = reader != nullptr ? reader : &systemMeta_; }
 
  private:
   // One folder's search results, taken ahead of the walk when digests are
@@ -85,6 +96,7 @@ class ListingEngine {
     std::vector<SearchFailure> failures;  // what the search could not read
     std::vector<std::string> reused;  // digests found in the cache when queued, per entry
     std::int64_t searchStartNs = 0;   // taken before any entry's state was read
+    std::vector<EntryMeta> metas;     // per entry, in a metadata run
   };
   // A folder search under way ahead of the walk.
   struct PendingSearch {
@@ -146,6 +158,10 @@ class ListingEngine {
   void EndStoppedRun();
   std::uint64_t BytesDigested() const;
   void ReportUnreadable(UnreadableKind kind, const std::string& path, std::string_view reason);
+  // Appends the entry's metadata group to line and tells what of it could
+  // not be read.
+  void AddMeta(std::string& line, const FindData& entry, const std::string& path, UnreadableKind kind,
+               std::optional<DigestAlgorithm> streamDigests);
   void ReportFailures(const ListedFolder& folder);
   void ShowUnreadableCount();
   bool Excluded(const std::string& folderPath, const std::string& name, bool isFolder) const;
@@ -197,7 +213,16 @@ class ListingEngine {
   DigestAlgorithm nextAlgorithm_ = DigestAlgorithm::Md5;
   struct Follow {
     std::optional<DigestAlgorithm> digests;
+    bool meta = false;
   };
+  bool nextMeta_ = false;
+  bool meta_ = false;               // of this run
+  std::optional<DigestAlgorithm> streamDigests_;  // what streams are read for in this run
+  SystemMetaReader systemMeta_;
+  MetaReader* metaReader_ = &systemMeta_;
+  const EntryMeta* currentMeta_ = nullptr;  // of the entry being added
+  // The metadata group of each folder of FolderQueue, in a metadata run.
+  FolderQueue folderMeta_;
   std::optional<Follow> nextFollow_, follow_;  // the digests of the next run, and of this one
   std::string cacheFile_;
   DigestCache::Clock clock_ = DigestCache::RealClock;

@@ -84,11 +84,12 @@ void AppendSize(std::string& out, double size) {
   out.append(text, static_cast<std::size_t>(length));
 }
 
-void AppendListingText(std::string& out, std::string_view text) {
+namespace {
+void AppendText(std::string& out, std::string_view text, bool blankToo) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte < 0x20 || byte == 0x7F) {
+    if (byte < 0x20 || byte == 0x7F || (blankToo && byte == 0x20)) {
       out.append(text, start, i - start);
       // U+2400 + byte, or U+2421 for DEL, in UTF-8: E2 90 80+x.
       const unsigned picture = byte == 0x7F ? 0x21 : byte;
@@ -112,6 +113,88 @@ void AppendListingText(std::string& out, std::string_view text) {
     }
   }
   out.append(text, start, std::string_view::npos);
+}
+}  // namespace
+
+void AppendListingText(std::string& out, std::string_view text) { AppendText(out, text, false); }
+void AppendMetaText(std::string& out, std::string_view text) { AppendText(out, text, true); }
+
+std::string ModeText(std::uint32_t mode) {
+  static constexpr struct {
+    std::uint32_t type;
+    char letter;
+  } kTypes[] = {{0100000, '-'}, {0040000, 'd'}, {0120000, 'l'}, {0010000, 'p'},
+                {0140000, 's'}, {0020000, 'c'}, {0060000, 'b'}};
+  std::string text = "?---------";
+  for (const auto& type : kTypes)
+    if ((mode & 0170000) == type.type) text[0] = type.letter;
+  static constexpr char kLetters[] = "rwxrwxrwx";
+  for (int i = 0; i < 9; ++i)
+    if (mode & (0400u >> i)) text[static_cast<std::size_t>(1 + i)] = kLetters[i];
+  // The set-user, set-group and sticky bits show in the run letter's place:
+  // lower case over a run bit, upper case without one.
+  const auto special = [&](std::uint32_t bit, std::size_t at, char letter) {
+    if (mode & bit) text[at] = text[at] == 'x' ? letter : static_cast<char>(letter - 'a' + 'A');
+  };
+  special(04000, 3, 's');
+  special(02000, 6, 's');
+  special(01000, 9, 't');
+  return text;
+}
+
+void AppendMeta(std::string& out, const FindData& entry, const EntryMeta& meta,
+                std::optional<DigestAlgorithm> streamDigests) {
+  constexpr std::size_t kZeros = DigestDigitsOf(DigestAlgorithm::Sha256);
+  const auto number = [&out](std::uint64_t value) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+  };
+  if (meta.Of == EntryMeta::Kind::Posix) {
+    out += "mode=";
+    out += ModeText(entry.Mode);
+    out += " uid=";
+    number(entry.Uid);
+    out += " gid=";
+    number(entry.Gid);
+    out += " links=";
+    number(entry.Links);
+    out += " xattrs=";
+    out += meta.XattrDigest.empty() ? std::string_view("-") : std::string_view(meta.XattrDigest);
+    out += ' ';
+    if ((entry.Mode & 0170000) == 0120000) {
+      out += "target=";
+      AppendMetaText(out, meta.LinkTarget);
+      out += ' ';
+    }
+    return;
+  }
+  out += "owner=";
+  if (meta.OwnerSid.empty()) {
+    out += '?';
+  } else {
+    AppendMetaText(out, meta.OwnerSid);
+  }
+  out += " dacl=";
+  out += meta.DaclDigest.size() == kZeros ? meta.DaclDigest : std::string(kZeros, '0');
+  char tag[16];
+  std::snprintf(tag, sizeof tag, "%08X", static_cast<unsigned>(meta.ReparseTag));
+  out += " reparse=";
+  out += tag;
+  out += " streams=";
+  number(meta.Streams.size());
+  out += ' ';
+  for (const EntryMeta::Stream& stream : meta.Streams) {
+    out += "stream=";
+    number(stream.Size);
+    out += ':';
+    if (streamDigests) {
+      const std::size_t digits = DigestDigitsOf(*streamDigests);
+      out += stream.Digest.size() == digits ? stream.Digest : std::string(digits, '0');
+      out += ':';
+    }
+    AppendMetaText(out, stream.Name);
+    out += ' ';
+  }
 }
 
 std::string FormatAttributeLetters(std::uint32_t attributeWord) {

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/DigestAlgorithm.h"
+#include "platform/EntryMeta.h"
+#include "platform/FindData.h"
 
 // The fields of listing lines, written straight into a line under construction.
 namespace ListingLineFormat {
@@ -27,6 +32,25 @@ inline constexpr std::string_view kNameEscape = "\xE2\x90\xA6";
 // is shown) get U+2426 before them. Every other byte, valid UTF-8 or not,
 // stays as it is.
 void AppendListingText(std::string& out, std::string_view text);
+
+// The same for a field of the metadata group, which ends at a blank: a
+// blank becomes its picture U+2420 too, so that a link target or a stream
+// name holds none.
+void AppendMetaText(std::string& out, std::string_view text);
+
+// The metadata group of a line, each field followed by one blank. POSIX:
+// "mode=-rwsr-xr-x uid=0 gid=0 links=1 xattrs=- ", and for a link
+// "target=TEXT " after it; xattrs is "-" for none or the SHA-256 digest of
+// the attributes. Windows: "owner=SID dacl=DIGEST reparse=XXXXXXXX
+// streams=N " and N times "stream=SIZE:NAME " (with digests,
+// "stream=SIZE:DIGEST:NAME "). What could not be read is all zeros (a
+// digest), "?" (an owner) or empty (a target).
+void AppendMeta(std::string& out, const FindData& entry, const EntryMeta& meta,
+                std::optional<DigestAlgorithm> streamDigests);
+
+// "-rwsr-xr-x" for a mode: the type (- d l p s c b, ? for another), then
+// read, write and run for owner, group and others, with s/S and t/T.
+std::string ModeText(std::uint32_t mode);
 
 // The 11-character attribute field, "EOCTNADVSHR" or "_" per position.
 std::string FormatAttributeLetters(std::uint32_t attributeWord);

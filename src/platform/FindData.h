@@ -34,6 +34,12 @@ struct FindData {
   std::uint64_t Inode = 0;
   std::int64_t ChangedSeconds = 0;
   std::uint32_t ChangedNanoseconds = 0;
+  // The POSIX mode (type and permission bits), owner, group and link count,
+  // as the search's own record gives them; 0 where the system has none.
+  std::uint32_t Mode = 0;
+  std::uint32_t Uid = 0;
+  std::uint32_t Gid = 0;
+  std::uint64_t Links = 0;
 };
 
 // An entry, or a whole folder, that a search could not read.

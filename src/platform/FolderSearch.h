@@ -13,6 +13,9 @@ class FolderSearchHandle {
   // Fills the next entry that passes the filter; false at the end or on an
   // error, which the search has then added to its failures.
   virtual bool FindNextFile(FindData& entry) = 0;
+  // The searched folder's open descriptor, for reading its entries relative
+  // to it while the search is open; -1 where there is none.
+  virtual int FolderDescriptor() const { return -1; }
 };
 
 // The folder search the listing walks with: first, next, close.

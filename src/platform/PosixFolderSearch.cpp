@@ -25,6 +25,8 @@ class PosixSearchHandle : public FolderSearchHandle {
   PosixSearchHandle(const PosixSearchHandle&) = delete;
   PosixSearchHandle& operator=(const PosixSearchHandle&) = delete;
 
+  int FolderDescriptor() const override { return dirfd(dir_); }
+
   bool FindNextFile(FindData& entry) override {
     if (ended_) return false;
     for (;;) {
@@ -65,6 +67,10 @@ class PosixSearchHandle : public FolderSearchHandle {
       entry.Inode = static_cast<std::uint64_t>(st.st_ino);
       entry.ChangedSeconds = st.st_ctim.tv_sec;
       entry.ChangedNanoseconds = static_cast<std::uint32_t>(st.st_ctim.tv_nsec);
+      entry.Mode = static_cast<std::uint32_t>(st.st_mode);
+      entry.Uid = static_cast<std::uint32_t>(st.st_uid);
+      entry.Gid = static_cast<std::uint32_t>(st.st_gid);
+      entry.Links = static_cast<std::uint64_t>(st.st_nlink);
       return true;
     }
   }

@@ -35,9 +35,10 @@ enum class ActionId {
   FileVerifyKeyAction,
   EditAskBeforeDiscardAction,  // a choice kept between sessions
   FileAcceptBaselineAction,    // the current listing replaces the baseline compared with
+  EditMetadataAction,          // checkable: listings carry each entry's metadata
 };
 
-inline constexpr int kActionCount = 27;
+inline constexpr int kActionCount = 28;
 
 inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "FileNewAction",       "FileOpenAction",        "FileSaveAction",           "FileSaveAsAction",
@@ -46,7 +47,7 @@ inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "HelpProgramAction",   "HelpAboutAction",       "EditDetectMovesAction",    "EditStopAction",
     "EditCompareFolderAction", "EditFindAction",        "EditFindNextAction",       "EditFindPreviousAction",
     "EditReuseDigestsAction", "EditExcludePatternsAction", "EditSha256Action",         "FileSignListingsAction",
-    "FileVerifyKeyAction", "EditAskBeforeDiscardAction", "FileAcceptBaselineAction",
+    "FileVerifyKeyAction", "EditAskBeforeDiscardAction", "FileAcceptBaselineAction", "EditMetadataAction",
 };
 
 inline constexpr std::string_view NameOf(ActionId id) { return kActionNames[static_cast<int>(id)]; }

@@ -48,32 +48,40 @@ void FolderQueue::Passed(std::size_t i) {
 }
 
 void FolderQueue::ForEach(const std::function<void(const std::string&)>& take) {
-  if (file_) {
-    if (!file_->Rewind()) Fail(file_->Error());
-    std::string block, folder;
-    std::size_t at = 0;
-    // At least n unread bytes in the block, or a failure.
-    const auto need = [&](std::size_t n) {
-      if (block.size() - at >= n) return;
-      block.erase(0, at);
-      at = 0;
-      while (block.size() < n) {
-        const std::size_t had = block.size();
-        block.resize(had + std::max<std::size_t>(n, std::size_t{1} << 20));
-        const long long got = file_->Read(block.data() + had, block.size() - had);
-        if (got <= 0) Fail(got < 0 ? file_->Error() : EIO);
-        block.resize(had + static_cast<std::size_t>(got));
-      }
-    };
-    for (std::size_t k = 0; k < spilled_; ++k) {
-      std::uint32_t length;
-      need(sizeof length);
-      std::memcpy(&length, block.data() + at, sizeof length);
-      need(sizeof length + length);
-      folder.assign(block, at + sizeof length, length);
-      at += sizeof length + length;
-      take(folder);
-    }
+  Cursor cursor(*this);
+  for (std::string folder; cursor.Next(folder);) take(folder);
+}
+
+FolderQueue::Cursor::Cursor(FolderQueue& queue) : queue_(queue) {
+  if (queue_.file_ && !queue_.file_->Rewind()) queue_.Fail(queue_.file_->Error());
+}
+
+// At least n unread bytes in the block, or a failure.
+void FolderQueue::Cursor::Need(std::size_t n) {
+  if (block_.size() - at_ >= n) return;
+  block_.erase(0, at_);
+  at_ = 0;
+  while (block_.size() < n) {
+    const std::size_t had = block_.size();
+    block_.resize(had + std::max<std::size_t>(n, std::size_t{1} << 20));
+    const long long got = queue_.file_->Read(block_.data() + had, block_.size() - had);
+    if (got <= 0) queue_.Fail(got < 0 ? queue_.file_->Error() : EIO);
+    block_.resize(had + static_cast<std::size_t>(got));
   }
-  for (const std::string& folder : held_) take(folder);
+}
+
+bool FolderQueue::Cursor::Next(std::string& folder) {
+  if (index_ >= queue_.size()) return false;
+  if (index_ < queue_.spilled_) {
+    std::uint32_t length;
+    Need(sizeof length);
+    std::memcpy(&length, block_.data() + at_, sizeof length);
+    Need(sizeof length + length);
+    folder.assign(block_, at_ + sizeof length, length);
+    at_ += sizeof length + length;
+  } else {
+    folder = queue_.held_[index_ - queue_.spilled_];
+  }
+  ++index_;
+  return true;
 }

@@ -35,6 +35,22 @@ class FolderQueue {
   // Every folder in walk order.
   void ForEach(const std::function<void(const std::string&)>& take);
 
+  // The folders in walk order, one at a time, so that two queues can be read
+  // side by side. The queue must not change meanwhile.
+  class Cursor {
+   public:
+    explicit Cursor(FolderQueue& queue);
+    // False past the last one.
+    bool Next(std::string& folder);
+
+   private:
+    void Need(std::size_t n);
+    FolderQueue& queue_;
+    std::string block_;
+    std::size_t at_ = 0;
+    std::size_t index_ = 0;  // of the next folder
+  };
+
   void SetMemoryLimit(std::size_t bytes) { limit_ = bytes; }
 
  private:

@@ -25,7 +25,7 @@ struct ResultsFileChoice {
 struct MarkedField {
   std::size_t offset = 0;
   std::size_t length = 0;
-  std::string_view name;  // "date-time", "size", "attributes", "digest" or "path"
+  std::string_view name;  // "date-time", "size", "attributes", "digest", a metadata field's name or "path"
 };
 
 // Everything the commands do to the window goes through these operations.

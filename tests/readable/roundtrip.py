@@ -9,7 +9,25 @@ import base64, csv, datetime, hashlib, io, json, os, random, re, subprocess, sys
 CLI = sys.argv[1]
 FILE_LINE = re.compile(rb"^(\d\d)\.(\d\d)\.(\d{4}) (\d\d)\D*(\d\d)\D*(\d\d) (\d{10,}) Bytes ([A-Z_]{11}) "
                        rb"(?:([0-9a-fA-F]{64}|[0-9a-fA-F]{32}) )?(.+)$", re.S)
-TEXTS = ("path", "old_path", "line", "old_line")
+META = re.compile(rb"^mode=([-dlpscb?][-rwxsStT]{9}) uid=(\d+) gid=(\d+) links=(\d+) xattrs=(-|[0-9a-f]{64}) ")
+TARGET = re.compile(rb"^target=([^ ]*) ")
+TEXTS = ("path", "old_path", "line", "old_line", "target", "old_target")
+NUMBERS = ("uid", "gid", "links")
+
+
+def meta_fields(rest, prefix=""):
+    """The metadata group at the start of rest, as record fields, and the
+    rest after it; no fields where there is none."""
+    m = META.match(rest)
+    if not m:
+        return {}, rest
+    mode, uid, gid, links, xattrs = m.groups()
+    target, rest = None, rest[m.end():]
+    if mode.startswith(b"l"):
+        t = TARGET.match(rest)
+        target, rest = t.group(1), rest[t.end():]
+    return {prefix + k: v for k, v in (("mode", mode.decode()), ("uid", int(uid)), ("gid", int(gid)),
+                                       ("links", int(links)), ("xattrs", xattrs.decode()), ("target", target))}, rest
 
 
 def run(*args, code=0):
@@ -22,19 +40,29 @@ def fields(line, prefix=""):
     """The record a text line stands for: its fields, or its raw text."""
     m = FILE_LINE.match(line)
     if not m:
+        meta, path = meta_fields(line, prefix)
+        if meta and path.endswith(b"/"):
+            return dict(meta, **{prefix + "path": path, prefix + "size": None, prefix + "digest": None})
         return {prefix + "line": line}
     d, mo, y, h, mi, s, size, attrs, digest, path = m.groups()
+    meta, rest = meta_fields(path, prefix)
+    if rest:
+        path = rest
+    else:
+        meta = {}
     when = b"%s-%s-%sT%s:%s:%sZ" % (y, mo, d, h, mi, s)
-    return {prefix + k: v for k, v in (("path", path), ("size", int(size)), ("datetime", when.decode()),
-                                       ("attributes", attrs.decode()), ("digest", digest and digest.decode()),
-                                       ("digest_algorithm", digest and ("sha256" if len(digest) == 64 else "md5")))}
+    return dict(meta, **{prefix + k: v for k, v in (("path", path), ("size", int(size)), ("datetime", when.decode()),
+                                                    ("attributes", attrs.decode()), ("digest", digest and digest.decode()),
+                                                    ("digest_algorithm",
+                                                     digest and ("sha256" if len(digest) == 64 else "md5")))})
 
 
 def read_csv(data):
     """Rows with bytes for texts, numbers for sizes and None for empty fields."""
     assert data.endswith(b"\r\n")
     rows = csv.DictReader(io.StringIO(data.decode("utf-8", "surrogateescape"), newline=""))
-    return [{k: None if v == "" else int(v) if k.endswith("size") else
+    return [{k: None if v == "" else int(v) if k.endswith("size") or k.split("old_")[-1] in NUMBERS else
+             v.split(" ") if k == "changed" else
              v.encode("utf-8", "surrogateescape") if k in TEXTS else v for k, v in row.items()} for row in rows]
 
 
@@ -53,6 +81,9 @@ def expected_changes(text):
     changes = []
     for line in text.split(b"\r\n")[:-1]:
         word, rest = line.split(b": ", 1)
+        if word == b"Changed":
+            changes[-1]["changed"] = rest.decode().split(", ")
+            continue
         if word == b"Moved":
             rest, old_path = rest.rsplit(b" <= ", 1)
             changes.append(dict(fields(rest), change="moved", old_path=old_path))
@@ -66,11 +97,19 @@ def rebuilt(record, prefix=""):
     fields give, whose date-time must be a real one."""
     if record.get(prefix + "line") is not None:
         return record[prefix + "line"]
+    meta = b""
+    if record.get(prefix + "mode") is not None:
+        meta = ("mode=%s uid=%d gid=%d links=%d xattrs=%s " % tuple(
+            record[prefix + k] for k in ("mode", "uid", "gid", "links", "xattrs"))).encode()
+        if record[prefix + "target"] is not None:
+            meta += b"target=" + record[prefix + "target"] + b" "
+    if record.get(prefix + "datetime") is None:
+        return meta + record[prefix + "path"]
     when = datetime.datetime.strptime(record[prefix + "datetime"], "%Y-%m-%dT%H:%M:%SZ")
     digest = record[prefix + "digest"]
     return (when.strftime("%d.%m.") + "%04d" % when.year + when.strftime(" %H:%M:%S") +
             " %010d Bytes %s " % (record[prefix + "size"], record[prefix + "attributes"]) +
-            (digest + " " if digest else "")).encode() + record[prefix + "path"]
+            (digest + " " if digest else "")).encode() + meta + record[prefix + "path"]
 
 
 def damaged_lines(rng, folder, count):
@@ -172,4 +211,47 @@ with tempfile.TemporaryDirectory() as tmp:
         for record, line in zip(records, text):
             word, rest = line.split(b": ", 1)
             assert rest == rebuilt(record, "old_" if word == b"Deleted" else ""), (record, line)
+    # Metadata: each field read back from CSV and JSON, the line rebuilt from
+    # them, and the digest of the attributes made here again from the rule.
+    meta_tree = os.path.join(tmp, "m").encode()
+    os.makedirs(meta_tree + b"/sub")
+    for name in (b"plain", b"tagged", b"sub/inner"):
+        with open(meta_tree + b"/" + name, "wb") as out:
+            out.write(name)
+    os.setxattr(meta_tree + b"/tagged", b"user.b", b"2")
+    os.setxattr(meta_tree + b"/tagged", b"user.a", b"one\0")
+    os.symlink(b"a target, with blanks", meta_tree + b"/link")
+    os.chmod(meta_tree + b"/plain", 0o4755)
+    text = run("list", "--md5", "--meta", meta_tree)[0]
+    lines = [fields(line) for line in text.split(b"\r\n")[:-1]]
+    assert sum("mode" in r for r in lines) == 5, lines
+    for record in lines:
+        if record.get("datetime") is not None or "mode" in record:
+            assert rebuilt(record) in text.split(b"\r\n"), record
+    by_path = {os.path.basename(r["path"].rstrip(b"/")): r for r in lines if "path" in r}
+    assert by_path[b"plain"]["mode"] == "-rwsr-xr-x" and by_path[b"plain"]["xattrs"] == "-"
+    assert by_path[b"link"]["target"] == "a\u2420target,\u2420with\u2420blanks".encode()
+    assert by_path[b"sub"]["mode"].startswith("d")
+    digest = hashlib.sha256()
+    for name in sorted(n.encode() for n in os.listxattr(meta_tree + b"/tagged", follow_symlinks=False)):
+        value = os.getxattr(meta_tree + b"/tagged", name, follow_symlinks=False)
+        digest.update(name + b"\0" + len(value).to_bytes(8, "big") + value)
+    assert by_path[b"tagged"]["xattrs"] == digest.hexdigest(), by_path[b"tagged"]
+    check(read_csv(run("list", "--md5", "--meta", "--format", "csv", meta_tree)[0]), lines)
+    check(read_json(run("list", "--md5", "--meta", "--format", "json", meta_tree)[0]), lines)
+
+    meta_base = os.path.join(tmp, "meta.qln")
+    run("list", "--md5", "--meta", meta_tree, "-o", meta_base)
+    os.chmod(meta_tree + b"/plain", 0o755)
+    os.setxattr(meta_tree + b"/tagged", b"user.c", b"3")
+    os.chmod(meta_tree + b"/sub", 0o777)
+    os.rename(meta_tree + b"/sub/inner", meta_tree + b"/inner")
+    os.chmod(meta_tree + b"/inner", 0o600)
+    args = ["compare", "--moves", "--folder", meta_tree, meta_base]
+    text, counts = run(*args, code=1)
+    changes = expected_changes(text)
+    assert sorted(tuple(c.get("changed", [])) for c in changes) == sorted(
+        [("mode",), ("xattrs",), ("mode",), ("mode", "path")]), changes
+    check(read_csv(run(*args, "--format", "csv", code=1)[0]), changes)
+    check(read_json(run(*args, "--format", "json", code=1)[0])[:-1], changes)
 print("ok")
