@@ -14,6 +14,7 @@
 #include "app/ActionTable.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
+#include "platform/SigningKey.h"
 #include "platform/SystemFolderSearch.h"
 #include "win/SystemDialogs.h"
 #include "win/WinMainWindow.h"
@@ -648,6 +649,52 @@ TEST_F(Win32WindowDaily, RemembersItsPlaceSplittersLastFolderAndMd5BoxBetweenSes
   // The folder browser opens at the folder listed last.
   SendMessageW(next.Handle(), WM_COMMAND, WinMainWindow::CommandOf(ActionId::EditListContentAction), 0);
   EXPECT_EQ(dialogs.Starts.back(), tree.Path("t"));
+}
+
+// The File menu's two signing items over the logic both windows share: the
+// key is chosen once, Save signs, and Open tells the verdict in panel 4.
+TEST_F(Win32Window, SignsSavedListingsAndTellsTheVerdictOfAnOpenedOneInPanel4) {
+  SigningKey::Generate(files.Path("key"));
+  SigningKey::Generate(files.Path("other"));
+  const auto checked = [&] {
+    return (GetMenuState(window.Menu(), WinMainWindow::CommandOf(ActionId::FileSignListingsAction), MF_BYCOMMAND) &
+            MF_CHECKED) != 0;
+  };
+  // A file that holds no key is refused, and signing stays off.
+  tree.File("a.txt", "alpha");
+  dialogs.KeyNames = {tree.Path("a.txt")};
+  Trigger(ActionId::FileSignListingsAction);
+  EXPECT_FALSE(checked());
+  ASSERT_EQ(dialogs.Errors.size(), 1u);
+  dialogs.Errors.clear();
+  dialogs.KeyNames = {files.Path("key")};
+  Trigger(ActionId::FileSignListingsAction);
+  EXPECT_TRUE(checked());
+  List(tree.Root());
+  const std::string listing = Fresh("l.qln");
+  dialogs.SaveNames.push_back(listing);
+  Trigger(ActionId::FileSaveAction);
+  EXPECT_EQ(window.PanelText(4), "Signed: " + listing + ".sig");
+
+  const auto open = [&] {
+    dialogs.OpenNames.push_back(listing);
+    Trigger(ActionId::FileOpenAction);
+    return window.PanelText(4);
+  };
+  // Checked with the public half beside the private key, then with another key.
+  EXPECT_EQ(open(), "Signature verified with " + files.Path("key.pub"));
+  dialogs.KeyNames = {files.Path("other.pub")};
+  Trigger(ActionId::FileVerifyKeyAction);
+  EXPECT_EQ(open().rfind("SIGNATURE DOES NOT MATCH", 0), 0u);
+  dialogs.KeyNames = {files.Path("key.pub")};
+  Trigger(ActionId::FileVerifyKeyAction);
+  const std::string saved = files.Read("l.qln");
+  files.File("l.qln", saved.substr(0, saved.size() - 3) + "X\r\n");
+  EXPECT_EQ(open().rfind("SIGNATURE DOES NOT MATCH", 0), 0u);
+  files.File("l.qln", saved);
+  DeleteFileW(WideOf(listing + ".sig").c_str());
+  EXPECT_EQ(open(), "NOT SIGNED: " + listing + ".sig is missing");
+  EXPECT_TRUE(dialogs.Errors.empty()) << dialogs.Errors.front();
 }
 
 TEST(Win32Dialogs, OfferTheThreeFileTypesAndShowTheHelpAsText) {
