@@ -14,7 +14,7 @@ if(WIN32)
   # The zip: the programs at its top, with the help and a README.txt that
   # Notepad shows (CR LF line ends).
   configure_file(${PROJECT_SOURCE_DIR}/share/windows/README.txt ${CMAKE_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
-  install(FILES ${CMAKE_BINARY_DIR}/README.txt ${PROJECT_SOURCE_DIR}/share/quillon-help.html DESTINATION .)
+  install(FILES ${CMAKE_BINARY_DIR}/README.txt ${QUILLON_HELP_FILE} DESTINATION .)
   # The window, once this build makes one.
   if(TARGET quillon)
     install(TARGETS quillon RUNTIME DESTINATION .)

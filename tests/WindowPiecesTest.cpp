@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <map>
 
+#include "TestSupport.h"
 #include "app/AboutLayout.h"
 #include "app/ActionTable.h"
 #include "app/DialogFileTypes.h"
@@ -234,3 +237,16 @@ TEST(WindowPlace, CentresTheFirstFrameOnTheWorkAreaAndNeverBeyondIt) {
   EXPECT_EQ(large.width, 1000);
   EXPECT_EQ(large.height, 700);
 }
+
+#ifndef _WIN32
+// The Linux window's help names only items its menus have, with their keys
+// (the Win32 window's help is checked from its resource).
+TEST(Help, NamesOnlyMenuItemsTheWindowHas) {
+  std::ifstream in(QUILLON_HELP_PATH, std::ios::binary);
+  const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const HelpNames names = MenuItemsNamedByHelp(html);
+  EXPECT_GT(names.named, 25);
+  EXPECT_EQ(names.missing, std::vector<std::string>{});
+  EXPECT_EQ(html.find("<!--"), std::string::npos);  // no marker of either system is left
+}
+#endif

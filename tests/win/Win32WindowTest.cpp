@@ -16,6 +16,7 @@
 #include "surfaces/Texts.h"
 #include "platform/SigningKey.h"
 #include "platform/SystemFolderSearch.h"
+#include "win/Resources.h"
 #include "win/SystemDialogs.h"
 #include "win/WinMainWindow.h"
 
@@ -695,6 +696,21 @@ TEST_F(Win32Window, SignsSavedListingsAndTellsTheVerdictOfAnOpenedOneInPanel4) {
   DeleteFileW(WideOf(listing + ".sig").c_str());
   EXPECT_EQ(open(), "NOT SIGNED: " + listing + ".sig is missing");
   EXPECT_TRUE(dialogs.Errors.empty()) << dialogs.Errors.front();
+}
+
+// The help built into quillon.exe tells what this build does: every item it
+// names is in the window's menus, with its key, and nothing of the Linux
+// build's digest cache or file modes is left.
+TEST(Win32Help, NamesOnlyMenuItemsTheWindowHasAndNothingOfLinux) {
+  const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_HELP_HTML), MAKEINTRESOURCEW(10));  // RT_RCDATA
+  ASSERT_NE(found, nullptr);
+  const std::string html(static_cast<const char*>(LockResource(LoadResource(nullptr, found))), SizeofResource(nullptr, found));
+  const HelpNames names = MenuItemsNamedByHelp(html);
+  EXPECT_GT(names.named, 25);
+  EXPECT_EQ(names.missing, std::vector<std::string>{});
+  for (const char* linux : {"<!--", "XDG_CACHE_HOME", "~/.cache", "--digest-cache", "chmod", "chown", "/tmp", "/home/",
+                            "DejaVu", "btrfs", "inode"})
+    EXPECT_EQ(html.find(linux), std::string::npos) << linux;
 }
 
 TEST(Win32Dialogs, OfferTheThreeFileTypesAndShowTheHelpAsText) {
