@@ -354,7 +354,7 @@ TEST_F(DocumentsTest, OpenAsksBeforeLoadingAFileThatIsNoListing) {
   surfaces.OpenAnswers.push_back(tree.Path("results.txt"));
   surfaces.ConfirmAnswers.push_back(ConfirmAnswer::Yes);
   ASSERT_TRUE(Run(&TMainWindow::FileOpenActionExecute));
-  EXPECT_EQ(surfaces.Questions.back(), "This file does not look like a listing. Open it anyway?");
+  EXPECT_EQ(surfaces.Questions.back(), tree.Path("results.txt") + " does not look like a listing. Open it anyway?");
   EXPECT_EQ(surfaces.Lines(PaneId::ListBox2), std::vector<std::string>{"Added: x"});
 }
 
@@ -363,11 +363,13 @@ TEST_F(DocumentsTest, SaveComparisonResultsWritesTheResultsPaneOnly) {
   surfaces.SetPaneLines(PaneId::ListBox3, {"Added: one", "Deleted: two"});
   surfaces.Enabled[static_cast<int>(ActionId::FileSaveResultAction)] = true;
 
-  // Declining the overwrite keeps the command available and writes nothing.
+  // Declining the overwrite offers the dialog again; given up then, the
+  // command stays available and nothing is written.
   tree.File("results.txt", "older results\r\n");
-  surfaces.SaveAnswers.push_back(tree.Path("results.txt"));
-  surfaces.ConfirmAnswers.push_back(ConfirmAnswer::No);
+  surfaces.SaveAnswers = {tree.Path("results.txt"), tree.Path("results.txt")};
+  surfaces.ConfirmAnswers = {ConfirmAnswer::No, ConfirmAnswer::Cancel};
   ASSERT_TRUE(Run(&TMainWindow::FileSaveResultActionExecute));
+  EXPECT_TRUE(surfaces.SaveAnswers.empty());  // the dialog came twice
   EXPECT_EQ(tree.Read("results.txt"), "older results\r\n");
   EXPECT_TRUE(Enabled(ActionId::FileSaveResultAction));
   EXPECT_FALSE(surfaces.Busy);

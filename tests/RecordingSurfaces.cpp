@@ -59,10 +59,10 @@ std::string_view RecordingSurfaces::PaneLineAt(PaneId pane, int index) {
   Record(Call("PaneLineAt", NameOf(pane) + ", " + std::to_string(index)));
   return Pane(pane).LineAt(index);
 }
-std::vector<std::string_view> RecordingSurfaces::SelectedLines(PaneId pane) const {
-  const ListPane& lines = panes_[static_cast<int>(pane)];
-  if (lines.SelectedIndex() < 0 || lines.SelectedIndex() >= lines.Count()) return {};
-  return {lines.LineAt(lines.SelectedIndex())};
+void RecordingSurfaces::PaneReset(PaneId pane) { Record(Call("PaneReset", NameOf(pane))); }
+std::vector<int> RecordingSurfaces::SelectedRows(PaneId pane) const {
+  const int row = CurrentRow(pane);
+  return row < 0 ? std::vector<int>() : std::vector<int>{row};
 }
 int RecordingSurfaces::PaneSelectedIndex(PaneId pane) {
   Record(Call("PaneSelectedIndex", NameOf(pane)));

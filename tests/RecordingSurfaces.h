@@ -25,9 +25,10 @@ class RecordingSurfaces : public Surfaces, public WindowView, public WindowDialo
   void ClearLog() { log_.clear(); }
 
   ListPane& Pane(PaneId pane) { return panes_[static_cast<int>(pane)]; }
-  const ListPane& PaneLines(PaneId pane) const override { return panes_[static_cast<int>(pane)]; }
-  // The line at the selected index alone, if any.
-  std::vector<std::string_view> SelectedLines(PaneId pane) const override;
+  // As a window's view: the selected index is the one row selected, if any.
+  void PaneReset(PaneId pane) override;
+  std::vector<int> SelectedRows(PaneId pane) const override;
+  int CurrentRow(PaneId pane) const override { return panes_[static_cast<int>(pane)].SelectedIndex(); }
   void PaneShowFromTop(PaneId pane) override;
   std::vector<std::string> Lines(PaneId pane);
   void SetPaneLines(PaneId pane, const std::vector<std::string>& lines);
@@ -114,6 +115,7 @@ class RecordingSurfaces : public Surfaces, public WindowView, public WindowDialo
   void ShowError(std::string_view message) override { ShowErrorBox(message); }
   void ShowAbout() override { ShowAboutBox(); }
   std::optional<std::string> EditExcludePatterns(const std::string&) override { return std::nullopt; }
+  bool OpenFolder(const std::string&) override { return false; }
 
  private:
   void Record(std::string op) { log_.push_back(std::move(op)); }

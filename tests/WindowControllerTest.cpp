@@ -5,7 +5,6 @@
 #include "FakeFolderSearch.h"
 #include "RecordingSurfaces.h"
 #include "app/PaneSplit.h"
-#include "app/ShownRows.h"
 #include "app/WindowLayout.h"
 #include "app/WindowController.h"
 
@@ -17,11 +16,6 @@ using Flag = RememberedChoices::Flag;
 
 class MapStore : public SettingsStore {
  public:
-  bool ReadBool(std::string_view key, bool fallback) const override {
-    const auto at = values.find(std::string(key));
-    return at == values.end() ? fallback : at->second == "1";
-  }
-  void WriteBool(std::string_view key, bool value) const override { values[std::string(key)] = value ? "1" : "0"; }
   std::string ReadText(std::string_view key) const override {
     const auto at = values.find(std::string(key));
     return at == values.end() ? std::string() : at->second;
@@ -49,8 +43,7 @@ class FakePort : public WindowPort {
   void SetPanelWidth(int panel, int width) override { widths[static_cast<std::size_t>(panel)] = width; }
   void EditLine(ActionId action) override { edits.push_back(action); }
   void SetActionChecked(ActionId action, bool on) override { checked[action] = on; }
-  int RowOfLine(PaneId pane, int line) override { return shown.RowOfLine(line, surfaces_.Pane(pane).Count()); }
-  void GoToRow(PaneId pane, int row) override { surfaces_.Pane(pane).SetSelectedIndex(shown.LineOfRow(row, 1 << 20)); }
+  void GoToRow(PaneId pane, int row) override { surfaces_.Pane(pane).SetSelectedIndex(row); }
   void ShowFindBar(PaneId, bool) override {}
   void HideFindBar(PaneId) override {}
   std::string FindText() override { return findText; }
@@ -58,13 +51,6 @@ class FakePort : public WindowPort {
   void PollFind(bool) override {}
   void ShowResultKinds(const ResultFilter& filter, bool any) override {
     kindsShown = any ? filter.Caption(ChangeKind::Deleted) : "";
-  }
-  void ShowRows(PaneId, const std::vector<int>* rows) override {
-    if (rows == nullptr) {
-      shown.ShowAll();
-    } else {
-      shown.Show(*rows);
-    }
   }
 
   Clock::time_point now{};
@@ -75,7 +61,6 @@ class FakePort : public WindowPort {
   std::vector<ActionId> edits;
   std::map<ActionId, bool> checked;
   std::string findText, findCount, kindsShown;
-  ShownRows shown;
 
  private:
   RecordingSurfaces& surfaces_;
@@ -89,6 +74,7 @@ class WindowControllerTest : public ::testing::Test {
   void SetLines(PaneId pane, const std::vector<std::string>& lines) {
     controller.PaneClear(pane);
     for (const auto& line : lines) controller.PaneAddLine(pane, line);
+    controller.Rows(pane).Announce();  // as the window shows them
   }
 
   RecordingSurfaces surfaces;
@@ -193,23 +179,24 @@ TEST_F(WindowControllerTest, FindsInTheFocusedPaneGoesToTheFirstHitAndStepsOverH
   port.findText = "x";
   controller.Execute(ActionId::EditFindAction);
   controller.FinishFind();
-  EXPECT_EQ(surfaces.Pane(PaneId::ListBox3).SelectedIndex(), 0);
+  EXPECT_EQ(controller.PaneSelectedIndex(PaneId::ListBox3), 0);
   EXPECT_EQ(port.findCount, "1 of 3");
   controller.ShowKind(ChangeKind::Deleted, false);
   controller.Execute(ActionId::EditFindNextAction);
-  EXPECT_EQ(surfaces.Pane(PaneId::ListBox3).SelectedIndex(), 3);  // line 2 is hidden
-  EXPECT_EQ(port.findCount, "3 of 3");
+  EXPECT_EQ(controller.PaneSelectedIndex(PaneId::ListBox3), 3);  // lines 1 and 2 are hidden
+  EXPECT_EQ(surfaces.Pane(PaneId::ListBox3).SelectedIndex(), 1);  // the row that shows it
+  EXPECT_EQ(port.findCount, "2 of 2");  // the hidden hit is not counted
   controller.Execute(ActionId::EditFindPreviousAction);
-  EXPECT_EQ(surfaces.Pane(PaneId::ListBox3).SelectedIndex(), 0);
+  EXPECT_EQ(controller.PaneSelectedIndex(PaneId::ListBox3), 0);
   // The lines go, and the hits with them.
   controller.PaneClear(PaneId::ListBox3);
   EXPECT_EQ(port.findCount, "");
   controller.Execute(ActionId::EditFindNextAction);
-  EXPECT_EQ(surfaces.Pane(PaneId::ListBox3).SelectedIndex(), ListPane::kNoSelection);
+  EXPECT_EQ(controller.PaneSelectedIndex(PaneId::ListBox3), -1);
 }
 
 TEST_F(WindowControllerTest, CountsTheResultKindsAfterACommandThatChangedThemAndClosesAfterTheCommand) {
-  surfaces.SetPaneLines(PaneId::ListBox3, {"Deleted: b"});
+  controller.PaneAddLine(PaneId::ListBox3, "Deleted: b");
   controller.PaneAddLine(PaneId::ListBox3, "Deleted: c");
   EXPECT_EQ(port.kindsShown, "");  // counted when the command is over
   controller.Execute(ActionId::HelpAboutAction);
@@ -235,9 +222,11 @@ TEST_F(WindowControllerTest, OffersAPaneMenuOverTheSelectedLinesButNotDuringWork
 
 TEST_F(WindowControllerTest, ShowsALoadedPaneFromItsTopAlsoWhenReadingFails) {
   const std::string missing = ::testing::TempDir() + "no-such-listing.txt";
+  controller.PaneAddLine(PaneId::ListBox2, "old");
+  surfaces.ClearLog();
   EXPECT_ANY_THROW(controller.PaneLoadFromFile(PaneId::ListBox2, missing));
-  EXPECT_EQ(surfaces.Ops({"PaneLoadFromFile", "PaneShowFromTop"}),
-            (std::vector<std::string>{"PaneLoadFromFile(ListBox2, " + missing + ")", "PaneShowFromTop(ListBox2)"}));
+  EXPECT_EQ(surfaces.Ops({"PaneReset", "PaneShowFromTop"}),
+            (std::vector<std::string>{"PaneReset(ListBox2)", "PaneShowFromTop(ListBox2)"}));
 }
 
 TEST_F(WindowControllerTest, RemembersTheChoicesTheLastFolderAndTheMd5Box) {

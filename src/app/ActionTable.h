@@ -75,3 +75,8 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
 }};
 
 inline constexpr const ActionInfo& InfoOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }
+// The action at an index of the table, as a menu command may carry it; none
+// beyond the table.
+inline constexpr const ActionInfo* ActionAt(int index) {
+  return index >= 0 && index < kActionCount ? &kActionTable[static_cast<std::size_t>(index)] : nullptr;
+}

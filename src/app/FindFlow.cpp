@@ -16,8 +16,8 @@ void FindFlow::Open() {
 
 void FindFlow::Restart() {
   jumped_ = false;
-  finder_.Restart(window_.PaneLines(pane_).Lines().Lines(), port_.FindText());
-  ShowCount(0);
+  finder_.Restart(Rows().Lines().Lines().Lines(), port_.FindText());
+  ShowCount(-1);
   port_.PollFind(!finder_.Done());
 }
 
@@ -30,18 +30,18 @@ void FindFlow::TakeHits(bool mayGo) {
     Step(true);
     return;
   }
-  ShowCount(finder_.PlaceOf(window_.PaneSelectedIndex(pane_)));
+  ShowCount(ChosenLine());
 }
 
 void FindFlow::Step(bool forward) {
   if (finder_.Hits().empty()) return;
   // Lines the filter hides are passed over.
-  const int line = finder_.StepShown(window_.PaneSelectedIndex(pane_), forward,
-                                     [this](int at) { return port_.RowOfLine(pane_, at) >= 0; });
-  const int row = port_.RowOfLine(pane_, line);
+  const int line = finder_.StepShown(ChosenLine(), forward,
+                                     [this](int at) { return Shown(at); });
+  const int row = Rows().RowOfLine(line);
   if (row < 0) return;
   port_.GoToRow(pane_, row);
-  ShowCount(finder_.PlaceOf(line));
+  ShowCount(line);
 }
 
 void FindFlow::Forget(PaneId pane) {

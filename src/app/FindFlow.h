@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "app/PaneFind.h"
+#include "app/PaneRows.h"
 #include "app/WindowPort.h"
 #include "app/WindowView.h"
 
@@ -11,7 +13,8 @@
 // filter shows, and forgets its hits when the pane's lines go.
 class FindFlow {
  public:
-  FindFlow(WindowView& window, WindowPort& port) : window_(window), port_(port) {}
+  FindFlow(WindowView& window, WindowPort& port, const std::array<PaneRows, 3>& rows)
+      : window_(window), port_(port), rows_(rows) {}
 
   PaneId Pane() const { return pane_; }
   void PaneFocused(PaneId pane) { lastPane_ = pane; }
@@ -30,10 +33,18 @@ class FindFlow {
   void Finish();
 
  private:
-  void ShowCount(int place) { port_.ShowFindCount(finder_.CountText(place)); }
+  const PaneRows& Rows() const { return rows_[static_cast<int>(pane_)]; }
+  bool Shown(int line) const { return Rows().RowOfLine(line) >= 0; }
+  // The count of the hits the filter shows, and the place of a line among them.
+  void ShowCount(int line) {
+    const PaneFind::Shown shown = [this](int at) { return Shown(at); };
+    port_.ShowFindCount(finder_.CountText(finder_.PlaceOf(line, shown), shown));
+  }
+  int ChosenLine() const { return Rows().ChosenLine(window_.CurrentRow(pane_), window_.SelectedRows(pane_)); }
 
   WindowView& window_;
   WindowPort& port_;
+  const std::array<PaneRows, 3>& rows_;
   PaneFind finder_;
   PaneId pane_ = PaneId::ListBox1;
   PaneId lastPane_ = PaneId::ListBox1;

@@ -88,23 +88,27 @@ int PaneFind::Step(int row, bool forward) const {
   return next == hits_.begin() ? hits_.back() : *(next - 1);
 }
 
-int PaneFind::PlaceOf(int row) const {
+int PaneFind::PlaceOf(int row, const Shown& shown) const {
   const auto at = std::lower_bound(hits_.begin(), hits_.end(), row);
-  return at != hits_.end() && *at == row ? static_cast<int>(at - hits_.begin()) + 1 : 0;
+  if (at == hits_.end() || *at != row || (shown && !shown(row))) return 0;
+  return shown ? static_cast<int>(std::count_if(hits_.begin(), at, shown)) + 1 : static_cast<int>(at - hits_.begin()) + 1;
 }
 
-int PaneFind::StepShown(int row, bool forward, const std::function<bool(int)>& shown) const {
+int PaneFind::StepShown(int row, bool forward, const Shown& shown) const {
   if (row < 0 && !forward) row = std::numeric_limits<int>::max();
   int line = Step(row, forward);
   for (std::size_t tries = 0; line >= 0 && !shown(line) && tries < hits_.size(); ++tries) line = Step(line, forward);
   return line >= 0 && shown(line) ? line : -1;
 }
 
-std::string PaneFind::CountText(int place) const {
+std::string PaneFind::CountText(int place, const Shown& shown) const {
   if (!active_) return {};
   const std::string more = searching_ ? "+" : "";
-  const std::string count = std::to_string(hits_.size());
+  // Hits on lines the filter hides are not counted: the steps pass them over.
+  const std::size_t visible = shown ? static_cast<std::size_t>(std::count_if(hits_.begin(), hits_.end(), shown)) : hits_.size();
+  const std::string count = std::to_string(visible);
   if (hits_.empty()) return searching_ ? "searching..." : "not found";
+  if (visible == 0) return std::to_string(hits_.size()) + more + " hidden";
   if (place > 0) return std::to_string(place) + " of " + count + more;
   return count + more + " found";
 }

@@ -42,14 +42,17 @@ class PaneFind {
   const std::vector<int>& Hits() const { return hits_; }
   // The hit after (or before) row, wrapping round; -1 when there is none.
   int Step(int row, bool forward) const;
-  // The place, from 1, of row among the hits; 0 when it is none.
-  int PlaceOf(int row) const;
+  // Whether the line of a hit is shown; none: every line is.
+  using Shown = std::function<bool(int)>;
+  // The place, from 1, of row among the hits shown; 0 when it is none.
+  int PlaceOf(int row, const Shown& shown = {}) const;
   // The hit after (or before) row among the lines shown, wrapping round;
   // from no row (-1) it is the first (or the last) one shown. -1 when none.
-  int StepShown(int row, bool forward, const std::function<bool(int)>& shown) const;
-  // What the find bar counts: "2 of 5", "5 found" (with "+" while the search
-  // goes on), "searching...", "not found", or nothing without a text.
-  std::string CountText(int place) const;
+  int StepShown(int row, bool forward, const Shown& shown) const;
+  // What the find bar counts of the hits shown: "2 of 5", "5 found" (with
+  // "+" while the search goes on), "searching...", "not found", "3 hidden"
+  // when the filter hides them all, or nothing without a text.
+  std::string CountText(int place, const Shown& shown = {}) const;
 
  private:
   void Search(Lines lines, std::string text);

@@ -31,9 +31,15 @@ bool PaneRows::Show(const std::vector<int>* rows) {
 }
 
 bool PaneRows::Announce() {
-  if (lines_.Count() <= announced_ || shown_.Filtered()) return false;
+  if (Untold() <= 0) return false;
   announced_ = lines_.Count();
   return true;
+}
+
+int PaneRows::ChosenLine(int currentRow, const std::vector<int>& selectedRows) const {
+  if (selectedRows.empty()) return -1;
+  const bool current = std::find(selectedRows.begin(), selectedRows.end(), currentRow) != selectedRows.end();
+  return LineOfRow(current ? currentRow : *std::min_element(selectedRows.begin(), selectedRows.end()));
 }
 
 std::vector<std::string_view> PaneRows::LinesAt(const std::vector<int>& rows) const {

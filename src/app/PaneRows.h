@@ -34,9 +34,9 @@ class PaneRows {
   bool Announce();
   // The line the commands take of a selection: of many selected lines, the
   // one clicked last (the current row), else the first; -1 for none.
-  int ChosenLine(int currentRow, bool currentSelected, int firstSelectedRow) const {
-    return LineOfRow(currentSelected ? currentRow : firstSelectedRow);
-  }
+  int ChosenLine(int currentRow, const std::vector<int>& selectedRows) const;
+  // The lines added and not yet told of; none while the rows are filtered.
+  int Untold() const { return shown_.Filtered() ? 0 : lines_.Count() - announced_; }
   // The lines shown at these rows, in pane order.
   std::vector<std::string_view> LinesAt(const std::vector<int>& rows) const;
 

@@ -24,6 +24,15 @@ class PaneSplit {
   Splitter At(int x, int y, int width, int height) const;
   // A splitter dragged to a point; no pane gets smaller than one pixel.
   void Drag(Splitter splitter, int x, int y, int width, int height);
+  // A press on a splitter takes it, and the pointer drags it until the
+  // release: Press is true when it took one, DragTo when one is dragged.
+  bool Press(int x, int y, int width, int height) { return (held_ = At(x, y, width, height)) != Splitter::None; }
+  bool DragTo(int x, int y, int width, int height) {
+    Drag(held_, x, y, width, height);
+    return held_ != Splitter::None;
+  }
+  bool Holds() const { return held_ != Splitter::None; }
+  void Release() { held_ = Splitter::None; }
   void Read(const SettingsStore& store);
   void Write(const SettingsStore& store) const;
 
@@ -36,4 +45,5 @@ class PaneSplit {
   unsigned dpi_ = 96;
   double list1Share_;  // ListBox1's of the panes' width
   double list3Share_;  // ListBox3's (with the results bar) of their height
+  Splitter held_ = Splitter::None;
 };

@@ -11,8 +11,6 @@
 class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
-  virtual bool ReadBool(std::string_view key, bool fallback) const = 0;
-  virtual void WriteBool(std::string_view key, bool value) const = 0;
   virtual std::string ReadText(std::string_view key) const = 0;
   virtual void WriteText(std::string_view key, std::string_view value) const = 0;
   // A number, as text unless the store keeps numbers as such.
@@ -24,4 +22,10 @@ class SettingsStore {
     return value;
   }
   virtual void WriteInt(std::string_view key, int value) const { WriteText(key, std::to_string(value)); }
+  // A choice, as a number unless the store keeps choices as such.
+  virtual bool ReadBool(std::string_view key, bool fallback) const {
+    const std::optional<int> value = ReadInt(key);
+    return value ? *value != 0 : fallback;
+  }
+  virtual void WriteBool(std::string_view key, bool value) const { WriteInt(key, value ? 1 : 0); }
 };

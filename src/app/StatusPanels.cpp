@@ -6,14 +6,14 @@
 
 void StatusPanels::Set(int panel, std::string_view text) {
   if (panel == 4) {
-    std::string tip;
-    for (const std::string& line : unreadable_.TipLines()) tip += (tip.empty() ? "" : "\n") + line;
-    unreadableTip_ = !tip.empty();
-    SetTip(4, tip);
+    unreadableTip_.clear();
+    for (const std::string& line : unreadable_.TipLines()) unreadableTip_ += (unreadableTip_.empty() ? "" : "\n") + line;
+    // A command's text takes panel 4 from a hint at once.
+    hintShown_ = false;
   }
   // The comparison sets panel 3 once a line; an unchanged text costs nothing.
   std::string& kept = texts_.at(static_cast<std::size_t>(panel));
-  if (kept != text) {
+  if (kept != text || panel == 4) {
     kept.assign(text);
     Draw(panel, text);
   }
@@ -21,19 +21,22 @@ void StatusPanels::Set(int panel, std::string_view text) {
 }
 
 void StatusPanels::ShowHint(std::string_view text) {
-  // The hint it already shows changes nothing, so that the count of
-  // unreadable items stays until another hint comes.
+  // The hint it already shows changes nothing.
   if (hint_ == text) return;
   hint_.assign(text);
-  unreadableTip_ = false;
-  texts_[4].assign(text);
-  Draw(4, text);
+  // A hint stands in for a command's text, a warning among them, only
+  // while it lasts: when it ends, the text comes back.
+  hintShown_ = !hint_.empty();
+  Draw(4, Shown4());
   HintRoomChanged();
 }
 
 void StatusPanels::HintRoomChanged() {
-  if (unreadableTip_) return;
-  SetTip(4, port_.PanelFits(4, texts_[4]) ? std::string() : texts_[4]);
+  if (!hintShown_ && !unreadableTip_.empty()) {
+    SetTip(4, unreadableTip_);
+    return;
+  }
+  SetTip(4, port_.PanelFits(4, Shown4()) ? std::string() : std::string(Shown4()));
 }
 
 void StatusPanels::ShowFigures(const std::array<std::string, 4>& texts, const std::string& rateTip) {

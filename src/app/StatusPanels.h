@@ -19,10 +19,13 @@ class StatusPanels {
   // run, the count of what could not be read: its tooltip names them.
   void Set(int panel, std::string_view text);
   const std::string& Text(int panel) const { return texts_.at(static_cast<std::size_t>(panel)); }
+  // What panel 4 shows: a hint while it lasts, else the command's text.
+  std::string_view Shown4() const { return hintShown_ ? hint_ : texts_[4]; }
   // What the running command could not read.
   UnreadableList& Unreadable() { return unreadable_; }
 
-  // A hint in panel 4, which replaces the count of unreadable items.
+  // A hint in panel 4 while it lasts; an empty one ends it, and the
+  // command's text, such as the count of unreadable items, comes back.
   void ShowHint(std::string_view text);
   // Panel 4 changed its size: a hint too long for it is its tooltip.
   void HintRoomChanged();
@@ -40,7 +43,8 @@ class StatusPanels {
   std::array<std::string, 5> texts_;
   std::array<std::string, 5> tips_;
   std::string hint_;
-  bool unreadableTip_ = false;  // panel 4's tooltip names what could not be read
+  bool hintShown_ = false;
+  std::string unreadableTip_;  // what could not be read, panel 4's tooltip
   bool figuresShown_ = false;
   UnreadableList unreadable_;
 };

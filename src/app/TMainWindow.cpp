@@ -85,6 +85,7 @@ bool TMainWindow::RunListing(const std::string& folderPath) {
 }
 
 void TMainWindow::EditCompareContentActionExecute(const void*) {
+  if (!documents_.ConfirmCompare()) return;
   comparisonShown_ = true;
   comparison_.Run();
 }

@@ -43,7 +43,7 @@ WindowController::WindowController(WindowView& window, WindowPort& port, WindowD
       choices_(store),
       panels_(window, port),
       session_(window, port, panels_),
-      find_(window, port) {
+      find_(window, port, rows_) {
   for (const ActionInfo& info : kActionTable) enabled_[static_cast<std::size_t>(info.id)] = info.enabledAtStart;
   logic_ = std::make_unique<TMainWindow>(*this, search, std::move(settings));
   logic_->FormCreate(this);
@@ -255,7 +255,7 @@ void WindowController::ShowKind(ChangeKind kind, bool shown) {
 
 void WindowController::RecountResults() {
   resultsChanged_ = false;
-  filter_.Count(window_.PaneLines(PaneId::ListBox3).Lines().Lines());
+  filter_.Count(Rows(PaneId::ListBox3).Lines().Lines().Lines());
   bool any = false;
   for (const ChangeKind kind : ResultFilter::kKinds) any = any || filter_.CountOf(kind) > 0;
   port_.ShowResultKinds(filter_, any);
@@ -263,25 +263,25 @@ void WindowController::RecountResults() {
 }
 
 void WindowController::ApplyResultFilter() {
-  if (filter_.ShowsAll()) {
-    port_.ShowRows(PaneId::ListBox3, nullptr);
-    return;
-  }
-  const std::vector<int> rows = filter_.VisibleRows(window_.PaneLines(PaneId::ListBox3).Lines().Lines());
-  port_.ShowRows(PaneId::ListBox3, &rows);
+  PaneRows& results = Rows(PaneId::ListBox3);
+  const std::vector<int> rows = filter_.ShowsAll() ? std::vector<int>() : filter_.VisibleRows(results.Lines().Lines().Lines());
+  if (results.Show(filter_.ShowsAll() ? nullptr : &rows)) window_.PaneReset(PaneId::ListBox3);
 }
 
 // ---- Surfaces ----
 
 void WindowController::PaneClear(PaneId pane) {
   find_.Forget(pane);
-  if (pane == PaneId::ListBox3) resultsChanged_ = true;
-  window_.PaneClear(pane);
+  Rows(pane).Clear();
+  window_.PaneReset(pane);
+  // The counts of results that are gone go with them at once, not when the
+  // run that follows is over.
+  if (pane == PaneId::ListBox3) RecountResults();
 }
 
 void WindowController::PaneAddLine(PaneId pane, std::string_view line) {
   if (pane == PaneId::ListBox3) resultsChanged_ = true;
-  window_.PaneAddLine(pane, line);
+  Rows(pane).Lines().AddLine(line);
 }
 
 void WindowController::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
@@ -292,22 +292,36 @@ void WindowController::PaneLoadFromFile(PaneId pane, const std::string& fileName
   struct Show {
     WindowView& window;
     PaneId pane;
-    ~Show() { window.PaneShowFromTop(pane); }
+    ~Show() {
+      window.PaneReset(pane);
+      window.PaneShowFromTop(pane);
+    }
   } show{window_, pane};
-  window_.PaneLoadFromFile(pane, fileName);
+  Rows(pane).Load(fileName);
+}
+
+void WindowController::PaneSetScrollExtent(PaneId pane, int pixels) {
+  if (Rows(pane).Lines().ScrollExtent() == pixels) return;
+  Rows(pane).Lines().SetScrollExtent(pixels);
+  window_.PaneSetScrollExtent(pane, pixels);
 }
 
 std::optional<PaneMenu> WindowController::MenuOfPane(PaneId pane) {
   if (Working()) return std::nullopt;
-  const std::vector<std::string_view> lines = window_.SelectedLines(pane);
+  const std::vector<std::string_view> lines = Rows(pane).LinesAt(window_.SelectedRows(pane));
   if (lines.empty()) return std::nullopt;
   // Of many selected lines, the one the commands take.
-  const int current = window_.PaneSelectedIndex(pane);
-  return PaneMenu(lines, window_.PaneLines(pane).LineAt(current < 0 ? 0 : current));
+  const int current = PaneSelectedIndex(pane);
+  return PaneMenu(lines, Rows(pane).Lines().LineAt(current < 0 ? 0 : current));
+}
+
+void WindowController::ShowFolder(const std::string& folder) {
+  if (!dialogs_.OpenFolder(folder))
+    dialogs_.ShowError("The folder " + folder + " cannot be shown: no file manager is set up to open folders.");
 }
 
 void WindowController::PaneSaveToFile(PaneId pane, const std::string& fileName) {
-  WriteListingFile(window_.PaneLines(pane).Lines().Lines(), fileName);
+  WriteListingFile(Rows(pane).Lines().Lines().Lines(), fileName);
 }
 
 void WindowController::StatusRefresh() {

@@ -7,6 +7,7 @@
 
 #include "app/FindFlow.h"
 #include "app/PaneMenu.h"
+#include "app/PaneRows.h"
 #include "app/RememberedChoices.h"
 #include "app/ResultFilter.h"
 #include "app/StatusPanels.h"
@@ -33,6 +34,10 @@ class WindowController : public Surfaces {
   TMainWindow& Logic() { return *logic_; }
   const RememberedChoices& Choices() const { return choices_; }
   bool Working() const { return session_.Working(); }
+  // A pane's lines and the rows its view shows of them. The window tells
+  // its view of the lines added when it announces them.
+  PaneRows& Rows(PaneId pane) { return rows_[static_cast<int>(pane)]; }
+  const PaneRows& Rows(PaneId pane) const { return rows_[static_cast<int>(pane)]; }
   // The enabled state the commands gave an action.
   bool Enabled(ActionId id) const { return enabled_[static_cast<std::size_t>(id)]; }
 
@@ -55,6 +60,8 @@ class WindowController : public Surfaces {
   // runs or when no line is selected.
   std::optional<PaneMenu> MenuOfPane(PaneId pane);
   void HintRoomChanged() { panels_.HintRoomChanged(); }
+  // Open Containing Folder: a folder no file manager takes is told of.
+  void ShowFolder(const std::string& folder);
 
   // The listing choices.
   void SetChoice(RememberedChoices::Flag flag, bool on);
@@ -77,10 +84,12 @@ class WindowController : public Surfaces {
   // Surfaces.
   void PaneClear(PaneId pane) override;
   void PaneAddLine(PaneId pane, std::string_view line) override;
-  int PaneLineCount(PaneId pane) override { return window_.PaneLines(pane).Count(); }
-  std::string_view PaneLineAt(PaneId pane, int index) override { return window_.PaneLines(pane).LineAt(index); }
-  int PaneSelectedIndex(PaneId pane) override { return window_.PaneSelectedIndex(pane); }
-  void PaneSetScrollExtent(PaneId pane, int pixels) override { window_.PaneSetScrollExtent(pane, pixels); }
+  int PaneLineCount(PaneId pane) override { return Rows(pane).Lines().Count(); }
+  std::string_view PaneLineAt(PaneId pane, int index) override { return Rows(pane).Lines().LineAt(index); }
+  int PaneSelectedIndex(PaneId pane) override {
+    return Rows(pane).ChosenLine(window_.CurrentRow(pane), window_.SelectedRows(pane));
+  }
+  void PaneSetScrollExtent(PaneId pane, int pixels) override;
   int PaneFontSize(PaneId pane) override { return window_.PaneFontSize(pane); }
   int PanePixelsPerInch(PaneId pane) override { return window_.PanePixelsPerInch(pane); }
   void PaneLoadFromFile(PaneId pane, const std::string& fileName) override;
@@ -136,6 +145,7 @@ class WindowController : public Surfaces {
   WindowPort& port_;
   WindowDialogs& dialogs_;
   RememberedChoices choices_;
+  std::array<PaneRows, 3> rows_;
   StatusPanels panels_;
   WorkSession session_;
   FindFlow find_;

@@ -28,4 +28,6 @@ class WindowDialogs {
   // The exclude patterns, one a line, as the user edited them; nothing when
   // cancelled.
   virtual std::optional<std::string> EditExcludePatterns(const std::string& patterns) = 0;
+  // Shows a folder in the system's file manager: false when none took it.
+  virtual bool OpenFolder(const std::string& folder) = 0;
 };

@@ -40,6 +40,10 @@ inline constexpr const char* kExcludePatternsHelp =
 
 inline constexpr const char* kMd5Caption = "MD5";
 inline constexpr const char* kMd5Hint = "... check to calculate the MD5 number. Will slow down the program!";
+// The line beside the box shows the pane line clicked last; it is
+// read-only, so that a part of it can be selected and copied.
+inline constexpr const char* kEditHint =
+    "The line clicked last in a pane: select any part of it to copy it. It cannot be typed in.";
 
 enum class ItemKind { Action, Separator };
 

@@ -21,8 +21,9 @@ class WindowPort {
   virtual Clock::time_point Now() { return Clock::now(); }
   // Answers the input that is waiting now, once, and returns.
   virtual void ProcessInput() = 0;
-  // Shows the lines added to the panes since the last time; during work a
-  // pane follows its end until the user scrolls away from it.
+  // Shows the lines added to the panes since the last time (each pane's
+  // rows tell which); during work a pane follows its end until the user
+  // scrolls away from it.
   virtual void AnnouncePanes() = 0;
   // Work starts or ends: the window holds back, or lets go, what it must.
   virtual void WorkChanged(bool working) = 0;
@@ -43,8 +44,6 @@ class WindowPort {
   // A checkable action's check mark, as the choices hold it.
   virtual void SetActionChecked(ActionId action, bool checked) = 0;
 
-  // The row of a pane that shows a line, -1 when hidden.
-  virtual int RowOfLine(PaneId pane, int line) = 0;
   // Selects a row alone and brings it to the middle of the pane.
   virtual void GoToRow(PaneId pane, int row) = 0;
   // Shows the find bar over a pane, placed anew when asked, with the focus
@@ -55,8 +54,6 @@ class WindowPort {
   virtual std::string FindText() = 0;
   virtual void ShowFindCount(std::string_view text) = 0;
   virtual void PollFind(bool on) = 0;
-  // The toggles of the result kinds, with their counts, shown when any; and
-  // the rows of a pane that the filter leaves, or all when rows is null.
+  // The toggles of the result kinds, with their counts, shown when any.
   virtual void ShowResultKinds(const ResultFilter& filter, bool any) = 0;
-  virtual void ShowRows(PaneId pane, const std::vector<int>* rows) = 0;
 };

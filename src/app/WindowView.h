@@ -4,7 +4,6 @@
 #include <string_view>
 #include <vector>
 
-#include "surfaces/ListPane.h"
 #include "surfaces/Surfaces.h"
 
 // The surface operations a window draws and reads itself; the controller
@@ -13,20 +12,16 @@
 class WindowView {
  public:
   virtual ~WindowView() = default;
-  virtual void PaneClear(PaneId pane) = 0;
-  virtual void PaneAddLine(PaneId pane, std::string_view line) = 0;
-  // A pane's lines, all of them whatever its view shows: the controller
-  // counts, reads, saves and searches them.
-  virtual const ListPane& PaneLines(PaneId pane) const = 0;
-  // The lines selected in a pane, in pane order, of the rows it shows.
-  virtual std::vector<std::string_view> SelectedLines(PaneId pane) const = 0;
-  virtual int PaneSelectedIndex(PaneId pane) = 0;
+  // The controller keeps each pane's lines and the rows the view shows of
+  // them; the view draws the rows. They changed all at once: emptied, loaded
+  // or filtered anew, and the view takes their count anew.
+  virtual void PaneReset(PaneId pane) = 0;
+  // The rows selected in a pane, and the row clicked last, -1 for none.
+  virtual std::vector<int> SelectedRows(PaneId pane) const = 0;
+  virtual int CurrentRow(PaneId pane) const = 0;
   virtual void PaneSetScrollExtent(PaneId pane, int pixels) = 0;
   virtual int PaneFontSize(PaneId pane) = 0;
   virtual int PanePixelsPerInch(PaneId pane) = 0;
-  // Reads a listing file into a pane; the controller has it shown from its
-  // first line after, also when reading failed.
-  virtual void PaneLoadFromFile(PaneId pane, const std::string& fileName) = 0;
   virtual void PaneShowFromTop(PaneId pane) = 0;
   virtual void StatusSetPanelText(int panel, std::string_view text) = 0;
   virtual void StatusRefresh() = 0;

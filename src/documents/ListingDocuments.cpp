@@ -58,7 +58,7 @@ bool ListingDocuments::FileOpen() {
 bool ListingDocuments::OpenListing(const std::string& fileName) {
   // A binary file or one without a summary line is opened only when wanted.
   if (!ListingFileCheck::LooksLikeListing(fileName) &&
-      surfaces_.AskConfirmation(Texts::kNotAListing) != ConfirmAnswer::Yes) {
+      surfaces_.AskConfirmation(fileName + Texts::kNotAListing) != ConfirmAnswer::Yes) {
     surfaces_.SetNormalCursor();
     return false;
   }
@@ -110,18 +110,31 @@ void ListingDocuments::FileSaveAs() {
 
 void ListingDocuments::FileSaveResult(const RecordsWriter& writeRecords) {
   surfaces_.SetBusyCursor();
-  const auto choice = surfaces_.RunSaveResultsDialog();
+  // No to the overwrite question goes back to the dialog, for another name.
+  // A save given up after a No leaves the command as the No did: enabled.
+  bool declined = false;
+  std::optional<ResultsFileChoice> choice;
+  for (;;) {
+    choice = surfaces_.RunSaveResultsDialog();
+    if (!choice || choice->fileName.empty() || !SystemPaths::IsExistingFile(choice->fileName)) break;
+    const ConfirmAnswer answer = surfaces_.AskConfirmation(OverwriteQuestion(choice->fileName));
+    if (answer == ConfirmAnswer::Yes) break;
+    declined = true;
+    if (answer == ConfirmAnswer::Cancel) choice.reset();
+    if (!choice) break;
+  }
   if (choice && !choice->fileName.empty()) {
-    if (!ConfirmOverwrite(choice->fileName)) {
-      surfaces_.SetNormalCursor();
-      return;
-    }
     // Every result is written, whatever the window shows of them.
     if (choice->format == ResultsFormat::Text || !writeRecords) {
       surfaces_.PaneSaveToFile(PaneId::ListBox3, choice->fileName);
     } else {
       writeRecords(*choice);
     }
+    surfaces_.StatusSetPanelText(4, "Saved: " + choice->fileName);
+    showingSignature_ = true;
+  } else if (declined) {
+    surfaces_.SetNormalCursor();
+    return;
   }
   surfaces_.SetActionEnabled(ActionId::FileSaveResultAction, false);
   surfaces_.SetActionEnabled(ActionId::EditRepeatLastAction, false);
@@ -143,6 +156,9 @@ void ListingDocuments::SaveListing(const std::string& fileName) {
   const auto save = [&] { surfaces_.PaneSaveToFile(PaneId::ListBox1, fileName); };
   if (!key) {
     save();
+    // Panel 4 tells that the save happened, and where.
+    surfaces_.StatusSetPanelText(4, "Saved: " + fileName);
+    showingSignature_ = true;
     return;
   }
   ListingSignature::SaveSigned(fileName, ListingSignature::TextOf(PaneLines(PaneId::ListBox1)), *key, save);
@@ -154,6 +170,7 @@ void ListingDocuments::ShowSignatureOf(const std::string& fileName) {
   // What panel 4 said of another listing no longer holds, whatever comes next.
   if (showingSignature_) surfaces_.StatusSetPanelText(4, "");
   showingSignature_ = false;
+  loadedMismatch_ = false;
   const std::string signatureFile = ListingSignature::FileOf(fileName);
   std::string text;
   if (!verifyKey_.empty()) {
@@ -168,6 +185,7 @@ void ListingDocuments::ShowSignatureOf(const std::string& fileName) {
         break;
       case ListingSignature::Verdict::Mismatch:
         text = "SIGNATURE DOES NOT MATCH: the listing or " + signatureFile + " was changed, or another key signed it";
+        loadedMismatch_ = true;
         break;
     }
   } else if (ListingSignature::Present(fileName)) {
@@ -176,6 +194,13 @@ void ListingDocuments::ShowSignatureOf(const std::string& fileName) {
   if (text.empty()) return;
   surfaces_.StatusSetPanelText(4, text);
   showingSignature_ = true;
+}
+
+bool ListingDocuments::ConfirmCompare() {
+  if (!loadedMismatch_ || !state_.HasLoadedListing) return true;
+  return surfaces_.AskConfirmation("The signature of " + state_.LoadedFileName +
+                                   " does not match: the listing or its signature was changed, or another key "
+                                   "signed it. Compare with it anyway?") == ConfirmAnswer::Yes;
 }
 
 std::vector<std::string_view> ListingDocuments::PaneLines(PaneId pane) {

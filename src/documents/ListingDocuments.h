@@ -34,6 +34,9 @@ class ListingDocuments {
   // Open checks the signature of the listing it loads with this public key
   // file and tells the outcome in panel 4; empty: it only notes a signature.
   void SetVerifyKey(std::string publicKeyFile) { verifyKey_ = std::move(publicKeyFile); }
+  // A comparison with a loaded listing whose signature did not match runs
+  // only when the user answers Yes to a question that says so.
+  bool ConfirmCompare();
 
  private:
   bool Confirmed(const std::string& fileName);
@@ -48,4 +51,5 @@ class ListingDocuments {
   std::string signingKey_;
   std::string verifyKey_;
   bool showingSignature_ = false;  // panel 4 tells of a signature
+  bool loadedMismatch_ = false;    // the loaded listing's signature did not match
 };

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QDialog>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -11,11 +12,13 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/DialogFileTypes.h"
@@ -57,6 +60,9 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QFileDialog::AcceptMode mode, bool r
   dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
   dialog->setNameFilters(QtDialogProvider::FileTypes(results));
   dialog->selectNameFilter(QtDialogProvider::FileTypes().first());
+  // A name typed to open is opened as typed; only a new file gets the
+  // extension of its type.
+  if (mode == QFileDialog::AcceptOpen) return dialog;
   dialog->setDefaultSuffix(ExtensionFor(QtDialogProvider::FileTypes().first()));
   QFileDialog* raw = dialog.get();
   QObject::connect(raw, &QFileDialog::filterSelected, raw,
@@ -96,15 +102,27 @@ QStringList QtDialogProvider::FileTypes(bool results) {
   return types;
 }
 
-std::optional<std::string> QtDialogProvider::Run(QFileDialog& dialog) {
+std::optional<std::string> QtDialogProvider::Run(QFileDialog& dialog, Next next) {
   dialog.setParent(owner_, dialog.windowFlags());
   const int answer = dialog.exec();
   CloseSuggestions(dialog);
   dialog.setParent(nullptr, dialog.windowFlags());
   if (answer != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  const QString chosen = dialog.selectedFiles().first();
-  // The next use proposes the name and file type chosen now.
-  dialog.selectFile(chosen);
+  QString chosen = dialog.selectedFiles().first();
+  // A name typed without its extension, when only the name with it exists.
+  const QString withExtension = chosen + QLatin1Char('.') + ExtensionFor(dialog.selectedNameFilter());
+  if (dialog.acceptMode() == QFileDialog::AcceptOpen && !QFileInfo::exists(chosen) && QFileInfo::exists(withExtension))
+    chosen = withExtension;
+  // The next use proposes the name and file type chosen now, or starts in
+  // the folder chosen now with the name field empty: results are a new
+  // document each time, and a folder's own name in the field of a folder
+  // browser would name a folder inside it.
+  if (next == Next::SameName) {
+    dialog.selectFile(chosen);
+  } else {
+    dialog.setDirectory(next == Next::InFolder ? chosen : QFileInfo(chosen).absolutePath());
+    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->clear();
+  }
   return QFile::encodeName(chosen).toStdString();  // the bytes the file system knows it by
 }
 
@@ -120,7 +138,7 @@ std::optional<std::string> QtDialogProvider::ChooseKeyFile(std::string_view titl
 }
 
 std::optional<ResultsFileChoice> QtDialogProvider::SaveResultsFile() {
-  auto name = Run(*results_);
+  auto name = Run(*results_, Next::SameFolder);
   if (!name) return std::nullopt;
   const auto type = results_->nameFilters().indexOf(results_->selectedNameFilter());
   return ResultsFileChoice{std::move(*name), DialogFileTypes::FormatOf(static_cast<std::size_t>(type))};
@@ -130,8 +148,10 @@ std::optional<std::string> QtDialogProvider::BrowseForFolder(std::string_view ti
   browse_->setWindowTitle(DisplayText::Of(title));
   const QString folder = QString::fromStdString(start);
   if (!folder.isEmpty() && QFileInfo(folder).isDir()) browse_->setDirectory(folder);
-  // Run selects the folder chosen now, so the next run starts at it.
-  return Run(*browse_);
+  // The name field is empty, so that Choose takes the folder shown; the
+  // next run starts in the folder chosen now.
+  if (auto* name = browse_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->clear();
+  return Run(*browse_, Next::InFolder);
 }
 
 ConfirmAnswer QtDialogProvider::Confirm(std::string_view question) {
@@ -187,4 +207,8 @@ std::optional<std::string> QtDialogProvider::EditExcludePatterns(const std::stri
   dialog.resize(460, 300);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return edit->toPlainText().toStdString();
+}
+
+bool QtDialogProvider::OpenFolder(const std::string& folder) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(folder))));
 }

@@ -8,8 +8,8 @@
 class QFileDialog;
 
 // The real dialogs. The open and the save dialog each remember the name and
-// file type last chosen in them; Save As and Save Comparison Results share
-// the one save dialog. Each file dialog and the folder browser start in the
+// file type last chosen in them; the results' dialog remembers the folder
+// and type only. Each file dialog and the folder browser start in the
 // user's home folder, and then where they were used last.
 class QtDialogProvider : public DialogProvider {
  public:
@@ -26,13 +26,17 @@ class QtDialogProvider : public DialogProvider {
   void ShowAbout() override;
   void ShowWarning(std::string_view message) override;
   std::optional<std::string> EditExcludePatterns(const std::string& patterns) override;
+  bool OpenFolder(const std::string& folder) override;
 
   // The file types a file dialog offers, the first selected at first; the
   // results' dialog offers CSV and JSON Lines too.
   static QStringList FileTypes(bool results = false);
 
  private:
-  std::optional<std::string> Run(QFileDialog& dialog);
+  // What the next run of a dialog proposes: the name chosen now, or nothing
+  // in the folder that holds it, or nothing in the folder chosen now.
+  enum class Next { SameName, SameFolder, InFolder };
+  std::optional<std::string> Run(QFileDialog& dialog, Next next = Next::SameName);
 
   std::unique_ptr<QFileDialog> open_;
   std::unique_ptr<QFileDialog> save_;

@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFrame>
@@ -25,7 +24,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QUrl>
 #include <QWindow>
 
 #include "app/ActionTable.h"
@@ -96,6 +94,7 @@ QtMainWindow::QtMainWindow(DialogProvider& dialogs, FolderSearch& search, const 
   controller_ = std::make_unique<WindowController>(*this, *this, dialogs_, store_, search,
                                                    RegionalSettings::FromUserLocale());
   md5_->setChecked(controller_->Choices().Get(Flag::Md5));
+  for (int i = 0; i < 3; ++i) models_[static_cast<std::size_t>(i)]->Attach(controller_->Rows(static_cast<PaneId>(i)));
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     for (int i = 0; i < 3; ++i)
       if (now == views_[static_cast<std::size_t>(i)]) controller_->PaneFocused(static_cast<PaneId>(i));
@@ -194,6 +193,8 @@ void QtMainWindow::BuildToolBar() {
   edit_->setMaximumWidth(WindowLayout::kEditWidth);
   edit_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   edit_->setReadOnly(true);
+  edit_->setToolTip(QString::fromUtf8(WindowLayout::kEditHint));
+  edit_->setStatusTip(QString::fromUtf8(WindowLayout::kEditHint));
   bar->addWidget(edit_);
 }
 
@@ -316,7 +317,6 @@ void QtMainWindow::AnnouncePanes() {
 // ---- Work that may be stopped ----
 
 void QtMainWindow::WorkChanged(bool working) {
-  for (PaneModel* model : models_) model->HoldAnnouncements(working);
   // Input is answered during the work; what it may not do is dropped by the filter.
   if (working) {
     qApp->installEventFilter(this);
@@ -447,27 +447,21 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
 
 // ---- Surfaces ----
 
-void QtMainWindow::PaneClear(PaneId pane) { Model(pane)->Clear(); }
+void QtMainWindow::PaneReset(PaneId pane) { Model(pane)->Reset(); }
 
-void QtMainWindow::PaneAddLine(PaneId pane, std::string_view line) { Model(pane)->AddLine(line); }
-
-const ListPane& QtMainWindow::PaneLines(PaneId pane) const { return Model(pane)->Pane(); }
-
-int QtMainWindow::PaneSelectedIndex(PaneId pane) {
-  const QItemSelectionModel* selection = PaneView(pane)->selectionModel();
-  const QModelIndex current = selection->currentIndex();
-  const QModelIndexList rows = selection->selectedRows();
-  return Model(pane)->Rows().ChosenLine(current.row(), current.isValid() && selection->isSelected(current),
-                                        rows.isEmpty() ? -1 : rows.first().row());
+std::vector<int> QtMainWindow::SelectedRows(PaneId pane) const {
+  std::vector<int> rows;
+  for (const QModelIndex& index : PaneView(pane)->selectionModel()->selectedRows()) rows.push_back(index.row());
+  return rows;
 }
 
-void QtMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) { Model(pane)->SetScrollExtent(pixels); }
+int QtMainWindow::CurrentRow(PaneId pane) const { return PaneView(pane)->selectionModel()->currentIndex().row(); }
+
+void QtMainWindow::PaneSetScrollExtent(PaneId pane, int) { Model(pane)->ExtentChanged(); }
 
 int QtMainWindow::PaneFontSize(PaneId pane) { return PaneView(pane)->font().pointSize(); }
 
 int QtMainWindow::PanePixelsPerInch(PaneId pane) { return PaneView(pane)->logicalDpiY(); }
-
-void QtMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) { Model(pane)->LoadFromFile(fileName); }
 
 void QtMainWindow::PaneShowFromTop(PaneId pane) {
   PaneView(pane)->scrollToTop();
@@ -577,10 +571,6 @@ void QtMainWindow::ShowResultKinds(const ResultFilter& filter, bool any) {
   resultsBar_->setVisible(any);
 }
 
-void QtMainWindow::ShowRows(PaneId pane, const std::vector<int>* rows) {
-  Model(pane)->ShowRows(rows);
-}
-
 void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) {
   if (line.empty()) {
     oldLine_->clear();
@@ -597,12 +587,6 @@ void QtMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedFi
   oldLine_->setToolTip(QString::fromStdString(PaneText::ChangedNames(changed)));
 }
 
-std::vector<std::string_view> QtMainWindow::SelectedLines(PaneId pane) const {
-  std::vector<int> rows;
-  for (const QModelIndex& index : PaneView(pane)->selectionModel()->selectedRows()) rows.push_back(index.row());
-  return Model(pane)->Rows().LinesAt(rows);
-}
-
 void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
   const std::optional<PaneMenu> model = controller_->MenuOfPane(pane);
   if (!model) return;
@@ -616,8 +600,7 @@ void QtMainWindow::ShowPaneMenu(PaneId pane, const QPoint& at) {
   menu.exec(PaneView(pane)->viewport()->mapToGlobal(at));
   const PaneMenu::Outcome outcome = model->Choose(chosen);
   if (!outcome.clipboard.empty()) QGuiApplication::clipboard()->setText(DisplayText::Of(outcome.clipboard));
-  if (outcome.folder)
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(*outcome.folder))));
+  if (outcome.folder) controller_->ShowFolder(*outcome.folder);
 }
 
 // ---- Find in a pane ----
@@ -682,8 +665,6 @@ void QtMainWindow::PollFind(bool on) {
     findTimer_->stop();
   }
 }
-
-int QtMainWindow::RowOfLine(PaneId pane, int line) { return Model(pane)->Rows().RowOfLine(line); }
 
 void QtMainWindow::GoToRow(PaneId pane, int row) {
   QListView* view = PaneView(pane);

@@ -62,17 +62,14 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   QToolButton* KindToggle(ChangeKind kind) const { return kindToggles_[static_cast<std::size_t>(kind)]; }
   QLabel* OldLineView() const { return oldLine_; }
   // The lines selected in a pane, in pane order.
-  std::vector<std::string_view> SelectedLines(PaneId pane) const override;
 
   // The surface operations the window draws and reads itself.
-  void PaneClear(PaneId pane) override;
-  void PaneAddLine(PaneId pane, std::string_view line) override;
-  const ListPane& PaneLines(PaneId pane) const override;
-  int PaneSelectedIndex(PaneId pane) override;
+  void PaneReset(PaneId pane) override;
+  std::vector<int> SelectedRows(PaneId pane) const override;
+  int CurrentRow(PaneId pane) const override;
   void PaneSetScrollExtent(PaneId pane, int pixels) override;
   int PaneFontSize(PaneId pane) override;
   int PanePixelsPerInch(PaneId pane) override;
-  void PaneLoadFromFile(PaneId pane, const std::string& fileName) override;
   void PaneShowFromTop(PaneId pane) override;
   void StatusSetPanelText(int panel, std::string_view text) override;
   void StatusRefresh() override;
@@ -101,7 +98,6 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   void SetPanelWidth(int panel, int width) override;
   void EditLine(ActionId action) override;
   void SetActionChecked(ActionId action, bool checked) override;
-  int RowOfLine(PaneId pane, int line) override;
   void GoToRow(PaneId pane, int row) override;
   void ShowFindBar(PaneId pane, bool place) override;
   void HideFindBar(PaneId pane) override;
@@ -109,7 +105,6 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   void ShowFindCount(std::string_view text) override;
   void PollFind(bool on) override;
   void ShowResultKinds(const ResultFilter& filter, bool any) override;
-  void ShowRows(PaneId pane, const std::vector<int>* rows) override;
 
  protected:
   bool event(QEvent* event) override;

@@ -14,7 +14,9 @@ inline constexpr const char* kNoDifferences = "No differences found... ;-)";
 // The closing lines of work the user stopped.
 inline constexpr const char* kListingStopped = "*** Listing stopped: incomplete, so it cannot be saved or compared ***";
 inline constexpr const char* kComparisonStopped = "*** Comparison stopped: the results above are incomplete ***";
-inline constexpr const char* kNotAListing = "This file does not look like a listing. Open it anyway?";
+// The question before opening a file that does not look like a listing
+// follows the file's name.
+inline constexpr const char* kNotAListing = " does not look like a listing. Open it anyway?";
 inline constexpr const char* kStoppedNotSaved = "A stopped listing is incomplete and cannot be saved";
 inline constexpr const char* kPartial = " (partial)";  // after the counts of a stopped listing
 inline constexpr const char* kChangedDuringRun = "changed during the run";

@@ -137,6 +137,8 @@ int SystemDialogs::PopupMenu(POINT at, const std::vector<MenuItem>& items) {
   return chosen - 1;
 }
 
-void SystemDialogs::OpenFolder(const std::string& folder) {
-  ShellExecuteW(owner_, L"open", WideOf(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+bool SystemDialogs::OpenFolder(const std::string& folder) {
+  // Above 32 is success, the rest are error codes.
+  return reinterpret_cast<INT_PTR>(ShellExecuteW(owner_, L"open", WideOf(folder).c_str(), nullptr, nullptr,
+                                                 SW_SHOWNORMAL)) > 32;
 }

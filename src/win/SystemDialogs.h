@@ -21,7 +21,7 @@ class SystemDialogs : public WinDialogs {
   void ShowAbout() override;
   std::optional<std::string> EditExcludePatterns(const std::string& patterns) override;
   int PopupMenu(POINT at, const std::vector<MenuItem>& items) override;
-  void OpenFolder(const std::string& folder) override;
+  bool OpenFolder(const std::string& folder) override;
 
   // The filter of the file dialogs: name, NUL, pattern, NUL, ..., NUL; the
   // results' dialog offers CSV and JSON Lines after the listing's types.

@@ -8,7 +8,7 @@
 #include "platform/WindowsApi.h"
 
 // The window's dialogs on Win32, each shown over the window that owns them,
-// and the two things only the window's right-click menu asks for.
+// and the right-click menu.
 class WinDialogs : public WindowDialogs {
  public:
   void SetOwner(HWND owner) { owner_ = owner; }
@@ -17,8 +17,6 @@ class WinDialogs : public WindowDialogs {
   // whether each can be chosen; the index of the one chosen, or -1.
   using MenuItem = PaneMenu::Item;
   virtual int PopupMenu(POINT at, const std::vector<MenuItem>& items) = 0;
-  // Shows a folder in the system's file manager.
-  virtual void OpenFolder(const std::string& folder) = 0;
 
  protected:
   HWND owner_ = nullptr;

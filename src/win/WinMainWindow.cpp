@@ -82,10 +82,7 @@ bool AcceleratorOf(std::string_view shortcut, WORD command, ACCEL& accel) {
   return key.kind != Kind::None;
 }
 
-const ActionInfo* ActionOfCommand(int command) {
-  const int index = command - kFirstActionCommand;
-  return index >= 0 && index < kActionCount ? &kActionTable[static_cast<std::size_t>(index)] : nullptr;
-}
+const ActionInfo* ActionOfCommand(int command) { return ActionAt(command - kFirstActionCommand); }
 
 }  // namespace
 
@@ -225,11 +222,11 @@ void WinMainWindow::CreateControls() {
   // Created in the order the focus moves: the check box, the line, the panes.
   md5_ = child(0, L"BUTTON", Shown(L::kMd5Caption).c_str(), BS_AUTOCHECKBOX | WS_TABSTOP);
   edit_ = child(WS_EX_CLIENTEDGE, L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP);
-  for (Pane& pane : panes_) {
-    pane.box = child(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
-                     LBS_NODATA | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | LBS_EXTENDEDSEL |
-                         WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | WS_CLIPSIBLINGS);
-    SendMessageW(pane.box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
+  for (HWND& box : boxes_) {
+    box = child(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                LBS_NODATA | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | LBS_EXTENDEDSEL | WS_VSCROLL |
+                    WS_HSCROLL | WS_TABSTOP | WS_CLIPSIBLINGS);
+    SendMessageW(box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
   }
   for (std::size_t i = 0; i < labels_.size(); ++i) {
     labels_[i] = child(0, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP);
@@ -243,6 +240,7 @@ void WinMainWindow::CreateControls() {
                           0, hwnd_, nullptr, instance, nullptr);
   SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, S(600));
   AddControlTip(md5_, Shown(L::kMd5Hint));
+  AddControlTip(edit_, Shown(L::kEditHint));
   for (const int index : kTipPanels)
     SendTool(tips_, TTM_ADDTOOLW, status_, static_cast<UINT_PTR>(index), TTF_SUBCLASS, L"");
 }
@@ -310,8 +308,8 @@ void WinMainWindow::Relayout() {
   const auto move = [](HWND control, const PaneSplit::Box& box) {
     MoveWindow(control, box.left, box.top, box.width, box.height, TRUE);
   };
-  move(panes_[0].box, boxes.listBox1);
-  move(panes_[1].box, boxes.listBox2);
+  move(boxes_[0], boxes.listBox1);
+  move(boxes_[1], boxes.listBox2);
   // The toggles of the result kinds and the old line are the results bar.
   const int bottomTop = boxes.resultsBar.top, bar = boxes.resultsBar.height;
   // Each toggle as wide as its caption and box, so that a large count is never cut off.
@@ -324,7 +322,7 @@ void WinMainWindow::Relayout() {
   MoveWindow(oldLineView_, oldLeft, bottomTop, std::max(1, width - oldLeft), bar, TRUE);
   for (HWND control : kindToggles_) ShowWindow(control, resultsBar_ ? SW_SHOWNA : SW_HIDE);
   ShowWindow(oldLineView_, resultsBar_ ? SW_SHOWNA : SW_HIDE);
-  move(panes_[2].box, boxes.listBox3);
+  move(boxes_[2], boxes.listBox3);
   PlaceFindBar();
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -426,23 +424,20 @@ LRESULT WinMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (OnSetCursor(lParam)) return TRUE;
       break;
     case WM_LBUTTONDOWN:
-      dragging_ = SplitterAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      if (dragging_ != PaneSplit::Splitter::None) SetCapture(hwnd_);
+    case WM_MOUSEMOVE: {
+      // The panes follow a splitter while it is dragged.
+      RECT client{};
+      GetClientRect(hwnd_, &client);
+      const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+      if (message == WM_LBUTTONDOWN && split_.Press(x, y, client.right, client.bottom)) SetCapture(hwnd_);
+      if (message == WM_MOUSEMOVE && split_.DragTo(x, y, client.right, client.bottom)) Relayout();
       return 0;
-    case WM_MOUSEMOVE:
-      if (dragging_ != PaneSplit::Splitter::None) {
-        // The panes follow while dragging.
-        RECT client{};
-        GetClientRect(hwnd_, &client);
-        split_.Drag(dragging_, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), client.right, client.bottom);
-        Relayout();
-      }
-      return 0;
+    }
     case WM_LBUTTONUP:
-      if (dragging_ != PaneSplit::Splitter::None) ReleaseCapture();
+      if (split_.Holds()) ReleaseCapture();
       return 0;
     case WM_CAPTURECHANGED:
-      dragging_ = PaneSplit::Splitter::None;
+      split_.Release();
       return 0;
     case WM_ACTIVATE:
       // The control that had the focus gets it back; at first the check box, the first in the tab order.
@@ -500,9 +495,9 @@ void WinMainWindow::OnDpiChanged(unsigned dpi, const RECT& suggested) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), TRUE);
   for (HWND control : kindToggles_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), TRUE);
   for (HWND label : labels_) SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_), TRUE);
-  for (Pane& pane : panes_) {
-    SendMessageW(pane.box, LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
-    SendMessageW(pane.box, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pane.rows.Lines().ScrollExtent())), 0);
+  for (const PaneId pane : {PaneId::ListBox1, PaneId::ListBox2, PaneId::ListBox3}) {
+    SendMessageW(PaneBox(pane), LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
+    PaneSetScrollExtent(pane, controller_->Rows(pane).Lines().ScrollExtent());
   }
   for (std::size_t i = 0; i < labels_.size(); ++i)
     SetLabelText(static_cast<LabelId>(i), NarrowOf(WindowText(labels_[i])));
@@ -537,8 +532,8 @@ void WinMainWindow::ShowHintAt(POINT screen) {
     TBBUTTON button{};
     if (index >= 0 && SendMessageW(toolbar_, TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&button)))
       if (const ActionInfo* info = ActionOfCommand(button.idCommand)) hint = info->hint;
-  } else if (under == md5_) {
-    hint = L::kMd5Hint;
+  } else if (under == md5_ || under == edit_) {
+    hint = under == md5_ ? L::kMd5Hint : L::kEditHint;
   }
   // A control without a hint, a pane among them, empties the panel.
   controller_->ShowHint(Hint::LongPart(hint));
@@ -595,16 +590,14 @@ void WinMainWindow::EditLine(ActionId action) {
 
 void WinMainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
   if (item.CtlType != ODT_LISTBOX) return;
-  const Pane* pane = nullptr;
-  for (const Pane& candidate : panes_) {
-    if (candidate.box == item.hwndItem) pane = &candidate;
-  }
-  if (pane == nullptr) return;
+  const int pane = PaneOf(item.hwndItem);
+  if (pane < 0 || !controller_) return;
+  const PaneRows& rows = controller_->Rows(static_cast<PaneId>(pane));
   const bool selected = (item.itemState & ODS_SELECTED) != 0;
   FillRect(item.hDC, &item.rcItem, selected ? GetSysColorBrush(COLOR_HIGHLIGHT) : black_);
-  const int line = item.itemID == static_cast<UINT>(-1) ? -1 : pane->rows.LineOfRow(static_cast<int>(item.itemID));
+  const int line = item.itemID == static_cast<UINT>(-1) ? -1 : rows.LineOfRow(static_cast<int>(item.itemID));
   if (line >= 0) {
-    const std::wstring text = Shown(pane->rows.Lines().LineAt(line));
+    const std::wstring text = Shown(rows.Lines().LineAt(line));
     HGDIOBJ old = SelectObject(item.hDC, paneFont_);
     SetTextColor(item.hDC, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(255, 255, 255));
     SetBkMode(item.hDC, TRANSPARENT);
@@ -701,19 +694,16 @@ WorkSession::Input WinMainWindow::SortInput(const MSG& msg) const {
 // ---- Commands and work that may be stopped ----
 
 void WinMainWindow::AnnouncePanes() {
-  for (Pane& pane : panes_) {
-    const int before = pane.rows.Announced();
+  for (std::size_t i = 0; i < boxes_.size(); ++i) {
+    PaneRows& rows = controller_->Rows(static_cast<PaneId>(i));
+    const int before = rows.Announced();
     // A filtered pane shows its rows when the filter is applied anew.
-    if (!pane.rows.Announce()) continue;
-    const int count = pane.rows.Rows();
+    if (!rows.Announce()) continue;
     // During work a pane follows its end until the user scrolls away from it.
-    RECT client{};
-    GetClientRect(pane.box, &client);
-    const int rows = std::max(1, static_cast<int>(client.bottom / std::max(1, S(L::kPaneLineHeight))));
-    const int top = static_cast<int>(SendMessageW(pane.box, LB_GETTOPINDEX, 0, 0));
-    const bool follow = Working() && top + rows >= before;
-    SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(count), 0);
-    if (follow) SendMessageW(pane.box, LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, count - rows)), 0);
+    const int shown = VisibleRows(boxes_[i]);
+    const bool follow = Working() && SendMessageW(boxes_[i], LB_GETTOPINDEX, 0, 0) + shown >= before;
+    SendMessageW(boxes_[i], LB_SETCOUNT, static_cast<WPARAM>(rows.Rows()), 0);
+    if (follow) SendMessageW(boxes_[i], LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, rows.Rows() - shown)), 0);
   }
 }
 
@@ -730,26 +720,23 @@ void WinMainWindow::SetPanelTip(int panel, const std::string& tip) {
 
 // ---- The view ----
 
-void WinMainWindow::PaneClear(PaneId pane) {
-  panes_[static_cast<int>(pane)].rows.Clear();
+void WinMainWindow::PaneReset(PaneId pane) {
+  // The controller is made after the panes; until then they are empty.
   SendMessageW(PaneBox(pane), LB_RESETCONTENT, 0, 0);
+  if (controller_) SendMessageW(PaneBox(pane), LB_SETCOUNT, static_cast<WPARAM>(controller_->Rows(pane).Rows()), 0);
 }
 
-void WinMainWindow::PaneAddLine(PaneId pane, std::string_view line) {
-  panes_[static_cast<int>(pane)].rows.Lines().AddLine(line);
+int WinMainWindow::CurrentRow(PaneId pane) const {
+  return static_cast<int>(SendMessageW(PaneBox(pane), LB_GETCARETINDEX, 0, 0));
 }
 
-int WinMainWindow::PaneSelectedIndex(PaneId pane) {
-  HWND box = PaneBox(pane);
-  const int caret = static_cast<int>(SendMessageW(box, LB_GETCARETINDEX, 0, 0));
-  int first = -1;
-  SendMessageW(box, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&first));
-  return panes_[static_cast<int>(pane)].rows.ChosenLine(
-      caret, caret >= 0 && SendMessageW(box, LB_GETSEL, static_cast<WPARAM>(caret), 0) > 0, first);
+std::vector<int> WinMainWindow::SelectedRows(PaneId pane) const {
+  std::vector<int> rows(static_cast<std::size_t>(std::max<LRESULT>(0, SendMessageW(PaneBox(pane), LB_GETSELCOUNT, 0, 0))));
+  SendMessageW(PaneBox(pane), LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()));
+  return rows;
 }
 
 void WinMainWindow::PaneSetScrollExtent(PaneId pane, int pixels) {
-  panes_[static_cast<int>(pane)].rows.Lines().SetScrollExtent(pixels);
   SendMessageW(PaneBox(pane), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(S(pixels)), 0);
 }
 
@@ -758,15 +745,9 @@ int WinMainWindow::PaneFontSize(PaneId) { return L::kPaneFontPoints; }
 
 int WinMainWindow::PanePixelsPerInch(PaneId) { return 96; }
 
-void WinMainWindow::PaneLoadFromFile(PaneId pane, const std::string& fileName) {
-  panes_[static_cast<int>(pane)].rows.Load(fileName);
-}
-
-void WinMainWindow::PaneShowFromTop(PaneId id) {
-  const Pane& pane = panes_[static_cast<int>(id)];
-  SendMessageW(pane.box, LB_RESETCONTENT, 0, 0);
-  SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.rows.Rows()), 0);
-  SendMessageW(pane.box, WM_HSCROLL, SB_TOP, 0);
+void WinMainWindow::PaneShowFromTop(PaneId pane) {
+  SendMessageW(PaneBox(pane), LB_SETTOPINDEX, 0, 0);
+  SendMessageW(PaneBox(pane), WM_HSCROLL, SB_TOP, 0);
 }
 
 void WinMainWindow::StatusSetPanelText(int panel, std::string_view text) {
@@ -900,13 +881,6 @@ void WinMainWindow::ShowResultKinds(const ResultFilter& filter, bool any) {
   Relayout();  // the toggles fit their new counts
 }
 
-void WinMainWindow::ShowRows(PaneId id, const std::vector<int>* rows) {
-  Pane& pane = panes_[static_cast<int>(id)];
-  if (!pane.rows.Show(rows)) return;
-  SendMessageW(pane.box, LB_RESETCONTENT, 0, 0);
-  SendMessageW(pane.box, LB_SETCOUNT, static_cast<WPARAM>(pane.rows.Rows()), 0);
-}
-
 void WinMainWindow::ShowOldLine(std::string_view line, const std::vector<MarkedField>& changed) {
   oldLine_.assign(line);
   oldLineChanges_ = changed;
@@ -941,18 +915,14 @@ void WinMainWindow::DrawOldLine(const DRAWITEMSTRUCT& item) {
 }
 
 int WinMainWindow::PaneOf(HWND box) const {
-  for (std::size_t i = 0; i < panes_.size(); ++i) {
-    if (box != nullptr && panes_[i].box == box) return static_cast<int>(i);
-  }
-  return -1;
+  const auto at = std::find(boxes_.begin(), boxes_.end(), box);
+  return box == nullptr || at == boxes_.end() ? -1 : static_cast<int>(at - boxes_.begin());
 }
 
-std::vector<std::string_view> WinMainWindow::SelectedLines(PaneId pane) const {
-  const auto count = SendMessageW(PaneBox(pane), LB_GETSELCOUNT, 0, 0);
-  if (count <= 0) return {};
-  std::vector<int> rows(static_cast<std::size_t>(count));
-  SendMessageW(PaneBox(pane), LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()));
-  return panes_[static_cast<int>(pane)].rows.LinesAt(rows);
+int WinMainWindow::VisibleRows(HWND box) const {
+  RECT client{};
+  GetClientRect(box, &client);
+  return std::max(1, static_cast<int>(client.bottom / std::max(1, S(L::kPaneLineHeight))));
 }
 
 void WinMainWindow::SelectRow(PaneId pane, int row) {
@@ -986,7 +956,7 @@ void WinMainWindow::ShowPaneMenu(PaneId pane, POINT screen) {
   if (!menu) return;
   const PaneMenu::Outcome outcome = menu->Choose(dialogs_.PopupMenu(screen, menu->Items()));
   if (!outcome.clipboard.empty()) CopyText(outcome.clipboard);
-  if (outcome.folder) dialogs_.OpenFolder(*outcome.folder);
+  if (outcome.folder) controller_->ShowFolder(*outcome.folder);
 }
 
 void WinMainWindow::CopyText(const std::string& text) {
@@ -1045,15 +1015,7 @@ void WinMainWindow::PollFind(bool on) {
   }
 }
 
-int WinMainWindow::RowOfLine(PaneId pane, int line) {
-  return panes_[static_cast<int>(pane)].rows.RowOfLine(line);
-}
-
 void WinMainWindow::GoToRow(PaneId pane, int row) {
   SelectRow(pane, row);
-  HWND box = PaneBox(pane);
-  RECT client{};
-  GetClientRect(box, &client);
-  const int rows = std::max(1, static_cast<int>(client.bottom / std::max(1, S(L::kPaneLineHeight))));
-  SendMessageW(box, LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, row - rows / 2)), 0);
+  SendMessageW(PaneBox(pane), LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, row - VisibleRows(PaneBox(pane)) / 2)), 0);
 }

@@ -40,8 +40,8 @@ class WinMainWindow : public WindowView, public WindowPort {
   TMainWindow& Logic() { return controller_->Logic(); }
   WindowController& Controller() { return *controller_; }
   bool ActionEnabled(ActionId id) const { return controller_->Enabled(id); }
-  HWND PaneBox(PaneId pane) const { return panes_[static_cast<int>(pane)].box; }
-  const ListPane& PaneLines(PaneId pane) const override { return panes_[static_cast<int>(pane)].rows.Lines(); }
+  HWND PaneBox(PaneId pane) const { return boxes_[static_cast<int>(pane)]; }
+  const ListPane& PaneLines(PaneId pane) const { return controller_->Rows(pane).Lines(); }
   HWND ToolBar() const { return toolbar_; }
   HWND StatusBar() const { return status_; }
   HWND Md5CheckBox() const { return md5_; }
@@ -65,7 +65,6 @@ class WinMainWindow : public WindowView, public WindowPort {
   HWND OldLineView() const { return oldLineView_; }
   const std::string& OldLineTip() const { return oldLineTip_; }
   // The lines selected in a pane, in pane order.
-  std::vector<std::string_view> SelectedLines(PaneId pane) const override;
   // It was maximized when it closed last.
   bool StartsMaximized() const;
 
@@ -79,13 +78,12 @@ class WinMainWindow : public WindowView, public WindowPort {
   void ShowHintAt(POINT screen);
 
   // The surface operations the window draws and reads itself.
-  void PaneClear(PaneId pane) override;
-  void PaneAddLine(PaneId pane, std::string_view line) override;
-  int PaneSelectedIndex(PaneId pane) override;
+  void PaneReset(PaneId pane) override;
+  std::vector<int> SelectedRows(PaneId pane) const override;
+  int CurrentRow(PaneId pane) const override;
   void PaneSetScrollExtent(PaneId pane, int pixels) override;
   int PaneFontSize(PaneId pane) override;
   int PanePixelsPerInch(PaneId pane) override;
-  void PaneLoadFromFile(PaneId pane, const std::string& fileName) override;
   void PaneShowFromTop(PaneId pane) override;
   void StatusSetPanelText(int panel, std::string_view text) override;
   void StatusRefresh() override;
@@ -114,7 +112,6 @@ class WinMainWindow : public WindowView, public WindowPort {
   void SetPanelWidth(int panel, int width) override;
   void EditLine(ActionId action) override;
   void SetActionChecked(ActionId action, bool checked) override;
-  int RowOfLine(PaneId pane, int line) override;
   void GoToRow(PaneId pane, int row) override;
   void ShowFindBar(PaneId pane, bool place) override;
   void HideFindBar(PaneId pane) override;
@@ -122,14 +119,8 @@ class WinMainWindow : public WindowView, public WindowPort {
   void ShowFindCount(std::string_view text) override;
   void PollFind(bool on) override;
   void ShowResultKinds(const ResultFilter& filter, bool any) override;
-  void ShowRows(PaneId pane, const std::vector<int>* rows) override;
 
  private:
-  struct Pane {
-    HWND box = nullptr;
-    PaneRows rows;
-  };
-
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -161,6 +152,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   void PlaceFindBar();
   void SelectRow(PaneId pane, int row);
   int PaneOf(HWND box) const;  // -1 for no pane
+  int VisibleRows(HWND box) const;
   int S(int pixels) const;
 
   WinDialogs& dialogs_;
@@ -175,7 +167,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   HWND tips_ = nullptr;
   HWND focused_ = nullptr;  // the control that had the focus when the window was left
   std::array<HWND, 2> labels_{};
-  std::array<Pane, 3> panes_;
+  std::array<HWND, 3> boxes_{};
   HMENU menu_ = nullptr;
   HACCEL accelerators_ = nullptr;
   HIMAGELIST images_ = nullptr;
@@ -188,7 +180,6 @@ class WinMainWindow : public WindowView, public WindowPort {
   HICON smallIcon_ = nullptr;
   unsigned dpi_ = 96;
   PaneSplit split_;
-  PaneSplit::Splitter dragging_ = PaneSplit::Splitter::None;
   std::array<int, 4> panelWidths_;  // of panels 0 to 3, at 96 pixels per inch
   std::string panelTip_;  // what panel 4's tooltip shows
   std::wstring tipText_;  // the toolbar tooltip being shown

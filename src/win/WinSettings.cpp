@@ -47,13 +47,6 @@ void WinSettings::WriteInt(std::string_view key, int value) const {
   Write(PlaceOf(root_, key), REG_DWORD, &data, sizeof data);
 }
 
-bool WinSettings::ReadBool(std::string_view key, bool fallback) const {
-  const std::optional<int> value = ReadInt(key);
-  return value ? *value != 0 : fallback;
-}
-
-void WinSettings::WriteBool(std::string_view key, bool value) const { WriteInt(key, value ? 1 : 0); }
-
 std::string WinSettings::ReadText(std::string_view key) const {
   const Place place = PlaceOf(root_, key);
   DWORD size = 0;

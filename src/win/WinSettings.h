@@ -13,8 +13,6 @@ class WinSettings : public SettingsStore {
  public:
   explicit WinSettings(std::wstring root) : root_(std::move(root)) {}
 
-  bool ReadBool(std::string_view key, bool fallback) const override;
-  void WriteBool(std::string_view key, bool value) const override;
   std::optional<int> ReadInt(std::string_view key) const override;
   void WriteInt(std::string_view key, int value) const override;
   std::string ReadText(std::string_view key) const override;

@@ -147,7 +147,7 @@ TEST_F(WindowDaily, ExportsResultsAsCsvAndCopiesManySelectedLines) {
   EXPECT_EQ(rows[2].substr(0, 21), "modified,/t/f0/file1,");
   ClickRow(PaneId::ListBox3, 0);
   ClickRow(PaneId::ListBox3, 2, Qt::ControlModifier);
-  ASSERT_EQ(window.SelectedLines(PaneId::ListBox3).size(), 2u);
+  ASSERT_EQ(window.SelectedRows(PaneId::ListBox3).size(), 2u);
   // A right click offers Copy Path, which copies the paths of both lines.
   QStringList offered;
   QTimer::singleShot(0, &window, [&] {
@@ -172,7 +172,7 @@ TEST_F(WindowDaily, FindsInThePaneWithTheFocusAndStepsWithF3) {
   QTest::keyClicks(window.FindEdit(), QStringLiteral("FILE7"));
   window.FinishFind();
   EXPECT_EQ(window.FindCount()->text(), QStringLiteral("1 of %1").arg(kFolders));
-  EXPECT_EQ(window.PaneSelectedIndex(PaneId::ListBox1), 7);
+  EXPECT_EQ(window.Controller().PaneSelectedIndex(PaneId::ListBox1), 7);
   QTest::keyClick(&window, Qt::Key_F3);
   EXPECT_EQ(window.FindCount()->text(), QStringLiteral("2 of %1").arg(kFolders));
   QTest::keyClick(&window, Qt::Key_F3, Qt::ShiftModifier);

@@ -260,7 +260,7 @@ TEST_F(WindowTest, RepeatsTheListingOrTheComparison) {
   Open(tree.Path("old.qln"));
   Trigger(ActionId::EditCompareContentAction);
   ASSERT_EQ(window.Logic().State().LastCommand, 2);
-  window.Model(PaneId::ListBox3)->Clear();
+  window.Controller().PaneClear(PaneId::ListBox3);
   Trigger(ActionId::EditRepeatLastAction);
   EXPECT_EQ(window.Model(PaneId::ListBox3)->rowCount(), 3);
   EXPECT_EQ(window.Model(PaneId::ListBox3)->Pane().LineAt(0),
@@ -329,18 +329,19 @@ TEST_F(WindowTest, APaneTakesAMillionLinesThroughItsModel) {
   PaneModel* model = window.Model(PaneId::ListBox2);
   QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
   std::string line = "01.01.1970 00:00:00 0000000005 Bytes ____N______ /data/file-";
-  for (int i = 0; i < 1'000'000; ++i) window.PaneAddLine(PaneId::ListBox2, line + std::to_string(i));
+  WindowController& controller = window.Controller();
+  for (int i = 0; i < 1'000'000; ++i) controller.PaneAddLine(PaneId::ListBox2, line + std::to_string(i));
   EXPECT_EQ(model->rowCount(), 0);  // announced in one batch, later
-  QApplication::processEvents();
+  window.AnnouncePanes();
   EXPECT_EQ(model->rowCount(), 1'000'000);
   EXPECT_EQ(model->data(model->index(999'999, 0)).toString().toStdString(), line + "999999");
-  window.PaneSetScrollExtent(PaneId::ListBox2, 666);
+  controller.PaneSetScrollExtent(PaneId::ListBox2, 666);
   EXPECT_EQ(model->data(model->index(5, 0), Qt::SizeHintRole).toSize().width(), 666);
   window.PaneView(PaneId::ListBox2)->scrollToBottom();
-  window.PaneClear(PaneId::ListBox2);
+  controller.PaneClear(PaneId::ListBox2);
   EXPECT_EQ(model->rowCount(), 0);
-  window.PaneAddLine(PaneId::ListBox2, "again");
-  QApplication::processEvents();
+  controller.PaneAddLine(PaneId::ListBox2, "again");
+  window.AnnouncePanes();
   EXPECT_EQ(model->rowCount(), 1);
 }
 

@@ -43,12 +43,17 @@ class ScriptedAnswers : public Base {
     ShownPatterns.push_back(patterns);
     return Next(PatternAnswers);
   }
+  bool OpenFolder(const std::string& folder) override {
+    OpenedFolders.push_back(folder);
+    return FolderOpens;
+  }
 
   std::deque<std::optional<std::string>> Folders, OpenNames, SaveNames, PatternAnswers, KeyNames;
   std::deque<ConfirmAnswer> Answers;
   // The first is chosen for each results file; the last stays for all after.
   std::deque<ResultsFormat> ResultsFormats;
-  std::vector<std::string> Titles, Starts, Questions, Errors, Warnings, ShownPatterns;
+  std::vector<std::string> Titles, Starts, Questions, Errors, Warnings, ShownPatterns, OpenedFolders;
+  bool FolderOpens = true;  // a file manager takes the folders
   int AboutShown = 0;
 
  private:

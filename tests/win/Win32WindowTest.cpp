@@ -481,7 +481,7 @@ TEST_F(Win32Window, OpensAMillionLineListingAndScrollsToItsEnd) {
   dialogs.OpenNames.push_back(files.Path("big.qln"));
   dialogs.Answers.push_back(ConfirmAnswer::Yes);  // it has no summary line, so Open asks
   Trigger(ActionId::FileOpenAction);
-  EXPECT_EQ(dialogs.Questions, std::vector<std::string>{Texts::kNotAListing});
+  EXPECT_EQ(dialogs.Questions, std::vector<std::string>{files.Path("big.qln") + Texts::kNotAListing});
   ASSERT_TRUE(dialogs.Errors.empty()) << dialogs.Errors.front();
   HWND box = window.PaneBox(PaneId::ListBox2);
   ASSERT_EQ(SendMessageW(box, LB_GETCOUNT, 0, 0), kLines);
@@ -543,7 +543,8 @@ TEST_F(Win32WindowDaily, FiltersTheResultsShowsTheOldLineAndSavesEverything) {
   SendMessageW(deleted, BM_CLICK, 0, 0);
   ASSERT_EQ(SendMessageW(Results(), LB_GETCOUNT, 0, 0), 2);
   Select(Results(), {0, 1});
-  const std::vector<std::string_view> shown = window.SelectedLines(PaneId::ListBox3);
+  const std::vector<std::string_view> shown =
+      window.Controller().Rows(PaneId::ListBox3).LinesAt(window.SelectedRows(PaneId::ListBox3));
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(std::string(shown[0].substr(0, 10)) + std::string(shown[1].substr(0, 7)), "Modified: Added: ");
   // The Modified line, the first shown, has its line of the baseline beside the toggles.
@@ -606,7 +607,7 @@ TEST_F(Win32WindowDaily, FindsInThePaneWithTheFocusAndStepsWithF3AndEnter) {
   SetWindowTextW(window.FindEdit(), L"\\FILE");
   window.FinishFind();
   EXPECT_EQ(TextOf(window.FindCount()), "1 of 5");
-  EXPECT_EQ(window.PaneLines(PaneId::ListBox1).LineAt(window.PaneSelectedIndex(PaneId::ListBox1)).find("file"),
+  EXPECT_EQ(window.PaneLines(PaneId::ListBox1).LineAt(window.Controller().PaneSelectedIndex(PaneId::ListBox1)).find("file"),
             window.PaneLines(PaneId::ListBox1).LineAt(0).find("file"));
   const auto press = [&](WPARAM key) {
     PostMessageW(window.FindEdit(), WM_KEYDOWN, key, 0);
