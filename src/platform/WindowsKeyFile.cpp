@@ -175,11 +175,10 @@ void CheckHolders(const std::string& file, HANDLE handle, bool privateKey, PSID 
     Fail("The key file " + file + " belongs to another account (" + AccountOf(security.Owner()) +
          "), so it is not used: its owner could put a key of their own in it. Make it yours with the command \"takeown /f " +
          Arg(file) + "\".");
-  const std::string user = AccountOf(me);
   if (privateKey) {
     const Others others = security.Holding(kReadRights | kWriteRights, me);
     if (others.Any()) {
-      std::string fix = "icacls " + Arg(file) + " /inheritance:r /grant:r " + Arg(user + ":F");
+      std::string fix = "icacls " + Arg(file) + " /inheritance:r /grant:r " + Arg(AccountOf(me) + ":F");
       if (!others.explicitly.empty()) {
         fix += "\" and then \"icacls " + Arg(file) + " /remove:g";
         for (const std::string& name : others.explicitly) fix += " " + Arg(name);
