@@ -1,7 +1,9 @@
 # What is installed besides the programs, and the packages made from it:
 #   Linux:   cpack -G DEB  ->  quillon_VERSION_ARCH.deb
-#   Windows: cpack -G ZIP  ->  quillon-windows-x64.zip
-# ./quillon.sh package makes both.
+#   Windows: share/windows/release.sh  ->  quillon-windows-x64.zip and
+#            quillon-VERSION-x64.msi, from what is installed here, signed
+#            when given a certificate
+# ./quillon.sh package makes them all.
 set(QUILLON_SUMMARY "list folder trees and find what was added, deleted or modified")
 set(CPACK_PACKAGE_NAME quillon)
 set(CPACK_PACKAGE_VENDOR "Quillon")
@@ -11,17 +13,38 @@ set(CPACK_PACKAGE_CONTACT "Quillon Maintainers <maintainers@quillon.example.org>
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
-  # The zip: the programs at its top, with the help and a README.txt that
-  # Notepad shows (CR LF line ends).
+  # The programs at the top, with the help and a README.txt that Notepad
+  # shows (CR LF line ends).
   configure_file(${PROJECT_SOURCE_DIR}/share/windows/README.txt ${CMAKE_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
-  install(FILES ${CMAKE_BINARY_DIR}/README.txt ${PROJECT_SOURCE_DIR}/share/quillon-help.html DESTINATION .)
+  install(FILES ${CMAKE_BINARY_DIR}/README.txt ${QUILLON_HELP_FILE} DESTINATION .)
   # The window, once this build makes one.
   if(TARGET quillon)
     install(TARGETS quillon RUNTIME DESTINATION .)
   endif()
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME quillon-windows-x64)
-  include(CPack)
+  # The DLLs that sign and check listings, beside the programs that load
+  # them, and what their licence (LGPL 2.1) asks to go with them: its text,
+  # their copyright notices, and which source they were built from.
+  install(IMPORTED_RUNTIME_ARTIFACTS Gcrypt::Gcrypt GpgError::GpgError RUNTIME DESTINATION .)
+  foreach(package libgcrypt libgpg-error)
+    execute_process(COMMAND dpkg-query -W -f=\${source:Package}\ \${Version} ${package}-mingw-w64-dev
+                    OUTPUT_VARIABLE source RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR "${package}-mingw-w64-dev is not installed (./quillon.sh windows installs it)")
+    endif()
+    string(MAKE_C_IDENTIFIER ${package} name)
+    set(QUILLON_${name}_SOURCE ${source})
+    set(notices /usr/share/doc/${package}-mingw-w64-dev/copyright)
+    file(READ ${notices} text)
+    string(REPLACE "\n" "\r\n" text "${text}")
+    file(WRITE ${CMAKE_BINARY_DIR}/licenses/${package}.txt "${text}")
+  endforeach()
+  file(READ /usr/share/common-licenses/LGPL-2.1 text)
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE ${CMAKE_BINARY_DIR}/licenses/LGPL-2.1.txt "${text}")
+  configure_file(${PROJECT_SOURCE_DIR}/share/windows/THIRD-PARTY.txt ${CMAKE_BINARY_DIR}/licenses/THIRD-PARTY.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/licenses/THIRD-PARTY.txt ${CMAKE_BINARY_DIR}/licenses/LGPL-2.1.txt
+          ${CMAKE_BINARY_DIR}/licenses/libgcrypt.txt ${CMAKE_BINARY_DIR}/licenses/libgpg-error.txt DESTINATION licenses)
   return()
 endif()
 

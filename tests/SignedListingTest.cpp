@@ -1,8 +1,12 @@
 // Signed listings: what a signature catches, the key file rules, every way a
-// listing is saved, and a standard tool checking our signatures.
+// listing is saved, and a standard tool checking our signatures. The keys,
+// signatures and rules are the same on Windows (libgcrypt, DACLs) as on
+// POSIX (OpenSSL, modes).
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <functional>
@@ -12,8 +16,15 @@
 #include "TestSupport.h"
 #include "documents/ListingFile.h"
 #include "documents/ListingSignature.h"
+#include "platform/Ed25519Pem.h"
 #include "platform/QuillonError.h"
 #include "surfaces/ListPane.h"
+#ifdef _WIN32
+// After the listing headers: the system's global "byte" would shadow their names.
+#include "platform/WindowsApi.h"
+
+#include <aclapi.h>
+#endif
 
 namespace {
 
@@ -22,10 +33,18 @@ const std::vector<std::string_view> kLines = {"01.01.2024 00:00:00 0000000001 By
 const std::vector<std::string_view> kOtherLines = {"01.01.2024 00:00:00 0000000002 Bytes ____N______ /d/a",
                                                    "Number of Files = 1"};
 
+#ifndef _WIN32
 ProgramResult Cli(const std::vector<std::string>& args) {
   std::vector<std::string> all{CliPath()};
   all.insert(all.end(), args.begin(), args.end());
   return RunProgram(all);
+}
+#endif
+
+std::string Bytes(std::string_view hex) {
+  std::string bytes;
+  for (std::size_t at = 0; at + 1 < hex.size(); at += 2) bytes += static_cast<char>(std::stoi(std::string(hex.substr(at, 2)), nullptr, 16));
+  return bytes;
 }
 
 class SignedListing : public ::testing::Test {
@@ -94,20 +113,122 @@ TEST_F(SignedListing, AnyChangeToListingOrSignatureFailsTheCheck) {
   tree.File("l.qln", listing);
   tree.File("l.qln.sig", signature);
   // No signature at all.
-  unlink(tree.Path("l.qln.sig").c_str());
+  std::filesystem::remove(tree.Path("l.qln.sig"));
   EXPECT_EQ(Check("l.qln", *pub), ListingSignature::Verdict::Unsigned);
 }
 
+// The second example of RFC 8032 signs to its very bytes, and checks, on
+// every system; a signature whose S is not below the group order (S + L,
+// which the curve arithmetic alone would accept) does not.
+TEST_F(SignedListing, SignsAndChecksTheRfc8032ExampleByteForByte) {
+  const std::string seed = Bytes("4ccd089b28ff96da9db6c346ec114e0f5b8a319f35aba624da8cf6ed4fb8a6fb");
+  const std::string point = Bytes("3d4017c3e843895a92b70aa74d1b7ebc9c982ccf2ec4968cc0cd55f12af4660c");
+  const std::string signature = Bytes(
+      "92a009a9f0d4cab8720e820b5f642540a2b27b5416503f8fb3762223ebdb69da"
+      "085ac1e43e15996e458f3613d0f11d8c387b2eaeb4302aeeb00d291612bb0c00");
+  // The key files made by Generate keep their rights when written again.
+  tree.File("key", Ed25519Pem::PrivateKey(seed));
+  tree.File("key.pub", Ed25519Pem::PublicKey(point));
+  EXPECT_EQ(SigningKey::LoadPrivate(tree.Path("key")).Sign("\x72"), signature);
+  for (const std::string name : {"key", "key.pub"}) {
+    const SigningKey checker = SigningKey::LoadPublic(tree.Path(name));
+    EXPECT_TRUE(checker.Verifies("\x72", signature)) << name;
+    EXPECT_FALSE(checker.Verifies("\x73", signature)) << name;
+    std::string plusOrder = signature;
+    const std::string order = Bytes("edd3f55c1a631258d69cf7a2def9de1400000000000000000000000000000010");
+    for (std::size_t i = 0, carry = 0; i < 32; ++i) {
+      carry += static_cast<unsigned char>(plusOrder[32 + i]) + static_cast<unsigned char>(order[i]);
+      plusOrder[32 + i] = static_cast<char>(carry & 0xff);
+      carry >>= 8;
+    }
+    EXPECT_FALSE(checker.Verifies("\x72", plusOrder)) << name;
+  }
+}
+
 TEST_F(SignedListing, KeyFilesAreGuarded) {
-  struct stat st {};
-  ASSERT_EQ(stat(tree.Path("key").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // Both key files in the very bytes OpenSSL reads and writes.
+  const std::string privateText = tree.Read("key"), publicText = tree.Read("key.pub");
+  std::string point;
+  const std::optional<std::string> seed = Ed25519Pem::ReadPrivate(privateText, &point);
+  ASSERT_TRUE(seed.has_value()) << privateText;
+  EXPECT_EQ(Ed25519Pem::PrivateKey(*seed), privateText);
+  EXPECT_EQ(Ed25519Pem::PublicKey(Ed25519Pem::ReadPublic(publicText).value_or("")), publicText);
+  EXPECT_FALSE(Ed25519Pem::ReadPrivate(publicText).has_value());
+  EXPECT_FALSE(Ed25519Pem::ReadPublic(privateText.substr(0, 40) + "!" + privateText.substr(41)).has_value());
   // A new key never replaces an old one, nor leaves half a pair behind.
   EXPECT_THROW(SigningKey::Generate(tree.Path("key")), QuillonError);
   tree.File("lone.pub", "kept");
   EXPECT_THROW(SigningKey::Generate(tree.Path("lone")), QuillonError);
   EXPECT_FALSE(std::filesystem::exists(tree.Path("lone")));
   EXPECT_EQ(tree.Read("lone.pub"), "kept");
+  // A public key does not sign, and a listing is no key.
+  EXPECT_THROW(SigningKey::LoadPrivate(tree.Path("key.pub")), QuillonError);
+  WriteListingFile(kLines, tree.Path("l.qln"));
+  EXPECT_THROW(SigningKey::LoadPublic(tree.Path("l.qln")), QuillonError);
+}
+
+#ifdef _WIN32
+
+namespace {
+
+// Lets everyone have rights on a file, next to what its DACL grants already.
+void GrantEveryone(const std::string& file, DWORD rights) {
+  const std::wstring path = WideOf(file);
+  BYTE everyone[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof everyone;
+  ASSERT_TRUE(CreateWellKnownSid(WinWorldSid, nullptr, everyone, &size));
+  PACL old = nullptr, updated = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &old, nullptr,
+                                  &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  EXPLICIT_ACCESSW access{};
+  access.grfAccessPermissions = rights;
+  access.grfAccessMode = GRANT_ACCESS;
+  access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+  access.Trustee.ptstrName = reinterpret_cast<LPWSTR>(everyone);
+  ASSERT_EQ(SetEntriesInAclW(1, &access, old, &updated), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, updated, nullptr),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  LocalFree(updated);
+  LocalFree(descriptor);
+}
+
+std::string Refusal(const std::function<void()>& load) {
+  try {
+    load();
+  } catch (const QuillonError& error) {
+    return error.what();
+  }
+  return "taken";
+}
+
+}  // namespace
+
+// The rules of the modes below, in terms of the DACL: a private key others
+// may read, or a key others may write, is refused with the icacls command
+// that mends it.
+TEST_F(SignedListing, WindowsKeyFilesAreGuardedByTheirDacl) {
+  GrantEveryone(tree.Path("key.pub"), FILE_GENERIC_READ);
+  EXPECT_EQ(Refusal([&] { SigningKey::LoadPublic(tree.Path("key.pub")); }), "taken");  // anyone may read a public key
+  GrantEveryone(tree.Path("key.pub"), FILE_GENERIC_WRITE);
+  const std::string written = Refusal([&] { SigningKey::LoadPublic(tree.Path("key.pub")); });
+  EXPECT_NE(written.find("may be written by others (Everyone)"), std::string::npos) << written;
+  EXPECT_NE(written.find(" /inheritance:d /grant:r Everyone:(R)\""), std::string::npos) << written;
+
+  GrantEveryone(tree.Path("key"), FILE_GENERIC_READ);
+  const std::string read = Refusal([&] { SigningKey::LoadPrivate(tree.Path("key")); });
+  EXPECT_NE(read.find("may be read or written by others (Everyone)"), std::string::npos) << read;
+  EXPECT_NE(read.find(" /inheritance:r /grant:r "), std::string::npos) << read;
+}
+
+#else
+
+TEST_F(SignedListing, PrivateKeysOthersMayReadAreRefused) {
+  struct stat st {};
+  ASSERT_EQ(stat(tree.Path("key").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
   // A private key others may read signs nothing.
   for (const unsigned mode : {0640u, 0604u, 0620u}) {
     tree.Chmod("key", mode);
@@ -118,10 +239,6 @@ TEST_F(SignedListing, KeyFilesAreGuarded) {
       EXPECT_NE(std::string(error.what()).find("chmod 600 " + tree.Path("key")), std::string::npos) << error.what();
     }
   }
-  // A public key does not sign, and a listing is no key.
-  EXPECT_THROW(SigningKey::LoadPrivate(tree.Path("key.pub")), QuillonError);
-  WriteListingFile(kLines, tree.Path("l.qln"));
-  EXPECT_THROW(SigningKey::LoadPublic(tree.Path("l.qln")), QuillonError);
 }
 
 // Whoever else owns or may write a key or its folder could put their own key
@@ -290,3 +407,5 @@ TEST(CliSignedListing, ListingAndSignatureChangeTogetherOrNotAtAll) {
     unlink(tree.Path("r.qln").c_str());
   }
 }
+
+#endif

@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 #include <sstream>
+
+#include "app/ActionTable.h"
+#include "app/WindowLayout.h"
 
 #ifdef _WIN32
 #include "platform/WindowsApi.h"
@@ -148,6 +153,53 @@ std::string TempTree::Read(const std::string& relative) const {
     }
   }
   return ::testing::AssertionFailure() << diff.str();
+}
+
+HelpNames MenuItemsNamedByHelp(const std::string& html) {
+  namespace L = WindowLayout;
+  // A caption as the help writes it: no access key, no closing dots.
+  const auto plain = [](std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
+    if (text.size() > 3 && text.ends_with("...")) text.resize(text.size() - 3);
+    return text;
+  };
+  std::map<std::string, std::map<std::string, std::string>> menus;  // menu, item, key
+  std::map<std::string, std::string> keys;                          // item, key
+  for (const L::MenuInfo& menu : L::kMenus)
+    for (const L::MenuItem& item : menu.items) {
+      const ActionInfo& action = InfoOf(item.action);
+      if (item.kind != L::ItemKind::Action || !action.visible) continue;
+      menus[plain(menu.title)][plain(action.caption)] = action.shortcut;
+      keys[plain(action.caption)] = action.shortcut;
+    }
+  HelpNames names;
+  static const std::regex kItem("<b>([^<&]+) &gt; ([^<]+)</b>");
+  for (std::sregex_iterator at(html.begin(), html.end(), kItem), end; at != end; ++at) {
+    ++names.named;
+    const auto menu = menus.find((*at)[1]);
+    if (menu == menus.end() || menu->second.count(plain((*at)[2])) == 0) names.missing.push_back((*at)[0]);
+  }
+  // A row names one or more items, "Find, Find Next", with their keys.
+  static const std::regex kRow("<tr><td>([^<]+)</td><td>([^<]+)</td>");
+  const auto split = [](const std::string& text) {
+    std::vector<std::string> parts;
+    for (std::size_t at = 0; at <= text.size();) {
+      const std::size_t comma = std::min(text.find(", ", at), text.size());
+      parts.push_back(text.substr(at, comma - at));
+      at = comma + 2;
+    }
+    return parts;
+  };
+  for (std::sregex_iterator at(html.begin(), html.end(), kRow), end; at != end; ++at) {
+    const std::vector<std::string> items = split((*at)[1]), shortcuts = split((*at)[2]);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      ++names.named;
+      const auto found = keys.find(items[i]);
+      if (found == keys.end() || i >= shortcuts.size() || found->second != shortcuts[i])
+        names.missing.push_back(items[i] + " (" + (i < shortcuts.size() ? shortcuts[i] : "") + ")");
+    }
+  }
+  return names;
 }
 
 std::vector<std::string> SortedSections(std::vector<std::string> listing) {

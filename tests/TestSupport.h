@@ -43,6 +43,16 @@ class TempTree {
 // whose search order is the file system's.
 std::vector<std::string> SortedSections(std::vector<std::string> listing);
 
+// What a help text names of the window: the items it writes as
+// "<b>Menu &gt; Item</b>" and the rows of its table of commands and keys.
+// Missing are those the menus of this build's windows lack, as the action
+// table and the layout give them, or whose key differs there.
+struct HelpNames {
+  int named = 0;
+  std::vector<std::string> missing;
+};
+HelpNames MenuItemsNamedByHelp(const std::string& html);
+
 #ifndef _WIN32
 // The result of running a program: exit code, standard output and error.
 struct ProgramResult {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <map>
 
+#include "TestSupport.h"
 #include "app/AboutLayout.h"
 #include "app/ActionTable.h"
 #include "app/DialogFileTypes.h"
@@ -192,16 +195,6 @@ TEST(HtmlText, ShowsTheHelpAsPlainTextWithHeadingsParagraphsBulletsAndPreformatt
             "Caf&eacute; & more\r\n------------------\r\n\r\none two\r\n\r\n  \xE2\x80\xA2 a <b>\r\n\r\nx  y\r\nz\r\n\r\n");
 }
 
-TEST(HtmlText, KeepsThePartsOfTheHelpThatHoldForTheBuild) {
-  const std::string html =
-      "<ul><li class=\"only-signing\">sign</li><li>list</li></ul><div class=\"not-signing\"><div>no</div>"
-      "<p>signing</p></div><p>a<span\nclass='x only-posix'> b</span> c</p>";
-  EXPECT_EQ(HtmlText::ForBuild(html, {"signing", "posix"}),
-            "<ul><li class=\"only-signing\">sign</li><li>list</li></ul><p>a<span\nclass='x only-posix'> b</span> c</p>");
-  EXPECT_EQ(HtmlText::ForBuild(html, {"windows"}),
-            "<ul><li>list</li></ul><div class=\"not-signing\"><div>no</div><p>signing</p></div><p>a c</p>");
-}
-
 TEST(PaneText, CutsAnOldLineIntoItsChangedFieldsAndTheTextBetween) {
   // A field inside one already marked is not drawn twice.
   const std::vector<MarkedField> changed{{2, 3, "size"}, {3, 1, "digest"}, {8, 2, "path"}};
@@ -269,3 +262,16 @@ TEST(WindowPlace, KeepsTheSizeAt96PixelsPerInchAndReadsAnOldPixelSizeAsItIs) {
   EXPECT_TRUE(high->maximized);
   EXPECT_EQ(WindowPlace::Read(store, 144)->frame.width, 1226);
 }
+
+#ifndef _WIN32
+// The Linux window's help names only items its menus have, with their keys
+// (the Win32 window's help is checked from its resource).
+TEST(Help, NamesOnlyMenuItemsTheWindowHas) {
+  std::ifstream in(QUILLON_HELP_PATH, std::ios::binary);
+  const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const HelpNames names = MenuItemsNamedByHelp(html);
+  EXPECT_GT(names.named, 25);
+  EXPECT_EQ(names.missing, std::vector<std::string>{});
+  EXPECT_EQ(html.find("<!--"), std::string::npos);  // no marker of either system is left
+}
+#endif

@@ -16,7 +16,6 @@ struct ActionInfo {
   bool visible;
   const char* hint;      // short part "|" long part
   bool checkable = false;
-  bool signing = false;  // only where the build signs and checks listings
 };
 
 inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
@@ -70,10 +69,9 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
     {ActionId::FileSignListingsAction, "File", "Si&gn Saved Listings", "", -1, true, true,
      "Sign Saved Listings| Save writes the listing's signature beside it (NAME.sig) with your private key; "
      "keep the key off the machine you audit.",
-     true, true},
+     true},
     {ActionId::FileVerifyKeyAction, "File", "Check Signatures &With...", "", -1, true, true,
-     "Check Signatures With| The public key that Open checks a listing's signature with; panel 4 tells the outcome.",
-     false, true},
+     "Check Signatures With| The public key that Open checks a listing's signature with; panel 4 tells the outcome."},
     {ActionId::EditAskBeforeDiscardAction, "Edit", "Ask &Before Discarding Unsaved Work", "", -1, true, true,
      "Ask Before Discarding Unsaved Work| Exit, New, Open, a new listing and a new comparison first offer to save "
      "a listing or comparison results not saved yet: a listing is a snapshot that cannot be made again later.",

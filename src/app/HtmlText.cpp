@@ -4,8 +4,6 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "platform/DigestStore.h"
-#include "platform/SigningKey.h"
 
 namespace {
 
@@ -44,78 +42,7 @@ std::string Entity(std::string_view name) {
   return "&" + std::string(name) + ";";
 }
 
-// The value of a tag's class attribute, or nothing.
-std::string_view ClassOf(std::string_view tag) {
-  for (std::size_t at = tag.find("class="); at != std::string_view::npos; at = tag.find("class=", at + 1)) {
-    if (at > 0 && std::isspace(static_cast<unsigned char>(tag[at - 1])) == 0) continue;
-    const char quote = at + 6 < tag.size() ? tag[at + 6] : '\0';
-    if (quote != '"' && quote != '\'') continue;
-    const std::size_t end = tag.find(quote, at + 7);
-    if (end != std::string_view::npos) return tag.substr(at + 7, end - at - 7);
-  }
-  return {};
-}
-
-// Whether a build with these features leaves out an element of this class.
-bool LeftOut(std::string_view classes, const std::vector<std::string>& features) {
-  const auto has = [&](std::string_view name) { return std::find(features.begin(), features.end(), name) != features.end(); };
-  while (!classes.empty()) {
-    const std::size_t space = classes.find(' ');
-    const std::string_view word = classes.substr(0, space);
-    if (word.rfind("only-", 0) == 0 && !has(word.substr(5))) return true;
-    if (word.rfind("not-", 0) == 0 && has(word.substr(4))) return true;
-    classes = space == std::string_view::npos ? std::string_view() : classes.substr(space + 1);
-  }
-  return false;
-}
-
 }  // namespace
-
-std::string HtmlText::ForBuild(std::string_view html, const std::vector<std::string>& features) {
-  std::string out;
-  std::size_t at = 0;
-  while (at < html.size()) {
-    const std::size_t open = html.find('<', at);
-    if (open == std::string_view::npos) break;
-    const std::size_t close = html.find('>', open);
-    if (close == std::string_view::npos) break;
-    const std::string_view tag = html.substr(open + 1, close - open - 1);
-    const std::string name = LowerName(tag);
-    if (name.empty() || name[0] == '/' || !LeftOut(ClassOf(tag), features)) {
-      out.append(html.substr(at, close + 1 - at));
-      at = close + 1;
-      continue;
-    }
-    // Left out up to its own end tag, past elements of its name within it.
-    out.append(html.substr(at, open - at));
-    int depth = 1;
-    std::size_t next = close + 1;
-    while (depth > 0) {
-      const std::size_t inner = html.find('<', next);
-      if (inner == std::string_view::npos) return out;
-      const std::size_t innerClose = html.find('>', inner);
-      if (innerClose == std::string_view::npos) return out;
-      const std::string innerName = LowerName(html.substr(inner + 1, innerClose - inner - 1));
-      if (innerName == name) ++depth;
-      if (innerName == "/" + name) --depth;
-      next = innerClose + 1;
-    }
-    at = next;
-  }
-  out.append(html.substr(std::min(at, html.size())));
-  return out;
-}
-
-std::vector<std::string> HtmlText::Features() {
-#ifdef _WIN32
-  std::vector<std::string> features{"windows"};
-#else
-  std::vector<std::string> features{"posix"};
-#endif
-  if (SigningKey::Available()) features.emplace_back("signing");
-  if (DigestStore::Available()) features.emplace_back("digest-cache");
-  return features;
-}
 
 std::string HtmlText::ToPlain(std::string_view html) {
   std::string out;

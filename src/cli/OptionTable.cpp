@@ -16,6 +16,18 @@ using Value = OptionTable::Value;
 constexpr unsigned kListing = OptionTable::kList | OptionTable::kCompare;
 constexpr unsigned kAll = kListing | OptionTable::kKeygen;
 
+// Where the two systems' builds differ, the help tells each its own.
+#ifdef _WIN32
+#define QUILLON_TEMP_DEFAULT "the user's temporary folder, from TMP or TEMP"
+#define QUILLON_DIRECT_OUTPUT "-o - writes to standard output."
+#define QUILLON_OPENSSL_COMMAND "README.txt"
+#else
+#define QUILLON_TEMP_DEFAULT "$TMPDIR, else /tmp"
+#define QUILLON_DIRECT_OUTPUT \
+  "a device, FIFO or socket is written directly, and -o - or /dev/stdout write to standard output where it stands."
+#define QUILLON_OPENSSL_COMMAND "man page"
+#endif
+
 // "512M", "4G", "65536": a size in bytes with an optional K, M, G or T
 // (powers of 1024); nothing for anything else or 0.
 std::optional<std::size_t> ParseSize(const std::string& text) {
@@ -105,12 +117,11 @@ const Option kOptions[] = {
     {"--temp-dir", "", "DIR", Value::Folder, kListing, false, "--temp-dir needs a folder",
      "the folder for temporary files",
      "where compare keeps listings that do not fit in --memory, and list -o FILE its listing until it is whole "
-     "(default $TMPDIR, else /tmp).",
+     "(default " QUILLON_TEMP_DEFAULT ").",
      [](CliOptions& o, const std::string& v, std::string&) { return NotEmpty(v) && (o.temporaryFolder = v, true); }},
     {"-o", "--output", "FILE", Value::File, kAll, false, "-o needs a file name", "write to a file",
      "writes to FILE instead of standard output (keygen: the private key). FILE is replaced only once it has "
-     "been written whole; a device, FIFO or socket is written directly, and -o - or /dev/stdout write to "
-     "standard output where it stands.",
+     "been written whole; " QUILLON_DIRECT_OUTPUT,
      [](CliOptions& o, const std::string& v, std::string& problem) {
        if (v.empty()) {
          problem = "the file name after -o is empty";
@@ -121,7 +132,7 @@ const Option kOptions[] = {
     {"--sign", "", "KEY", Value::File, OptionTable::kList, false, "--sign needs a key file",
      "sign the listing with a private key",
      "writes FILE.sig beside FILE: the Ed25519 signature of FILE's bytes. A KEY others may read is refused. The "
-     "man page shows the openssl command that checks it.",
+     QUILLON_OPENSSL_COMMAND " shows the openssl command that checks it.",
      [](CliOptions& o, const std::string& v, std::string&) { return NotEmpty(v) && (o.sign = v, true); }},
     {"--moves", "", "", Value::None, OptionTable::kCompare, false, "", "report a moved file as one Moved line",
      "reports a file that moved as one Moved line: its current line, \" <= \" and its old path.",
@@ -159,8 +170,7 @@ const Option kOptions[] = {
      "check the loaded listing's signature with a public key",
      "checks LOADED against LOADED.sig first; a missing or wrong signature is an error (2) and nothing is "
      "compared. A signed LOADED compared without it gets a note that it was not checked. Keep KEY on another "
-     "machine than the tree you audit: whoever can read it can sign a forged baseline. (Not in the Windows "
-     "build.)",
+     "machine than the tree you audit: whoever can read it can sign a forged baseline.",
      [](CliOptions& o, const std::string& v, std::string&) { return NotEmpty(v) && (o.verifyWith = v, true); }},
 };
 

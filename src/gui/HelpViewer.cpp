@@ -12,7 +12,6 @@
 #include <QVBoxLayout>
 
 #include "app/HelpPlace.h"
-#include "app/HtmlText.h"
 #include "surfaces/Texts.h"
 #include "gui/Glyphs.h"
 
@@ -50,11 +49,9 @@ void HelpViewer::ShowContents(const QWidget* owner) {
     }
     frame_->resize(640, 560);
     if (QFile file(helpFile_); file.open(QIODevice::ReadOnly)) {
-      // The parts of the help that hold for this build.
-      const QByteArray html = file.readAll();
+      // The build made the help of its own system.
       browser_->document()->setBaseUrl(QUrl::fromLocalFile(helpFile_));
-      browser_->setHtml(QString::fromStdString(
-          HtmlText::ForBuild(std::string_view(html.constData(), static_cast<std::size_t>(html.size())), HtmlText::Features())));
+      browser_->setHtml(QString::fromUtf8(file.readAll()));
     } else {
       // The viewer itself tells of a missing help file; the program goes on.
       browser_->setHtml(QStringLiteral("<h2>Help is not available</h2><p>The help file <tt>%1</tt> cannot be "

@@ -8,15 +8,12 @@
 // Keys are PEM files: the private key as PKCS #8, the public key as
 // SubjectPublicKeyInfo, so that standard tools read both. A signature is the
 // raw 64 bytes over the whole message. Failures raise QuillonError with a
-// text that names the file and says what to do.
+// text that names the file and says what to do. On POSIX through OpenSSL;
+// on Windows through libgcrypt, with the same files and signatures, and the
+// rules on owners and readers below kept in terms of the file's DACL.
 class SigningKey {
  public:
   static constexpr std::size_t kSignatureSize = 64;
-
-  // False in a build without Ed25519 (Windows): every other call then fails
-  // with kUnavailable.
-  static bool Available();
-  static const char* const kUnavailable;
 
   // The public key's file beside a private key's.
   static std::string PublicFileOf(const std::string& privateFile) { return privateFile + ".pub"; }

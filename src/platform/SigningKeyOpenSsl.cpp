@@ -188,10 +188,6 @@ bool WriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
-const char* const SigningKey::kUnavailable = "Signed listings are not available in this build of the program";
-
-bool SigningKey::Available() { return true; }
-
 void SigningKey::Generate(const std::string& privateFile) {
   const std::string publicFile = PublicFileOf(privateFile);
   EVP_PKEY* made = EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519");

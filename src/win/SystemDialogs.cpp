@@ -48,7 +48,7 @@ IShellItem* ShellFolderAt(std::wstring path) {
 }  // namespace
 
 SystemDialogs::SystemDialogs() {
-  for (FileDialogState* state : {&open_, &save_, &results_}) state->name.assign(kNameRoom, L'\0');
+  for (FileDialogState* state : {&open_, &save_, &results_, &key_}) state->name.assign(kNameRoom, L'\0');
 }
 
 std::wstring SystemDialogs::Filter(bool results) {
@@ -83,6 +83,22 @@ std::optional<std::string> SystemDialogs::RunFileDialog(FileDialogState& state, 
 std::optional<std::string> SystemDialogs::OpenFile() { return RunFileDialog(open_, false); }
 
 std::optional<std::string> SystemDialogs::SaveFile() { return RunFileDialog(save_, true); }
+
+std::optional<std::string> SystemDialogs::ChooseKeyFile(std::string_view title) {
+  // A key file has any name: no type to choose, no extension added.
+  static constexpr wchar_t kAllFiles[] = L"All files (*.*)\0*.*\0";
+  const std::wstring caption = Shown(title);
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner_;
+  dialog.lpstrFilter = kAllFiles;
+  dialog.lpstrTitle = caption.c_str();
+  dialog.lpstrFile = key_.name.data();
+  dialog.nMaxFile = static_cast<DWORD>(key_.name.size());
+  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR | OFN_LONGNAMES | OFN_FILEMUSTEXIST;
+  if (!GetOpenFileNameW(&dialog)) return std::nullopt;
+  return NarrowOf(key_.name.data());
+}
 
 std::optional<ResultsFileChoice> SystemDialogs::SaveResultsFile() {
   auto name = RunFileDialog(results_, true, true);

@@ -14,8 +14,7 @@ class SystemDialogs : public WinDialogs {
   std::optional<std::string> OpenFile() override;
   std::optional<std::string> SaveFile() override;
   std::optional<ResultsFileChoice> SaveResultsFile() override;
-  // This build signs no listings: the menu offers no key to choose.
-  std::optional<std::string> ChooseKeyFile(std::string_view) override { return std::nullopt; }
+  std::optional<std::string> ChooseKeyFile(std::string_view title) override;
   ConfirmAnswer Confirm(std::string_view question) override;
   void ShowError(std::string_view message) override;
   void ShowWarning(std::string_view message) override;
@@ -41,5 +40,6 @@ class SystemDialogs : public WinDialogs {
   FileDialogState open_;
   FileDialogState save_;
   FileDialogState results_;
+  FileDialogState key_;
   std::wstring lastFolder_;
 };

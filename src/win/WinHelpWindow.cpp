@@ -19,7 +19,7 @@ std::wstring WinHelpWindow::Text() {
   HGLOBAL loaded = found != nullptr ? LoadResource(nullptr, found) : nullptr;
   if (loaded == nullptr) return L"Help is not available: it is missing from the program.";
   const std::string_view html(static_cast<const char*>(LockResource(loaded)), SizeofResource(nullptr, found));
-  return Shown(HtmlText::ToPlain(HtmlText::ForBuild(html, HtmlText::Features())));
+  return Shown(HtmlText::ToPlain(html));
 }
 
 void WinHelpWindow::LineUpColumns(const std::wstring& text) {

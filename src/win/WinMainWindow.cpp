@@ -201,9 +201,7 @@ void WinMainWindow::BuildMenu() {
         continue;
       }
       const ActionInfo& action = InfoOf(item.action);
-      // A hidden item takes no room; this build has no Ed25519, so signed
-      // listings are made and checked on Linux.
-      if (!action.visible || action.signing) continue;
+      if (!action.visible) continue;  // a hidden item takes no room
       std::string caption = action.caption;
       if (*action.shortcut) caption += std::string("\t") + action.shortcut;
       AppendMenuW(popup, MF_STRING | (action.enabledAtStart ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(CommandOf(item.action)), Shown(caption).c_str());

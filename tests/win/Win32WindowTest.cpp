@@ -14,7 +14,9 @@
 #include "app/ActionTable.h"
 #include "app/WindowLayout.h"
 #include "surfaces/Texts.h"
+#include "platform/SigningKey.h"
 #include "platform/SystemFolderSearch.h"
+#include "win/Resources.h"
 #include "win/SystemDialogs.h"
 #include "win/WinMainWindow.h"
 
@@ -71,11 +73,11 @@ class Win32Window : public ::testing::Test {
   void ExpectControlsFollowTheActions() {
     for (const ActionInfo& info : kActionTable) {
       const UINT state = GetMenuState(window.Menu(), static_cast<UINT>(WinMainWindow::CommandOf(info.id)), MF_BYCOMMAND);
-      if (info.visible && !info.signing) {
+      if (info.visible) {
         ASSERT_NE(state, static_cast<UINT>(-1)) << info.caption;
         EXPECT_EQ((state & MF_GRAYED) == 0, Enabled(info.id)) << info.caption;
       } else {
-        EXPECT_EQ(state, static_cast<UINT>(-1)) << info.caption << " is hidden or signs, so it has no item";
+        EXPECT_EQ(state, static_cast<UINT>(-1)) << info.caption << " is hidden, so it has no item";
       }
       const LRESULT button = SendMessageW(window.ToolBar(), TB_ISBUTTONENABLED, WinMainWindow::CommandOf(info.id), 0);
       if (SendMessageW(window.ToolBar(), TB_COMMANDTOINDEX, WinMainWindow::CommandOf(info.id), 0) >= 0) {
@@ -649,6 +651,67 @@ TEST_F(Win32WindowDaily, RemembersItsPlaceSplittersLastFolderAndMd5BoxBetweenSes
   // The folder browser opens at the folder listed last.
   SendMessageW(next.Handle(), WM_COMMAND, WinMainWindow::CommandOf(ActionId::EditListContentAction), 0);
   EXPECT_EQ(dialogs.Starts.back(), tree.Path("t"));
+}
+
+// The File menu's two signing items over the logic both windows share: the
+// key is chosen once, Save signs, and Open tells the verdict in panel 4.
+TEST_F(Win32Window, SignsSavedListingsAndTellsTheVerdictOfAnOpenedOneInPanel4) {
+  SigningKey::Generate(files.Path("key"));
+  SigningKey::Generate(files.Path("other"));
+  const auto checked = [&] {
+    return (GetMenuState(window.Menu(), WinMainWindow::CommandOf(ActionId::FileSignListingsAction), MF_BYCOMMAND) &
+            MF_CHECKED) != 0;
+  };
+  // A file that holds no key is refused, and signing stays off.
+  tree.File("a.txt", "alpha");
+  dialogs.KeyNames = {tree.Path("a.txt")};
+  Trigger(ActionId::FileSignListingsAction);
+  EXPECT_FALSE(checked());
+  ASSERT_EQ(dialogs.Errors.size(), 1u);
+  dialogs.Errors.clear();
+  dialogs.KeyNames = {files.Path("key")};
+  Trigger(ActionId::FileSignListingsAction);
+  EXPECT_TRUE(checked());
+  List(tree.Root());
+  const std::string listing = Fresh("l.qln");
+  dialogs.SaveNames.push_back(listing);
+  Trigger(ActionId::FileSaveAction);
+  EXPECT_EQ(window.PanelText(4), "Signed: " + listing + ".sig");
+
+  const auto open = [&] {
+    dialogs.OpenNames.push_back(listing);
+    Trigger(ActionId::FileOpenAction);
+    return window.PanelText(4);
+  };
+  // Checked with the public half beside the private key, then with another key.
+  EXPECT_EQ(open(), "Signature verified with " + files.Path("key.pub"));
+  dialogs.KeyNames = {files.Path("other.pub")};
+  Trigger(ActionId::FileVerifyKeyAction);
+  EXPECT_EQ(open().rfind("SIGNATURE DOES NOT MATCH", 0), 0u);
+  dialogs.KeyNames = {files.Path("key.pub")};
+  Trigger(ActionId::FileVerifyKeyAction);
+  const std::string saved = files.Read("l.qln");
+  files.File("l.qln", saved.substr(0, saved.size() - 3) + "X\r\n");
+  EXPECT_EQ(open().rfind("SIGNATURE DOES NOT MATCH", 0), 0u);
+  files.File("l.qln", saved);
+  DeleteFileW(WideOf(listing + ".sig").c_str());
+  EXPECT_EQ(open(), "NOT SIGNED: " + listing + ".sig is missing");
+  EXPECT_TRUE(dialogs.Errors.empty()) << dialogs.Errors.front();
+}
+
+// The help built into quillon.exe tells what this build does: every item it
+// names is in the window's menus, with its key, and nothing of the Linux
+// build's digest cache or file modes is left.
+TEST(Win32Help, NamesOnlyMenuItemsTheWindowHasAndNothingOfLinux) {
+  const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_HELP_HTML), MAKEINTRESOURCEW(10));  // RT_RCDATA
+  ASSERT_NE(found, nullptr);
+  const std::string html(static_cast<const char*>(LockResource(LoadResource(nullptr, found))), SizeofResource(nullptr, found));
+  const HelpNames names = MenuItemsNamedByHelp(html);
+  EXPECT_GT(names.named, 25);
+  EXPECT_EQ(names.missing, std::vector<std::string>{});
+  for (const char* linux : {"<!--", "XDG_CACHE_HOME", "~/.cache", "--digest-cache", "chmod", "chown", "/tmp", "/home/",
+                            "DejaVu", "btrfs", "inode"})
+    EXPECT_EQ(html.find(linux), std::string::npos) << linux;
 }
 
 TEST(Win32Dialogs, OfferTheThreeFileTypesAndShowTheHelpAsText) {
