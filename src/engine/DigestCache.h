@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -9,6 +10,13 @@
 #include <vector>
 
 #include "platform/DigestStore.h"
+
+// A digest the cache may give back for one file, found ahead of its use.
+struct CachedDigest {
+  DigestBytes Digest;
+  std::int64_t DueKey = -1;  // the row's key, when its day of last use is due to be refreshed
+  bool Found = false;
+};
 
 // Digests of unchanged files, kept between runs. A stored digest is given
 // again only for the same device and inode with the same size, mtime and
@@ -41,6 +49,25 @@ class DigestCache {
   // folder (its path, ending with "/"), when it may be reused.
   std::optional<std::string> Reusable(const FileStamp& stamp, std::string_view folder,
                                       DigestAlgorithm algorithm = DigestAlgorithm::Md5);
+  // The same as bytes.
+  std::optional<DigestBytes> ReusableBytes(const FileStamp& stamp, std::string_view folder, DigestAlgorithm algorithm);
+  // The row of rows (those of one folder, in key order) that may be given
+  // for stamp now: same file, same state, settled before its read began,
+  // read no later than now. Null when there is none.
+  static const StoredDigest* Match(const std::vector<StoredDigest>& rows, const FileStamp& stamp, std::int64_t now);
+  // Whether a row last used on usedDay is to be marked as used today.
+  bool UseDue(std::int64_t usedDay, std::int64_t now) const;
+  // The hexadecimal digits of a digest, as a freshly made one reads.
+  static std::string TextOf(const DigestBytes& digest);
+
+  // Whether digests may still be given; false once the store failed. Asked
+  // on any thread.
+  bool Usable() const { return usable_.load(std::memory_order_relaxed); }
+  const std::string& StorePath() const { return storePath_; }
+  // A digest found ahead by a DigestLookup is given: counted, and its row
+  // marked as used.
+  void CountReused(const CachedDigest& cached);
+
   // Keeps a digest that was read; readStartNs is Now() taken before the
   // file's state was read; the algorithm is told by the text's length.
   // Digests of unreadable files (all "0") are not kept.
@@ -58,6 +85,7 @@ class DigestCache {
   Clock clock_;
   std::unique_ptr<DigestStore> store_;
   bool writing_ = false;
+  std::atomic<bool> usable_{false};
   std::uint64_t reused_ = 0;  // digests given so far
   std::vector<StoredDigest> pending_;
   std::vector<std::int64_t> used_;  // keys of rows whose day of last use is due
