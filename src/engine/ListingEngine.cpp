@@ -355,6 +355,8 @@ ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderP
   }
   std::erase_if(folder.failures,
                 [&](const SearchFailure& failure) { return !failure.Name.empty() && excluded(failure.Name, failure.Folder); });
+  // The folders searched ahead hold many entries: none of them room to grow.
+  if (folder.entries.capacity() - folder.entries.size() > folder.entries.size() / 8) folder.entries.shrink_to_fit();
   return folder;
 }
 
