@@ -18,9 +18,10 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libssl-dev libsqlite3-dev libgtest-dev googletest
           qt6-base-dev libgl-dev fonts-dejavu-core fonts-symbola locales xvfb xauth xdotool
-          nlohmann-json3-dev python3 clang libclang-rt-14-dev
+          nlohmann-json3-dev liburing-dev python3 clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix wine wine64
-          dpkg-dev lintian bash-completion zsh fish systemd)
+          dpkg-dev lintian bash-completion zsh fish systemd
+          fio hyperfine)
 
 FUZZ_TARGETS=(read_listing:read compare_listings:compare parse_line:line md5_lanes:md5)
 

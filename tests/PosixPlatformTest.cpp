@@ -1,4 +1,5 @@
 // Tests of the POSIX realisation of the platform layer.
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -8,6 +9,7 @@
 #include <map>
 
 #include "TestSupport.h"
+#include "platform/PosixFileReader.h"
 #include "platform/PosixFolderSearch.h"
 #include "platform/RegionalSettings.h"
 
@@ -120,4 +122,36 @@ TEST(RegionalSettings, ReadsTheSeparatorsOfTheUsersLocale) {
   const RegionalSettings settings = RegionalSettings::FromUserLocale();
   EXPECT_EQ(settings.ThousandSeparator, "\xE2\x80\xAF");  // a narrow no-break space
   EXPECT_EQ(settings.TimeSeparator, ".");
+}
+
+TEST(PosixFileReader, ARingOpensReadsAheadAndClosesAsTheCallsOneByOneDo) {
+  PosixFileReader reader;
+  std::unique_ptr<FileRing> ring = reader.MakeRing();
+  if (!ring) GTEST_SKIP() << "this kernel offers no io_uring here";
+  TempTree tree;
+  tree.File("file", std::string(10000, 'x'));
+  tree.Fifo("fifo");
+  tree.Link("link", "file");
+  const int folder = reader.OpenFolder(tree.Root());
+  ASSERT_GE(folder, 0);
+  const std::vector<FileRing::OpenAt> opens{{folder, "file"}, {folder, "none"}, {folder, "link"}, {folder, "fifo"}};
+  std::vector<int> fds(opens.size());
+  ring->OpenAll(opens, fds);
+  EXPECT_GE(fds[0], 0);
+  EXPECT_EQ(fds[1], -ENOENT);
+  EXPECT_EQ(fds[2], -ELOOP);  // a link is never followed
+  EXPECT_GE(fds[3], 0);       // nor does a FIFO wait for a writer
+  // The file was just written: its bytes come from the page cache.
+  std::vector<int> got(1);
+  ring->ProbeAll(std::vector<FileRing::Probe>{{fds[0], 4096}}, got);
+  EXPECT_EQ(got[0], 4096);
+  ring->CloseAll(std::vector<int>{fds[0], fds[3]});
+  for (const int fd : {fds[0], fds[3]}) EXPECT_EQ(fcntl(fd, F_GETFD), -1) << "still open: " << fd;
+  EXPECT_TRUE(ring->Working());
+  reader.Close(folder);
+
+  // Switched off, there is none: each file is asked for on its own.
+  setenv("QUILLON_IO_URING", "off", 1);
+  EXPECT_EQ(reader.MakeRing(), nullptr);
+  unsetenv("QUILLON_IO_URING");
 }

@@ -60,7 +60,8 @@ bool DigestLookup::Look(const std::string& folder, const std::vector<FindData>& 
     CachedDigest& cached = found[i];
     cached.Digest = row->Digest;
     cached.Found = true;
-    if (cache_.UseDue(row->UsedDay, now)) cached.DueKey = DigestStore::KeyOf(stamp.Device, stamp.Inode, folder, algorithm);
+    if (cache_.UseDue(row->UsedDay, now))
+      cached.DueKey = DigestStore::KeyOf(stamp.Device, stamp.Inode, folder, algorithm);
   }
   return true;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/FileOpener.h"
 #include "engine/PageReleaser.h"
 #include "platform/DigestAlgorithm.h"
 #include "platform/FileReader.h"
@@ -164,24 +165,15 @@ class FileDigester {
 
   // Counts a block; true when the read is to be given up.
   bool Interrupted(std::size_t count);
-  // Files come folder by folder, so the last folder stays open and the next
-  // file in it opens by its name alone.
-  int OpenFile(const std::string& filePath);
-  // Folders come in walk order, those of one parent side by side, so the
-  // last parent stays open too and the next folder in it opens by its name.
-  int OpenFolder(std::string_view folder);
 
   FileReader& reader_;
   PageReleaser* releaser_;
+  FileOpener opener_;
   std::unique_ptr<StreamDigest> digest_;
   std::unique_ptr<unsigned char[]> buffer_;
   std::unique_ptr<Md5Lanes> lanes_;                   // made when first wanted
   std::unique_ptr<unsigned char[]> laneBuffers_;       // kLaneBlockSize per slot
   std::function<bool()> interrupt_;
   std::size_t sinceCheck_ = 0;
-  std::string folder_;  // with its separator; the one folderFd_ is
-  int folderFd_ = -1;
-  std::string parent_;  // the same for the folder that holds it
-  int parentFd_ = -1;
   std::atomic<std::uint64_t> bytesRead_{0};
 };

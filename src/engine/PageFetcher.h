@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "engine/FileDigester.h"
+#include "engine/FileOpener.h"
 #include "platform/FileReader.h"
+#include "platform/FileRing.h"
 
 // Starts the disk reads of the files queued for their digests, in the order
 // they are queued, ahead of the threads that hash them. It asks the system to
@@ -38,6 +40,8 @@ class PageFetcher {
   static constexpr std::uint64_t kMaxBytesAhead = 64 << 20;
   // Files found cached in a row before the fetcher rests.
   static constexpr int kRestAfter = 64;
+  // Files a ring asks for at once: their reads reach the disk together.
+  static constexpr std::size_t kRingBatch = 32;
 
   explicit PageFetcher(FileReader& reader) : reader_(reader) {}
   ~PageFetcher() { Finish(); }
@@ -65,8 +69,15 @@ class PageFetcher {
 
  private:
   void Loop();
+  // How many more files, and bytes, may be fetched now; the lock is held.
+  std::uint64_t Room() const;
+  std::uint64_t RoomBytes() const;
+  static bool Fetchable(const File& file);
   // Fetches file when it is not cached already; the bytes asked for, or 0.
-  std::uint64_t Fetch(const File& file);
+  std::uint64_t Fetch(FileOpener& opener, const File& file);
+  // The same for a batch of files through ring: the bytes of each in fetched.
+  void FetchAll(FileRing& ring, FileOpener& opener, const std::vector<std::shared_ptr<File>>& batch,
+                std::vector<std::uint64_t>& fetched);
 
   FileReader& reader_;
   std::size_t depth_ = 0;
