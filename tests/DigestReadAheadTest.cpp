@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -35,6 +36,12 @@ std::string Md5Hex(const std::string& data) {
   char text[33];
   md5_toHexStr(text, digest);
   return text;
+}
+
+// The descriptors this process has open.
+std::size_t OpenDescriptors() {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                                std::filesystem::directory_iterator{}));
 }
 
 FileDigester::Expected ExpectedOf(const std::string& path) {
@@ -410,6 +417,7 @@ TEST(DigestReadAhead, FetchesAndHandsBackOnlyWhatWasNotCached) {
     // Slow reads keep the digests behind the fetcher.
     reader.AfterRead = [](const std::string&) { std::this_thread::sleep_for(std::chrono::microseconds(300)); };
     RecordingSurfaces surfaces;
+    const std::size_t openBefore = OpenDescriptors();
     TMainWindow window(surfaces, search, RegionalSettings{}, &reader);
     window.SetReaders(16);
     surfaces.Md5 = [] { return true; };
@@ -428,6 +436,8 @@ TEST(DigestReadAhead, FetchesAndHandsBackOnlyWhatWasNotCached) {
       } else {
         EXPECT_LE(reader.Fetches[path], 1) << path;  // never read twice
         EXPECT_EQ(reader.Drops[path], 1) << path;    // and handed back
+        // The digest reads the file as the fetcher opened it.
+        EXPECT_EQ(std::count(reader.Opened.begin(), reader.Opened.end(), path), 1) << path;
         fetched += reader.Fetches[path];
       }
     }
@@ -437,6 +447,7 @@ TEST(DigestReadAhead, FetchesAndHandsBackOnlyWhatWasNotCached) {
     EXPECT_LE(openedCached, 200 + PageFetcher::kRestAfter + 16 + (ring ? PageFetcher::kRingBatch : 0));
     EXPECT_GT(fetched, 100);
     EXPECT_EQ(reader.RingBatches > 0, ring);
+    EXPECT_EQ(OpenDescriptors(), openBefore);  // every file closed
   }
 }
 

@@ -57,10 +57,10 @@ FileDigester::Text FileDigester::Text::Zeros(DigestAlgorithm algorithm) {
 }
 
 FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath, const Expected& expected,
-                                                     bool fetchedAhead) {
+                                                     bool fetchedAhead, int openFd) {
   FileRead read;
   Result early;
-  if (!Begin(filePath, expected, fetchedAhead, read, early)) return early;
+  if (!Begin(filePath, expected, fetchedAhead, openFd, read, early)) return early;
   digest_->Start();
   bool givenUp = false;
   while (const std::size_t count = ReadBlock(read, buffer_.get(), kReadBufferSize)) {
@@ -109,7 +109,7 @@ void FileDigester::DigestMany(Source& source) {
           break;
         }
         Result early;
-        if (Begin(*lane.task.path, lane.task.expected, lane.task.fetchedAhead, lane.read, early)) {
+        if (Begin(*lane.task.path, lane.task.expected, lane.task.fetchedAhead, lane.task.fd, lane.read, early)) {
           lanes_->Start(slot);
           lane.open = true;
         } else {
@@ -156,16 +156,17 @@ void FileDigester::DigestMany(Source& source) {
   }
 }
 
-bool FileDigester::Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, FileRead& read,
-                         Result& early) {
+bool FileDigester::Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, int openFd,
+                         FileRead& read, Result& early) {
   const Text kNoDigest = Text::Zeros(digest_->Algorithm());
   // Opening a FIFO or a device can change what other programs see; only what
   // the search found to be a regular file is ever opened.
   if (!expected.regularFile) {
+    if (openFd >= 0) reader_.Close(openFd);
     early = {kNoDigest, Outcome::NotAFile, 0};
     return false;
   }
-  const int fd = opener_.Open(filePath);
+  const int fd = openFd >= 0 ? openFd : opener_.Open(filePath);
   if (fd < 0) {
     early = {kNoDigest, Outcome::Failed, errno};
     return false;

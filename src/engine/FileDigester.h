@@ -91,7 +91,10 @@ class FileDigester {
   // of /proc, never keeps the read going. Symbolic links are not followed.
   // fetchedAhead: its pages were read into the cache for this digest alone,
   // so they are handed back whatever the read finds in the cache.
-  Result ComputeFileDigest(const std::string& filePath, const Expected& expected, bool fetchedAhead = false);
+  // openFd: the file opened already (as Open would), or -1; it is closed
+  // by the time the result is given.
+  Result ComputeFileDigest(const std::string& filePath, const Expected& expected, bool fetchedAhead = false,
+                           int openFd = -1);
 
   // A file DigestMany is to digest, and what it is to be called back with.
   struct Task {
@@ -99,6 +102,7 @@ class FileDigester {
     Expected expected;
     bool fetchedAhead = false;
     std::size_t id = 0;
+    int fd = -1;  // the file opened already, or -1
   };
   // Where DigestMany takes its files from and hands their digests to.
   class Source {
@@ -153,7 +157,8 @@ class FileDigester {
   };
   // Opens the file and checks it is the one the search saw: false, with the
   // result in early, when there is nothing to read.
-  bool Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, FileRead& read, Result& early);
+  bool Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, int openFd, FileRead& read,
+             Result& early);
   // Reads the next block into buffer: its size, or 0 at the end or on a
   // failure (then read.error is set). With fetchFirst, a first block not in
   // the page cache is only asked of the disk, to be read later without the

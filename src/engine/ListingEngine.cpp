@@ -495,7 +495,8 @@ std::size_t ListingEngine::QueueLargeFiles(ListedFolder& folder, std::size_t fro
 
 FileDigester::Result ListingEngine::DigestJob::operator()(FileDigester& digester) const {
   const bool fetched = engine->fetcher_.Claim(*file);
-  FileDigester::Result digest = digester.ComputeFileDigest(file->path, file->expected, fetched);
+  FileDigester::Result digest = digester.ComputeFileDigest(file->path, file->expected, fetched,
+                                                           fetched ? PageFetcher::TakeHeld(*file) : -1);
   engine->fetcher_.Digested(*file, fetched, digest.waitedForDisk);
   return digest;
 }
@@ -511,7 +512,9 @@ void ListingEngine::DigestJob::RunBatch(FileDigester& digester, DigestPool::Batc
       const DigestJob* work = batch_.Next(job);
       if (work == nullptr) return false;
       const PageFetcher::File& queued = *work->file;
-      task = FileDigester::Task{&queued.path, queued.expected, work->engine->fetcher_.Claim(*work->file), job};
+      const bool fetched = work->engine->fetcher_.Claim(*work->file);
+      task = FileDigester::Task{&queued.path, queued.expected, fetched, job,
+                                fetched ? PageFetcher::TakeHeld(*work->file) : -1};
       taken_.push_back(work);
       return true;
     }

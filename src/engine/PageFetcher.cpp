@@ -104,10 +104,11 @@ void PageFetcher::Loop() {
     busy_ = true;
     lock.unlock();
     fetched.assign(batch.size(), 0);
+    held_ = filesAhead_;
     if (ring && batch.size() > 1) {
       FetchAll(*ring, opener, batch, fetched);
     } else {
-      for (std::size_t i = 0; i < batch.size(); ++i) fetched[i] = Fetch(opener, *batch[i]);
+      for (std::size_t i = 0; i < batch.size(); ++i) fetched[i] = Fetch(opener, *batch[i], CanHold());
     }
     lock.lock();
     busy_ = false;
@@ -139,7 +140,15 @@ std::uint64_t PageFetcher::RoomBytes() const { return bytesAhead_ < kMaxBytesAhe
 // place.
 bool PageFetcher::Fetchable(const File& file) { return file.expected.regularFile && file.expected.size > 0; }
 
-std::uint64_t PageFetcher::Fetch(FileOpener& opener, const File& file) {
+bool PageFetcher::CanHold() const { return held_ < kMaxHeld; }
+
+void PageFetcher::Hold(File& file, int fd) {
+  ++held_;
+  file.heldFd = fd;
+  file.holder = &reader_;
+}
+
+std::uint64_t PageFetcher::Fetch(FileOpener& opener, File& file, bool hold) {
   if (!Fetchable(file)) return 0;
   const int fd = opener.Open(file.path);
   if (fd < 0) return 0;  // the digest tells why
@@ -152,7 +161,11 @@ std::uint64_t PageFetcher::Fetch(FileOpener& opener, const File& file) {
       reader_.FetchAhead(fd, bytes);
     }
   }
-  reader_.Close(fd);
+  if (bytes > 0 && hold) {
+    Hold(file, fd);
+  } else {
+    reader_.Close(fd);
+  }
   return bytes;
 }
 
@@ -182,7 +195,7 @@ void PageFetcher::FetchAll(FileRing& ring, FileOpener& opener, const std::vector
     std::size_t nameAt = 0;
     const int folderFd = opener.FolderOf(path, nameAt);
     if (folderFd < 0) {
-      fetched[i] = Fetch(opener, *batch[i]);
+      fetched[i] = Fetch(opener, *batch[i], CanHold());
       continue;
     }
     opens.push_back(FileRing::OpenAt{folderFd, path.c_str() + nameAt});
@@ -194,22 +207,32 @@ void PageFetcher::FetchAll(FileRing& ring, FileOpener& opener, const std::vector
   std::vector<int> toClose;
   for (std::size_t k = 0; k < opens.size(); ++k) {
     if (fds[k] < 0) continue;  // the digest tells why
-    toClose.push_back(fds[k]);
     const File& file = *batch[opened[k]];
     OpenFileFacts facts;
-    if (reader_.Stat(fds[k], facts) != 0 || !facts.RegularFile || facts.Size != file.expected.size) continue;
+    if (reader_.Stat(fds[k], facts) != 0 || !facts.RegularFile || facts.Size != file.expected.size) {
+      toClose.push_back(fds[k]);
+      continue;
+    }
     probes.push_back(FileRing::Probe{fds[k], static_cast<std::uint32_t>(std::min(file.expected.size, kFetchBytes))});
     probed.push_back(opened[k]);
   }
   std::vector<int> results(probes.size());
   ring.ProbeAll(probes, results);
   for (std::size_t k = 0; k < probes.size(); ++k) {
-    if (results[k] != -EAGAIN) continue;  // cached already, or not to be read
     const std::size_t i = probed[k];
+    if (results[k] != -EAGAIN) {  // cached already, or not to be read
+      toClose.push_back(probes[k].fd);
+      continue;
+    }
     fetched[i] = std::min(batch[i]->expected.size, kFetchBytes);
     // Where the file system began no read for the probe, this does; where
     // it did, this finds the pages on their way.
     reader_.FetchAhead(probes[k].fd, fetched[i]);
+    if (CanHold()) {
+      Hold(*batch[i], probes[k].fd);
+    } else {
+      toClose.push_back(probes[k].fd);
+    }
   }
   ring.CloseAll(toClose);
 }
