@@ -101,10 +101,11 @@ void PageFetcher::Loop() {
     }
     if (batch.empty()) continue;
     if (ring && !ring->Working()) ring.reset();
+    // Those fetched and not yet digested may be held open still.
+    held_ = filesAhead_;
     busy_ = true;
     lock.unlock();
     fetched.assign(batch.size(), 0);
-    held_ = filesAhead_;
     if (ring && batch.size() > 1) {
       FetchAll(*ring, opener, batch, fetched);
     } else {
