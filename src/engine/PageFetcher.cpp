@@ -214,7 +214,9 @@ void PageFetcher::FetchAll(FileRing& ring, FileOpener& opener, const std::vector
       toClose.push_back(fds[k]);
       continue;
     }
-    probes.push_back(FileRing::Probe{fds[k], static_cast<std::uint32_t>(std::min(file.expected.size, kFetchBytes))});
+    // One byte tells whether the file is cached, at the cost of copying no
+    // more; the system's read ahead of a file then follows from the advice.
+    probes.push_back(FileRing::Probe{fds[k], 1});
     probed.push_back(opened[k]);
   }
   std::vector<int> results(probes.size());
@@ -226,8 +228,6 @@ void PageFetcher::FetchAll(FileRing& ring, FileOpener& opener, const std::vector
       continue;
     }
     fetched[i] = std::min(batch[i]->expected.size, kFetchBytes);
-    // Where the file system began no read for the probe, this does; where
-    // it did, this finds the pages on their way.
     reader_.FetchAhead(probes[k].fd, fetched[i]);
     if (CanHold()) {
       Hold(*batch[i], probes[k].fd);

@@ -11,7 +11,7 @@ class PosixFileRing final : public FileRing {
  public:
   // The most a batch holds; larger spans are asked in several.
   static constexpr unsigned kEntries = 64;
-  static constexpr std::uint32_t kScratchBytes = 1 << 20;
+  static constexpr std::uint32_t kScratchBytes = 4096;
 
   // A ring, or none where the kernel has no io_uring, has it switched off
   // (io_uring_disabled, a seccomp filter) or lacks an operation used here.
