@@ -140,7 +140,7 @@ std::optional<DigestBytes> DigestCache::ReusableBytes(const FileStamp& stamp, st
   if (row == nullptr) return std::nullopt;
   if (writing_ && UseDue(row->UsedDay, now)) {
     used_.push_back(DigestStore::KeyOf(stamp.Device, stamp.Inode, folder, algorithm));
-    if (used_.size() >= kBatchRows) Flush();
+    if (used_.size() >= kUsedBatch) Flush();
   }
   ++reused_;
   return row->Digest;
@@ -172,7 +172,7 @@ void DigestCache::CountReused(const CachedDigest& cached) {
   ++reused_;
   if (!writing_ || cached.DueKey < 0) return;
   used_.push_back(cached.DueKey);
-  if (used_.size() >= kBatchRows) Flush();
+  if (used_.size() >= kUsedBatch) Flush();
 }
 
 void DigestCache::Keep(const FileStamp& stamp, const std::string& path, const std::string& digestText,
@@ -190,8 +190,10 @@ void DigestCache::Flush() {
   try {
     // A writer that keeps the store busy for long only costs the next run
     // some reads: what could not be written is dropped once it piles up.
-    if (store_->Write(pending_) || pending_.size() >= 4 * kBatchRows) pending_.clear();
-    if (store_->MarkUsed(used_, Today()) || used_.size() >= 4 * kBatchRows) used_.clear();
+    if (store_->Update(pending_, used_, Today()) || pending_.size() >= 4 * kBatchRows || used_.size() >= kUsedBatch) {
+      pending_.clear();
+      used_.clear();
+    }
   } catch (const std::exception& error) {
     StopWriting(error.what());
   }

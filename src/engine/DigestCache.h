@@ -23,9 +23,10 @@ struct CachedDigest {
 // ctime, and only when both times lie more than kRacyNs before the start of
 // the read that made it: a file changed in the same clock tick as its read
 // may have changed after it without its times showing it, so it is read again.
-// Digests just read are written back in batches. Whatever goes wrong with
-// the store is told once through the warning and turns reuse off, or only
-// writing; it never fails the listing.
+// Digests just read are written back at the end of the run, with the marks
+// of use, in one transaction (a run that reads many, in batches too).
+// Whatever goes wrong with the store is told once through the warning and
+// turns reuse off, or only writing; it never fails the listing.
 class DigestCache {
  public:
   using Clock = std::function<std::int64_t()>;  // nanoseconds since 1970-01-01 UTC
@@ -36,6 +37,10 @@ class DigestCache {
   // A row's day of last use is refreshed at most this often.
   static constexpr std::int64_t kUseRefreshDays = 7;
   static constexpr std::size_t kBatchRows = 2000;
+  // Rows whose day of last use is due are marked at the end of a run, with
+  // the digests read, in one transaction: a re-audit writes once. Only this
+  // many keys are held meanwhile.
+  static constexpr std::size_t kUsedBatch = 1 << 20;
 
   DigestCache(const std::string& storePath, Warn warn, Clock clock = RealClock);
   ~DigestCache();

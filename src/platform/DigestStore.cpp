@@ -515,8 +515,16 @@ void DigestStore::FindRowPerFile(std::uint64_t device, std::int64_t base, Digest
   if (rc != SQLITE_DONE) Fail(sqlite3_errmsg(db_));
 }
 
-bool DigestStore::Write(const std::vector<StoredDigest>& rows) {
-  if (!writable_ || rows.empty()) return writable_;
+bool DigestStore::Update(const std::vector<StoredDigest>& rows, const std::vector<std::int64_t>& used,
+                         std::int64_t day) {
+  if (!writable_ || (rows.empty() && used.empty())) return writable_;
+  return InTransaction([&] {
+    WriteRows(rows);
+    MarkUsed(used, day);
+  });
+}
+
+void DigestStore::WriteRows(const std::vector<StoredDigest>& rows) {
   // Each folder's value is read, changed and written once, in key order.
   std::vector<std::pair<std::int64_t, const StoredDigest*>> order;
   order.reserve(rows.size());
@@ -527,44 +535,39 @@ bool DigestStore::Write(const std::vector<StoredDigest>& rows) {
                        &row);
   }
   std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  return InTransaction([&] {
-    for (std::size_t i = 0; i < order.size();) {
-      const std::int64_t folder = order[i].first;
-      std::vector<PackedRow> kept = TakeFolder(folder);
-      for (; i < order.size() && order[i].first == folder; ++i) {
-        const StoredDigest& row = *order[i].second;
-        // A later state of a file takes the place of the one kept.
-        std::erase_if(kept, [&](const PackedRow& old) {
-          return old.row.Stamp.Device == row.Stamp.Device && old.row.Stamp.Inode == row.Stamp.Inode &&
-                 old.row.Digest.Size == row.Digest.Size;
-        });
-        kept.push_back(PackedRow{row, CheckValue(row.Stamp, row.Digest, row.ReadStartNs)});
-      }
-      PutFolder(folder, kept);
+  for (std::size_t i = 0; i < order.size();) {
+    const std::int64_t folder = order[i].first;
+    std::vector<PackedRow> kept = TakeFolder(folder);
+    for (; i < order.size() && order[i].first == folder; ++i) {
+      const StoredDigest& row = *order[i].second;
+      // A later state of a file takes the place of the one kept.
+      std::erase_if(kept, [&](const PackedRow& old) {
+        return old.row.Stamp.Device == row.Stamp.Device && old.row.Stamp.Inode == row.Stamp.Inode &&
+               old.row.Digest.Size == row.Digest.Size;
+      });
+      kept.push_back(PackedRow{row, CheckValue(row.Stamp, row.Digest, row.ReadStartNs)});
     }
-  });
+    PutFolder(folder, kept);
+  }
 }
 
-bool DigestStore::MarkUsed(const std::vector<std::int64_t>& keys, std::int64_t day) {
-  if (!writable_ || keys.empty()) return writable_;
+void DigestStore::MarkUsed(const std::vector<std::int64_t>& keys, std::int64_t day) {
   std::vector<std::int64_t> sorted = keys;
   std::sort(sorted.begin(), sorted.end());
-  return InTransaction([&] {
-    for (std::size_t i = 0; i < sorted.size();) {
-      const std::int64_t folder = FolderKeyOf(sorted[i]);
-      std::vector<PackedRow> kept = TakeFolder(folder);
-      bool changed = false;
-      for (; i < sorted.size() && FolderKeyOf(sorted[i]) == folder; ++i) {
-        const auto low = static_cast<std::uint64_t>(sorted[i]) & 0xFFFFFFFFULL;
-        for (PackedRow& packed : kept) {
-          if ((packed.row.Stamp.Inode & 0xFFFFFFFFULL) != low || packed.row.UsedDay >= day) continue;
-          packed.row.UsedDay = day;
-          changed = true;
-        }
+  for (std::size_t i = 0; i < sorted.size();) {
+    const std::int64_t folder = FolderKeyOf(sorted[i]);
+    std::vector<PackedRow> kept = TakeFolder(folder);
+    bool changed = false;
+    for (; i < sorted.size() && FolderKeyOf(sorted[i]) == folder; ++i) {
+      const auto low = static_cast<std::uint64_t>(sorted[i]) & 0xFFFFFFFFULL;
+      for (PackedRow& packed : kept) {
+        if ((packed.row.Stamp.Inode & 0xFFFFFFFFULL) != low || packed.row.UsedDay >= day) continue;
+        packed.row.UsedDay = day;
+        changed = true;
       }
-      if (changed) PutFolder(folder, kept);
     }
-  });
+    if (changed) PutFolder(folder, kept);
+  }
 }
 
 bool DigestStore::Expire(std::int64_t today, std::int64_t firstKeptDay) {

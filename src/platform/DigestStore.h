@@ -89,11 +89,11 @@ class DigestStore {
   // The folder part of a row's key: the key of the folder's row.
   static std::int64_t FolderKeyOf(std::int64_t key);
 
-  // Adds or replaces the rows in one transaction. False when another writer
-  // kept the store busy for too long; nothing is written then.
-  bool Write(const std::vector<StoredDigest>& rows);
-  // Sets the day of last use of the rows of these keys, in one transaction.
-  bool MarkUsed(const std::vector<std::int64_t>& keys, std::int64_t day);
+  // In one transaction: adds or replaces the rows, and sets the day of last
+  // use of the rows of the keys used; each folder's row is read and written
+  // once. False when another writer kept the store busy for too long;
+  // nothing is written then.
+  bool Update(const std::vector<StoredDigest>& rows, const std::vector<std::int64_t>& used, std::int64_t day);
   // Once a day at most: removes the rows last used before firstKeptDay.
   bool Expire(std::int64_t today, std::int64_t firstKeptDay);
 
@@ -109,6 +109,8 @@ class DigestStore {
   std::vector<PackedRow> TakeFolder(std::int64_t folder);
   // Writes a folder's rows, or removes the folder's row when there are none.
   void PutFolder(std::int64_t folder, std::vector<PackedRow>& rows);
+  void WriteRows(const std::vector<StoredDigest>& rows);
+  void MarkUsed(const std::vector<std::int64_t>& keys, std::int64_t day);
   void FindRowPerFile(std::uint64_t device, std::int64_t base, DigestAlgorithm algorithm,
                       std::vector<StoredDigest>& rows);
   sqlite3_stmt* Statement(const char* sql);

@@ -22,6 +22,7 @@ void DigestStore::FindFolder(std::uint64_t, std::string_view, DigestAlgorithm, s
   rows.clear();
 }
 std::int64_t DigestStore::FolderKeyOf(std::int64_t key) { return key >> 32; }
-bool DigestStore::Write(const std::vector<StoredDigest>&) { return false; }
-bool DigestStore::MarkUsed(const std::vector<std::int64_t>&, std::int64_t) { return false; }
+bool DigestStore::Update(const std::vector<StoredDigest>&, const std::vector<std::int64_t>&, std::int64_t) {
+  return false;
+}
 bool DigestStore::Expire(std::int64_t, std::int64_t) { return false; }
