@@ -166,8 +166,6 @@ bool DigestCache::UseDue(std::int64_t usedDay, std::int64_t now) const {
   return usedDay < now / kNsPerDay - kUseRefreshDays + 1;
 }
 
-std::string DigestCache::TextOf(const DigestBytes& digest) { return HexOf(digest); }
-
 void DigestCache::CountReused(const CachedDigest& cached) {
   ++reused_;
   if (!writing_ || cached.DueKey < 0) return;

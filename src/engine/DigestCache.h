@@ -62,8 +62,6 @@ class DigestCache {
   static const StoredDigest* Match(const std::vector<StoredDigest>& rows, const FileStamp& stamp, std::int64_t now);
   // Whether a row last used on usedDay is to be marked as used today.
   bool UseDue(std::int64_t usedDay, std::int64_t now) const;
-  // The hexadecimal digits of a digest, as a freshly made one reads.
-  static std::string TextOf(const DigestBytes& digest);
 
   // Whether digests may still be given; false once the store failed. Asked
   // on any thread.
