@@ -24,8 +24,9 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libssl-dev libsqlite3-dev libgtest-dev googletest
           qt6-base-dev libgl-dev fonts-dejavu-core fonts-symbola locales xvfb xauth xdotool
-          nlohmann-json3-dev python3 clang libclang-rt-14-dev
-          dpkg-dev lintian bash-completion zsh fish systemd acl attr libcap2-bin)
+          nlohmann-json3-dev liburing-dev python3 clang libclang-rt-14-dev
+          dpkg-dev lintian bash-completion zsh fish systemd acl attr libcap2-bin
+          fio hyperfine)
 # The Windows build: the cross compiler, Ed25519 for it, wine for its tests,
 # a font with the characters the panes' font lacks, and the tools that make
 # and read its installer. Signing it needs osslsigncode too, from Debian's

@@ -5,6 +5,7 @@
 # TREE defaults to a 20,000-file tree made here; give the bench tree
 # ($WORK/tree of bench_common.sh) for the full check. Exits 1 on the first
 # difference, naming the command and showing the first lines that differ.
+# COLD=1 (as root) drops the page cache before every run of either build.
 set -euo pipefail
 source "$(dirname "$0")/bench_common.sh"
 old=$(realpath "$1") new=$(realpath "$2")
@@ -35,6 +36,7 @@ same() {
   for build in old new; do
     local cli=$old
     [ $build = new ] && cli=$new
+    if [ -n "${COLD:-}" ]; then sync; echo 3 > /proc/sys/vm/drop_caches; fi
     (cd "$out" && set +e; "$cli" "$@" >"$out/$name.$build.out" 2>"$out/$name.$build.err"; echo $? >"$out/$name.$build.code")
     if [ -n "$first_line_only" ]; then
       head -n 1 "$out/$name.$build.err" >"$out/$name.$build.err1" && mv "$out/$name.$build.err1" "$out/$name.$build.err"
@@ -58,6 +60,9 @@ same list list "$tree"
 same list-md5 list --md5 "$tree"
 same list-sha256 list --sha256 "$tree"
 same list-readers1 list --md5 --readers 1 "$tree"
+same list-readers2 list --md5 --readers 2 "$tree"
+same list-sha256-readers1 list --sha256 --readers 1 "$tree"
+same list-sha256-readers2 list --sha256 --readers 2 "$tree"
 same list-csv list --md5 --format csv "$tree"
 same list-json list --sha256 --format json "$tree"
 same list-exclude list --exclude '*.txt' --exclude '!a*' "$tree"

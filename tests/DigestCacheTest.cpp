@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "engine/DigestCache.h"
+#include "platform/DigestStore.h"
 
 namespace {
 
@@ -108,9 +109,14 @@ TEST(DigestCache, DamageFoundPartWaySaysWhatWasReused) {
     auto cache = f.Open();
     for (std::uint64_t i = 1; i <= 4; ++i) cache->Keep(Stamp(i), i <= 3 ? "/a/f" : "/b/f", kDigest, kStart);
   }
+  // One byte of the digest kept for /b/f changed.
+  const std::int64_t folder = DigestStore::FolderKeyOf(DigestStore::KeyOf(42, 4, "/b/", DigestAlgorithm::Md5));
   sqlite3* db = nullptr;
   sqlite3_open(f.path.c_str(), &db);
-  sqlite3_exec(db, "UPDATE digests SET read_ns = read_ns - 1 WHERE inode = 4", nullptr, nullptr, nullptr);
+  const std::string damage = "UPDATE folders SET rows = substr(rows, 1, 70) || x'ff' || substr(rows, 72) WHERE key = " +
+                             std::to_string(folder);
+  ASSERT_EQ(sqlite3_exec(db, damage.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_EQ(sqlite3_changes(db), 1);
   sqlite3_close(db);
   auto cache = f.Open();
   for (std::uint64_t i = 1; i <= 3; ++i) EXPECT_EQ(cache->Reusable(Stamp(i), "/a/"), kDigest);
@@ -201,4 +207,75 @@ TEST(DigestCache, KeepsEachAlgorithmsDigestApart) {
   EXPECT_EQ(cache->Reusable(Stamp(2), "/", DigestAlgorithm::Sha256), sha);
   EXPECT_FALSE(cache->Reusable(Stamp(2), "/", DigestAlgorithm::Md5));
   EXPECT_TRUE(f.warnings.empty());
+}
+
+namespace {
+
+// A store as the version that kept a row per file wrote it: an MD5 digest
+// of /a/f (inode 1) and of /b/h (inode 3), an SHA-256 one of /a/g (inode 2).
+void WriteRowPerFileStore(const std::string& path) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  const std::string sql =
+      "PRAGMA journal_mode=WAL;"
+      "CREATE TABLE digests(id INTEGER PRIMARY KEY, device INTEGER NOT NULL, inode INTEGER NOT NULL, path BLOB NOT "
+      "NULL, size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL, digest BLOB NOT NULL, "
+      "read_ns INTEGER NOT NULL, used_day INTEGER NOT NULL, check_value INTEGER NOT NULL);"
+      "INSERT INTO digests VALUES(3182875146373300226,42,2,X'2f612f67',1000,1699999940000000000,1699999990000000000,"
+      "X'cccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccc',1700000000000000000,19675,"
+      "7308429317027290166);"
+      "INSERT INTO digests VALUES(5526671858163777539,42,3,X'2f622f68',1000,1699999940000000000,1699999990000000000,"
+      "X'0123456789abcdef0123456789abcdef',1700000000000000000,19675,4015446420772994697);"
+      "INSERT INTO digests VALUES(6735856510930255873,42,1,X'2f612f66',1000,1699999940000000000,1699999990000000000,"
+      "X'0123456789abcdef0123456789abcdef',1700000000000000000,19675,7324879886545265483);"
+      "CREATE TABLE meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL) WITHOUT ROWID;"
+      "PRAGMA application_id=" + std::to_string(0x51444331) + "; PRAGMA user_version=1;";
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+std::int64_t UserVersion(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_stmt* statement = nullptr;
+  sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &statement, nullptr);
+  const std::int64_t version = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+  return version;
+}
+
+}  // namespace
+
+TEST(DigestCache, TakesOverTheDigestsOfAStoreOfARowPerFile) {
+  const std::string sha(64, 'c');
+  CacheFixture f;
+  std::filesystem::create_directory(f.tree.Path("cache"));
+  std::filesystem::permissions(f.tree.Path("cache"), std::filesystem::perms::owner_all);
+  WriteRowPerFileStore(f.path);
+  {
+    auto cache = f.Open();
+    EXPECT_EQ(cache->Reusable(Stamp(1), "/a/"), kDigest);
+    EXPECT_EQ(cache->Reusable(Stamp(2), "/a/", DigestAlgorithm::Sha256), sha);
+    EXPECT_EQ(cache->Reusable(Stamp(3), "/b/"), kDigest);
+    EXPECT_FALSE(cache->Reusable(Stamp(2), "/a/"));
+    cache->Keep(Stamp(5), "/a/k", kDigest, kStart);
+  }
+  EXPECT_EQ(UserVersion(f.path), 2);
+  auto cache = f.Open();
+  for (std::uint64_t inode : {1, 5}) EXPECT_EQ(cache->Reusable(Stamp(inode), "/a/"), kDigest);
+  EXPECT_TRUE(f.warnings.empty()) << f.warnings.front();
+
+  // One that cannot be written is read as it stands.
+  ScratchMount disk("1m");
+  if (!disk.Ready()) GTEST_SKIP() << "a tmpfs cannot be mounted here";
+  f.path = disk.Path("digests.sqlite");
+  WriteRowPerFileStore(f.path);
+  ASSERT_TRUE(disk.MakeReadOnly());
+  auto readOnly = f.Open();
+  EXPECT_EQ(readOnly->Reusable(Stamp(2), "/a/", DigestAlgorithm::Sha256), sha);
+  EXPECT_EQ(readOnly->Reusable(Stamp(3), "/b/"), kDigest);
+  EXPECT_FALSE(readOnly->Reusable(Stamp(4), "/b/"));
+  ASSERT_EQ(f.warnings.size(), 1u);
+  EXPECT_NE(f.warnings[0].find("cannot be written"), std::string::npos) << f.warnings[0];
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -35,6 +36,12 @@ std::string Md5Hex(const std::string& data) {
   char text[33];
   md5_toHexStr(text, digest);
   return text;
+}
+
+// The descriptors this process has open.
+std::size_t OpenDescriptors() {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                                std::filesystem::directory_iterator{}));
 }
 
 FileDigester::Expected ExpectedOf(const std::string& path) {
@@ -307,8 +314,9 @@ TEST(DigestReadAhead, ListsLikeOneReaderWithFifosLinksDevicesAndUnreadableEntrie
   std::vector<std::string> command;
   if (root) command = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
   command.push_back(CliPath());
-  const auto list = [&](const std::vector<std::string>& options) {
+  const auto list = [&](const std::vector<std::string>& options, bool ring = true) {
     std::vector<std::string> args = command;
+    if (!ring) args.insert(args.begin(), {"/usr/bin/env", "QUILLON_IO_URING=off"});
     args.push_back("list");
     args.insert(args.end(), options.begin(), options.end());
     args.push_back(tree.Root());
@@ -333,6 +341,7 @@ TEST(DigestReadAhead, ListsLikeOneReaderWithFifosLinksDevicesAndUnreadableEntrie
     EXPECT_EQ(withReaders("3"), one);
     EXPECT_EQ(withReaders("64"), one);
     EXPECT_EQ(list(digest), one);
+    EXPECT_EQ(list(digest, false), one);  // read ahead one file at a time, without io_uring
   }
 }
 
@@ -383,83 +392,99 @@ TEST(DigestReadAhead, SearchesFarAheadOfTheQueueYetEachFolderOnce) {
 
 TEST(DigestReadAhead, FetchesAndHandsBackOnlyWhatWasNotCached) {
   // 400 files in walk order against a model of the page cache: the first
-  // half cached already, as the user's own files would be, the rest not.
-  TempTree tree;
-  constexpr std::int64_t kTime = 1700000000;
-  const std::string root = tree.Root() + "/";
-  ScriptedFileReader reader;
-  reader.ModelTheCache = true;
-  std::vector<FindData> entries;
-  std::vector<std::string> contents;
-  for (int i = 0; i < 400; ++i) {
-    const std::string name = "f" + std::to_string(1000 + i);
-    contents.push_back("content of " + name);
-    tree.File(name, contents.back());
-    tree.SetTime(name, kTime);
-    entries.push_back(FakeFolderSearch::File(name, contents.back().size(), kTime));
-    if (i < 200) reader.Cached.insert(root + name);
-  }
-  FakeFolderSearch search;
-  search.AddFolder(root, entries);
-  // Slow reads keep the digests behind the fetcher.
-  reader.AfterRead = [](const std::string&) { std::this_thread::sleep_for(std::chrono::microseconds(300)); };
-  RecordingSurfaces surfaces;
-  TMainWindow window(surfaces, search, RegionalSettings{}, &reader);
-  window.SetReaders(16);
-  surfaces.Md5 = [] { return true; };
-  surfaces.FolderAnswers.push_back(root);
-  ASSERT_TRUE(window.Dispatch([&] { window.EditListContentActionExecute(); }));
-  const auto lines = surfaces.Lines(PaneId::ListBox1);
-  int openedCached = 0;
-  int fetched = 0;
-  for (int i = 0; i < 400; ++i) {
-    const std::string path = root + entries[static_cast<std::size_t>(i)].Name;
-    EXPECT_EQ(lines[static_cast<std::size_t>(i)].substr(49), Md5Hex(contents[static_cast<std::size_t>(i)]) + " " + path);
-    if (i < 200) {
-      EXPECT_EQ(reader.Fetches.count(path) + reader.Drops.count(path), 0u) << path;  // the user's cache as it was
-      openedCached += static_cast<int>(std::count(reader.Opened.begin(), reader.Opened.end(), path));
-    } else {
-      EXPECT_LE(reader.Fetches[path], 1) << path;  // never read twice
-      EXPECT_EQ(reader.Drops[path], 1) << path;    // and handed back
-      fetched += reader.Fetches[path];
+  // half cached already, as the user's own files would be, the rest not;
+  // fetched one by one, and in batches through a ring.
+  for (const bool ring : {false, true}) {
+    SCOPED_TRACE(ring ? "ring" : "one by one");
+    TempTree tree;
+    constexpr std::int64_t kTime = 1700000000;
+    const std::string root = tree.Root() + "/";
+    ScriptedFileReader reader;
+    reader.ModelTheCache = true;
+    reader.Ring = ring;
+    std::vector<FindData> entries;
+    std::vector<std::string> contents;
+    for (int i = 0; i < 400; ++i) {
+      const std::string name = "f" + std::to_string(1000 + i);
+      contents.push_back("content of " + name);
+      tree.File(name, contents.back());
+      tree.SetTime(name, kTime);
+      entries.push_back(FakeFolderSearch::File(name, contents.back().size(), kTime));
+      if (i < 200) reader.Cached.insert(root + name);
     }
+    FakeFolderSearch search;
+    search.AddFolder(root, entries);
+    // Slow reads keep the digests behind the fetcher.
+    reader.AfterRead = [](const std::string&) { std::this_thread::sleep_for(std::chrono::microseconds(300)); };
+    RecordingSurfaces surfaces;
+    const std::size_t openBefore = OpenDescriptors();
+    TMainWindow window(surfaces, search, RegionalSettings{}, &reader);
+    window.SetReaders(16);
+    surfaces.Md5 = [] { return true; };
+    surfaces.FolderAnswers.push_back(root);
+    ASSERT_TRUE(window.Dispatch([&] { window.EditListContentActionExecute(); }));
+    const auto lines = surfaces.Lines(PaneId::ListBox1);
+    int openedCached = 0;
+    int fetched = 0;
+    for (int i = 0; i < 400; ++i) {
+      const std::string path = root + entries[static_cast<std::size_t>(i)].Name;
+      EXPECT_EQ(lines[static_cast<std::size_t>(i)].substr(49),
+                Md5Hex(contents[static_cast<std::size_t>(i)]) + " " + path);
+      if (i < 200) {
+        EXPECT_EQ(reader.Fetches.count(path) + reader.Drops.count(path), 0u) << path;  // the user's cache as it was
+        openedCached += static_cast<int>(std::count(reader.Opened.begin(), reader.Opened.end(), path));
+      } else {
+        EXPECT_LE(reader.Fetches[path], 1) << path;  // never read twice
+        EXPECT_EQ(reader.Drops[path], 1) << path;    // and handed back
+        // The digest reads the file as the fetcher opened it.
+        EXPECT_EQ(std::count(reader.Opened.begin(), reader.Opened.end(), path), 1) << path;
+        fetched += reader.Fetches[path];
+      }
+    }
+    // Among the cached files the fetcher soon rested, and it woke once the
+    // digests had to wait for the disk.
+    // A batch under way when it rests is ended first.
+    EXPECT_LE(openedCached, 200 + PageFetcher::kRestAfter + 16 + (ring ? PageFetcher::kRingBatch : 0));
+    EXPECT_GT(fetched, 100);
+    EXPECT_EQ(reader.RingBatches > 0, ring);
+    EXPECT_EQ(OpenDescriptors(), openBefore);  // every file closed
   }
-  // Among the cached files the fetcher soon rested, and it woke once the
-  // digests had to wait for the disk.
-  EXPECT_LE(openedCached, 200 + PageFetcher::kRestAfter + 16);
-  EXPECT_GT(fetched, 100);
 }
 
 TEST(PageFetcher, KeepsNoMoreFilesAheadThanItsDepthAndLeavesClaimedOnesAlone) {
-  TempTree tree;
-  ScriptedFileReader reader;
-  reader.ModelTheCache = true;
-  std::vector<std::shared_ptr<PageFetcher::File>> files;
-  for (int i = 0; i < 12; ++i) {
-    tree.File("f" + std::to_string(i), "data");
-    const std::string path = tree.Path("f" + std::to_string(i));
-    files.push_back(std::make_shared<PageFetcher::File>(path, ExpectedOf(path)));
+  for (const bool ring : {false, true}) {
+    SCOPED_TRACE(ring ? "ring" : "one by one");
+    TempTree tree;
+    ScriptedFileReader reader;
+    reader.ModelTheCache = true;
+    reader.Ring = ring;
+    std::vector<std::shared_ptr<PageFetcher::File>> files;
+    for (int i = 0; i < 12; ++i) {
+      tree.File("f" + std::to_string(i), "data");
+      const std::string path = tree.Path("f" + std::to_string(i));
+      files.push_back(std::make_shared<PageFetcher::File>(path, ExpectedOf(path)));
+    }
+    PageFetcher fetcher(reader);
+    fetcher.SetDepth(4);
+    EXPECT_FALSE(fetcher.Claim(*files[11]));  // its digest began before the fetcher came to it
+    fetcher.Add(files);
+    // Waits until the fetcher has fetched count files, then a little longer
+    // for any it should not have.
+    const auto fetchedOnce = [&](std::uint64_t count) {
+      for (int i = 0; i < 500 && fetcher.FetchedCount() < count; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      return fetcher.FetchedCount();
+    };
+    EXPECT_EQ(fetchedOnce(4), 4u);
+    for (std::size_t i = 0; i < 11; ++i) {
+      ASSERT_TRUE(fetcher.Claim(*files[i])) << i;
+      fetcher.Digested(*files[i], true, false);  // room for one more
+      EXPECT_EQ(fetchedOnce(std::min<std::uint64_t>(i + 5, 11)), std::min<std::uint64_t>(i + 5, 11));
+    }
+    EXPECT_EQ(fetcher.FetchedCount(), 11u);
+    EXPECT_EQ(reader.Fetches.count(files[11]->path), 0u);
   }
-  PageFetcher fetcher(reader);
-  fetcher.SetDepth(4);
-  EXPECT_FALSE(fetcher.Claim(*files[11]));  // its digest began before the fetcher came to it
-  fetcher.Add(files);
-  // Waits until the fetcher has fetched count files, then a little longer
-  // for any it should not have.
-  const auto fetchedOnce = [&](std::uint64_t count) {
-    for (int i = 0; i < 500 && fetcher.FetchedCount() < count; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    return fetcher.FetchedCount();
-  };
-  EXPECT_EQ(fetchedOnce(4), 4u);
-  for (std::size_t i = 0; i < 11; ++i) {
-    ASSERT_TRUE(fetcher.Claim(*files[i])) << i;
-    fetcher.Digested(*files[i], true, false);  // room for one more
-    EXPECT_EQ(fetchedOnce(std::min<std::uint64_t>(i + 5, 11)), std::min<std::uint64_t>(i + 5, 11));
-  }
-  EXPECT_EQ(fetcher.FetchedCount(), 11u);
-  EXPECT_EQ(reader.Fetches.count(files[11]->path), 0u);
 }
 
 namespace {

@@ -1,4 +1,6 @@
 #include <pwd.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include "TestSupport.h"
 #include "app/TMainWindow.h"
 #include "engine/DigestCache.h"
+#include "platform/DigestStore.h"
 #include "platform/PosixFolderSearch.h"
 
 namespace {
@@ -39,10 +42,11 @@ struct ReuseRun {
   std::string reused;
   std::vector<std::string> warnings;
 };
-ReuseRun ListWithClock(const TempTree& tree, const std::string& cache, std::int64_t lead) {
+ReuseRun ListWithClock(const TempTree& tree, const std::string& cache, std::int64_t lead, std::size_t readers = 256) {
   RecordingSurfaces surfaces;
   PosixFolderSearch disk;
   TMainWindow window(surfaces, disk, RegionalSettings{});
+  window.SetReaders(readers);
   surfaces.Md5 = [] { return true; };
   surfaces.ReuseDigests = true;
   window.SetDigestCacheFile(cache);
@@ -61,7 +65,8 @@ TEST(DigestReuse, ReusesOnlyWhatIsUnchangedEvenWhenTheTimeIsPutBack) {
     for (int file = 0; file < 500; ++file)
       tree.File("d" + std::to_string(folder) + "/f" + std::to_string(file), std::to_string(folder * 1000 + file));
   }
-  for (const char* name : {"a", "b"}) {
+  // In a folder searched ahead of the walk, whose searches look them up.
+  for (const char* name : {"d0/a", "d0/b"}) {
     tree.File(name, std::string("content of ") + name);
     tree.SetTime(name, kOld);
   }
@@ -82,12 +87,12 @@ TEST(DigestReuse, ReusesOnlyWhatIsUnchangedEvenWhenTheTimeIsPutBack) {
   EXPECT_EQ(reused.lines, read);  // byte for byte
 
   // Same size, the time put back as touch -d does: the ctime still moves.
-  tree.File("a", "CONTENT OF a");
-  tree.SetTime("a", kOld);
+  tree.File("d0/a", "CONTENT OF d0/a");
+  tree.SetTime("d0/a", kOld);
   // A new file in place of the old one, often under the same inode.
-  std::filesystem::remove(tree.Path("b"));
-  tree.File("b", "CONTENT OF b");
-  tree.SetTime("b", kOld);
+  std::filesystem::remove(tree.Path("d0/b"));
+  tree.File("d0/b", "CONTENT OF d0/b");
+  tree.SetTime("d0/b", kOld);
   const ReuseRun changed = ListWithClock(tree, cache, 5 * kSecond);
   EXPECT_EQ(changed.reused, "3000 of 3002");
   EXPECT_EQ(ListWithClock(tree, cache, 5 * kSecond).reused, "3002 of 3002");
@@ -98,6 +103,42 @@ TEST(DigestReuse, ReusesOnlyWhatIsUnchangedEvenWhenTheTimeIsPutBack) {
   EXPECT_EQ(SplitCrLf(cli.result.out), changed.lines);
   EXPECT_EQ(cli.result.exitCode, 0) << cli.result.err;
   EXPECT_NE(cli.Reused(), "none");
+}
+
+TEST(DigestReuse, DamageFoundAheadOfTheWalkEndsReuseWhereTheWalkMeetsIt) {
+  // Folders searched ahead of the walk are looked up in the cache by the
+  // searches; damage one of them finds ends reuse only where the walk gets
+  // to it, the digests before it reused and those after it read.
+  TempTree tree, store;
+  for (const char* folder : {"a", "a/b", "a/b/c"}) {
+    tree.Dir(folder);
+    for (int file = 0; file < 40; ++file)
+      tree.File(std::string(folder) + "/f" + std::to_string(file), folder + std::to_string(file));
+  }
+  const std::string cache = store.Path("cache.sqlite");
+  const auto read = ListWithClock(tree, store.Path("unused.sqlite"), 0).lines;
+  ListWithClock(tree, cache, 5 * kSecond);
+  struct stat folder;
+  ASSERT_EQ(stat(tree.Path("a/b").c_str(), &folder), 0);
+  const std::int64_t key = DigestStore::FolderKeyOf(
+      DigestStore::KeyOf(static_cast<std::uint64_t>(folder.st_dev), 0, tree.Path("a/b") + "/", DigestAlgorithm::Md5));
+  const std::string damage = "UPDATE folders SET rows = substr(rows, 1, 70) || x'ff' || substr(rows, 72) WHERE key = " +
+                             std::to_string(key) + ";";
+  for (const std::size_t readers : {256, 1}) {
+    SCOPED_TRACE(readers);
+    std::filesystem::copy_file(cache, store.Path("damaged.sqlite"), std::filesystem::copy_options::overwrite_existing);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(store.Path("damaged.sqlite").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, damage.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_changes(db), 1);
+    sqlite3_close(db);
+    const ReuseRun run = ListWithClock(tree, store.Path("damaged.sqlite"), 5 * kSecond, readers);
+    EXPECT_EQ(run.lines, read);
+    EXPECT_EQ(run.reused, "40 of 120");
+    EXPECT_EQ(run.warnings, std::vector<std::string>{"The digest cache \"" + store.Path("damaged.sqlite") +
+                                                     "\" is damaged (a stored digest is damaged): reused 40 digests "
+                                                     "before the cache was found damaged; the rest were read"});
+  }
 }
 
 TEST(DigestReuse, ACacheThatCannotBeUsedIsAWarningNeverAFailure) {

@@ -1,13 +1,21 @@
 // Tests of the POSIX realisation of the platform layer.
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstring>
 #include <map>
 
 #include "TestSupport.h"
+#include "platform/PosixFileReader.h"
 #include "platform/PosixFolderSearch.h"
 #include "platform/RegionalSettings.h"
 
@@ -120,4 +128,72 @@ TEST(RegionalSettings, ReadsTheSeparatorsOfTheUsersLocale) {
   const RegionalSettings settings = RegionalSettings::FromUserLocale();
   EXPECT_EQ(settings.ThousandSeparator, "\xE2\x80\xAF");  // a narrow no-break space
   EXPECT_EQ(settings.TimeSeparator, ".");
+}
+
+TEST(PosixFileReader, ARingOpensReadsAheadAndClosesAsTheCallsOneByOneDo) {
+  PosixFileReader reader;
+  std::unique_ptr<FileRing> ring = reader.MakeRing();
+  if (!ring) GTEST_SKIP() << "this kernel offers no io_uring here";
+  TempTree tree;
+  tree.File("file", std::string(10000, 'x'));
+  tree.Fifo("fifo");
+  tree.Link("link", "file");
+  const int folder = reader.OpenFolder(tree.Root());
+  ASSERT_GE(folder, 0);
+  const std::vector<FileRing::OpenAt> opens{{folder, "file"}, {folder, "none"}, {folder, "link"}, {folder, "fifo"}};
+  std::vector<int> fds(opens.size());
+  ring->OpenAll(opens, fds);
+  EXPECT_GE(fds[0], 0);
+  EXPECT_EQ(fds[1], -ENOENT);
+  EXPECT_EQ(fds[2], -ELOOP);  // a link is never followed
+  EXPECT_GE(fds[3], 0);       // nor does a FIFO wait for a writer
+  // The file was just written: its bytes come from the page cache.
+  std::vector<int> got(1);
+  ring->ProbeAll(std::vector<FileRing::Probe>{{fds[0], 4096}}, got);
+  EXPECT_EQ(got[0], 4096);
+  ring->CloseAll(std::vector<int>{fds[0], fds[3]});
+  for (const int fd : {fds[0], fds[3]}) EXPECT_EQ(fcntl(fd, F_GETFD), -1) << "still open: " << fd;
+  EXPECT_TRUE(ring->Working());
+  reader.Close(folder);
+
+  // Switched off, there is none: each file is asked for on its own.
+  setenv("QUILLON_IO_URING", "off", 1);
+  EXPECT_EQ(reader.MakeRing(), nullptr);
+  unsetenv("QUILLON_IO_URING");
+}
+
+TEST(PosixFileReader, AKernelThatRefusesIoUringListsTheSameWithoutAWord) {
+  TempTree tree, outputs;
+  for (int i = 0; i < 7; ++i) tree.Dir("d" + std::to_string(i));
+  for (int i = 0; i < 300; ++i) tree.File("d" + std::to_string(i % 7) + "/f" + std::to_string(i), std::to_string(i));
+  const ProgramResult usual = RunProgram({CliPath(), "list", "--md5", tree.Root()});
+  ASSERT_EQ(usual.exitCode, 0) << usual.err;
+  ASSERT_NE(usual.err.find("Files = 300"), std::string::npos) << usual.err;
+  // A child that a seccomp filter refuses io_uring, as a container's may.
+  const std::string out = outputs.Path("refused.out"), err = outputs.Path("refused.err");
+  const pid_t child = fork();
+  if (child == 0) {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_io_uring_setup, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EPERM & SECCOMP_RET_DATA)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+      _exit(90);
+    if (PosixFileReader().MakeRing() != nullptr) _exit(91);
+    const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (outFd < 0 || errFd < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(92);
+    const std::string cli = CliPath(), root = tree.Root();
+    execl(cli.c_str(), cli.c_str(), "list", "--md5", root.c_str(), static_cast<char*>(nullptr));
+    _exit(93);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  ASSERT_EQ(WEXITSTATUS(status), 0) << outputs.Read("refused.err");
+  EXPECT_EQ(outputs.Read("refused.out"), usual.out);
+  EXPECT_EQ(outputs.Read("refused.err"), usual.err);  // no word of it
 }

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <span>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,6 +30,10 @@ class ScriptedFileReader : public FileReader {
   bool ModelTheCache = false;
   std::set<std::string> Cached;
   std::map<std::string, int> Fetches, Drops;
+  // With Ring, MakeRing gives a ring that asks this reader for each
+  // operation of a batch; RingBatches counts the batches it was asked.
+  bool Ring = false;
+  int RingBatches = 0;
 
   int Open(const std::string& path) override {
     const int fd = system_.Open(path);
@@ -36,6 +42,69 @@ class ScriptedFileReader : public FileReader {
     Opened.push_back(path);
     paths_[fd] = path;
     return fd;
+  }
+  int OpenFolder(const std::string& path) override {
+    if (!Ring) return -1;  // files by their whole path, as they were
+    const int fd = system_.OpenFolder(path);
+    std::lock_guard<std::mutex> lock(mutex_);
+    paths_[fd] = path.empty() || path.back() == '/' ? path : path + "/";
+    return fd;
+  }
+  int OpenFolderIn(int folder, const char* name) override {
+    const int fd = system_.OpenFolderIn(folder, name);
+    std::lock_guard<std::mutex> lock(mutex_);
+    paths_[fd] = paths_[folder] + name + "/";
+    return fd;
+  }
+  int OpenIn(int folder, const char* name) override {
+    std::string path;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      path = paths_[folder] + name;
+    }
+    const int fd = system_.OpenIn(folder, name);
+    if (AfterOpen) AfterOpen(path);
+    std::lock_guard<std::mutex> lock(mutex_);
+    Opened.push_back(path);
+    paths_[fd] = path;
+    return fd;
+  }
+  std::unique_ptr<FileRing> MakeRing() override {
+    if (!Ring) return nullptr;
+    // Each operation of a batch as the reader would do it on its own.
+    class ScriptedRing final : public FileRing {
+     public:
+      explicit ScriptedRing(ScriptedFileReader& reader) : reader_(reader) {}
+      void OpenAll(std::span<const OpenAt> opens, std::span<int> results) override {
+        Count();
+        for (std::size_t i = 0; i < opens.size(); ++i) {
+          const int fd = reader_.OpenIn(opens[i].folder, opens[i].name);
+          results[i] = fd >= 0 ? fd : -errno;
+        }
+      }
+      void ProbeAll(std::span<const Probe> probes, std::span<int> results) override {
+        Count();
+        std::vector<char> scratch;
+        for (std::size_t i = 0; i < probes.size(); ++i) {
+          scratch.resize(probes[i].bytes);
+          const long long got = reader_.ReadIfCached(probes[i].fd, scratch.data(), scratch.size());
+          results[i] = got >= 0 ? static_cast<int>(got) : -errno;
+        }
+      }
+      void CloseAll(std::span<const int> fds) override {
+        Count();
+        for (const int fd : fds) reader_.Close(fd);
+      }
+      bool Working() const override { return true; }
+
+     private:
+      void Count() {
+        std::lock_guard<std::mutex> lock(reader_.mutex_);
+        ++reader_.RingBatches;
+      }
+      ScriptedFileReader& reader_;
+    };
+    return std::make_unique<ScriptedRing>(*this);
   }
   long long Read(int fd, void* buffer, std::size_t count) override {
     std::unique_lock<std::mutex> lock(mutex_);

@@ -88,7 +88,9 @@ const Option kOptions[] = {
      "reads of files kept under way, 1 to 1024",
      "keeps N reads of files under way at once ahead of a digest listing, 1 to 1024 (default 256); with N above "
      "1 folders are searched ahead too. Many reads under way keep a solid-state or network disk busy; on a "
-     "spinning disk 1 keeps its head from jumping to and fro. The listing is the same whatever N is.",
+     "spinning disk 1 keeps its head from jumping to and fro. Where the kernel offers io_uring the files read ahead "
+     "are asked for 32 at a time; without it, or with it switched off (io_uring_disabled, a seccomp filter), one "
+     "by one, as before. The listing is the same whatever N is.",
      [](CliOptions& o, const std::string& v, std::string&) {
        if (v.empty() || v.size() > 4 || v.find_first_not_of("0123456789") != std::string::npos) return false;
        o.readers = std::stoul(v);

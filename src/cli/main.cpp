@@ -47,7 +47,10 @@ int wmain(int argc, wchar_t** argv) {
 
 #include <csignal>
 
+#include "platform/MemoryBudget.h"
+
 int main(int argc, char** argv) {
+  MemoryBudget::ShareAllocatorArenas();
   // A write past the file-size limit must fail as a write, not end the program.
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);

@@ -59,6 +59,7 @@ DigestCache::DigestCache(const std::string& storePath, Warn warn, Clock clock)
     Disable(error.what());
     return;
   }
+  usable_ = true;
   writing_ = store_->Writable();
   if (!writing_) StopWriting(store_->ReadOnlyReason());
 }
@@ -86,6 +87,7 @@ std::int64_t DigestCache::Today() const {
 }
 
 void DigestCache::Disable(const std::string& why) {
+  usable_ = false;
   store_.reset();
   folderRows_.clear();
   writing_ = false;
@@ -112,11 +114,18 @@ void DigestCache::StopWriting(const std::string& why) {
 
 std::optional<std::string> DigestCache::Reusable(const FileStamp& stamp, std::string_view folder,
                                                  DigestAlgorithm algorithm) {
+  const auto digest = ReusableBytes(stamp, folder, algorithm);
+  if (!digest) return std::nullopt;
+  return HexOf(*digest);
+}
+
+std::optional<DigestBytes> DigestCache::ReusableBytes(const FileStamp& stamp, std::string_view folder,
+                                                      DigestAlgorithm algorithm) {
   // An inode of 0 is no identity: the search could not tell it.
   if (!store_ || stamp.Inode == 0) return std::nullopt;
   if (!folderLoaded_ || folderDevice_ != stamp.Device || folder_ != folder || folderAlgorithm_ != algorithm) {
     try {
-      folderRows_ = store_->FindFolder(stamp.Device, folder, algorithm);
+      store_->FindFolder(stamp.Device, folder, algorithm, folderRows_);
     } catch (const std::exception& error) {
       Disable(error.what());
       return std::nullopt;
@@ -126,24 +135,42 @@ std::optional<std::string> DigestCache::Reusable(const FileStamp& stamp, std::st
     folderAlgorithm_ = algorithm;
     folder_.assign(folder);
   }
+  const std::int64_t now = Now();
+  const StoredDigest* row = Match(folderRows_, stamp, now);
+  if (row == nullptr) return std::nullopt;
+  if (writing_ && UseDue(row->UsedDay, now)) {
+    used_.push_back(DigestStore::KeyOf(stamp.Device, stamp.Inode, folder, algorithm));
+    if (used_.size() >= kUsedBatch) Flush();
+  }
+  ++reused_;
+  return row->Digest;
+}
+
+const StoredDigest* DigestCache::Match(const std::vector<StoredDigest>& rows, const FileStamp& stamp,
+                                       std::int64_t now) {
   // The rows come in key order, which is the order of the inodes' low 32 bits.
   const auto low = [](std::uint64_t inode) { return inode & 0xFFFFFFFFULL; };
-  auto row = std::lower_bound(folderRows_.begin(), folderRows_.end(), low(stamp.Inode),
+  auto row = std::lower_bound(rows.begin(), rows.end(), low(stamp.Inode),
                               [&low](const StoredDigest& candidate, std::uint64_t wanted) {
                                 return low(candidate.Stamp.Inode) < wanted;
                               });
-  while (row != folderRows_.end() && low(row->Stamp.Inode) == low(stamp.Inode) && row->Stamp.Inode != stamp.Inode) ++row;
-  if (row == folderRows_.end() || row->Stamp != stamp || IsRacy(stamp, row->ReadStartNs)) return std::nullopt;
+  while (row != rows.end() && low(row->Stamp.Inode) == low(stamp.Inode) && row->Stamp.Inode != stamp.Inode) ++row;
+  if (row == rows.end() || row->Stamp != stamp || IsRacy(stamp, row->ReadStartNs)) return nullptr;
   // A read that began later than now means the clock was set back since:
   // nothing of that time is trusted.
-  const std::int64_t now = Now();
-  if (row->ReadStartNs > now) return std::nullopt;
-  if (writing_ && row->UsedDay < now / kNsPerDay - kUseRefreshDays + 1) {
-    used_.push_back(DigestStore::KeyOf(stamp.Device, stamp.Inode, folder, algorithm));
-    if (used_.size() >= kBatchRows) Flush();
-  }
+  if (row->ReadStartNs > now) return nullptr;
+  return &*row;
+}
+
+bool DigestCache::UseDue(std::int64_t usedDay, std::int64_t now) const {
+  return usedDay < now / kNsPerDay - kUseRefreshDays + 1;
+}
+
+void DigestCache::CountReused(const CachedDigest& cached) {
   ++reused_;
-  return HexOf(row->Digest);
+  if (!writing_ || cached.DueKey < 0) return;
+  used_.push_back(cached.DueKey);
+  if (used_.size() >= kUsedBatch) Flush();
 }
 
 void DigestCache::Keep(const FileStamp& stamp, const std::string& path, const std::string& digestText,
@@ -161,8 +188,10 @@ void DigestCache::Flush() {
   try {
     // A writer that keeps the store busy for long only costs the next run
     // some reads: what could not be written is dropped once it piles up.
-    if (store_->Write(pending_) || pending_.size() >= 4 * kBatchRows) pending_.clear();
-    if (store_->MarkUsed(used_, Today()) || used_.size() >= 4 * kBatchRows) used_.clear();
+    if (store_->Update(pending_, used_, Today()) || pending_.size() >= 4 * kBatchRows || used_.size() >= kUsedBatch) {
+      pending_.clear();
+      used_.clear();
+    }
   } catch (const std::exception& error) {
     StopWriting(error.what());
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -10,14 +11,22 @@
 
 #include "platform/DigestStore.h"
 
+// A digest the cache may give back for one file, found ahead of its use.
+struct CachedDigest {
+  DigestBytes Digest;
+  std::int64_t DueKey = -1;  // the row's key, when its day of last use is due to be refreshed
+  bool Found = false;
+};
+
 // Digests of unchanged files, kept between runs. A stored digest is given
 // again only for the same device and inode with the same size, mtime and
 // ctime, and only when both times lie more than kRacyNs before the start of
 // the read that made it: a file changed in the same clock tick as its read
 // may have changed after it without its times showing it, so it is read again.
-// Digests just read are written back in batches. Whatever goes wrong with
-// the store is told once through the warning and turns reuse off, or only
-// writing; it never fails the listing.
+// Digests just read are written back at the end of the run, with the marks
+// of use, in one transaction (a run that reads many, in batches too).
+// Whatever goes wrong with the store is told once through the warning and
+// turns reuse off, or only writing; it never fails the listing.
 class DigestCache {
  public:
   using Clock = std::function<std::int64_t()>;  // nanoseconds since 1970-01-01 UTC
@@ -28,6 +37,10 @@ class DigestCache {
   // A row's day of last use is refreshed at most this often.
   static constexpr std::int64_t kUseRefreshDays = 7;
   static constexpr std::size_t kBatchRows = 2000;
+  // Rows whose day of last use is due are marked at the end of a run, with
+  // the digests read, in one transaction: a re-audit writes once. Only this
+  // many keys are held meanwhile.
+  static constexpr std::size_t kUsedBatch = 1 << 20;
 
   DigestCache(const std::string& storePath, Warn warn, Clock clock = RealClock);
   ~DigestCache();
@@ -41,6 +54,23 @@ class DigestCache {
   // folder (its path, ending with "/"), when it may be reused.
   std::optional<std::string> Reusable(const FileStamp& stamp, std::string_view folder,
                                       DigestAlgorithm algorithm = DigestAlgorithm::Md5);
+  // The same as bytes.
+  std::optional<DigestBytes> ReusableBytes(const FileStamp& stamp, std::string_view folder, DigestAlgorithm algorithm);
+  // The row of rows (those of one folder, in key order) that may be given
+  // for stamp now: same file, same state, settled before its read began,
+  // read no later than now. Null when there is none.
+  static const StoredDigest* Match(const std::vector<StoredDigest>& rows, const FileStamp& stamp, std::int64_t now);
+  // Whether a row last used on usedDay is to be marked as used today.
+  bool UseDue(std::int64_t usedDay, std::int64_t now) const;
+
+  // Whether digests may still be given; false once the store failed. Asked
+  // on any thread.
+  bool Usable() const { return usable_.load(std::memory_order_relaxed); }
+  const std::string& StorePath() const { return storePath_; }
+  // A digest found ahead by a DigestLookup is given: counted, and its row
+  // marked as used.
+  void CountReused(const CachedDigest& cached);
+
   // Keeps a digest that was read; readStartNs is Now() taken before the
   // file's state was read; the algorithm is told by the text's length.
   // Digests of unreadable files (all "0") are not kept.
@@ -58,6 +88,7 @@ class DigestCache {
   Clock clock_;
   std::unique_ptr<DigestStore> store_;
   bool writing_ = false;
+  std::atomic<bool> usable_{false};
   std::uint64_t reused_ = 0;  // digests given so far
   std::vector<StoredDigest> pending_;
   std::vector<std::int64_t> used_;  // keys of rows whose day of last use is due

@@ -41,6 +41,7 @@ std::int64_t UnsettledNs(const OpenFileFacts& facts) {
 FileDigester::FileDigester(FileReader& reader, PageReleaser* releaser, DigestAlgorithm algorithm)
     : reader_(reader),
       releaser_(releaser),
+      opener_(reader),
       digest_(std::make_unique<StreamDigest>(algorithm)),
       buffer_(std::make_unique_for_overwrite<unsigned char[]>(kReadBufferSize)) {}
 
@@ -56,10 +57,10 @@ FileDigester::Text FileDigester::Text::Zeros(DigestAlgorithm algorithm) {
 }
 
 FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath, const Expected& expected,
-                                                     bool fetchedAhead) {
+                                                     bool fetchedAhead, int openFd) {
   FileRead read;
   Result early;
-  if (!Begin(filePath, expected, fetchedAhead, read, early)) return early;
+  if (!Begin(filePath, expected, fetchedAhead, openFd, read, early)) return early;
   digest_->Start();
   bool givenUp = false;
   while (const std::size_t count = ReadBlock(read, buffer_.get(), kReadBufferSize)) {
@@ -108,7 +109,7 @@ void FileDigester::DigestMany(Source& source) {
           break;
         }
         Result early;
-        if (Begin(*lane.task.path, lane.task.expected, lane.task.fetchedAhead, lane.read, early)) {
+        if (Begin(*lane.task.path, lane.task.expected, lane.task.fetchedAhead, lane.task.fd, lane.read, early)) {
           lanes_->Start(slot);
           lane.open = true;
         } else {
@@ -155,16 +156,17 @@ void FileDigester::DigestMany(Source& source) {
   }
 }
 
-bool FileDigester::Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, FileRead& read,
-                         Result& early) {
+bool FileDigester::Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, int openFd,
+                         FileRead& read, Result& early) {
   const Text kNoDigest = Text::Zeros(digest_->Algorithm());
   // Opening a FIFO or a device can change what other programs see; only what
   // the search found to be a regular file is ever opened.
   if (!expected.regularFile) {
+    if (openFd >= 0) reader_.Close(openFd);
     early = {kNoDigest, Outcome::NotAFile, 0};
     return false;
   }
-  const int fd = OpenFile(filePath);
+  const int fd = openFd >= 0 ? openFd : opener_.Open(filePath);
   if (fd < 0) {
     early = {kNoDigest, Outcome::Failed, errno};
     return false;
@@ -292,44 +294,7 @@ FileDigester::Result FileDigester::Result::Of(std::string_view digits) {
   return result;
 }
 
-int FileDigester::OpenFile(const std::string& filePath) {
-  const auto slash = filePath.rfind(kPathSeparator);
-  if (slash == std::string::npos) return reader_.Open(filePath);
-  const std::string_view folder(filePath.data(), slash + 1);
-  if (folder != folder_) {
-    if (folderFd_ >= 0) reader_.Close(folderFd_);
-    folderFd_ = OpenFolder(folder);
-    folder_.assign(folder);
-  }
-  if (folderFd_ < 0) return reader_.Open(filePath);
-  return reader_.OpenIn(folderFd_, filePath.c_str() + slash + 1);
-}
-
-int FileDigester::OpenFolder(std::string_view folder) {
-  const auto cut = folder.size() < 2 ? std::string_view::npos : folder.rfind(kPathSeparator, folder.size() - 2);
-  if (cut != std::string_view::npos) {
-    const std::string_view parent = folder.substr(0, cut + 1);
-    if (parent != parent_) {
-      if (parentFd_ >= 0) reader_.Close(parentFd_);
-      parent_.assign(parent);
-      parentFd_ = reader_.OpenFolder(parent_);
-    }
-    if (parentFd_ >= 0) {
-      const std::string name(folder.substr(cut + 1, folder.size() - cut - 2));
-      if (const int fd = reader_.OpenFolderIn(parentFd_, name.c_str()); fd >= 0) return fd;
-    }
-  }
-  return reader_.OpenFolder(std::string(folder));
-}
-
-void FileDigester::ForgetFolder() {
-  for (int* fd : {&folderFd_, &parentFd_}) {
-    if (*fd >= 0) reader_.Close(*fd);
-    *fd = -1;
-  }
-  folder_.clear();
-  parent_.clear();
-}
+void FileDigester::ForgetFolder() { opener_.Forget(); }
 
 bool FileDigester::Interrupted(std::size_t count) {
   sinceCheck_ += count;

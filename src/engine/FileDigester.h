@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/FileOpener.h"
 #include "engine/PageReleaser.h"
 #include "platform/DigestAlgorithm.h"
 #include "platform/FileReader.h"
@@ -90,7 +91,10 @@ class FileDigester {
   // of /proc, never keeps the read going. Symbolic links are not followed.
   // fetchedAhead: its pages were read into the cache for this digest alone,
   // so they are handed back whatever the read finds in the cache.
-  Result ComputeFileDigest(const std::string& filePath, const Expected& expected, bool fetchedAhead = false);
+  // openFd: the file opened already (as Open would), or -1; it is closed
+  // by the time the result is given.
+  Result ComputeFileDigest(const std::string& filePath, const Expected& expected, bool fetchedAhead = false,
+                           int openFd = -1);
 
   // A file DigestMany is to digest, and what it is to be called back with.
   struct Task {
@@ -98,6 +102,7 @@ class FileDigester {
     Expected expected;
     bool fetchedAhead = false;
     std::size_t id = 0;
+    int fd = -1;  // the file opened already, or -1
   };
   // Where DigestMany takes its files from and hands their digests to.
   class Source {
@@ -152,7 +157,8 @@ class FileDigester {
   };
   // Opens the file and checks it is the one the search saw: false, with the
   // result in early, when there is nothing to read.
-  bool Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, FileRead& read, Result& early);
+  bool Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, int openFd, FileRead& read,
+             Result& early);
   // Reads the next block into buffer: its size, or 0 at the end or on a
   // failure (then read.error is set). With fetchFirst, a first block not in
   // the page cache is only asked of the disk, to be read later without the
@@ -164,24 +170,15 @@ class FileDigester {
 
   // Counts a block; true when the read is to be given up.
   bool Interrupted(std::size_t count);
-  // Files come folder by folder, so the last folder stays open and the next
-  // file in it opens by its name alone.
-  int OpenFile(const std::string& filePath);
-  // Folders come in walk order, those of one parent side by side, so the
-  // last parent stays open too and the next folder in it opens by its name.
-  int OpenFolder(std::string_view folder);
 
   FileReader& reader_;
   PageReleaser* releaser_;
+  FileOpener opener_;
   std::unique_ptr<StreamDigest> digest_;
   std::unique_ptr<unsigned char[]> buffer_;
   std::unique_ptr<Md5Lanes> lanes_;                   // made when first wanted
   std::unique_ptr<unsigned char[]> laneBuffers_;       // kLaneBlockSize per slot
   std::function<bool()> interrupt_;
   std::size_t sinceCheck_ = 0;
-  std::string folder_;  // with its separator; the one folderFd_ is
-  int folderFd_ = -1;
-  std::string parent_;  // the same for the folder that holds it
-  int parentFd_ = -1;
   std::atomic<std::uint64_t> bytesRead_{0};
 };

@@ -50,19 +50,17 @@ std::string SubfolderPath(const std::string& folderPath, const FindData& entry) 
   return path;
 }
 
-// Nanoseconds since 1970, held at the ends of the 64-bit range: a time past
-// the year 2262 still compares equal to itself.
-std::int64_t Nanoseconds(std::int64_t seconds, std::uint32_t nanoseconds) {
-  constexpr std::int64_t kNs = 1'000'000'000;
-  constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / kNs - 1;
-  if (seconds > kLimit) return std::numeric_limits<std::int64_t>::max();
-  if (seconds < -kLimit) return std::numeric_limits<std::int64_t>::min();
-  return seconds * kNs + nanoseconds;
-}
+FileStamp StampOf(const FindData& entry) { return DigestLookup::StampOf(entry); }
 
-FileStamp StampOf(const FindData& entry) {
-  return FileStamp{entry.Device, entry.Inode, entry.Size, Nanoseconds(entry.ModifiedSeconds, entry.ModifiedNanoseconds),
-                   Nanoseconds(entry.ChangedSeconds, entry.ChangedNanoseconds)};
+// A digest the cache gave back, as the digits a read would have made.
+FileDigester::Result ReusedResult(const DigestBytes& digest) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  char digits[kMaxDigestDigits];
+  for (std::size_t i = 0; i < digest.Size; ++i) {
+    digits[2 * i] = kHex[digest.Data[i] >> 4];
+    digits[2 * i + 1] = kHex[digest.Data[i] & 0x0F];
+  }
+  return FileDigester::Result::Of({digits, 2 * digest.Size});
 }
 
 std::string ExcludeNote(const std::vector<std::string>& patterns) {
@@ -82,7 +80,7 @@ ListingEngine::ListingEngine(MainWindowState& state, Surfaces& surfaces, FolderS
       releaser_(reader_),
       fetcher_(reader_),
       digester_(reader_, &releaser_),
-      searches_([] { return std::make_unique<NoContext>(); }),
+      searches_([] { return std::make_unique<SearchContext>(); }),
       digests_(HelperDigesters(&ListingEngine::digests_)),
       largeDigests_(HelperDigesters(&ListingEngine::largeDigests_)) {
   // A digest read on this thread asks between blocks, so that a stop does
@@ -155,6 +153,7 @@ bool ListingEngine::RunListing(const std::string& folderPath) {
     }
   } runEnd{*this};
   EndRun();
+  ++run_;
   running_ = true;
   stopped_ = false;
   progress_ = RunProgress{};
@@ -331,7 +330,7 @@ void ListingEngine::ScanFolder(const std::string& folderPath) {
       }
     }
     currentJob_ = folder.jobs.empty() ? kNoJob : folder.jobs[i];
-    currentReused_ = folder.reused.empty() || folder.reused[i].empty() ? nullptr : &folder.reused[i];
+    currentReused_ = folder.reused.empty() || !folder.reused[i].Found ? nullptr : &folder.reused[i];
     currentSearchStart_ = folder.searchStartNs;
     currentMeta_ = folder.metas.empty() ? nullptr : &folder.metas[i];
     AddListingEntry(entries[i], folderPath);
@@ -375,6 +374,8 @@ ListingEngine::ListedFolder ListingEngine::ListFolder(const std::string& folderP
   }
   std::erase_if(folder.failures,
                 [&](const SearchFailure& failure) { return !failure.Name.empty() && excluded(failure.Name, failure.Folder); });
+  // The folders searched ahead hold many entries: none of them room to grow.
+  if (folder.entries.capacity() - folder.entries.size() > folder.entries.size() / 8) folder.entries.shrink_to_fit();
   return folder;
 }
 
@@ -383,6 +384,7 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
   if (!ahead_.empty() && ahead_.front().path == folderPath) {
     ListedFolder folder = std::move(ahead_.front());
     ahead_.pop_front();
+    if (queuedAhead_ > 0) --queuedAhead_;
     aheadEntries_ -= folder.entries.size();
     if (predictedFolders_ > 0) {
       --predictedFolders_;
@@ -402,7 +404,7 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
   if (ahead_.empty() && !pending_.empty() && pending_.front().path == folderPath) {
     const std::size_t job = pending_.front().job;
     pending_.pop_front();
-    if (auto folder = searches_.Take(job, noContext_, [this] { return StopAsked(); })) return std::move(*folder);
+    if (auto folder = searches_.Take(job, walkContext_, [this] { return StopAsked(); })) return std::move(*folder);
   }
   if (!ahead_.empty() || !pending_.empty()) {
     // Out of step with the walk: drop what was read ahead.
@@ -410,6 +412,7 @@ ListingEngine::ListedFolder ListingEngine::TakeListedFolder(const std::string& f
     searches_.Reset();
     pending_.clear();
     ahead_.clear();
+    queuedAhead_ = 0;
     aheadEntries_ = 0;
     ForgetPredictions();
   }
@@ -443,20 +446,45 @@ std::shared_ptr<PageFetcher::File> ListingEngine::FileToDigest(ListedFolder& fol
   DigestCache* cache = Cache();
   if (folder.jobs.empty()) {
     folder.jobs.assign(folder.entries.size(), kNoJob);
-    if (cache != nullptr) folder.reused.assign(folder.entries.size(), std::string());
+    if (cache != nullptr) TakeLookup(folder, *cache);
   }
   const FindData& entry = folder.entries[i];
   if (IsDotEntry(entry) || (entry.Attributes & FileAttribute::Directory)) return nullptr;
   if (!entry.RegularFile) return nullptr;  // never opened: nothing to read ahead
-  if (folder.jobs[i] != kNoJob || (cache != nullptr && !folder.reused[i].empty())) return nullptr;
-  // A digest the cache gives back needs no read.
-  if (cache != nullptr) {
-    if (auto digest = cache->Reusable(StampOf(entry), folder.path, algorithm_)) {
-      folder.reused[i] = std::move(*digest);
+  if (folder.jobs[i] != kNoJob || (cache != nullptr && folder.reused[i].Found)) return nullptr;
+  // A digest the cache gives back needs no read; what the search did not
+  // find there is not there.
+  if (cache != nullptr && !folder.lookedUp) {
+    if (auto digest = cache->ReusableBytes(StampOf(entry), folder.path, algorithm_)) {
+      folder.reused[i].Digest = *digest;
+      folder.reused[i].Found = true;
       return nullptr;
     }
   }
   return std::make_shared<PageFetcher::File>(folder.path + entry.Name, FileDigester::Expected::Of(entry));
+}
+
+void ListingEngine::LookUpDigests(SearchContext& context, const DigestCache& cache, std::uint64_t run,
+                                  ListedFolder& folder) const {
+  if (!context.lookup || context.run != run) {
+    context.lookup = std::make_unique<DigestLookup>(cache);
+    context.run = run;
+  }
+  folder.lookedUp = context.lookup->Look(folder.path, folder.entries, algorithm_, folder.reused);
+}
+
+void ListingEngine::TakeLookup(ListedFolder& folder, DigestCache& cache) {
+  if (folder.reuseCounted) return;
+  if (folder.lookedUp && cache.Usable()) {
+    folder.reuseCounted = true;
+    for (const CachedDigest& cached : folder.reused)
+      if (cached.Found) cache.CountReused(cached);
+    return;
+  }
+  // Looked up by the walk, entry by entry as their digests are queued; the
+  // digests of a cache found damaged meanwhile are read.
+  folder.lookedUp = false;
+  folder.reused.assign(folder.entries.size(), CachedDigest{});
 }
 
 void ListingEngine::QueueLargeFiles() {
@@ -486,7 +514,8 @@ std::size_t ListingEngine::QueueLargeFiles(ListedFolder& folder, std::size_t fro
 
 FileDigester::Result ListingEngine::DigestJob::operator()(FileDigester& digester) const {
   const bool fetched = engine->fetcher_.Claim(*file);
-  FileDigester::Result digest = digester.ComputeFileDigest(file->path, file->expected, fetched);
+  FileDigester::Result digest = digester.ComputeFileDigest(file->path, file->expected, fetched,
+                                                           fetched ? PageFetcher::TakeHeld(*file) : -1);
   engine->fetcher_.Digested(*file, fetched, digest.waitedForDisk);
   return digest;
 }
@@ -502,7 +531,9 @@ void ListingEngine::DigestJob::RunBatch(FileDigester& digester, DigestPool::Batc
       const DigestJob* work = batch_.Next(job);
       if (work == nullptr) return false;
       const PageFetcher::File& queued = *work->file;
-      task = FileDigester::Task{&queued.path, queued.expected, work->engine->fetcher_.Claim(*work->file), job};
+      const bool fetched = work->engine->fetcher_.Claim(*work->file);
+      task = FileDigester::Task{&queued.path, queued.expected, fetched, job,
+                                fetched ? PageFetcher::TakeHeld(*work->file) : -1};
       taken_.push_back(work);
       return true;
     }
@@ -547,13 +578,19 @@ void ListingEngine::LookAhead() {
   // them keep its searching threads from waiting on the walk.
   const std::size_t searchesQueued = digestsWanted_ ? kSearchesQueued : kFoldersAhead / 2;
   const bool searchesLow = pending_.size() < searchesQueued / 2;
+  // The searches of a run that reuses digests look their files up too, off
+  // the walk's thread; the cache is opened before any of them starts.
+  const DigestCache* cache = digestsWanted_ && searchesLow ? Cache() : nullptr;
+  if (cache != nullptr && !cache->Usable()) cache = nullptr;
   while (searchesLow && pending_.size() < searchesQueued && roomAhead() &&
          lookAheadNext_ < state_.FolderQueue.size() + predicted_.size()) {
     const std::size_t queued = state_.FolderQueue.size();
     std::string path = lookAheadNext_ < queued ? state_.FolderQueue[lookAheadNext_] : predicted_[lookAheadNext_ - queued];
     ++lookAheadNext_;
-    const std::size_t job = searches_.Add([this, path, mask, attributes](NoContext&) {
-      return ListFolder(path, mask, attributes, [this] { return searches_.Aborted(); });
+    const std::size_t job = searches_.Add([this, path, mask, attributes, cache, run = run_](SearchContext& context) {
+      ListedFolder folder = ListFolder(path, mask, attributes, [this] { return searches_.Aborted(); });
+      if (cache != nullptr) LookUpDigests(context, *cache, run, folder);
+      return folder;
     });
     pending_.push_back(PendingSearch{std::move(path), job});
   }
@@ -561,7 +598,7 @@ void ListingEngine::LookAhead() {
   // The folders whose search has ended join those searched ahead, as long
   // as no earlier one is under way.
   while (!pending_.empty() && searches_.OldestDone()) {
-    std::optional<ListedFolder> folder = searches_.Take(pending_.front().job, noContext_);
+    std::optional<ListedFolder> folder = searches_.Take(pending_.front().job, walkContext_);
     pending_.pop_front();
     aheadEntries_ += folder->entries.size();
     ++searchedFolders_;
@@ -570,11 +607,12 @@ void ListingEngine::LookAhead() {
   }
   PredictFolders();
   // Digests are queued in walk order, a folder at a time.
+  // Those queued are the first of ahead_: the walk takes folders from the
+  // front, and only a reset unqueues them, all at once.
   if (digests_.Outstanding() < kJobsAhead / 2) {
-    for (ListedFolder& folder : ahead_) {
-      if (folder.queued) continue;
+    for (; queuedAhead_ < ahead_.size(); ++queuedAhead_) {
       if (digests_.Outstanding() >= kJobsAhead) break;
-      QueueDigests(folder, 0, LargeLanes());
+      if (!ahead_[queuedAhead_].queued) QueueDigests(ahead_[queuedAhead_], 0, LargeLanes());
     }
   }
   QueueLargeFiles();
@@ -611,6 +649,7 @@ void ListingEngine::StopPrefetching() {
     folder.jobs.clear();
     folder.queued = false;
   }
+  queuedAhead_ = 0;
   largeFolder_ = largeEntry_ = 0;
   currentJob_ = kNoJob;
   aheadBytes_ = 0.0;
@@ -621,11 +660,13 @@ void ListingEngine::EndRun() {
   searches_.Reset();
   pending_.clear();
   ahead_.clear();
+  queuedAhead_ = 0;
   aheadEntries_ = searchedFolders_ = searchedEntries_ = 0;
   ForgetPredictions();
   lookAheadNext_ = 0;
   digestsWanted_ = false;
   cache_.reset();  // writes back what it holds
+  walkContext_.lookup.reset();
 }
 
 bool ListingEngine::Excluded(const std::string& folderPath, const std::string& name, bool isFolder) const {
@@ -647,7 +688,7 @@ FileDigester::Result ListingEngine::DigestOf(const FindData& entry, const std::s
   ++state_.DigestCount;
   if (currentReused_ != nullptr) {
     ++state_.ReusedDigestCount;
-    return FileDigester::Result::Of(*currentReused_);
+    return ReusedResult(currentReused_->Digest);
   }
   DigestCache* cache = entry.RegularFile ? Cache() : nullptr;
   if (cache != nullptr && currentJob_ == kNoJob) {

@@ -12,6 +12,7 @@
 #include "surfaces/MainWindowState.h"
 #include "surfaces/Surfaces.h"
 #include "engine/DigestCache.h"
+#include "engine/DigestLookup.h"
 #include "engine/ExcludePatterns.h"
 #include "engine/FileDigester.h"
 #include "engine/PageFetcher.h"
@@ -94,7 +95,11 @@ class ListingEngine {
     std::vector<std::size_t> jobs;  // empty: no digests queued for it
     bool queued = false;            // all its digests are queued, not only its large files'
     std::vector<SearchFailure> failures;  // what the search could not read
-    std::vector<std::string> reused;  // digests found in the cache when queued, per entry
+    // Per entry, the digest the cache gives back: found by the search
+    // (looked up), or by the walk as it queues the entry's digest.
+    std::vector<CachedDigest> reused;
+    bool lookedUp = false;            // the search looked the entries up in the cache
+    bool reuseCounted = false;        // the walk has taken what the search found
     std::int64_t searchStartNs = 0;   // taken before any entry's state was read
     std::vector<EntryMeta> metas;     // per entry, in a metadata run
   };
@@ -103,7 +108,11 @@ class ListingEngine {
     std::string path;
     std::size_t job;
   };
-  struct NoContext {};
+  // What a search works with: its own way into the digest cache.
+  struct SearchContext {
+    std::unique_ptr<DigestLookup> lookup;
+    std::uint64_t run = 0;  // the run whose cache lookup is of
+  };
   // The digest of one file queued ahead, made on whichever thread comes first.
   struct DigestJob;
   using DigestPool = ReadAheadPool<FileDigester::Result, FileDigester, DigestJob>;
@@ -115,7 +124,7 @@ class ListingEngine {
     // has the vector instructions for it.
     static void RunBatch(FileDigester& digester, DigestPool::Batch& batch);
   };
-  using SearchPool = ReadAheadPool<ListedFolder, NoContext>;
+  using SearchPool = ReadAheadPool<ListedFolder, SearchContext>;
   static constexpr std::size_t kNoJob = DigestPool::kNoJob;
   // Marks a job of largeDigests_.
   static constexpr std::size_t kLargeJob = kNoJob / 2 + 1;
@@ -124,6 +133,10 @@ class ListingEngine {
   ListedFolder ListFolder(const std::string& folderPath, const std::string& mask, int attributes,
                           const std::function<bool()>& stop) const;
   ListedFolder TakeListedFolder(const std::string& folderPath);
+  // Looks folder's files up in cache, on the thread that searched it.
+  void LookUpDigests(SearchContext& context, const DigestCache& cache, std::uint64_t run, ListedFolder& folder) const;
+  // Takes over what the search found in the cache for folder, once.
+  void TakeLookup(ListedFolder& folder, DigestCache& cache);
   // Queues the digests of folder's entries from from on; those of its large
   // files too unless the large files' own lanes take them (largeApart).
   void QueueDigests(ListedFolder& folder, std::size_t from, bool largeApart);
@@ -178,7 +191,7 @@ class ListingEngine {
   PageReleaser releaser_;  // outlives the digesters that use it
   PageFetcher fetcher_;
   FileDigester digester_;
-  NoContext noContext_;
+  SearchContext walkContext_;  // of the searches the walk makes itself
   std::size_t readers_ = kDefaultReaders;
   SearchPool searches_;
   DigestPool digests_;
@@ -187,6 +200,7 @@ class ListingEngine {
   DigestPool largeDigests_;
   std::deque<PendingSearch> pending_;  // searches of the queued folders after ahead_, in walk order
   std::deque<ListedFolder> ahead_;     // queued folders already searched, in walk order
+  std::size_t queuedAhead_ = 0;        // how many of ahead_, from the front, have all their digests queued
   std::size_t aheadEntries_ = 0;       // what ahead_ holds
   std::size_t searchedFolders_ = 0;    // folders searched ahead in this run, and their entries
   std::size_t searchedEntries_ = 0;
@@ -204,7 +218,7 @@ class ListingEngine {
   std::size_t walkedLargeFrom_ = kNoJob;
   std::size_t currentJob_ = kNoJob;
   std::size_t filesSinceLookAhead_ = 0;
-  const std::string* currentReused_ = nullptr;  // the cache's digest of the entry being added
+  const CachedDigest* currentReused_ = nullptr;  // the cache's digest of the entry being added
   std::int64_t currentSearchStart_ = 0;
   std::string root_;                // the folder this run lists
   ExcludePatterns excludes_;        // of this run
@@ -230,6 +244,7 @@ class ListingEngine {
   bool digestsWanted_ = false;      // what the check box said last in this run
   bool kernelChecked_ = false;      // this run has told of a QUILLON_MD5_KERNEL it cannot follow
   bool running_ = false;
+  std::uint64_t run_ = 0;           // counts the runs
   bool stopped_ = false;
   RunProgress progress_;
   std::uint64_t digestedBefore_ = 0;  // the readers' byte counts when the run began

@@ -5,9 +5,11 @@
 #include "gui/QtMainWindow.h"
 #include "gui/QuillonApplication.h"
 #include "platform/InterruptGuard.h"
+#include "platform/MemoryBudget.h"
 #include "platform/SystemFolderSearch.h"
 
 int main(int argc, char** argv) {
+  MemoryBudget::ShareAllocatorArenas();
   // A save past the file-size limit must fail as a write, not end the program.
   std::signal(SIGXFSZ, SIG_IGN);
   // A signal during a save takes the save's temporary file with it.

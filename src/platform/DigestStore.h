@@ -31,8 +31,7 @@ struct DigestBytes {
 };
 
 // A digest as stored: the file's state and when the read that made it began.
-// The path is written for the people who look into the store; a lookup
-// leaves it out.
+// Only the folder of the path is kept, in the row's key.
 struct StoredDigest {
   FileStamp Stamp;
   std::string Path;
@@ -42,7 +41,8 @@ struct StoredDigest {
 };
 
 // The digests of files kept in an SQLite database between runs, one row per
-// device, inode and digest algorithm. Several programs may use one store at once: it runs in
+// folder, holding one entry per device, inode and digest algorithm of its
+// files: a walk reads a folder's in one step. Several programs may use one store at once: it runs in
 // WAL mode, and every write is one short transaction that waits at most
 // kBusyMilliseconds for another writer. Failures raise QuillonError with a
 // text that says what is wrong with the store.
@@ -69,10 +69,10 @@ class DigestStore {
   // Why the store was opened for reading only; empty when it is writable.
   const std::string& ReadOnlyReason() const { return readOnlyReason_; }
 
-  // The key of the row of a file: the inode's low 32 bits below a hash of the
-  // device and the folder path (ending with "/"), so that the rows of one
-  // folder lie together and a walk reads and writes them page by page. The
-  // row itself holds device and inode: another file under a key is no match.
+  // The key of a file: the inode's low 32 bits below a hash of the device and
+  // the folder path (ending with "/"), the key of the folder's row. The
+  // file's entry itself holds device and inode: another file under a key
+  // is no match.
   // Each algorithm has keys of its own; MD5's are those of stores made
   // before SHA-256 was known.
   static std::int64_t KeyOf(std::uint64_t device, std::uint64_t inode, std::string_view folder,
@@ -80,20 +80,39 @@ class DigestStore {
 
   // The rows of one algorithm of the files of a folder of a device, in one query: a walk asks
   // for a folder's files together. A row whose check value does not match its
-  // content counts as damage and raises. The rows leave out their path.
+  // content, or a folder's value cut short, counts as damage and raises. The
+  // rows leave out their path, and come in the order of their keys.
   std::vector<StoredDigest> FindFolder(std::uint64_t device, std::string_view folder, DigestAlgorithm algorithm);
-  // Adds or replaces the rows in one transaction. False when another writer
-  // kept the store busy for too long; nothing is written then.
-  bool Write(const std::vector<StoredDigest>& rows);
-  // Sets the day of last use of the rows of these keys.
-  bool MarkUsed(const std::vector<std::int64_t>& keys, std::int64_t day);
+  // The same into rows, whose room is used again.
+  void FindFolder(std::uint64_t device, std::string_view folder, DigestAlgorithm algorithm,
+                  std::vector<StoredDigest>& rows);
+  // The folder part of a row's key: the key of the folder's row.
+  static std::int64_t FolderKeyOf(std::int64_t key);
+
+  // In one transaction: adds or replaces the rows, and sets the day of last
+  // use of the rows of the keys used; each folder's row is read and written
+  // once. False when another writer kept the store busy for too long;
+  // nothing is written then.
+  bool Update(const std::vector<StoredDigest>& rows, const std::vector<std::int64_t>& used, std::int64_t day);
   // Once a day at most: removes the rows last used before firstKeptDay.
   bool Expire(std::int64_t today, std::int64_t firstKeptDay);
 
  private:
+  struct PackedRow;
   void Open(const std::string& path);
   void Prepare();
   void CreateSchema();
+  // Turns a store of a row per file into one of a row per folder.
+  void Repack();
+  // The rows kept for a folder's key, with their check values;
+  // none when its value is cut short. Within a transaction.
+  std::vector<PackedRow> TakeFolder(std::int64_t folder);
+  // Writes a folder's rows, or removes the folder's row when there are none.
+  void PutFolder(std::int64_t folder, std::vector<PackedRow>& rows);
+  void WriteRows(const std::vector<StoredDigest>& rows);
+  void MarkUsed(const std::vector<std::int64_t>& keys, std::int64_t day);
+  void FindRowPerFile(std::uint64_t device, std::int64_t base, DigestAlgorithm algorithm,
+                      std::vector<StoredDigest>& rows);
   sqlite3_stmt* Statement(const char* sql);
   // Runs one statement to its first row: its first column, or none.
   std::int64_t QueryNumber(const std::string& sql, std::int64_t none);
@@ -114,6 +133,7 @@ class DigestStore {
   std::vector<sqlite3_stmt*> statements_;
   sqlite3_stmt* find_ = nullptr;
   sqlite3_stmt* put_ = nullptr;
-  sqlite3_stmt* touch_ = nullptr;
+  sqlite3_stmt* drop_ = nullptr;
+  bool rowPerFile_ = false;  // a store of an older version, only read
   int readsInTransaction_ = 0;
 };

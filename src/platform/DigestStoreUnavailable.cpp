@@ -18,6 +18,11 @@ std::string DigestStore::DefaultPath() { return "digests.sqlite"; }
 bool DigestStore::Available() { return false; }
 
 std::vector<StoredDigest> DigestStore::FindFolder(std::uint64_t, std::string_view, DigestAlgorithm) { return {}; }
-bool DigestStore::Write(const std::vector<StoredDigest>&) { return false; }
-bool DigestStore::MarkUsed(const std::vector<std::int64_t>&, std::int64_t) { return false; }
+void DigestStore::FindFolder(std::uint64_t, std::string_view, DigestAlgorithm, std::vector<StoredDigest>& rows) {
+  rows.clear();
+}
+std::int64_t DigestStore::FolderKeyOf(std::int64_t key) { return key >> 32; }
+bool DigestStore::Update(const std::vector<StoredDigest>&, const std::vector<std::int64_t>&, std::int64_t) {
+  return false;
+}
 bool DigestStore::Expire(std::int64_t, std::int64_t) { return false; }

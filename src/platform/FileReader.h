@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "platform/FileRing.h"
 
 // What the digest checks of an open file, before and after it reads it.
 struct OpenFileFacts {
@@ -52,4 +55,8 @@ class FileReader {
   virtual void FetchAhead(int /*fd*/, std::uint64_t /*bytes*/) {}
   virtual void AdviseSequential(int /*fd*/) {}
   virtual void DropCache(int /*fd*/) {}
+  // A ring of this reader's own for one thread, which asks for many files'
+  // operations at once; none where the system has no such way, or has it
+  // switched off: then each is asked on its own, as above.
+  virtual std::unique_ptr<FileRing> MakeRing() { return nullptr; }
 };

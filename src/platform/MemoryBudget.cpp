@@ -1,5 +1,6 @@
 #include "platform/MemoryBudget.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -53,4 +54,12 @@ void MemoryBudget::PreferLargePages(void* data, std::size_t bytes) {
   const auto start = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
   const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) / page * page;
   if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
+void MemoryBudget::ShareAllocatorArenas() {
+#ifdef M_ARENA_MAX
+  // Few threads allocate much, and not all at once: four arenas keep their
+  // locks uncontended on any number of cores.
+  mallopt(M_ARENA_MAX, 4);
+#endif
 }

@@ -12,4 +12,10 @@ class MemoryBudget {
   // touched, with large pages where it can: fewer misses of the address
   // cache. Nothing happens where it cannot.
   static void PreferLargePages(void* data, std::size_t bytes);
+  // Has the threads share a few of the allocator's arenas rather than each
+  // take one of its own: each arena keeps the peak of what was allocated in
+  // it, so threads that allocate by turns (a folder's entries on a searching
+  // thread, freed on the walking one) would multiply the peak. Called once,
+  // before any thread starts.
+  static void ShareAllocatorArenas();
 };

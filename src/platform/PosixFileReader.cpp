@@ -7,8 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/LongPath.h"
+#ifdef QUILLON_IO_URING
+#include "platform/PosixFileRing.h"
+#endif
 
 namespace {
 // Should the entry have turned into a FIFO since it was found, the open must
@@ -63,3 +68,14 @@ void PosixFileReader::FetchAhead(int fd, std::uint64_t bytes) {
 void PosixFileReader::AdviseSequential(int fd) { posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL); }
 
 void PosixFileReader::DropCache(int fd) { posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED); }
+
+std::unique_ptr<FileRing> PosixFileReader::MakeRing() {
+#ifdef QUILLON_IO_URING
+  // A way to compare, and to step around a kernel that misbehaves.
+  const char* wanted = std::getenv("QUILLON_IO_URING");
+  if (wanted != nullptr && std::strcmp(wanted, "off") == 0) return nullptr;
+  return PosixFileRing::Make();
+#else
+  return nullptr;
+#endif
+}

@@ -16,4 +16,6 @@ class PosixFileReader : public FileReader {
   void FetchAhead(int fd, std::uint64_t bytes) override;
   void AdviseSequential(int fd) override;
   void DropCache(int fd) override;
+  // io_uring's, unless QUILLON_IO_URING is "off".
+  std::unique_ptr<FileRing> MakeRing() override;
 };

@@ -15,3 +15,4 @@ std::size_t MemoryBudget::AvailableBytes() {
 
 // Large pages need a privilege that programs seldom hold: nothing to ask for.
 void MemoryBudget::PreferLargePages(void*, std::size_t) {}
+void MemoryBudget::ShareAllocatorArenas() {}

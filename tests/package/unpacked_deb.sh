@@ -26,7 +26,7 @@ for field in Package Version Section Maintainer Description Depends; do
 done
 [ "$(dpkg-deb -f "$deb" Package)" = quillon ] || fail "the package is not named quillon"
 version=$(dpkg-deb -f "$deb" Version)
-for library in libc6 libssl3 libsqlite3-0; do
+for library in libc6 libssl3 libsqlite3-0 liburing2; do
   dpkg-deb -f "$deb" Depends | grep -q "\b$library\b" || fail "Depends lacks $library: $(dpkg-deb -f "$deb" Depends)"
 done
 
