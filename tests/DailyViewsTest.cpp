@@ -50,27 +50,36 @@ TEST(PaneFind, FindsOnAWorkerAndStepsRoundTheHits) {
   }
   ASSERT_EQ(find.Hits().size(), 100u);
   EXPECT_EQ(find.Hits().front(), 7);
-  EXPECT_EQ(find.Step(7, true), 1007);
-  EXPECT_EQ(find.Step(99007, true), 7);  // round from the last
-  EXPECT_EQ(find.Step(7, false), 99007);
-  EXPECT_EQ(find.PlaceOf(1007), 2);
-  EXPECT_EQ(find.PlaceOf(1008), 0);
-  EXPECT_EQ(find.CountText(2), "2 of 100");
-  EXPECT_EQ(find.CountText(0), "100 found");
-  // Hidden lines are passed over; from no line the first or the last one shown.
-  const auto shown = [](int line) { return line % 2000 == 1007; };
-  EXPECT_EQ(find.StepShown(1007, true, shown), 3007);
-  EXPECT_EQ(find.StepShown(-1, false, shown), 99007);
-  EXPECT_EQ(find.StepShown(-1, true, [](int) { return false; }), -1);
+  const PaneFind::RowOf all = [](int line) { return line; };
+  EXPECT_EQ(find.StepShown(7, true, all), 1007);
+  EXPECT_EQ(find.StepShown(99007, true, all), 7);  // round from the last
+  EXPECT_EQ(find.StepShown(7, false, all), 99007);
+  EXPECT_EQ(find.PlaceOf(1007, all), 2);
+  EXPECT_EQ(find.PlaceOf(1008, all), 0);
+  EXPECT_EQ(find.CountText(2, all), "2 of 100");
+  EXPECT_EQ(find.CountText(0, all), "100 found");
+  // Hidden lines are passed over; from no row the first or the last one shown.
+  const PaneFind::RowOf some = [](int line) { return line % 2000 == 1007 ? line : -1; };
+  EXPECT_EQ(find.StepShown(1007, true, some), 3007);
+  EXPECT_EQ(find.StepShown(-1, false, some), 99007);
+  EXPECT_EQ(find.CountText(0, some), "50 found");
+  EXPECT_EQ(find.StepShown(-1, true, [](int) { return -1; }), -1);
+  EXPECT_EQ(find.CountText(0, [](int) { return -1; }), "100 hidden");
+  // A sorted view runs the other way: so do the steps and the places.
+  const PaneFind::RowOf reversed = [](int line) { return 100000 - line; };
+  EXPECT_EQ(find.StepShown(100000 - 1007, true, reversed), 7);
+  EXPECT_EQ(find.StepShown(-1, true, reversed), 99007);
+  EXPECT_EQ(find.PlaceOf(99007, reversed), 1);
+  EXPECT_EQ(find.PlaceOf(7, reversed), 100);
   // A new search forgets the old hits; an empty text finds nothing.
   find.Start(lines, "");
   EXPECT_TRUE(find.Done());
   EXPECT_TRUE(find.Hits().empty());
-  EXPECT_EQ(find.Step(0, true), -1);
-  EXPECT_EQ(find.CountText(0), "");
+  EXPECT_EQ(find.StepShown(0, true, all), -1);
+  EXPECT_EQ(find.CountText(0, all), "");
   find.Restart(*lines, "nothing like it");
   while (!find.Done()) find.Poll();
-  EXPECT_EQ(find.CountText(0), "not found");
+  EXPECT_EQ(find.CountText(0, all), "not found");
 }
 
 TEST(ShownRows, MapsTheRowsOfAFilteredPaneToItsLinesAndBack) {
@@ -83,6 +92,13 @@ TEST(ShownRows, MapsTheRowsOfAFilteredPaneToItsLinesAndBack) {
   EXPECT_EQ(rows.LineOfRow(2, 5), -1);
   EXPECT_EQ(rows.RowOfLine(4, 5), 1);
   EXPECT_EQ(rows.RowOfLine(2, 5), -1);
+  // A sorted view: each line keeps its own row.
+  rows.Show({4, 0, 2});
+  EXPECT_EQ(rows.LineOfRow(0, 5), 4);
+  EXPECT_EQ(rows.RowOfLine(2, 5), 2);
+  EXPECT_EQ(rows.RowOfLine(0, 5), 1);
+  EXPECT_EQ(rows.RowOfLine(3, 5), -1);
+  EXPECT_EQ(rows.RowOfLine(9, 5), -1);
 }
 
 TEST(ResultFilter, CountsEachKindAndShowsOnlyTheChosenOnes) {
@@ -95,6 +111,32 @@ TEST(ResultFilter, CountsEachKindAndShowsOnlyTheChosenOnes) {
   filter.Show(ChangeKind::Deleted, false);
   EXPECT_FALSE(filter.ShowsAll());
   EXPECT_EQ(filter.VisibleRows(lines), (std::vector<int>{0, 2, 4}));
+}
+
+TEST(ResultFilter, SortsByPathOrKindAndKeepsOnlyLinesHoldingTheText) {
+  const auto line = [](const char* kind, const char* path) {
+    return std::string(kind) + FileLine("0000000001", "____N______", "", path);
+  };
+  const std::vector<std::string> store = {line("Modified: ", "/r/b/x"), line("Deleted: ", "/r/a-z"),
+                                          line("Added: ", "/r/a/Report"), line("Modified: ", "/r/a/y"),
+                                          "Moved: " + line("", "/r/c") + " <= /r/0", "No differences found... ;-)"};
+  const std::vector<std::string_view> lines(store.begin(), store.end());
+  ResultFilter filter;
+  // A folder's own entries come before a name that goes on past it.
+  filter.SetOrder(ResultFilter::Order::Path);
+  EXPECT_FALSE(filter.ShowsAll());
+  EXPECT_EQ(filter.VisibleRows(lines), (std::vector<int>{2, 3, 1, 0, 4, 5}));
+  filter.SetOrder(ResultFilter::Order::Kind);
+  EXPECT_EQ(filter.VisibleRows(lines), (std::vector<int>{3, 0, 1, 2, 4, 5}));
+  // The text, whatever its case; lines of no kind stay.
+  filter.SetText("REPORT");
+  EXPECT_EQ(filter.VisibleRows(lines), (std::vector<int>{2, 5}));
+  filter.Show(ChangeKind::Added, false);
+  EXPECT_EQ(filter.VisibleRows(lines), (std::vector<int>{5}));
+  filter.Show(ChangeKind::Added, true);
+  filter.SetText("");
+  filter.SetOrder(ResultFilter::Order::Found);
+  EXPECT_TRUE(filter.ShowsAll());
 }
 
 TEST(PaneText, NamesPathsFoldersAndTheChangedFieldsOfALine) {

@@ -60,6 +60,7 @@ std::string_view RecordingSurfaces::PaneLineAt(PaneId pane, int index) {
   return Pane(pane).LineAt(index);
 }
 void RecordingSurfaces::PaneReset(PaneId pane) { Record(Call("PaneReset", NameOf(pane))); }
+void RecordingSurfaces::PaneRepaint(PaneId pane) { Record(Call("PaneRepaint", NameOf(pane))); }
 std::vector<int> RecordingSurfaces::SelectedRows(PaneId pane) const {
   const int row = CurrentRow(pane);
   return row < 0 ? std::vector<int>() : std::vector<int>{row};

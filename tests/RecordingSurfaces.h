@@ -27,6 +27,7 @@ class RecordingSurfaces : public Surfaces, public WindowView, public WindowDialo
   ListPane& Pane(PaneId pane) { return panes_[static_cast<int>(pane)]; }
   // As a window's view: the selected index is the one row selected, if any.
   void PaneReset(PaneId pane) override;
+  void PaneRepaint(PaneId pane) override;
   std::vector<int> SelectedRows(PaneId pane) const override;
   int CurrentRow(PaneId pane) const override { return panes_[static_cast<int>(pane)].SelectedIndex(); }
   void PaneShowFromTop(PaneId pane) override;

@@ -86,6 +86,16 @@ inline constexpr std::array<ActionInfo, kActionCount> kActionTable = {{
      "extended attributes; on Windows its owner, access list, reparse tag and alternate data streams. A "
      "comparison then reports a change of any of them as modified.",
      true},
+    {ActionId::ViewColourResultsAction, "View", "&Colour Results by Kind", "", -1, true, true,
+     "Colour Results by Kind| Draws Modified, Deleted, Added and Moved lines each in its own colour", true},
+    {ActionId::ViewSortByPathAction, "View", "Sort Results by &Path", "", -1, true, true,
+     "Sort Results by Path| Shows the result lines in the order of their paths; saved results keep the order "
+     "they were found in",
+     true},
+    {ActionId::ViewSortByKindAction, "View", "Sort Results by &Kind", "", -1, true, true,
+     "Sort Results by Kind| Shows the Modified lines first, then Deleted, Added and Moved, each by path; saved "
+     "results keep the order they were found in",
+     true},
 }};
 
 inline constexpr const ActionInfo& InfoOf(ActionId id) { return kActionTable[static_cast<int>(id)]; }

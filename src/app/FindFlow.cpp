@@ -35,9 +35,9 @@ void FindFlow::TakeHits(bool mayGo) {
 
 void FindFlow::Step(bool forward) {
   if (finder_.Hits().empty()) return;
-  // Lines the filter hides are passed over.
-  const int line = finder_.StepShown(ChosenLine(), forward,
-                                     [this](int at) { return Shown(at); });
+  // Lines the filter hides are passed over; a sorted view is gone through in its order.
+  const PaneFind::RowOf rowOf = [this](int at) { return Rows().RowOfLine(at); };
+  const int line = finder_.StepShown(Rows().RowOfLine(ChosenLine()), forward, rowOf);
   const int row = Rows().RowOfLine(line);
   if (row < 0) return;
   port_.GoToRow(pane_, row);

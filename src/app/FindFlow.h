@@ -34,11 +34,10 @@ class FindFlow {
 
  private:
   const PaneRows& Rows() const { return rows_[static_cast<int>(pane_)]; }
-  bool Shown(int line) const { return Rows().RowOfLine(line) >= 0; }
-  // The count of the hits the filter shows, and the place of a line among them.
+  // The count of the hits the view shows, and the place of a line among them.
   void ShowCount(int line) {
-    const PaneFind::Shown shown = [this](int at) { return Shown(at); };
-    port_.ShowFindCount(finder_.CountText(finder_.PlaceOf(line, shown), shown));
+    const PaneFind::RowOf rowOf = [this](int at) { return Rows().RowOfLine(at); };
+    port_.ShowFindCount(finder_.CountText(finder_.PlaceOf(line, rowOf), rowOf));
   }
   int ChosenLine() const { return Rows().ChosenLine(window_.CurrentRow(pane_), window_.SelectedRows(pane_)); }
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <limits>
 
+#include "app/FoldedText.h"
+
 namespace {
 
 constexpr std::size_t kBatch = 4096;  // lines searched between two handovers
-
-char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 
@@ -15,7 +15,7 @@ void PaneFind::Start(Lines lines, std::string text) {
   Cancel();
   if (text.empty()) return;
   active_ = true;
-  std::transform(text.begin(), text.end(), text.begin(), Folded);
+  text = FoldedText::Of(text);
   cancel_ = false;
   finished_ = false;
   searching_ = true;
@@ -43,15 +43,13 @@ void PaneFind::Forget() {
 }
 
 void PaneFind::Search(Lines lines, std::string text) {
-  const auto same = [](char a, char b) { return Folded(a) == b; };
   std::vector<int> batch;
   const std::size_t count = lines->size();
   for (std::size_t start = 0; start < count && !cancel_; start += kBatch) {
     const std::size_t end = std::min(count, start + kBatch);
     for (std::size_t row = start; row < end; ++row) {
       const std::string_view line = (*lines)[row];
-      if (std::search(line.begin(), line.end(), text.begin(), text.end(), same) != line.end())
-        batch.push_back(static_cast<int>(row));
+      if (FoldedText::Holds(line, text)) batch.push_back(static_cast<int>(row));
     }
     if (batch.empty()) continue;
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -78,34 +76,35 @@ bool PaneFind::Poll() {
   return taken || ended;
 }
 
-int PaneFind::Step(int row, bool forward) const {
-  if (hits_.empty()) return -1;
-  if (forward) {
-    const auto next = std::upper_bound(hits_.begin(), hits_.end(), row);
-    return next == hits_.end() ? hits_.front() : *next;
+int PaneFind::PlaceOf(int line, const RowOf& rowOf) const {
+  if (!std::binary_search(hits_.begin(), hits_.end(), line)) return 0;
+  const int row = rowOf(line);
+  if (row < 0) return 0;
+  return 1 + static_cast<int>(std::count_if(hits_.begin(), hits_.end(), [&](int hit) {
+           const int at = rowOf(hit);
+           return at >= 0 && at < row;
+         }));
+}
+
+int PaneFind::StepShown(int row, bool forward, const RowOf& rowOf) const {
+  if (row < 0) row = forward ? -1 : std::numeric_limits<int>::max();
+  // The nearest row past the given one, else the first (or last) of all.
+  int next = -1, nextRow = 0, wrap = -1, wrapRow = 0;
+  for (const int hit : hits_) {
+    const int at = rowOf(hit);
+    if (at < 0) continue;
+    const bool past = forward ? at > row : at < row;
+    if (past && (next < 0 || (forward ? at < nextRow : at > nextRow))) next = hit, nextRow = at;
+    if (wrap < 0 || (forward ? at < wrapRow : at > wrapRow)) wrap = hit, wrapRow = at;
   }
-  const auto next = std::lower_bound(hits_.begin(), hits_.end(), row);
-  return next == hits_.begin() ? hits_.back() : *(next - 1);
+  return next >= 0 ? next : wrap;
 }
 
-int PaneFind::PlaceOf(int row, const Shown& shown) const {
-  const auto at = std::lower_bound(hits_.begin(), hits_.end(), row);
-  if (at == hits_.end() || *at != row || (shown && !shown(row))) return 0;
-  return shown ? static_cast<int>(std::count_if(hits_.begin(), at, shown)) + 1 : static_cast<int>(at - hits_.begin()) + 1;
-}
-
-int PaneFind::StepShown(int row, bool forward, const Shown& shown) const {
-  if (row < 0 && !forward) row = std::numeric_limits<int>::max();
-  int line = Step(row, forward);
-  for (std::size_t tries = 0; line >= 0 && !shown(line) && tries < hits_.size(); ++tries) line = Step(line, forward);
-  return line >= 0 && shown(line) ? line : -1;
-}
-
-std::string PaneFind::CountText(int place, const Shown& shown) const {
+std::string PaneFind::CountText(int place, const RowOf& rowOf) const {
   if (!active_) return {};
   const std::string more = searching_ ? "+" : "";
-  // Hits on lines the filter hides are not counted: the steps pass them over.
-  const std::size_t visible = shown ? static_cast<std::size_t>(std::count_if(hits_.begin(), hits_.end(), shown)) : hits_.size();
+  // Hits on lines the view hides are not counted: the steps pass them over.
+  const auto visible = std::count_if(hits_.begin(), hits_.end(), [&](int hit) { return rowOf(hit) >= 0; });
   const std::string count = std::to_string(visible);
   if (hits_.empty()) return searching_ ? "searching..." : "not found";
   if (visible == 0) return std::to_string(hits_.size()) + more + " hidden";

@@ -38,21 +38,20 @@ class PaneFind {
   // were any or the search has just ended.
   bool Poll();
   bool Done() const { return !searching_; }
-  // The rows that hold the text, ascending, as far as taken.
+  // The lines that hold the text, ascending, as far as taken.
   const std::vector<int>& Hits() const { return hits_; }
-  // The hit after (or before) row, wrapping round; -1 when there is none.
-  int Step(int row, bool forward) const;
-  // Whether the line of a hit is shown; none: every line is.
-  using Shown = std::function<bool(int)>;
-  // The place, from 1, of row among the hits shown; 0 when it is none.
-  int PlaceOf(int row, const Shown& shown = {}) const;
-  // The hit after (or before) row among the lines shown, wrapping round;
-  // from no row (-1) it is the first (or the last) one shown. -1 when none.
-  int StepShown(int row, bool forward, const Shown& shown) const;
+  // The row that shows a line, -1 when the view hides it; the view may be
+  // sorted, so the hits are stepped through in the order of their rows.
+  using RowOf = std::function<int(int)>;
+  // The place, from 1, of a line among the hits shown; 0 when it is none.
+  int PlaceOf(int line, const RowOf& rowOf) const;
+  // The hit shown after (or before) the one at row, wrapping round; from no
+  // row (-1) it is the first (or the last) one shown. A line; -1 when none.
+  int StepShown(int row, bool forward, const RowOf& rowOf) const;
   // What the find bar counts of the hits shown: "2 of 5", "5 found" (with
   // "+" while the search goes on), "searching...", "not found", "3 hidden"
-  // when the filter hides them all, or nothing without a text.
-  std::string CountText(int place, const Shown& shown = {}) const;
+  // when the view hides them all, or nothing without a text.
+  std::string CountText(int place, const RowOf& rowOf) const;
 
  private:
   void Search(Lines lines, std::string text);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/ResultFilter.h"
+#include "app/WindowLayout.h"
 #include "documents/ListingFile.h"
 
 void PaneRows::Clear() {
@@ -43,12 +45,19 @@ int PaneRows::ChosenLine(int currentRow, const std::vector<int>& selectedRows) c
 }
 
 std::vector<std::string_view> PaneRows::LinesAt(const std::vector<int>& rows) const {
-  std::vector<int> lines;
-  for (const int row : rows) {
-    if (const int line = LineOfRow(row); line >= 0) lines.push_back(line);
-  }
-  std::sort(lines.begin(), lines.end());
+  std::vector<int> sorted = rows;
+  std::sort(sorted.begin(), sorted.end());
   std::vector<std::string_view> texts;
-  for (const int line : lines) texts.push_back(lines_.LineAt(line));
+  for (const int row : sorted) {
+    if (const int line = LineOfRow(row); line >= 0) texts.push_back(lines_.LineAt(line));
+  }
   return texts;
+}
+
+std::optional<std::uint32_t> PaneRows::ColourOfRow(int row) const {
+  if (!colourByKind_) return std::nullopt;
+  const int line = LineOfRow(row);
+  const auto kind = line >= 0 ? ResultFilter::KindOf(lines_.LineAt(line)) : std::nullopt;
+  if (!kind) return std::nullopt;
+  return WindowLayout::kKindColours[static_cast<std::size_t>(*kind)];
 }

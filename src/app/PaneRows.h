@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,11 +39,16 @@ class PaneRows {
   int ChosenLine(int currentRow, const std::vector<int>& selectedRows) const;
   // The lines added and not yet told of; none while the rows are filtered.
   int Untold() const { return shown_.Filtered() ? 0 : lines_.Count() - announced_; }
-  // The lines shown at these rows, in pane order.
+  // The lines shown at these rows, in the order shown.
   std::vector<std::string_view> LinesAt(const std::vector<int>& rows) const;
+  // Result lines drawn in the colour of their kind, when chosen.
+  void ColourByKind(bool on) { colourByKind_ = on; }
+  // The colour of a row's text as 0xRRGGBB; nothing for the pane's own.
+  std::optional<std::uint32_t> ColourOfRow(int row) const;
 
  private:
   ListPane lines_;
   ShownRows shown_;
   int announced_ = 0;
+  bool colourByKind_ = false;
 };

@@ -7,9 +7,10 @@
 namespace {
 
 namespace L = WindowLayout;
-constexpr std::array<const char*, 7> kFlagKeys{L::kMd5Key,         L::kDetectMovesKey,      L::kReuseDigestsKey,
-                                               L::kSha256Key,      L::kSignListingsKey,     L::kAskBeforeDiscardKey,
-                                               L::kMetadataKey};
+constexpr std::array<const char*, 10> kFlagKeys{
+    L::kMd5Key,           L::kDetectMovesKey,        L::kReuseDigestsKey,       L::kSha256Key,
+    L::kSignListingsKey,  L::kAskBeforeDiscardKey,   L::kMetadataKey,           L::kColourResultsKey,
+    L::kSortResultsByPathKey, L::kSortResultsByKindKey};
 constexpr std::array<const char*, 5> kTextKeys{L::kExcludePatternsKey, L::kPrivateKeyKey, L::kVerifyKeyKey,
                                                L::kLastFolderKey, L::kRecentListingsKey};
 

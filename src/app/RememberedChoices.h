@@ -10,7 +10,18 @@
 // once, written back as each one changes.
 class RememberedChoices {
  public:
-  enum class Flag { Md5, DetectMoves, ReuseDigests, Sha256, Sign, AskBeforeDiscard, Metadata };
+  enum class Flag {
+    Md5,
+    DetectMoves,
+    ReuseDigests,
+    Sha256,
+    Sign,
+    AskBeforeDiscard,
+    Metadata,
+    ColourResults,
+    SortResultsByPath,
+    SortResultsByKind,
+  };
   enum class Text { ExcludePatterns, PrivateKey, PublicKey, LastFolder, RecentListings };
 
   explicit RememberedChoices(const SettingsStore& store);
@@ -27,6 +38,6 @@ class RememberedChoices {
 
  private:
   const SettingsStore& store_;
-  std::array<bool, 7> flags_{};
+  std::array<bool, 10> flags_{};
   std::array<std::string, 5> texts_;
 };

@@ -8,9 +8,11 @@
 
 #include "compare/ComparisonResult.h"
 
-// Which kinds of result lines the window shows, with the count of each. It
-// only chooses rows to show: the results pane keeps every line, and Save
-// Comparison Results writes them all.
+// Which result lines the window shows, and in which order: the kinds chosen,
+// with the count of each, the lines that hold a text, sorted by path or by
+// kind or in the order they were found. It only chooses rows to show: the
+// results pane keeps every line, and Save Comparison Results writes them all
+// in their own order.
 class ResultFilter {
  public:
   static constexpr std::array<ChangeKind, 4> kKinds = {ChangeKind::Modified, ChangeKind::Deleted, ChangeKind::Added,
@@ -28,8 +30,18 @@ class ResultFilter {
 
   void Show(ChangeKind kind, bool shown) { shown_[Index(kind)] = shown; }
   bool Shown(ChangeKind kind) const { return shown_[Index(kind)]; }
+  // The order of the rows; lines of no kind, such as the closing line of a
+  // stop, follow a sorted view in their own order.
+  enum class Order { Found, Path, Kind };
+  void SetOrder(Order order) { order_ = order; }
+  // Only the lines of a kind that hold text, whatever the case of its ASCII
+  // letters; every line without a text.
+  void SetText(std::string_view text);
+  const std::string& Text() const { return text_; }
+  // Every line, in the order found.
   bool ShowsAll() const;
-  // The rows to show, in order: lines of a shown kind and lines of no kind.
+  // The rows to show, in order: lines of a shown kind that hold the text,
+  // and lines of no kind.
   std::vector<int> VisibleRows(const std::vector<std::string_view>& lines) const;
 
  private:
@@ -37,4 +49,7 @@ class ResultFilter {
 
   std::array<long long, 4> counts_{};
   std::array<bool, 4> shown_{true, true, true, true};
+  Order order_ = Order::Found;
+  std::string text_;
+  std::string folded_;
 };

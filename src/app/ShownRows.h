@@ -2,19 +2,18 @@
 
 #include <vector>
 
-// The rows a pane shows of its lines: all of them, or only chosen ones in
-// ascending order. The pane itself keeps every line; a row is a place in
-// the view, a line a place in the pane.
+// The rows a pane shows of its lines: all of them in their own order, or
+// only chosen ones in a chosen order. The pane itself keeps every line; a
+// row is a place in the view, a line a place in the pane.
 class ShownRows {
  public:
   void ShowAll() {
     filtered_ = false;
     rows_.clear();
+    rowOf_.clear();
   }
-  void Show(std::vector<int> lines) {
-    rows_ = std::move(lines);
-    filtered_ = true;
-  }
+  // Only these lines, each once, in this order.
+  void Show(std::vector<int> lines);
   bool Filtered() const { return filtered_; }
   // Of a pane of count lines; -1 for none.
   int Count(int count) const { return filtered_ ? static_cast<int>(rows_.size()) : count; }
@@ -24,4 +23,5 @@ class ShownRows {
  private:
   bool filtered_ = false;
   std::vector<int> rows_;
+  std::vector<int> rowOf_;  // each line's row up to the last line shown, -1 for none
 };

@@ -32,6 +32,31 @@ constexpr std::pair<ActionId, Handler> kHandlers[] = {
     {ActionId::HelpProgramAction, &TMainWindow::HelpProgramActionExecute},
     {ActionId::HelpAboutAction, &TMainWindow::HelpAboutActionExecute},
 };
+// The choices an action turns on and off; a listing choice holds from the
+// start of a run to its end, the others may change any time.
+struct ChoiceAction {
+  ActionId id;
+  Flag flag;
+  bool listing;
+};
+constexpr ChoiceAction kChoices[] = {
+    {ActionId::EditDetectMovesAction, Flag::DetectMoves, false},
+    {ActionId::EditReuseDigestsAction, Flag::ReuseDigests, true},
+    {ActionId::EditSha256Action, Flag::Sha256, true},
+    {ActionId::EditAskBeforeDiscardAction, Flag::AskBeforeDiscard, false},
+    {ActionId::EditMetadataAction, Flag::Metadata, true},
+    {ActionId::FileSignListingsAction, Flag::Sign, false},
+    {ActionId::ViewColourResultsAction, Flag::ColourResults, false},
+    {ActionId::ViewSortByPathAction, Flag::SortResultsByPath, false},
+    {ActionId::ViewSortByKindAction, Flag::SortResultsByKind, false},
+};
+
+bool IsListingChoice(Flag flag) {
+  for (const ChoiceAction& choice : kChoices)
+    if (choice.flag == flag) return choice.listing;
+  return false;
+}
+
 constexpr Handler kClicks[] = {&TMainWindow::ListBox1Click, &TMainWindow::ListBox2Click,
                                &TMainWindow::ListBox3Click};
 
@@ -57,27 +82,17 @@ WindowController::~WindowController() = default;
 
 void WindowController::Execute(ActionId action) {
   if (!Enabled(action)) return;
+  // Signing asks for its key first.
+  for (const ChoiceAction& choice : kChoices) {
+    if (choice.id != action || choice.flag == Flag::Sign) continue;
+    SetChoice(choice.flag, !choices_.Get(choice.flag));
+    return;
+  }
   switch (action) {
     // Stop acts while a command runs, so it cannot wait for its turn as the
     // other commands do: it only raises the request the work polls for.
     case ActionId::EditStopAction:
       session_.RequestStop();
-      return;
-    // A choice kept between sessions, not a command.
-    case ActionId::EditDetectMovesAction:
-      SetChoice(Flag::DetectMoves, !choices_.Get(Flag::DetectMoves));
-      return;
-    case ActionId::EditReuseDigestsAction:
-      SetChoice(Flag::ReuseDigests, !choices_.Get(Flag::ReuseDigests));
-      return;
-    case ActionId::EditSha256Action:
-      SetChoice(Flag::Sha256, !choices_.Get(Flag::Sha256));
-      return;
-    case ActionId::EditAskBeforeDiscardAction:
-      SetChoice(Flag::AskBeforeDiscard, !choices_.Get(Flag::AskBeforeDiscard));
-      return;
-    case ActionId::EditMetadataAction:
-      SetChoice(Flag::Metadata, !choices_.Get(Flag::Metadata));
       return;
     case ActionId::EditExcludePatternsAction:
       EditExcludePatterns();
@@ -186,13 +201,18 @@ void WindowController::Destroy() {
 
 void WindowController::SetChoice(RememberedChoices::Flag flag, bool on) {
   // The listing choices hold from the start of a run to its end.
-  if (Working() && flag != Flag::DetectMoves && flag != Flag::AskBeforeDiscard) {
+  if (Working() && IsListingChoice(flag)) {
     ShowChoices(false);
     return;
   }
   choices_.Set(flag, on);
+  // One order at a time.
+  if (on && flag == Flag::SortResultsByPath) choices_.Set(Flag::SortResultsByKind, false);
+  if (on && flag == Flag::SortResultsByKind) choices_.Set(Flag::SortResultsByPath, false);
   ApplyChoices();
   ShowChoices(!Working());
+  if (flag == Flag::ColourResults) window_.PaneRepaint(PaneId::ListBox3);
+  if (flag == Flag::SortResultsByPath || flag == Flag::SortResultsByKind) ApplyResultFilter();
 }
 
 void WindowController::EditExcludePatterns() {
@@ -259,21 +279,18 @@ void WindowController::ApplyChoices() {
   logic_->SetSigningKey(choices_.Get(Flag::Sign) ? choices_.Get(Text::PrivateKey) : std::string());
   logic_->SetVerifyKey(choices_.Get(Text::PublicKey));
   logic_->SetAskBeforeDiscard(choices_.Get(Flag::AskBeforeDiscard));
+  filter_.SetOrder(choices_.Get(Flag::SortResultsByPath)   ? ResultFilter::Order::Path
+                   : choices_.Get(Flag::SortResultsByKind) ? ResultFilter::Order::Kind
+                                                           : ResultFilter::Order::Found);
+  Rows(PaneId::ListBox3).ColourByKind(choices_.Get(Flag::ColourResults));
 }
 
 void WindowController::ShowChoices(bool enabled) {
-  for (const auto& [id, flag] : {std::pair{ActionId::EditDetectMovesAction, Flag::DetectMoves},
-                                 std::pair{ActionId::EditReuseDigestsAction, Flag::ReuseDigests},
-                                 std::pair{ActionId::EditSha256Action, Flag::Sha256},
-                                 std::pair{ActionId::EditAskBeforeDiscardAction, Flag::AskBeforeDiscard},
-                                 std::pair{ActionId::EditMetadataAction, Flag::Metadata},
-                                 std::pair{ActionId::FileSignListingsAction, Flag::Sign}})
-    port_.SetActionChecked(id, choices_.Get(flag));
-  for (const ActionId id :
-       {ActionId::EditReuseDigestsAction, ActionId::EditExcludePatternsAction, ActionId::EditSha256Action,
-        ActionId::EditMetadataAction}) {
-    if (Enabled(id) != enabled) SetActionEnabled(id, enabled);
+  for (const ChoiceAction& choice : kChoices) {
+    port_.SetActionChecked(choice.id, choices_.Get(choice.flag));
+    if (choice.listing && Enabled(choice.id) != enabled) SetActionEnabled(choice.id, enabled);
   }
+  if (Enabled(ActionId::EditExcludePatternsAction) != enabled) SetActionEnabled(ActionId::EditExcludePatternsAction, enabled);
 }
 
 // ---- Find ----
@@ -291,6 +308,11 @@ void WindowController::FindBarKey(bool escape, bool shift) {
 
 void WindowController::ShowKind(ChangeKind kind, bool shown) {
   filter_.Show(kind, shown);
+  ApplyResultFilter();
+}
+
+void WindowController::ShowResultText(std::string_view text) {
+  filter_.SetText(text);
   ApplyResultFilter();
 }
 

@@ -86,6 +86,8 @@ class WindowController : public Surfaces {
   void TakeHits() { find_.TakeHits(!Working()); }
   void FinishFind() { find_.Finish(); }
   void ShowKind(ChangeKind kind, bool shown);
+  // The text the result lines shown must hold; none shows them all.
+  void ShowResultText(std::string_view text);
 
   // Surfaces.
   void PaneClear(PaneId pane) override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <span>
 
 #include "surfaces/ActionId.h"
@@ -27,12 +28,21 @@ inline constexpr const char* kLastFolderKey = "Listing/LastFolder";
 inline constexpr const char* kRecentListingsKey = "Listing/Recent";
 inline constexpr const char* kMd5Key = "Listing/Md5";
 inline constexpr const char* kAskBeforeDiscardKey = "Window/AskBeforeDiscard";
+inline constexpr const char* kColourResultsKey = "View/ColourResults";
+inline constexpr const char* kSortResultsByPathKey = "View/SortResultsByPath";
+inline constexpr const char* kSortResultsByKindKey = "View/SortResultsByKind";
 
 // The views beside the commands: the toggles of the result kinds, the old
 // line of a change, the find bar and the right-click menu of a pane.
 inline constexpr const char* kKindToggleTip = "Shows or hides these lines; Save Comparison Results writes them all";
 inline constexpr const char* kOldLinePrefix = "Was: ";
 inline constexpr const char* kFindPlaceholder = "Find";
+inline constexpr const char* kResultTextPlaceholder = "Filter results";
+inline constexpr const char* kResultTextTip =
+    "Shows only the result lines that hold this text, whatever its case; Save Comparison Results writes them all";
+// The result lines' colours as 0xRRGGBB, by kind (Modified, Deleted, Added,
+// Moved), when chosen: light enough to read on the panes' black.
+inline constexpr std::array<std::uint32_t, 4> kKindColours{0xffd75f, 0xff8787, 0x87ff87, 0x87d7ff};
 inline constexpr std::array<const char*, 3> kPaneMenuItems{"&Copy", "Copy &Path", "&Open Containing Folder"};
 
 inline constexpr const char* kExcludePatternsTitle = "Exclude Patterns";
@@ -100,14 +110,21 @@ inline constexpr std::array kEditItems{
     Item(ActionId::EditExcludePatternsAction, "EditExcludePatternsItem"),
     Item(ActionId::EditAskBeforeDiscardAction, "EditAskBeforeDiscardItem"),
 };
+inline constexpr std::array kViewItems{
+    Item(ActionId::ViewColourResultsAction, "ViewColourResultsItem"),
+    Separator("N8"),
+    Item(ActionId::ViewSortByPathAction, "ViewSortByPathItem"),
+    Item(ActionId::ViewSortByKindAction, "ViewSortByKindItem"),
+};
 inline constexpr std::array kHelpItems{
     Item(ActionId::HelpProgramAction, "HelpQuillonItem"),
     Separator("N5"),
     Item(ActionId::HelpAboutAction, "HelpAboutItem"),
 };
-inline constexpr std::array<MenuInfo, 3> kMenus{{
+inline constexpr std::array<MenuInfo, 4> kMenus{{
     {"File1", "&File", "File Commands", kFileItems},
     {"Edit1", "&Edit", "Edit commands", kEditItems},
+    {"View1", "&View", "How the results are shown", kViewItems},
     {"Help1", "&Help", "Help topics", kHelpItems},
 }};
 

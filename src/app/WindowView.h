@@ -16,6 +16,8 @@ class WindowView {
   // them; the view draws the rows. They changed all at once: emptied, loaded
   // or filtered anew, and the view takes their count anew.
   virtual void PaneReset(PaneId pane) = 0;
+  // The same rows are drawn anew, as their colours changed.
+  virtual void PaneRepaint(PaneId pane) = 0;
   // The rows selected in a pane, and the row clicked last, -1 for none.
   virtual std::vector<int> SelectedRows(PaneId pane) const = 0;
   virtual int CurrentRow(PaneId pane) const = 0;

@@ -1,5 +1,6 @@
 #include "gui/PaneModel.h"
 
+#include <QColor>
 #include <QSize>
 
 #include "gui/DisplayText.h"
@@ -21,6 +22,10 @@ QVariant PaneModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
     const std::string_view line = Pane().Lines().At(static_cast<std::size_t>(rows_->LineOfRow(index.row())));
     return DisplayText::Of(line);
+  }
+  if (role == Qt::ForegroundRole) {
+    if (const auto colour = rows_->ColourOfRow(index.row())) return QColor(QRgb(*colour));
+    return {};
   }
   // Every row is as wide as the pane's scroll extent, so that the extent set
   // by the commands is the width the view scrolls over.

@@ -472,6 +472,7 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
 // ---- Surfaces ----
 
 void QtMainWindow::PaneReset(PaneId pane) { Model(pane)->Reset(); }
+void QtMainWindow::PaneRepaint(PaneId pane) { PaneView(pane)->viewport()->update(); }
 
 std::vector<int> QtMainWindow::SelectedRows(PaneId pane) const {
   std::vector<int> rows;
@@ -583,6 +584,15 @@ QWidget* QtMainWindow::BuildResultsBar() {
     layout->addWidget(toggle);
     kindToggles_[static_cast<std::size_t>(kind)] = toggle;
   }
+  resultText_ = new QLineEdit(resultsBar_);
+  resultText_->setObjectName(QStringLiteral("ResultTextEdit"));
+  resultText_->setPlaceholderText(QString::fromUtf8(WindowLayout::kResultTextPlaceholder));
+  resultText_->setToolTip(QString::fromUtf8(WindowLayout::kResultTextTip));
+  resultText_->setClearButtonEnabled(true);
+  resultText_->setMaximumWidth(200);
+  connect(resultText_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { controller_->ShowResultText(text.toStdString()); });
+  layout->addWidget(resultText_);
   oldLine_ = new QLabel(resultsBar_);
   oldLine_->setObjectName(QStringLiteral("OldLineView"));
   oldLine_->setTextFormat(Qt::RichText);

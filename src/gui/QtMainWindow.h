@@ -61,11 +61,13 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   void FinishFind() { controller_->FinishFind(); }
   // The toggles of the result kinds, and the old line of a selected change.
   QToolButton* KindToggle(ChangeKind kind) const { return kindToggles_[static_cast<std::size_t>(kind)]; }
+  QLineEdit* ResultTextEdit() const { return resultText_; }
   QLabel* OldLineView() const { return oldLine_; }
   // The lines selected in a pane, in pane order.
 
   // The surface operations the window draws and reads itself.
   void PaneReset(PaneId pane) override;
+  void PaneRepaint(PaneId pane) override;
   std::vector<int> SelectedRows(PaneId pane) const override;
   int CurrentRow(PaneId pane) const override;
   void PaneSetScrollExtent(PaneId pane, int pixels) override;
@@ -157,5 +159,6 @@ class QtMainWindow : public QMainWindow, public WindowView, public WindowPort {
   std::array<QToolButton*, 4> kindToggles_{};
   QWidget* resultsBar_ = nullptr;
   QLabel* oldLine_ = nullptr;
+  QLineEdit* resultText_ = nullptr;
   std::unique_ptr<WindowController> controller_;
 };

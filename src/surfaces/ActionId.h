@@ -36,9 +36,13 @@ enum class ActionId {
   EditAskBeforeDiscardAction,  // a choice kept between sessions
   FileAcceptBaselineAction,    // the current listing replaces the baseline compared with
   EditMetadataAction,          // checkable: listings carry each entry's metadata
+  // How the results pane shows its lines, kept between sessions.
+  ViewColourResultsAction,
+  ViewSortByPathAction,
+  ViewSortByKindAction,
 };
 
-inline constexpr int kActionCount = 28;
+inline constexpr int kActionCount = 31;
 
 inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "FileNewAction",       "FileOpenAction",        "FileSaveAction",           "FileSaveAsAction",
@@ -48,6 +52,7 @@ inline constexpr std::array<std::string_view, kActionCount> kActionNames = {
     "EditCompareFolderAction", "EditFindAction",        "EditFindNextAction",       "EditFindPreviousAction",
     "EditReuseDigestsAction", "EditExcludePatternsAction", "EditSha256Action",         "FileSignListingsAction",
     "FileVerifyKeyAction", "EditAskBeforeDiscardAction", "FileAcceptBaselineAction", "EditMetadataAction",
+    "ViewColourResultsAction", "ViewSortByPathAction", "ViewSortByKindAction",
 };
 
 inline constexpr std::string_view NameOf(ActionId id) { return kActionNames[static_cast<int>(id)]; }

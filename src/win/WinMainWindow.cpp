@@ -4,6 +4,8 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "app/ActionTable.h"
@@ -40,6 +42,7 @@ constexpr UINT kFindPollMs = 50;  // hits are taken from the search this often
 // The toggles of the result kinds above ListBox3, at 96 pixels per inch.
 constexpr int kResultsBarHeight = 20;
 constexpr int kToggleWidth = 96;  // at least
+constexpr int kResultTextWidth = 160;
 constexpr int kFindEditWidth = 180;
 constexpr int kFindCountWidth = 100;
 constexpr COLORREF kChangedColour = RGB(208, 0, 0);
@@ -330,8 +333,11 @@ void WinMainWindow::Relayout() {
     MoveWindow(toggle, oldLeft, bottomTop, wide, bar, TRUE);
     oldLeft += wide;
   }
+  MoveWindow(resultText_, oldLeft, bottomTop, S(kResultTextWidth), bar, TRUE);
+  oldLeft += S(kResultTextWidth + 4);
   MoveWindow(oldLineView_, oldLeft, bottomTop, std::max(1, width - oldLeft), bar, TRUE);
   for (HWND control : kindToggles_) ShowWindow(control, resultsBar_ ? SW_SHOWNA : SW_HIDE);
+  ShowWindow(resultText_, resultsBar_ ? SW_SHOWNA : SW_HIDE);
   ShowWindow(oldLineView_, resultsBar_ ? SW_SHOWNA : SW_HIDE);
   move(boxes_[2], boxes.listBox3);
   PlaceFindBar();
@@ -516,6 +522,7 @@ void WinMainWindow::OnDpiChanged(unsigned dpi, const RECT& suggested) {
   for (HWND control : {md5_, edit_, status_, findEdit_, findCount_})
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), TRUE);
   for (HWND control : kindToggles_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), TRUE);
+  SendMessageW(resultText_, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), TRUE);
   for (HWND label : labels_) SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_), TRUE);
   for (const PaneId pane : {PaneId::ListBox1, PaneId::ListBox2, PaneId::ListBox3}) {
     SendMessageW(PaneBox(pane), LB_SETITEMHEIGHT, 0, S(L::kPaneLineHeight));
@@ -599,6 +606,10 @@ void WinMainWindow::OnCommand(int command, int notification, HWND control) {
     if (notification == EN_CHANGE) controller_->FindTextChanged();
     return;
   }
+  if (control != nullptr && control == resultText_) {
+    if (notification == EN_CHANGE) controller_->ShowResultText(NarrowOf(WindowText(resultText_)));
+    return;
+  }
   for (const ChangeKind kind : ResultFilter::kKinds) {
     if (control == nullptr || control != KindToggle(kind) || notification != BN_CLICKED) continue;
     controller_->ShowKind(kind, SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
@@ -618,7 +629,7 @@ void WinMainWindow::SetActionChecked(ActionId action, bool checked) {
 
 void WinMainWindow::EditLine(ActionId action) {
   HWND line = PaneOf(GetFocus()) >= 0 ? edit_ : GetFocus();
-  if (line == nullptr || (line != edit_ && line != findEdit_)) return;
+  if (line == nullptr || (line != edit_ && line != findEdit_ && line != resultText_)) return;
   const UINT operation = action == ActionId::EditCutAction    ? WM_CUT
                          : action == ActionId::EditCopyAction ? WM_COPY
                                                               : WM_PASTE;
@@ -635,7 +646,9 @@ void WinMainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
   const int line = item.itemID == static_cast<UINT>(-1) ? -1 : rows.LineOfRow(static_cast<int>(item.itemID));
   if (line >= 0) {
     const std::wstring text = Shown(rows.Lines().LineAt(line));
-    SetTextColor(item.hDC, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(255, 255, 255));
+    const std::optional<std::uint32_t> colour = rows.ColourOfRow(static_cast<int>(item.itemID));
+    const COLORREF own = colour ? RGB(*colour >> 16, (*colour >> 8) & 0xff, *colour & 0xff) : RGB(255, 255, 255);
+    SetTextColor(item.hDC, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : own);
     SetBkMode(item.hDC, TRANSPARENT);
     paneText_.Draw(item.hDC, item.rcItem.left + S(2), item.rcItem.top, item.rcItem, text);
   }
@@ -759,6 +772,8 @@ void WinMainWindow::PaneReset(PaneId pane) {
   SendMessageW(PaneBox(pane), LB_RESETCONTENT, 0, 0);
   if (controller_) SendMessageW(PaneBox(pane), LB_SETCOUNT, static_cast<WPARAM>(controller_->Rows(pane).Rows()), 0);
 }
+
+void WinMainWindow::PaneRepaint(PaneId pane) { InvalidateRect(PaneBox(pane), nullptr, FALSE); }
 
 int WinMainWindow::CurrentRow(PaneId pane) const {
   return static_cast<int>(SendMessageW(PaneBox(pane), LB_GETCARETINDEX, 0, 0));
@@ -912,6 +927,9 @@ void WinMainWindow::CreateDailyViews() {
   // tooltip names them.
   oldLineView_ = child(0, L"STATIC", SS_OWNERDRAW | SS_NOTIFY);
   AddControlTip(oldLineView_, L"");
+  resultText_ = child(WS_EX_CLIENTEDGE, L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP);
+  SendMessageW(resultText_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Shown(L::kResultTextPlaceholder).c_str()));
+  AddControlTip(resultText_, Shown(L::kResultTextTip));
   // The find bar lies over the pane it searches, in its top right corner.
   findEdit_ = child(WS_EX_CLIENTEDGE, L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP);
   SendMessageW(findEdit_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Shown(L::kFindPlaceholder).c_str()));

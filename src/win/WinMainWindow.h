@@ -58,6 +58,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   bool Busy() const { return busy_; }
   // The find bar over a pane: its line and its count of hits.
   HWND FindEdit() const { return findEdit_; }
+  HWND ResultTextEdit() const { return resultText_; }
   HWND FindCount() const { return findCount_; }
   // Waits for the search of the find bar to end; for tests.
   void FinishFind() { controller_->FinishFind(); }
@@ -81,6 +82,7 @@ class WinMainWindow : public WindowView, public WindowPort {
 
   // The surface operations the window draws and reads itself.
   void PaneReset(PaneId pane) override;
+  void PaneRepaint(PaneId pane) override;
   std::vector<int> SelectedRows(PaneId pane) const override;
   int CurrentRow(PaneId pane) const override;
   void PaneSetScrollExtent(PaneId pane, int pixels) override;
@@ -191,6 +193,7 @@ class WinMainWindow : public WindowView, public WindowPort {
   bool busy_ = false;
   // The find bar, over whichever pane it searches.
   HWND findEdit_ = nullptr;
+  HWND resultText_ = nullptr;  // the text the result lines shown hold
   HWND findCount_ = nullptr;
   // The toggles of the result kinds, and the old line of a change.
   std::array<HWND, 4> kindToggles_{};

@@ -288,7 +288,7 @@ TEST_F(Win32Window, RoutesHintsToPanel4AndTheShortPartToTooltips) {
   };
   select(static_cast<UINT>(WinMainWindow::CommandOf(ActionId::FileNewAction)), MF_STRING, GetSubMenu(window.Menu(), 0));
   EXPECT_EQ(window.PanelText(4), " Initializes the program new...");
-  select(static_cast<UINT>(WinMainWindow::CommandOf(ActionId::HelpAboutAction)), MF_STRING, GetSubMenu(window.Menu(), 2));
+  select(static_cast<UINT>(WinMainWindow::CommandOf(ActionId::HelpAboutAction)), MF_STRING, GetSubMenu(window.Menu(), 3));
   EXPECT_EQ(window.PanelText(4), "Displays program information, version number, and copyright");
   select(1, MF_POPUP, window.Menu());
   EXPECT_EQ(window.PanelText(4), "Edit commands");
