@@ -3,20 +3,33 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSettings>
 #include <QTimer>
 
 #include <cerrno>
 
 #include "TestSupport.h"
+#include "app/PaneText.h"
+#include "app/WindowLayout.h"
 #include "documents/ListingSignature.h"
 #include "gui/QtDialogProvider.h"
 #include "platform/SigningKey.h"
 #include "surfaces/Texts.h"
 
+// A menu item chosen with the mouse: the menu opened from the menu bar, then the item.
+static void ChooseFromMenu(QMainWindow& window, const char* menuName, QAction* item) {
+  QMenu* menu = window.findChild<QMenu*>(QString::fromLatin1(menuName));
+  QTest::mouseClick(window.menuBar(), Qt::LeftButton, {}, window.menuBar()->actionGeometry(menu->menuAction()).center());
+  ASSERT_TRUE(menu->isVisible());
+  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+}
+
 // The daily audit as a new user does it, with the mouse and the keys: the
 // toolbar, the menus, the panes and the dialogs.
 class WindowAudit : public WindowDuringWork {
  protected:
+  // The choices a test makes stay with it.
+  ~WindowAudit() override { QSettings(QStringLiteral("Quillon"), QStringLiteral("Quillon")).clear(); }
   void Click(const char* button) { QTest::mouseClick(Button(button), Qt::LeftButton); }
   void ListByToolbar() {
     dialogs.Folders.push_back("/t");
@@ -60,7 +73,29 @@ class WindowAudit : public WindowDuringWork {
     QTest::mouseClick(view->viewport(), button, {}, view->visualRect(view->model()->index(row, 0)).center());
   }
 
+  // The results of BaselineThenChange with file0 of f1 gone too; each row
+  // shown as "kind path".
+  void CompareFourChanges() {
+    const std::string base = BaselineThenChange();
+    std::vector<FindData> files;
+    for (int i = 1; i < kFilesEach; ++i) files.push_back(FakeFolderSearch::File("file" + std::to_string(i), 10));
+    search.AddFolder("/t/f1/", FakeFolderSearch::WithDots(files));
+    CompareAfterListing(base);
+  }
+  std::vector<std::string> ResultRows() {
+    std::vector<std::string> rows;
+    const PaneModel* model = window.Model(PaneId::ListBox3);
+    for (int row = 0; row < model->rowCount(); ++row) {
+      const std::string line = model->data(model->index(row)).toString().toStdString();
+      rows.push_back(line.substr(0, line.find(':')) + " " + std::string(PaneText::PathOf(line).value_or("")));
+    }
+    return rows;
+  }
+  void ChooseView(ActionId id) { ChooseFromMenu(window, "View1", window.Action(id)); }
+
   TempTree tree;
+  const std::vector<std::string> kFound = {"Deleted /t/f0/file0", "Modified /t/f0/file1", "Deleted /t/f1/file0",
+                                           "Added /t/f0/new"};
 };
 
 TEST_F(WindowAudit, AHintOverTheToolbarNeverTakesTheUnreadableWarningForGood) {
@@ -216,71 +251,60 @@ TEST_F(WindowAudit, SaysWhatHappenedInItsOwnTexts) {
   EXPECT_EQ(line->text(), shown);
 }
 
-// The real dialogs, worked by the keys.
-class WindowAuditDialogs : public ::testing::Test {
- protected:
-  // Puts a name into the field of the modal dialog the next call opens, and presses Enter.
-  static void TypeAndEnter(const QString& text, QString* fieldBefore = nullptr) {
-    QTimer::singleShot(0, [=] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (modal == nullptr) {
-        TypeAndEnter(text, fieldBefore);
-        return;
-      }
-      auto* field = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-      ASSERT_NE(field, nullptr);
-      if (fieldBefore != nullptr) *fieldBefore = field->text();
-      // Set whole: typed letter by letter, the names the field suggests
-      // would take the Enter.
-      field->setText(text);
-      QTest::keyClick(field, Qt::Key_Return);
-    });
-  }
+// The real dialogs, worked by the keys: puts a name into the field of the
+// modal dialog the next call opens, and presses Enter.
+static void TypeAndEnter(const QString& text, QString* fieldBefore = nullptr) {
+  QTimer::singleShot(0, [=] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) {
+      TypeAndEnter(text, fieldBefore);
+      return;
+    }
+    auto* field = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(field, nullptr);
+    if (fieldBefore != nullptr) *fieldBefore = field->text();
+    // Set whole: typed letter by letter, the names the field suggests
+    // would take the Enter.
+    field->setText(text);
+    QTest::keyClick(field, Qt::Key_Return);
+  });
+}
 
-  TempTree tree;
-  QtDialogProvider dialogs;
-};
-
-TEST_F(WindowAuditDialogs, OpensATypedNameAsTypedAndANameWithoutItsExtensionToo) {
+TEST_F(WindowAudit, OpensATypedNameAsTypedAndANameWithoutItsExtensionToo) {
+  QtDialogProvider real;
   tree.File("finance-listing", "x");
   tree.File("week.qln", "x");
   TypeAndEnter(QString::fromStdString(tree.Path("finance-listing")));
-  EXPECT_EQ(dialogs.OpenFile(), tree.Path("finance-listing"));
+  EXPECT_EQ(real.OpenFile(), tree.Path("finance-listing"));
   TypeAndEnter(QString::fromStdString(tree.Path("week")));
-  EXPECT_EQ(dialogs.OpenFile(), tree.Path("week.qln"));
+  EXPECT_EQ(real.OpenFile(), tree.Path("week.qln"));
 }
 
-TEST_F(WindowAuditDialogs, TheFolderBrowsersFieldHoldsNothingEnterCannotTake) {
+TEST_F(WindowAudit, TheFolderBrowsersFieldHoldsNothingEnterCannotTake) {
+  QtDialogProvider real;
   tree.Dir("share");
   tree.Dir("share/inner");
   TypeAndEnter(QString::fromStdString(tree.Path("share")));
-  EXPECT_EQ(dialogs.BrowseForFolder("Browse", tree.Root()), tree.Path("share"));
+  EXPECT_EQ(real.BrowseForFolder("Browse", tree.Root()), tree.Path("share"));
   // Next time the field is empty and Enter takes the folder shown, the one chosen last.
   QString before = QStringLiteral("unset");
   TypeAndEnter(QString(), &before);
-  EXPECT_EQ(dialogs.BrowseForFolder("Browse", ""), tree.Path("share"));
+  EXPECT_EQ(real.BrowseForFolder("Browse", ""), tree.Path("share"));
   EXPECT_EQ(before, QString());
 }
 
-TEST_F(WindowAuditDialogs, TheResultsDialogProposesTheFolderButNoOldName) {
+TEST_F(WindowAudit, TheResultsDialogProposesTheFolderButNoOldName) {
+  QtDialogProvider real;
   TypeAndEnter(QString::fromStdString(tree.Path("results1")));
-  const auto first = dialogs.SaveResultsFile();
+  const auto first = real.SaveResultsFile();
   ASSERT_TRUE(first);
   EXPECT_EQ(first->fileName, tree.Path("results1.qln"));
   QString before = QStringLiteral("unset");
   TypeAndEnter(QStringLiteral("results2"), &before);
-  const auto second = dialogs.SaveResultsFile();
+  const auto second = real.SaveResultsFile();
   ASSERT_TRUE(second);
   EXPECT_EQ(before, QString());
   EXPECT_EQ(second->fileName, tree.Path("results2.qln"));
-}
-
-// A menu item chosen with the mouse: the menu opened from the menu bar, then the item.
-static void ChooseFromMenu(QMainWindow& window, const char* menuName, QAction* item) {
-  QMenu* menu = window.findChild<QMenu*>(QString::fromLatin1(menuName));
-  QTest::mouseClick(window.menuBar(), Qt::LeftButton, {}, window.menuBar()->actionGeometry(menu->menuAction()).center());
-  ASSERT_TRUE(menu->isVisible());
-  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
 }
 
 TEST_F(WindowAudit, AsksBeforeDiscardingUnsavedWorkOnlyWhenChosen) {
@@ -357,4 +381,89 @@ TEST_F(WindowAudit, OffersTheRecentListingsInTheFileMenuNewestFirst) {
   ASSERT_NE(secondItem, nullptr);
   QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(secondItem).center());
   EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label2"))->text().toStdString(), "Loaded File: " + second);
+}
+
+
+TEST_F(WindowAudit, SortsAndColoursTheResultsAsChosenAndSavesThemInTheOrderFound) {
+  CompareFourChanges();
+  ASSERT_EQ(ResultRows(), kFound);
+  EXPECT_FALSE(window.Model(PaneId::ListBox3)->data(window.Model(PaneId::ListBox3)->index(0), Qt::ForegroundRole).isValid());
+  ChooseView(ActionId::ViewSortByPathAction);
+  EXPECT_EQ(ResultRows(), (std::vector<std::string>{"Deleted /t/f0/file0", "Modified /t/f0/file1", "Added /t/f0/new",
+                                                    "Deleted /t/f1/file0"}));
+  // One order at a time; by kind, each kind by path.
+  ChooseView(ActionId::ViewSortByKindAction);
+  EXPECT_FALSE(window.Action(ActionId::ViewSortByPathAction)->isChecked());
+  EXPECT_EQ(ResultRows(), (std::vector<std::string>{"Modified /t/f0/file1", "Deleted /t/f0/file0",
+                                                    "Deleted /t/f1/file0", "Added /t/f0/new"}));
+  ChooseView(ActionId::ViewColourResultsAction);
+  const PaneModel* model = window.Model(PaneId::ListBox3);
+  EXPECT_EQ(model->data(model->index(0), Qt::ForegroundRole).value<QColor>(),
+            QColor(QRgb(WindowLayout::kKindColours[static_cast<std::size_t>(ChangeKind::Modified)])));
+  EXPECT_EQ(model->data(model->index(3), Qt::ForegroundRole).value<QColor>(),
+            QColor(QRgb(WindowLayout::kKindColours[static_cast<std::size_t>(ChangeKind::Added)])));
+  // The saved results keep the order they were found in.
+  dialogs.SaveNames.push_back(tree.Path("results.txt"));
+  Click("ToolSaveResultButton");
+  const std::string saved = tree.Read("results.txt");
+  std::vector<std::size_t> at;
+  for (const std::string& row : kFound) at.push_back(saved.find(row.substr(row.find(' ') + 1)));
+  EXPECT_TRUE(std::is_sorted(at.begin(), at.end()) && at.back() != std::string::npos) << saved;
+}
+
+TEST_F(WindowAudit, ShowsOnlyResultsHoldingTheTypedTextAndFindsInTheOrderShown) {
+  CompareFourChanges();
+  QTest::keyClicks(window.ResultTextEdit(), QStringLiteral("FILE0"));
+  EXPECT_EQ(ResultRows(), (std::vector<std::string>{"Deleted /t/f0/file0", "Deleted /t/f1/file0"}));
+  EXPECT_EQ(window.KindToggle(ChangeKind::Modified)->text(), QStringLiteral("Modified (1)"));  // counts stay whole
+  window.ResultTextEdit()->clear();
+  ASSERT_EQ(ResultRows(), kFound);
+  // Sorted by kind, the hits of "f0/" are rows 0, 1 and 3: the steps go down the rows.
+  ChooseView(ActionId::ViewSortByKindAction);
+  ClickRow(PaneId::ListBox3, 0);
+  QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+  QTest::keyClicks(window.FindEdit(), QStringLiteral("f0/"));
+  window.FinishFind();
+  EXPECT_EQ(window.PaneView(PaneId::ListBox3)->currentIndex().row(), 1);
+  EXPECT_EQ(window.FindCount()->text(), QStringLiteral("2 of 3"));
+  QTest::keyClick(&window, Qt::Key_F3);
+  EXPECT_EQ(window.PaneView(PaneId::ListBox3)->currentIndex().row(), 3);
+  EXPECT_EQ(window.FindCount()->text(), QStringLiteral("3 of 3"));
+  QTest::keyClick(&window, Qt::Key_F3);
+  EXPECT_EQ(window.PaneView(PaneId::ListBox3)->currentIndex().row(), 0);
+  EXPECT_EQ(window.FindCount()->text(), QStringLiteral("1 of 3"));
+}
+
+TEST_F(WindowAudit, AClickOnASortedRowShowsThatLineAndItsOldLine) {
+  CompareFourChanges();
+  ChooseView(ActionId::ViewSortByKindAction);
+  ClickRow(PaneId::ListBox3, 0);
+  EXPECT_NE(window.NonViewEdit()->text().indexOf(QStringLiteral("/t/f0/file1")), -1) << window.NonViewEdit()->text().toStdString();
+  EXPECT_NE(window.findChild<QLabel*>(QStringLiteral("OldLineView"))->text().indexOf(QStringLiteral("Was: ")), -1);
+}
+
+TEST_F(WindowAudit, ANewComparisonComesInTheChosenOrderAndTheChoicesOutliveTheSession) {
+  ChooseView(ActionId::ViewSortByKindAction);
+  ChooseView(ActionId::ViewColourResultsAction);
+  CompareFourChanges();
+  EXPECT_EQ(ResultRows().front(), "Modified /t/f0/file1");
+  Click("ToolCompareButton");
+  EXPECT_EQ(ResultRows().size(), 4u);
+  EXPECT_EQ(ResultRows().front(), "Modified /t/f0/file1");
+  ScriptedDialogs later;
+  QtMainWindow next(later, search, QStringLiteral("/nonexistent/quillon-help.html"));
+  EXPECT_TRUE(next.Action(ActionId::ViewSortByKindAction)->isChecked());
+  EXPECT_TRUE(next.Action(ActionId::ViewColourResultsAction)->isChecked());
+  EXPECT_FALSE(next.Action(ActionId::ViewSortByPathAction)->isChecked());
+}
+
+TEST_F(WindowAudit, APaneClickedTakesTheArrowKeysAndTheLineFollows) {
+  ListByToolbar();
+  QListView* view = window.PaneView(PaneId::ListBox1);
+  QTest::keyClick(view, Qt::Key_Home);
+  ClickRow(PaneId::ListBox1, 1);
+  ASSERT_EQ(QApplication::focusWidget(), view);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  EXPECT_EQ(view->currentIndex().row(), 2);
+  EXPECT_EQ(window.NonViewEdit()->text(), view->model()->data(view->model()->index(2, 0)).toString());
 }

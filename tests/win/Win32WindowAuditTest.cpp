@@ -7,6 +7,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,8 @@
 #include "TestSupport.h"
 #include "app/ActionTable.h"
 #include "app/GlyphPicture.h"
+#include "app/PaneText.h"
+#include "app/WindowLayout.h"
 #include "platform/DigestStore.h"
 #include "platform/SigningKey.h"
 #include "platform/SystemFolderSearch.h"
@@ -507,4 +510,50 @@ TEST_F(Win32WindowAudit, AcceptsTheComparedListingAsTheNewBaselineAndOffersRecen
   Keys({VK_CONTROL, 'N'}, [&] { return !window->Logic().State().HasLoadedListing; });
   SendMessageW(window->Handle(), WM_COMMAND, 900, 0);
   EXPECT_EQ(window->Logic().State().LoadedFileName, base);
+}
+
+TEST_F(Win32WindowAudit, SortsFiltersAndColoursTheResultsAsChosenFromTheViewMenu) {
+  tree.File("a-z", "1");
+  tree.File("b/x", "1");
+  List(tree.Root());
+  const std::string base = files.Path("base.qln");
+  dialogs.SaveNames.push_back(base);
+  Keys({VK_CONTROL, 'S'}, [&] { return !window->ActionEnabled(ActionId::FileSaveAction); });
+  std::filesystem::remove(tree.Path("a-z"));
+  tree.File("b/x", "22");
+  tree.File("a/new", "n");
+  dialogs.OpenNames.push_back(base);
+  Keys({VK_CONTROL, 'O'}, [&] { return window->Logic().State().HasLoadedListing; });
+  List(tree.Root());
+  Trigger(ActionId::EditCompareContentAction);
+  const PaneRows& results = window->Controller().Rows(PaneId::ListBox3);
+  const auto shown = [&] {
+    std::string rows;
+    const int count = static_cast<int>(SendMessageW(window->PaneBox(PaneId::ListBox3), LB_GETCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+      const std::string_view line = results.Lines().LineAt(results.LineOfRow(row));
+      rows += std::string(line.substr(0, 1)) + std::string(PaneText::PathOf(line).value_or("?")).substr(tree.Root().size()) + " ";
+    }
+    return rows;
+  };
+  ASSERT_EQ(shown(), "D\\a-z M\\b\\x A\\a\\new ");
+  // The View menu by its keys: Alt+V, then the item's own letter.
+  const auto choose = [&](WORD item, ActionId id) {
+    const bool was = GetMenuState(window->Menu(), WinMainWindow::CommandOf(id), MF_BYCOMMAND) & MF_CHECKED;
+    Keys({VK_MENU, 'V'}, [] { return true; });
+    Keys({item}, [&] { return (GetMenuState(window->Menu(), WinMainWindow::CommandOf(id), MF_BYCOMMAND) & MF_CHECKED) != was; });
+  };
+  choose('P', ActionId::ViewSortByPathAction);
+  EXPECT_EQ(shown(), "A\\a\\new D\\a-z M\\b\\x ");
+  choose('K', ActionId::ViewSortByKindAction);
+  EXPECT_EQ(shown(), "M\\b\\x D\\a-z A\\a\\new ");
+  EXPECT_EQ(GetMenuState(window->Menu(), WinMainWindow::CommandOf(ActionId::ViewSortByPathAction), MF_BYCOMMAND) & MF_CHECKED, 0u);
+  choose('C', ActionId::ViewColourResultsAction);
+  EXPECT_EQ(results.ColourOfRow(0), WindowLayout::kKindColours[static_cast<std::size_t>(ChangeKind::Modified)]);
+  // Typed into the box beside the toggles.
+  Click(window->ResultTextEdit(), {4, 4});
+  Keys({'A'}, [] { return true; });
+  Keys({VK_OEM_MINUS}, [] { return true; });
+  Keys({'Z'}, [&] { return SendMessageW(window->PaneBox(PaneId::ListBox3), LB_GETCOUNT, 0, 0) == 1; });
+  EXPECT_EQ(shown(), "D\\a-z ");
 }
