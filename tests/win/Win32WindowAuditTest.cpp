@@ -513,6 +513,8 @@ TEST_F(Win32WindowAudit, AcceptsTheComparedListingAsTheNewBaselineAndOffersRecen
 }
 
 TEST_F(Win32WindowAudit, SortsFiltersAndColoursTheResultsAsChosenFromTheViewMenu) {
+  tree.Dir("a");
+  tree.Dir("b");
   tree.File("a-z", "1");
   tree.File("b/x", "1");
   List(tree.Root());
