@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 #include "FakeFolderSearch.h"
@@ -30,7 +31,10 @@ class FakePort : public WindowPort {
  public:
   explicit FakePort(RecordingSurfaces& surfaces) : surfaces_(surfaces) {}
   Clock::time_point Now() override { return now; }
-  void ProcessInput() override { ++inputs; }
+  void ProcessInput() override {
+    ++inputs;
+    if (onInput) onInput();
+  }
   void AnnouncePanes() override {
     ++announced;
     now += announceCost;
@@ -61,6 +65,7 @@ class FakePort : public WindowPort {
   std::vector<ActionId> edits;
   std::map<ActionId, bool> checked;
   std::string findText, findCount, kindsShown;
+  std::function<void()> onInput;
 
  private:
   RecordingSurfaces& surfaces_;
@@ -111,6 +116,27 @@ TEST_F(WindowControllerTest, PumpsAtItsCadenceShowsFiguresTenTimesASecondAndPace
   EndWork();
   EXPECT_EQ(surfaces.Panels[0], "kept");  // the command's text comes back
   EXPECT_FALSE(controller.StopRequested());
+}
+
+TEST_F(WindowControllerTest, GreysTheCommandsWhileWorkRunsAndShowsItsEndBeforeTheLastInput) {
+  controller.SetActionEnabled(ActionId::EditCompareContentAction, true);
+  BeginWork();
+  // A click on them would be dropped without a word.
+  EXPECT_FALSE(surfaces.IsEnabled(ActionId::EditCompareContentAction));
+  EXPECT_FALSE(surfaces.IsEnabled(ActionId::FileNewAction));
+  EXPECT_TRUE(surfaces.IsEnabled(ActionId::EditStopAction));
+  controller.SetActionEnabled(ActionId::FileSaveAction, true);  // the work's own change waits too
+  EXPECT_FALSE(surfaces.IsEnabled(ActionId::FileSaveAction));
+  EXPECT_TRUE(controller.Enabled(ActionId::FileSaveAction));
+  controller.SetCaption("Quillon ~ Please Wait!");
+  controller.SetCaption("Quillon");
+  std::string captionAtLastInput;
+  port.onInput = [&] { captionAtLastInput = surfaces.Caption; };
+  EndWork();
+  EXPECT_EQ(captionAtLastInput, "Quillon");
+  EXPECT_TRUE(surfaces.IsEnabled(ActionId::EditCompareContentAction));
+  EXPECT_TRUE(surfaces.IsEnabled(ActionId::FileSaveAction));
+  EXPECT_FALSE(surfaces.IsEnabled(ActionId::FileAcceptBaselineAction));  // as the commands left it
 }
 
 TEST_F(WindowControllerTest, DropsActingInputDuringWorkAndStopsOnEscape) {

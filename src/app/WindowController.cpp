@@ -400,7 +400,7 @@ bool WindowController::Md5Ticked() {
 
 void WindowController::SetActionEnabled(ActionId action, bool enabled) {
   enabled_[static_cast<std::size_t>(action)] = enabled;
-  window_.SetActionEnabled(action, enabled);
+  if (!Working() || !HeldDuringWork(action)) window_.SetActionEnabled(action, enabled);
   if (action != ActionId::EditStopAction || enabled == Working()) return;
   // While Stop is enabled a run or a comparison is under way.
   if (enabled) {
@@ -409,7 +409,16 @@ void WindowController::SetActionEnabled(ActionId action, bool enabled) {
   } else {
     session_.End();
   }
+  // A command clicked during the work would be dropped without a word: it
+  // looks greyed until the work is over, and then as the commands left it.
+  for (const auto& [id, handler] : kHandlers) window_.SetActionEnabled(id, !enabled && Enabled(id));
   ShowChoices(!enabled);
+}
+
+bool WindowController::HeldDuringWork(ActionId action) {
+  for (const auto& [id, handler] : kHandlers)
+    if (id == action) return true;
+  return false;
 }
 
 void WindowController::ReportUnreadable(UnreadableKind, std::string_view path, std::string_view) {

@@ -142,6 +142,8 @@ class WindowController : public Surfaces {
   // not queued for later.
   void Run(Handler handler);
   void Run(const std::function<void()>& command);
+  // The commands that wait for the work to end: dropped, so shown greyed.
+  static bool HeldDuringWork(ActionId action);
   void RecountResults();
   void ApplyResultFilter();
   // The logic takes the digest and the keys the choices name.

@@ -13,15 +13,16 @@ void WorkSession::Begin() {
 }
 
 void WorkSession::End() {
-  // The last lines, still following the end; and input that came in at the
-  // very end is dropped too, not left for later.
+  // The last lines, still following the end, and the caption the work
+  // ends with; input that came in at the very end is dropped too, not left
+  // for later.
   port_.AnnouncePanes();
+  ShowCaption();
   port_.ProcessInput();
   working_ = false;
   stopRequested_ = false;
   figuresPending_ = false;
   port_.WorkChanged(false);
-  ShowCaption();
   panels_.EndFigures();
 }
 

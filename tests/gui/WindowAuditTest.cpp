@@ -467,3 +467,24 @@ TEST_F(WindowAudit, APaneClickedTakesTheArrowKeysAndTheLineFollows) {
   EXPECT_EQ(view->currentIndex().row(), 2);
   EXPECT_EQ(window.NonViewEdit()->text(), view->model()->data(view->model()->index(2, 0)).toString());
 }
+
+TEST_F(WindowAudit, CompareIsGreyedWhileTheNextListingRunsAndComparesOnceItEnds) {
+  const std::string base = BaselineThenChange();
+  OpenByKey(base);
+  ListByToolbar();
+  // The daily audit lists again: Compare was enabled, and a click on it
+  // during the run would be dropped without a word.
+  ASSERT_TRUE(Button("ToolCompareButton")->isEnabled());
+  bool greyed = false, stopShown = false;
+  OnFolder(3, [&] {
+    greyed = !Button("ToolCompareButton")->isEnabled() && !Button("ToolOpenButton")->isEnabled();
+    stopShown = Button("ToolStopButton")->isEnabled();
+  });
+  ListByToolbar();
+  EXPECT_TRUE(greyed);
+  EXPECT_TRUE(stopShown);
+  ASSERT_TRUE(Button("ToolCompareButton")->isEnabled());
+  Click("ToolCompareButton");
+  EXPECT_EQ(window.Panel(3)->text(), QStringLiteral("1 modified, 1 deleted, 1 added"));
+  EXPECT_EQ(window.windowTitle().toStdString(), Texts::kCaption);
+}
