@@ -16,13 +16,13 @@ mkdir -p "$OUT"
 # Warm the page cache once.
 "$CLI" list --meta --md5 "$TREE" > "$OUT/warm.qln" 2>/dev/null
 
-# Median ratio of round-by-round means, wall and CPU, for: name plain-args meta-args.
+# Median ratio of round-by-round means, wall and CPU, for: name plain-command meta-command.
 pair() {
   local name=$1 plain=$2 meta=$3
   rm -f "$OUT/$name".*.json
   for round in $(seq "$ROUNDS"); do
     hyperfine -N -w 1 -r "$RUNS" --output "$OUT/$name.out" --export-json "$OUT/$name.$round.json" \
-      "$CLI list $plain $TREE" "$CLI list $meta $TREE" >&2
+      "$plain $TREE" "$meta $TREE" >&2
   done
   python3 - "$name" "$OUT/$name".*.json <<'PY'
 import json, statistics, sys
@@ -36,5 +36,10 @@ print("%-10s wall %.2fx (rounds %s), cpu %.2fx (limit 1.3x)" % (
 PY
 }
 
-pair meta "" "--meta"
-pair meta-md5 "--md5" "--md5 --meta"
+pair meta "$CLI list" "$CLI list --meta"
+pair meta-md5 "$CLI list --md5" "$CLI list --md5 --meta"
+# The floor: one thread that only walks and stats, against one that also
+# asks every entry for its attribute list: what the one system call a
+# metadata listing adds per entry costs at the least.
+FLOOR=$BUILD/bench/quillon_syscall_floor
+[ -x "$FLOOR" ] && pair floor "$FLOOR" "$FLOOR --xattrs"

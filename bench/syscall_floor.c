@@ -1,6 +1,8 @@
 /* The least a one-thread listing of a tree must do: walk it breadth-first
  * with readdir, fstatat every entry, and print one line per entry. The
- * benchmarks compare a plain listing with it. */
+ * benchmarks compare a plain listing with it. With --xattrs it also asks
+ * each entry for the size of its extended attribute list, as a metadata
+ * listing must. */
 #define _GNU_SOURCE
 #include <dirent.h>
 #include <fcntl.h>
@@ -8,12 +10,17 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: syscall_floor FOLDER\n");
+  const int xattrs = argc == 3 && strcmp(argv[1], "--xattrs") == 0;
+  if (argc != 2 + xattrs) {
+    fprintf(stderr, "usage: syscall_floor [--xattrs] FOLDER\n");
     return 2;
   }
+  argv += xattrs;
   static char out[1 << 20];
   setvbuf(stdout, out, _IOFBF, sizeof out);
   size_t count = 1, capacity = 1024, next = 0;
@@ -28,8 +35,10 @@ int main(int argc, char** argv) {
         if (strcmp(d->d_name, ".") == 0 || strcmp(d->d_name, "..") == 0) continue;
         struct stat st;
         if (fstatat(dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        printf("%lld %lld %o %s/%s\n", (long long)st.st_mtim.tv_sec, (long long)st.st_size, (unsigned)st.st_mode,
-               folder, d->d_name);
+        /* listxattrat(2), by the folder's descriptor, from Linux 6.13 on. */
+        const long names = xattrs ? syscall(465, dirfd(dir), d->d_name, AT_SYMLINK_NOFOLLOW, NULL, 0) : 0;
+        printf("%lld %lld %o %ld %s/%s\n", (long long)st.st_mtim.tv_sec, (long long)st.st_size, (unsigned)st.st_mode,
+               names, folder, d->d_name);
         if (S_ISDIR(st.st_mode)) {
           if (count == capacity) queue = realloc(queue, (capacity *= 2) * sizeof *queue);
           size_t length = strlen(folder) + strlen(d->d_name) + 2;
