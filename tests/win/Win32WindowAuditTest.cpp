@@ -197,6 +197,14 @@ class Win32WindowAudit : public ::testing::Test {
       window->ProcessPending();
     }
   }
+  // A menu item chosen by the keys: Alt and the menu's letter, then the item's.
+  void ChooseByKeys(WORD menu, WORD item, const std::function<bool()>& done) {
+    Keys({VK_MENU, menu}, [] { return true; });
+    Keys({item}, done);
+  }
+  bool Checked(ActionId id) const {
+    return (GetMenuState(window->Menu(), WinMainWindow::CommandOf(id), MF_BYCOMMAND) & MF_CHECKED) != 0;
+  }
   // Lists a folder through the system's browser, acting in it with step.
   void ListThroughBrowser(std::function<bool(HWND)> step) {
     dialogs.systemBrowser = true;
@@ -468,8 +476,8 @@ TEST_F(Win32WindowAudit, AsksBeforeDiscardingUnsavedWorkOnlyWhenChosen) {
   ClickRow(PaneId::ListBox1, 0);
   Keys({VK_CONTROL, 'N'}, [&] { return window->PaneLines(PaneId::ListBox1).Count() == 0; });
   EXPECT_TRUE(dialogs.Questions.empty());  // by default New asks nothing
-  Trigger(ActionId::EditAskBeforeDiscardAction);
-  EXPECT_NE(GetMenuState(window->Menu(), WinMainWindow::CommandOf(ActionId::EditAskBeforeDiscardAction), MF_BYCOMMAND) & MF_CHECKED, 0u);
+  ChooseByKeys('E', 'B', [&] { return Checked(ActionId::EditAskBeforeDiscardAction); });
+  EXPECT_TRUE(Checked(ActionId::EditAskBeforeDiscardAction));
   List(tree.Root());
   ClickRow(PaneId::ListBox1, 0);
   dialogs.Answers.push_back(ConfirmAnswer::Cancel);
@@ -497,19 +505,17 @@ TEST_F(Win32WindowAudit, AcceptsTheComparedListingAsTheNewBaselineAndOffersRecen
   Trigger(ActionId::EditCompareContentAction);
   ASSERT_TRUE(window->ActionEnabled(ActionId::FileAcceptBaselineAction));
   const std::string before = files.Read("base.qln");
-  Trigger(ActionId::FileAcceptBaselineAction);
+  ChooseByKeys('F', 'B', [&] { return !window->ActionEnabled(ActionId::FileAcceptBaselineAction); });
   EXPECT_EQ(files.Read("base.qln.previous"), before);
   EXPECT_NE(files.Read("base.qln").find("\\b\r\n"), std::string::npos);
   EXPECT_EQ(window->PanelText(4), "New baseline: " + base + "; the old one is " + base + ".previous");
   // The File menu, as it opens, offers the listing, and its item opens it.
-  HMENU file = GetSubMenu(window->Menu(), 0);
-  SendMessageW(window->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
-  wchar_t caption[512] = L"";
-  GetMenuStringW(file, 900, caption, 512, MF_BYCOMMAND);
-  EXPECT_EQ(NarrowOf(caption), "&1 " + base);
   Keys({VK_CONTROL, 'N'}, [&] { return !window->Logic().State().HasLoadedListing; });
-  SendMessageW(window->Handle(), WM_COMMAND, 900, 0);
+  ChooseByKeys('F', '1', [&] { return window->Logic().State().HasLoadedListing; });
   EXPECT_EQ(window->Logic().State().LoadedFileName, base);
+  wchar_t caption[512] = L"";
+  GetMenuStringW(GetSubMenu(window->Menu(), 0), 900, caption, 512, MF_BYCOMMAND);
+  EXPECT_EQ(NarrowOf(caption), "&1 " + base);
 }
 
 TEST_F(Win32WindowAudit, SortsFiltersAndColoursTheResultsAsChosenFromTheViewMenu) {
@@ -541,15 +547,14 @@ TEST_F(Win32WindowAudit, SortsFiltersAndColoursTheResultsAsChosenFromTheViewMenu
   ASSERT_EQ(shown(), "D\\a-z M\\b\\x A\\a\\new ");
   // The View menu by its keys: Alt+V, then the item's own letter.
   const auto choose = [&](WORD item, ActionId id) {
-    const bool was = GetMenuState(window->Menu(), WinMainWindow::CommandOf(id), MF_BYCOMMAND) & MF_CHECKED;
-    Keys({VK_MENU, 'V'}, [] { return true; });
-    Keys({item}, [&] { return (GetMenuState(window->Menu(), WinMainWindow::CommandOf(id), MF_BYCOMMAND) & MF_CHECKED) != was; });
+    const bool was = Checked(id);
+    ChooseByKeys('V', item, [&] { return Checked(id) != was; });
   };
   choose('P', ActionId::ViewSortByPathAction);
   EXPECT_EQ(shown(), "A\\a\\new D\\a-z M\\b\\x ");
   choose('K', ActionId::ViewSortByKindAction);
   EXPECT_EQ(shown(), "M\\b\\x D\\a-z A\\a\\new ");
-  EXPECT_EQ(GetMenuState(window->Menu(), WinMainWindow::CommandOf(ActionId::ViewSortByPathAction), MF_BYCOMMAND) & MF_CHECKED, 0u);
+  EXPECT_FALSE(Checked(ActionId::ViewSortByPathAction));
   choose('C', ActionId::ViewColourResultsAction);
   EXPECT_EQ(results.ColourOfRow(0), WindowLayout::kKindColours[static_cast<std::size_t>(ChangeKind::Modified)]);
   // Typed into the box beside the toggles.
