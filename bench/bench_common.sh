@@ -28,6 +28,16 @@ ratio() { python3 -c 'import sys; print("%.2f" % (float(sys.argv[1]) / float(sys
 peak_kib() { { /usr/bin/time -f %M "$@" 2>&1 >/dev/null || true; } | tail -n 1; }
 
 # The load of the machine: the 1, 5 and 15 minute averages.
+# The builds a script times, each by its command line: this one as new,
+# and BEFORE (an older quillon-cli) as before when it is given.
+take_builds() {
+  builds=(new)
+  declare -gA cli=([new]=$CLI)
+  if [ -n "${BEFORE:-}" ]; then
+    builds+=(before)
+    cli[before]=$BEFORE
+  fi
+}
 load() { awk '{ print $1 ", " $2 ", " $3 }' /proc/loadavg; }
 
 # timed FILE command...: runs the command and appends "wall cpu" (seconds;

@@ -16,12 +16,7 @@ OUT=$WORK/disk-limit
 rm -rf "$OUT" && mkdir -p "$OUT"
 [ "$(id -u)" -eq 0 ] || { echo "needs root to drop the page cache" >&2; exit 1; }
 DROP="sync; echo 3 > /proc/sys/vm/drop_caches"
-builds=(new)
-declare -A cli=([new]=$CLI)
-if [ -n "${BEFORE:-}" ]; then
-  builds+=(before)
-  cli[before]=$BEFORE
-fi
+take_builds
 echo "machine: $(nproc) cores, load before: $(load)"
 
 # What the tree holds: files under 1 MiB (one random read each) and the

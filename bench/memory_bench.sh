@@ -12,12 +12,7 @@ WIDE=${WIDE:-$WORK/wide/1000000}
 OUT=$WORK/memory
 rm -rf "$OUT" && mkdir -p "$OUT"
 [ -d "$WIDE" ] || python3 "$BENCH_DIR/make_wide_tree.py" "$WIDE" 1000000 >&2
-builds=(new)
-declare -A cli=([new]=$CLI)
-if [ -n "${BEFORE:-}" ]; then
-  builds+=(before)
-  cli[before]=$BEFORE
-fi
+take_builds
 echo "machine: $(nproc) cores, load before: $(load)"
 # Warm: a digest listing leaves no pages of files it read from the disk.
 find "$WIDE" -type f -print0 | xargs -0 -P2 -n 5000 md5sum > "$OUT/warm.out"

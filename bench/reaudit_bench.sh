@@ -13,12 +13,7 @@ bench_tree
 RUNS=${RUNS:-5}
 OUT=$WORK/reaudit
 rm -rf "$OUT" && mkdir -p "$OUT"
-builds=(new)
-declare -A cli=([new]=$CLI)
-if [ -n "${BEFORE:-}" ]; then
-  builds+=(before)
-  cli[before]=$BEFORE
-fi
+take_builds
 # One file in a thousand, the same ones each time.
 find "$TREE" -type f | sort | awk 'NR % 1000 == 1' > "$OUT/changed.txt"
 echo "machine: $(nproc) cores, load before: $(load); $(wc -l < "$OUT/changed.txt") files change"
