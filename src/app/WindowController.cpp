@@ -82,7 +82,8 @@ WindowController::~WindowController() = default;
 
 void WindowController::Execute(ActionId action) {
   if (!Enabled(action)) return;
-  // Signing asks for its key first.
+  // A choice kept between sessions is no command; signing on asks for its
+  // key first, below.
   for (const ChoiceAction& choice : kChoices) {
     if (choice.id != action || choice.flag == Flag::Sign) continue;
     SetChoice(choice.flag, !choices_.Get(choice.flag));

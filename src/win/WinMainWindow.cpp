@@ -627,9 +627,16 @@ void WinMainWindow::SetActionChecked(ActionId action, bool checked) {
   CheckMenuItem(menu_, static_cast<UINT>(CommandOf(action)), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
+HWND WinMainWindow::FocusedLine() const {
+  // A pane that has the focus stands for the line that shows its clicked row.
+  HWND focus = GetFocus();
+  if (PaneOf(focus) >= 0) return edit_;
+  return focus != nullptr && (focus == edit_ || focus == findEdit_ || focus == resultText_) ? focus : nullptr;
+}
+
 void WinMainWindow::EditLine(ActionId action) {
-  HWND line = PaneOf(GetFocus()) >= 0 ? edit_ : GetFocus();
-  if (line == nullptr || (line != edit_ && line != findEdit_ && line != resultText_)) return;
+  HWND line = FocusedLine();
+  if (line == nullptr) return;
   const UINT operation = action == ActionId::EditCutAction    ? WM_CUT
                          : action == ActionId::EditCopyAction ? WM_COPY
                                                               : WM_PASTE;
@@ -708,11 +715,10 @@ void WinMainWindow::Idle() {
 
 void WinMainWindow::UpdateEditActions() {
   if (hwnd_ == nullptr) return;
-  HWND focus = PaneOf(GetFocus()) >= 0 ? edit_ : GetFocus();
-  const bool line = focus == edit_ || focus == findEdit_;
+  HWND line = FocusedLine();
   DWORD start = 0, end = 0;
-  if (line) SendMessageW(focus, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  controller_->UpdateEditActions(line, start != end, IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE);
+  if (line != nullptr) SendMessageW(line, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  controller_->UpdateEditActions(line != nullptr, start != end, IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE);
 }
 
 WorkSession::Input WinMainWindow::SortInput(const MSG& msg) const {

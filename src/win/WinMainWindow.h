@@ -157,6 +157,9 @@ class WinMainWindow : public WindowView, public WindowPort {
   void PlaceFindBar();
   void SelectRow(PaneId pane, int row);
   int PaneOf(HWND box) const;  // -1 for no pane
+  // The line the edit commands act on: the one beside the MD5 box when a
+  // pane has the focus, else the line that has it; none otherwise.
+  HWND FocusedLine() const;
   int VisibleRows(HWND box) const;
   int S(int pixels) const;
 

@@ -563,4 +563,7 @@ TEST_F(Win32WindowAudit, SortsFiltersAndColoursTheResultsAsChosenFromTheViewMenu
   Keys({VK_OEM_MINUS}, [] { return true; });
   Keys({'Z'}, [&] { return SendMessageW(window->PaneBox(PaneId::ListBox3), LB_GETCOUNT, 0, 0) == 1; });
   EXPECT_EQ(shown(), "D\\a-z ");
+  // Its text, selected, can be copied, as in every other line of the window.
+  Keys({VK_SHIFT, VK_HOME}, [&] { return window->ActionEnabled(ActionId::EditCopyAction); });
+  EXPECT_TRUE(window->ActionEnabled(ActionId::EditCopyAction));
 }
