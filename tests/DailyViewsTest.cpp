@@ -135,6 +135,10 @@ TEST(ResultFilter, SortsByPathOrKindAndKeepsOnlyLinesHoldingTheText) {
   EXPECT_EQ(filter.VisibleRows(lines), (std::vector<int>{5}));
   filter.Show(ChangeKind::Added, true);
   filter.SetText("");
+  // New results of as many lines are sorted afresh.
+  std::vector<std::string_view> reversed(lines.rbegin(), lines.rend());
+  filter.Count(reversed);
+  EXPECT_EQ(filter.VisibleRows(reversed), (std::vector<int>{2, 5, 4, 3, 1, 0}));
   filter.SetOrder(ResultFilter::Order::Found);
   EXPECT_TRUE(filter.ShowsAll());
 }

@@ -22,7 +22,7 @@ class ResultFilter {
   // as "No differences found... ;-)" or the closing line of a stop.
   static std::optional<ChangeKind> KindOf(std::string_view line);
 
-  // Counts the lines of the results pane afresh.
+  // Counts the lines of the results pane afresh; the results changed.
   void Count(const std::vector<std::string_view>& lines);
   long long CountOf(ChangeKind kind) const { return counts_[Index(kind)]; }
   // "Modified (12)", for a toggle.
@@ -46,10 +46,14 @@ class ResultFilter {
 
  private:
   static std::size_t Index(ChangeKind kind) { return static_cast<std::size_t>(kind); }
+  // Every line in the chosen order, kept until the results or the order change.
+  const std::vector<int>& Ordered(const std::vector<std::string_view>& lines) const;
 
   std::array<long long, 4> counts_{};
   std::array<bool, 4> shown_{true, true, true, true};
   Order order_ = Order::Found;
   std::string text_;
   std::string folded_;
+  mutable std::vector<int> ordered_;
+  mutable Order orderedBy_ = Order::Found;  // the order ordered_ holds; Found: none
 };
