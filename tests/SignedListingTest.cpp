@@ -288,6 +288,12 @@ TEST_F(SignedListing, KeysOthersCouldReplaceAreRefused) {
   ASSERT_EQ(chmod(folder.c_str(), 01777), 0);
   EXPECT_EQ(refusal([&] { SigningKey::LoadPrivate(privFile); }), "taken");
   EXPECT_EQ(refusal([&] { SigningKey::LoadPublic(pubFile); }), "taken");
+  EXPECT_EQ(refusal([&] { SigningKey::Generate(tree.Path("k/sticky")); }), "taken");
+  // A key is never made where it would be refused, and nothing is left behind.
+  ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+  EXPECT_NE(refusal([&] { SigningKey::Generate(tree.Path("k/open")); }).find("chmod go-w " + folder), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("k/open")));
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("k/open.pub")));
   ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
 }
 

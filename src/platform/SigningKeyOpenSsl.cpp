@@ -205,6 +205,27 @@ void SigningKey::Generate(const std::string& privateFile) {
     throw;
   }
   const Fd publicHeld(publicFd);
+  // A key made where another user could swap it would never be used: the
+  // folder is checked as it will be when the key is read, before any key is
+  // written.
+  try {
+    std::optional<WalkedPath> walked;
+    try {
+      walked.emplace(privateFile);
+    } catch (const std::system_error& error) {
+      Fail("Cannot create file " + privateFile, error.code().value());
+    }
+    struct stat created {};
+    if (fstat(privateFd.Get(), &created) != 0) Fail("Cannot create file " + privateFile, errno);
+    created.st_mode &= ~static_cast<mode_t>(077);  // set to 0600 below
+    const std::size_t slash = privateFile.rfind('/');
+    CheckHolders(privateFile, created, walked->Folder(),
+                 slash == std::string::npos ? "." : slash == 0 ? "/" : privateFile.substr(0, slash));
+  } catch (...) {
+    unlink(privateFile.c_str());
+    unlink(publicFile.c_str());
+    throw;
+  }
   // The mode is set again: a umask could have taken the owner's own rights.
   errno = 0;
   if (fchmod(privateFd.Get(), 0600) != 0 || !WriteAll(privateFd.Get(), privateText) ||

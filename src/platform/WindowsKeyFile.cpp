@@ -263,7 +263,7 @@ void Create(const std::string& privateFile, const std::string& privateText, cons
   SECURITY_ATTRIBUTES own{sizeof own, &descriptor, FALSE};
 
   const auto createNew = [](const std::string& file, SECURITY_ATTRIBUTES* security) {
-    Handle made = Opened(CreateFileW(SystemPathOf(file).c_str(), GENERIC_WRITE, 0, security, CREATE_NEW,
+    Handle made = Opened(CreateFileW(SystemPathOf(file).c_str(), GENERIC_WRITE | READ_CONTROL, 0, security, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = GetLastError();
     if (!made && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS))
@@ -279,6 +279,18 @@ void Create(const std::string& privateFile, const std::string& privateText, cons
   } catch (...) {
     privateHandle.reset();
     DeleteFileW(SystemPathOf(privateFile).c_str());
+    throw;
+  }
+  // A key made where another account could swap it would never be used: it
+  // and its folder are checked as they will be when the key is read, before
+  // any key is written.
+  try {
+    CheckHolders(privateFile, privateHandle.get(), true, me.data());
+  } catch (...) {
+    privateHandle.reset();
+    publicHandle.reset();
+    DeleteFileW(SystemPathOf(privateFile).c_str());
+    DeleteFileW(SystemPathOf(publicFile).c_str());
     throw;
   }
   if (!WriteAll(privateHandle.get(), privateText) || !WriteAll(publicHandle.get(), publicText)) {
