@@ -184,3 +184,22 @@ TEST(BoundedComparison, ResultsPastAQuarterOfTheBudgetGoToDiskWhileTheCurrentLis
   EXPECT_EQ(whole.lines.size(), 301u);
   EXPECT_EQ(Bounded(tree.Path("current"), tree.Path("loaded"), true, 0, tree.Root(), 8000), whole);
 }
+
+// A malformed loaded listing: a file line past its count has the key of a
+// folder line compared wherever it stands. The count is read only at the end,
+// yet the line past it must not take the folder's partner from it.
+TEST(BoundedComparison, ALinePastTheCountTakesNoPartnerFromAFolderLine) {
+  TempTree tree;
+  const std::string file = "01.02.2024 10:00:00 0000000004 Bytes ____N______ mode=-rw-r--r-- uid=0 gid=0 links=1 xattrs=- ";
+  const std::string folder = "mode=drwxr-xr-x uid=0 gid=0 links=2 xattrs=- /s/d/";
+  const std::string summary = "Number of Files = 1  Number of Folders = 1  Total Size = 4 Bytes";
+  WriteFile(tree.Path("current"), {file + "/s/a", ">>> All directories found >>>", folder, "<<< All directories found <<<", summary}, "\r\n");
+  WriteFile(tree.Path("loaded"),
+            {file + "/s/a", file + "/s/d/", ">>> All directories found >>>", folder, "<<< All directories found <<<", summary},
+            "\r\n");
+  for (const unsigned partitions : {0u, 3u}) {
+    const Outcome outcome = Bounded(tree.Path("current"), tree.Path("loaded"), false, partitions, tree.Root());
+    EXPECT_EQ(outcome.lines, Lines{}) << "partitions " << partitions;
+    EXPECT_EQ(outcome.counts, "0 modified, 0 deleted, 0 added");
+  }
+}

@@ -199,7 +199,12 @@ void BoundedComparison::Run(std::span<const std::string_view> current,
 }
 
 void BoundedComparison::InMemory(std::span<const std::string_view> current,
-                                 const std::function<std::unique_ptr<LineSource>()>& openLoaded) {
+                                 const std::function<std::unique_ptr<LineSource>()>& openLoaded,
+                                 std::optional<std::uint64_t> knownLoadedCount) {
+  results_.clear();
+  moves_.clear();
+  repeatedCurrent_ = {};
+  repeatedLoaded_ = {};
   currentLines_ = current.size();
   if (!current.empty()) lastCurrent_ = current.back();
   const std::unique_ptr<LineSource> loaded = openLoaded();
@@ -230,13 +235,17 @@ void BoundedComparison::InMemory(std::span<const std::string_view> current,
   // left out when the results are read.
   std::uint64_t i = 0;
   std::string_view line;
+  // The last line paired only because it might lie within the count.
+  std::optional<std::uint64_t> lastCountedMatch;
   for (; loaded->Next(line); ++i) {
     lastLoaded_.assign(line);
     if (!join) continue;
     const std::uint32_t keyLength = KeyJoin::KeyLength(line);
     if (keyLength == KeyJoin::kNoKey) continue;
     const bool always = ComparisonKey::ComparedPastCount(line);
+    if (!always && knownLoadedCount && i >= *knownLoadedCount) continue;
     const long long match = join->Match(KeyJoin::KeyOf(line, keyLength), i, always);
+    if (match >= 0 && !always) lastCountedMatch = i;
     if (join->RepeatedLoaded() == i) NoteRepeat(repeatedLoaded_, i, line);
     if (match < 0) {
       AddResult(results_[0], ChangeKind::Deleted, i, {}, line, always);
@@ -246,6 +255,14 @@ void BoundedComparison::InMemory(std::span<const std::string_view> current,
   }
   loadedLines_ = i;
   CheckCounts();
+  // A line past the count, which the count only told at the end, took a
+  // current line that a line compared wherever it stands may want: the
+  // pairing is made again, now that the count is known. Only a malformed
+  // listing has such lines.
+  if (!knownLoadedCount && lastCountedMatch && *lastCountedMatch >= static_cast<std::uint64_t>(loadedCount_)) {
+    InMemory(current, openLoaded, static_cast<std::uint64_t>(loadedCount_));
+    return;
+  }
   for (std::size_t j = 0; j < indexed.size(); ++j)
     if (join->IsAdded(j, static_cast<std::uint64_t>(loadedCount_))) AddResult(results_[0], ChangeKind::Added, j, indexed[j], {});
   PairMoves();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <span>
 #include <string>
@@ -80,8 +81,11 @@ class BoundedComparison {
     std::string text;
   };
 
+  // knownLoadedCount: the loaded file count, when a first reading found it;
+  // lines past it that only a count makes compared are then passed over.
   void InMemory(std::span<const std::string_view> current,
-                const std::function<std::unique_ptr<LineSource>()>& openLoaded);
+                const std::function<std::unique_ptr<LineSource>()>& openLoaded,
+                std::optional<std::uint64_t> knownLoadedCount = std::nullopt);
   void OnDisk(std::span<const std::string_view> prefix, LineSource* rest, std::size_t averageLine,
               const std::function<std::unique_ptr<LineSource>()>& openLoaded, const std::function<void()>& freePrefix);
   unsigned PartitionCount(unsigned long long currentBytes, std::size_t averageLine) const;
