@@ -33,12 +33,11 @@ std::string ResultFilter::Caption(ChangeKind kind) const {
 }
 
 void ResultFilter::SetText(std::string_view text) {
-  text_ = text;
   folded_ = FoldedText::Of(text);
 }
 
 bool ResultFilter::ShowsAll() const {
-  return order_ == Order::Found && text_.empty() && std::all_of(shown_.begin(), shown_.end(), [](bool s) { return s; });
+  return order_ == Order::Found && folded_.empty() && std::all_of(shown_.begin(), shown_.end(), [](bool s) { return s; });
 }
 
 namespace {

@@ -37,7 +37,6 @@ class ResultFilter {
   // Only the lines of a kind that hold text, whatever the case of its ASCII
   // letters; every line without a text.
   void SetText(std::string_view text);
-  const std::string& Text() const { return text_; }
   // Every line, in the order found.
   bool ShowsAll() const;
   // The rows to show, in order: lines of a shown kind that hold the text,
@@ -52,8 +51,7 @@ class ResultFilter {
   std::array<long long, 4> counts_{};
   std::array<bool, 4> shown_{true, true, true, true};
   Order order_ = Order::Found;
-  std::string text_;
-  std::string folded_;
+  std::string folded_;  // the text, its ASCII letters folded
   mutable std::vector<int> ordered_;
   mutable Order orderedBy_ = Order::Found;  // the order ordered_ holds; Found: none
 };
