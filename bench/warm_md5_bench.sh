@@ -4,7 +4,8 @@
 # machine whose speed drifts slows them alike; median of RUNS rounds (5 by
 # default), wall and CPU (user + system) time. BEFORE=path/to/quillon-cli
 # adds an older build's figures; the listing without io_uring
-# (QUILLON_IO_URING=off) is timed too.
+# (QUILLON_IO_URING=off) and without mapped reads (QUILLON_MAP=off) are
+# timed too.
 set -euo pipefail
 source "$(dirname "$0")/bench_common.sh"
 need python3
@@ -16,15 +17,17 @@ echo "machine: $(nproc) cores, load before: $(load)"
 # A digest listing leaves no pages of files it read from the disk behind:
 # md5sum warms the tree.
 find "$TREE" -type f -print0 | xargs -0 -P2 -n 2000 md5sum > "$OUT/peer.out"
-names=(new no-uring peer)
+names=(new no-uring no-map peer)
 [ -n "${BEFORE:-}" ] && names+=(before)
 for _ in $(seq "$RUNS"); do
   timed "$OUT/new" bash -c "$CLI list --md5 $TREE > $OUT/new.qln 2>/dev/null"
   timed "$OUT/no-uring" bash -c "QUILLON_IO_URING=off $CLI list --md5 $TREE > $OUT/no-uring.qln 2>/dev/null"
+  timed "$OUT/no-map" bash -c "QUILLON_MAP=off $CLI list --md5 $TREE > $OUT/no-map.qln 2>/dev/null"
   timed "$OUT/peer" bash -c "find $TREE -type f -print0 | xargs -0 -P2 -n 2000 md5sum > $OUT/peer.out"
   [ -n "${BEFORE:-}" ] && timed "$OUT/before" bash -c "$BEFORE list --md5 $TREE > $OUT/before.qln 2>/dev/null"
 done
 cmp "$OUT/new.qln" "$OUT/no-uring.qln"
+cmp "$OUT/new.qln" "$OUT/no-map.qln"
 [ -n "${BEFORE:-}" ] && cmp "$OUT/new.qln" "$OUT/before.qln" && echo "both builds list the same bytes"
 echo "median of $RUNS rounds, wall s (CPU s), ratio to xargs -P2 md5sum:"
 peer=$(median "$OUT/peer" 1) peer_cpu=$(median "$OUT/peer" 2)

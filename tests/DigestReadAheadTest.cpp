@@ -652,3 +652,76 @@ TEST(FileDigester, ManyFilesAtOnceGiveWhatOneAtATimeGives) {
                           [](const auto& result) { return result.second.outcome == FileDigester::Outcome::GivenUp; }),
             0);
 }
+
+namespace {
+
+// The system's reader, which shortens the chosen files once they are mapped,
+// before a byte of them is hashed, as another program may at any time.
+class ShorteningReader : public PosixFileReader {
+ public:
+  std::vector<std::string> Shorten;
+  int Maps = 0;
+  const unsigned char* MapIfCached(int fd, std::uint64_t size) override {
+    const unsigned char* view = PosixFileReader::MapIfCached(fd, size);
+    Maps += view != nullptr ? 1 : 0;
+    struct stat open, named;
+    fstat(fd, &open);
+    for (const std::string& path : Shorten) {
+      if (stat(path.c_str(), &named) == 0 && named.st_ino == open.st_ino && named.st_dev == open.st_dev) {
+        EXPECT_EQ(truncate(path.c_str(), 5000), 0);
+      }
+    }
+    return view;
+  }
+};
+
+}  // namespace
+
+TEST(FileDigester, AFileShortenedUnderAMappedReadGetsNoDigestAndTheOthersTheirs) {
+  // Files large enough to be hashed where they lie in the cache, two of them
+  // shortened under the read; one at a time, and many at once.
+  TempTree tree;
+  const std::string r = tree.Root() + "/";
+  const std::size_t size = FileDigester::kMapFrom + 3 * FileDigester::kLaneBlockSize + 17;
+  std::vector<std::string> contents;
+  std::vector<std::pair<std::string, FileDigester::Expected>> files;
+  const auto write = [&] {
+    files.clear();
+    contents.clear();
+    for (int n = 0; n < 6; ++n) {
+      std::string content(size, '\0');
+      for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>(i * 31 + n);
+      tree.File("f" + std::to_string(n), content);
+      contents.push_back(content);
+      files.emplace_back(r + "f" + std::to_string(n), ExpectedOf(r + "f" + std::to_string(n)));
+    }
+  };
+  const auto check = [&](const std::vector<FileDigester::Result>& results, const ShorteningReader& reader) {
+    if (reader.Maps == 0) GTEST_SKIP() << "this file system maps no files from the cache";
+    for (std::size_t n = 0; n < files.size(); ++n) {
+      if (n == 1 || n == 4) {
+        EXPECT_EQ(results[n].outcome, FileDigester::Outcome::Changed) << n;
+        EXPECT_EQ(results[n].text, std::string(32, '0')) << n;
+      } else {
+        EXPECT_EQ(results[n].text, Md5Hex(contents[n])) << n;
+      }
+    }
+  };
+  for (const bool many : {false, true}) {
+    write();
+    ShorteningReader reader;
+    reader.Shorten = {r + "f1", r + "f4"};
+    FileDigester digester(reader);
+    std::vector<FileDigester::Result> results;
+    if (many) {
+      ASSERT_TRUE(digester.HashesInLanes());
+      RecordingSource source(files);
+      digester.DigestMany(source);
+      for (const auto& [id, result] : source.results) results.push_back(result);
+    } else {
+      for (const auto& [path, expected] : files) results.push_back(digester.ComputeFileDigest(path, expected));
+    }
+    ASSERT_EQ(results.size(), files.size());
+    check(results, reader);
+  }
+}

@@ -15,6 +15,7 @@
 #include <map>
 
 #include "TestSupport.h"
+#include "platform/MapGuard.h"
 #include "platform/PosixFileReader.h"
 #include "platform/PosixFolderSearch.h"
 #include "platform/RegionalSettings.h"
@@ -196,4 +197,43 @@ TEST(PosixFileReader, AKernelThatRefusesIoUringListsTheSameWithoutAWord) {
   ASSERT_EQ(WEXITSTATUS(status), 0) << outputs.Read("refused.err");
   EXPECT_EQ(outputs.Read("refused.out"), usual.out);
   EXPECT_EQ(outputs.Read("refused.err"), usual.err);  // no word of it
+}
+
+TEST(MapGuard, SurvivesAShortenedFileOnlyWhereItWatches) {
+  TempTree tree;
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  tree.File("mapped", std::string(3 * page, 'm'));
+  const int fd = open(tree.Path("mapped").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  PosixFileReader reader;
+  const unsigned char* view = reader.MapIfCached(fd, 3 * page);
+  close(fd);
+  if (view == nullptr) GTEST_SKIP() << "this file system maps no files from the cache";
+  ASSERT_EQ(truncate(tree.Path("mapped").c_str(), static_cast<off_t>(page)), 0);
+  struct Touch {
+    const unsigned char* at;
+    unsigned char seen;
+  };
+  const auto touch = [](void* context) {
+    auto& t = *static_cast<Touch*>(context);
+    t.seen = *static_cast<const volatile unsigned char*>(t.at);
+  };
+  MapGuard guard;
+  guard.Watch(view, 3 * page);
+  Touch kept{view, 0};
+  EXPECT_TRUE(guard.Run(touch, &kept));
+  EXPECT_EQ(kept.seen, 'm');
+  // The lost page again and again: each time a guard is left the same way.
+  for (int round = 0; round < 2; ++round) {
+    Touch lost{view + 2 * page, 0};
+    EXPECT_FALSE(guard.Run(touch, &lost));
+    EXPECT_EQ(guard.Lost(), view);
+  }
+  EXPECT_TRUE(guard.Run(touch, &kept));
+  // A fault in memory it does not watch goes to the handler there was
+  // before (the default, or a sanitizer's), and ends the program.
+  guard.Forget(view);
+  Touch lost{view + 2 * page, 0};
+  EXPECT_DEATH(guard.Run(touch, &lost), "");
+  reader.Unmap(view, 3 * page);
 }

@@ -60,10 +60,12 @@ FileDigester::Result FileDigester::ComputeFileDigest(const std::string& filePath
                                                      bool fetchedAhead, int openFd) {
   FileRead read;
   Result early;
-  if (!Begin(filePath, expected, fetchedAhead, openFd, read, early)) return early;
+  if (!Begin(filePath, expected, fetchedAhead, openFd, read, early, true)) return early;
   digest_->Start();
-  bool givenUp = false;
-  while (const std::size_t count = ReadBlock(read, buffer_.get(), kReadBufferSize)) {
+  bool givenUp = read.map != nullptr && DigestMapped(read);
+  while (read.map == nullptr) {
+    const std::size_t count = ReadBlock(read, buffer_.get(), kReadBufferSize);
+    if (count == 0) break;
     // One call per block read: the system's digest (CNG on Windows) costs a
     // call each time, however few bytes it is given.
     digest_->Update(buffer_.get(), count);
@@ -87,6 +89,7 @@ void FileDigester::DigestMany(Source& source) {
     // Few busy lanes may run on a narrower kernel, unless one is forced.
     lanes_ = std::make_unique<Md5Lanes>(Md5Lanes::ChosenKernel(), !Md5Lanes::KernelForced());
     laneBuffers_ = std::make_unique_for_overwrite<unsigned char[]>(kSlots * kLaneBlockSize);
+    lanesBefore_ = std::make_unique<Md5Lanes>(*lanes_);
   }
   struct Lane {
     Task task;
@@ -109,7 +112,7 @@ void FileDigester::DigestMany(Source& source) {
           break;
         }
         Result early;
-        if (Begin(*lane.task.path, lane.task.expected, lane.task.fetchedAhead, lane.task.fd, lane.read, early)) {
+        if (Begin(*lane.task.path, lane.task.expected, lane.task.fetchedAhead, lane.task.fd, lane.read, early, true)) {
           lanes_->Start(slot);
           lane.open = true;
         } else {
@@ -129,6 +132,10 @@ void FileDigester::DigestMany(Source& source) {
       for (std::size_t slot = 0; slot < kSlots && !givenUp; ++slot) {
         Lane& lane = lanes[slot];
         if (!lane.open || !lanes_->Hungry(slot) || lane.read.fetching != waiting) continue;
+        if (lane.read.map != nullptr) {
+          givenUp = Interrupted(FeedMapped(slot, lane.read));
+          continue;
+        }
         unsigned char* buffer = laneBuffers_.get() + slot * kLaneBlockSize;
         lane.read.fetching = false;
         const std::size_t count = ReadBlock(lane.read, buffer, kLaneBlockSize, !waiting);
@@ -137,14 +144,26 @@ void FileDigester::DigestMany(Source& source) {
         givenUp = Interrupted(count);
       }
     }
+    bool anyMapped = false;
+    for (const Lane& lane : lanes) anyMapped = anyMapped || (lane.open && lane.read.map != nullptr);
     if (givenUp) {
       for (Lane& lane : lanes)
         if (lane.open) source.Done(lane.task, Finish(lane.read, nullptr, true));
       return;
     }
-    lanes_->HashSome();
+    if (!HashSomeGuarded(anyMapped)) {
+      for (Lane& lane : lanes)
+        if (lane.open && lane.read.map == guard_.Lost()) lane.read.lost = true;
+    }
     for (std::size_t slot = 0; slot < kSlots; ++slot) {
       Lane& lane = lanes[slot];
+      // A file whose map lost a page has no digest; its lane starts afresh.
+      if (lane.open && lane.read.lost) {
+        lanes_->Start(slot);
+        lane.open = false;
+        source.Done(lane.task, Finish(lane.read, nullptr, false));
+        continue;
+      }
       if (!lane.open || !lanes_->Ended(slot)) continue;
       unsigned char digest[16];
       lanes_->Digest(slot, digest);
@@ -156,8 +175,72 @@ void FileDigester::DigestMany(Source& source) {
   }
 }
 
+bool FileDigester::DigestMapped(FileRead& read) {
+  struct Piece {
+    StreamDigest* digest;
+    const unsigned char* data;
+    std::size_t size;
+  } piece{digest_.get(), nullptr, 0};
+  const auto update = [](void* context) {
+    const Piece& p = *static_cast<Piece*>(context);
+    p.digest->Update(p.data, p.size);
+  };
+  while (read.remaining > 0) {
+    ReleaseHashed(read);
+    piece.data = read.map + read.total;
+    piece.size = static_cast<std::size_t>(std::min<std::uint64_t>(read.remaining, kReadBufferSize));
+    if (!guard_.Run(update, &piece)) {
+      read.lost = true;
+      return false;
+    }
+    read.total += piece.size;
+    read.remaining -= piece.size;
+    if (Interrupted(piece.size)) return true;
+  }
+  return false;
+}
+
+void FileDigester::ReleaseHashed(FileRead& read) {
+  if (read.total - read.released < kReleaseMappedEvery) return;
+  reader_.ReleaseMapped(read.map, read.released, read.total);
+  read.released = read.total;
+}
+
+std::size_t FileDigester::FeedMapped(std::size_t slot, FileRead& read) {
+  ReleaseHashed(read);
+  struct Piece {
+    Md5Lanes* lanes;
+    std::size_t slot;
+    const unsigned char* data;
+    std::size_t size;
+    bool last;
+  } piece{lanes_.get(), slot, read.map + read.total,
+          static_cast<std::size_t>(std::min<std::uint64_t>(read.remaining, kLaneBlockSize)), false};
+  read.total += piece.size;
+  read.remaining -= piece.size;
+  piece.last = read.remaining == 0;
+  // A piece's last partial block is copied out of the map as it is fed.
+  const auto feed = [](void* context) {
+    const Piece& p = *static_cast<Piece*>(context);
+    p.lanes->Feed(p.slot, p.data, p.size, p.last);
+  };
+  if (!guard_.Run(feed, &piece)) read.lost = true;
+  return piece.size;
+}
+
+bool FileDigester::HashSomeGuarded(bool anyMapped) {
+  if (!anyMapped) {
+    lanes_->HashSome();
+    return true;
+  }
+  *lanesBefore_ = *lanes_;
+  if (guard_.Run([](void* lanes) { static_cast<Md5Lanes*>(lanes)->HashSome(); }, lanes_.get())) return true;
+  *lanes_ = *lanesBefore_;
+  return false;
+}
+
 bool FileDigester::Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, int openFd,
-                         FileRead& read, Result& early) {
+                         FileRead& read, Result& early, bool mayMap) {
   const Text kNoDigest = Text::Zeros(digest_->Algorithm());
   // Opening a FIFO or a device can change what other programs see; only what
   // the search found to be a regular file is ever opened.
@@ -205,10 +288,15 @@ bool FileDigester::Begin(const std::string& filePath, const Expected& expected, 
       }
     }
   }
-  // Most files fit in one block; only a larger one gains from the system
-  // reading further ahead.
-  if (expected.size > kReadBufferSize) reader_.AdviseSequential(fd);
   read = FileRead{};
+  if (mayMap && expected.size >= kMapFrom) read.map = reader_.MapIfCached(fd, expected.size);
+  if (read.map != nullptr) {
+    guard_.Watch(read.map, static_cast<std::size_t>(expected.size));
+  } else if (expected.size > kReadBufferSize) {
+    // Most files fit in one block; only a larger one gains from the system
+    // reading further ahead.
+    reader_.AdviseSequential(fd);
+  }
   read.fd = fd;
   read.expected = expected;
   read.before = st;
@@ -260,12 +348,20 @@ FileDigester::Result FileDigester::Finish(FileRead& read, const char* digits, bo
   const Text kNoDigest = Text::Zeros(digest_->Algorithm());
   const Expected& expected = read.expected;
   const std::uint64_t total = read.total;
-  const int error = read.error;
+  int error = read.error;
   const bool fromDisk = read.fromDisk;
   const int fd = read.fd;
+  if (read.map != nullptr) {
+    guard_.Forget(read.map);
+    reader_.Unmap(read.map, expected.size);
+    read.map = nullptr;
+  }
   OpenFileFacts after;
   const bool unchanged = error == 0 && total == expected.size && reader_.Stat(fd, after) == 0 &&
                          SameFile(after, expected) && Untouched(after, read.before);
+  // A map loses a page when the file is shortened, or when the disk fails to
+  // give back a page the cache had dropped.
+  if (read.lost && unchanged) error = EIO;
   // A file read only for its digest leaves no pages behind, so that a long
   // listing does not push the user's own files out of the cache; a file that
   // was cached already stays as it was.

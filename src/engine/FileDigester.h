@@ -14,6 +14,7 @@
 #include "platform/DigestAlgorithm.h"
 #include "platform/FileReader.h"
 #include "platform/FindData.h"
+#include "platform/MapGuard.h"
 #include "platform/Md5Lanes.h"
 #include "platform/StreamDigest.h"
 
@@ -29,6 +30,12 @@ class FileDigester {
   static constexpr std::size_t kLaneBlockSize = 64 * 1024;
   // What DigestMany asks the disk for at once of a file not in the cache.
   static constexpr std::uint64_t kFetchFirstBytes = 1 << 20;
+  // From this size on, a file all in the page cache is hashed by DigestMany
+  // where it lies, mapped, rather than copied out block by block; a smaller
+  // one costs more to map than to copy. Its pages are let go of this many
+  // bytes at a time, once hashed.
+  static constexpr std::uint64_t kMapFrom = 1 << 20;
+  static constexpr std::uint64_t kReleaseMappedEvery = 256 * 1024;
 
   // What the search saw of a file; the digest is of that file or of none.
   // Where the search tells which file it saw (inode not 0), and when it
@@ -154,11 +161,26 @@ class FileDigester {
     bool first = true;            // no block read yet
     bool fromDisk = false;
     bool fetching = false;        // its start is being fetched from the disk
+    const unsigned char* map = nullptr;  // the file mapped, or none: read
+    std::uint64_t released = 0;   // bytes of the map let go of
+    bool lost = false;            // the map lost a page under the read
   };
   // Opens the file and checks it is the one the search saw: false, with the
   // result in early, when there is nothing to read.
+  // mayMap: a large file all in the cache is mapped rather than read.
   bool Begin(const std::string& filePath, const Expected& expected, bool fetchedAhead, int openFd, FileRead& read,
-             Result& early);
+             Result& early, bool mayMap = false);
+  // Digests the rest of a mapped file with digest_: true when given up.
+  bool DigestMapped(FileRead& read);
+  // Lets go of the pages of a mapped file hashed since the last time, once
+  // there are enough of them.
+  void ReleaseHashed(FileRead& read);
+  // Feeds slot's lane the next block of its mapped file: its size.
+  std::size_t FeedMapped(std::size_t slot, FileRead& read);
+  // Hashes some of every lane's blocks, as Md5Lanes::HashSome. false when
+  // a mapped file lost a page under it (guard_.Lost() tells which): the
+  // lanes are then as they were before.
+  bool HashSomeGuarded(bool anyMapped);
   // Reads the next block into buffer: its size, or 0 at the end or on a
   // failure (then read.error is set). With fetchFirst, a first block not in
   // the page cache is only asked of the disk, to be read later without the
@@ -177,6 +199,8 @@ class FileDigester {
   std::unique_ptr<StreamDigest> digest_;
   std::unique_ptr<unsigned char[]> buffer_;
   std::unique_ptr<Md5Lanes> lanes_;                   // made when first wanted
+  std::unique_ptr<Md5Lanes> lanesBefore_;             // as they were before a guarded hash
+  MapGuard guard_;
   std::unique_ptr<unsigned char[]> laneBuffers_;       // kLaneBlockSize per slot
   std::function<bool()> interrupt_;
   std::size_t sinceCheck_ = 0;

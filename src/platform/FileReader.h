@@ -55,6 +55,16 @@ class FileReader {
   virtual void FetchAhead(int /*fd*/, std::uint64_t /*bytes*/) {}
   virtual void AdviseSequential(int /*fd*/) {}
   virtual void DropCache(int /*fd*/) {}
+  // The first size bytes of the open file mapped into memory for reading,
+  // when every page of them is in the page cache: they are then read with
+  // no copy made. None where the system maps no files, or some page would
+  // have to come from the disk. Read it only within a MapGuard that watches
+  // it: the file may be shortened under the read.
+  virtual const unsigned char* MapIfCached(int /*fd*/, std::uint64_t /*size*/) { return nullptr; }
+  // Lets go of the pages of [from, to) of a mapping, read already, so that
+  // they do not stay counted as the program's own; and of the whole.
+  virtual void ReleaseMapped(const unsigned char* /*view*/, std::uint64_t /*from*/, std::uint64_t /*to*/) {}
+  virtual void Unmap(const unsigned char* /*view*/, std::uint64_t /*size*/) {}
   // A ring of this reader's own for one thread, which asks for many files'
   // operations at once; none where the system has no such way, or has it
   // switched off: then each is asked on its own, as above.

@@ -1,12 +1,15 @@
 #include "platform/PosixFileReader.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/types.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -68,6 +71,44 @@ void PosixFileReader::FetchAhead(int fd, std::uint64_t bytes) {
 void PosixFileReader::AdviseSequential(int fd) { posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL); }
 
 void PosixFileReader::DropCache(int fd) { posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED); }
+
+const unsigned char* PosixFileReader::MapIfCached(int fd, std::uint64_t size) {
+  // A way to compare, and to step around a system that maps badly.
+  const char* wanted = std::getenv("QUILLON_MAP");
+  if (size == 0 || size > SIZE_MAX || (wanted != nullptr && std::strcmp(wanted, "off") == 0)) return nullptr;
+  void* view = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+  if (view == MAP_FAILED) return nullptr;
+  // A page missing from the cache would stop the read at the fault while the
+  // disk fetches it, with nothing else going on meanwhile: such a file is
+  // read instead. mincore tells a page at a time, so a part at a time.
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  unsigned char resident[1024];
+  const std::size_t part = sizeof resident * page;
+  for (std::size_t at = 0; at < size; at += part) {
+    const std::size_t bytes = std::min<std::size_t>(part, size - at);
+    const std::size_t pages = (bytes + page - 1) / page;
+    if (mincore(static_cast<char*>(view) + at, bytes, resident) != 0 ||
+        std::find_if(resident, resident + pages, [](unsigned char r) { return (r & 1) == 0; }) != resident + pages) {
+      munmap(view, size);
+      return nullptr;
+    }
+  }
+  return static_cast<const unsigned char*>(view);
+}
+
+void PosixFileReader::ReleaseMapped(const unsigned char* view, std::uint64_t from, std::uint64_t to) {
+  // Whole pages only: the part of a page still to be read stays mapped. For
+  // a file's mapping this drops the program's hold on the pages, not the
+  // pages from the cache.
+  const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+  from = (from + page - 1) / page * page;
+  to = to / page * page;
+  if (to > from) madvise(const_cast<unsigned char*>(view) + from, to - from, MADV_DONTNEED);
+}
+
+void PosixFileReader::Unmap(const unsigned char* view, std::uint64_t size) {
+  munmap(const_cast<unsigned char*>(view), size);
+}
 
 std::unique_ptr<FileRing> PosixFileReader::MakeRing() {
 #ifdef QUILLON_IO_URING

@@ -16,6 +16,9 @@ class PosixFileReader : public FileReader {
   void FetchAhead(int fd, std::uint64_t bytes) override;
   void AdviseSequential(int fd) override;
   void DropCache(int fd) override;
+  const unsigned char* MapIfCached(int fd, std::uint64_t size) override;
+  void ReleaseMapped(const unsigned char* view, std::uint64_t from, std::uint64_t to) override;
+  void Unmap(const unsigned char* view, std::uint64_t size) override;
   // io_uring's, unless QUILLON_IO_URING is "off".
   std::unique_ptr<FileRing> MakeRing() override;
 };
