@@ -2,7 +2,9 @@
  * with readdir, fstatat every entry, and print one line per entry. The
  * benchmarks compare a plain listing with it. With --xattrs it also asks
  * each entry for the size of its extended attribute list, as a metadata
- * listing must. */
+ * listing must. With --read it also reads each regular file whole, as a
+ * digest listing must, without hashing it: open, read into one buffer until
+ * a short read, fstat (the look after the read), close. */
 #define _GNU_SOURCE
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,11 +18,13 @@
 
 int main(int argc, char** argv) {
   const int xattrs = argc == 3 && strcmp(argv[1], "--xattrs") == 0;
-  if (argc != 2 + xattrs) {
-    fprintf(stderr, "usage: syscall_floor [--xattrs] FOLDER\n");
+  const int reads = argc == 3 && strcmp(argv[1], "--read") == 0;
+  if (argc != 2 + xattrs + reads) {
+    fprintf(stderr, "usage: syscall_floor [--xattrs | --read] FOLDER\n");
     return 2;
   }
-  argv += xattrs;
+  argv += xattrs + reads;
+  static char buffer[1 << 16];
   static char out[1 << 20];
   setvbuf(stdout, out, _IOFBF, sizeof out);
   size_t count = 1, capacity = 1024, next = 0;
@@ -37,8 +41,20 @@ int main(int argc, char** argv) {
         if (fstatat(dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         /* listxattrat(2), by the folder's descriptor, from Linux 6.13 on. */
         const long names = xattrs ? syscall(465, dirfd(dir), d->d_name, AT_SYMLINK_NOFOLLOW, NULL, 0) : 0;
-        printf("%lld %lld %o %ld %s/%s\n", (long long)st.st_mtim.tv_sec, (long long)st.st_size, (unsigned)st.st_mode,
-               names, folder, d->d_name);
+        long bytes = 0;
+        if (reads && S_ISREG(st.st_mode)) {
+          const int fd = openat(dirfd(dir), d->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+          if (fd >= 0) {
+            ssize_t got;
+            while ((got = read(fd, buffer, sizeof buffer)) == (ssize_t)sizeof buffer) bytes += got;
+            bytes += got > 0 ? got : 0;
+            struct stat after;
+            if (fstat(fd, &after) != 0 || after.st_size != bytes) bytes = -1;
+            close(fd);
+          }
+        }
+        printf("%lld %lld %o %ld %ld %s/%s\n", (long long)st.st_mtim.tv_sec, (long long)st.st_size,
+               (unsigned)st.st_mode, names, bytes, folder, d->d_name);
         if (S_ISDIR(st.st_mode)) {
           if (count == capacity) queue = realloc(queue, (capacity *= 2) * sizeof *queue);
           size_t length = strlen(folder) + strlen(d->d_name) + 2;

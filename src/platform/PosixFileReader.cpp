@@ -1,7 +1,10 @@
 #include "platform/PosixFileReader.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/mman.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -23,6 +26,42 @@ namespace {
 // not wait for a writer. O_NONBLOCK stays: a disk file reads the same with
 // it, and a file of /proc that would wait for data (kmsg) does not.
 constexpr int kFileFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK;
+
+// Only the files of a disk's file system (or of memory, tmpfs) are mapped:
+// they are read from the page cache alone. A file of a pseudo file system,
+// as sysfs, may map device memory, whose reads are not without effects.
+bool CachedLikeADiskFile(int fd) {
+  struct statfs system;
+  if (fstatfs(fd, &system) != 0) return false;
+  switch (static_cast<unsigned long>(system.f_type)) {
+    case EXT4_SUPER_MAGIC:  // ext2 and ext3 too
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case OVERLAYFS_SUPER_MAGIC:
+    case 0x2fc12fc1:  // ZFS
+      return true;
+    default:
+      return false;
+  }
+}
+
+// 1 when every page of the file's first size bytes is in the page cache,
+// 0 when not, or when the system will not tell; -1 when the system has no
+// cachestat (before Linux 6.5), which tells without a mapping.
+int AllCached(int fd, std::uint64_t size, std::size_t page) {
+  struct {
+    std::uint64_t offset, length;
+  } range{0, size};
+  struct {
+    std::uint64_t cached, dirty, writeback, evicted, recentlyEvicted;
+  } stat{};
+  constexpr long kCachestat = 451;  // the same number on every architecture
+  if (syscall(kCachestat, fd, &range, &stat, 0) != 0) return errno == ENOSYS ? -1 : 0;
+  return stat.cached >= (size + page - 1) / page ? 1 : 0;
+}
+
 }  // namespace
 
 int PosixFileReader::Open(const std::string& path) { return LongPath::Open(path, kFileFlags); }
@@ -76,21 +115,27 @@ const unsigned char* PosixFileReader::MapIfCached(int fd, std::uint64_t size) {
   // A way to compare, and to step around a system that maps badly.
   const char* wanted = std::getenv("QUILLON_MAP");
   if (size == 0 || size > SIZE_MAX || (wanted != nullptr && std::strcmp(wanted, "off") == 0)) return nullptr;
-  void* view = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
-  if (view == MAP_FAILED) return nullptr;
+  if (!CachedLikeADiskFile(fd)) return nullptr;
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
   // A page missing from the cache would stop the read at the fault while the
   // disk fetches it, with nothing else going on meanwhile: such a file is
-  // read instead. mincore tells a page at a time, so a part at a time.
-  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  unsigned char resident[1024];
-  const std::size_t part = sizeof resident * page;
-  for (std::size_t at = 0; at < size; at += part) {
-    const std::size_t bytes = std::min<std::size_t>(part, size - at);
-    const std::size_t pages = (bytes + page - 1) / page;
-    if (mincore(static_cast<char*>(view) + at, bytes, resident) != 0 ||
-        std::find_if(resident, resident + pages, [](unsigned char r) { return (r & 1) == 0; }) != resident + pages) {
-      munmap(view, size);
-      return nullptr;
+  // read instead.
+  const int cached = AllCached(fd, size, page);
+  if (cached == 0) return nullptr;
+  void* view = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+  if (view == MAP_FAILED) return nullptr;
+  if (cached < 0) {
+    // Without cachestat, mincore tells a page at a time, so a part at a time.
+    unsigned char resident[1024];
+    const std::size_t part = sizeof resident * page;
+    for (std::size_t at = 0; at < size; at += part) {
+      const std::size_t bytes = std::min<std::size_t>(part, size - at);
+      const std::size_t pages = (bytes + page - 1) / page;
+      if (mincore(static_cast<char*>(view) + at, bytes, resident) != 0 ||
+          std::find_if(resident, resident + pages, [](unsigned char r) { return (r & 1) == 0; }) != resident + pages) {
+        munmap(view, size);
+        return nullptr;
+      }
     }
   }
   return static_cast<const unsigned char*>(view);
