@@ -51,6 +51,11 @@ class WindowController : public Surfaces {
   bool DropsDuringWork(WorkSession::Input input) { return session_.Drops(input); }
   // The focus or the selection moved, or the clipboard changed.
   void UpdateEditActions(bool lineFocused, bool lineSelection, bool clipboardText);
+  // What has the keyboard focus, as the edit commands see it.
+  enum class Focus { Other, Pane, EditLine, FindLine, ResultText };
+  // The line Cut, Copy and Paste act on: a focused pane stands for the line
+  // beside the MD5 box, which shows its clicked row; Other: none.
+  static Focus LineForEdits(Focus focused) { return focused == Focus::Pane ? Focus::EditLine : focused; }
   // The user asked to close the window: true when it may close now; else it
   // closes once the command under way has returned. It remembers the MD5 box.
   bool CloseAsked();

@@ -26,6 +26,9 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
+#include <utility>
+
 #include "app/ActionTable.h"
 #include "app/Hint.h"
 #include "app/PaneMenu.h"
@@ -383,10 +386,18 @@ WorkSession::Input QtMainWindow::SortInput(QObject* watched, QEvent* event) cons
 }
 
 QLineEdit* QtMainWindow::FocusedLine() const {
-  // A pane that has the focus stands for the line that shows its clicked row.
-  QWidget* focus = QApplication::focusWidget();
-  if (std::find(views_.begin(), views_.end(), focus) != views_.end()) return edit_;
-  return qobject_cast<QLineEdit*>(focus);
+  using Focus = WindowController::Focus;
+  const QWidget* focus = QApplication::focusWidget();
+  Focus part = Focus::Other;
+  if (std::find(views_.begin(), views_.end(), focus) != views_.end()) part = Focus::Pane;
+  for (const auto& [line, is] : {std::pair{edit_, Focus::EditLine}, {findEdit_, Focus::FindLine}, {resultText_, Focus::ResultText}})
+    if (focus == line) part = is;
+  switch (WindowController::LineForEdits(part)) {
+    case Focus::EditLine: return edit_;
+    case Focus::FindLine: return findEdit_;
+    case Focus::ResultText: return resultText_;
+    default: return nullptr;
+  }
 }
 
 void QtMainWindow::UpdateEditActions() {

@@ -628,10 +628,17 @@ void WinMainWindow::SetActionChecked(ActionId action, bool checked) {
 }
 
 HWND WinMainWindow::FocusedLine() const {
-  // A pane that has the focus stands for the line that shows its clicked row.
-  HWND focus = GetFocus();
-  if (PaneOf(focus) >= 0) return edit_;
-  return focus != nullptr && (focus == edit_ || focus == findEdit_ || focus == resultText_) ? focus : nullptr;
+  using Focus = WindowController::Focus;
+  const HWND focus = GetFocus();
+  Focus part = focus != nullptr && PaneOf(focus) >= 0 ? Focus::Pane : Focus::Other;
+  for (const auto& [line, is] : {std::pair{edit_, Focus::EditLine}, {findEdit_, Focus::FindLine}, {resultText_, Focus::ResultText}})
+    if (focus != nullptr && focus == line) part = is;
+  switch (WindowController::LineForEdits(part)) {
+    case Focus::EditLine: return edit_;
+    case Focus::FindLine: return findEdit_;
+    case Focus::ResultText: return resultText_;
+    default: return nullptr;
+  }
 }
 
 void WinMainWindow::EditLine(ActionId action) {
