@@ -248,7 +248,10 @@ TEST_F(SignedListing, KeysOthersCouldReplaceAreRefused) {
   tree.Dir("k");
   SigningKey::Generate(tree.Path("k/key"));
   const std::string folder = std::filesystem::canonical(tree.Path("k"));
+  const std::string above = std::filesystem::canonical(tree.Root());
   const std::string privFile = tree.Path("k/key"), pubFile = tree.Path("k/key.pub");
+  struct stat aboveWas {};
+  ASSERT_EQ(stat(above.c_str(), &aboveWas), 0);
   struct Case {
     std::string path;  // what is changed
     std::function<int()> change;
@@ -262,6 +265,9 @@ TEST_F(SignedListing, KeysOthersCouldReplaceAreRefused) {
       {folder, [&] { return chown(folder.c_str(), 65534, 0); }, "chown root " + folder, true},
       {folder, [&] { return chmod(folder.c_str(), 0777); }, "chmod go-w " + folder, true},
       {folder, [&] { return chmod(folder.c_str(), 0730); }, "chmod go-w " + folder, true},
+      // A folder above can have the one holding the keys moved aside.
+      {above, [&] { return chown(above.c_str(), 65534, 0); }, "chown root " + above, true},
+      {above, [&] { return chmod(above.c_str(), 0777); }, "chmod go-w " + above, true},
   };
   const auto refusal = [](const std::function<void()>& load) -> std::string {
     try {
@@ -274,14 +280,16 @@ TEST_F(SignedListing, KeysOthersCouldReplaceAreRefused) {
   for (const Case& c : cases) {
     ASSERT_EQ(c.change(), 0) << c.fix;
     // A private key file gives its public half too.
-    const std::string publicRefusal = refusal([&] { SigningKey::LoadPublic(c.path == folder ? pubFile : c.path); });
+    const std::string publicRefusal =
+        refusal([&] { SigningKey::LoadPublic(c.path == folder || c.path == above ? pubFile : c.path); });
     EXPECT_NE(publicRefusal.find(c.fix), std::string::npos) << publicRefusal;
     if (c.privateToo) {
       const std::string privateRefusal = refusal([&] { SigningKey::LoadPrivate(privFile); });
       EXPECT_NE(privateRefusal.find(c.fix), std::string::npos) << privateRefusal;
     }
     ASSERT_EQ(chown(c.path.c_str(), 0, 0), 0);
-    ASSERT_EQ(chmod(c.path.c_str(), c.path == folder ? 0700 : c.path == pubFile ? 0644 : 0600), 0);
+    const mode_t was = c.path == above ? aboveWas.st_mode & 07777 : c.path == folder ? 0700 : c.path == pubFile ? 0644 : 0600;
+    ASSERT_EQ(chmod(c.path.c_str(), was), 0);
     EXPECT_EQ(refusal([&] { SigningKey::LoadPublic(pubFile); }), "taken") << c.fix;
   }
   // In a sticky folder only the owners of a name and of the folder may swap it.

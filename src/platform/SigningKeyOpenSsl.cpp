@@ -11,6 +11,7 @@
 #include <cstring>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "platform/QuillonError.h"
 #include "platform/SigningKey.h"
@@ -46,6 +47,7 @@ class Fd {
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   int Get() const { return fd_; }
+  int Release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
@@ -74,13 +76,30 @@ std::string FolderName(int folder, const std::string& given) {
   return name;
 }
 
-// Whoever else owns or may write a key, or the folder holding it, can put a
-// key of their own in its place: we would sign with it, or take signatures
-// made with it as ours. Only we or root may own either (root owns much that
-// every user may trust), as with the digest cache. A folder that others may
-// write is taken only when it is sticky, such as /tmp: there an entry can be
-// renamed or removed only by its owner, the folder's owner or root, and both
-// are checked to be us or root, so nobody else can swap the key.
+// A folder that another user owns, or that others may write, lets them put
+// another folder, and a key, in the place of what lies in it. A folder that
+// others may write is taken only when it is sticky, such as /tmp: there an
+// entry can be renamed or removed only by its owner, the folder's owner or
+// root, and all of them are checked to be us or root.
+void CheckFolder(const struct stat& st, int folder, const std::string& given, const std::string& where) {
+  const uid_t me = geteuid();
+  const std::string name = FolderName(folder, given);
+  if (st.st_uid != me && st.st_uid != 0)
+    Fail("The folder " + name + " " + where + " belongs to another user (" + UserName(st.st_uid) +
+         "), so the key is not used: its owner could put another key in its place. Make it yours with the command \"chown " +
+         UserName(me) + " " + name + "\".");
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0)
+    Fail("The folder " + name + " " + where + " may be written by others (mode " + ModeText(st.st_mode) +
+         "), so the key is not used: anyone who can write it could put another key in its place. Take their "
+         "right away with the command \"chmod go-w " + name + "\".");
+}
+
+// Whoever else owns or may write a key, the folder holding it, or any folder
+// above that, can put a key of their own in its place: we would sign with
+// it, or take signatures made with it as ours. Only we or root may own any
+// of them (root owns much that every user may trust), as with the digest
+// cache. The folders above are those the system reaches by "..", whatever
+// links the path went through.
 void CheckHolders(const std::string& file, const struct stat& st, int folder, const std::string& given) {
   const uid_t me = geteuid();
   if (st.st_uid != me && st.st_uid != 0)
@@ -93,17 +112,20 @@ void CheckHolders(const std::string& file, const struct stat& st, int folder, co
          "you alone with the command \"chmod go-w " + file + "\".");
   struct stat holder {};
   if (fstat(folder, &holder) != 0) Fail("Cannot open the key file " + file, errno);
-  const std::string name = FolderName(folder, given);
-  if (holder.st_uid != me && holder.st_uid != 0)
-    Fail("The folder " + name + " that holds the key file " + file + " belongs to another user (" +
-         UserName(holder.st_uid) +
-         "), so the key is not used: its owner could put another key in its place. Make it yours with the command \"chown " +
-         UserName(me) + " " + name + "\".");
-  if ((holder.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (holder.st_mode & S_ISVTX) == 0)
-    Fail("The folder " + name + " that holds the key file " + file + " may be written by others (mode " +
-         ModeText(holder.st_mode) +
-         "), so the key is not used: anyone who can write it could put another key in its place. Take their "
-         "right away with the command \"chmod go-w " + name + "\".");
+  CheckFolder(holder, folder, given, "that holds the key file " + file);
+  std::optional<Fd> below;
+  int at = folder;
+  for (struct stat child = holder;;) {
+    Fd above(openat(at, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat parent {};
+    if (above.Get() < 0 || fstat(above.Get(), &parent) != 0)
+      Fail("Cannot tell who may change the folders above the key file " + file, errno);
+    if (parent.st_dev == child.st_dev && parent.st_ino == child.st_ino) return;  // the root
+    CheckFolder(parent, above.Get(), "..", "above the key file " + file);
+    child = parent;
+    below.reset();
+    at = below.emplace(above.Release()).Get();
+  }
 }
 
 // The text of a key file, refused when anyone but us or root owns it or its
