@@ -219,7 +219,7 @@ TEST(MapGuard, SurvivesAShortenedFileOnlyWhereItWatches) {
     t.seen = *static_cast<const volatile unsigned char*>(t.at);
   };
   MapGuard guard;
-  guard.Watch(view, 3 * page);
+  ASSERT_TRUE(guard.Watch(view, 3 * page));
   Touch kept{view, 0};
   EXPECT_TRUE(guard.Run(touch, &kept));
   EXPECT_EQ(kept.seen, 'm');

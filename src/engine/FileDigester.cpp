@@ -290,9 +290,12 @@ bool FileDigester::Begin(const std::string& filePath, const Expected& expected, 
   }
   read = FileRead{};
   if (mayMap && expected.size >= kMapFrom) read.map = reader_.MapIfCached(fd, expected.size);
-  if (read.map != nullptr) {
-    guard_.Watch(read.map, static_cast<std::size_t>(expected.size));
-  } else if (expected.size > kReadBufferSize) {
+  // A map is read only where the guard watches it.
+  if (read.map != nullptr && !guard_.Watch(read.map, static_cast<std::size_t>(expected.size))) {
+    reader_.Unmap(read.map, expected.size);
+    read.map = nullptr;
+  }
+  if (read.map == nullptr && expected.size > kReadBufferSize) {
     // Most files fit in one block; only a larger one gains from the system
     // reading further ahead.
     reader_.AdviseSequential(fd);

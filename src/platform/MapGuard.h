@@ -20,8 +20,9 @@ class MapGuard {
   MapGuard(const MapGuard&) = delete;
   MapGuard& operator=(const MapGuard&) = delete;
 
-  // Mappings whose loss Run survives; a guard watches up to kMostWatched.
-  void Watch(const unsigned char* begin, std::size_t size);
+  // Mappings whose loss Run survives; a guard watches up to kMostWatched:
+  // false when it watches as many already.
+  bool Watch(const unsigned char* begin, std::size_t size);
   void Forget(const unsigned char* begin);
 
   // Calls body(context); false when body touched a page of a watched

@@ -51,13 +51,14 @@ void InstallOnce() {
 
 MapGuard::MapGuard() { InstallOnce(); }
 
-void MapGuard::Watch(const unsigned char* begin, std::size_t size) {
+bool MapGuard::Watch(const unsigned char* begin, std::size_t size) {
   for (Range& range : watched_) {
     if (range.begin == nullptr) {
       range = Range{begin, size};
-      return;
+      return true;
     }
   }
+  return false;
 }
 
 void MapGuard::Forget(const unsigned char* begin) {
