@@ -5,7 +5,7 @@
 # default), wall and CPU (user + system) time. BEFORE=path/to/quillon-cli
 # adds an older build's figures; the listing without io_uring
 # (QUILLON_IO_URING=off) and without mapped reads (QUILLON_MAP=off) are
-# timed too.
+# timed too, and the floor of syscall_floor --read.
 set -euo pipefail
 source "$(dirname "$0")/bench_common.sh"
 need python3
@@ -19,12 +19,16 @@ echo "machine: $(nproc) cores, load before: $(load)"
 find "$TREE" -type f -print0 | xargs -0 -P2 -n 2000 md5sum > "$OUT/peer.out"
 names=(new no-uring no-map peer)
 [ -n "${BEFORE:-}" ] && names+=(before)
+# The floor: one thread that reads and looks at every file, hashing none.
+FLOOR=$BUILD/bench/quillon_syscall_floor
+[ -x "$FLOOR" ] && names+=(floor)
 for _ in $(seq "$RUNS"); do
   timed "$OUT/new" bash -c "$CLI list --md5 $TREE > $OUT/new.qln 2>/dev/null"
   timed "$OUT/no-uring" bash -c "QUILLON_IO_URING=off $CLI list --md5 $TREE > $OUT/no-uring.qln 2>/dev/null"
   timed "$OUT/no-map" bash -c "QUILLON_MAP=off $CLI list --md5 $TREE > $OUT/no-map.qln 2>/dev/null"
   timed "$OUT/peer" bash -c "find $TREE -type f -print0 | xargs -0 -P2 -n 2000 md5sum > $OUT/peer.out"
   [ -n "${BEFORE:-}" ] && timed "$OUT/before" bash -c "$BEFORE list --md5 $TREE > $OUT/before.qln 2>/dev/null"
+  [ -x "$FLOOR" ] && timed "$OUT/floor" bash -c "$FLOOR --read $TREE > $OUT/floor.out"
 done
 cmp "$OUT/new.qln" "$OUT/no-uring.qln"
 cmp "$OUT/new.qln" "$OUT/no-map.qln"
@@ -36,4 +40,10 @@ for name in "${names[@]}"; do
   printf '%-9s %6.2f s (%5.2f s)  %sx wall, %sx CPU (goal 0.4x)\n' "$name" "$wall" "$cpu" \
     "$(ratio "$wall" "$peer")" "$(ratio "$cpu" "$peer_cpu")"
 done
+if [ -x "$FLOOR" ]; then
+  # What no listing that reads every file can go below, before any hashing:
+  # the floor's CPU spread over every core.
+  floor_cpu=$(median "$OUT/floor" 2)
+  echo "the floor's CPU over $(nproc) cores, before any hashing: $(ratio "$(python3 -c "print($floor_cpu / $(nproc))")" "$peer")x the peer's wall"
+fi
 echo "load after: $(load)"
